@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the normal build, the sanitizer build
+# and a bounded fuzzing run. Each stage has a time budget and prints its time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+jobs=$(nproc)
+test_jobs=$(( jobs * 3 ))   # most tests wait on time-outs rather than compute
+build_root=${VEXAL_BUILD_ROOT:-$top/build}
+overall_start=$SECONDS
+
+stage() {  # stage NAME BUDGET_SECONDS COMMAND...
+  local name=$1 budget=$2; shift 2
+  local start=$SECONDS
+  echo "=== stage $name (budget ${budget}s) ==="
+  if timeout --foreground -k 30 "$budget" bash "$top/scripts/test.sh" --step "$@"; then
+    echo "=== stage $name: ok in $((SECONDS - start))s ==="
+  else
+    local rc=$?
+    echo "=== stage $name: FAILED (exit $rc) after $((SECONDS - start))s ==="
+    exit "$rc"
+  fi
+}
+
+configure_and_build() {  # DIR [cmake args...]; BUILD_TARGET narrows the build
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
+}
+
+run_ctest() {  # DIR
+  ctest --test-dir "$1" -j "$test_jobs" --output-on-failure --timeout 300 --no-tests=error
+}
+
+fuzz_all() {  # DIR SECONDS_EACH
+  local dir=$1 each=$2 found=0
+  for f in "$dir"/out/fuzz_*; do
+    [ -x "$f" ] || continue
+    found=1
+    local name corpus
+    name=$(basename "$f")
+    corpus="$dir/corpus/$name"
+    mkdir -p "$corpus"
+    seeds="$top/fuzz/${name#fuzz_}/corpus"
+    [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
+    echo "fuzzing $name for ${each}s"
+    "$f" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+  done
+  [ $found = 1 ] || echo "no fuzz targets built"
+}
+
+# Internal: run one step function in a child process, so timeout can bound it.
+if [ "${1:-}" = "--step" ]; then
+  shift
+  "$@"
+  exit $?
+fi
+
+stage install 420 bash "$top/scripts/deps.sh"
+stage build 480 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
+stage tests 420 run_ctest "$build_root/ci"
+stage sanitizer-build 480 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+stage sanitizer-tests 480 run_ctest "$build_root/asan"
+unset ASAN_OPTIONS UBSAN_OPTIONS
+export BUILD_TARGET=fuzz_all
+stage fuzz-build 300 configure_and_build "$build_root/fuzz" -DVEXAL_BUILD_FUZZ=ON -DBUILD_TESTING=OFF \
+  -DVEXAL_BUILD_BENCH=OFF -DVEXAL_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+unset BUILD_TARGET
+stage fuzz 240 fuzz_all "$build_root/fuzz" "${VEXAL_FUZZ_SECONDS:-30}"
+echo "all stages passed in $((SECONDS - overall_start))s"
