@@ -1,0 +1,44 @@
+// Serves the control syntax on a loopback TCP socket (and, if asked, standard input).
+#pragma once
+
+#include "ControlCommands.h"
+#include "UniqueFd.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hubsim {
+
+class CControlServer {
+public:
+    // strAddress "ADDR:PORT" (empty: no socket); bStdin reads commands from descriptor 0 too.
+    CControlServer(CControlInterpreter& interpreter, const std::string& strAddress, bool bStdin);
+    ~CControlServer();
+    CControlServer(const CControlServer&) = delete;
+    CControlServer& operator=(const CControlServer&) = delete;
+
+    uint16_t Port() const { return m_nPort; }
+
+private:
+    struct SClient {
+        CUniqueFd fd;
+        std::string strBuffer;
+        bool bStdin = false;
+    };
+    void Run();
+    // Handles every complete line; false when the client is to be dropped.
+    bool HandleInput(SClient& client, const char* pData, size_t nLength);
+    static void WriteAll(int fd, const std::string& strText);
+
+    CControlInterpreter& m_interpreter;
+    CUniqueFd m_listen;
+    uint16_t m_nPort = 0;
+    bool m_bStdin = false;
+    CWakeFd m_wake;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+}  // namespace hubsim

@@ -1,0 +1,57 @@
+#include "FaultSet.h"
+
+#include <cstdio>
+
+namespace hubsim {
+
+namespace {
+std::string CommandList(const std::set<uint8_t>& commands)
+{
+    if (commands.empty()) return "off";
+    std::string out;
+    char buf[8];
+    for (uint8_t n : commands) {
+        std::snprintf(buf, sizeof buf, "%s0x%02X", out.empty() ? "" : ",", n);
+        out += buf;
+    }
+    return out;
+}
+}  // namespace
+
+std::string SFaults::Describe() const
+{
+    std::string out = "delay=" + std::to_string(nDelayMs) + " noreply=" + CommandList(noReply) +
+                      " wrongheader=" + CommandList(wrongHeader) + " short=";
+    if (shortReply.empty()) out += "off";
+    char buf[24];
+    bool bFirst = true;
+    for (const auto& [nCommand, nKeep] : shortReply) {
+        std::snprintf(buf, sizeof buf, "%s0x%02X:%d", bFirst ? "" : ",", nCommand, nKeep);
+        out += buf;
+        bFirst = false;
+    }
+    out += std::string(" garbage=") + (bGarbage ? "on" : "off");
+    out += " split=" + (nSplitBytes ? std::to_string(nSplitBytes) + ":" + std::to_string(nSplitPauseMs) : std::string("off"));
+    out += std::string(" close=") +
+           (eCloseOnAccept == ECloseOnAccept::Off ? "off" : eCloseOnAccept == ECloseOnAccept::Once ? "once" : "always");
+    out += " drop=" + (nDropAfterFrames ? std::to_string(nDropAfterFrames) : std::string("off"));
+    out += std::string(" silent=") + (bSilent ? "on" : "off");
+    out += std::string(" refuse=") + (bRefuse ? "on" : "off");
+    return out;
+}
+
+SFaults CFaultSet::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_faults;
+}
+
+bool CFaultSet::TakeCloseOnAccept()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_faults.eCloseOnAccept == ECloseOnAccept::Off) return false;
+    if (m_faults.eCloseOnAccept == ECloseOnAccept::Once) m_faults.eCloseOnAccept = ECloseOnAccept::Off;
+    return true;
+}
+
+}  // namespace hubsim

@@ -1,0 +1,31 @@
+// The hub's answers to the host: settings commands on device 0 and data for the
+// devices behind it. Pure functions of the request and the state, so tests can
+// call them without a socket.
+#pragma once
+
+#include "HubState.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hubsim {
+
+struct SHubReply {
+    bool bKnown = false;      // a command the hub understands (unknown ones get no reply)
+    bool bChanged = false;    // settings changed: the state file is to be written
+    std::optional<Bytes> reply;
+    size_t nHeaderLength = 0; // leading reply bytes the host compares with the request
+    std::string strNote;      // one line for the log
+};
+
+// A payload the host sent to device 0.
+SHubReply HandleHubCommand(CHubState& state, const Bytes& request);
+
+// Data the host wrote to device nDevice; returns the frames' payloads the device answers with.
+std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data);
+
+// The 20-byte acknowledgement after a WLAN write.
+Bytes WlanAcknowledgement(bool bSuccess);
+
+}  // namespace hubsim
