@@ -1,0 +1,50 @@
+// The steps every settings command shares on top of the command exchange:
+// the pass-through refusal, the exchange with its read-failure line, the
+// write without reply, and the last-result bookkeeping.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
+
+#include "cfglib/SettingsReplies.h"
+#include "cfglib/ZamoCtrl.h"
+#include "common/VQTLog.h"
+
+namespace vexal::cfg {
+
+// Result codes of the settings commands.
+inline constexpr int32_t kResultOk = 0;
+inline constexpr int32_t kResultFail = 1000;
+inline constexpr int32_t kResultBypass = 1003;
+inline constexpr int32_t kResultArgument = 1004;
+
+void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
+
+// Clears the last result; in pass-through mode makes it 1003 and returns
+// true, and the command sends nothing.
+bool RefusedInPassThrough(CZamoCtrl& session);
+
+// Stores nResult as the session's last result and returns it.
+int32_t SetResult(CZamoCtrl& session, int32_t nResult);
+
+// A reply as the exchange hands it over: the hub's bytes and one extra zero.
+class CSettingsReply {
+public:
+    // The hub's bytes alone; the trailing zero is never part of them.
+    ReplyBytes Bytes() const;
+    std::vector<uint8_t> m_buffer;
+};
+
+// Sends the request to the hub and waits up to dwTimeoutMs for the reply. On
+// an exchange error writes "<pszName> read fail=%d", stores the code as the
+// last result and returns it; otherwise returns 0.
+int32_t ExchangeWithHub(CZamoCtrl& session, const std::vector<uint8_t>& request, uint32_t dwTimeoutMs,
+                        const char* pszReadFailLine, CSettingsReply& reply);
+
+// A message without reply to the hub. 0, or 1000 (also the last result) when
+// fewer bytes went out than the message holds.
+int32_t SendToHub(CZamoCtrl& session, const std::vector<uint8_t>& message);
+
+}  // namespace vexal::cfg

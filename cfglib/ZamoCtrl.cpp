@@ -1,0 +1,308 @@
+// The session: construction and port-library binding, interface selection
+// with the device option record, command mode, time-out, and the write path.
+#include "cfglib/ZamoCtrl.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "cfglib/CurrentSession.h"
+#include "cfglib/State.h"
+#include "common/VQTLog.h"
+#include "platform/Clock.h"
+#include "platform/Process.h"
+
+namespace vexal::cfg {
+
+namespace {
+
+CVQTLoger& Log() { return CVQTLoger::Instance(); }
+
+// Decimal value of the leading digits; text that is not a number gives 0.
+uint32_t LeadingNumber(std::u16string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    uint64_t qwValue = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        qwValue = std::min<uint64_t>(qwValue * 10 + (text[i] - u'0'), UINT32_MAX);
+    return static_cast<uint32_t>(qwValue);
+}
+
+// Items separated by colons; consecutive colons count as one separator.
+std::vector<std::u16string> SplitItems(std::u16string_view text) {
+    std::vector<std::u16string> items;
+    size_t nStart = 0;
+    while (nStart <= text.size()) {
+        const size_t nColon = text.find(u':', nStart);
+        const size_t nEnd = nColon == std::u16string_view::npos ? text.size() : nColon;
+        if (nEnd > nStart)
+            items.emplace_back(text.substr(nStart, nEnd - nStart));
+        if (nColon == std::u16string_view::npos)
+            break;
+        nStart = nColon + 1;
+    }
+    return items;
+}
+
+void SetSerialTimeouts(DeviceOption& option) {
+    option.readIntervalTimeout = 2;
+    option.readTotalTimeoutMultiplier = 0;
+    option.readTotalTimeoutConstant = 50;
+    option.writeTotalTimeoutMultiplier = 10;
+    option.writeTotalTimeoutConstant = 5000;
+}
+
+}  // namespace
+
+void CZamoData::Reset() {
+    std::fill(m_buffer.begin(), m_buffer.end(), 0);
+    m_buffer.assign(4096, 0);
+    m_nLength = 0;
+}
+
+void CZamoData::Append(const uint8_t* pData, size_t nLength) {
+    if (pData == nullptr || nLength == 0)
+        return;
+    if (m_nLength + nLength > m_buffer.size())
+        m_buffer.resize(m_nLength + nLength);  // grows to exact fit
+    std::memcpy(m_buffer.data() + m_nLength, pData, nLength);
+    m_nLength += nLength;
+}
+
+CZamoCtrl::CZamoCtrl() {
+    const std::u16string strProgram = platform::HostProgramName();
+    m_bSolvaneMode = (strProgram == u"Solvane.exe" || strProgram == u"Solvane_d.exe") ? 1 : 0;
+    m_arrProductIds = {u"005D", u"0066", u"0090", u"0091", u"0092", u"0094"};
+    SetPortName(u"");
+    m_pState = std::make_shared<CState>();
+    if (!m_pState->LoadPortLibrary("zamoport.dll")) {
+        Log().WriteLog(kLogError, "LoadPortLibrary failed");
+        m_nResult = 1000;
+    }
+    SetCurrentSession(this);
+}
+
+CZamoCtrl::~CZamoCtrl() {
+    ForgetCurrentSession(this);
+    if (m_pState)
+        m_pState->SetSession(nullptr);
+}
+
+CZamoConfigurationCtrl::CZamoConfigurationCtrl() {
+    m_dwDeviceType = 10;
+    m_dwMaxDeviceId = 10;
+}
+
+void CZamoCtrl::SetPortName(const std::u16string& strName) {
+    m_strPortName = strName;
+    m_DeviceOption.portName = m_strPortName.c_str();
+}
+
+bool CZamoCtrl::IsPortOpen() const { return m_pState && m_pState->IsInUse(); }
+
+int32_t CZamoCtrl::selectInterface(int32_t nInterface, const std::u16string& strPort) {
+    Log().WriteLog(kLogInfo, "+selectInterface(%d, %s)", {nInterface, strPort});
+    if (m_bOpened) {
+        m_nResult = 1010;
+        return m_nResult;
+    }
+    m_nResult = 0;
+    m_nInterface = nInterface;
+    m_strPort = strPort;
+
+    DeviceOption& option = m_DeviceOption;
+    SetPortName(u"");
+    option.inputQueueSize = 4096;
+    option.outputQueueSize = 4096;
+    option.rawMode = static_cast<uint32_t>(m_nCommandMode);
+    const size_t nColon = strPort.find(u':');
+    const std::u16string strBefore = strPort.substr(0, nColon);
+    switch (nInterface) {
+        case ZAMO_IF_ETHERNET:
+            SetPortName(strBefore);
+            option.portType = ZAMO_PORT_NET;
+            option.speed = nColon == std::u16string::npos ? 9100 : LeadingNumber(strPort.substr(nColon + 1));
+            option.reserved = 0;
+            break;
+        case ZAMO_IF_SERIAL:
+            SetPortName(strBefore);
+            option.portType = ZAMO_PORT_COM;
+            option.speed = nColon == std::u16string::npos ? 9600 : LeadingNumber(strPort.substr(nColon + 1));
+            option.dataBits = 8;
+            option.stopBits = 0;
+            option.parity = 0;
+            option.flowControl = 0;
+            SetSerialTimeouts(option);
+            option.bluetoothCheck = 1;
+            break;
+        case ZAMO_IF_SERIAL_EXPLICIT: {
+            const std::vector<std::u16string> items = SplitItems(strPort);
+            option.portType = ZAMO_PORT_COM_EXPLICIT;
+            if (items.size() > 0)
+                SetPortName(items[0]);
+            if (items.size() > 1)
+                option.speed = LeadingNumber(items[1]);
+            if (items.size() > 2)
+                option.dataBits = LeadingNumber(items[2]);
+            if (items.size() > 3)
+                option.parity = LeadingNumber(items[3]);
+            if (items.size() > 4)
+                option.stopBits = LeadingNumber(items[4]);
+            if (items.size() > 5)
+                option.flowControl = LeadingNumber(items[5]);
+            SetSerialTimeouts(option);
+            option.bluetoothCheck = 0;
+            break;
+        }
+        case ZAMO_IF_USB:
+        case ZAMO_IF_PARALLEL:
+            SetPortName(strPort);
+            option.portType = static_cast<uint32_t>(nInterface);
+            break;
+        default:
+            m_nResult = 1004;
+            break;
+    }
+    if (m_nResult != 0)
+        Log().WriteLog(kLogError, "Invalid parameter in selectInterface");
+    return m_nResult;
+}
+
+int32_t CZamoCtrl::selectCommandMode(int32_t nMode) {
+    Log().WriteLog(kLogInfo, "selectCommandMode(%d)", {nMode});
+    if (m_bOpened) {
+        m_nResult = 1010;
+        return m_nResult;
+    }
+    if (nMode != 0 && nMode != 1) {
+        Log().WriteLog(kLogError, "bad argument in selectCommandMode");
+        m_nResult = 1004;
+        return m_nResult;
+    }
+    m_nCommandMode = nMode;
+    m_DeviceOption.rawMode = static_cast<uint32_t>(nMode);
+    m_DeviceOption.bluetoothCheck = 0;
+    m_nResult = 0;
+    return m_nResult;
+}
+
+int32_t CZamoCtrl::setTimeout(int32_t nSeconds) {
+    Log().WriteLog(kLogInfo, "setTimeout(%d)", {nSeconds});
+    if (m_bOpened) {
+        m_nResult = 1010;
+        return m_nResult;
+    }
+    if (nSeconds < 0)
+        return 1004;
+    // The open waits m_nTimeout * 1000 ms: keep that within 32 bits.
+    m_nTimeout = std::min(nSeconds, INT32_MAX / 1000);
+    return 0;
+}
+
+int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
+    if (pData == nullptr || nLength <= 0)
+        return 0;
+    CState& state = *m_pState;
+    std::lock_guard lock(state.m_WriteLock);
+    ++state.m_nWriters;
+    // A frame that leaves in several pieces keeps the port's write flag set,
+    // so the network port's keep-alive byte cannot fall between the pieces.
+    const bool bHoldWriteFlag = nLength > m_nMaxWriteSize && IsPortOpen();
+    if (bHoldWriteFlag)
+        state.CallSetWrite(1, m_dwPortId, m_dwDeviceId);
+
+    constexpr int kMaxFailures = 5;
+    int nFailures = 0;
+    int32_t nTotal = 0;
+    while (nTotal < nLength) {
+        if (!m_bOpened)
+            break;
+        const int32_t nChunk = std::min(nLength - nTotal, m_nMaxWriteSize);
+        const int32_t nCount =
+            IsPortOpen() ? state.CallWrite(pData + nTotal, static_cast<uint32_t>(nChunk), m_dwPortId) : 0;
+        if (nCount > 0)
+            nTotal += std::min(nCount, nChunk);
+        if (nCount != nChunk) {
+            Log().WriteLog(kLogError, "write Fail(Fail Count=%d, SendData=%d/%d) in writeData.",
+                           {kMaxFailures, nCount, nChunk});
+            if (nCount > 0) {
+                nFailures = 0;
+            } else {
+                // Give up after a few attempts that made no progress.
+                if (++nFailures >= kMaxFailures)
+                    break;
+                platform::SleepMs(10);
+            }
+        }
+        if (m_bPowerOffline) {
+            Log().WriteLog(kLogError, "PowerState is OFFLINE in writeData.");
+            Log().WriteLog(kLogError, "Timeout(%d/%d) in writeData.", {nTotal, nLength});
+            m_nResult = 1011;
+            break;
+        }
+    }
+
+    if (bHoldWriteFlag)
+        state.CallSetWrite(0, m_dwPortId, m_dwDeviceId);
+    --state.m_nWriters;
+    return nTotal;
+}
+
+int32_t CZamoCtrl::getDeviceId() {
+    Log().WriteLog(kLogInfo, "getDeviceId()");
+    return static_cast<int32_t>(m_dwDeviceId);
+}
+
+int32_t CZamoCtrl::directIO(const uint8_t* pData, int32_t nLength) {
+    // Only the length: the data are bytes, not text.
+    Log().WriteLog(kLogInfo, "directIO(%d)", {nLength});
+    m_nResult = 0;
+    if (nLength < 0 || (pData == nullptr && nLength != 0)) {
+        m_nResult = 1004;
+        return m_nResult;
+    }
+    if (nLength == 0)
+        return m_nResult;
+    // An open transaction holds the data back until setTransaction(0).
+    if (m_nTransaction == 1 && m_pTransactionData) {
+        m_pTransactionData->Append(pData, static_cast<size_t>(nLength));
+        return m_nResult;
+    }
+    if (ZamoDataWrite(pData, nLength, m_dwDeviceId) < nLength)
+        m_nResult = 1000;
+    return m_nResult;
+}
+
+int32_t CZamoCtrl::setReadMode(int32_t nMode) {
+    Log().WriteLog(kLogInfo, "setReadMode(%d)", {nMode});
+    m_nResult = 0;
+    if (nMode < 0 || nMode > 2) {
+        m_nResult = 1004;
+        return m_nResult;
+    }
+    m_nResult = SetMultiDeviceRead(m_dwDeviceId, static_cast<uint32_t>(nMode));
+    return m_nResult;
+}
+
+int32_t CZamoCtrl::convertHID(int32_t nCode) {
+    Log().WriteLog(kLogInfo, "convertHID(%d)", {nCode});
+    m_nResult = 0;
+    m_bConvertHID = 1;
+    m_nHIDCode = nCode;
+    return 0;
+}
+
+int32_t CZamoCtrl::setStatusUpdateEvent(ZamoStatusCallback pfn) {
+    Log().WriteLog(kLogInfo, "setStatusUpdateEvent()");
+    m_pfnStatusUpdateEvent = pfn;
+    return 0;
+}
+
+int32_t CZamoCtrl::setDataEvent(ZamoDataCallback pfn) {
+    Log().WriteLog(kLogInfo, "setDataEvent()");
+    m_pfnDataEvent = pfn;
+    return 0;
+}
+
+}  // namespace vexal::cfg
