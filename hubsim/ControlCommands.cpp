@@ -313,10 +313,10 @@ std::string CControlInterpreter::Get(const std::vector<std::string>& words)
 {
     if (words.size() > 2) return Err("usage: GET [path]");
     json doc = m_hub.WithState([](CHubState& state) { return state.ToJson(); });
-    if (words.size() == 1) return Ok(doc.dump());
+    if (words.size() == 1) return Ok(doc.dump(-1, ' ', false, json::error_handler_t::replace));
     const json* pNode = FindNode(doc, SplitPath(words[1]), false);
     if (!pNode) return Err("no setting '" + words[1] + "'");
-    return Ok(pNode->is_string() ? pNode->get<std::string>() : pNode->dump());
+    return Ok(pNode->is_string() ? pNode->get<std::string>() : pNode->dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 std::string CControlInterpreter::Plug(const std::vector<std::string>& words)

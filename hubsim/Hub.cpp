@@ -65,7 +65,7 @@ bool CHub::SaveState(std::string& strError)
         strError = "no state file (start with --state FILE)";
         return false;
     }
-    const std::string strText = WithState([](CHubState& state) { return state.ToJson().dump(2); });
+    const std::string strText = WithState([](CHubState& state) { return state.ToJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace); });
     std::lock_guard<std::mutex> lock(m_saveMutex);
     // Write aside and rename, so a reader never sees half a file.
     const std::string strTemp = m_strStateFile + ".tmp";
@@ -90,7 +90,12 @@ void CHub::SaveAfterChange()
 {
     if (m_strStateFile.empty()) return;
     std::string strError;
-    if (!SaveState(strError)) LogLine("state not saved: " + strError);
+    try {
+        if (!SaveState(strError)) LogLine("state not saved: " + strError);
+    } catch (const std::exception& e) {
+        // A failed save must not take the link that caused it down with it.
+        LogLine(std::string("state not saved: ") + e.what());
+    }
 }
 
 Bytes CHub::ApplyReplyFaults(uint8_t nCommand, Bytes reply, size_t nHeaderLength)

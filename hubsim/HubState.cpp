@@ -37,6 +37,40 @@ constexpr SAddressField kLanAddresses[] = {{"ip", 6}, {"mask", 10}, {"gateway", 
 
 [[noreturn]] void Fail(const std::string& strWhat) { throw std::runtime_error(strWhat); }
 
+// Texts on the wire are single bytes in the host's code page. The file shows each
+// byte as the character of the same value (Latin-1), so every byte survives a round trip.
+std::string Latin1ToUtf8(const std::string& strBytes)
+{
+    std::string out;
+    for (unsigned char c : strBytes) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool Utf8ToLatin1(const std::string& strText, std::string& out)
+{
+    out.clear();
+    for (size_t i = 0; i < strText.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(strText[i]);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < strText.size() &&
+                   (static_cast<unsigned char>(strText[i + 1]) & 0xC0) == 0x80) {
+            out.push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(strText[i + 1]) & 0x3F)));
+            ++i;
+        } else {
+            return false;  // a character beyond one byte, or broken UTF-8
+        }
+    }
+    return true;
+}
+
 std::string AddressText(const uint8_t* p)
 {
     char buf[20];
@@ -87,7 +121,9 @@ long GetInt(const json& value, const std::string& strPath, long nMin, long nMax)
 std::string GetText(const json& value, const std::string& strPath, size_t nMaxBytes = 4096)
 {
     if (!value.is_string()) Fail(strPath + ": expected text");
-    std::string strText = value.get<std::string>();
+    std::string strText;
+    if (!Utf8ToLatin1(value.get<std::string>(), strText))
+        Fail(strPath + ": only characters U+0000..U+00FF fit the hub's one-byte texts");
     if (strText.size() > nMaxBytes) Fail(strPath + ": longer than " + std::to_string(nMaxBytes) + " bytes");
     if (strText.find('\0') != std::string::npos) Fail(strPath + ": contains a NUL byte");
     return strText;
@@ -97,8 +133,8 @@ std::string GetText(const json& value, const std::string& strPath, size_t nMaxBy
 uint8_t GetCharByte(const json& value, const std::string& strPath)
 {
     if (value.is_string()) {
-        const std::string strText = value.get<std::string>();
-        if (strText.size() != 1) Fail(strPath + ": expected one character");
+        std::string strText;
+        if (!Utf8ToLatin1(value.get<std::string>(), strText) || strText.size() != 1) Fail(strPath + ": expected one character");
         return static_cast<uint8_t>(strText[0]);
     }
     return static_cast<uint8_t>(GetInt(value, strPath, 0, 255));
@@ -230,13 +266,13 @@ std::array<uint8_t, 4> CHubState::SerialConfig(uint8_t nDevice) const
 json CHubState::ToJson() const
 {
     json doc;
-    doc["model"] = m_strModel;
-    doc["firmware"] = m_strFirmware;
+    doc["model"] = Latin1ToUtf8(m_strModel);
+    doc["firmware"] = Latin1ToUtf8(m_strFirmware);
     doc["bluetooth"] = {
-        {"name", m_strBtName},
-        {"pin", m_strBtPin},
-        {"encryption", std::string(1, static_cast<char>(m_nBtEncryption))},
-        {"mode", std::string(1, static_cast<char>(m_nBtMode))},
+        {"name", Latin1ToUtf8(m_strBtName)},
+        {"pin", Latin1ToUtf8(m_strBtPin)},
+        {"encryption", Latin1ToUtf8(std::string(1, static_cast<char>(m_nBtEncryption)))},
+        {"mode", Latin1ToUtf8(std::string(1, static_cast<char>(m_nBtMode)))},
         {"auto_connect", m_nBtAutoConnect},
     };
     json lan;
@@ -248,7 +284,7 @@ json CHubState::ToJson() const
 
     json wlan;
     wlan["block"] = ToHex(m_wlan.data(), m_wlan.size());
-    for (const auto& field : kWlanTexts) wlan[field.pszKey] = FieldText(&m_wlan[field.nOffset], field.nSize);
+    for (const auto& field : kWlanTexts) wlan[field.pszKey] = Latin1ToUtf8(FieldText(&m_wlan[field.nOffset], field.nSize));
     for (const auto& field : kWlanBytes) wlan[field.pszKey] = m_wlan[field.nOffset];
     for (const auto& field : kWlanAddresses) wlan[field.pszKey] = AddressText(&m_wlan[field.nOffset]);
     wlan["inactivity"] = m_wlan[587] * 256 + m_wlan[588];
@@ -269,8 +305,8 @@ json CHubState::ToJson() const
 
     doc["telnet"] = m_nTelnet;
     doc["snmp"] = m_nSnmp;
-    doc["snmp_ro"] = m_strSnmpRo;
-    doc["snmp_rw"] = m_strSnmpRw;
+    doc["snmp_ro"] = Latin1ToUtf8(m_strSnmpRo);
+    doc["snmp_rw"] = Latin1ToUtf8(m_strSnmpRw);
     doc["interfaces"] = {{"bluetooth", m_nIfBluetooth}, {"lan", m_nIfLan}, {"wlan", m_nIfWlan}};
 
     json devices = json::array();
@@ -282,9 +318,9 @@ json CHubState::ToJson() const
     }
     doc["devices"] = devices;
     doc["printer"] = {{"model_id", m_printer.nModelId},
-                      {"firmware", m_printer.strFirmware},
-                      {"name", m_printer.strName},
-                      {"codepage", m_printer.strCodepage}};
+                      {"firmware", Latin1ToUtf8(m_printer.strFirmware)},
+                      {"name", Latin1ToUtf8(m_printer.strName)},
+                      {"codepage", Latin1ToUtf8(m_printer.strCodepage)}};
     return doc;
 }
 

@@ -9,7 +9,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -63,6 +67,7 @@ int main(int argc, char** argv)
     std::string strUsbPid = "005D";
     std::string strStateFile;
     bool bVerbose = false;
+    bool bExitOnStdinEof = false;
     std::vector<std::string> faultLines;
     int nDelay = 0;
     std::vector<std::string> noReply, wrongHeader, shortReply;
@@ -85,6 +90,9 @@ int main(int argc, char** argv)
     app.add_option("--usb-pid", strUsbPid, "USB product ID (hex)")->capture_default_str();
     app.add_option("--state", strStateFile, "JSON file the settings are loaded from and saved to");
     app.add_flag("-v,--verbose", bVerbose, "log every frame on standard error");
+    app.add_flag("--exit-on-stdin-eof", bExitOnStdinEof,
+                 "quit when standard input closes (a test harness that dies takes the hub with it)")
+        ->excludes("--stdin-control");
     app.add_option("--fault", faultLines, "a fault in control syntax without the word FAULT, e.g. \"DELAY 200\"");
     app.add_option("--delay", nDelay, "delay every reply by this many ms");
     app.add_option("--no-reply", noReply, "leave this command (hex) unanswered");
@@ -161,8 +169,20 @@ int main(int argc, char** argv)
         hub.SyncTransports();  // start-up faults (a refusal) are in force before READY
         PrintLine("READY");
 
+        bool bWatchStdin = bExitOnStdinEof;
         while (!g_bQuit) {
-            const timespec wait{0, 100 * 1000 * 1000};
+            if (bWatchStdin) {
+                pollfd pfd{STDIN_FILENO, POLLIN, 0};
+                if (::poll(&pfd, 1, 100) > 0) {
+                    char buffer[256];
+                    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+                    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+                        LogLine("standard input closed, quitting");
+                        break;
+                    }
+                }
+            }
+            const timespec wait{0, bWatchStdin ? 0 : 100 * 1000 * 1000};
             const int nSignal = sigtimedwait(&signals, nullptr, &wait);
             if (nSignal == SIGINT || nSignal == SIGTERM) break;
         }
