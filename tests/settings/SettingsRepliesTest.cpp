@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -279,6 +280,53 @@ TEST(InterfaceUsageRequests, LeavesOutValuesOtherThanZeroAndOne)
     EXPECT_EQ(BuildInterfaceUsageWrite(2, 2, 2), (Bytes{0x0F}));
     EXPECT_EQ(BuildInterfaceUsageWrite(-1, 256, 1), (Bytes{0x0F, 0x03, 0x01}));
     EXPECT_EQ(BuildInterfaceUsageWrite(0, 1, 0), (Bytes{0x0F, 0x01, 0x00, 0x02, 0x01, 0x03, 0x00}));
+}
+
+// Every prefix of a well-formed reply: below the shortest length a command
+// takes it is refused, from there on it decodes (exact buffers: ASan sees any
+// read past the end).
+TEST(ShortReplies, EveryPrefixBelowTheMinimumIsRefused)
+{
+    struct SCase {
+        const char* pszName;
+        Bytes reply;
+        size_t nMinimum;
+        std::function<bool(ReplyBytes)> decodes;
+    };
+    Bytes lan = Concat({0x24, 0x00}, Bytes(30, 1));
+    Bytes wlan = Concat({0x20, 0x00}, Bytes(592, 1));
+    Bytes wlanAck = Concat({0x21, 0x00}, Bytes(20, 1));
+    const std::vector<SCase> cases = {
+        {"bluetooth mode", {0x10, 0x00, 0x37, 0x42, 0x63, '1'}, 6,
+         [](ReplyBytes r) { return DecodeBluetoothChar(EBluetoothItem::ConnectionMode, r).Ok(); }},
+        {"bluetooth name", {0x11, 0x00, 0x37, 0x42, 0x64, 0x00}, 6,
+         [](ReplyBytes r) { return DecodeBluetoothText(EBluetoothItem::Name, r).Ok(); }},
+        {"bluetooth PIN", {0x12, 0x00, 0x37, 0x42, 0x6B, '1', 0x00}, 6,
+         [](ReplyBytes r) { return DecodeBluetoothText(EBluetoothItem::PinCode, r).Ok(); }},
+        {"bluetooth encryption", {0x13, 0x00, 0x37, 0x42, 0x73, '1'}, 6,
+         [](ReplyBytes r) { return DecodeBluetoothChar(EBluetoothItem::Encryption, r).Ok(); }},
+        {"auto connection", {0x58, 0x01}, 2, [](ReplyBytes r) { return DecodeBluetoothAutoConnection(r).Ok(); }},
+        {"LAN read", lan, 32, [](ReplyBytes r) { return DecodeLanRead(r).Ok(); }},
+        {"LAN write", {0x25, 0x00}, 2, [](ReplyBytes r) { return DecodeLanWrite(r).Ok(); }},
+        {"WLAN read", wlan, 594, [](ReplyBytes r) { return DecodeWlanRead(r).Ok(); }},
+        {"WLAN write", wlanAck, 22, [](ReplyBytes r) { return DecodeWlanWrite(r).Ok(); }},
+        {"serial read", {0x03, 0x64, 0x02, 0x01, 0x00, 0x00}, 6,
+         [](ReplyBytes r) { return DecodeSerialRead(0x64, r).Ok(); }},
+        {"custom add", {0x41, 0x03, 0x00}, 3, [](ReplyBytes r) { return DecodeCustomChange(0x41, 3, r).Ok(); }},
+        {"custom delete", {0x42, 0x03, 0x00}, 3, [](ReplyBytes r) { return DecodeCustomChange(0x42, 3, r).Ok(); }},
+        {"custom reset", {0x43, 0x03, 0x00}, 3, [](ReplyBytes r) { return DecodeCustomChange(0x43, 3, r).Ok(); }},
+        {"telnet", {0xD0, 0x01}, 2, [](ReplyBytes r) { return DecodeServiceByte(0xD0, r).Ok(); }},
+        {"SNMP", {0xD2, 0x01}, 2, [](ReplyBytes r) { return DecodeServiceByte(0xD2, r).Ok(); }},
+        {"usage read", {0x0E, 0x00}, 2, [](ReplyBytes r) { return DecodeInterfaceUsageRead(r).Ok(); }},
+        {"usage write", {0x0F, 0x00}, 2, [](ReplyBytes r) { return DecodeInterfaceUsageWrite(r).Ok(); }},
+    };
+    for (const SCase& c : cases) {
+        for (size_t nLength = 0; nLength <= c.reply.size(); ++nLength) {
+            const bool bExpected = nLength >= c.nMinimum;
+            EXPECT_EQ(c.decodes(CExactReply(Bytes(c.reply.begin(), c.reply.begin() + nLength))), bExpected)
+                << c.pszName << " with " << nLength << " bytes";
+        }
+    }
 }
 
 }  // namespace
