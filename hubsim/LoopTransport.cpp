@@ -65,10 +65,13 @@ void CLoopTransport::Post(const Bytes& bytes, EPostKind eKind)
 void CLoopTransport::Sync()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    // Two more passes: the one running now may have looked at things before the change.
-    const uint64_t nTarget = m_nLoops + 2;
-    m_wake.Signal();
-    m_loopDone.wait_for(lock, kSyncLimit, [&] { return m_nLoops >= nTarget || m_bStop; });
+    // Two more passes, each woken at once: the pass running now may have looked
+    // at things before the change.
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        const uint64_t nTarget = m_nLoops + 1;
+        m_wake.Signal();
+        if (!m_loopDone.wait_for(lock, kSyncLimit, [&] { return m_nLoops >= nTarget || m_bStop; })) break;
+    }
 }
 
 void CLoopTransport::Kick()
