@@ -110,10 +110,12 @@ TEST_F(BluetoothSettings, ConvertsNonAsciiTextThroughTheCodePage)
     const auto written = m_session.Received();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0], (Bytes{0x14, 0x00, '0', '1', '1', '2', 0xE9, '4', 0x0D, 'C', 'a', 'f', 0xE9, ' ', '?', 0x0D}));
-    EXPECT_EQ(m_session.Control("GET bluetooth.name"), "Caf\xE9 ?");
+    // The simulator shows each byte as the Latin-1 character of that value, in UTF-8.
+    EXPECT_EQ(m_session.Control("GET bluetooth.name"), "Caf\xC3\xA9 ?");
 
     CTextOut name;
-    m_session.Control("SET bluetooth.name Gr\xFC\xDF \x80");
+    // Bytes FC DF 80: in CP1252 the last one is the euro sign.
+    m_session.Control("SET bluetooth.name Gr\xC3\xBC\xC3\x9F \xC2\x80");
     EXPECT_EQ(api.getBluetoothName(h, name.Get()), 0);
     EXPECT_EQ(name.Str(), u"Gr\u00FC\u00DF \u20AC");
 }

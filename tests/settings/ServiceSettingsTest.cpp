@@ -51,7 +51,7 @@ TEST_F(ServiceSettings, CommunitiesWrittenAndReadBack)
     EXPECT_EQ(rw.Str(), u"");
 
     EXPECT_EQ(api.setSNMPRWCommunity(h, u"Z\u00FCrich"), 0);
-    EXPECT_EQ(m_session.Control("GET snmp_rw"), "Z\xFCrich");
+    EXPECT_EQ(m_session.Control("GET snmp_rw"), "Z\xC3\xBCrich");
     EXPECT_EQ(api.getSNMPRWCommunity(h, rw.Get()), 0);
     EXPECT_EQ(rw.Str(), u"Z\u00FCrich");
 }
