@@ -25,7 +25,8 @@ CHostLink::CHostLink(CHub& hub, CUniqueFd fd, std::string strName) : m_hub(hub),
 bool CHostLink::OnReadable()
 {
     uint8_t buffer[4096];
-    for (;;) {
+    // A bounded number of reads per wake-up, so a flooding host cannot starve the writes.
+    for (int nRead = 0; nRead < 16; ++nRead) {
         const ssize_t n = ::read(m_fd.Get(), buffer, sizeof buffer);
         if (n == 0) return false;
         if (n < 0) {
@@ -48,6 +49,7 @@ bool CHostLink::OnReadable()
         }
         if (static_cast<size_t>(n) < sizeof buffer) return true;
     }
+    return true;
 }
 
 void CHostLink::Push(Clock::time_point due, Bytes bytes)
