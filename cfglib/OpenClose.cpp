@@ -77,6 +77,11 @@ int32_t CZamoCtrl::openServiceById(int32_t nDeviceId) { return Open(static_cast<
 int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
     m_nResult = 0;
     CState& state = *m_pState;
+    // Without the port library there is nothing to open.
+    if (!state.m_hPortLibrary.IsLoaded()) {
+        m_nResult = 1000;
+        return m_nResult;
+    }
     if (m_nInterface == ZAMO_IF_USB) {
         const int32_t nCode = FindUsbHub();
         if (nCode != 0) {

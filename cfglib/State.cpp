@@ -56,9 +56,10 @@ bool CStateCommon::LoadPortLibrary(const std::string& strFileName) {
     Bind(lib, "SetPnPMode", m_pfnSetPnPMode);
     Bind(lib, "GetPnPMode", m_pfnGetPnPMode);
     Bind(lib, "SetAlarmCallback", m_pfnSetAlarmCallback);
-    return m_pfnSetDeviceOption && m_pfnOpenPort && m_pfnClosePort && m_pfnRead && m_pfnReadAvailable && m_pfnWrite &&
+    m_bPortLibraryBound = m_pfnSetDeviceOption && m_pfnOpenPort && m_pfnClosePort && m_pfnRead && m_pfnReadAvailable && m_pfnWrite &&
            m_pfnClear && m_pfnIsPowerState && m_pfnGetASBState && m_pfnAvailableDevId && m_pfnSetAsbMode &&
            m_pfnGetAsbMode && m_pfnSetPnPMode && m_pfnGetPnPMode && m_pfnSetAlarmCallback;
+    return m_bPortLibraryBound;
 }
 
 int32_t CStateCommon::OpenPort(const DeviceOption& option, uint32_t dwPortId, uint32_t dwDeviceId) {

@@ -52,6 +52,7 @@ public:
     void CallSetAlarmCallback(uint32_t dwPortId, uint32_t dwDeviceId, ZamoAlarmCallback pfn);
 
     bool IsInUse() const { return m_nOpenCount.load() != 0; }
+    bool IsBound() const { return m_bPortLibraryBound; }
 
     // The 18 entries, in the port library's order.
     decltype(&::SetDeviceOption) m_pfnSetDeviceOption = nullptr;
@@ -74,6 +75,7 @@ public:
     decltype(&::SetAlarmCallback) m_pfnSetAlarmCallback = nullptr;
 
     platform::CDynLib m_hPortLibrary;
+    bool m_bPortLibraryBound = false;
     std::atomic<int32_t> m_nOpenCount{0};
     std::atomic<bool> m_bStopPolling{false};
     std::thread m_pPollThread;
