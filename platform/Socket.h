@@ -26,6 +26,8 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress);
 // The code a call on a socket that was shut down locally (or never made)
 // reports, standing for "not a socket".
 int SocketErrorNotSocket();
+// The code of a receive that found nothing after all (a spurious wake-up).
+int SocketErrorWouldBlock();
 
 class CTcpSocket {
 public:

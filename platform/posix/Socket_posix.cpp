@@ -29,6 +29,8 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
 
 int SocketErrorNotSocket() { return ENOTSOCK; }
 
+int SocketErrorWouldBlock() { return EAGAIN; }
+
 CTcpSocket::~CTcpSocket() { Close(); }
 
 int CTcpSocket::Descriptor() const {
