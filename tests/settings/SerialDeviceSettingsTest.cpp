@@ -58,6 +58,8 @@ TEST_F(SerialDeviceSettings, SerialRepliesAndTheirRefusals)
     EXPECT_EQ(read(50)(), 1000);
     EXPECT_TRUE(line.Untouched());
     EXPECT_EQ(CountLogLines("getSerialConfiguration invalid read data"), nNo + 1);
+    EXPECT_EQ(m_session.WithReply(0x03, {0x03, 0x64, 0x4E, 0x4F}, read(100)), 1000);
+    EXPECT_EQ(CountLogLines("getSerialConfiguration invalid read data"), nNo + 2);
     EXPECT_EQ(m_session.WithReply(0x03, {0x03, 0x64, 0x4F, 0x00, 0x00, 0x00}, read(100)), 1000);
     EXPECT_TRUE(line.Untouched());
 
