@@ -2,6 +2,7 @@
 // "VQTLog" folder, a tiny argument formatter, and the port library's capture
 // file of written bytes.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <mutex>
@@ -75,6 +76,8 @@ public:
     void WriteLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
     // Registry layout (empty tag).
     void WriteRegistryLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
+    // Port layout with an argument list built at run time.
+    void WriteLogArgs(int nLevel, std::string_view format, std::span<const CLogArg> args);
     // Closes the log file (when enabled) and clears the enabled flag.
     void Close();
 
@@ -84,7 +87,7 @@ public:
     bool IsCaptureOpen() const;
 
 private:
-    void Write(ELogLayout layout, int nLevel, std::string_view format, std::initializer_list<CLogArg> args);
+    void Write(ELogLayout layout, int nLevel, std::string_view format, std::span<const CLogArg> args);
     void OpenOrRotateLocked();
     void InitCaptureLocked(bool bEnabled, const std::u16string& strDir, const std::u16string& strName);
 
@@ -95,7 +98,7 @@ private:
     uint64_t m_nLogOpenedAt = 0;
     std::u16string m_strDir;
     std::u16string m_strName;
-    bool m_bEnabled = false;
+    std::atomic<bool> m_bEnabled{false};  // read without the lock on every line
     platform::CFile m_captureFile;
     bool m_bCaptureOpenFailed = false;
     uint64_t m_nCaptureOpenedAt = 0;
