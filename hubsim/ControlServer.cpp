@@ -96,6 +96,7 @@ void CControlServer::Run()
         if (bStdinOpen) fds.push_back(pollfd{STDIN_FILENO, POLLIN, 0});
         const size_t nFirstClient = fds.size();
         for (const auto& pClient : clients) fds.push_back(pollfd{pClient->fd.Get(), POLLIN, 0});
+        const size_t nPolledClients = clients.size();  // a client accepted below is polled next time
         if (::poll(fds.data(), fds.size(), 500) < 0) {
             if (errno == EINTR) continue;
             LogLine(std::string("control: poll failed: ") + std::strerror(errno));
@@ -126,7 +127,7 @@ void CControlServer::Run()
             ++nIndex;
         }
         std::vector<size_t> dropped;
-        for (size_t i = 0; i < clients.size(); ++i) {
+        for (size_t i = 0; i < nPolledClients; ++i) {
             const short nRevents = fds[nFirstClient + i].revents;
             if (!nRevents) continue;
             char buffer[4096];
