@@ -65,20 +65,25 @@ void CControlServer::WriteAll(int fd, const std::string& strText)
 
 bool CControlServer::HandleInput(SClient& client, const char* pData, size_t nLength)
 {
+    const int fd = client.bStdin ? STDOUT_FILENO : client.fd.Get();
     client.strBuffer.append(pData, nLength);
     size_t nNewline;
     while ((nNewline = client.strBuffer.find('\n')) != std::string::npos) {
         std::string strLine = client.strBuffer.substr(0, nNewline);
         client.strBuffer.erase(0, nNewline + 1);
+        if (client.bDiscarding) {
+            client.bDiscarding = false;  // the overlong line ends here; it was answered already
+            continue;
+        }
         if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
         if (SplitWords(strLine).empty()) continue;
-        const std::string strAnswer = m_interpreter.Execute(strLine) + "\n";
-        WriteAll(client.bStdin ? STDOUT_FILENO : client.fd.Get(), strAnswer);
+        WriteAll(fd, m_interpreter.Execute(strLine) + "\n");
     }
     if (client.strBuffer.size() > kMaxLine) {
-        WriteAll(client.bStdin ? STDOUT_FILENO : client.fd.Get(), "ERR line too long\n");
+        // Answered once, then skipped up to its end; the client can go on.
+        if (!client.bDiscarding) WriteAll(fd, "ERR line too long\n");
+        client.bDiscarding = true;
         client.strBuffer.clear();
-        return client.bStdin;  // a socket client that floods is dropped
     }
     return true;
 }

@@ -26,9 +26,10 @@ private:
         CUniqueFd fd;
         std::string strBuffer;
         bool bStdin = false;
+        bool bDiscarding = false;  // skipping the rest of an overlong line
     };
     void Run();
-    // Handles every complete line; false when the client is to be dropped.
+    // Answers every complete line; true while the client may stay.
     bool HandleInput(SClient& client, const char* pData, size_t nLength);
     static void WriteAll(int fd, const std::string& strText);
 

@@ -128,7 +128,9 @@ void CRawHubClient::Send(const ByteVec& bytes)
 {
     size_t nDone = 0;
     while (nDone < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + nDone, bytes.size() - nDone);
+        // A peer that went away must fail the test, not kill it with SIGPIPE.
+        ssize_t n = ::send(m_fd, bytes.data() + nDone, bytes.size() - nDone, MSG_NOSIGNAL);
+        if (n < 0 && errno == ENOTSOCK) n = ::write(m_fd, bytes.data() + nDone, bytes.size() - nDone);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw std::runtime_error(std::string("send failed: ") + std::strerror(errno));
         nDone += static_cast<size_t>(n);

@@ -85,3 +85,31 @@ TEST(Robustness, ControlSetAndGetRoundTrip)
     EXPECT_EQ(interpreter.Execute("GET interfaces.lan"), "OK 1");
     EXPECT_EQ(interpreter.Execute("USB PLUG").rfind("ERR", 0), 0u);
 }
+
+TEST(Robustness, ControlSocketServesSeveralClientsAndDropsFloods)
+{
+    CHubSimFixture hub;
+    std::vector<CRawHubClient> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(CRawHubClient::Tcp(hub.ControlPort()));
+        ASSERT_TRUE(clients.back().Open());
+    }
+    // Commands from several clients, answered each on its own connection.
+    for (size_t i = 0; i < clients.size(); ++i) {
+        const std::string strLine = "READMODE " + std::to_string(10 + i) + "\r\n";
+        clients[i].Send(ByteVec(strLine.begin(), strLine.end()));
+    }
+    for (auto& client : clients) {
+        const ByteVec answer = client.ReadRaw(2000, 8);
+        EXPECT_EQ(std::string(answer.begin(), answer.end()), "OK none\n");
+    }
+    // A line longer than any command is refused once and skipped; the client can go on.
+    CRawHubClient flood = CRawHubClient::Tcp(hub.ControlPort());
+    ByteVec lines(2 * 1024 * 1024 + 10, 'A');
+    const std::string strNext = "\nPING\n";
+    lines.insert(lines.end(), strNext.begin(), strNext.end());
+    flood.Send(lines);
+    const ByteVec answers = flood.ReadRaw(3000, 18 + 8);
+    EXPECT_EQ(std::string(answers.begin(), answers.end()), "ERR line too long\nOK PONG\n");
+    EXPECT_EQ(hub.Control("PING"), "OK PONG");
+}
