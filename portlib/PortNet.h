@@ -1,5 +1,13 @@
-// The network (TCP) port. Until its transport is built every operation fails.
+// The network transport: a TCP link to the hub, watched on the reader thread
+// by ICMP echo checks, close checks and keep-alive bytes.
 #pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/Icmp.h"
+#include "platform/Socket.h"
+#include "platform/WakeSignal.h"
 #include "portlib/PortInterface.h"
 
 namespace vexal {
@@ -14,6 +22,36 @@ public:
     void ClosePort() override;
     int32_t WritePort(const uint8_t* pData, uint32_t dwLength) override;
     int32_t ReadPort(uint8_t* pBuffer, uint32_t dwSize) override;
+
+    // 1 connected, 0 failed.
+    uint32_t ConnectSocket();
+    // 1 no close seen, 0 the hub closed (or the socket cannot be asked).
+    uint32_t CheckFinReceived();
+    // 1 the hub answered an echo request, 0 not.
+    uint32_t CheckPingResponse(const std::u16string& strAddress);
+
+    // Where echo endpoints come from: the system's paths unless a test plugs in a fake.
+    void SetIcmpEndpointFactory(platform::IcmpEndpointFactory pfnFactory);
+
+    uint32_t IsReachable() const { return m_bReachable.load(); }
+    uint32_t IsReconnectPending() const { return m_bReconnect.load(); }
+
+private:
+    enum class EReplyWait { Valid, NothingArrived, OnlyInvalid, WaitFailed, ReceiveFailed, Woken };
+    EReplyWait AwaitReply(platform::IIcmpEndpoint& endpoint, uint32_t dwDestination, uint16_t wId, int& nErr);
+    // A pause that ClosePort ends at once; true when it was ended so.
+    bool Pause(uint32_t ms);
+    bool StopRequested() const;
+
+    platform::CTcpSocket m_socket;      // the TCP link (m_hPort)
+    platform::CWakeSignal m_stop;       // set by ClosePort: ends every wait and pause of the reader
+    platform::IcmpEndpointFactory m_pfnOpenIcmp;
+    std::atomic<uint32_t> m_bReachable{0};
+    std::atomic<uint32_t> m_bReconnect{0};
+    int m_nLastIcmpPath = -1;           // the path last used, logged when it changes
+    uint32_t m_dwAddress = 0;           // parsed address text, host order
+    bool m_bAddressValid = false;
+    uint16_t m_wPortNumber = 0;
 };
 
 }  // namespace vexal
