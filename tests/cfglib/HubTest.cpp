@@ -132,6 +132,7 @@ TEST_F(HubTest, PassThroughSendsBytesUnframed) {
     ASSERT_EQ(api.selectCommandMode(h, 1), 0);
     EXPECT_EQ(api.openService(h), 0);
     EXPECT_EQ(api.getDeviceId(h), 0);
+    CText name;
     EXPECT_EQ(api.getVexalName(h, &name.text), 1003);
     // The bytes go out as given: here they happen to form a frame themselves.
     const uint8_t frame[] = {0x56, 0x51, 0x54, 0x0A, 0x00, 0x03, 0x41, 0x42, 0x43};
@@ -140,7 +141,7 @@ TEST_F(HubTest, PassThroughSendsBytesUnframed) {
     for (int i = 0; i < 100 && strSaw != "OK 414243"; ++i, std::this_thread::sleep_for(20ms))
         strSaw = Received(10);
     EXPECT_EQ(strSaw, "OK 414243");
-    EXPECT_EQ(Received(0), "OK ") << "no model check, no PnP";
+    EXPECT_EQ(Received(0), "OK") << "no model check, no PnP";
     EXPECT_EQ(api.closeService(h, 0), 0);
 }
 
