@@ -65,10 +65,17 @@ int main(int argc, char** argv) {
     std::thread hub([hListen] {
         const int h = accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
         const unsigned char frame[] = {'V', 'Q', 'T', 0, 0, 2, 0x12, 0x34};
-        if (h >= 0 && write(h, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame))
-            sleep(8);  // keep the line open while the port reads
-        if (h >= 0)
-            close(h);
+        if (h < 0)
+            return;
+        // Keep the line open until the port closes it (10 s at most).
+        timeval limit{10, 0};
+        setsockopt(h, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        if (write(h, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame)) {
+            unsigned char sink[64];
+            while (read(h, sink, sizeof sink) > 0) {
+            }
+        }
+        close(h);
     });
 
     auto pPort = std::make_shared<vexal::CPortNet>();
