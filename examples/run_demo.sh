@@ -28,6 +28,7 @@ trap cleanup EXIT INT TERM
 
 # Port 0: the system picks a free port, which the simulator prints as
 # "LISTEN 127.0.0.1:<port>" once it is listening.
+: >"$work_dir/hubsim.out"
 "$hubsim" --listen 127.0.0.1:0 --no-control >"$work_dir/hubsim.out" 2>"$work_dir/hubsim.err" &
 sim_pid=$!
 

@@ -83,12 +83,20 @@ static void PrintAddress(const char *label, const uint8_t *octets)
     printf("  %-22s %u.%u.%u.%u\n", label, octets[0], octets[1], octets[2], octets[3]);
 }
 
-/* A text field of the WLAN block: NUL-terminated unless it fills the field. */
+/* A text field of the WLAN block: NUL-terminated unless it fills the field.
+ * The bytes are in the hub's code page; shown here as Latin-1, which agrees
+ * with the usual code page outside 0x80..0x9F. */
 static void PrintField(const char *label, const uint8_t *field, size_t size)
 {
-    size_t length = 0;
-    while (length < size && field[length] != 0) ++length;
-    printf("  %-22s %.*s\n", label, (int)length, (const char *)field);
+    char16_t units[104];
+    uint32_t length = 0;
+    while (length < size && length < sizeof units / sizeof units[0] && field[length] != 0) {
+        units[length] = field[length];
+        ++length;
+    }
+    printf("  %-22s ", label);
+    PrintUtf16(units, length);
+    putchar('\n');
 }
 
 static void ShowBluetooth(int32_t hub)
@@ -196,7 +204,10 @@ static void ShowCustomDevices(int32_t hub)
     for (uint8_t type = 0; type < 10; ++type) {
         Text text;
         const int32_t result = getCustomDeviceList(hub, type, EmptyText(&text));
-        PrintText(kTypes[type], result, &text);
+        if (result == 0 && text.object.length == 0)
+            printf("  %-22s (none)\n", kTypes[type]);
+        else
+            PrintText(kTypes[type], result, &text);
     }
 }
 
