@@ -36,7 +36,11 @@ CControlServer::CControlServer(CControlInterpreter& interpreter, const std::stri
         ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&bound), &nLength);
         m_nPort = ntohs(bound.sin_port);
     }
-    m_thread = std::thread([this] { Run(); });
+}
+
+void CControlServer::Start()
+{
+    if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
 }
 
 CControlServer::~CControlServer()

@@ -16,6 +16,8 @@ public:
     // strAddress "ADDR:PORT" (empty: no socket); bStdin reads commands from descriptor 0 too.
     CControlServer(CControlInterpreter& interpreter, const std::string& strAddress, bool bStdin);
     ~CControlServer();
+    // Starts answering; called once the start lines are out, so no answer comes before READY.
+    void Start();
     CControlServer(const CControlServer&) = delete;
     CControlServer& operator=(const CControlServer&) = delete;
 

@@ -168,6 +168,7 @@ int main(int argc, char** argv)
         }
         hub.SyncTransports();  // start-up faults (a refusal) are in force before READY
         PrintLine("READY");
+        if (pControl) pControl->Start();
 
         bool bWatchStdin = bExitOnStdinEof;
         while (!g_bQuit) {

@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -250,5 +253,67 @@ TEST(SimulatorTransports, SeveralTransportsShareOneState)
         const auto alarm = pClient->ReadFrameFor(0);
         ASSERT_TRUE(alarm);
         EXPECT_EQ(alarm->payload, Hex("74 0A 01"));
+    }
+}
+
+// Without the fixture: the program itself, driven through standard input.
+TEST(SimulatorTransports, StandardInputControlAndStartLines)
+{
+    int toChild[2];
+    int fromChild[2];
+    ASSERT_EQ(::pipe2(toChild, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(fromChild, O_CLOEXEC), 0);
+    const std::string strBinary = CHubSimFixture::BinaryPath();
+    std::vector<std::string> args = {strBinary, "--listen", "127.0.0.1:0", "--no-control", "--stdin-control"};
+    std::vector<char*> argv;
+    for (auto& s : args) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(toChild[0], STDIN_FILENO);
+        ::dup2(fromChild[1], STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    const std::string strInput = "PING\nFAULT NOREPLY zz\nQUIT\n";
+    ASSERT_EQ(::write(toChild[1], strInput.data(), strInput.size()), static_cast<ssize_t>(strInput.size()));
+
+    std::string strOutput;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{fromChild[0], POLLIN, 0};
+        if (::poll(&pfd, 1, 100) <= 0) continue;
+        char buffer[512];
+        const ssize_t n = ::read(fromChild[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        strOutput.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    int nStatus = -1;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+
+    // LISTEN first, READY before any answer, no CONTROL line, answers in order.
+    ASSERT_EQ(strOutput.rfind("LISTEN 127.0.0.1:", 0), 0u) << strOutput;
+    EXPECT_EQ(strOutput.find("CONTROL"), std::string::npos) << strOutput;
+    const size_t nReady = strOutput.find("\nREADY\n");
+    ASSERT_NE(nReady, std::string::npos) << strOutput;
+    const std::string strAnswers = strOutput.substr(nReady + 7);
+    EXPECT_EQ(strAnswers.substr(0, 8), "OK PONG\n");
+    EXPECT_EQ(strAnswers.rfind("ERR ", 8), 8u) << strAnswers;
+    EXPECT_NE(strAnswers.find("\nOK BYE\n"), std::string::npos) << strAnswers;
+}
+
+TEST(SimulatorTransports, BadCommandLinesStopTheStart)
+{
+    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
+             {"--listen", "127.0.0.1:99999"}, {"--listen", "nowhere"}, {"--split", "0:5"}, {"--usb-sim", "/nonexistent/dir"}}) {
+        CHubSimFixture::Options options;
+        options.extraArgs = extra;
+        EXPECT_THROW(CHubSimFixture hub(options), std::runtime_error) << extra[0] << " " << extra[1];
     }
 }
