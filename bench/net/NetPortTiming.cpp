@@ -4,7 +4,8 @@
 //      pauses and checks the link first) and for one sent on an idle line;
 //  (b) CPU time the process spends with one idle open port.
 // Each figure is printed beside the floor the specified waits allow.
-// Usage: net_port_timing [samples=40] [idle-seconds=30]
+// Usage: net_port_timing [samples=40] [idle-seconds=30] [raw|datagram|ping]
+// (the last forces one ICMP path; default: the first this user may use)
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -30,9 +31,11 @@ double NowMs() {
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-double CpuMs() {
+// This process's CPU time, plus that of the children it waited for (the ping
+// program, when that path is used; the simulator is still running, so not it).
+double CpuMs(int who = RUSAGE_SELF) {
     rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
+    getrusage(who, &ru);
     return (static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3) +
            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
 }
@@ -45,14 +48,14 @@ double Median(std::vector<double> v) {
 }
 
 // The echo time the link check spends per cycle: one exchange on loopback.
-double EchoTimeMs() {
+double EchoTimeMs(const vexal::platform::IcmpEndpointFactory& pfnOpen) {
     std::vector<double> samples;
     for (int i = 0; i < 20; ++i) {
         int nErr = 0;
-        auto p = vexal::platform::OpenIcmpEndpoint(nErr);
+        const double t0 = NowMs();
+        auto p = pfnOpen(nErr);
         if (!p)
             return 0;
-        const double t0 = NowMs();
         vexal::CEchoIdLease lease(static_cast<uint16_t>(1000 + i));
         const auto request = vexal::BuildEchoRequest(lease.Id());
         if (p->SendTo(request, 0x7F000001) != 0)
@@ -99,11 +102,21 @@ int main(int argc, char** argv) {
     option.portType = ZAMO_PORT_NET;
     option.speed = hub.Port();
     pPort->SetDeviceOption(option);
+    vexal::platform::IcmpEndpointFactory pfnOpen = [](int& nErr) { return vexal::platform::OpenIcmpEndpoint(nErr); };
+    if (argc > 3) {
+        const std::string strPath = argv[3];
+        const auto path = strPath == "ping"       ? vexal::platform::EIcmpPath::PingProgram
+                          : strPath == "datagram" ? vexal::platform::EIcmpPath::Datagram
+                                                  : vexal::platform::EIcmpPath::Raw;
+        pfnOpen = [path](int& nErr) { return vexal::platform::OpenIcmpEndpoint(path, nErr); };
+        std::printf("ICMP path forced: %s\n", vexal::platform::IcmpPathName(path));
+    }
+    pPort->SetIcmpEndpointFactory(pfnOpen);
     if (pPort->OpenPort() == 0) {
         std::fprintf(stderr, "cannot open the port to the simulator\n");
         return 1;
     }
-    const double dEcho = EchoTimeMs();
+    const double dEcho = EchoTimeMs(pfnOpen);
     const double dPause = vexal::kDefaultReaderPauseMs;
     const double dControl = [&] {
         std::vector<double> v;
@@ -135,10 +148,10 @@ int main(int argc, char** argv) {
                 dIdle, dIdle, dControl);
 
     // (b) one idle open port.
-    const double c0 = CpuMs();
+    const double c0 = CpuMs() + CpuMs(RUSAGE_CHILDREN);
     const double w0 = NowMs();
     vexal::platform::SleepMs(static_cast<uint32_t>(nIdleSeconds) * 1000u);
-    const double dCpu = CpuMs() - c0;
+    const double dCpu = CpuMs() + CpuMs(RUSAGE_CHILDREN) - c0;
     const double dWall = NowMs() - w0;
     const double dPerMinute = dCpu * 60000.0 / dWall;
     const double dCycleMs = 2000.0 + dPause + dEcho;
