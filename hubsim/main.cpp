@@ -10,13 +10,13 @@
 #include <CLI/CLI.hpp>
 
 #include <poll.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <memory>
 
@@ -170,22 +170,24 @@ int main(int argc, char** argv)
         PrintLine("READY");
         if (pControl) pControl->Start();
 
+        // Signals arrive as readable bytes, beside standard input when it is watched.
+        CUniqueFd signalFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
         bool bWatchStdin = bExitOnStdinEof;
         while (!g_bQuit) {
-            if (bWatchStdin) {
-                pollfd pfd{STDIN_FILENO, POLLIN, 0};
-                if (::poll(&pfd, 1, 100) > 0) {
-                    char buffer[256];
-                    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-                    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-                        LogLine("standard input closed, quitting");
-                        break;
-                    }
+            pollfd fds[2] = {{signalFd.Get(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+            if (::poll(fds, bWatchStdin ? 2 : 1, 100) <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                LogLine("signal received, quitting");
+                break;
+            }
+            if (bWatchStdin && fds[1].revents) {
+                char buffer[256];
+                const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+                if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+                    LogLine("standard input closed, quitting");
+                    break;
                 }
             }
-            const timespec wait{0, bWatchStdin ? 0 : 100 * 1000 * 1000};
-            const int nSignal = sigtimedwait(&signals, nullptr, &wait);
-            if (nSignal == SIGINT || nSignal == SIGTERM) break;
         }
         // Control first: its commands wait on the transports.
         pControl.reset();
