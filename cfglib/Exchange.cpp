@@ -1,6 +1,7 @@
 // The command exchange with the hub: framing, request and reply, read mode.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "cfglib/State.h"
 #include "cfglib/ZamoCtrl.h"
@@ -50,6 +51,11 @@ int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, 
                                       uint32_t dwTimeoutMs, std::vector<uint8_t>& reply) {
     CVQTLoger::Instance().WriteLog(kLogInfo, "ZamoDeviceInfoRead");
     reply.clear();
+    // The poll thread drains the session device's queue: keep it away while
+    // this exchange waits for that device's reply.
+    std::unique_lock<std::mutex> readLock;
+    if (dwTarget == m_dwDeviceId && dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId)
+        readLock = std::unique_lock(m_pState->m_DeviceReadLock);
     if (dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId)
         SetMultiDeviceRead(dwTarget, 0);
     // Only the reply to this request may be read: drop anything left over.

@@ -68,8 +68,11 @@ void CState::ThreadBody() {
         CPollTarget target;
         if (m_nOpenCount.load() > 0 && SnapshotSession(target)) {
             dwWaitMs = kPollActiveMs;
-            if (CallReadAvailable(target.dwPortId, target.dwDeviceId) > 0)
-                DispatchReceivedData(target);
+            if (CallReadAvailable(target.dwPortId, target.dwDeviceId) > 0) {
+                std::unique_lock readLock(m_DeviceReadLock, std::try_to_lock);
+                if (readLock.owns_lock())
+                    DispatchReceivedData(target);
+            }
             const uint32_t dwState = CallIsPowerState(target.dwPortId, target.dwDeviceId);
             if (dwState != dwPowerState) {
                 dwPowerState = dwState;

@@ -122,6 +122,12 @@ private:
 
     std::mutex m_SessionLock;
     CZamoCtrl* m_pSession = nullptr;  // guarded by m_SessionLock
+
+public:
+    // Held by an exchange with the session's own device for its whole
+    // length; the poll thread only drains that queue when it can take it,
+    // so a reply is never handed to the data callback instead.
+    std::mutex m_DeviceReadLock;
 };
 
 // Poll intervals and limits of the exchange and the poll thread, in ms.

@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kPortId = 10000;
 
 struct SPending {
+    uint32_t dwDevice = 0;
     Clock::time_point due;
     std::vector<uint8_t> bytes;
 };
@@ -36,7 +37,7 @@ struct SFake {
     std::vector<uint8_t> written;
     std::map<uint32_t, std::deque<uint8_t>> queues;
     std::vector<SPending> pending;  // replies for device 0 not yet due
-    std::map<uint8_t, SReply> replies;
+    std::map<std::pair<uint32_t, uint8_t>, SReply> replies;  // (device, first payload byte)
     uint32_t present[256] = {};
     ZamoAlarmCallback alarms[256] = {};
     uint32_t dwOpenResult = 1;
@@ -71,7 +72,7 @@ void DeliverDueLocked(SFake& f) {
     auto it = f.pending.begin();
     while (it != f.pending.end()) {
         if (it->due <= now) {
-            auto& q = f.queues[0];
+            auto& q = f.queues[it->dwDevice];
             q.insert(q.end(), it->bytes.begin(), it->bytes.end());
             it = f.pending.erase(it);
         } else {
@@ -93,10 +94,11 @@ void ParseFramesLocked(SFake& f, const uint8_t* pData, uint32_t dwLength) {
         const size_t nLen = static_cast<size_t>(b[4]) << 8 | b[5];
         if (b.size() < 6 + nLen)
             return;
-        if (b[3] == 0 && nLen > 0) {
-            const auto it = f.replies.find(b[6]);
+        if (nLen > 0) {
+            const auto it = f.replies.find({b[3], b[6]});
             if (it != f.replies.end())
-                f.pending.push_back({Clock::now() + std::chrono::milliseconds(it->second.dwDelayMs), it->second.bytes});
+                f.pending.push_back(
+                    {b[3], Clock::now() + std::chrono::milliseconds(it->second.dwDelayMs), it->second.bytes});
         }
         b.erase(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(6 + nLen));
     }
@@ -160,12 +162,17 @@ FAKEPORT_API void FakePort_SetPresent(uint32_t device, uint32_t present) {
         Fake().present[device] = present;
 }
 
-FAKEPORT_API void FakePort_SetReply(uint8_t command, const uint8_t* reply, uint32_t length, uint32_t delayMs) {
+FAKEPORT_API void FakePort_SetDeviceReply(uint32_t device, uint8_t command, const uint8_t* reply, uint32_t length,
+                                          uint32_t delayMs) {
     std::lock_guard lock(Fake().lock);
     if (reply == nullptr || length == 0)
-        Fake().replies.erase(command);
+        Fake().replies.erase({device, command});
     else
-        Fake().replies[command] = SReply{std::vector<uint8_t>(reply, reply + length), delayMs};
+        Fake().replies[{device, command}] = SReply{std::vector<uint8_t>(reply, reply + length), delayMs};
+}
+
+FAKEPORT_API void FakePort_SetReply(uint8_t command, const uint8_t* reply, uint32_t length, uint32_t delayMs) {
+    FakePort_SetDeviceReply(0, command, reply, length, delayMs);
 }
 
 FAKEPORT_API void FakePort_Enqueue(uint32_t device, const uint8_t* data, uint32_t length) {

@@ -24,6 +24,10 @@ FAKEPORT_API void FakePort_SetPresent(uint32_t device, uint32_t present);
 // byte is command; an empty reply (length 0) removes it. delayMs: when the
 // reply appears after the request.
 FAKEPORT_API void FakePort_SetReply(uint8_t command, const uint8_t* reply, uint32_t length, uint32_t delayMs);
+// The same for frames to a device behind the hub: the reply goes into that
+// device's queue.
+FAKEPORT_API void FakePort_SetDeviceReply(uint32_t device, uint8_t command, const uint8_t* reply, uint32_t length,
+                                          uint32_t delayMs);
 // Appends bytes to a device's receive queue now.
 FAKEPORT_API void FakePort_Enqueue(uint32_t device, const uint8_t* data, uint32_t length);
 // Calls the registered alarm callback of a device, as the reader thread does.
