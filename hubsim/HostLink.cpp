@@ -35,6 +35,12 @@ bool CHostLink::OnReadable()
             LogLine(Name() + ": read failed: " + std::strerror(errno));
             return false;
         }
+        const Clock::time_point now = Clock::now();
+        if (m_decoder.InFrame() && now - m_lastRead > kStaleFrameLimit) {
+            LogLine(Name() + ": unfinished frame given up after a pause");
+            m_decoder.Reset();
+        }
+        m_lastRead = now;
         const SFaults faults = m_hub.Faults().Snapshot();
         m_decoder.Feed(buffer, static_cast<size_t>(n), [&](SFrame&& frame) {
             if (m_bCloseWhenFlushed) return;  // the link is going; later frames are not handled

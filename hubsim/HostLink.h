@@ -15,6 +15,11 @@ namespace hubsim {
 
 using Clock = std::chrono::steady_clock;
 
+// A frame whose rest does not come within this time is given up, so a host that
+// vanished mid-frame on a link the hub cannot see close (the pty) does not eat
+// the next host's first request.
+inline constexpr auto kStaleFrameLimit = std::chrono::milliseconds(2000);
+
 class CHostLink {
 public:
     CHostLink(CHub& hub, CUniqueFd fd, std::string strName);
@@ -50,6 +55,7 @@ private:
     SLinkContext m_context;
     CFrameDecoder m_decoder;
     uint64_t m_nKeepAliveSeen = 0;
+    Clock::time_point m_lastRead{};
     uint32_t m_nFramesHere = 0;
     bool m_bCloseWhenFlushed = false;
     std::deque<SPending> m_pending;

@@ -85,6 +85,15 @@ TEST(SimulatorTransports, PtyServesTheHubAndSurvivesHostCloses)
         ASSERT_TRUE(report);
         EXPECT_EQ(report->payload, Hex("0A 14 64 65"));
     }
+    {
+        // A host that leaves mid-frame: the pty cannot tell, so the hub gives the frame up after a pause.
+        CRawHubClient serial = CRawHubClient::Pty(hub.PtyPath());
+        serial.Send(Hex("56 51 54 00 00 20 50"));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+    CRawHubClient serial = CRawHubClient::Pty(hub.PtyPath());
+    EXPECT_EQ(serial.Ask(Hex("D0")), Hex("D0 01"));
+    serial.Close();
     hub.Stop();
     EXPECT_FALSE(fs::is_symlink(options.strComLink)) << "the link goes with the hub";
 }
