@@ -141,7 +141,7 @@ std::string CControlInterpreter::Execute(const std::string& strLine)
             return Ok(m_hub.WithState([](CHubState& state) {
                 std::string out;
                 char buf[48];
-                for (const auto& [nId, device] : state.m_devices) {
+                for (const auto& [nId, device] : state.m_mapDevices) {
                     std::snprintf(buf, sizeof buf, "%s%u:%s:%04X:%04X", out.empty() ? "" : " ", nId,
                                   DeviceKindName(device.eKind), device.nVid, device.nPid);
                     out += buf;
@@ -166,8 +166,8 @@ std::string CControlInterpreter::Execute(const std::string& strLine)
             const auto nDevice = ParseByte(words[1]);
             if (!nDevice) return Err("bad device id '" + words[1] + "'");
             return m_hub.WithState([&](CHubState& state) {
-                const auto it = state.m_readModes.find(*nDevice);
-                return it == state.m_readModes.end() ? Ok("none") : Ok(std::to_string(it->second));
+                const auto it = state.m_mapReadModes.find(*nDevice);
+                return it == state.m_mapReadModes.end() ? Ok("none") : Ok(std::to_string(it->second));
             });
         }
         if (strCommand == "FAULT") return Fault(words);
@@ -215,7 +215,7 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
         const auto nCode = bOff ? std::optional<uint8_t>() : ParseCommandCode(strArg);
         if (!bOff && !nCode) return Err("bad command code '" + strArg + "' (hex, e.g. 0x50)");
         m_hub.Faults().Modify([&](SFaults& f) {
-            auto& set = strKind == "NOREPLY" ? f.noReply : f.wrongHeader;
+            auto& set = strKind == "NOREPLY" ? f.setNoReply : f.setWrongHeader;
             if (bOff)
                 set.clear();
             else
@@ -224,7 +224,7 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
     } else if (strKind == "SHORT") {
         if (words.size() != 3 && words.size() != 4) return Err("usage: FAULT SHORT <cmd> [bytes] | FAULT SHORT OFF");
         if (bOff) {
-            m_hub.Faults().Modify([](SFaults& f) { f.shortReply.clear(); });
+            m_hub.Faults().Modify([](SFaults& f) { f.mapShortReply.clear(); });
         } else {
             const auto nCode = ParseCommandCode(strArg);
             if (!nCode) return Err("bad command code '" + strArg + "'");
@@ -234,7 +234,7 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
                 if (!n) return Err("bytes to keep must be 1..65535");
                 nKeep = *n;
             }
-            m_hub.Faults().Modify([&](SFaults& f) { f.shortReply[*nCode] = static_cast<int>(nKeep); });
+            m_hub.Faults().Modify([&](SFaults& f) { f.mapShortReply[*nCode] = static_cast<int>(nKeep); });
         }
     } else if (strKind == "GARBAGE" || strKind == "SILENT" || strKind == "REFUSE") {
         bool bOn = false;
@@ -303,7 +303,7 @@ std::string CControlInterpreter::Set(const std::string& strLine, const std::vect
             *pNode = parsed;
         }
         CHubState next = CHubState::FromJson(doc);
-        next.m_readModes = state.m_readModes;
+        next.m_mapReadModes = state.m_mapReadModes;
         state = std::move(next);
     });
     return Ok();
@@ -333,7 +333,7 @@ std::string CControlInterpreter::Plug(const std::vector<std::string>& words)
         device.nVid = static_cast<uint16_t>((*vid)[0] << 8 | (*vid)[1]);
         device.nPid = static_cast<uint16_t>((*pid)[0] << 8 | (*pid)[1]);
     }
-    m_hub.ModifyState([&](CHubState& state) { state.m_devices[*nId] = device; });
+    m_hub.ModifyState([&](CHubState& state) { state.m_mapDevices[*nId] = device; });
     m_hub.SyncTransports();
     return Ok();
 }
@@ -344,7 +344,7 @@ std::string CControlInterpreter::Unplug(const std::vector<std::string>& words)
     const auto nId = ParseByte(words[1], 1, 254);
     if (!nId) return Err("device id must be 1..254");
     bool bFound = false;
-    m_hub.ModifyState([&](CHubState& state) { bFound = state.m_devices.erase(*nId) > 0; });
+    m_hub.ModifyState([&](CHubState& state) { bFound = state.m_mapDevices.erase(*nId) > 0; });
     if (!bFound) return Err("no device " + words[1] + " attached");
     m_hub.SyncTransports();
     return Ok();

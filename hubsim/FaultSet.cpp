@@ -20,12 +20,12 @@ std::string CommandList(const std::set<uint8_t>& commands)
 
 std::string SFaults::Describe() const
 {
-    std::string out = "delay=" + std::to_string(nDelayMs) + " noreply=" + CommandList(noReply) +
-                      " wrongheader=" + CommandList(wrongHeader) + " short=";
-    if (shortReply.empty()) out += "off";
+    std::string out = "delay=" + std::to_string(nDelayMs) + " noreply=" + CommandList(setNoReply) +
+                      " wrongheader=" + CommandList(setWrongHeader) + " short=";
+    if (mapShortReply.empty()) out += "off";
     char buf[24];
     bool bFirst = true;
-    for (const auto& [nCommand, nKeep] : shortReply) {
+    for (const auto& [nCommand, nKeep] : mapShortReply) {
         std::snprintf(buf, sizeof buf, "%s0x%02X:%d", bFirst ? "" : ",", nCommand, nKeep);
         out += buf;
         bFirst = false;

@@ -13,9 +13,9 @@ enum class ECloseOnAccept { Off, Once, Always };
 
 struct SFaults {
     int nDelayMs = 0;                       // every reply waits this long
-    std::set<uint8_t> noReply;              // commands left unanswered
-    std::set<uint8_t> wrongHeader;          // commands answered with every checked header byte wrong
-    std::map<uint8_t, int> shortReply;      // command -> bytes kept (-1: half the reply)
+    std::set<uint8_t> setNoReply;              // commands left unanswered
+    std::set<uint8_t> setWrongHeader;          // commands answered with every checked header byte wrong
+    std::map<uint8_t, int> mapShortReply;      // command -> bytes kept (-1: half the reply)
     bool bGarbage = false;                  // junk bytes before every frame sent
     size_t nSplitBytes = 0;                 // 0: frames go out whole
     int nSplitPauseMs = 0;

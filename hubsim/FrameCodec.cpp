@@ -37,10 +37,10 @@ void CFrameDecoder::Feed(const uint8_t* pData, size_t nLength, const FrameSink& 
     size_t i = 0;
     while (i < nLength) {
         if (m_bInPayload) {
-            const size_t nTake = std::min(m_nPayloadWant - m_current.payload.size(), nLength - i);
-            m_current.payload.insert(m_current.payload.end(), pData + i, pData + i + nTake);
+            const size_t nTake = std::min(m_nPayloadWant - m_current.vecPayload.size(), nLength - i);
+            m_current.vecPayload.insert(m_current.vecPayload.end(), pData + i, pData + i + nTake);
             i += nTake;
-            if (m_current.payload.size() == m_nPayloadWant) {
+            if (m_current.vecPayload.size() == m_nPayloadWant) {
                 SFrame done = std::move(m_current);
                 Reset();
                 ++m_stats.nFrames;
@@ -78,8 +78,8 @@ void CFrameDecoder::Feed(const uint8_t* pData, size_t nLength, const FrameSink& 
             continue;
         }
         m_current.nDevice = nDevice;
-        m_current.payload.clear();
-        m_current.payload.reserve(nDeclared);
+        m_current.vecPayload.clear();
+        m_current.vecPayload.reserve(nDeclared);
         m_nPayloadWant = nDeclared;
         m_bInPayload = true;
     }

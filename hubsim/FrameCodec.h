@@ -17,7 +17,7 @@ inline constexpr size_t kMaxFramePayload = 0xFFFF;
 
 struct SFrame {
     uint8_t nDevice = 0;
-    Bytes payload;
+    Bytes vecPayload;
 };
 
 // Builds one frame; payloads longer than 65535 bytes are cut into several frames.

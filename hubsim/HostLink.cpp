@@ -67,7 +67,7 @@ void CHostLink::Push(Clock::time_point due, Bytes bytes)
     if (due < m_lastDue) due = m_lastDue;  // bytes leave in the order they were queued
     m_lastDue = due;
     m_nPendingBytes += bytes.size();
-    m_pending.push_back(SPending{due, std::move(bytes), 0});
+    m_queuePending.push_back(SPending{due, std::move(bytes), 0});
 }
 
 void CHostLink::Schedule(const Bytes& frame, bool bReply)
@@ -94,18 +94,18 @@ void CHostLink::ScheduleRaw(const Bytes& bytes)
     Push(Clock::now(), bytes);
 }
 
-bool CHostLink::WantsWrite(Clock::time_point now) const { return !m_pending.empty() && m_pending.front().due <= now; }
+bool CHostLink::WantsWrite(Clock::time_point now) const { return !m_queuePending.empty() && m_queuePending.front().due <= now; }
 
 std::optional<Clock::time_point> CHostLink::NextDue() const
 {
-    if (m_pending.empty()) return std::nullopt;
-    return m_pending.front().due;
+    if (m_queuePending.empty()) return std::nullopt;
+    return m_queuePending.front().due;
 }
 
 bool CHostLink::Flush(Clock::time_point now)
 {
-    while (!m_pending.empty() && m_pending.front().due <= now) {
-        SPending& item = m_pending.front();
+    while (!m_queuePending.empty() && m_queuePending.front().due <= now) {
+        SPending& item = m_queuePending.front();
         const uint8_t* pData = item.bytes.data() + item.nSent;
         const size_t nLeft = item.bytes.size() - item.nSent;
         ssize_t n = ::send(m_fd.Get(), pData, nLeft, MSG_NOSIGNAL);
@@ -119,9 +119,9 @@ bool CHostLink::Flush(Clock::time_point now)
         item.nSent += static_cast<size_t>(n);
         if (item.nSent < item.bytes.size()) return true;
         m_nPendingBytes -= item.bytes.size();
-        m_pending.pop_front();
+        m_queuePending.pop_front();
         // Pieces of a split frame must reach the host as separate reads.
-        if (!m_pending.empty() && m_pending.front().due > now) break;
+        if (!m_queuePending.empty() && m_queuePending.front().due > now) break;
     }
     return true;
 }

@@ -35,7 +35,7 @@ public:
     bool WantsWrite(Clock::time_point now) const;
     std::optional<Clock::time_point> NextDue() const;
     // True once the frame-count fault has been reached and its replies went out.
-    bool ShouldClose() const { return m_bCloseWhenFlushed && m_pending.empty(); }
+    bool ShouldClose() const { return m_bCloseWhenFlushed && m_queuePending.empty(); }
 
     // Queues a frame, shaped by the current faults (replies are the ones that get delayed).
     void Schedule(const Bytes& frame, bool bReply);
@@ -58,7 +58,7 @@ private:
     Clock::time_point m_lastRead{};
     uint32_t m_nFramesHere = 0;
     bool m_bCloseWhenFlushed = false;
-    std::deque<SPending> m_pending;
+    std::deque<SPending> m_queuePending;
     size_t m_nPendingBytes = 0;
     Clock::time_point m_lastDue{};
 };

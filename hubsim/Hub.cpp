@@ -24,31 +24,31 @@ CHub::CHub(CHubState state, std::string strStateFile) : m_state(std::move(state)
 void CHub::Register(ITransport* pTransport)
 {
     std::lock_guard<std::mutex> lock(m_transportMutex);
-    m_transports.insert(pTransport);
+    m_setTransports.insert(pTransport);
 }
 
 void CHub::Unregister(ITransport* pTransport)
 {
     std::lock_guard<std::mutex> lock(m_transportMutex);
-    m_transports.erase(pTransport);
+    m_setTransports.erase(pTransport);
 }
 
 void CHub::Broadcast(const Bytes& bytes, EPostKind eKind)
 {
     std::lock_guard<std::mutex> lock(m_transportMutex);
-    for (ITransport* pTransport : m_transports) pTransport->Post(bytes, eKind);
+    for (ITransport* pTransport : m_setTransports) pTransport->Post(bytes, eKind);
 }
 
 void CHub::SyncTransports()
 {
     std::lock_guard<std::mutex> lock(m_transportMutex);
-    for (ITransport* pTransport : m_transports) pTransport->Sync();
+    for (ITransport* pTransport : m_setTransports) pTransport->Sync();
 }
 
 void CHub::KickAll()
 {
     std::lock_guard<std::mutex> lock(m_transportMutex);
-    for (ITransport* pTransport : m_transports) pTransport->Kick();
+    for (ITransport* pTransport : m_setTransports) pTransport->Kick();
 }
 
 Bytes CHub::PresenceFrame()
@@ -101,12 +101,12 @@ void CHub::SaveAfterChange()
 Bytes CHub::ApplyReplyFaults(uint8_t nCommand, Bytes reply, size_t nHeaderLength)
 {
     const SFaults faults = m_faults.Snapshot();
-    if (faults.wrongHeader.count(nCommand)) {
+    if (faults.setWrongHeader.count(nCommand)) {
         // Every byte the host checks differs, so no lenient header check can let it through.
         for (size_t i = 0; i < nHeaderLength && i < reply.size(); ++i) reply[i] ^= 0xFF;
     }
-    const auto it = faults.shortReply.find(nCommand);
-    if (it != faults.shortReply.end()) {
+    const auto it = faults.mapShortReply.find(nCommand);
+    if (it != faults.mapShortReply.end()) {
         size_t nKeep = it->second < 0 ? reply.size() / 2 : static_cast<size_t>(it->second);
         if (nKeep == 0) nKeep = 1;  // a frame cannot be empty
         if (nKeep < reply.size()) reply.resize(nKeep);
@@ -119,21 +119,21 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
     ++m_nFramesReceived;
     {
         std::lock_guard<std::mutex> lock(m_receivedMutex);
-        auto& list = m_received[frame.nDevice];
-        if (list.size() < kMaxRecordedPerDevice) list.push_back(frame.payload);
+        auto& list = m_mapReceived[frame.nDevice];
+        if (list.size() < kMaxRecordedPerDevice) list.push_back(frame.vecPayload);
     }
     if (IsVerbose())
-        LogLine(link.strName + ": frame for device " + std::to_string(frame.nDevice) + ": " + ToHex(frame.payload));
+        LogLine(link.strName + ": frame for device " + std::to_string(frame.nDevice) + ": " + ToHex(frame.vecPayload));
 
     std::vector<Bytes> out;
     if (m_faults.Snapshot().bSilent) return out;
 
     if (frame.nDevice == kDevicePresence) {
-        if (frame.payload == Bytes{0x01}) {
+        if (frame.vecPayload == Bytes{0x01}) {
             link.bPnpEnabled = true;
             out.push_back(PresenceFrame());
         } else {
-            LogLine(link.strName + ": unknown payload " + ToHex(frame.payload) + " on the presence channel, ignored");
+            LogLine(link.strName + ": unknown payload " + ToHex(frame.vecPayload) + " on the presence channel, ignored");
         }
         return out;
     }
@@ -142,29 +142,29 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
         SHubReply result;
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);
-            result = HandleHubCommand(m_state, frame.payload);
+            result = HandleHubCommand(m_state, frame.vecPayload);
         }
-        const uint8_t nCommand = frame.payload.empty() ? 0 : frame.payload[0];
+        const uint8_t nCommand = frame.vecPayload.empty() ? 0 : frame.vecPayload[0];
         if (!result.bKnown) {
-            LogLine(link.strName + ": unknown command " + Hex2(nCommand) + " (" + std::to_string(frame.payload.size()) +
+            LogLine(link.strName + ": unknown command " + Hex2(nCommand) + " (" + std::to_string(frame.vecPayload.size()) +
                     " bytes) to the hub, no reply");
             return out;
         }
-        if (IsVerbose() || !result.reply) LogLine(link.strName + ": " + result.strNote);
+        if (IsVerbose() || !result.optReply) LogLine(link.strName + ": " + result.strNote);
         if (result.bChanged) SaveAfterChange();
-        if (!result.reply) return out;
-        if (m_faults.Snapshot().noReply.count(nCommand)) {
+        if (!result.optReply) return out;
+        if (m_faults.Snapshot().setNoReply.count(nCommand)) {
             LogLine(link.strName + ": reply to " + Hex2(nCommand) + " withheld (fault)");
             return out;
         }
-        out.push_back(EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.reply), result.nHeaderLength)));
+        out.push_back(EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.optReply), result.nHeaderLength)));
         return out;
     }
 
     std::vector<Bytes> answers;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
-        answers = HandleDeviceData(m_state, frame.nDevice, frame.payload);
+        answers = HandleDeviceData(m_state, frame.nDevice, frame.vecPayload);
     }
     for (const Bytes& answer : answers) out.push_back(EncodeFrame(frame.nDevice, answer));
     return out;
@@ -173,22 +173,22 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
 std::vector<Bytes> CHub::Received(uint8_t nDevice)
 {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
-    const auto it = m_received.find(nDevice);
-    return it == m_received.end() ? std::vector<Bytes>{} : it->second;
+    const auto it = m_mapReceived.find(nDevice);
+    return it == m_mapReceived.end() ? std::vector<Bytes>{} : it->second;
 }
 
 std::map<uint8_t, size_t> CHub::ReceivedCounts()
 {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
     std::map<uint8_t, size_t> counts;
-    for (const auto& [nDevice, list] : m_received) counts[nDevice] = list.size();
+    for (const auto& [nDevice, list] : m_mapReceived) counts[nDevice] = list.size();
     return counts;
 }
 
 void CHub::ClearReceived()
 {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
-    m_received.clear();
+    m_mapReceived.clear();
     m_nKeepAlive = 0;
 }
 

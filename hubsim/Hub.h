@@ -96,10 +96,10 @@ private:
     CFaultSet m_faults;
 
     std::mutex m_transportMutex;
-    std::set<ITransport*> m_transports;  // guarded by m_transportMutex
+    std::set<ITransport*> m_setTransports;  // guarded by m_transportMutex
 
     std::mutex m_receivedMutex;
-    std::map<uint8_t, std::vector<Bytes>> m_received;  // guarded by m_receivedMutex
+    std::map<uint8_t, std::vector<Bytes>> m_mapReceived;  // guarded by m_receivedMutex
     std::atomic<uint64_t> m_nKeepAlive{0};
     std::atomic<uint64_t> m_nFramesReceived{0};
 };

@@ -39,7 +39,7 @@ SHubReply Known(Bytes reply, size_t nHeaderLength, std::string strNote)
 {
     SHubReply result;
     result.bKnown = true;
-    result.reply = std::move(reply);
+    result.optReply = std::move(reply);
     result.nHeaderLength = nHeaderLength;
     result.strNote = std::move(strNote);
     return result;
@@ -104,7 +104,7 @@ SHubReply CustomChange(CHubState& state, const Bytes& p)
         return result;
     };
     if (nType >= kCustomTypeCount) return answer(kCustomUnknownType, false);
-    auto& list = state.m_custom[nType];
+    auto& list = state.m_arrCustom[nType];
     if (nCommand == 0x43) {
         list.clear();
         return answer(kCustomOk, true);
@@ -178,7 +178,7 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     }
     case 0x44: {
         Bytes reply = {0x44};
-        for (const auto& [nId, device] : state.m_devices) {
+        for (const auto& [nId, device] : state.m_mapDevices) {
             reply.push_back(static_cast<uint8_t>(device.nVid >> 8));
             reply.push_back(static_cast<uint8_t>(device.nVid & 0xFF));
             reply.push_back(static_cast<uint8_t>(device.nPid >> 8));
@@ -189,10 +189,10 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     case 0x45: {
         if (p.size() < 2) return Rejected("USB IDs request without device id, ignored");
         const uint8_t nDevice = p[1];
-        const auto it = state.m_devices.find(nDevice);
+        const auto it = state.m_mapDevices.find(nDevice);
         // An absent device answers with zero identifiers, as the hub has nothing plugged there.
-        const uint16_t nVid = it == state.m_devices.end() ? 0 : it->second.nVid;
-        const uint16_t nPid = it == state.m_devices.end() ? 0 : it->second.nPid;
+        const uint16_t nVid = it == state.m_mapDevices.end() ? 0 : it->second.nVid;
+        const uint16_t nPid = it == state.m_mapDevices.end() ? 0 : it->second.nPid;
         return Known(Bytes{0x45, nDevice, static_cast<uint8_t>(nVid >> 8), static_cast<uint8_t>(nVid & 0xFF),
                            static_cast<uint8_t>(nPid >> 8), static_cast<uint8_t>(nPid & 0xFF)},
                      2, "USB IDs of device " + std::to_string(nDevice));
@@ -210,27 +210,27 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     }
     case 0x24: {
         Bytes reply = {0x24, 0x00};
-        reply.insert(reply.end(), state.m_lan.begin(), state.m_lan.end());
+        reply.insert(reply.end(), state.m_arrLan.begin(), state.m_arrLan.end());
         return Known(std::move(reply), 2, "LAN settings");
     }
     case 0x25: {
         if (p.size() != 1 + kLanBlockSize)
             return Known(Bytes{0x25, 0x03}, 2, "LAN write of " + std::to_string(p.size() - 1) + " bytes refused");
-        std::copy(p.begin() + 1, p.end(), state.m_lan.begin());
+        std::copy(p.begin() + 1, p.end(), state.m_arrLan.begin());
         SHubReply result = Known(Bytes{0x25, 0x00}, 2, "LAN settings written");
         result.bChanged = true;
         return result;
     }
     case 0x20: {
         Bytes reply = {0x20, 0x00};
-        reply.insert(reply.end(), state.m_wlan.begin(), state.m_wlan.end());
+        reply.insert(reply.end(), state.m_arrWlan.begin(), state.m_arrWlan.end());
         return Known(std::move(reply), 2, "WLAN settings");
     }
     case 0x21: {
         Bytes reply = {0x21, 0x00};
         const size_t nExpected = 2 + kWlanBlockSize - kWlanWritableOffset;
         const bool bAccept = p.size() == nExpected && !state.m_bWlanAckFail;
-        if (bAccept) std::copy(p.begin() + 2, p.end(), state.m_wlan.begin() + kWlanWritableOffset);
+        if (bAccept) std::copy(p.begin() + 2, p.end(), state.m_arrWlan.begin() + kWlanWritableOffset);
         const Bytes ack = WlanAcknowledgement(bAccept);
         reply.insert(reply.end(), ack.begin(), ack.end());
         SHubReply result = Known(std::move(reply), 2,
@@ -253,7 +253,7 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
         const uint8_t nDevice = p[1];
         if (!state.IsSerialAdapter(nDevice)) return Rejected("serial settings write for " + std::to_string(nDevice) + ": no adapter");
         if (p[2] > 7 || p[3] > 1 || p[4] > 1 || p[5] > 2) return Rejected("serial settings write out of range, ignored");
-        state.m_serial[nDevice] = {p[2], p[3], p[4], p[5]};
+        state.m_mapSerial[nDevice] = {p[2], p[3], p[4], p[5]};
         return Changed("serial settings of " + std::to_string(nDevice) + " written");
     }
     case 0x40: {
@@ -261,7 +261,7 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
         const uint8_t nType = p[1];
         Bytes reply = {0x40, nType};
         if (nType < kCustomTypeCount) {
-            for (uint32_t nEntry : state.m_custom[nType]) {
+            for (uint32_t nEntry : state.m_arrCustom[nType]) {
                 for (int nShift = 24; nShift >= 0; nShift -= 8) reply.push_back(static_cast<uint8_t>(nEntry >> nShift));
             }
         }
@@ -298,7 +298,7 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     case 0x0F: return InterfaceUsageWrite(state, p);
     case 0x72: {
         if (p.size() != 3) return Rejected("read mode command of " + std::to_string(p.size()) + " bytes, ignored");
-        state.m_readModes[p[1]] = p[2];
+        state.m_mapReadModes[p[1]] = p[2];
         return Rejected("read mode of device " + std::to_string(p[1]) + " set to " + std::to_string(p[2]));
     }
     default: return SHubReply{};
@@ -308,8 +308,8 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
 std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data)
 {
     std::vector<Bytes> answers;
-    const auto it = state.m_devices.find(nDevice);
-    if (it == state.m_devices.end()) return answers;  // nothing plugged there: the data goes nowhere
+    const auto it = state.m_mapDevices.find(nDevice);
+    if (it == state.m_mapDevices.end()) return answers;  // nothing plugged there: the data goes nowhere
     switch (it->second.eKind) {
     case EDeviceKind::Serial:
     case EDeviceKind::Echo: answers.push_back(data); break;

@@ -14,7 +14,7 @@ namespace hubsim {
 struct SHubReply {
     bool bKnown = false;      // a command the hub understands (unknown ones get no reply)
     bool bChanged = false;    // settings changed: the state file is to be written
-    std::optional<Bytes> reply;
+    std::optional<Bytes> optReply;
     size_t nHeaderLength = 0; // leading reply bytes the host compares with the request
     std::string strNote;      // one line for the log
 };

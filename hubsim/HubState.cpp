@@ -218,49 +218,49 @@ bool ParseDeviceKind(const std::string& strName, EDeviceKind& eKind)
 CHubState::CHubState()
 {
     const uint8_t mac[6] = {0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A};
-    std::copy(mac, mac + 6, m_lan.begin());
+    std::copy(mac, mac + 6, m_arrLan.begin());
     const uint8_t lanAddresses[16] = {192, 168, 0, 10, 255, 255, 255, 0, 192, 168, 0, 1, 192, 168, 0, 1};
-    std::copy(lanAddresses, lanAddresses + 16, m_lan.begin() + 6);
-    m_lan[22] = 0;
+    std::copy(lanAddresses, lanAddresses + 16, m_arrLan.begin() + 6);
+    m_arrLan[22] = 0;
 
-    PutFieldText(&m_wlan[18], 33, "VexalHub-WLAN");
-    m_wlan[51] = 0;
-    m_wlan[52] = 1;
+    PutFieldText(&m_arrWlan[18], 33, "VexalHub-WLAN");
+    m_arrWlan[51] = 0;
+    m_arrWlan[52] = 1;
     const uint8_t wlanAddresses[12] = {192, 168, 1, 50, 255, 255, 255, 0, 192, 168, 1, 1};
-    std::copy(wlanAddresses, wlanAddresses + 12, m_wlan.begin() + 53);
-    PutFieldText(&m_wlan[65], 32, "ShopFloor");
-    m_wlan[97] = 3;   // WPA2-PSK
-    m_wlan[98] = 3;   // AES
-    PutFieldText(&m_wlan[203], 64, "vexal-demo-key");
-    m_wlan[267] = 0x06;
-    m_wlan[397] = 0x23;  // 9100, the hub's data port
-    m_wlan[398] = 0x8C;
-    m_wlan[590] = 'V';
-    m_wlan[591] = 'Q';
+    std::copy(wlanAddresses, wlanAddresses + 12, m_arrWlan.begin() + 53);
+    PutFieldText(&m_arrWlan[65], 32, "ShopFloor");
+    m_arrWlan[97] = 3;   // WPA2-PSK
+    m_arrWlan[98] = 3;   // AES
+    PutFieldText(&m_arrWlan[203], 64, "vexal-demo-key");
+    m_arrWlan[267] = 0x06;
+    m_arrWlan[397] = 0x23;  // 9100, the hub's data port
+    m_arrWlan[398] = 0x8C;
+    m_arrWlan[590] = 'V';
+    m_arrWlan[591] = 'Q';
 
-    m_devices[10] = {10, EDeviceKind::Printer, 0x04B8, 0x0E28};
-    m_devices[20] = {20, EDeviceKind::Hid, 0x05E0, 0x1200};
-    m_devices[100] = {100, EDeviceKind::Serial, 0x0403, 0x6001};
-    m_devices[101] = {101, EDeviceKind::Serial, 0x067B, 0x2303};
+    m_mapDevices[10] = {10, EDeviceKind::Printer, 0x04B8, 0x0E28};
+    m_mapDevices[20] = {20, EDeviceKind::Hid, 0x05E0, 0x1200};
+    m_mapDevices[100] = {100, EDeviceKind::Serial, 0x0403, 0x6001};
+    m_mapDevices[101] = {101, EDeviceKind::Serial, 0x067B, 0x2303};
 }
 
 Bytes CHubState::PresenceList() const
 {
     Bytes out;
-    for (const auto& [nId, device] : m_devices) out.push_back(nId);
+    for (const auto& [nId, device] : m_mapDevices) out.push_back(nId);
     return out;
 }
 
 bool CHubState::IsSerialAdapter(uint8_t nDevice) const
 {
-    const auto it = m_devices.find(nDevice);
-    return it != m_devices.end() && it->second.eKind == EDeviceKind::Serial;
+    const auto it = m_mapDevices.find(nDevice);
+    return it != m_mapDevices.end() && it->second.eKind == EDeviceKind::Serial;
 }
 
 std::array<uint8_t, 4> CHubState::SerialConfig(uint8_t nDevice) const
 {
-    const auto it = m_serial.find(nDevice);
-    return it == m_serial.end() ? kDefaultSerial : it->second;
+    const auto it = m_mapSerial.find(nDevice);
+    return it == m_mapSerial.end() ? kDefaultSerial : it->second;
 }
 
 json CHubState::ToJson() const
@@ -276,29 +276,29 @@ json CHubState::ToJson() const
         {"auto_connect", m_nBtAutoConnect},
     };
     json lan;
-    lan["mac"] = MacText(&m_lan[0]);
-    for (const auto& field : kLanAddresses) lan[field.pszKey] = AddressText(&m_lan[field.nOffset]);
-    lan["dhcp"] = m_lan[22];
-    lan["reserved"] = ToHex(&m_lan[23], 7);
+    lan["mac"] = MacText(&m_arrLan[0]);
+    for (const auto& field : kLanAddresses) lan[field.pszKey] = AddressText(&m_arrLan[field.nOffset]);
+    lan["dhcp"] = m_arrLan[22];
+    lan["reserved"] = ToHex(&m_arrLan[23], 7);
     doc["lan"] = lan;
 
     json wlan;
-    wlan["block"] = ToHex(m_wlan.data(), m_wlan.size());
-    for (const auto& field : kWlanTexts) wlan[field.pszKey] = Latin1ToUtf8(FieldText(&m_wlan[field.nOffset], field.nSize));
-    for (const auto& field : kWlanBytes) wlan[field.pszKey] = m_wlan[field.nOffset];
-    for (const auto& field : kWlanAddresses) wlan[field.pszKey] = AddressText(&m_wlan[field.nOffset]);
-    wlan["inactivity"] = m_wlan[587] * 256 + m_wlan[588];
+    wlan["block"] = ToHex(m_arrWlan.data(), m_arrWlan.size());
+    for (const auto& field : kWlanTexts) wlan[field.pszKey] = Latin1ToUtf8(FieldText(&m_arrWlan[field.nOffset], field.nSize));
+    for (const auto& field : kWlanBytes) wlan[field.pszKey] = m_arrWlan[field.nOffset];
+    for (const auto& field : kWlanAddresses) wlan[field.pszKey] = AddressText(&m_arrWlan[field.nOffset]);
+    wlan["inactivity"] = m_arrWlan[587] * 256 + m_arrWlan[588];
     wlan["ack_fail"] = m_bWlanAckFail;
     doc["wlan"] = wlan;
 
     json serial = json::object();
-    for (const auto& [nId, config] : m_serial) serial[std::to_string(nId)] = config;
+    for (const auto& [nId, config] : m_mapSerial) serial[std::to_string(nId)] = config;
     doc["serial"] = serial;
 
     json types = json::object();
     for (size_t nType = 0; nType < kCustomTypeCount; ++nType) {
         json list = json::array();
-        for (uint32_t nEntry : m_custom[nType]) list.push_back(CustomEntryText(nEntry));
+        for (uint32_t nEntry : m_arrCustom[nType]) list.push_back(CustomEntryText(nEntry));
         types[std::to_string(nType)] = list;
     }
     doc["custom_devices"] = {{"max_entries", m_nCustomMax}, {"types", types}};
@@ -310,7 +310,7 @@ json CHubState::ToJson() const
     doc["interfaces"] = {{"bluetooth", m_nIfBluetooth}, {"lan", m_nIfLan}, {"wlan", m_nIfWlan}};
 
     json devices = json::array();
-    for (const auto& [nId, device] : m_devices) {
+    for (const auto& [nId, device] : m_mapDevices) {
         devices.push_back({{"id", nId},
                            {"kind", DeviceKindName(device.eKind)},
                            {"vid", Id16Text(device.nVid)},
@@ -351,17 +351,17 @@ CHubState CHubState::FromJson(const json& doc)
         if (lan.contains("mac")) {
             const auto mac = lan["mac"].is_string() ? ParseHex(lan["mac"].get<std::string>()) : std::nullopt;
             if (!mac || mac->size() != 6) Fail("lan.mac: expected six hex octets");
-            std::copy(mac->begin(), mac->end(), state.m_lan.begin());
+            std::copy(mac->begin(), mac->end(), state.m_arrLan.begin());
         }
         for (const auto& field : kLanAddresses) {
             if (lan.contains(field.pszKey))
-                ParseAddress(lan[field.pszKey], std::string("lan.") + field.pszKey, &state.m_lan[field.nOffset]);
+                ParseAddress(lan[field.pszKey], std::string("lan.") + field.pszKey, &state.m_arrLan[field.nOffset]);
         }
-        if (lan.contains("dhcp")) state.m_lan[22] = static_cast<uint8_t>(GetInt(lan["dhcp"], "lan.dhcp", 0, 255));
+        if (lan.contains("dhcp")) state.m_arrLan[22] = static_cast<uint8_t>(GetInt(lan["dhcp"], "lan.dhcp", 0, 255));
         if (lan.contains("reserved")) {
             const auto reserved = lan["reserved"].is_string() ? ParseHex(lan["reserved"].get<std::string>()) : std::nullopt;
             if (!reserved || reserved->size() != 7) Fail("lan.reserved: expected 7 hex bytes");
-            std::copy(reserved->begin(), reserved->end(), state.m_lan.begin() + 23);
+            std::copy(reserved->begin(), reserved->end(), state.m_arrLan.begin() + 23);
         }
     }
 
@@ -371,29 +371,29 @@ CHubState CHubState::FromJson(const json& doc)
         if (wlan.contains("block")) {
             const auto block = wlan["block"].is_string() ? ParseHex(wlan["block"].get<std::string>()) : std::nullopt;
             if (!block || block->size() != kWlanBlockSize) Fail("wlan.block: expected 592 hex bytes");
-            std::copy(block->begin(), block->end(), state.m_wlan.begin());
+            std::copy(block->begin(), block->end(), state.m_arrWlan.begin());
         }
         // Readable fields win over the block only where they say something else, so
         // bytes the host left after a text's terminator survive a load.
         for (const auto& field : kWlanTexts) {
             if (!wlan.contains(field.pszKey)) continue;
             const std::string strText = GetText(wlan[field.pszKey], std::string("wlan.") + field.pszKey, field.nSize);
-            if (strText != FieldText(&state.m_wlan[field.nOffset], field.nSize))
-                PutFieldText(&state.m_wlan[field.nOffset], field.nSize, strText);
+            if (strText != FieldText(&state.m_arrWlan[field.nOffset], field.nSize))
+                PutFieldText(&state.m_arrWlan[field.nOffset], field.nSize, strText);
         }
         for (const auto& field : kWlanBytes) {
             if (wlan.contains(field.pszKey))
-                state.m_wlan[field.nOffset] =
+                state.m_arrWlan[field.nOffset] =
                     static_cast<uint8_t>(GetInt(wlan[field.pszKey], std::string("wlan.") + field.pszKey, 0, 255));
         }
         for (const auto& field : kWlanAddresses) {
             if (wlan.contains(field.pszKey))
-                ParseAddress(wlan[field.pszKey], std::string("wlan.") + field.pszKey, &state.m_wlan[field.nOffset]);
+                ParseAddress(wlan[field.pszKey], std::string("wlan.") + field.pszKey, &state.m_arrWlan[field.nOffset]);
         }
         if (wlan.contains("inactivity")) {
             const long n = GetInt(wlan["inactivity"], "wlan.inactivity", 0, 0xFFFF);
-            state.m_wlan[587] = static_cast<uint8_t>(n >> 8);
-            state.m_wlan[588] = static_cast<uint8_t>(n & 0xFF);
+            state.m_arrWlan[587] = static_cast<uint8_t>(n >> 8);
+            state.m_arrWlan[588] = static_cast<uint8_t>(n & 0xFF);
         }
         if (wlan.contains("ack_fail")) state.m_bWlanAckFail = GetInt(wlan["ack_fail"], "wlan.ack_fail", 0, 1) != 0;
     }
@@ -409,7 +409,7 @@ CHubState CHubState::FromJson(const json& doc)
             std::array<uint8_t, 4> config{};
             for (size_t i = 0; i < 4; ++i)
                 config[i] = static_cast<uint8_t>(GetInt(value[i], "serial." + strKey, 0, limits[i]));
-            state.m_serial[static_cast<uint8_t>(*nId)] = config;
+            state.m_mapSerial[static_cast<uint8_t>(*nId)] = config;
         }
     }
 
@@ -427,7 +427,7 @@ CHubState CHubState::FromJson(const json& doc)
                 if (!list.is_array()) Fail("custom_devices.types." + strKey + ": expected a list");
                 std::vector<uint32_t> entries;
                 for (const auto& entry : list) entries.push_back(ParseCustomEntry(entry, "custom_devices.types." + strKey));
-                state.m_custom[static_cast<size_t>(*nType)] = entries;
+                state.m_arrCustom[static_cast<size_t>(*nType)] = entries;
             }
         }
     }
@@ -448,20 +448,20 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("devices")) {
         const json& devices = doc["devices"];
         if (!devices.is_array()) Fail("devices: expected a list");
-        state.m_devices.clear();
+        state.m_mapDevices.clear();
         for (const auto& entry : devices) {
             if (!entry.is_object() || !entry.contains("id")) Fail("devices: every entry needs an id");
             SAttachedDevice device;
             device.nId = static_cast<uint8_t>(GetInt(entry["id"], "devices.id", 1, 254));
             const std::string strWhere = "devices." + std::to_string(device.nId);
-            if (state.m_devices.count(device.nId)) Fail(strWhere + ": listed twice");
+            if (state.m_mapDevices.count(device.nId)) Fail(strWhere + ": listed twice");
             if (entry.contains("kind")) {
                 if (!entry["kind"].is_string() || !ParseDeviceKind(entry["kind"].get<std::string>(), device.eKind))
                     Fail(strWhere + ".kind: expected printer, hid, serial, echo or sink");
             }
             if (entry.contains("vid")) device.nVid = GetId16(entry["vid"], strWhere + ".vid");
             if (entry.contains("pid")) device.nPid = GetId16(entry["pid"], strWhere + ".pid");
-            state.m_devices[device.nId] = device;
+            state.m_mapDevices[device.nId] = device;
         }
     }
 

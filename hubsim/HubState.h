@@ -62,13 +62,13 @@ public:
     uint8_t m_nBtMode = '1';
     uint8_t m_nBtAutoConnect = 1;
 
-    std::array<uint8_t, kLanBlockSize> m_lan{};
-    std::array<uint8_t, kWlanBlockSize> m_wlan{};
+    std::array<uint8_t, kLanBlockSize> m_arrLan{};
+    std::array<uint8_t, kWlanBlockSize> m_arrWlan{};
     bool m_bWlanAckFail = false;
 
-    std::map<uint8_t, std::array<uint8_t, 4>> m_serial;  // line settings per adapter id
+    std::map<uint8_t, std::array<uint8_t, 4>> m_mapSerial;  // line settings per adapter id
 
-    std::array<std::vector<uint32_t>, kCustomTypeCount> m_custom;  // (vid << 16) | pid
+    std::array<std::vector<uint32_t>, kCustomTypeCount> m_arrCustom;  // (vid << 16) | pid
     size_t m_nCustomMax = 8;
 
     uint8_t m_nTelnet = 1;
@@ -80,8 +80,8 @@ public:
     uint8_t m_nIfLan = 1;
     uint8_t m_nIfWlan = 1;
 
-    std::map<uint8_t, SAttachedDevice> m_devices;
-    std::map<uint8_t, uint8_t> m_readModes;  // last 0x72 mode per device (not persisted)
+    std::map<uint8_t, SAttachedDevice> m_mapDevices;
+    std::map<uint8_t, uint8_t> m_mapReadModes;  // last 0x72 mode per device (not persisted)
     SPrinterInfo m_printer;
 };
 

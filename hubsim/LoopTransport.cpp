@@ -57,7 +57,7 @@ void CLoopTransport::Post(const Bytes& bytes, EPostKind eKind)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_posted.push_back(SPosted{bytes, eKind});
+        m_vecPosted.push_back(SPosted{bytes, eKind});
     }
     m_wake.Signal();
 }
@@ -115,7 +115,7 @@ void CLoopTransport::Run()
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_bStop) break;
-            posted.swap(m_posted);
+            posted.swap(m_vecPosted);
         }
         const Clock::time_point now = Clock::now();
         const SFaults faults = m_hub.Faults().Snapshot();

@@ -70,7 +70,7 @@ int main(int argc, char** argv)
     bool bExitOnStdinEof = false;
     std::vector<std::string> faultLines;
     int nDelay = 0;
-    std::vector<std::string> noReply, wrongHeader, shortReply;
+    std::vector<std::string> vecNoReply, vecWrongHeader, vecShortReply;
     bool bGarbage = false, bSilent = false, bRefuse = false;
     std::string strSplit, strCloseOnAccept;
     unsigned nDropAfter = 0;
@@ -95,9 +95,9 @@ int main(int argc, char** argv)
         ->excludes("--stdin-control");
     app.add_option("--fault", faultLines, "a fault in control syntax without the word FAULT, e.g. \"DELAY 200\"");
     app.add_option("--delay", nDelay, "delay every reply by this many ms");
-    app.add_option("--no-reply", noReply, "leave this command (hex) unanswered");
-    app.add_option("--wrong-header", wrongHeader, "answer this command (hex) with a wrong header");
-    app.add_option("--short-reply", shortReply, "cut the reply to this command: CMD or CMD:BYTES");
+    app.add_option("--no-reply", vecNoReply, "leave this command (hex) unanswered");
+    app.add_option("--wrong-header", vecWrongHeader, "answer this command (hex) with a wrong header");
+    app.add_option("--short-reply", vecShortReply, "cut the reply to this command: CMD or CMD:BYTES");
     app.add_flag("--garbage", bGarbage, "send junk bytes before every frame");
     app.add_option("--split", strSplit, "send every frame in pieces: BYTES:PAUSE_MS");
     app.add_option("--close-on-accept", strCloseOnAccept, "close connections right after accepting: once or always");
@@ -108,9 +108,9 @@ int main(int argc, char** argv)
 
     SetVerbose(bVerbose);
     if (nDelay > 0) faultLines.push_back("DELAY " + std::to_string(nDelay));
-    for (const auto& s : noReply) faultLines.push_back("NOREPLY " + s);
-    for (const auto& s : wrongHeader) faultLines.push_back("WRONGHEADER " + s);
-    for (const auto& s : shortReply) {
+    for (const auto& s : vecNoReply) faultLines.push_back("NOREPLY " + s);
+    for (const auto& s : vecWrongHeader) faultLines.push_back("WRONGHEADER " + s);
+    for (const auto& s : vecShortReply) {
         const auto nColon = s.find(':');
         faultLines.push_back("SHORT " + (nColon == std::string::npos ? s : s.substr(0, nColon) + " " + s.substr(nColon + 1)));
     }

@@ -39,8 +39,8 @@ TEST(FrameCodec, EncodeCutsOversizedPayloadIntoSeveralFrames)
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, frame, frame.size());
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].payload.size(), 65535u);
-    EXPECT_EQ(frames[1].payload.size(), 70000u - 65535u);
+    EXPECT_EQ(frames[0].vecPayload.size(), 65535u);
+    EXPECT_EQ(frames[1].vecPayload.size(), 70000u - 65535u);
 }
 
 TEST(FrameCodec, DecodesFramesWhateverTheChunking)
@@ -51,10 +51,10 @@ TEST(FrameCodec, DecodesFramesWhateverTheChunking)
         const auto frames = FeedAll(decoder, stream, nChunk);
         ASSERT_EQ(frames.size(), 3u) << "chunk " << nChunk;
         EXPECT_EQ(frames[0].nDevice, 3);
-        EXPECT_EQ(frames[0].payload, (Bytes{1, 2, 3}));
+        EXPECT_EQ(frames[0].vecPayload, (Bytes{1, 2, 3}));
         EXPECT_EQ(frames[1].nDevice, 5);
-        EXPECT_EQ(frames[1].payload, (Bytes{9}));
-        EXPECT_EQ(frames[2].payload, Bytes(300, 7));
+        EXPECT_EQ(frames[1].vecPayload, (Bytes{9}));
+        EXPECT_EQ(frames[2].vecPayload, Bytes(300, 7));
         EXPECT_FALSE(decoder.InFrame());
     }
 }
@@ -67,7 +67,7 @@ TEST(FrameCodec, SkipsBytesOutsideFramesAndCountsKeepAliveZeros)
     const auto frames = FeedAll(decoder, stream, 1);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].nDevice, 7);
-    EXPECT_EQ(frames[0].payload, (Bytes{0xAB}));
+    EXPECT_EQ(frames[0].vecPayload, (Bytes{0xAB}));
     EXPECT_EQ(decoder.Stats().nKeepAliveZeros, 3u);
     EXPECT_EQ(decoder.Stats().nSkippedBytes, 8u);
 }
@@ -86,7 +86,7 @@ TEST(FrameCodec, ZeroLengthFrameIsDroppedAndFollowingFrameFound)
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, stream, 3);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].payload, (Bytes{0x55}));
+    EXPECT_EQ(frames[0].vecPayload, (Bytes{0x55}));
     EXPECT_EQ(decoder.Stats().nZeroLengthFrames, 1u);
 }
 
@@ -104,7 +104,7 @@ TEST(FrameCodec, ResetForgetsHalfAFrame)
     decoder.Feed(next.data(), next.size(), sink);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].nDevice, 2);
-    EXPECT_EQ(frames[0].payload, (Bytes{0x77}));
+    EXPECT_EQ(frames[0].vecPayload, (Bytes{0x77}));
 }
 
 TEST(FrameCodec, LargestDeclaredLengthIsCollectedWithoutOverrun)
@@ -113,7 +113,7 @@ TEST(FrameCodec, LargestDeclaredLengthIsCollectedWithoutOverrun)
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, frame, 4093);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].payload.size(), 0xFFFFu);
+    EXPECT_EQ(frames[0].vecPayload.size(), 0xFFFFu);
 }
 
 TEST(HexText, ParsesAndFormats)

@@ -11,14 +11,14 @@ Bytes Reply(CHubState& state, const Bytes& request)
 {
     SHubReply result = HandleHubCommand(state, request);
     EXPECT_TRUE(result.bKnown) << "command " << ToHex(request);
-    EXPECT_TRUE(result.reply.has_value()) << "command " << ToHex(request);
-    return result.reply.value_or(Bytes{});
+    EXPECT_TRUE(result.optReply.has_value()) << "command " << ToHex(request);
+    return result.optReply.value_or(Bytes{});
 }
 
 void NoReply(CHubState& state, const Bytes& request)
 {
     SHubReply result = HandleHubCommand(state, request);
-    EXPECT_FALSE(result.reply.has_value()) << "command " << ToHex(request);
+    EXPECT_FALSE(result.optReply.has_value()) << "command " << ToHex(request);
 }
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -43,13 +43,13 @@ TEST(HubCommands, IdentificationReplies)
 TEST(HubCommands, UsbListAndIdsFollowAttachedDevices)
 {
     CHubState state;
-    state.m_devices.clear();
-    state.m_devices[10] = {10, EDeviceKind::Printer, 0x1234, 0x5678};
-    state.m_devices[3] = {3, EDeviceKind::Sink, 0x0ABC, 0xDEF0};
+    state.m_mapDevices.clear();
+    state.m_mapDevices[10] = {10, EDeviceKind::Printer, 0x1234, 0x5678};
+    state.m_mapDevices[3] = {3, EDeviceKind::Sink, 0x0ABC, 0xDEF0};
     EXPECT_EQ(Reply(state, {0x44}), (Bytes{0x44, 0x0A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}));
     EXPECT_EQ(Reply(state, {0x45, 0x03}), (Bytes{0x45, 0x03, 0x0A, 0xBC, 0xDE, 0xF0}));
     EXPECT_EQ(Reply(state, {0x45, 0x63}), (Bytes{0x45, 0x63, 0, 0, 0, 0}));  // nothing plugged at 99
-    state.m_devices.clear();
+    state.m_mapDevices.clear();
     EXPECT_EQ(Reply(state, {0x44}), (Bytes{0x44}));
     NoReply(state, {0x45});  // no device id: malformed
 }
@@ -75,7 +75,7 @@ TEST(HubCommands, BluetoothWritesAreStoredAndMalformedOnesIgnored)
     // 14 00 enc mode PIN 0D name 0D
     SHubReply result = HandleHubCommand(state, {0x14, 0x00, 0x31, 0x32, '9', '8', '7', '6', 0x0D, 'H', 'u', 'b', 0x0D});
     EXPECT_TRUE(result.bChanged);
-    EXPECT_FALSE(result.reply.has_value());
+    EXPECT_FALSE(result.optReply.has_value());
     EXPECT_EQ(state.m_nBtEncryption, 0x31);
     EXPECT_EQ(state.m_nBtMode, 0x32);
     EXPECT_EQ(state.m_strBtPin, "9876");
@@ -214,7 +214,7 @@ TEST(HubCommands, ReadModeIsRememberedWithoutReply)
 {
     CHubState state;
     NoReply(state, {0x72, 10, 2});
-    EXPECT_EQ(state.m_readModes.at(10), 2);
+    EXPECT_EQ(state.m_mapReadModes.at(10), 2);
 }
 
 TEST(HubCommands, UnknownAndEmptyCommandsGetNoReply)
@@ -223,7 +223,7 @@ TEST(HubCommands, UnknownAndEmptyCommandsGetNoReply)
     for (uint8_t nCode : {0x00, 0x01, 0x30, 0x73, 0x99, 0xFF}) {
         SHubReply result = HandleHubCommand(state, {nCode, 1, 2});
         EXPECT_FALSE(result.bKnown) << int(nCode);
-        EXPECT_FALSE(result.reply.has_value());
+        EXPECT_FALSE(result.optReply.has_value());
     }
     EXPECT_FALSE(HandleHubCommand(state, {}).bKnown);
 }

@@ -179,7 +179,7 @@ std::optional<SRawFrame> CRawHubClient::ReadFrame(int nTimeoutMs)
             if (m_buffer.size() >= 6 + nLength) {
                 SRawFrame frame;
                 frame.nDevice = m_buffer[3];
-                frame.payload.assign(m_buffer.begin() + 6, m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
+                frame.vecPayload.assign(m_buffer.begin() + 6, m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
                 m_buffer.erase(m_buffer.begin(), m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
                 return frame;
             }
@@ -203,7 +203,7 @@ std::optional<ByteVec> CRawHubClient::Ask(const ByteVec& request, int nTimeoutMs
     SendFrame(0, request);
     auto frame = ReadFrameFor(0, nTimeoutMs);
     if (!frame) return std::nullopt;
-    return frame->payload;
+    return frame->vecPayload;
 }
 
 ByteVec CRawHubClient::ReadRaw(int nTimeoutMs, size_t nAtLeast)

@@ -12,7 +12,7 @@ using ByteVec = std::vector<uint8_t>;
 
 struct SRawFrame {
     uint8_t nDevice = 0;
-    ByteVec payload;
+    ByteVec vecPayload;
 };
 
 ByteVec Hex(const std::string& strHex);  // "50 00 41" -> bytes; throws on bad input

@@ -163,15 +163,15 @@ TEST_F(SimulatorCommands, PresenceReportsFollowEnableAndChanges)
     m_client.SendFrame(255, {0x01});
     auto report = m_client.ReadFrameFor(255);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->payload, Hex("0A 14 64"));
+    EXPECT_EQ(report->vecPayload, Hex("0A 14 64"));
     ASSERT_EQ(m_hub.Control("PLUG 30 echo"), "OK");
     report = m_client.ReadFrameFor(255);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->payload, Hex("0A 14 1E 64"));
+    EXPECT_EQ(report->vecPayload, Hex("0A 14 1E 64"));
     ASSERT_EQ(m_hub.Control("UNPLUG 20"), "OK");
     report = m_client.ReadFrameFor(255);
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->payload, Hex("0A 1E 64"));
+    EXPECT_EQ(report->vecPayload, Hex("0A 1E 64"));
     EXPECT_EQ(m_hub.Control("DEVICES"), "OK 10:printer:04B8:0E28 30:echo:1234:5678 100:serial:0403:6001");
     EXPECT_EQ(m_hub.Control("UNPLUG 20").rfind("ERR", 0), 0u);
     // The USB list follows the device set.
@@ -183,15 +183,15 @@ TEST_F(SimulatorCommands, DevicesEchoSwallowOrAnswerGsI)
     m_client.SendFrame(100, Text("loop"));
     auto echo = m_client.ReadFrameFor(100);
     ASSERT_TRUE(echo);
-    EXPECT_EQ(echo->payload, Text("loop"));
+    EXPECT_EQ(echo->vecPayload, Text("loop"));
     m_client.SendFrame(10, Hex("1D 49 01"));
     auto model = m_client.ReadFrameFor(10);
     ASSERT_TRUE(model);
-    EXPECT_EQ(model->payload, Hex("20"));
+    EXPECT_EQ(model->vecPayload, Hex("20"));
     m_client.SendFrame(10, Hex("1D 49 43"));
     auto name = m_client.ReadFrameFor(10);
     ASSERT_TRUE(name);
-    EXPECT_EQ(name->payload, Cat(Text("TM-VX80"), {0x00}));
+    EXPECT_EQ(name->vecPayload, Cat(Text("TM-VX80"), {0x00}));
     m_client.SendFrame(20, Text("ignored"));
     m_client.SendFrame(10, Text("receipt text"));
     EXPECT_TRUE(m_client.QuietFor(200));
@@ -202,28 +202,28 @@ TEST_F(SimulatorCommands, AlarmsStatusRecordsAndArbitraryFrames)
     ASSERT_EQ(m_hub.Control("ALARM WRITE 20 4"), "OK");
     auto frame = m_client.ReadFrameFor(0);
     ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->payload, Hex("74 14 04"));
+    EXPECT_EQ(frame->vecPayload, Hex("74 14 04"));
     ASSERT_EQ(m_hub.Control("ALARM HUB 2 1"), "OK");
     frame = m_client.ReadFrameFor(0);
     ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->payload, Hex("75 02 01"));
+    EXPECT_EQ(frame->vecPayload, Hex("75 02 01"));
     ASSERT_EQ(m_hub.Control("ASB 12"), "OK");
     frame = m_client.ReadFrame();
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->nDevice, 12);
-    EXPECT_EQ(frame->payload, Hex("14 00 00 0F"));
+    EXPECT_EQ(frame->vecPayload, Hex("14 00 00 0F"));
     ASSERT_EQ(m_hub.Control("IASB 19 35 41 42 00"), "OK");
     frame = m_client.ReadFrame();
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->nDevice, 19);
-    EXPECT_EQ(frame->payload, Hex("35 41 42 00"));
+    EXPECT_EQ(frame->vecPayload, Hex("35 41 42 00"));
     EXPECT_EQ(m_hub.Control("ASB 20").rfind("ERR", 0), 0u);
     EXPECT_EQ(m_hub.Control("ASB 12 14 00").rfind("ERR", 0), 0u);
     ASSERT_EQ(m_hub.Control("SEND 0 73 0B 00 41 42"), "OK");
     frame = m_client.ReadFrame();
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->nDevice, 0);
-    EXPECT_EQ(frame->payload, Hex("73 0B 00 41 42"));
+    EXPECT_EQ(frame->vecPayload, Hex("73 0B 00 41 42"));
     ASSERT_EQ(m_hub.Control("RAW 56 51 54 05 00 00"), "OK");
     EXPECT_EQ(m_client.ReadRaw(1000, 6), Hex("56 51 54 05 00 00"));
 }
@@ -297,6 +297,6 @@ TEST_F(SimulatorCommands, LargeFrameSplitAcrossWritesIsReassembled)
     }
     auto reply = m_client.ReadFrameFor(0);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->payload, Hex("25 00"));
+    EXPECT_EQ(reply->vecPayload, Hex("25 00"));
     EXPECT_EQ(Ask("24"), Cat({0x24, 0x00}, lan));
 }

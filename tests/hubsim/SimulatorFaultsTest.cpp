@@ -38,7 +38,7 @@ TEST(SimulatorFaults, DelayHoldsEveryReplyBack)
     const auto reply = client.ReadFrame(2000);
     ASSERT_TRUE(reply);
     EXPECT_GE(MsSince(start), 390);
-    EXPECT_EQ(reply->payload, Hex("D0 01"));
+    EXPECT_EQ(reply->vecPayload, Hex("D0 01"));
     ASSERT_EQ(hub.Control("FAULT DELAY 0"), "OK");
     const auto quick = Clock::now();
     ASSERT_TRUE(client.Ask(Hex("D0")));
@@ -104,7 +104,7 @@ TEST(SimulatorFaults, SplitFramesArriveInPiecesWithPauses)
     client.SendFrame(0, Hex("24"));  // 38-byte frame: 4 pieces
     const auto reply = client.ReadFrame(3000);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->payload.size(), 32u);
+    EXPECT_EQ(reply->vecPayload.size(), 32u);
     EXPECT_GE(MsSince(start), 3 * 150 - 10);
     EXPECT_GE(client.ReadTimes().size(), 4u);
 }

@@ -83,7 +83,7 @@ TEST(SimulatorTransports, PtyServesTheHubAndSurvivesHostCloses)
         serial.SendFrame(255, Hex("01"));
         const auto report = serial.ReadFrameFor(255);
         ASSERT_TRUE(report);
-        EXPECT_EQ(report->payload, Hex("0A 14 64 65"));
+        EXPECT_EQ(report->vecPayload, Hex("0A 14 64 65"));
     }
     {
         // A host that leaves mid-frame: the pty cannot tell, so the hub gives the frame up after a pause.
@@ -261,7 +261,7 @@ TEST(SimulatorTransports, SeveralTransportsShareOneState)
     for (CRawHubClient* pClient : {&tcp, &usb, &serial}) {
         const auto alarm = pClient->ReadFrameFor(0);
         ASSERT_TRUE(alarm);
-        EXPECT_EQ(alarm->payload, Hex("74 0A 01"));
+        EXPECT_EQ(alarm->vecPayload, Hex("74 0A 01"));
     }
 }
 
