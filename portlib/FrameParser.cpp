@@ -102,16 +102,17 @@ void CFrameParser::ParseBlock(const uint8_t* b, uint32_t n, uint64_t nNowMs, IFr
             sink.OnParserEvent(EParserEvent::ZeroLength, 0);
             continue;
         }
-        // Larger than the usual buffer: grow it rather than overrun or drop.
-        if (dwLength > m_frameBuffer.size()) m_frameBuffer.resize(dwLength, 0);
         m_dwFrameDevice = dwDevice;
         m_dwFrameLength = dwLength;
         if (dwLength <= n - i) {
-            std::memcpy(m_frameBuffer.data(), b + i, dwLength);
+            // Whole frame in this block: hand it over in place, no copy.
+            const uint8_t* pPayload = b + i;
             i += dwLength;
-            m_dwCollected = dwLength;
-            Dispatch(sink);
+            m_dwCollected = 0;
+            sink.OnFrame(dwDevice, pPayload, dwLength);
         } else {
+            // Larger than the usual buffer: grow it rather than overrun or drop.
+            if (dwLength > m_frameBuffer.size()) m_frameBuffer.resize(dwLength, 0);
             const uint32_t k = n - i;
             std::memcpy(m_frameBuffer.data(), b + i, k);
             m_dwCollected = k;

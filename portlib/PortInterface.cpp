@@ -70,7 +70,100 @@ void CTransportSettings::StoreFrom(const DeviceOption& option) {
     m_dwReserved = option.reserved;
 }
 
-CPortInterface::CPortInterface() : m_pPortLog(std::make_unique<CVQTPortLogger>()) {
+// Dispatches complete frames for one reader run. Payloads of consecutive
+// frames for the same device are queued together, one lock per run of frames
+// rather than one per frame; anything else flushes them first, so every
+// queue sees its bytes in order and callers see them by the end of the cycle.
+class CFrameDispatch final : public IFrameSink {
+public:
+    explicit CFrameDispatch(CPortInterface& port) : m_port(port) {}
+
+    void OnFrame(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength) override;
+    void OnParserEvent(EParserEvent event, uint32_t dwValue) override {
+        Flush();
+        m_port.OnParserEvent(event, dwValue);
+    }
+    void Flush() {
+        if (m_batch.empty()) return;
+        m_port.EnqueueData(m_dwDevice, m_batch.data(), static_cast<uint32_t>(m_batch.size()));
+        m_batch.clear();
+    }
+
+private:
+    void Queue(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength);
+    void DispatchHubFrame(const uint8_t* p, uint32_t dwLength);
+
+    CPortInterface& m_port;
+    uint32_t m_dwDevice = 0;
+    std::vector<uint8_t> m_batch;
+};
+
+void CFrameDispatch::Queue(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength) {
+    if (m_port.m_pPortLog->IsEnabled()) {
+        // One log line per frame, as the log reader expects.
+        Flush();
+        m_port.EnqueueData(dwDevice, p, dwLength);
+        return;
+    }
+    if (dwDevice != m_dwDevice) {
+        Flush();
+        m_dwDevice = dwDevice;
+    }
+    const size_t nOld = m_batch.size();
+    m_batch.resize(nOld + dwLength);
+    std::memcpy(m_batch.data() + nOld, p, dwLength);
+}
+
+void CFrameDispatch::OnFrame(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength) {
+    if (m_port.m_nAsbMode && IsStatusDevice(dwDevice)) {
+        Flush();
+        m_port.ASBParseReadData(p, dwLength, dwDevice);
+        return;
+    }
+    if (dwDevice == kPresenceDevice) {
+        Flush();
+        m_port.LogPort(kLogInfo, "Change Device's PNP");
+        std::lock_guard lock(m_port.m_csPresence);
+        m_port.m_dwPresence.fill(0);
+        for (uint32_t i = 0; i < dwLength; ++i) m_port.m_dwPresence[p[i]] = 1;
+        return;
+    }
+    if (dwDevice == 0) {
+        DispatchHubFrame(p, dwLength);
+        return;
+    }
+    Queue(dwDevice, p, dwLength);
+}
+
+void CFrameDispatch::DispatchHubFrame(const uint8_t* p, uint32_t dwLength) {
+    const uint8_t first = p[0];
+    if (first != kWriteAlarm && first != kHubAlarm && first != kForwardedData) {
+        Queue(0, p, dwLength);
+        return;
+    }
+    if (first == kForwardedData && dwLength >= 3) {
+        Queue(p[1], p + 3, dwLength - 3);
+        return;
+    }
+    Flush();
+    if (dwLength < 3) {
+        // Too short to name a device and a value: never read past the payload.
+        m_port.LogPort(kLogError, "short hub frame dropped (first byte %x, %d bytes)", {uint32_t{first}, dwLength});
+        return;
+    }
+    if (first == kWriteAlarm) {
+        const uint8_t a = p[1];
+        const uint8_t s = p[2];
+        m_port.LogPort(kLogInfo, "ZAMO_MULTI_WRITE_ALARM : DevId:%d, status:%02x", {uint32_t{a}, uint32_t{s}});
+        ZamoAlarmCallback pfn = m_port.m_pfnAlarm[a].load();
+        if (pfn) pfn(kWriteAlarm, 0, WriteAlarmCode(s));
+    } else {
+        m_port.LogPort(kLogInfo, "ZAMO_MULTI_VXL_ALARM : Type:%02x, Level:%02x", {uint32_t{p[1]}, uint32_t{p[2]}});
+    }
+}
+
+CPortInterface::CPortInterface()
+    : m_pPortLog(std::make_unique<CVQTPortLogger>()), m_pDirectDispatch(std::make_unique<CFrameDispatch>(*this)) {
     for (auto& pfn : m_pfnAlarm) pfn.store(nullptr);
 }
 
@@ -195,7 +288,9 @@ bool CPortInterface::IsReaderRunning() const {
 void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
     try {
         LogPort(kLogInfo, "***************** Port Read Thread Start ***********");
-        CFrameParser parser;  // per run: a late thread never shares it with a new one
+        // Per run: a late thread never shares parser state with a new one.
+        CFrameParser parser;
+        CFrameDispatch dispatch(*this);
         std::vector<uint8_t> buffer(kReadBufferSize, 0);
         for (;;) {
             if (pRun->m_bTerminateThread) break;
@@ -206,12 +301,7 @@ void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
                 parser.CheckIdle(Now());
             } else {
                 const uint32_t nBytes = std::min<uint32_t>(static_cast<uint32_t>(n), kReadBufferSize);
-                if (m_nRawMode == 1) {
-                    if (m_nAsbMode) ASBParseReadData(buffer.data(), nBytes, 0);
-                    else EnqueueData(0, buffer.data(), nBytes);
-                } else {
-                    parser.Process(buffer.data(), nBytes, Now(), *this);
-                }
+                ProcessWith(parser, dispatch, buffer.data(), nBytes);
             }
             if (pRun->m_bTerminateThread) break;
             if (pRun->m_TerminateEvent.Wait(m_dwReaderPause)) break;
@@ -224,13 +314,18 @@ void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
 }
 
 void CPortInterface::ProcessReadBytes(const uint8_t* pBytes, uint32_t n) {
+    ProcessWith(m_parser, *m_pDirectDispatch, pBytes, n);
+}
+
+void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n) {
     if (pBytes == nullptr || n == 0) return;
     if (m_nRawMode == 1) {
         if (m_nAsbMode) ASBParseReadData(pBytes, n, 0);
         else EnqueueData(0, pBytes, n);
         return;
     }
-    m_parser.Process(pBytes, n, Now(), *this);
+    parser.Process(pBytes, n, Now(), dispatch);
+    dispatch.Flush();
 }
 
 void CPortInterface::SetTickSource(std::function<uint64_t()> pfnTick) { m_pfnTick = std::move(pfnTick); }
@@ -248,49 +343,6 @@ void CPortInterface::OnParserEvent(EParserEvent event, uint32_t dwValue) {
         case EParserEvent::PieceTimeout:
             LogPort(kLogError, "remain packet timeout(%dms) in readthread", {dwValue});
             break;
-    }
-}
-
-void CPortInterface::OnFrame(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength) {
-    if (m_nAsbMode && IsStatusDevice(dwDevice)) {
-        ASBParseReadData(p, dwLength, dwDevice);
-        return;
-    }
-    if (dwDevice == kPresenceDevice) {
-        LogPort(kLogInfo, "Change Device's PNP");
-        std::lock_guard lock(m_csPresence);
-        m_dwPresence.fill(0);
-        for (uint32_t i = 0; i < dwLength; ++i) m_dwPresence[p[i]] = 1;
-        return;
-    }
-    if (dwDevice == 0) {
-        DispatchHubFrame(p, dwLength);
-        return;
-    }
-    EnqueueData(dwDevice, p, dwLength);
-}
-
-void CPortInterface::DispatchHubFrame(const uint8_t* p, uint32_t dwLength) {
-    const uint8_t first = p[0];
-    if (first != kWriteAlarm && first != kHubAlarm && first != kForwardedData) {
-        EnqueueData(0, p, dwLength);
-        return;
-    }
-    if (dwLength < 3) {
-        // Too short to name a device and a value: never read past the payload.
-        LogPort(kLogError, "short hub frame dropped (first byte %x, %d bytes)", {uint32_t{first}, dwLength});
-        return;
-    }
-    if (first == kWriteAlarm) {
-        const uint8_t a = p[1];
-        const uint8_t s = p[2];
-        LogPort(kLogInfo, "ZAMO_MULTI_WRITE_ALARM : DevId:%d, status:%02x", {uint32_t{a}, uint32_t{s}});
-        ZamoAlarmCallback pfn = m_pfnAlarm[a].load();
-        if (pfn) pfn(kWriteAlarm, 0, WriteAlarmCode(s));
-    } else if (first == kHubAlarm) {
-        LogPort(kLogInfo, "ZAMO_MULTI_VXL_ALARM : Type:%02x, Level:%02x", {uint32_t{p[1]}, uint32_t{p[2]}});
-    } else {
-        EnqueueData(p[1], p + 3, dwLength - 3);
     }
 }
 

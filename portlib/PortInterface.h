@@ -64,7 +64,9 @@ struct CTransportSettings {
     void StoreFrom(const DeviceOption& option);
 };
 
-class CPortInterface : public std::enable_shared_from_this<CPortInterface>, private IFrameSink {
+class CFrameDispatch;
+
+class CPortInterface : public std::enable_shared_from_this<CPortInterface> {
 public:
     CPortInterface();
     virtual ~CPortInterface();
@@ -169,10 +171,11 @@ private:
         platform::CEvent m_TerminateEvent{true};
     };
 
+    friend class CFrameDispatch;
+
     void ReadThread(std::shared_ptr<CReaderRun> pRun);
-    void OnFrame(uint32_t dwDevice, const uint8_t* pPayload, uint32_t dwLength) override;
-    void OnParserEvent(EParserEvent event, uint32_t dwValue) override;
-    void DispatchHubFrame(const uint8_t* p, uint32_t dwLength);
+    void ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n);
+    void OnParserEvent(EParserEvent event, uint32_t dwValue);
     uint64_t Now() const;
 
     std::mutex m_csRecv;      // guards m_recvQueues (list and contents)
@@ -187,7 +190,8 @@ private:
     std::shared_ptr<CReaderRun> m_pRun;
     std::thread m_thread;
 
-    CFrameParser m_parser;  // reader thread only
+    CFrameParser m_parser;  // ProcessReadBytes only (the reader thread has its own)
+    std::unique_ptr<CFrameDispatch> m_pDirectDispatch;
     std::function<uint64_t()> m_pfnTick;
 };
 

@@ -9,6 +9,7 @@ namespace {
 struct CByteSets {
     bool status[4][256] = {};
     bool second[4][256] = {};
+    bool startsAny[256] = {};  // may start either kind of record
     CByteSets() {
         const uint8_t s1[] = {0x10, 0x14, 0x18, 0x1C, 0x30, 0x34, 0x38, 0x3C, 0x54, 0x58, 0x5C};
         const uint8_t s2[] = {0x00, 0x01, 0x02, 0x04, 0x08, 0x20, 0x40, 0x60};
@@ -24,6 +25,7 @@ struct CByteSets {
         for (uint8_t x : i2) second[1][x] = true;
         for (uint8_t x : i3) second[2][x] = true;
         second[3][0x00] = true;
+        for (int x = 0; x < 256; ++x) startsAny[x] = status[0][x] || second[0][x];
     }
 };
 const CByteSets& Sets() {
@@ -52,6 +54,17 @@ uint32_t FilterStatusBack(const uint8_t* b, uint32_t n, uint8_t* pData, IStatusB
     };
     uint32_t i = 0;
     while (i < n) {
+        if (nPending == 0 && !bTrace) {
+            // Fast path: a run of bytes that start no record is plain data.
+            uint32_t j = i;
+            while (j < n && !sets.startsAny[b[j]]) ++j;
+            if (j > i) {
+                std::memcpy(pData + nData, b + i, j - i);
+                nData += j - i;
+                i = j;
+                continue;
+            }
+        }
         const uint8_t x = b[i];
         bool bMatched = false;
         if (k < 4 && sets.status[k][x]) {
