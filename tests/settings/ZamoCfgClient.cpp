@@ -38,8 +38,15 @@ SZamoCfgApi Load()
     ::setenv("VEXAL_LOG_DIR", SZamoCfgApi::LogDir().c_str(), 1);
     std::atexit(RemoveLogDir);
 
-    // By name, as a client would; the test program's rpath finds it next to it.
+    // By name, as a client would: the test program's rpath finds it next to
+    // the program. Sanitizer runtimes intercept dlopen and lose that rpath,
+    // so the program's own folder is tried explicitly after.
     void* pLibrary = ::dlopen("libZamoCfg.so", RTLD_NOW | RTLD_LOCAL);
+    if (pLibrary == nullptr) {
+        std::error_code error;
+        const auto beside = std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "libZamoCfg.so";
+        pLibrary = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (pLibrary == nullptr) throw std::runtime_error(std::string("dlopen libZamoCfg.so: ") + ::dlerror());
     SZamoCfgApi api;
 #define SETTINGS_TEST_LOOKUP(name)                                                            \
