@@ -155,5 +155,21 @@ TEST_F(BluetoothSettings, RefusesRepliesWithoutTheirValueByte)
     EXPECT_EQ(nAuto, 7);
 }
 
+// Bounds are generous: a loaded two-core machine must not make this flaky.
+TEST_F(BluetoothSettings, UnansweredReadGivesUpAfterThreeSeconds)
+{
+    m_session.Control("FAULT NOREPLY 11");
+    CTextOut name;
+    const size_t nLines = CountLogLines("getBluetoothName read fail=1011");
+    int32_t nResult = 0;
+    const int64_t nMs = ElapsedMs([&] { return api.getBluetoothName(h, name.Get()); }, nResult);
+    EXPECT_EQ(nResult, 1011);
+    EXPECT_EQ(api.getResult(h), 1011);
+    EXPECT_GE(nMs, 2700);
+    EXPECT_LE(nMs, 7000);
+    EXPECT_EQ(name.Str(), u"");
+    EXPECT_EQ(CountLogLines("getBluetoothName read fail=1011"), nLines + 1);
+}
+
 }  // namespace
 }  // namespace settings_test

@@ -169,5 +169,20 @@ TEST_F(NetworkSettings, WlanWriteAcknowledgement)
     EXPECT_EQ(api.setWlanInfo(h, data.data(), 574, ack), 1000);
 }
 
+TEST_F(NetworkSettings, UnansweredLanReadGivesUpAfterSixSeconds)
+{
+    m_session.Control("FAULT NOREPLY 24");
+    uint8_t block[30];
+    std::fill(block, block + 30, 0xC3);
+    const size_t nLines = CountLogLines("getLanInfo read fail=1011");
+    int32_t nResult = 0;
+    const int64_t nMs = ElapsedMs([&] { return api.getLanInfo(h, block); }, nResult);
+    EXPECT_EQ(nResult, 1011);
+    EXPECT_GE(nMs, 5400);
+    EXPECT_LE(nMs, 13000);
+    EXPECT_TRUE(std::all_of(block, block + 30, [](uint8_t n) { return n == 0xC3; }));
+    EXPECT_EQ(CountLogLines("getLanInfo read fail=1011"), nLines + 1);
+}
+
 }  // namespace
 }  // namespace settings_test

@@ -156,5 +156,22 @@ TEST_F(SerialDeviceSettings, CustomDeviceChangesRefuseRepliesWithoutStatus)
     EXPECT_EQ(api.addCustomDevice(h, 3, u"1111", u"2222"), 1000);
 }
 
+// Custom-device changes wait 1500 ms; the list and the serial read 3000 ms.
+TEST_F(SerialDeviceSettings, UnansweredChangesGiveUpSoonerThanReads)
+{
+    m_session.Control("FAULT NOREPLY 41");
+    m_session.Control("FAULT NOREPLY 40");
+    int32_t nResult = 0;
+    const int64_t nAddMs = ElapsedMs([&] { return api.addCustomDevice(h, 3, u"1a2B", u"00FF"); }, nResult);
+    EXPECT_EQ(nResult, 1011);
+    EXPECT_GE(nAddMs, 1350);
+    EXPECT_LE(nAddMs, 4000);
+    CTextOut list;
+    const int64_t nListMs = ElapsedMs([&] { return api.getCustomDeviceList(h, 3, list.Get()); }, nResult);
+    EXPECT_EQ(nResult, 1011);
+    EXPECT_GE(nListMs, 2700);
+    EXPECT_LE(nListMs, 7000);
+}
+
 }  // namespace
 }  // namespace settings_test

@@ -155,6 +155,13 @@ Bytes FromHex(const std::string& strHex)
     return bytes;
 }
 
+int64_t ElapsedMs(const std::function<int32_t()>& fn, int32_t& nResult)
+{
+    const auto start = std::chrono::steady_clock::now();
+    nResult = fn();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
 size_t CountLogLines(const std::string& strNeedle)
 {
     size_t nCount = 0;

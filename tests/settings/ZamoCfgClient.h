@@ -85,6 +85,9 @@ private:
 std::string Hex(const Bytes& bytes);
 Bytes FromHex(const std::string& strHex);
 
+// Milliseconds fn takes; its result goes to nResult.
+int64_t ElapsedMs(const std::function<int32_t()>& fn, int32_t& nResult);
+
 // Lines in the library's log that contain strNeedle (log files are UTF-16LE).
 size_t CountLogLines(const std::string& strNeedle);
 
