@@ -36,19 +36,6 @@ Bytes Concat(Bytes head, const Bytes& tail)
     return head;
 }
 
-TEST(BluetoothReplies, ReadsNameUpToTheFirstNul)
-{
-    const auto result = DecodeBluetoothText(EBluetoothItem::Name, CExactReply{0x11, 0x00, 0x37, 0x42, 0x64, 0x48, 0x75,
-                                                                               0x62, 0x00, 0x41});
-    ASSERT_TRUE(result.Ok());
-    EXPECT_EQ(result.value, "Hub");
-    // Without a terminator the text runs to the end of the reply.
-    const auto unterminated =
-        DecodeBluetoothText(EBluetoothItem::PinCode, CExactReply{0x12, 0x00, 0x37, 0x42, 0x6B, '1', '2'});
-    ASSERT_TRUE(unterminated.Ok());
-    EXPECT_EQ(unterminated.value, "12");
-}
-
 TEST(BluetoothReplies, HeaderFailsOnlyWhenEveryCheckedByteDiffers)
 {
     const auto allWrong = DecodeBluetoothChar(EBluetoothItem::ConnectionMode, CExactReply{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, '2'});
@@ -67,67 +54,14 @@ TEST(BluetoothReplies, HeaderFailsOnlyWhenEveryCheckedByteDiffers)
               EReplyError::BadHeader);
 }
 
-TEST(BluetoothReplies, RefusesRepliesWithoutTheValueByte)
+TEST(BluetoothRequests, InfoFieldsAreCountedInBytes)
 {
-    // A five-byte header with no value, and a one-byte echo that the exchange's
-    // trailing zero would otherwise make look complete.
-    EXPECT_EQ(DecodeBluetoothChar(EBluetoothItem::ConnectionMode, CExactReply{0x10, 0x00, 0x37, 0x42, 0x63}).eError,
-              EReplyError::TooShort);
-    EXPECT_EQ(DecodeBluetoothText(EBluetoothItem::Name, CExactReply{0x11}).eError, EReplyError::TooShort);
-    EXPECT_EQ(DecodeBluetoothText(EBluetoothItem::Name, CExactReply{}).eError, EReplyError::BadHeader);
-    EXPECT_EQ(DecodeBluetoothAutoConnection(CExactReply{0x58}).eError, EReplyError::TooShort);
-}
-
-TEST(BluetoothReplies, AutoConnectionChecksOnlyTheEcho)
-{
-    const auto on = DecodeBluetoothAutoConnection(CExactReply{0x58, 0x01});
-    ASSERT_TRUE(on.Ok());
-    EXPECT_EQ(on.value, 1);
-    EXPECT_EQ(DecodeBluetoothAutoConnection(CExactReply{0x59, 0x01}).eError, EReplyError::BadHeader);
-}
-
-TEST(BluetoothRequests, InfoPutsEncryptionModePinNameOnTheWire)
-{
-    EXPECT_EQ(BuildBluetoothInfo(0x32, "Hub", "1234", 0x31),
-              (Bytes{0x14, 0x00, 0x31, 0x32, '1', '2', '3', '4', 0x0D, 0x48, 0x75, 0x62, 0x0D}));
     // Empty texts leave empty fields between their terminators.
     EXPECT_EQ(BuildBluetoothInfo('1', "", "", '0'), (Bytes{0x14, 0x00, '0', '1', 0x0D, 0x0D}));
     // Lengths are bytes: a two-byte name makes an eight-byte message.
     EXPECT_EQ(BuildBluetoothInfo('1', "\xC4\xD6", "", '0').size(), 8u);
     EXPECT_EQ(BuildOnOff(kCmdBluetoothAutoWrite, 5), (Bytes{0x59, 0x01}));
     EXPECT_EQ(BuildOnOff(kCmdBluetoothAutoWrite, 0), (Bytes{0x59, 0x00}));
-}
-
-TEST(NetworkReplies, LanReadNeedsTheWholeBlock)
-{
-    Bytes block(30);
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i + 1);
-    const auto ok = DecodeLanRead(CExactReply(Concat({0x24, 0x00}, block)));
-    ASSERT_TRUE(ok.Ok());
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), ok.value.begin()));
-    // A status in byte 1 does not matter when the echo matches.
-    EXPECT_TRUE(DecodeLanRead(CExactReply(Concat({0x24, 0x05}, block))).Ok());
-
-    const auto shorter = DecodeLanRead(CExactReply(Concat({0x24, 0x00}, Bytes(28))));
-    EXPECT_EQ(shorter.eError, EReplyError::TooShort);
-    EXPECT_EQ(shorter.nDetail, 30);
-    EXPECT_EQ(DecodeLanRead(CExactReply(Concat({0x99, 0x01}, block))).eError, EReplyError::BadHeader);
-    // One byte that is not the echo: the missing byte 1 cannot pass as 00.
-    EXPECT_EQ(DecodeLanRead(CExactReply{0x99}).eError, EReplyError::BadHeader);
-}
-
-TEST(NetworkReplies, LanWritePassesTheHubStatusOn)
-{
-    const auto status = DecodeLanWrite(CExactReply{0x25, 0x03});
-    ASSERT_TRUE(status.Ok());
-    EXPECT_EQ(status.value, 3);
-    const auto wrong = DecodeLanWrite(CExactReply{0x11, 0x07});
-    EXPECT_EQ(wrong.eError, EReplyError::BadHeader);
-    EXPECT_EQ(wrong.value, 7);
-    EXPECT_EQ(wrong.nDetail, 7);
-    EXPECT_EQ(DecodeLanWrite(CExactReply{0x25}).eError, EReplyError::TooShort);
-    const uint8_t block[3] = {1, 2, 3};
-    EXPECT_EQ(BuildLanWrite(block, 3), (Bytes{0x25, 1, 2, 3}));
 }
 
 TEST(NetworkReplies, WlanReadLengthRules)
@@ -147,34 +81,6 @@ TEST(NetworkReplies, WlanReadLengthRules)
     EXPECT_TRUE(DecodeWlanRead(CExactReply(Concat({0x77, 0x00}, block))).Ok());
     EXPECT_TRUE(DecodeWlanRead(CExactReply(Concat({0x20, 0x09}, block))).Ok());
     EXPECT_EQ(DecodeWlanRead(CExactReply(Concat({0x77, 0x09}, block))).eError, EReplyError::BadHeader);
-}
-
-TEST(NetworkReplies, WlanWriteNeedsTwentyAcknowledgementBytes)
-{
-    Bytes ack(20, 'x');
-    ack[4] = '_';
-    const auto ok = DecodeWlanWrite(CExactReply(Concat({0x21, 0x00}, ack)));
-    ASSERT_TRUE(ok.Ok());
-    EXPECT_EQ(ok.value[4], '_');
-    EXPECT_EQ(DecodeWlanWrite(CExactReply(Concat({0x21, 0x00}, Bytes(19)))).eError, EReplyError::TooShort);
-    EXPECT_EQ(DecodeWlanWrite(CExactReply(Concat({0x22, 0x01}, ack))).eError, EReplyError::BadHeader);
-    const Bytes data(574, 7);
-    const auto request = BuildWlanWrite(data.data(), data.size());
-    EXPECT_EQ(request.size(), 576u);
-    EXPECT_EQ(request[0], 0x21);
-    EXPECT_EQ(request[1], 0x00);
-    EXPECT_EQ(request[575], 7);
-}
-
-TEST(SerialReplies, DecodesTheFourLineSettings)
-{
-    const auto ok = DecodeSerialRead(0x64, CExactReply{0x03, 0x64, 0x06, 0x01, 0x00, 0x00});
-    ASSERT_TRUE(ok.Ok());
-    EXPECT_EQ(ok.value.nBaudRate, 6);
-    EXPECT_EQ(ok.value.nDataBits, 1);
-    EXPECT_EQ(ok.value.nStopBits, 0);
-    EXPECT_EQ(ok.value.nParity, 0);
-    EXPECT_TRUE(DecodeSerialRead(0x64, CExactReply{0x09, 0x64, 0x02, 0x01, 0x01, 0x02}).Ok());
 }
 
 TEST(SerialReplies, RefusalsComeInTheirOrder)
@@ -210,68 +116,6 @@ TEST(CustomDeviceRequests, IdentifierTextsBecomeTwoBytes)
     EXPECT_EQ(HexIdBytes("ABCDEF"), (std::array<uint8_t, 2>{0xAB, 0xCD}));
     EXPECT_EQ(HexIdBytes("7"), (std::array<uint8_t, 2>{0x70, 0x00}));
     EXPECT_EQ(HexIdBytes(""), (std::array<uint8_t, 2>{0x00, 0x00}));
-}
-
-TEST(CustomDeviceReplies, ChangeReturnsTheStatusByte)
-{
-    const auto overlap = DecodeCustomChange(kCmdCustomAdd, 3, CExactReply{0x41, 0x03, 0x04});
-    ASSERT_TRUE(overlap.Ok());
-    EXPECT_EQ(overlap.value, 4);
-    EXPECT_TRUE(DecodeCustomChange(kCmdCustomDelete, 3, CExactReply{0x00, 0x03, 0x05}).Ok());
-    EXPECT_EQ(DecodeCustomChange(kCmdCustomDelete, 3, CExactReply{0x41, 0x04, 0x00}).eError, EReplyError::BadHeader);
-    // Two bytes: the status is missing, and must not read as success.
-    EXPECT_EQ(DecodeCustomChange(kCmdCustomReset, 9, CExactReply{0x43, 0x09}).eError, EReplyError::TooShort);
-}
-
-TEST(ServiceReplies, AvailabilityAndCommunities)
-{
-    const auto telnet = DecodeServiceByte(kCmdTelnetRead, CExactReply{0xD0, 0x01});
-    ASSERT_TRUE(telnet.Ok());
-    EXPECT_EQ(telnet.value, 1);
-    EXPECT_EQ(DecodeServiceByte(kCmdTelnetRead, CExactReply{0xD1, 0x01}).eError, EReplyError::BadHeader);
-    EXPECT_EQ(DecodeServiceByte(kCmdSnmpRead, CExactReply{0xD2}).eError, EReplyError::TooShort);
-    EXPECT_EQ(DecodeServiceText(kCmdSnmpRoRead, CExactReply{0xD4, 'p', 'u', 'b', 0x00, 'z'}).value, "pub");
-    EXPECT_EQ(DecodeServiceText(kCmdSnmpRwRead, CExactReply{0xD6}).value, "");
-    EXPECT_EQ(DecodeServiceText(kCmdSnmpRwRead, CExactReply{0xD4, 'a'}).eError, EReplyError::BadHeader);
-    EXPECT_EQ(BuildServiceText(kCmdSnmpRoWrite, "secret"), (Bytes{0xD5, 's', 'e', 'c', 'r', 'e', 't'}));
-    EXPECT_EQ(BuildServiceText(kCmdSnmpRwWrite, ""), (Bytes{0xD7}));
-    EXPECT_EQ(BuildOnOff(kCmdSnmpWrite, 7), (Bytes{0xD3, 0x01}));
-}
-
-TEST(InterfaceUsageReplies, ReadsPairsAndTheLoneTypeByte)
-{
-    const auto all = DecodeInterfaceUsageRead(CExactReply{0x0E, 0x00, 0x01, 0x01, 0x02, 0x00, 0x03, 0x01});
-    ASSERT_TRUE(all.Ok());
-    EXPECT_EQ(all.value.nUsb, 1);
-    EXPECT_EQ(all.value.nBluetooth, 1);
-    EXPECT_EQ(all.value.nLan, 0);
-    EXPECT_EQ(all.value.nWlan, 1);
-    const auto none = DecodeInterfaceUsageRead(CExactReply{0x0E, 0x00});
-    ASSERT_TRUE(none.Ok());
-    EXPECT_EQ(none.value.nBluetooth, 2);
-    EXPECT_EQ(none.value.nLan, 2);
-    EXPECT_EQ(none.value.nWlan, 2);
-    // Unknown types are skipped; a final type byte alone means state 0.
-    const auto lone = DecodeInterfaceUsageRead(CExactReply{0x0E, 0x00, 0x07, 0x01, 0x02, 0x01, 0x03});
-    ASSERT_TRUE(lone.Ok());
-    EXPECT_EQ(lone.value.nBluetooth, 2);
-    EXPECT_EQ(lone.value.nLan, 1);
-    EXPECT_EQ(lone.value.nWlan, 0);
-}
-
-TEST(InterfaceUsageReplies, RefusesBadHeadersStatusesAndLoneEchoes)
-{
-    const auto status = DecodeInterfaceUsageRead(CExactReply{0x0E, 0x03});
-    EXPECT_EQ(status.eError, EReplyError::HubStatus);
-    EXPECT_EQ(status.nDetail, 3);
-    EXPECT_EQ(DecodeInterfaceUsageRead(CExactReply{0x0F, 0x00, 0x01, 0x01}).eError, EReplyError::BadHeader);
-    EXPECT_EQ(DecodeInterfaceUsageRead(CExactReply{0x0E}).eError, EReplyError::TooShort);
-    EXPECT_EQ(DecodeInterfaceUsageWrite(CExactReply{0x0F}).eError, EReplyError::TooShort);
-    const auto blocked = DecodeInterfaceUsageWrite(CExactReply{0x0F, 0x05});
-    EXPECT_EQ(blocked.eError, EReplyError::HubStatus);
-    EXPECT_EQ(blocked.nDetail, 5);
-    EXPECT_TRUE(DecodeInterfaceUsageWrite(CExactReply{0x0F, 0x00}).Ok());
-    EXPECT_EQ(DecodeInterfaceUsageWrite(CExactReply{0x0E, 0x00}).eError, EReplyError::BadHeader);
 }
 
 TEST(InterfaceUsageRequests, LeavesOutValuesOtherThanZeroAndOne)
