@@ -24,10 +24,11 @@ enum class EIcmpPath { Raw, Datagram, PingProgram };
 const char* IcmpPathName(EIcmpPath path);
 
 enum class EIcmpWait {
-    Received,  // one datagram is in the buffer
-    TimedOut,  // nothing (more) arrived in time
-    Failed,    // the wait or the receive failed: error in nErr
-    Woken,     // the wake signal was set
+    Received,    // one datagram is in the buffer
+    TimedOut,    // nothing (more) arrived in time
+    WaitFailed,  // the wait itself failed: error in nErr
+    Failed,      // the receive failed: error in nErr
+    Woken,       // the wake signal was set
 };
 
 // One endpoint, used by one check on one thread.

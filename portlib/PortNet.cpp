@@ -64,9 +64,9 @@ void CPortNet::SetIcmpEndpointFactory(platform::IcmpEndpointFactory pfnFactory) 
     m_pfnOpenIcmp = std::move(pfnFactory);
 }
 
-bool CPortNet::Pause(uint32_t ms) { return m_stop.SleepMs(ms); }
+bool CPortNet::Pause(uint32_t ms) { return m_StopEvent.SleepMs(ms); }
 
-bool CPortNet::StopRequested() const { return IsTerminating() || m_stop.IsSet(); }
+bool CPortNet::StopRequested() const { return IsTerminating() || m_StopEvent.IsSet(); }
 
 uint32_t CPortNet::SetDeviceOption(const DeviceOption& option) {
     CPortInterface::SetDeviceOption(option);
@@ -84,42 +84,42 @@ uint32_t CPortNet::SetDeviceOption(const DeviceOption& option) {
 }
 
 uint32_t CPortNet::ConnectSocket() {
-    int nErr = m_socket.Create();
+    int nErr = m_hPort.Create();
     if (nErr != 0) {
         LogPort(kLogError, "-ConnectSocket : SOCKET_ERROR=%d", {nErr});
         return 0;
     }
-    m_socket.SetLingerZero();  // outcome not needed: a plain close works as well
-    nErr = m_socket.SetNonBlocking();
+    m_hPort.SetLingerZero();  // outcome not needed: a plain close works as well
+    nErr = m_hPort.SetNonBlocking();
     if (nErr != 0) {
         LogPort(kLogError, "ioctlsocket FIONBIO mode 1 error=%d  in ConnectSocket", {nErr});
-        m_socket.Close();
+        m_hPort.Close();
         return 0;
     }
-    nErr = m_bAddressValid ? m_socket.StartConnect(m_dwAddress, m_wPortNumber) : EINVAL;
+    nErr = m_bAddressValid ? m_hPort.StartConnect(m_dwAddress, m_wPortNumber) : EINVAL;
     if (nErr != 0) {
         LogPort(kLogError, "-ConnectSocket(Non-blocking) : %d", {nErr});
-        m_socket.Close();
+        m_hPort.Close();
         return 0;
     }
     Pause(kConnectStartPauseMs);
     // The close notification needs no binding here: CheckFinReceived asks the socket.
-    switch (m_socket.WaitWritable(kConnectWaitMs, &m_stop, nErr)) {
+    switch (m_hPort.WaitWritable(kConnectWaitMs, &m_StopEvent, nErr)) {
     case platform::ESocketWait::Ready:
         break;
     case platform::ESocketWait::Failed:
         LogPort(kLogError, "select error:GLE[%d] in ConnectSocket", {nErr});
-        m_socket.Close();
+        m_hPort.Close();
         return 0;
     default:
         LogPort(kLogError, "FD_ISSET return fail in ConnectSocket");
-        m_socket.Close();
+        m_hPort.Close();
         return 0;
     }
     // The hub's first bytes (or its close); only a failing wait counts.
-    if (m_socket.WaitReadable(kFirstBytesWaitMs, &m_stop, nErr) == platform::ESocketWait::Failed) {
+    if (m_hPort.WaitReadable(kFirstBytesWaitMs, &m_StopEvent, nErr) == platform::ESocketWait::Failed) {
         LogPort(kLogError, "select error: GLE[%d] in ConnectSocket", {nErr});
-        m_socket.Close();
+        m_hPort.Close();
         return 0;
     }
     return 1;
@@ -128,7 +128,7 @@ uint32_t CPortNet::ConnectSocket() {
 uint32_t CPortNet::CheckFinReceived() {
     bool bClosed = false;
     int nCloseErr = 0;
-    const int nErr = m_socket.PeerClosed(bClosed, nCloseErr);
+    const int nErr = m_hPort.PeerClosed(bClosed, nCloseErr);
     if (nErr != 0) {
         LogPort(kLogError, "WSAEnumNetworkEvents error=%d", {nErr});
         return 0;
@@ -152,15 +152,17 @@ CPortNet::EReplyWait CPortNet::AwaitReply(platform::IIcmpEndpoint& endpoint, uin
         const uint32_t nLeft = nElapsed >= kEchoWaitMs ? 0 : static_cast<uint32_t>(kEchoWaitMs - nElapsed);
         size_t nLength = 0;
         uint32_t dwSource = 0;
-        switch (endpoint.Receive(buffer, nLength, dwSource, nLeft, &m_stop, nErr)) {
+        switch (endpoint.Receive(buffer, nLength, dwSource, nLeft, &m_StopEvent, nErr)) {
         case platform::EIcmpWait::Received:
             break;
         case platform::EIcmpWait::TimedOut:
             return bAnyReceived ? EReplyWait::OnlyInvalid : EReplyWait::NothingArrived;
         case platform::EIcmpWait::Woken:
             return EReplyWait::Woken;
+        case platform::EIcmpWait::WaitFailed:
+            return EReplyWait::WaitFailed;
         case platform::EIcmpWait::Failed:
-            return bAnyReceived || nLeft > 0 ? EReplyWait::ReceiveFailed : EReplyWait::WaitFailed;
+            return EReplyWait::ReceiveFailed;
         }
         bAnyReceived = true;
         const std::span<const uint8_t> datagram(buffer.data(), std::min(nLength, buffer.size()));
@@ -173,7 +175,7 @@ CPortNet::EReplyWait CPortNet::AwaitReply(platform::IIcmpEndpoint& endpoint, uin
 
 uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
     LogPort(kLogInfo, "+CheckPingResponse");
-    if (m_stop.IsSet())
+    if (m_StopEvent.IsSet())
         return 0;  // closing
     int nErr = 0;
     std::unique_ptr<platform::IIcmpEndpoint> pEndpoint = m_pfnOpenIcmp ? m_pfnOpenIcmp(nErr) : nullptr;
@@ -251,7 +253,7 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
 }
 
 uint32_t CPortNet::OpenPort() {
-    m_stop.Reset();
+    m_StopEvent.Reset();
     if (m_bCapture)
         PortLog().InitCapture(true, m_strCaptureDir, u"EthPRN");
     // The socket library needs no start-up here; sockets are made per connect.
@@ -261,7 +263,7 @@ uint32_t CPortNet::OpenPort() {
         Pause(kOpenCloseCheckPauseMs);
         if (!CheckFinReceived()) {
             // A hub that drops the first connection gets exactly one more try.
-            m_socket.Close();
+            m_hPort.Close();
             Pause(kOpenSecondConnectPauseMs);
             LogPort(kLogInfo, "second ConnectSocket in OpenPort");
             bConnected = ConnectSocket() != 0;
@@ -281,7 +283,7 @@ uint32_t CPortNet::OpenPort() {
 
 int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
     m_dwReaderPause = kReaderPauseMs;
-    if (m_stop.IsSet())
+    if (m_StopEvent.IsSet())
         return 0;  // closing: leave every flag as ClosePort set it
 
     for (int i = 0; i < kEchoChecksPerCycle && !StopRequested(); ++i) {
@@ -299,7 +301,7 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         LogPort(kLogInfo, "power status on-line");
         if (m_bOpen) {
             m_bOpen = false;
-            m_socket.Close();
+            m_hPort.Close();
             LogPort(kLogInfo, "Socket is closed and sleep");
             if (Pause(kReconnectClosePauseMs))
                 return 0;
@@ -337,9 +339,9 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
 
     std::this_thread::yield();
     int nErr = 0;
-    switch (m_socket.WaitReadable(kDataWaitMs, &m_stop, nErr)) {
+    switch (m_hPort.WaitReadable(kDataWaitMs, &m_StopEvent, nErr)) {
     case platform::ESocketWait::Ready: {
-        const ptrdiff_t n = m_socket.Receive(pBuffer, std::min(dwSize, kReadMax), nErr);
+        const ptrdiff_t n = m_hPort.Receive(pBuffer, std::min(dwSize, kReadMax), nErr);
         if (n > 0)
             return static_cast<int32_t>(n);
         if (n < 0 && nErr == platform::SocketErrorWouldBlock())
@@ -371,7 +373,7 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         return 0;
     LogPort(kLogInfo, "NULL Packet");
     const uint8_t keepAlive = 0x00;
-    const ptrdiff_t nSent = m_socket.Send(&keepAlive, 1, nErr);
+    const ptrdiff_t nSent = m_hPort.Send(&keepAlive, 1, nErr);
     if (nSent < 0) {
         LogPort(kLogError, "-Ethernet NULL Write Fail. close socket");
         m_bOpen = false;
@@ -390,7 +392,7 @@ int32_t CPortNet::WritePort(const uint8_t* pData, uint32_t dwLength) {
         return 0;
     }
     int nErr = 0;
-    const ptrdiff_t nSent = m_socket.Send(pData, dwLength, nErr);
+    const ptrdiff_t nSent = m_hPort.Send(pData, dwLength, nErr);
     if (nSent < 0) {
         LogPort(kLogError, "-Ethernet Write Fail(%d/%d), WSAGLE=%d", {-1, dwLength, nErr});
         m_bReachable = 0;
@@ -408,22 +410,30 @@ int32_t CPortNet::WritePort(const uint8_t* pData, uint32_t dwLength) {
 
 void CPortNet::ClosePort() {
     LogPort(kLogInfo, "+ClosePort");
-    m_bOpen = false;
-    m_bReachable = 0;
-    m_bReconnect = 0;
-    // Wake the reader first: a closed descriptor would not end its poll.
-    m_stop.Set();
+    // Wake the reader first: a closed descriptor would not end its poll. The
+    // echo check in progress (the ping socket) ends on the same signal and
+    // closes its own endpoint.
+    m_StopEvent.Set();
+    ClearLinkFlags();
     LogPort(kLogInfo, "ClosePort : call shutdown for ping socket.");
     LogPort(kLogInfo, "ClosePort : call closesocket for ping socket.");
     LogPort(kLogInfo, "ClosePort : call shutdown.");
-    const int nErr = m_socket.Shutdown();
+    const int nErr = m_hPort.Shutdown();
     LogPort(kLogInfo, "ClosePort : call closesocket.");
     if (nErr != 0)
         LogPort(kLogError, "ClosePort : error closesocket WSAGetLastError=%d", {nErr});
     LogPort(kLogInfo, "-ClosePort : Success");
     CPortInterface::ClosePort();
+    // A cycle that was reconnecting may have set them again before it stopped.
+    ClearLinkFlags();
     // Only now, with the reader stopped, may the descriptor number be reused.
-    m_socket.Close();
+    m_hPort.Close();
+}
+
+void CPortNet::ClearLinkFlags() {
+    m_bOpen = false;
+    m_bReachable = 0;
+    m_bReconnect = 0;
 }
 
 }  // namespace vexal

@@ -42,9 +42,10 @@ private:
     // A pause that ClosePort ends at once; true when it was ended so.
     bool Pause(uint32_t ms);
     bool StopRequested() const;
+    void ClearLinkFlags();
 
-    platform::CTcpSocket m_socket;      // the TCP link (m_hPort)
-    platform::CWakeSignal m_stop;       // set by ClosePort: ends every wait and pause of the reader
+    platform::CTcpSocket m_hPort;       // the TCP link to the hub
+    platform::CWakeSignal m_StopEvent;  // set by ClosePort: ends every wait and pause of the reader
     platform::IcmpEndpointFactory m_pfnOpenIcmp;
     std::atomic<uint32_t> m_bReachable{0};
     std::atomic<uint32_t> m_bReconnect{0};

@@ -116,7 +116,7 @@ public:
             case EPollOutcome::Woken:
                 return EIcmpWait::Woken;
             case EPollOutcome::Failed:
-                return EIcmpWait::Failed;
+                return EIcmpWait::WaitFailed;
             case EPollOutcome::Ready:
                 break;
             }
@@ -289,7 +289,7 @@ public:
             }
             if (outcome == EPollOutcome::Failed) {
                 StopChild();
-                return EIcmpWait::Failed;
+                return EIcmpWait::WaitFailed;
             }
             if (outcome == EPollOutcome::TimedOut) {
                 StopChild();  // the wait is over: the program must not outlive it
