@@ -97,7 +97,9 @@ TEST_F(PortNetHub, RefusedConnectionFailsAfterOneAttempt) {
     auto pPort = Port(m_hub.Port());
     const uint64_t t0 = platform::TickMs();
     EXPECT_EQ(pPort->OpenPort(), 0u);
-    EXPECT_LT(platform::TickMs() - t0, 3000u);
+    const uint64_t nTook = platform::TickMs() - t0;
+    EXPECT_GE(nTook, 90u) << "the pause after starting the connect";
+    EXPECT_LT(nTook, 3000u);
     EXPECT_EQ(CountInLog(m_log, "-OpenPort : fail to connected. retry(1)"), 1);
     EXPECT_EQ(CountInLog(m_log, "ConnectSocket in OpenPort"), 1);  // no second attempt
     EXPECT_EQ(CountInLog(m_log, "FD_ISSET return fail in ConnectSocket"), 1);
@@ -159,8 +161,13 @@ TEST_F(PortNetHub, KeepAliveBytesFlowOnAnIdleLineUnlessWriting) {
     auto pPort = Port(m_hub.Port());
     ASSERT_EQ(pPort->OpenPort(), 1u);
     // One byte per cycle: 2 s data wait + 100 ms pause + echo time.
-    EXPECT_TRUE(WaitFor([&] { return KeepAlives(m_hub) >= 2; }, 9000));
-    EXPECT_GE(CountInLog(m_log, "NULL Packet"), 2);
+    ASSERT_TRUE(WaitFor([&] { return KeepAlives(m_hub) >= 1; }, 6000));
+    const int nFirst = KeepAlives(m_hub);
+    platform::SleepMs(8500);
+    const int nInWindow = KeepAlives(m_hub) - nFirst;
+    EXPECT_GE(nInWindow, 2);
+    EXPECT_LE(nInWindow, 5) << "not more often than one per 2.1 s cycle";
+    EXPECT_GE(CountInLog(m_log, "NULL Packet"), 3);
 
     pPort->SetWrite(1);
     platform::SleepMs(2500);  // a cycle already past its check may still send one
@@ -204,7 +211,7 @@ TEST_F(PortNetHub, ClosePortDuringTheDataWaitReturnsPromptly) {
     const uint64_t t0 = platform::TickMs();
     pPort->ClosePort();
     const uint64_t nTook = platform::TickMs() - t0;
-    EXPECT_LT(nTook, 1000u);
+    EXPECT_LT(nTook, 1500u) << "well before the 2 s after which a reader is abandoned";
     EXPECT_FALSE(pPort->IsReaderRunning());
     EXPECT_EQ(CountInLog(m_log, "ClosePort : TerminateThread"), 0);
     EXPECT_EQ(CountInLog(m_log, "-ClosePort : Success"), 1);
