@@ -54,7 +54,8 @@ int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, 
     // The poll thread drains the session device's queue: keep it away while
     // this exchange waits for that device's reply.
     std::unique_lock<std::mutex> readLock;
-    if (dwTarget == m_dwDeviceId && dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId)
+    // (In pass-through mode the session's device is 0 itself.)
+    if (dwTarget == m_dwDeviceId)
         readLock = std::unique_lock(m_pState->m_DeviceReadLock);
     if (dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId)
         SetMultiDeviceRead(dwTarget, 0);
