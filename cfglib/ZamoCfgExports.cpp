@@ -1,6 +1,7 @@
 // The session registry and the 47 exported functions. Each export looks the
 // session up by handle, forwards to it, and turns any C++ exception into the
 // function's failure result: nothing crosses the C boundary.
+#include <climits>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -70,6 +71,11 @@ constexpr int32_t kFail = 1000;
 
 int32_t SelectInterface(int32_t nInterface, const char16_t* pszPort) {
     auto& registry = Registry();
+    // Handles are never reused: once the counter is spent, no more sessions.
+    if (registry.m_nNextHandle == INT32_MAX) {
+        CVQTLoger::Instance().WriteLog(kLogForced, "[SelectInterface] error=%d.", {1000});
+        return 0;
+    }
     auto pSession = std::make_unique<CZamoConfigurationCtrl>();
     const int32_t nHandle = registry.m_nNextHandle++;
     pSession->m_nHandle = nHandle;
