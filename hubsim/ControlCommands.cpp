@@ -33,10 +33,17 @@ std::optional<uint8_t> ParseByte(const std::string& strWord, long nMin = 0, long
     return static_cast<uint8_t>(*n);
 }
 
+// Appends a word with one space before it unless it is the first.
+void AppendWord(std::string& out, const std::string& strWord)
+{
+    if (!out.empty()) out += ' ';
+    out += strWord;
+}
+
 std::string JoinFrom(const std::vector<std::string>& words, size_t nFirst)
 {
     std::string out;
-    for (size_t i = nFirst; i < words.size(); ++i) out += (out.empty() ? "" : " ") + words[i];
+    for (size_t i = nFirst; i < words.size(); ++i) AppendWord(out, words[i]);
     return out;
 }
 
@@ -212,14 +219,18 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
         m_hub.Faults().Modify([&](SFaults& f) { f.nDelayMs = static_cast<int>(*n); });
     } else if (strKind == "NOREPLY" || strKind == "WRONGHEADER") {
         if (!needArg(1)) return Err(strError);
-        const auto nCode = bOff ? std::optional<uint8_t>() : ParseCommandCode(strArg);
-        if (!bOff && !nCode) return Err("bad command code '" + strArg + "' (hex, e.g. 0x50)");
+        uint8_t nCode = 0;
+        if (!bOff) {
+            const auto parsed = ParseCommandCode(strArg);
+            if (!parsed) return Err("bad command code '" + strArg + "' (hex, e.g. 0x50)");
+            nCode = *parsed;
+        }
         m_hub.Faults().Modify([&](SFaults& f) {
             auto& set = strKind == "NOREPLY" ? f.setNoReply : f.setWrongHeader;
             if (bOff)
                 set.clear();
             else
-                set.insert(*nCode);
+                set.insert(nCode);
         });
     } else if (strKind == "SHORT") {
         if (words.size() != 3 && words.size() != 4) return Err("usage: FAULT SHORT <cmd> [bytes] | FAULT SHORT OFF");
@@ -397,7 +408,7 @@ std::string CControlInterpreter::Received(const std::vector<std::string>& words)
     if (words.size() == 1) {
         std::string out;
         for (const auto& [nDevice, nCount] : m_hub.ReceivedCounts())
-            out += (out.empty() ? "" : " ") + std::to_string(nDevice) + ":" + std::to_string(nCount);
+            AppendWord(out, std::to_string(nDevice) + ":" + std::to_string(nCount));
         return Ok(out);
     }
     if (words.size() == 2 && ToUpper(words[1]) == "CLEAR") {
@@ -408,7 +419,7 @@ std::string CControlInterpreter::Received(const std::vector<std::string>& words)
     const auto nDevice = ParseByte(words[1]);
     if (!nDevice) return Err("device id must be 0..255");
     std::string out;
-    for (const Bytes& payload : m_hub.Received(*nDevice)) out += (out.empty() ? "" : " ") + ToHex(payload);
+    for (const Bytes& payload : m_hub.Received(*nDevice)) AppendWord(out, ToHex(payload));
     return Ok(out);
 }
 

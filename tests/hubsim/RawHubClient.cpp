@@ -51,7 +51,11 @@ std::string HexOf(const ByteVec& bytes)
 
 ByteVec MakeFrame(uint8_t nDevice, const ByteVec& payload)
 {
-    ByteVec out = {'V', 'Q', 'T', nDevice, static_cast<uint8_t>(payload.size() >> 8), static_cast<uint8_t>(payload.size() & 0xFF)};
+    ByteVec out;
+    out.reserve(6 + payload.size());
+    for (uint8_t b : {uint8_t{'V'}, uint8_t{'Q'}, uint8_t{'T'}, nDevice}) out.push_back(b);
+    out.push_back(static_cast<uint8_t>(payload.size() >> 8));
+    out.push_back(static_cast<uint8_t>(payload.size() & 0xFF));
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
 }

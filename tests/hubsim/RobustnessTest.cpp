@@ -56,7 +56,10 @@ TEST(Robustness, ControlLinesAlwaysGetOneAnswer)
     for (int i = 0; i < 3000; ++i) {
         std::string strLine;
         const int nWords = 1 + static_cast<int>(random() % 5);
-        for (int w = 0; w < nWords; ++w) strLine += (w ? " " : "") + vocabulary[random() % vocabulary.size()];
+        for (int w = 0; w < nWords; ++w) {
+            if (w) strLine += ' ';
+            strLine += vocabulary[random() % vocabulary.size()];
+        }
         const std::string strAnswer = interpreter.Execute(strLine);
         ASSERT_TRUE(strAnswer.rfind("OK", 0) == 0 || strAnswer.rfind("ERR ", 0) == 0) << strLine << " -> " << strAnswer;
         ASSERT_EQ(strAnswer.find('\n'), std::string::npos) << strLine;
