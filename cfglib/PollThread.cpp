@@ -31,16 +31,17 @@ int32_t CState::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
 void CState::StartPollThread() {
     // A retried open may start again while an earlier run is being stopped.
     if (m_pPollThread.joinable()) {
-        m_bStopPolling = true;
+        m_pPollRun->m_bStop = true;
         m_StopEvent.Set();
         m_pPollThread.join();
     }
     m_bStopPolling = false;
     m_StopEvent.Reset();
     m_bPollEnded = false;
-    // The thread shares ownership of this state, so a thread that outlives
-    // the close wait still finds everything it touches.
-    m_pPollThread = std::thread([pSelf = shared_from_this()] { pSelf->ThreadBody(); });
+    m_pPollRun = std::make_shared<CPollRun>();
+    // The thread shares ownership of this state and of its run's flags, so a
+    // thread that outlives the close wait still finds everything it touches.
+    m_pPollThread = std::thread([pSelf = shared_from_this(), pRun = m_pPollRun] { pSelf->ThreadBody(pRun); });
 }
 
 void CState::SetSession(CZamoCtrl* pSession) {
@@ -60,10 +61,9 @@ bool CState::SnapshotSession(CPollTarget& target) {
 }
 
 // PollDevice.
-void CState::ThreadBody() {
-    m_bPollEnded = false;
+void CState::ThreadBody(const std::shared_ptr<CPollRun>& pRun) {
     uint32_t dwPowerState = 0;
-    while (!m_bStopPolling.load()) {
+    while (!pRun->m_bStop.load()) {
         uint32_t dwWaitMs = kPollIdleMs;
         CPollTarget target;
         if (m_nOpenCount.load() > 0 && SnapshotSession(target)) {
@@ -80,12 +80,12 @@ void CState::ThreadBody() {
                     target.pfnStatus(dwState == 0 ? 1 : 0);
             }
         }
-        if (m_bStopPolling.load())
+        if (pRun->m_bStop.load())
             break;
-        if (m_StopEvent.Wait(dwWaitMs))
+        if (m_StopEvent.Wait(dwWaitMs) && pRun->m_bStop.load())
             break;
     }
-    m_bPollEnded = true;
+    pRun->m_bEnded = true;
 }
 
 void CState::DispatchReceivedData(const CPollTarget& target) {

@@ -75,14 +75,16 @@ int32_t CStateCommon::OpenPort(const DeviceOption& option, uint32_t dwPortId, ui
 int32_t CStateCommon::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
     --m_nOpenCount;
     m_bStopPolling = true;
+    if (m_pPollRun)
+        m_pPollRun->m_bStop = true;
     m_StopEvent.Set();
-    if (!m_bPollEnded.load()) {
+    if (!m_bPollEnded.load() && m_pPollRun) {
         const uint64_t qwStart = platform::TickMs();
-        while (!m_bPollEnded.load() && platform::TickMs() - qwStart < kPollStopWaitMs)
+        while (!m_pPollRun->m_bEnded.load() && platform::TickMs() - qwStart < kPollStopWaitMs)
             platform::SleepMs(10);
     }
     if (m_pPollThread.joinable()) {
-        if (m_bPollEnded.load()) {
+        if (m_pPollRun && m_pPollRun->m_bEnded.load()) {
             m_pPollThread.join();
         } else {
             // Never kill a thread: the late one keeps its own reference to
@@ -91,6 +93,7 @@ int32_t CStateCommon::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
             m_pPollThread.detach();
         }
     }
+    m_bPollEnded = true;
     m_nOpenCount = 0;
     if (m_pfnClosePort != nullptr)
         m_pfnClosePort(dwPortId, dwDeviceId);

@@ -18,6 +18,13 @@ namespace vexal::cfg {
 
 class CZamoCtrl;
 
+// The stop and end flags of one run of the poll thread: a late thread of an
+// earlier run can never be revived by a new open.
+struct CPollRun {
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bEnded{false};
+};
+
 class CStateCommon {
 public:
     CStateCommon();
@@ -34,7 +41,8 @@ public:
     virtual int32_t OpenPort(const DeviceOption& option, uint32_t dwPortId, uint32_t dwDeviceId);
     // Stops the poll thread and closes the port for the device; returns 0.
     virtual int32_t ClosePort(uint32_t dwPortId, uint32_t dwDeviceId);
-    virtual void ThreadBody() {}
+    // The thread body of one run of the poll thread.
+    virtual void ThreadBody(const std::shared_ptr<CPollRun>& pRun) { pRun->m_bEnded = true; }
 
     // ---- Guarded calls: an empty entry is skipped and gives the failure
     //      value; "while in use" calls also need m_nOpenCount != 0. ----
@@ -81,6 +89,7 @@ public:
     std::thread m_pPollThread;
     platform::CEvent m_StopEvent{true, false};
     std::atomic<bool> m_bPollEnded{true};
+    std::shared_ptr<CPollRun> m_pPollRun;  // the current run; changed by the client thread only
     std::recursive_mutex m_WriteLock;
     std::atomic<int32_t> m_nWriters{0};
 };
@@ -104,7 +113,7 @@ public:
     // The base close; its result turned into 0 or 1.
     int32_t ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) override;
     // PollDevice.
-    void ThreadBody() override;
+    void ThreadBody(const std::shared_ptr<CPollRun>& pRun) override;
 
     void SetSession(CZamoCtrl* pSession);
     bool SnapshotSession(CPollTarget& target);
