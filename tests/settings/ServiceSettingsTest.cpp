@@ -216,5 +216,30 @@ TEST(PassThroughSettings, EverySettingsFunctionRefusesAndSendsNothing)
     EXPECT_EQ(session.Control("RX"), "");
 }
 
+// Missing outputs and impossible lengths are the caller's mistake: 1004, and
+// nothing goes to the hub.
+TEST(BadArgumentSettings, RefusedBeforeAnythingIsSent)
+{
+    CHubSession session;
+    const SZamoCfgApi& api = session.Api();
+    const int32_t h = session.Handle();
+    session.ClearReceived();
+    uint8_t block[592] = {};
+    uint8_t n = 0;
+    int32_t a = 0;
+    EXPECT_EQ(api.getBluetoothName(h, nullptr), 1004);
+    EXPECT_EQ(api.getBluetoothConnectionMode(h, nullptr), 1004);
+    EXPECT_EQ(api.getLanInfo(h, nullptr), 1004);
+    EXPECT_EQ(api.setLanInfo(h, nullptr, 30, &n), 1004);
+    EXPECT_EQ(api.setWlanInfo(h, block, -2, block), 1004);
+    EXPECT_EQ(api.getSerialConfiguration(h, 100, &n, nullptr, &n, &n), 1004);
+    EXPECT_EQ(api.getCustomDeviceList(h, 0, nullptr), 1004);
+    EXPECT_EQ(api.getTelnetAvailable(h, nullptr), 1004);
+    EXPECT_EQ(api.getInterfaceUsageStatus(h, &a, &a, nullptr, &a), 1004);
+    EXPECT_EQ(api.getResult(h), 1004);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(session.Control("RX"), "");
+}
+
 }  // namespace
 }  // namespace settings_test
