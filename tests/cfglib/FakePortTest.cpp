@@ -31,7 +31,8 @@ struct SFake {
     FAKE_FN(FakePort_Reset) FAKE_FN(FakePort_SetOpenResult) FAKE_FN(FakePort_SetWriteLimit)
     FAKE_FN(FakePort_SetWriteFailure) FAKE_FN(FakePort_SetPresent) FAKE_FN(FakePort_SetReply)
     FAKE_FN(FakePort_Enqueue) FAKE_FN(FakePort_RaiseAlarm) FAKE_FN(FakePort_CallLog) FAKE_FN(FakePort_Written)
-    FAKE_FN(FakePort_LastOption) FAKE_FN(FakePort_References)
+    FAKE_FN(FakePort_LastOption) FAKE_FN(FakePort_References) FAKE_FN(FakePort_SetPowerStateDelay)
+    FAKE_FN(FakePort_PowerStateCallers)
 #undef FAKE_FN
     decltype(&::ReadAvailable) pfnReadAvailable = nullptr;
 
@@ -48,6 +49,7 @@ struct SFake {
             FAKE_BIND(FakePort_SetWriteFailure) FAKE_BIND(FakePort_SetPresent) FAKE_BIND(FakePort_SetReply)
             FAKE_BIND(FakePort_Enqueue) FAKE_BIND(FakePort_RaiseAlarm) FAKE_BIND(FakePort_CallLog)
             FAKE_BIND(FakePort_Written) FAKE_BIND(FakePort_LastOption) FAKE_BIND(FakePort_References)
+            FAKE_BIND(FakePort_SetPowerStateDelay) FAKE_BIND(FakePort_PowerStateCallers)
 #undef FAKE_BIND
             fake.pfnReadAvailable = reinterpret_cast<decltype(&::ReadAvailable)>(dlsym(h, "ReadAvailable"));
             return fake;
@@ -513,6 +515,33 @@ TEST_F(FakePortTest, AlarmsReachTheCurrentSessionAndNobodyAfterItIsGone) {
         EXPECT_EQ(g_statuses.size(), nBefore);
     }
     EXPECT_EQ(api.closeService(hA, 0), 0);
+}
+
+TEST_F(FakePortTest, CloseGivesUpOnAStuckPollThreadAfterTwoSeconds) {
+    const int32_t hA = OpenSession();
+    fake.FakePort_SetPowerStateDelay(3000);
+    // Let the poll thread enter the stuck call.
+    const auto entered = Clock::now() + 2000ms;
+    while (fake.FakePort_PowerStateCallers() == 0 && Clock::now() < entered)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(fake.FakePort_PowerStateCallers(), 1u);
+    auto start = Clock::now();
+    EXPECT_EQ(api.closeService(hA, 0), 0);
+    EXPECT_GE(ElapsedMs(start), 1900);
+    EXPECT_LT(ElapsedMs(start), 2900);
+
+    // A new session opens while the late thread is still stuck; that thread
+    // later returns into a state it still owns (the sanitizer build checks
+    // it) and ends on its own.
+    fake.FakePort_SetPowerStateDelay(0);
+    const int32_t hB = OpenSession();
+    start = Clock::now();
+    while (fake.FakePort_PowerStateCallers() != 0 && ElapsedMs(start) < 3000)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(fake.FakePort_PowerStateCallers(), 0u);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(api.isOpen(hB), 1);
+    EXPECT_EQ(api.closeService(hB, 0), 0);
 }
 
 TEST_F(FakePortTest, ReadModeGoesToTheHubForTheSessionDevice) {

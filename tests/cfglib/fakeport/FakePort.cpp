@@ -4,6 +4,7 @@
 #include "FakePort.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -47,6 +48,8 @@ struct SFake {
     bool bWriteFailure = false;
     int32_t nWriteFailure = 0;
     uint32_t dwPnp = 0;
+    std::atomic<uint32_t> dwPowerStateDelayMs{0};
+    std::atomic<uint32_t> dwPowerStateCallers{0};
     uint32_t fields[18] = {};
     std::string strOptionName;
     std::vector<uint8_t> frameBuffer;  // bytes of a frame still being written
@@ -137,6 +140,7 @@ FAKEPORT_API void FakePort_Reset(void) {
     f.bWriteFailure = false;
     f.nWriteFailure = 0;
     f.dwPnp = 0;
+    f.dwPowerStateDelayMs = 0;
     f.frameBuffer.clear();
 }
 
@@ -345,8 +349,17 @@ ZAMOPORT_API void Clear(uint32_t port, uint32_t device) {
         f.queues[device].clear();
 }
 
+FAKEPORT_API void FakePort_SetPowerStateDelay(uint32_t delayMs) { Fake().dwPowerStateDelayMs = delayMs; }
+
+FAKEPORT_API uint32_t FakePort_PowerStateCallers(void) { return Fake().dwPowerStateCallers.load(); }
+
 ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device) {
     SFake& f = Fake();
+    if (const uint32_t dwDelay = f.dwPowerStateDelayMs.load()) {
+        ++f.dwPowerStateCallers;
+        std::this_thread::sleep_for(std::chrono::milliseconds(dwDelay));
+        --f.dwPowerStateCallers;
+    }
     std::lock_guard lock(f.lock);
     return port == kPortId && device < 256 ? f.present[device] : 0;
 }

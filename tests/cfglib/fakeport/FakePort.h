@@ -28,6 +28,10 @@ FAKEPORT_API void FakePort_SetReply(uint8_t command, const uint8_t* reply, uint3
 // device's queue.
 FAKEPORT_API void FakePort_SetDeviceReply(uint32_t device, uint8_t command, const uint8_t* reply, uint32_t length,
                                           uint32_t delayMs);
+// Makes every IsPowerState call take this long (a stuck port library).
+FAKEPORT_API void FakePort_SetPowerStateDelay(uint32_t delayMs);
+// Calls of IsPowerState in progress now.
+FAKEPORT_API uint32_t FakePort_PowerStateCallers(void);
 // Appends bytes to a device's receive queue now.
 FAKEPORT_API void FakePort_Enqueue(uint32_t device, const uint8_t* data, uint32_t length);
 // Calls the registered alarm callback of a device, as the reader thread does.
