@@ -46,7 +46,9 @@ int PortlibFuzzOne(const uint8_t* pData, size_t nSize) {
         nNow += (flags & 16) ? 6000 : 10;  // sometimes long enough to abandon a frame
         // Drain as a caller would, so queues stay small.
         for (uint32_t d : {0u, 3u, 12u}) {
-            while (port->AvailableCount(d) > 0) port->Read(d, drain.data(), 256, 0);
+            // Ask for no more than waits: Read pauses when it must wait for bytes.
+            while (const uint32_t nWaiting = port->AvailableCount(d))
+                port->Read(d, drain.data(), std::min<uint32_t>(nWaiting, 256), 0);
         }
         uint8_t rec[4];
         port->GetASBState(rec, 12);

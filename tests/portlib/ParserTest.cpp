@@ -237,6 +237,8 @@ TEST_F(PortParser, HubChannelForwardedAndOtherData) {
     EXPECT_EQ(port->AvailableCount(0), 0u);
     Process(Frame(0, {0x41, 0x42, 0x43}));
     EXPECT_EQ(Drain(0), (std::vector<uint8_t>{0x41, 0x42, 0x43}));
+    Process(Frame(0, {0x73, 0x0B, 0x00}));  // forwarded, but no data bytes
+    EXPECT_EQ(port->AvailableCount(11), 0u);
     Process(Frame(0, {0x75, 1, 2}));  // hub alarm: logged only
     EXPECT_EQ(port->AvailableCount(0), 0u);
 }
