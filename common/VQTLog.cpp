@@ -27,10 +27,6 @@ std::string ResolveDir(const std::string& strDir) {
 
 std::string VqtFolder(const std::string& strDir) { return ResolveDir(strDir) + platform::kPathSeparator + "VQTLog"; }
 
-bool DevelopmentLogSwitch() {
-    auto env = platform::GetEnv("VEXAL_LOG");
-    return env && *env == "1";
-}
 
 // UTF-16LE bytes, no byte-order mark.
 std::string LittleEndianBytes(std::u16string_view text) {
@@ -43,6 +39,11 @@ std::string LittleEndianBytes(std::u16string_view text) {
     return bytes;
 }
 }  // namespace
+
+bool IsDevelopmentLogOn() {
+    auto env = platform::GetEnv("VEXAL_LOG");
+    return env && *env == "1";
+}
 
 std::u16string FormatLogMessage(std::string_view format, std::span<const CLogArg> args) {
     std::u16string out;
@@ -125,7 +126,7 @@ void CVQTPortLogger::Initialise(bool bEnabled, const std::u16string& strDir, con
     std::lock_guard lock(m_mutex);
     m_strDir = strDir;
     m_strName = strName;
-    m_bEnabled = bEnabled || DevelopmentLogSwitch();
+    m_bEnabled = bEnabled || IsDevelopmentLogOn();
     if (m_bEnabled) OpenOrRotateLocked();
 }
 

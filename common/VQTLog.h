@@ -45,6 +45,9 @@ private:
 // any other character outputs nothing and consumes no argument.
 std::u16string FormatLogMessage(std::string_view format, std::span<const CLogArg> args);
 
+// VEXAL_LOG=1: the development switch that turns ordinary lines on.
+bool IsDevelopmentLogOn();
+
 enum class ELogLayout {
     Registry,  // "- (hh:mm:ss.mmm) <tag> <msg>" with an always-empty tag
     Port,      // "- (hh:mm:ss.mmm) <msg>"

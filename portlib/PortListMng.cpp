@@ -34,7 +34,10 @@ CPortListMng& CPortListMng::Instance() {
     return *pInstance;
 }
 
-CPortListMng::CPortListMng(PortFactory factory) : m_factory(std::move(factory)) {}
+CPortListMng::CPortListMng(PortFactory factory) : m_factory(std::move(factory)) {
+    // The development switch turns every registry and port line on.
+    if (IsDevelopmentLogOn()) SetLogSwitches(1, 1);
+}
 
 void CPortListMng::LogA(int nLevel, std::string_view format, std::initializer_list<CLogArg> args) {
     if (m_nLogSwitchA == 1 || nLevel == kLogForced) m_log.WriteRegistryLog(nLevel, format, args);
@@ -52,6 +55,8 @@ void CPortListMng::SetNextPortId(uint32_t dwNext) {
 void CPortListMng::SetLogSwitches(uint32_t nSwitchA, uint32_t nSwitchB) {
     m_nLogSwitchA = nSwitchA;
     m_nLogSwitchB = nSwitchB;
+    // The registry's own file is named "Port" once its switch is on.
+    if (nSwitchA == 1 || nSwitchB != 0) m_log.Initialise(true, u"", u"Port");
 }
 
 std::shared_ptr<CPortInterface> CPortListMng::Find(uint32_t dwPortId) {
@@ -93,8 +98,8 @@ uint32_t CPortListMng::CreatePort(std::u16string_view strPort, uint32_t dwDevice
                 pPort->m_strPortName = std::u16string(strPort);
                 pPort->PortLog().Initialise(false, u"", u"");
                 pPort->m_bCapture = false;
-                pPort->m_bPortLog = false;
-                pPort->m_bPortTrace = false;
+                pPort->m_bPortLog = IsDevelopmentLogOn();
+                pPort->m_bPortTrace = IsDevelopmentLogOn();
                 pPort->m_strCaptureDir.clear();
                 if (dwType != ZAMO_PORT_LPT) pPort->m_dwReaderPause = kDefaultReaderPauseMs;
                 pPort->m_dwPortId = m_dwNextPortId++;

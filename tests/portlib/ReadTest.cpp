@@ -1,7 +1,11 @@
 // Read with time-out, available count and clear. Waits are checked with
 // generous bounds so a loaded machine does not make them flaky.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "FakePort.h"
@@ -43,6 +47,11 @@ TEST_F(PortRead, DataArrivingDuringTheWaitIsDeliveredInOrder) {
 }
 
 TEST_F(PortRead, TimeOutDeliversWhatWaitedAndEmptiesTheQueue) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vexal-read-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string d8 = dir.string();
+    port->PortLog().Initialise(true, std::u16string(d8.begin(), d8.end()), u"");
+    port->m_bPortLog = true;
     Put({1, 2, 3, 4});
     uint8_t buf[10] = {};
     const uint64_t t0 = platform::TickMs();
@@ -53,6 +62,15 @@ TEST_F(PortRead, TimeOutDeliversWhatWaitedAndEmptiesTheQueue) {
     EXPECT_EQ(port->AvailableCount(0), 0u);
     EXPECT_GE(elapsed, 300u);
     EXPECT_LT(elapsed, 3000u);
+    // The failure line carries the delivered and the wanted count.
+    std::string text;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog")) {
+        std::ifstream in(e.path(), std::ios::binary);
+        const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t i = 0; i < raw.size(); i += 2) text.push_back(raw[i]);
+    }
+    std::filesystem::remove_all(dir);
+    EXPECT_NE(text.find(") !ERROR: -Ethernet Read fail (4/10)\r\n"), std::string::npos) << text;
 }
 
 TEST_F(PortRead, PartialReadLeavesTheRestInOrder) {

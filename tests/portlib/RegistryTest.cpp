@@ -1,7 +1,12 @@
 // The registry: identifiers, sharing by name, type from the name, open
 // counts, unknown ports, presence queries and device option handling.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "FakePort.h"
@@ -228,4 +233,66 @@ TEST_F(Registry, PortsStayAliveWhileCallsUseThemAndRemovalRaces) {
     stop = true;
     poller.join();
     EXPECT_NE(reg.Find(id), nullptr);
+}
+
+namespace {
+// Reads every log file under dir/VQTLog as ASCII (UTF-16LE with the high bytes dropped).
+std::string ReadLogs(const std::filesystem::path& dir, std::vector<std::string>* pNames = nullptr) {
+    std::string all;
+    if (!std::filesystem::exists(dir / "VQTLog")) return all;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog")) {
+        if (pNames) pNames->push_back(e.path().filename().string());
+        std::ifstream in(e.path(), std::ios::binary);
+        const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t i = 0; i + 1 < raw.size(); i += 2) all.push_back(raw[i]);
+    }
+    return all;
+}
+
+class RegistryLog : public Registry {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() / ("vexal-reglog-" + std::to_string(getpid()) + "-" +
+                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        setenv("VEXAL_LOG_DIR", dir.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("VEXAL_LOG_DIR");
+        std::filesystem::remove_all(dir);
+    }
+    std::filesystem::path dir;
+};
+}  // namespace
+
+TEST_F(RegistryLog, NothingIsWrittenWhileTheSwitchesAreOff) {
+    reg.CreatePort(u"COM3", 7);
+    reg.GetAsbMode(5, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "VQTLog"));
+}
+
+TEST_F(RegistryLog, ForcedLineOnCounterWrapIsWrittenWhateverTheSwitches) {
+    reg.SetNextPortId(0);
+    EXPECT_EQ(reg.CreatePort(u"x", 0), 0u);
+    EXPECT_NE(ReadLogs(dir).find(")  !ERROR: -CreatePort : fail to create port id : 0\r\n"), std::string::npos);
+}
+
+TEST_F(RegistryLog, SwitchedOnLinesUseTheRegistryLayoutInThePortFile) {
+    reg.SetLogSwitches(1, 1);
+    const uint32_t id = reg.CreatePort(u"COM3", 7);
+    reg.CreatePort(u"COM3", 7);
+    reg.GetAsbMode(5, 0);
+    reg.RemovePort(id);
+    reg.RemovePort(id);
+    std::vector<std::string> names;
+    const std::string log = ReadLogs(dir, &names);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind("Port_Mon_", 0), 0u);
+    EXPECT_NE(log.find(")  +CreatePort <strPort : COM3, dwDeviceType : 7>\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -CreatePort : new created id : 10000\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -CreatePort: existing id used <10000>\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  !ERROR: GetAsbMode : pPortInterface is NULL\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -RemovePort : partial remove. remain port count:1\r\n"), std::string::npos);
+    EXPECT_NE(log.find("RemovePort : All Remove. delete port.\r\n- ("), std::string::npos);
 }
