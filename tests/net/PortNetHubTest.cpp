@@ -3,6 +3,11 @@
 // a silent fake hub.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -208,6 +213,7 @@ TEST_F(PortNetHub, ClosePortDuringTheDataWaitReturnsPromptly) {
     ASSERT_EQ(pPort->OpenPort(), 1u);
     platform::SleepMs(600);  // the reader is now inside its 2 s wait for data
     ASSERT_TRUE(pPort->IsReaderRunning());
+    ASSERT_EQ(pPort->m_dwLinkState.load(), ZAMO_LINK_ONLINE);
     const uint64_t t0 = platform::TickMs();
     pPort->ClosePort();
     const uint64_t nTook = platform::TickMs() - t0;
@@ -215,6 +221,10 @@ TEST_F(PortNetHub, ClosePortDuringTheDataWaitReturnsPromptly) {
     EXPECT_FALSE(pPort->IsReaderRunning());
     EXPECT_EQ(CountInLog(m_log, "ClosePort : TerminateThread"), 0);
     EXPECT_EQ(CountInLog(m_log, "-ClosePort : Success"), 1);
+    // The woken cycle changed nothing on its way out.
+    EXPECT_EQ(pPort->m_dwLinkState.load(), ZAMO_LINK_ONLINE);
+    EXPECT_EQ(pPort->IsReconnectPending(), 0u);
+    EXPECT_FALSE(pPort->m_bOpen.load());
     // It opens again afterwards.
     ASSERT_EQ(pPort->OpenPort(), 1u);
     ASSERT_EQ(m_hub.Control("SEND 0 77").rfind("OK", 0), 0u);
@@ -240,4 +250,27 @@ TEST_F(PortNetHub, HubNotAnsweringEchoRequestsStaysOffLineAndDeliversNothing) {
     pNet->SetDefaultReply({{2, 0x7F000001, [](uint16_t id) { return EchoReplyDatagram(id); }}});
     EXPECT_TRUE(WaitFor([&] { return pPort->m_dwLinkState.load() == ZAMO_LINK_ONLINE; }, 12000));
     EXPECT_GE(CountInLog(m_log, "power status on-line"), 1);
+}
+
+TEST(PortNetPartialSend, APartialSendReturnsTheCountSentAndLogsIt) {
+    // A peer that accepts and never reads: the socket buffers fill up.
+    const int hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof sa;
+    ASSERT_EQ(bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(listen(hListen, 1), 0);
+    ASSERT_EQ(getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen), 0);
+
+    CTempDir log;
+    auto pPort = MakeNetPort("127.0.0.1", ntohs(sa.sin_port), log);
+    ASSERT_EQ(pPort->OpenPort(), 1u);
+    const std::vector<uint8_t> big(16u << 20, 0x41);
+    const int32_t nSent = pPort->WritePort(big.data(), static_cast<uint32_t>(big.size()));
+    EXPECT_GT(nSent, 0);
+    EXPECT_LT(nSent, static_cast<int32_t>(big.size())) << "one send, not continued";
+    EXPECT_EQ(CountInLog(log, "-Ethernet Write (" + std::to_string(nSent) + "/" + std::to_string(big.size()) + ")"), 1);
+    pPort->ClosePort();
+    close(hListen);
 }
