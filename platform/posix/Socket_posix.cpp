@@ -52,7 +52,8 @@ int CTcpSocket::Create() {
 }
 
 int CTcpSocket::SetLingerZero() {
-    const int h = Descriptor();
+    std::lock_guard lock(m_mutex);
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0)
         return SocketErrorNotSocket();
     linger l{};
@@ -62,7 +63,8 @@ int CTcpSocket::SetLingerZero() {
 }
 
 int CTcpSocket::SetNonBlocking() {
-    const int h = Descriptor();
+    std::lock_guard lock(m_mutex);
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0)
         return SocketErrorNotSocket();
     const int flags = fcntl(h, F_GETFL, 0);
@@ -72,7 +74,8 @@ int CTcpSocket::SetNonBlocking() {
 }
 
 int CTcpSocket::StartConnect(uint32_t dwAddress, uint16_t wPort) {
-    const int h = Descriptor();
+    std::lock_guard lock(m_mutex);
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0)
         return SocketErrorNotSocket();
     sockaddr_in sa{};
@@ -159,7 +162,8 @@ ESocketWait CTcpSocket::WaitReadable(uint32_t ms, const CWakeSignal* pWake, int&
 int CTcpSocket::PeerClosed(bool& bClosed, int& nCloseErr) {
     bClosed = false;
     nCloseErr = 0;
-    const int h = Descriptor();
+    std::lock_guard lock(m_mutex);
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0)
         return SocketErrorNotSocket();
     pollfd pfd{h, static_cast<short>(POLLIN | POLLRDHUP), 0};
@@ -186,13 +190,17 @@ int CTcpSocket::PeerClosed(bool& bClosed, int& nCloseErr) {
 
 ptrdiff_t CTcpSocket::Receive(uint8_t* pBuffer, size_t nSize, int& nErr) {
     nErr = 0;
-    const int h = Descriptor();
+    // Held across the call (it never blocks: the socket is non-blocking once
+    // connected, and MSG_DONTWAIT covers the rest) so that a Close on another
+    // thread cannot pass the number to a new descriptor meanwhile.
+    std::lock_guard lock(m_mutex);
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0) {
         nErr = SocketErrorNotSocket();
         return -1;
     }
     for (;;) {
-        const ssize_t n = recv(h, pBuffer, nSize, 0);
+        const ssize_t n = recv(h, pBuffer, nSize, MSG_DONTWAIT);
         if (n >= 0)
             return n;
         if (errno == EINTR)
@@ -204,13 +212,14 @@ ptrdiff_t CTcpSocket::Receive(uint8_t* pBuffer, size_t nSize, int& nErr) {
 
 ptrdiff_t CTcpSocket::Send(const uint8_t* pData, size_t nLength, int& nErr) {
     nErr = 0;
-    const int h = Descriptor();
+    std::lock_guard lock(m_mutex);  // as in Receive
+    const int h = m_bShutdown ? -1 : m_hSocket;
     if (h < 0) {
         nErr = SocketErrorNotSocket();
         return -1;
     }
     for (;;) {
-        const ssize_t n = send(h, pData, nLength, MSG_NOSIGNAL);
+        const ssize_t n = send(h, pData, nLength, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n >= 0)
             return n;
         if (errno == EINTR)
