@@ -73,11 +73,9 @@ TEST(IcmpEndpoint, PingProgramReplyLooksLikeARawOne) {
     std::string strWhy;
     auto p = OpenOrSkipReason(EIcmpPath::PingProgram, strWhy);
     ASSERT_TRUE(p) << strWhy << ": iputils-ping is a dependency of the link watch";
-    const uint64_t t0 = TickMs();
     const Exchange ex = PingLoopback(*p, 0x3456);
     EXPECT_TRUE(ex.bValid);
     EXPECT_EQ(ex.nInvalid, 0);
-    EXPECT_LT(TickMs() - t0, 1000u);
     // One request, one reply: nothing more comes.
     std::array<uint8_t, kEchoBufferSize> buffer{};
     size_t n = 0;

@@ -177,3 +177,24 @@ TEST(PortNetEchoPair, TwoPortsCheckingAtOnceDoNotTakeEachOthersReplies) {
         EXPECT_NE(requests[i][4] << 8 | requests[i][5], requests[i + 1][4] << 8 | requests[i + 1][5]);
     }
 }
+
+TEST(PortNetBadAddress, TextThatIsNoDottedAddressFailsCleanly) {
+    CTempDir log;
+    auto pNet = std::make_shared<CFakeIcmpNetwork>();
+    pNet->SetDefaultReply({Good()});
+    for (const char* pszName : {"hub.local", "1.2.3", "300.1.1.1", "1.2.3.4 "}) {
+        SCOPED_TRACE(pszName);
+        auto pPort = MakeNetPort(pszName, 9100, log);
+        pPort->SetIcmpEndpointFactory(pNet->Factory());
+        const std::string strName = pszName;
+        EXPECT_EQ(pPort->CheckPingResponse(std::u16string(strName.begin(), strName.end())), 0u);
+        const uint64_t t0 = platform::TickMs();
+        EXPECT_EQ(pPort->OpenPort(), 0u);
+        EXPECT_LT(platform::TickMs() - t0, 1000u);
+        pPort->ClosePort();
+    }
+    EXPECT_EQ(pNet->RequestsSent(), 0);
+    EXPECT_EQ(CountInLog(log, "ping sendto error:"), 4);
+    EXPECT_EQ(CountInLog(log, "-ConnectSocket(Non-blocking) : "), 4);
+    EXPECT_EQ(CountInLog(log, "-OpenPort : fail to connected. retry(1)"), 4);
+}
