@@ -1,12 +1,13 @@
 // Times each hub query of a session against vexal-hubsim on loopback and
 // prints, per command, the median and 95th percentile beside the floor that
-// the fixed pauses imply:
+// the fixed pauses imply, the sum of:
 //   writes    50 ms after every send of the network port (one per frame
 //             piece; a query to a device behind the hub sends two frames)
 //   exchange  3 x 10 ms: the pauses after both waits and before the read
-//   poll      the first wait polls every time-out / 50 ms
-// The reader thread's 100 ms pause between read cycles is printed as its
-// own column: a reply that lands in it waits for the next cycle.
+//   poll      one poll interval of the first wait (time-out / 50 ms), the
+//             longest a reply can sit in the queue unnoticed
+// The reader thread's 100 ms pause between read cycles is printed last: a
+// reply that lands in it waits for the next read cycle.
 //
 //   cfglib_bench [iterations]        (default 20)
 #include <algorithm>
