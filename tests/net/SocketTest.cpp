@@ -6,6 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
 #include <cerrno>
 #include <thread>
 
@@ -205,4 +209,34 @@ TEST(TcpSocket, WaitsTimeOutWithinBounds) {
     CTcpSocket unopened;
     EXPECT_EQ(unopened.WaitReadable(10, nullptr, nErr), ESocketWait::Failed);
     EXPECT_EQ(unopened.Shutdown(), SocketErrorNotSocket());
+}
+
+TEST(TcpSocket, SignalsDoNotCutWaitsShort) {
+    // A handler without SA_RESTART makes poll fail with EINTR.
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+
+    CListener listener;
+    CTcpSocket s;
+    Connect(s, listener.Port());
+    ASSERT_GE(listener.Accept(), 0);
+    const pthread_t waiter = pthread_self();
+    std::atomic<bool> bDone{false};
+    std::thread nagger([&] {
+        for (int i = 0; i < 8 && !bDone; ++i) {
+            SleepMs(50);
+            pthread_kill(waiter, SIGUSR1);
+        }
+    });
+    const uint64_t t0 = TickMs();
+    int nErr = 0;
+    EXPECT_EQ(s.WaitReadable(600, nullptr, nErr), ESocketWait::TimedOut);
+    const uint64_t nTook = TickMs() - t0;
+    bDone = true;
+    nagger.join();
+    EXPECT_GE(nTook, 590u);
+    EXPECT_LT(nTook, 2500u);
+    sigaction(SIGUSR1, &previous, nullptr);
 }
