@@ -178,6 +178,8 @@ ZAMOCFG_API int32_t setDataEvent(int32_t handle, ZamoDataCallback callback) {
 
 ZAMOCFG_API int32_t getVexalName(int32_t handle, ZamoText* name) {
     return Guarded(handle, u"[getVexalName]", kFail, [&](Session& s) {
+        if (name == nullptr)
+            return s.m_nResult = 1004;
         std::u16string strName;
         const int32_t nCode = s.GetVexalModelName(strName);
         if (nCode == 0)
@@ -188,6 +190,8 @@ ZAMOCFG_API int32_t getVexalName(int32_t handle, ZamoText* name) {
 
 ZAMOCFG_API int32_t getVexalVersion(int32_t handle, ZamoText* version) {
     return Guarded(handle, u"[getVexalVersion]", kFail, [&](Session& s) {
+        if (version == nullptr)
+            return s.m_nResult = 1004;
         std::u16string strVersion;
         const int32_t nCode = s.GetVexalFWVersion(strVersion);
         if (nCode == 0)

@@ -14,7 +14,8 @@
  *   last result of a session.
  * - Text inputs are NUL-terminated UTF-16 and are copied; NULL counts as
  *   empty. Text outputs are caller-owned ZamoText objects (see below).
- *   Byte buffers are the caller's, with the sizes stated per function.
+ *   Byte buffers are the caller's, with the sizes stated per function. A
+ *   NULL output pointer or a negative length gives 1004.
  * - The library is meant to be driven by one client thread at a time; no
  *   function takes a lock of its own. Nothing throws.
  */

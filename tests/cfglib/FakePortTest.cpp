@@ -348,6 +348,7 @@ TEST_F(FakePortTest, ModelNameHeaderAndCacheAndShortTextOutputs) {
     EXPECT_EQ(api.getVexalName(h, &name.text), 0);
     EXPECT_EQ(name.Ascii(), "Hub_HMX-T300");
     EXPECT_TRUE(Lines(fake.CallLog(), "Write").empty()) << "answered from the cache";
+    EXPECT_EQ(api.getVexalName(h, nullptr), 1004);
     EXPECT_EQ(api.getVexalName(h, &small.text), 0);
     EXPECT_EQ(small.Ascii(), "Hub_");
     EXPECT_EQ(small.storage[4], u'\0') << "cut text stays NUL-terminated";
