@@ -3,9 +3,9 @@
 // the GS I queries of the session's device, and the PnP enable command.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <string_view>
 
+#include "cfglib/IdentificationReplies.h"
 #include "cfglib/State.h"
 #include "cfglib/ZamoCtrl.h"
 #include "cfglib/ZamoText.h"
@@ -20,23 +20,9 @@ CVQTLoger& Log() { return CVQTLoger::Instance(); }
 
 constexpr std::array<std::u16string_view, 4> kModelSuffixes = {u"_VXL", u"_HMX-T300", u"_HMX-T302", u"_RWD-VXL"};
 
-// Reply length: the exchange appends one zero byte after the reply.
-size_t ReplyLength(const std::vector<uint8_t>& reply) { return reply.empty() ? 0 : reply.size() - 1; }
-
-// ANSI text of the reply from nOffset up to the first zero byte (or its end).
-std::u16string ReplyText(const std::vector<uint8_t>& reply, size_t nOffset) {
-    const size_t nLength = ReplyLength(reply);
-    if (nOffset >= nLength)
-        return {};
-    const auto* pBegin = reinterpret_cast<const char*>(reply.data()) + nOffset;
-    const auto* pEnd = reinterpret_cast<const char*>(reply.data()) + nLength;
-    return platform::Utf16FromAnsi(std::string_view(pBegin, static_cast<size_t>(std::find(pBegin, pEnd, '\0') - pBegin)));
-}
-
-std::u16string HexPair(uint8_t byHigh, uint8_t byLow) {
-    char sz[8];
-    std::snprintf(sz, sizeof sz, "%02x%02x", byHigh, byLow);
-    return platform::Utf16FromAnsi(sz);
+// The reply bytes without the zero byte the exchange appends.
+ReplySpan Reply(const std::vector<uint8_t>& reply) {
+    return reply.empty() ? ReplySpan() : ReplySpan(reply.data(), reply.size() - 1);
 }
 
 }  // namespace
@@ -78,12 +64,12 @@ static int32_t ReadHubText(CZamoCtrl& session, const CHubTextQuery& query, std::
         Log().WriteLog(kLogError, query.pszReadFail, {nCode});
         return nCode;
     }
-    // Refused only when both header bytes differ, or when there is no header.
-    if (ReplyLength(reply) < 2 || (reply[0] != query.byCommand && reply[1] != 0x00)) {
+    const std::optional<std::string> text = DecodeHubText(Reply(reply), query.byCommand);
+    if (!text) {
         Log().WriteLog(kLogError, query.pszInvalid);
         return 1000;
     }
-    strOut = ReplyText(reply, 2);
+    strOut = platform::Utf16FromAnsi(*text);
     Log().WriteLog(kLogInfo, query.pszValue, {strOut});
     return 0;
 }
@@ -132,16 +118,13 @@ int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
         Log().WriteLog(kLogError, "getUsbList read fail=%d", {nCode});
         return nCode;
     }
-    const size_t nLength = ReplyLength(reply);
-    if (nLength < 1 || reply[0] != 0x44) {
+    const std::optional<std::string> entries = DecodeUsbList(Reply(reply));
+    if (!entries) {
         Log().WriteLog(kLogError, "getUsbList invalid read data");
         m_nResult = 1000;
         return m_nResult;
     }
-    std::u16string strEntries;
-    for (size_t i = 1; i + 4 <= nLength; i += 4)
-        strEntries += HexPair(reply[i], reply[i + 1]) + u"&" + HexPair(reply[i + 2], reply[i + 3]) + u",";
-    ZamoTextAppend(pList, strEntries);
+    ZamoTextAppend(pList, platform::Utf16FromAnsi(*entries));
     Log().WriteLog(kLogInfo, "GetUsbList:%s", {ZamoTextView(pList)});
     return m_nResult;
 }
@@ -165,18 +148,19 @@ int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, Zam
         Log().WriteLog(kLogError, "getUsbInfoByDevId read fail=%d", {nCode});
         return nCode;
     }
-    if (ReplyLength(reply) < 6) {
+    const SUsbInfoReply decoded = DecodeUsbInfo(Reply(reply), byDeviceId);
+    if (decoded.eResult == EUsbInfoReply::TooShort) {
         Log().WriteLog(kLogError, "getUsbInfoByDevId read zero");
         m_nResult = 1007;
         return m_nResult;
     }
-    if (reply[0] != 0x45 && reply[1] != byDeviceId) {
+    if (decoded.eResult == EUsbInfoReply::BadHeader) {
         Log().WriteLog(kLogError, "getUsbInfoByDevId invalid read data");
         m_nResult = 1000;
         return m_nResult;
     }
-    const std::u16string strVendor = HexPair(reply[2], reply[3]);
-    const std::u16string strProduct = HexPair(reply[4], reply[5]);
+    const std::u16string strVendor = platform::Utf16FromAnsi(decoded.strVendorId);
+    const std::u16string strProduct = platform::Utf16FromAnsi(decoded.strProductId);
     ZamoTextAssign(pVendorId, strVendor);
     ZamoTextAssign(pProductId, strProduct);
     Log().WriteLog(kLogInfo, "getUsbInfoByDevId<vid=%s,pid=%s>", {strVendor, strProduct});
@@ -212,7 +196,7 @@ int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, std::u16string& strOut) {
         Log().WriteLog(kLogError, "getDeviceInfoByGSI read fail=%d", {nCode});
         return nCode;
     }
-    strOut = ReplyText(reply, 0);
+    strOut = platform::Utf16FromAnsi(ReplyTextFrom(Reply(reply), 0));
     Log().WriteLog(kLogInfo, "getDeviceInfoByGSI:%s", {strOut});
     return m_nResult;
 }
