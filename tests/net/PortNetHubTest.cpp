@@ -186,6 +186,11 @@ TEST_F(PortNetHub, KeepAliveBytesFlowOnAnIdleLineUnlessWriting) {
 
 TEST_F(PortNetHub, WriteOnABrokenLinkFailsAndLaterCyclesReconnect) {
     auto pPort = Port(m_hub.Port());
+    // Echo replies after 700 ms (still one request each) keep the reader's
+    // cycles long, so it notices the lost hub well after the writes below.
+    auto pNet = std::make_shared<CFakeIcmpNetwork>();
+    pNet->SetDefaultReply({{700, 0x7F000001, [](uint16_t id) { return EchoReplyDatagram(id); }}});
+    pPort->SetIcmpEndpointFactory(pNet->Factory());
     ASSERT_EQ(pPort->OpenPort(), 1u);
     m_hub.Stop();
     // The first write after the hub went away draws its reset; one of the
