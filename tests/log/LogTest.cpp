@@ -216,11 +216,3 @@ TEST_F(LogFiles, CaptureRecordsBytesAndRotates) {
     log.WriteCapture(a, 2);  // capture disabled: nothing reopens
     EXPECT_FALSE(log.IsCaptureOpen());
 }
-
-TEST(ConfigLog, DisabledByDefaultAndOneInstance) {
-    unsetenv("VEXAL_LOG");
-    EXPECT_EQ(&CVQTLoger::Instance(), &CVQTLoger::Instance());
-    CFakeClock clock;
-    CVQTLoger log(clock);
-    EXPECT_FALSE(log.IsEnabled());
-}

@@ -98,15 +98,6 @@ TEST(StatusBackFilter, SameResultWithAndWithoutTracing) {
     }
 }
 
-TEST(StatusBackFilter, ByteSets) {
-    EXPECT_TRUE(IsStatusRecordByte(0, 0x5C));
-    EXPECT_FALSE(IsStatusRecordByte(0, 0x35));
-    EXPECT_TRUE(IsSecondRecordByte(0, 0x35));
-    EXPECT_TRUE(IsStatusRecordByte(3, 0x4F));
-    EXPECT_FALSE(IsSecondRecordByte(3, 0x4F));
-    EXPECT_FALSE(IsStatusRecordByte(4, 0x00));
-}
-
 namespace {
 class PortStatusBack : public ::testing::Test {
 protected:
