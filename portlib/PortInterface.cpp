@@ -433,7 +433,7 @@ uint32_t CPortInterface::Read(uint32_t dwDevice, uint8_t* pDest, uint32_t dwWant
         }
         dwDelivered += dwTaken;
         if (dwTaken == 0) platform::SleepMs(100);
-    } while (platform::TickMs() - t0 < dwTimeoutMs && dwDelivered < dwWanted);
+    } while (dwDelivered < dwWanted && platform::TickMs() - t0 < dwTimeoutMs);
 
     if (dwDelivered < dwWanted) LogPort(kLogError, "-Ethernet Read fail (%d/%d)", {dwDelivered, dwWanted});
     return dwDelivered;
