@@ -3,7 +3,7 @@
 //      for a frame sent just after the previous one was read (the reader then
 //      pauses and checks the link first) and for one sent on an idle line;
 //  (b) CPU time the process spends with one idle open port.
-// Each figure is printed beside the floor the specified waits allow.
+// Each figure is printed beside the floor the port's own waits allow.
 // Usage: net_port_timing [samples=40] [idle-seconds=30] [raw|datagram|ping]
 // (the last forces one ICMP path; default: the first this user may use)
 #include <sys/resource.h>

@@ -23,7 +23,7 @@ private:
 };
 
 // A network port for an address and TCP port, its log written to logDir
-// (log switch on) so tests can look for the specified lines.
+// (log switch on) so tests can look for the lines it writes.
 std::shared_ptr<vexal::CPortNet> MakeNetPort(const std::string& strAddress, uint32_t dwTcpPort,
                                              const CTempDir& logDir, uint32_t dwRawMode = 0);
 
