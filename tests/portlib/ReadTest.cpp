@@ -38,12 +38,14 @@ TEST_F(PortRead, DataArrivingDuringTheWaitIsDeliveredInOrder) {
     });
     uint8_t buf[10] = {};
     const uint64_t t0 = platform::TickMs();
-    const uint32_t n = port->Read(0, buf, 10, 500);
+    // A long time-out, so a loaded machine cannot make the late bytes miss it.
+    const uint32_t n = port->Read(0, buf, 10, 5000);
     const uint64_t elapsed = platform::TickMs() - t0;
     late.join();
     ASSERT_EQ(n, 10u);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(buf[i], i + 1);
-    EXPECT_LT(elapsed, 2000u);  // returns once everything is there, not at the time-out
+    EXPECT_GE(elapsed, 150u);
+    EXPECT_LT(elapsed, 4500u);  // returns once everything is there, not at the time-out
 }
 
 TEST_F(PortRead, TimeOutDeliversWhatWaitedAndEmptiesTheQueue) {
