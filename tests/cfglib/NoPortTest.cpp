@@ -2,7 +2,12 @@
 // unknown-handle guard of every export, and the exported names.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -112,6 +117,34 @@ TEST(NoPortTest, HandlesGrowByOneAndAreNeverReused) {
     EXPECT_EQ(api.closeService(h1, 0), 0);
     EXPECT_EQ(api.selectInterface(2, u"10.0.0.1"), h3 + 1);
     EXPECT_NE(LogText().find("[SelectInterface] error=1004."), std::string::npos);
+}
+
+// The first handle of a process is 1: checked in a fresh process (this
+// program again, running only this case), since other cases may have made
+// sessions in this one already.
+TEST(NoPortTest, FirstHandleOfAProcessIsOne) {
+    if (std::getenv("CFGLIB_FIRST_HANDLE_CHILD") != nullptr) {
+        const SCfgApi& api = SCfgApi::Get();
+        EXPECT_EQ(api.selectInterface(2, u"10.0.0.1"), 1);
+        EXPECT_EQ(api.selectInterface(2, u"10.0.0.1"), 2);
+        return;
+    }
+    char szSelf[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", szSelf, sizeof szSelf - 1), 0);
+    std::string strFilter = "--gtest_filter=NoPortTest.FirstHandleOfAProcessIsOne";
+    char* argv[] = {szSelf, strFilter.data(), nullptr};
+    std::vector<std::string> env = {"CFGLIB_FIRST_HANDLE_CHILD=1"};
+    for (char** pp = environ; *pp != nullptr; ++pp)
+        env.emplace_back(*pp);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, szSelf, nullptr, nullptr, argv, envp.data()), 0);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "the child's check failed";
 }
 
 TEST(NoPortTest, SessionWithoutPortLibraryFailsOpenWith1000) {
