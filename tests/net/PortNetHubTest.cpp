@@ -162,6 +162,22 @@ TEST_F(PortNetHub, HubRestartGoesOffLineThenReconnectsWithoutLosingBytes) {
     }
 }
 
+TEST_F(PortNetHub, HubThatDropsEveryNewConnectionKeepsTheLinkOffLine) {
+    auto pPort = Port(m_hub.Port());
+    ASSERT_EQ(pPort->OpenPort(), 1u);
+    ASSERT_EQ(m_hub.Control("FAULT CLOSE ALWAYS").rfind("OK", 0), 0u);
+    ASSERT_EQ(m_hub.Control("KICK").rfind("OK", 0), 0u);
+    // Reconnects succeed but the hub closes them at once: not on-line.
+    EXPECT_TRUE(WaitFor([&] { return pPort->m_dwLinkState.load() == ZAMO_LINK_OFFLINE; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return CountInLog(m_log, "Check to receive FIN packet=") >= 3; }, 12000));
+    EXPECT_EQ(pPort->m_dwLinkState.load(), ZAMO_LINK_OFFLINE);
+    EXPECT_EQ(CountInLog(m_log, "Socket reopen success"), 0);
+
+    ASSERT_EQ(m_hub.Control("FAULT CLOSE OFF").rfind("OK", 0), 0u);
+    EXPECT_TRUE(WaitFor([&] { return pPort->m_dwLinkState.load() == ZAMO_LINK_ONLINE; }, 12000));
+    EXPECT_EQ(CountInLog(m_log, "Socket reopen success"), 1);
+}
+
 TEST_F(PortNetHub, KeepAliveBytesFlowOnAnIdleLineUnlessWriting) {
     auto pPort = Port(m_hub.Port());
     ASSERT_EQ(pPort->OpenPort(), 1u);
