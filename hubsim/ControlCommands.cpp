@@ -378,12 +378,12 @@ std::string CControlInterpreter::StatusRecord(const std::vector<std::string>& wo
     if (words.size() < 2) return Err("usage: ASB|IASB <dev 10..19> [4 hex bytes]");
     const auto nDevice = ParseByte(words[1], 10, 19);
     if (!nDevice) return Err("status records come from devices 10..19");
-    Bytes record = bSecondKind ? Bytes{0x35, 0x40, 0x40, 0x00} : Bytes{0x14, 0x00, 0x00, 0x0F};
     if (words.size() > 2) {
         const auto custom = ParseHex(JoinFrom(words, 2));
         if (!custom || custom->size() != 4) return Err("a status record is 4 hex bytes");
-        record = *custom;
+        return PostAndSync(EncodeFrame(*nDevice, *custom), EPostKind::Frame);
     }
+    const Bytes record = bSecondKind ? Bytes{0x35, 0x40, 0x40, 0x00} : Bytes{0x14, 0x00, 0x00, 0x0F};
     return PostAndSync(EncodeFrame(*nDevice, record), EPostKind::Frame);
 }
 

@@ -108,9 +108,9 @@ TEST(Robustness, ControlSocketServesSeveralClientsAndDropsFloods)
     }
     // A line longer than any command is refused once and skipped; the client can go on.
     CRawHubClient flood = CRawHubClient::Tcp(hub.ControlPort());
-    ByteVec lines(2 * 1024 * 1024 + 10, 'A');
-    const std::string strNext = "\nPING\n";
-    lines.insert(lines.end(), strNext.begin(), strNext.end());
+    std::string strFlood(2 * 1024 * 1024 + 10, 'A');
+    strFlood += "\nPING\n";
+    const ByteVec lines(strFlood.begin(), strFlood.end());
     flood.Send(lines);
     const ByteVec answers = flood.ReadRaw(3000, 18 + 8);
     EXPECT_EQ(std::string(answers.begin(), answers.end()), "ERR line too long\nOK PONG\n");

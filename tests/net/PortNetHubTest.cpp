@@ -36,9 +36,11 @@ bool WaitFor(const std::function<bool()>& pred, uint32_t nMaxMs) {
 }
 
 std::vector<uint8_t> Frame(uint8_t device, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> f = {'V', 'Q', 'T', device, static_cast<uint8_t>(payload.size() >> 8),
-                              static_cast<uint8_t>(payload.size())};
-    f.insert(f.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> f(6 + payload.size());
+    const uint8_t header[6] = {'V', 'Q', 'T', device, static_cast<uint8_t>(payload.size() >> 8),
+                               static_cast<uint8_t>(payload.size())};
+    std::copy(std::begin(header), std::end(header), f.begin());
+    std::copy(payload.begin(), payload.end(), f.begin() + 6);
     return f;
 }
 
