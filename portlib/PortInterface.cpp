@@ -274,7 +274,15 @@ void CPortInterface::ClosePort() {
 int32_t CPortInterface::WritePort(const uint8_t*, uint32_t) { return 0; }
 int32_t CPortInterface::ReadPort(uint8_t*, uint32_t) { return 0; }
 
+namespace {
+// The stop flag of the reader run that the calling thread belongs to: a late
+// reader of an earlier run must see its own flag, not the new run's.
+thread_local const std::atomic<bool>* t_pOwnStopFlag = nullptr;
+}  // namespace
+
 bool CPortInterface::IsTerminating() const {
+    if (t_pOwnStopFlag != nullptr)
+        return *t_pOwnStopFlag;
     std::lock_guard lock(m_csThread);
     return !m_pRun || m_pRun->m_bTerminateThread;
 }
@@ -287,6 +295,7 @@ bool CPortInterface::IsReaderRunning() const {
 // ---------------------------------------------------------------- reader thread
 
 void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
+    t_pOwnStopFlag = &pRun->m_bTerminateThread;
     try {
         LogPort(kLogInfo, "***************** Port Read Thread Start ***********");
         // Per run: a late thread never shares parser state with a new one.
@@ -311,6 +320,7 @@ void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
     } catch (...) {
         // Nothing may escape a thread; the port simply stops reading.
     }
+    t_pOwnStopFlag = nullptr;
     pRun->m_bThreadEnded = true;
 }
 

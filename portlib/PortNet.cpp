@@ -369,11 +369,15 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         break;
     }
 
-    if (StopRequested() || m_bWrite)
-        return 0;
-    LogPort(kLogInfo, "NULL Packet");
-    const uint8_t keepAlive = 0x00;
-    const ptrdiff_t nSent = m_hPort.Send(&keepAlive, 1, nErr);
+    ptrdiff_t nSent;
+    {
+        std::lock_guard lock(m_csSend);
+        if (StopRequested() || m_bWrite)
+            return 0;
+        LogPort(kLogInfo, "NULL Packet");
+        const uint8_t keepAlive = 0x00;
+        nSent = m_hPort.Send(&keepAlive, 1, nErr);
+    }
     if (nSent < 0) {
         LogPort(kLogError, "-Ethernet NULL Write Fail. close socket");
         m_bOpen = false;
@@ -392,7 +396,11 @@ int32_t CPortNet::WritePort(const uint8_t* pData, uint32_t dwLength) {
         return 0;
     }
     int nErr = 0;
-    const ptrdiff_t nSent = m_hPort.Send(pData, dwLength, nErr);
+    ptrdiff_t nSent;
+    {
+        std::lock_guard lock(m_csSend);
+        nSent = m_hPort.Send(pData, dwLength, nErr);
+    }
     if (nSent < 0) {
         LogPort(kLogError, "-Ethernet Write Fail(%d/%d), WSAGLE=%d", {-1, dwLength, nErr});
         m_bReachable = 0;

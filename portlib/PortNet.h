@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/Icmp.h"
@@ -45,6 +46,10 @@ private:
     void ClearLinkFlags();
 
     platform::CTcpSocket m_hPort;       // the TCP link to the hub
+    // Orders the keep-alive byte against callers' writes: the write flag is
+    // tested and the byte sent under it, so a SetWrite(1) followed by a write
+    // can never let the byte fall inside a frame that goes out in pieces.
+    std::mutex m_csSend;
     platform::CWakeSignal m_StopEvent;  // set by ClosePort: ends every wait and pause of the reader
     platform::IcmpEndpointFactory m_pfnOpenIcmp;
     std::atomic<uint32_t> m_bReachable{0};
