@@ -200,24 +200,31 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
         LogPort(kLogError, "ping sendto error:%d", {nErr});
         return 0;
     }
+    // Logs why a wait ended without a datagram to judge; true when it did.
+    auto waitFailed = [&](EReplyWait wait, int nTimeoutLevel, const char* pszTimeout, const char* pszRecvFail) {
+        switch (wait) {
+        case EReplyWait::Valid:
+        case EReplyWait::OnlyInvalid:
+            return false;
+        case EReplyWait::NothingArrived:
+            LogPort(nTimeoutLevel, pszTimeout);
+            return true;
+        case EReplyWait::WaitFailed:
+        case EReplyWait::Woken:
+            LogPort(kLogError, "ping select error:%d", {nErr});
+            return true;
+        case EReplyWait::ReceiveFailed:
+            LogPort(kLogError, pszRecvFail, {nErr});
+            return true;
+        }
+        return true;
+    };
+
     const uint64_t nSentAt = platform::TickMs();
     EReplyWait result = AwaitReply(*pEndpoint, dwDestination, lease.Id(), nErr);
     const uint32_t dwReplyMs = static_cast<uint32_t>(platform::TickMs() - nSentAt);
-    switch (result) {
-    case EReplyWait::Valid:
-    case EReplyWait::OnlyInvalid:
-        break;
-    case EReplyWait::NothingArrived:
-        LogPort(kLogInfo, "ping response time is exceed 1.0sec");
+    if (waitFailed(result, kLogInfo, "ping response time is exceed 1.0sec", "ping recvfrom error:%d"))
         return 0;
-    case EReplyWait::WaitFailed:
-    case EReplyWait::Woken:
-        LogPort(kLogError, "ping select error:%d", {nErr});
-        return 0;
-    case EReplyWait::ReceiveFailed:
-        LogPort(kLogError, "ping recvfrom error:%d", {nErr});
-        return 0;
-    }
 
     if (result == EReplyWait::Valid && dwReplyMs > kSlowReplyMs) {
         // A slow answer is confirmed by a second exchange, which decides.
@@ -227,21 +234,8 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
             return 0;
         }
         result = AwaitReply(*pEndpoint, dwDestination, lease.Id(), nErr);
-        switch (result) {
-        case EReplyWait::Valid:
-        case EReplyWait::OnlyInvalid:
-            break;
-        case EReplyWait::NothingArrived:
-            LogPort(kLogError, "ping response 2 timeout");
+        if (waitFailed(result, kLogError, "ping response 2 timeout", "ping recvfrom 2 error:%d"))
             return 0;
-        case EReplyWait::WaitFailed:
-        case EReplyWait::Woken:
-            LogPort(kLogError, "ping select error:%d", {nErr});
-            return 0;
-        case EReplyWait::ReceiveFailed:
-            LogPort(kLogError, "ping recvfrom 2 error:%d", {nErr});
-            return 0;
-        }
     }
     if (result != EReplyWait::Valid) {
         LogPort(kLogError, "-CheckPingResponse");
