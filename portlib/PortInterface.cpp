@@ -110,9 +110,7 @@ void CFrameDispatch::Queue(uint32_t dwDevice, const uint8_t* p, uint32_t dwLengt
         m_dwDevice = dwDevice;
     }
     if (dwLength == 0) return;  // a forwarded frame with no data bytes
-    const size_t nOld = m_batch.size();
-    m_batch.resize(nOld + dwLength);
-    std::memcpy(m_batch.data() + nOld, p, dwLength);
+    m_batch.insert(m_batch.end(), p, p + dwLength);  // no zero-fill before the copy
 }
 
 void CFrameDispatch::OnFrame(uint32_t dwDevice, const uint8_t* p, uint32_t dwLength) {
