@@ -246,8 +246,8 @@ void CPortInterface::ClosePort() {
             ++nPauses;
             if (pRun->m_bThreadEnded) break;
         }
-        if (nPauses == kStopPollCount && !pRun->m_bThreadEnded)
-            LogPort(kLogInfo, "ClosePort : wait Terminate count over.");
+        // Written after ten pauses even when the thread ended during the last one.
+        if (nPauses == kStopPollCount) LogPort(kLogInfo, "ClosePort : wait Terminate count over.");
     }
     if (thread.joinable()) {
         const uint64_t nStart = platform::TickMs();

@@ -1,6 +1,12 @@
 // The reader thread: reads, parses and queues; stops on close, also when the
 // transport's read is stuck; a port can be opened again after a close.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "FakePort.h"
 #include "platform/Clock.h"
@@ -17,6 +23,24 @@ bool WaitFor(const std::function<bool()>& pred, uint32_t ms) {
         platform::SleepMs(5);
     }
     return true;
+}
+
+// Every log file under dir/VQTLog as ASCII (UTF-16LE with the high bytes dropped).
+std::string ReadLogText(const std::filesystem::path& dir) {
+    std::string text;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog", ec)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t i = 0; i + 1 < raw.size(); i += 2) text.push_back(raw[i]);
+    }
+    return text;
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+    return n;
 }
 
 std::shared_ptr<CFakePort> MakePort() {
@@ -77,6 +101,32 @@ TEST(ReaderThread, CloseGivesUpOnAStuckReadAfterAboutTwoSeconds) {
     // Once its read returns, the late thread sees its own stop flag, queues
     // nothing and lets the port go.
     EXPECT_TRUE(WaitFor([&] { return weak.expired(); }, 5000));
+}
+
+TEST(ReaderThread, TenWaitRoundsWriteTheCountOverLineEvenIfTheThreadEndedInTheLast) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vexal-countover-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string d8 = dir.string();
+    auto port = MakePort();
+    port->PortLog().Initialise(true, std::u16string(d8.begin(), d8.end()), u"");
+    port->m_bPortLog = true;
+    port->BlockReads();
+    ASSERT_EQ(port->OpenPort(), 1u);
+    ASSERT_TRUE(WaitFor([&] { return port->m_bInBlockedRead.load(); }, 5000));
+    // Let the stuck read go once the tenth waiting round has begun: the thread
+    // then ends during the tenth pause.
+    std::thread releaser([&] {
+        WaitFor([&] { return CountOf(ReadLogText(dir), "ClosePort : wait Terminate Port ReadThread.") >= 10; }, 10000);
+        port->Release();
+    });
+    port->ClosePort();
+    releaser.join();
+    const std::string text = ReadLogText(dir);
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(CountOf(text, "ClosePort : wait Terminate Port ReadThread."), 10u) << text;
+    EXPECT_EQ(CountOf(text, "ClosePort : TerminateThread Port ReadThread."), 0u) << text;  // it did end in time
+    EXPECT_EQ(CountOf(text, "ClosePort : wait Terminate count over."), 1u) << text;
 }
 
 TEST(ReaderThread, LateThreadOfAnEarlierRunIsNotRevivedByANewOpen) {
