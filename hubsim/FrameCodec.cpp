@@ -11,6 +11,8 @@ constexpr uint8_t kMarker[3] = {0x56, 0x51, 0x54};  // "VQT"
 Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength)
 {
     Bytes out;
+    // A frame of length 0 is invalid on the link: nothing to send is no frame at all.
+    if (nLength == 0) return out;
     size_t nOffset = 0;
     do {
         const size_t nChunk = std::min(nLength - nOffset, kMaxFramePayload);

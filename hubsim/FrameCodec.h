@@ -20,7 +20,8 @@ struct SFrame {
     Bytes vecPayload;
 };
 
-// Builds one frame; payloads longer than 65535 bytes are cut into several frames.
+// Builds one frame; payloads longer than 65535 bytes are cut into several frames,
+// and an empty payload gives no bytes (length 0 is invalid).
 Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength);
 inline Bytes EncodeFrame(uint8_t nDevice, const Bytes& payload) { return EncodeFrame(nDevice, payload.data(), payload.size()); }
 

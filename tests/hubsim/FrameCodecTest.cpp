@@ -43,6 +43,12 @@ TEST(FrameCodec, EncodeCutsOversizedPayloadIntoSeveralFrames)
     EXPECT_EQ(frames[1].vecPayload.size(), 70000u - 65535u);
 }
 
+TEST(FrameCodec, EmptyPayloadIsNeverSentAsAZeroLengthFrame)
+{
+    EXPECT_TRUE(EncodeFrame(3, Bytes{}).empty());
+    EXPECT_TRUE(EncodeFrame(3, nullptr, 0).empty());
+}
+
 TEST(FrameCodec, DecodesFramesWhateverTheChunking)
 {
     const Bytes stream = Concat({EncodeFrame(3, {1, 2, 3}), EncodeFrame(5, {9}), EncodeFrame(0, Bytes(300, 7))});
