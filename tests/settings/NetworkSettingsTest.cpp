@@ -90,6 +90,19 @@ TEST_F(NetworkSettings, LanWritePassesTheHubStatusOn)
     EXPECT_EQ(api.setLanInfo(h, block, -1, &nStatus), 1004);
 }
 
+TEST_F(NetworkSettings, LanWriteWithWrongHeaderLogsTheStatusAndStillItsExitLine)
+{
+    const uint8_t block[30] = {};
+    uint8_t nStatus = 0xEE;
+    const size_t nErrorLines = CountLogLines("error(7) in setLanInfo");
+    const size_t nExitLines = CountLogLines("-setLanInfo");
+    EXPECT_EQ(m_session.WithReply(0x25, {0x99, 0x07}, [&] { return api.setLanInfo(h, block, 30, &nStatus); }), 1000);
+    EXPECT_EQ(api.getResult(h), 1000);
+    EXPECT_EQ(nStatus, 7);
+    EXPECT_EQ(CountLogLines("error(7) in setLanInfo"), nErrorLines + 1);
+    EXPECT_EQ(CountLogLines("-setLanInfo"), nExitLines + 1);
+}
+
 TEST_F(NetworkSettings, WlanBlockReadWrittenAndReadBack)
 {
     m_session.ClearReceived();
