@@ -84,6 +84,9 @@ SHubReply BluetoothWrite(CHubState& state, const Bytes& p)
     if (itPinEnd == p.end()) return Rejected("bluetooth write without PIN terminator, ignored");
     const auto itNameEnd = std::find(itPinEnd + 1, p.end(), 0x0D);
     if (itNameEnd == p.end()) return Rejected("bluetooth write without name terminator, ignored");
+    if (static_cast<size_t>(itPinEnd - (p.begin() + 4)) > kMaxBluetoothText ||
+        static_cast<size_t>(itNameEnd - (itPinEnd + 1)) > kMaxBluetoothText)
+        return Rejected("bluetooth write with a name or PIN over " + std::to_string(kMaxBluetoothText) + " bytes, ignored");
     state.m_nBtEncryption = p[2];
     state.m_nBtMode = p[3];
     state.m_strBtPin.assign(p.begin() + 4, itPinEnd);
@@ -289,6 +292,8 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     case 0xD7: {
         std::string strText(p.begin() + 1, p.end());
         if (strText.find('\0') != std::string::npos) return Rejected("community with a NUL byte, ignored");
+        if (strText.size() > kMaxCommunity)
+            return Rejected("community over " + std::to_string(kMaxCommunity) + " bytes, ignored");
         (nCommand == 0xD5 ? state.m_strSnmpRo : state.m_strSnmpRw) = strText;
         return Changed(std::string(nCommand == 0xD5 ? "read-only" : "read-write") + " community written");
     }

@@ -334,8 +334,8 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("bluetooth")) {
         const json& bt = doc["bluetooth"];
         if (!bt.is_object()) Fail("bluetooth: expected an object");
-        if (bt.contains("name")) state.m_strBtName = GetText(bt["name"], "bluetooth.name", 200);
-        if (bt.contains("pin")) state.m_strBtPin = GetText(bt["pin"], "bluetooth.pin", 200);
+        if (bt.contains("name")) state.m_strBtName = GetText(bt["name"], "bluetooth.name", kMaxBluetoothText);
+        if (bt.contains("pin")) state.m_strBtPin = GetText(bt["pin"], "bluetooth.pin", kMaxBluetoothText);
         if (bt.contains("encryption")) state.m_nBtEncryption = GetCharByte(bt["encryption"], "bluetooth.encryption");
         if (bt.contains("mode")) state.m_nBtMode = GetCharByte(bt["mode"], "bluetooth.mode");
         if (bt.contains("auto_connect"))
@@ -434,8 +434,8 @@ CHubState CHubState::FromJson(const json& doc)
 
     if (doc.contains("telnet")) state.m_nTelnet = static_cast<uint8_t>(GetInt(doc["telnet"], "telnet", 0, 1));
     if (doc.contains("snmp")) state.m_nSnmp = static_cast<uint8_t>(GetInt(doc["snmp"], "snmp", 0, 1));
-    if (doc.contains("snmp_ro")) state.m_strSnmpRo = GetText(doc["snmp_ro"], "snmp_ro", 255);
-    if (doc.contains("snmp_rw")) state.m_strSnmpRw = GetText(doc["snmp_rw"], "snmp_rw", 255);
+    if (doc.contains("snmp_ro")) state.m_strSnmpRo = GetText(doc["snmp_ro"], "snmp_ro", kMaxCommunity);
+    if (doc.contains("snmp_rw")) state.m_strSnmpRw = GetText(doc["snmp_rw"], "snmp_rw", kMaxCommunity);
 
     if (doc.contains("interfaces")) {
         const json& ifs = doc["interfaces"];

@@ -19,6 +19,10 @@ inline constexpr size_t kLanBlockSize = 30;
 inline constexpr size_t kWlanBlockSize = 592;
 inline constexpr size_t kWlanWritableOffset = 18;  // the host writes bytes 18..591 only
 inline constexpr size_t kCustomTypeCount = 10;
+// Longest Bluetooth name or PIN and SNMP community the hub keeps; longer ones
+// would not load back from the state file.
+inline constexpr size_t kMaxBluetoothText = 200;
+inline constexpr size_t kMaxCommunity = 255;
 
 // How a device behind the hub treats the data the host writes to it.
 enum class EDeviceKind { Printer, Hid, Serial, Echo, Sink };

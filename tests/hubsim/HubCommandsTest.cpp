@@ -97,6 +97,32 @@ TEST(HubCommands, BluetoothWritesAreStoredAndMalformedOnesIgnored)
     EXPECT_EQ(state.m_nBtAutoConnect, 1);
 }
 
+// What the host writes must load back from the state file the hub saves after
+// it: texts beyond what a state file holds are refused, and nothing changes.
+TEST(HubCommands, OverlongTextsAreRefusedSoTheStateStillLoads)
+{
+    CHubState state;
+    const Bytes longest(kMaxBluetoothText, 'n');
+    SHubReply result = HandleHubCommand(state, Cat(Cat({0x14, 0x00, 0x31, 0x32, '1', 0x0D}, longest), {0x0D}));
+    EXPECT_TRUE(result.bChanged);
+    EXPECT_EQ(state.m_strBtName.size(), kMaxBluetoothText);
+    EXPECT_NO_THROW(CHubState::FromJson(state.ToJson()));
+
+    const Bytes overlong(kMaxBluetoothText + 1, 'x');
+    result = HandleHubCommand(state, Cat(Cat({0x14, 0x00, 0x30, 0x33, '1', 0x0D}, overlong), {0x0D}));
+    EXPECT_FALSE(result.bChanged);
+    EXPECT_EQ(state.m_strBtName, std::string(kMaxBluetoothText, 'n'));
+    EXPECT_EQ(state.m_nBtMode, 0x32);
+    result = HandleHubCommand(state, Cat(Cat({0x14, 0x00, 0x30, 0x33}, overlong), {0x0D, 'a', 0x0D}));
+    EXPECT_FALSE(result.bChanged);
+    EXPECT_EQ(state.m_strBtPin, "1");
+
+    EXPECT_TRUE(HandleHubCommand(state, Cat({0xD5}, Bytes(kMaxCommunity, 'r'))).bChanged);
+    EXPECT_FALSE(HandleHubCommand(state, Cat({0xD7}, Bytes(kMaxCommunity + 1, 'w'))).bChanged);
+    EXPECT_EQ(state.m_strSnmpRw, "private");
+    EXPECT_NO_THROW(CHubState::FromJson(state.ToJson()));
+}
+
 TEST(HubCommands, LanBlockReadAndWrite)
 {
     CHubState state;
