@@ -296,3 +296,34 @@ TEST_F(RegistryLog, SwitchedOnLinesUseTheRegistryLayoutInThePortFile) {
     EXPECT_NE(log.find(")  -RemovePort : partial remove. remain port count:1\r\n"), std::string::npos);
     EXPECT_NE(log.find("RemovePort : All Remove. delete port.\r\n- ("), std::string::npos);
 }
+
+TEST_F(RegistryLog, SwitchAAloneCarriesOpenCloseAndUnknownPortLinesButNoOthers) {
+    reg.SetLogSwitches(1, 0);
+    const uint32_t id = reg.CreatePort(u"10.0.0.1", 0);
+    DeviceOption opt{};
+    opt.portType = ZAMO_PORT_NET;
+    reg.SetDeviceOption(opt, id);
+    reg.OpenPort(id, 10);
+    reg.OpenPort(id, 11);
+    uint8_t buf[2] = {};
+    Fake(id)->EnqueueData(0, buf, 2);
+    reg.Read(buf, 2, 10, id, 0);
+    reg.ReadAvailable(5, 0);
+    reg.ClosePort(id, 11);
+    reg.ClosePort(id, 10);
+    reg.RemovePort(id);
+    const std::string log = ReadLogs(dir);
+    EXPECT_NE(log.find(")  +OpenPort <dwPortId : 10000>\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(")  -OpenPort <retVal : 1>\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -OpenPort : already port open=2\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  +ClosePort <dwPortId : 10000>\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -ClosePort : another device using port=1.\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -ClosePort\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  +RemovePort <dwPortId : 10000,  dwPortId : 10000>\r\n"), std::string::npos);
+    EXPECT_NE(log.find(")  -RemovePort : close port\r\n"), std::string::npos);
+    // An unknown port is reported through switch A at the error level.
+    EXPECT_NE(log.find(")  !ERROR: ReadAvailable : pPortInterface is NULL\r\n"), std::string::npos);
+    // Entry and exit lines of the other functions need switch B.
+    EXPECT_EQ(log.find("SetDeviceOption <"), std::string::npos);
+    EXPECT_EQ(log.find("Read <"), std::string::npos);
+}
