@@ -134,6 +134,10 @@ ESocketWait CTcpSocket::WaitWritable(uint32_t ms, const CWakeSignal* pWake, int&
     // Linux shows a refused connect as writable with an error pending; the
     // port logic expects it as an exception, not as a connection.
     const int nPending = PendingError(h);
+    // A reset can only follow an accepted connection: the hub took it and
+    // dropped it at once. That connect succeeded; the close check sees the drop.
+    if (nPending == ECONNRESET || nPending == EPIPE)
+        return ESocketWait::Ready;
     if (nPending != 0 || (nRevents & (POLLERR | POLLHUP)) != 0 || (nRevents & POLLOUT) == 0) {
         nErr = nPending != 0 ? nPending : ECONNREFUSED;
         return ESocketWait::Exception;

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeIcmp.h"
@@ -295,5 +296,43 @@ TEST(PortNetPartialSend, APartialSendReturnsTheCountSentAndLogsIt) {
     EXPECT_LT(nSent, static_cast<int32_t>(big.size())) << "one send, not continued";
     EXPECT_EQ(CountInLog(log, "-Ethernet Write (" + std::to_string(nSent) + "/" + std::to_string(big.size()) + ")"), 1);
     pPort->ClosePort();
+    close(hListen);
+}
+
+TEST(PortNetResetAtOnce, HubResettingTheFirstConnectionGetsExactlyOneMoreConnect) {
+    // A hub that takes the first connection and drops it at once with a reset
+    // (as one busy with another host may): the connect itself succeeded, so
+    // the close check sees the drop and one more connect follows.
+    const int hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof sa;
+    ASSERT_EQ(bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ASSERT_EQ(listen(hListen, 2), 0);
+    ASSERT_EQ(getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen), 0);
+    int hKept = -1;
+    std::thread hub([&] {
+        const int hFirst = accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
+        if (hFirst >= 0) {
+            linger l{};
+            l.l_onoff = 1;
+            l.l_linger = 0;
+            setsockopt(hFirst, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+            close(hFirst);
+        }
+        hKept = accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
+    });
+
+    CTempDir log;
+    auto pPort = MakeNetPort("127.0.0.1", ntohs(sa.sin_port), log);
+    EXPECT_EQ(pPort->OpenPort(), 1u);
+    EXPECT_EQ(CountInLog(log, "second ConnectSocket in OpenPort"), 1);
+    EXPECT_EQ(CountInLog(log, "FD_ISSET return fail"), 0);
+    pPort->ClosePort();
+    shutdown(hListen, SHUT_RDWR);  // ends an accept still waiting
+    hub.join();
+    if (hKept >= 0)
+        close(hKept);
     close(hListen);
 }

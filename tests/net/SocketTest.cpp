@@ -106,6 +106,30 @@ TEST(TcpSocket, RefusedConnectIsAnExceptionNotAConnection) {
     close(hHolder);
 }
 
+TEST(TcpSocket, ConnectionResetRightAfterAcceptIsMadeThenClosed) {
+    // A hub that accepts and drops the connection at once (with a reset)
+    // did accept it: the connect completed, and the close check sees the drop.
+    CListener listener;
+    CTcpSocket s;
+    ASSERT_EQ(s.Create(), 0);
+    ASSERT_EQ(s.SetNonBlocking(), 0);
+    ASSERT_EQ(s.StartConnect(kLoopback, listener.Port()), 0);
+    ASSERT_GE(listener.Accept(), 0);
+    linger l{};
+    l.l_onoff = 1;
+    l.l_linger = 0;
+    ASSERT_EQ(setsockopt(listener.Peer(), SOL_SOCKET, SO_LINGER, &l, sizeof l), 0);
+    listener.ClosePeer();
+    usleep(100 * 1000);  // the reset has arrived before the wait starts
+
+    int nErr = 0;
+    EXPECT_EQ(s.WaitWritable(2000, nullptr, nErr), ESocketWait::Ready) << "error " << nErr;
+    bool bClosed = false;
+    int nCloseErr = 0;
+    ASSERT_EQ(s.PeerClosed(bClosed, nCloseErr), 0);
+    EXPECT_TRUE(bClosed);
+}
+
 TEST(TcpSocket, CloseIsReportedOnlyAfterTheLastByteIsRead) {
     CListener listener;
     CTcpSocket s;
