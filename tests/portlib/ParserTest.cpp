@@ -1,7 +1,11 @@
 // Frame parser and dispatch: frames split across cycles, stray bytes, zero
 // length, abandonment after 5000 ms, presence, alarms, raw mode, big frames.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "FakePort.h"
@@ -293,4 +297,58 @@ TEST_F(PortParser, AddAndRemoveDeviceManageStatusQueuesFor10To19) {
     port->RemoveListData(12);
     EXPECT_EQ(port->ReceiveQueueCount(12), 0u);
     EXPECT_EQ(port->StatusQueueCount(12), 0u);
+}
+
+namespace {
+// Every log file under dir/VQTLog as ASCII (UTF-16LE with the high bytes dropped).
+std::string ReadPortLogs(const std::filesystem::path& dir) {
+    std::string text;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog", ec)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t i = 0; i + 1 < raw.size(); i += 2) text.push_back(raw[i]);
+    }
+    return text;
+}
+}  // namespace
+
+TEST_F(PortParser, ReaderLinesGoThroughThePortLogSwitchAndFilterLinesThroughTheTraceSwitch) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vexal-parserlog-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string d8 = dir.string();
+    port->PortLog().Initialise(true, std::u16string(d8.begin(), d8.end()), u"");
+    port->m_bPortLog = true;
+    port->AddDevice(12);
+    port->m_nAsbMode = 1;
+    const auto block = Concat({{0x41}, Frame(0, {0x74, 20, 4}), Frame(0, {0x75, 1, 2}), Frame(0xFF, {12}),
+                               {0x56, 0x51, 0x54, 3, 0, 0}, Frame(12, {0x41, 0x14, 0, 0, 0x0F, 0x42})});
+    Process(block);  // trace switch off: no filter lines
+    port->m_bPortTrace = true;
+    Process(Frame(12, {0x10, 0x01, 0x03, 0x4F, 0x43}));
+    uint8_t rec[4] = {};
+    port->GetASBState(rec, 12);
+    port->GetASBState(rec, 12);
+    port->GetASBState(rec, 12);
+    port->GetASBState(rec, 13);
+    const std::string log = ReadPortLogs(dir);
+    std::filesystem::remove_all(dir);
+    // "%c" and "%02x" are not conversions of the log's formatter.
+    EXPECT_NE(log.find(") !ERROR: Invalid Zamo data packet= in readthread\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(") ZAMO_MULTI_WRITE_ALARM : DevId:20, status:2x\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") ZAMO_MULTI_VXL_ALARM : Type:2x, Level:2x\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") Change Device's PNP\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") !ERROR: dwZamoDataLen is zero in readthread\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") EnqueueData(dwDeviceId=12, dwDataLen=2)\r\n"), std::string::npos);
+    // Filter lines only for the second, traced block.
+    EXPECT_EQ(log.find("ASBParseReadData(len=6)"), std::string::npos);
+    EXPECT_NE(log.find(") ASBParseReadData(len=5)\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") Input ASB : 2x 2x 2x 2x\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") 2filter Input byte : 2x\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") Input 1bytes : 2x\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") +GetASBState\r\n- ("), std::string::npos);
+    EXPECT_NE(log.find(") -GetASBState\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") !ERROR: -GetASBState : pVxlStatus data empty\r\n"), std::string::npos);
+    EXPECT_NE(log.find(") !ERROR: -GetASBState : pVxlStatus is NULL\r\n"), std::string::npos);
 }
