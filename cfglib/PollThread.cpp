@@ -1,6 +1,7 @@
 // CState: the session's poll thread (data and power-state callbacks) and the
 // queue waits that the exchange shares with it.
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -69,9 +70,16 @@ void CState::ThreadBody(const std::shared_ptr<CPollRun>& pRun) {
         if (m_nOpenCount.load() > 0 && SnapshotSession(target)) {
             dwWaitMs = kPollActiveMs;
             if (CallReadAvailable(target.dwPortId, target.dwDeviceId) > 0) {
-                std::unique_lock readLock(m_DeviceReadLock, std::try_to_lock);
-                if (readLock.owns_lock())
-                    DispatchReceivedData(target);
+                std::optional<std::u16string> text;
+                {
+                    std::unique_lock readLock(m_DeviceReadLock, std::try_to_lock);
+                    if (readLock.owns_lock())
+                        text = ReadReceivedData(target);
+                }
+                // Outside the lock: a client may query this device from its
+                // callback (or wait there for a thread that does).
+                if (text && target.pfnData != nullptr)
+                    target.pfnData(text->c_str());
             }
             const uint32_t dwState = CallIsPowerState(target.dwPortId, target.dwDeviceId);
             if (dwState != dwPowerState) {
@@ -88,18 +96,17 @@ void CState::ThreadBody(const std::shared_ptr<CPollRun>& pRun) {
     pRun->m_bEnded = true;
 }
 
-void CState::DispatchReceivedData(const CPollTarget& target) {
+std::optional<std::u16string> CState::ReadReceivedData(const CPollTarget& target) {
     const uint32_t dwWaiting = WaitAnswer(kPollActiveMs, target.dwPortId, target.dwDeviceId);
     if (dwWaiting == 0)
-        return;
+        return std::nullopt;
     std::vector<uint8_t> buffer(static_cast<size_t>(dwWaiting) + 1, 0);
     const int32_t nRead = ReadAnswer(buffer.data(), static_cast<int32_t>(dwWaiting), target.dwPortId, target.dwDeviceId);
     if (nRead <= 0 || target.pfnData == nullptr)
-        return;
+        return std::nullopt;
     const auto* pBytes = reinterpret_cast<const char*>(buffer.data());
     const size_t nText = std::find(pBytes, pBytes + nRead, '\0') - pBytes;
-    const std::u16string strText = platform::Utf16FromAnsi(std::string_view(pBytes, nText));
-    target.pfnData(strText.c_str());
+    return platform::Utf16FromAnsi(std::string_view(pBytes, nText));
 }
 
 uint32_t CState::WaitReadAvailable(uint32_t dwLimitMs, uint32_t dwPortId, uint32_t dwDeviceId) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -127,7 +128,9 @@ public:
 
 private:
     void StartPollThread();
-    void DispatchReceivedData(const CPollTarget& target);
+    // Drains the device's queue; the text for the data callback, or none
+    // when nothing was read or there is no callback to call.
+    std::optional<std::u16string> ReadReceivedData(const CPollTarget& target);
 
     std::mutex m_SessionLock;
     CZamoCtrl* m_pSession = nullptr;  // guarded by m_SessionLock
