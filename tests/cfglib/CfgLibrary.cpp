@@ -66,4 +66,18 @@ std::string CText::Ascii() const {
     return out;
 }
 
+std::mutex g_eventLock;
+std::vector<int32_t> g_statuses;
+std::vector<std::u16string> g_data;
+
+void OnStatus(int32_t n) {
+    std::lock_guard lock(g_eventLock);
+    g_statuses.push_back(n);
+}
+
+void OnData(const char16_t* psz) {
+    std::lock_guard lock(g_eventLock);
+    g_data.emplace_back(psz);
+}
+
 }  // namespace cfglib_test

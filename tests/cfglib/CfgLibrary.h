@@ -3,6 +3,8 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,30 @@ struct CText {
 
 inline int64_t ElapsedMs(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What the status and data callbacks delivered, for tests that register
+// OnStatus and OnData; read and change it under g_eventLock.
+extern std::mutex g_eventLock;
+extern std::vector<int32_t> g_statuses;
+extern std::vector<std::u16string> g_data;
+void OnStatus(int32_t n);
+void OnData(const char16_t* psz);
+
+// Waits until pred (called under g_eventLock) holds or the limit passes.
+template <typename TPred>
+bool WaitFor(TPred pred, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        {
+            std::lock_guard lock(g_eventLock);
+            if (pred())
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 }  // namespace cfglib_test

@@ -449,34 +449,6 @@ TEST_F(FakePortTest, SecondSessionOnThePortAndCloseCounts) {
 
 // ---- Callbacks ----
 
-std::mutex g_eventLock;
-std::vector<int32_t> g_statuses;
-std::vector<std::u16string> g_data;
-
-void OnStatus(int32_t n) {
-    std::lock_guard lock(g_eventLock);
-    g_statuses.push_back(n);
-}
-void OnData(const char16_t* psz) {
-    std::lock_guard lock(g_eventLock);
-    g_data.emplace_back(psz);
-}
-
-template <typename TPred>
-bool WaitFor(TPred pred, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-        {
-            std::lock_guard lock(g_eventLock);
-            if (pred())
-                return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    std::lock_guard lock(g_eventLock);
-    return pred();
-}
-
 TEST_F(FakePortTest, PollThreadReportsPowerChangesAndData) {
     const int32_t h = api.selectInterface(2, u"192.168.0.10");
     api.setStatusUpdateEvent(h, &OnStatus);

@@ -17,34 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::mutex g_eventLock;
-std::vector<int32_t> g_statuses;
-std::vector<std::u16string> g_data;
-
-void OnStatus(int32_t n) {
-    std::lock_guard lock(g_eventLock);
-    g_statuses.push_back(n);
-}
-void OnData(const char16_t* psz) {
-    std::lock_guard lock(g_eventLock);
-    g_data.emplace_back(psz);
-}
-
-template <typename TPred>
-bool WaitFor(TPred pred, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    for (;;) {
-        {
-            std::lock_guard lock(g_eventLock);
-            if (pred())
-                return true;
-        }
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-}
-
 class HubTest : public ::testing::Test {
 protected:
     void SetUp() override {
