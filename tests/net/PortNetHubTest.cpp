@@ -36,6 +36,21 @@ bool WaitFor(const std::function<bool()>& pred, uint32_t nMaxMs) {
     return pred();
 }
 
+// A listening TCP socket on 127.0.0.1 with a free port (written to sa); -1 on failure.
+int ListenOnLoopback(int nBacklog, sockaddr_in& sa) {
+    const int hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sa = sockaddr_in{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLen = sizeof sa;
+    if (hListen < 0 || bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(hListen, nBacklog) != 0 ||
+        getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen) != 0) {
+        if (hListen >= 0) close(hListen);
+        return -1;
+    }
+    return hListen;
+}
+
 std::vector<uint8_t> Frame(uint8_t device, const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> f(6 + payload.size());
     const uint8_t header[6] = {'V', 'Q', 'T', device, static_cast<uint8_t>(payload.size() >> 8),
@@ -278,14 +293,9 @@ TEST_F(PortNetHub, HubNotAnsweringEchoRequestsStaysOffLineAndDeliversNothing) {
 
 TEST(PortNetPartialSend, APartialSendReturnsTheCountSentAndLogsIt) {
     // A peer that accepts and never reads: the socket buffers fill up.
-    const int hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLen = sizeof sa;
-    ASSERT_EQ(bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ASSERT_EQ(listen(hListen, 1), 0);
-    ASSERT_EQ(getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen), 0);
+    const int hListen = ListenOnLoopback(1, sa);
+    ASSERT_GE(hListen, 0);
 
     CTempDir log;
     auto pPort = MakeNetPort("127.0.0.1", ntohs(sa.sin_port), log);
@@ -303,14 +313,9 @@ TEST(PortNetResetAtOnce, HubResettingTheFirstConnectionGetsExactlyOneMoreConnect
     // A hub that takes the first connection and drops it at once with a reset
     // (as one busy with another host may): the connect itself succeeded, so
     // the close check sees the drop and one more connect follows.
-    const int hListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t nLen = sizeof sa;
-    ASSERT_EQ(bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ASSERT_EQ(listen(hListen, 2), 0);
-    ASSERT_EQ(getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen), 0);
+    const int hListen = ListenOnLoopback(2, sa);
+    ASSERT_GE(hListen, 0);
     int hKept = -1;
     std::thread hub([&] {
         const int hFirst = accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
