@@ -30,7 +30,7 @@ constexpr SBluetoothLines kEncryptionLines = {"getBluetoothAuthentication read f
 
 int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, int32_t* pValue)
 {
-    if (RefusedInPassThrough(session)) return kResultBypass;
+    if (session.RefusedInPassThrough()) return kResultBypass;
     if (pValue == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -50,7 +50,7 @@ int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
 
 int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, ZamoText* pText)
 {
-    if (RefusedInPassThrough(session)) return kResultBypass;
+    if (session.RefusedInPassThrough()) return kResultBypass;
     if (pText == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -91,7 +91,7 @@ int32_t CZamoCtrl::getBluetoothAuthentication(int32_t* pEncryption)
 int32_t CZamoCtrl::setBluetoothInfo(uint8_t byMode, const char16_t* pszName, const char16_t* pszPinCode,
                                     uint8_t byEncryption)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     // Field lengths are those of the converted bytes, not of the UTF-16 text.
     const std::string strName = AnsiFromUtf16(TextFromInput(pszName));
     const std::string strPin = AnsiFromUtf16(TextFromInput(pszPinCode));
@@ -102,7 +102,7 @@ int32_t CZamoCtrl::setBluetoothInfo(uint8_t byMode, const char16_t* pszName, con
 
 int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pAutoConnection == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdBluetoothAutoRead, 0x00}, kMediumTimeoutMs,
@@ -120,7 +120,7 @@ int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection)
 
 int32_t CZamoCtrl::setBluetoothAutoConnection(int32_t nOn)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (SendToHub(*this, BuildOnOff(kCmdBluetoothAutoWrite, nOn)) != kResultOk) return m_nResult;
     SettingsLog(kLogInfo, "-setBluetoothAutoConnection");
     return m_nResult;

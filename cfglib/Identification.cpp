@@ -46,11 +46,8 @@ constexpr CHubTextQuery kFWVersionQuery = {0x51, "GetVexalFWVersion read fail=%d
 
 static int32_t ReadHubText(CZamoCtrl& session, const CHubTextQuery& query, std::u16string& strCache,
                            std::u16string& strOut) {
-    if (session.m_nCommandMode == 1) {
-        session.m_nResult = 1003;
+    if (session.RefusedInPassThrough())
         return 1003;
-    }
-    session.m_nResult = 0;
     if (!strCache.empty()) {
         if (&strOut != &strCache)
             strOut = strCache;
@@ -83,11 +80,8 @@ int32_t CZamoCtrl::GetVexalFWVersion(std::u16string& strOut) {
 }
 
 int32_t CZamoCtrl::CheckModelName() {
-    if (m_nCommandMode == 1) {
-        m_nResult = 1003;
+    if (RefusedInPassThrough())
         return m_nResult;
-    }
-    m_nResult = 0;
     GetVexalModelName(m_strModelName);
     if (m_nResult == 0) {
         const bool bKnown = std::any_of(kModelSuffixes.begin(), kModelSuffixes.end(), [&](std::u16string_view suffix) {
@@ -101,11 +95,8 @@ int32_t CZamoCtrl::CheckModelName() {
 }
 
 int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
-    if (m_nCommandMode == 1) {
-        m_nResult = 1003;
+    if (RefusedInPassThrough())
         return m_nResult;
-    }
-    m_nResult = 0;
     if (pList == nullptr) {
         m_nResult = 1004;
         return m_nResult;
@@ -130,11 +121,8 @@ int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
 }
 
 int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, ZamoText* pProductId) {
-    if (m_nCommandMode == 1) {
-        m_nResult = 1003;
+    if (RefusedInPassThrough())
         return m_nResult;
-    }
-    m_nResult = 0;
     if (pVendorId == nullptr || pProductId == nullptr) {
         m_nResult = 1004;
         return m_nResult;
@@ -169,11 +157,8 @@ int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, Zam
 
 int32_t CZamoCtrl::getDevIdList(uint8_t* pIds, int32_t* pCount) {
     Log().WriteLog(kLogInfo, "getDevIdList");
-    if (m_nCommandMode == 1) {
-        m_nResult = 1003;
+    if (RefusedInPassThrough())
         return m_nResult;
-    }
-    m_nResult = 0;
     if (pIds == nullptr || pCount == nullptr) {
         m_nResult = 1004;
         return m_nResult;

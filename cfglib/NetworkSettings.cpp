@@ -17,7 +17,7 @@ std::u16string BlockText(ReplyBytes reply) { return platform::Utf16FromAnsi(Text
 
 int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pBlock == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdLanRead}, kLongTimeoutMs, "getLanInfo read fail=%d", reply))
@@ -38,7 +38,7 @@ int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock)
 
 int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pStatus)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (nLength < 0 || nLength == INT32_MAX || (pData == nullptr && nLength > 0))
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -63,7 +63,7 @@ int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pS
 
 int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pBlock == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode =
@@ -85,7 +85,7 @@ int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock)
 
 int32_t CZamoCtrl::setWlanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pReply)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (nLength < 0 || nLength > INT32_MAX - 2 || (pData == nullptr && nLength > 0))
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;

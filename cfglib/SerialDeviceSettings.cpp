@@ -34,7 +34,7 @@ int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& requ
 int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate, uint8_t* pDataBits,
                                           uint8_t* pStopBits, uint8_t* pParity)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pBaudRate == nullptr || pDataBits == nullptr || pStopBits == nullptr || pParity == nullptr)
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -61,7 +61,7 @@ int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate
 int32_t CZamoCtrl::setSerialConfiguration(uint8_t byDeviceId, uint8_t byBaudRate, uint8_t byDataBits,
                                           uint8_t byStopBits, uint8_t byParity)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     const SSerialConfig config{byBaudRate, byDataBits, byStopBits, byParity};
     if (SendToHub(*this, BuildSerialWrite(byDeviceId, config)) != kResultOk) return m_nResult;
     SettingsLog(kLogInfo, "-setSerialConfiguration");
@@ -70,7 +70,7 @@ int32_t CZamoCtrl::setSerialConfiguration(uint8_t byDeviceId, uint8_t byBaudRate
 
 int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pList == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdCustomList, byDeviceType}, kMediumTimeoutMs,
@@ -89,7 +89,7 @@ int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList)
 
 int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     const auto request = BuildCustomChange(kCmdCustomAdd, byDeviceType,
                                            platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
                                            platform::AnsiFromUtf16(TextFromInput(pszProductId)));
@@ -99,7 +99,7 @@ int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVend
 
 int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     const auto request = BuildCustomChange(kCmdCustomDelete, byDeviceType,
                                            platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
                                            platform::AnsiFromUtf16(TextFromInput(pszProductId)));
@@ -109,7 +109,7 @@ int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszV
 
 int32_t CZamoCtrl::resetCustomDeviceList(uint8_t byDeviceType)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     return ChangeCustomDevices(*this, {kCmdCustomReset, byDeviceType},
                                {"resetCustomDeviceList read fail=%d", "resetCustomDeviceList invalid read data",
                                 "-resetCustomDeviceList"});

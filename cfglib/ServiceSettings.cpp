@@ -15,7 +15,7 @@ struct SServiceLines {
 
 int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, uint8_t* pValue)
 {
-    if (RefusedInPassThrough(session)) return kResultBypass;
+    if (session.RefusedInPassThrough()) return kResultBypass;
     if (pValue == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, {nCommand}, kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -32,7 +32,7 @@ int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
 
 int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, ZamoText* pText)
 {
-    if (RefusedInPassThrough(session)) return kResultBypass;
+    if (session.RefusedInPassThrough()) return kResultBypass;
     if (pText == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, {nCommand}, kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -51,7 +51,7 @@ int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
 // pszDoneLine may be null: the SNMP switch writes no exit line.
 int32_t WriteService(CZamoCtrl& session, const std::vector<uint8_t>& message, const char* pszDoneLine)
 {
-    if (RefusedInPassThrough(session)) return kResultBypass;
+    if (session.RefusedInPassThrough()) return kResultBypass;
     if (SendToHub(session, message) != kResultOk) return session.m_nResult;
     if (pszDoneLine != nullptr) SettingsLog(kLogInfo, pszDoneLine);
     return session.m_nResult;
@@ -116,7 +116,7 @@ int32_t CZamoCtrl::setSNMPRWCommunity(const char16_t* pszCommunity)
 
 int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, int32_t* pLan, int32_t* pWlan)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     if (pUsb == nullptr || pBluetooth == nullptr || pLan == nullptr || pWlan == nullptr)
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -145,7 +145,7 @@ int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, i
 int32_t CZamoCtrl::setInterfaceUsageStatus(int32_t /*nUsb: always on, never sent*/, int32_t nBluetooth, int32_t nLan,
                                            int32_t nWlan, int32_t* pError)
 {
-    if (RefusedInPassThrough(*this)) return kResultBypass;
+    if (RefusedInPassThrough()) return kResultBypass;
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, BuildInterfaceUsageWrite(nBluetooth, nLan, nWlan),
                                               kMediumTimeoutMs, "-setInterfaceUsageStatus read fail=%d", reply))

@@ -7,14 +7,6 @@ void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLog
     CVQTLoger::Instance().WriteLog(nLevel, format, args);
 }
 
-bool RefusedInPassThrough(CZamoCtrl& session)
-{
-    session.m_nResult = kResultOk;
-    if (session.m_nCommandMode != 1) return false;
-    session.m_nResult = kResultBypass;
-    return true;
-}
-
 int32_t SetResult(CZamoCtrl& session, int32_t nResult)
 {
     session.m_nResult = nResult;

@@ -1,6 +1,6 @@
 // The steps every settings command shares on top of the command exchange:
-// the pass-through refusal, the exchange with its read-failure line, the
-// write without reply, and the last-result bookkeeping.
+// the exchange with its read-failure line, the write without reply, and the
+// last-result bookkeeping.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +21,6 @@ inline constexpr int32_t kResultBypass = 1003;
 inline constexpr int32_t kResultArgument = 1004;
 
 void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
-
-// Clears the last result; in pass-through mode makes it 1003 and returns
-// true, and the command sends nothing.
-bool RefusedInPassThrough(CZamoCtrl& session);
 
 // Stores nResult as the session's last result and returns it.
 int32_t SetResult(CZamoCtrl& session, int32_t nResult);

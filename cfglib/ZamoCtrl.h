@@ -60,6 +60,13 @@ public:
     // unless in pass-through mode. Returns the payload bytes written; a short
     // write sets m_nResult to 1000 and stops.
     int32_t ZamoDataWrite(const uint8_t* pData, int32_t nLength, uint32_t dwTarget);
+
+    // First step of every hub query and change: clears the last result; in
+    // pass-through mode makes it 1003 and returns true (nothing is sent).
+    bool RefusedInPassThrough() {
+        m_nResult = m_nCommandMode == 1 ? 1003 : 0;
+        return m_nCommandMode == 1;
+    }
     // Clears dwTarget's queue, sends the request (nothing when nLength is 0)
     // and collects the reply. Returns 0 or 1011. On 0, `reply` holds the reply
     // bytes followed by ONE extra zero byte: the reply length is
