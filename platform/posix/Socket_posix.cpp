@@ -112,17 +112,21 @@ ESocketWait FromPoll(EPollOutcome outcome) {
     }
     return ESocketWait::Failed;
 }
+// A wait on a socket that ClosePort already took away: woken when the wake
+// signal is set, otherwise failed as "not a socket".
+ESocketWait WithoutDescriptor(const CWakeSignal* pWake, int& nErr) {
+    if (pWake != nullptr && pWake->IsSet())
+        return ESocketWait::Woken;
+    nErr = SocketErrorNotSocket();
+    return ESocketWait::Failed;
+}
 }  // namespace
 
 ESocketWait CTcpSocket::WaitWritable(uint32_t ms, const CWakeSignal* pWake, int& nErr) {
     nErr = 0;
     const int h = Descriptor();
-    if (h < 0) {
-        if (pWake != nullptr && pWake->IsSet())
-            return ESocketWait::Woken;
-        nErr = SocketErrorNotSocket();
-        return ESocketWait::Failed;
-    }
+    if (h < 0)
+        return WithoutDescriptor(pWake, nErr);
     short nRevents = 0;
     const EPollOutcome outcome = PollWithWake(h, POLLOUT, ms, pWake, nRevents, nErr);
     if (outcome != EPollOutcome::Ready)
@@ -148,12 +152,8 @@ ESocketWait CTcpSocket::WaitWritable(uint32_t ms, const CWakeSignal* pWake, int&
 ESocketWait CTcpSocket::WaitReadable(uint32_t ms, const CWakeSignal* pWake, int& nErr) {
     nErr = 0;
     const int h = Descriptor();
-    if (h < 0) {
-        if (pWake != nullptr && pWake->IsSet())
-            return ESocketWait::Woken;
-        nErr = SocketErrorNotSocket();
-        return ESocketWait::Failed;
-    }
+    if (h < 0)
+        return WithoutDescriptor(pWake, nErr);
     short nRevents = 0;
     const EPollOutcome outcome = PollWithWake(h, POLLIN | POLLRDHUP, ms, pWake, nRevents, nErr);
     if (outcome == EPollOutcome::Ready && (nRevents & POLLNVAL) != 0) {
