@@ -171,31 +171,30 @@ int32_t CZamoCtrl::getDevIdList(uint8_t* pIds, int32_t* pCount) {
     return m_nResult;
 }
 
-int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, std::u16string& strOut) {
+int32_t CZamoCtrl::ExchangeGSI(uint8_t n, std::vector<uint8_t>& reply) {
     m_nResult = 0;
-    std::vector<uint8_t> reply;
     const uint8_t request[3] = {0x1D, 0x49, n};
     const int32_t nCode = ZamoDeviceInfoRead(request, 3, m_dwDeviceId, kShortTimeoutMs, reply);
     if (nCode != 0) {
         m_nResult = nCode;
         Log().WriteLog(kLogError, "getDeviceInfoByGSI read fail=%d", {nCode});
-        return nCode;
     }
+    return nCode;
+}
+
+int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, std::u16string& strOut) {
+    std::vector<uint8_t> reply;
+    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0)
+        return nCode;
     strOut = platform::Utf16FromAnsi(ReplyTextFrom(Reply(reply), 0));
     Log().WriteLog(kLogInfo, "getDeviceInfoByGSI:%s", {strOut});
     return m_nResult;
 }
 
 int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, uint8_t& byOut) {
-    m_nResult = 0;
     std::vector<uint8_t> reply;
-    const uint8_t request[3] = {0x1D, 0x49, n};
-    const int32_t nCode = ZamoDeviceInfoRead(request, 3, m_dwDeviceId, kShortTimeoutMs, reply);
-    if (nCode != 0) {
-        m_nResult = nCode;
-        Log().WriteLog(kLogError, "getDeviceInfoByGSI read fail=%d", {nCode});
+    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0)
         return nCode;
-    }
     byOut = reply[0];  // a successful exchange holds at least one byte
     Log().WriteLog(kLogInfo, "getDeviceInfoByGSI:%d", {byOut});
     return m_nResult;

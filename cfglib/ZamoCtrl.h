@@ -93,6 +93,8 @@ public:
     int32_t getDevIdList(uint8_t* pIds, int32_t* pCount);
     int32_t getDeviceInfoByGSI(uint8_t n, std::u16string& strOut);
     int32_t getDeviceInfoByGSI(uint8_t n, uint8_t& byOut);
+    // The GS I exchange both forms share: 0 with the reply, or the failure code.
+    int32_t ExchangeGSI(uint8_t n, std::vector<uint8_t>& reply);
     virtual int32_t getDeviceName(std::u16string* pOut);
     virtual int32_t getFWVersion(std::u16string* pOut);
     virtual int32_t getCodepage(std::u16string* pOut);
