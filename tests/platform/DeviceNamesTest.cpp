@@ -1,0 +1,47 @@
+#include "platform/DeviceNames.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace vexal::platform;
+
+TEST(DeviceNames, OnlyPrefixAndDigitsFromOneNameAPort) {
+    EXPECT_EQ(ParsePortNumber("COM1", "COM"), 1u);
+    EXPECT_EQ(ParsePortNumber("COM40", "COM"), 40u);
+    EXPECT_EQ(ParsePortNumber("LPT2", "LPT"), 2u);
+    for (const char* bad : {"COM", "COM0", "com1", "COM1/../x", "COM 1", "COM-1", "COM1:", "LPT1", "COM99999999999"})
+        EXPECT_FALSE(ParsePortNumber(bad, "COM")) << bad;
+}
+
+TEST(DeviceNames, LinksListResolveAndFallBack) {
+    fs::path dir = fs::temp_directory_path() / ("vexal-devnames-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "tty-target").put('x');
+    fs::create_symlink(dir / "tty-target", dir / "COM7");
+    fs::create_symlink(dir / "tty-target", dir / "COM1");
+    fs::create_symlink(dir / "missing", dir / "COM3");
+    fs::create_symlink(dir / "tty-target", dir / "COMX");
+    setenv("VEXAL_DEVICE_DIR", dir.c_str(), 1);
+
+    auto links = ListPortLinks("COM");
+    ASSERT_EQ(links.size(), 3u);
+    EXPECT_EQ(links[0].strName, "COM1");
+    EXPECT_EQ(links[2].strName, "COM7");
+    EXPECT_EQ(links[1].strTarget, "");  // COM3 dangles
+    EXPECT_EQ(HighestComNumber(), 7u);
+
+    EXPECT_EQ(ResolvePortName("COM7", "COM", "/dev/ttyS"), fs::canonical(dir / "tty-target").string());
+    EXPECT_FALSE(ResolvePortName("COM3", "COM", "/dev/ttyS"));  // dangling link fails
+    EXPECT_EQ(ResolvePortName("COM5", "COM", "/dev/ttyS"), "/dev/ttyS4");  // no link
+    EXPECT_FALSE(ResolvePortName("COM1/../x", "COM", "/dev/ttyS"));
+
+    fs::remove_all(dir);
+    EXPECT_EQ(HighestComNumber(), 0u);
+    unsetenv("VEXAL_DEVICE_DIR");
+}
