@@ -24,6 +24,9 @@ struct PortLink {
     uint32_t nNumber = 0;
     std::string strName;    // "COM7"
     std::string strTarget;  // the device file it names (resolved), empty when dangling
+    // What drives the port, told by the link chain: "rfcomm" for a Bluetooth
+    // serial port (an rfcomm device anywhere on the chain), else empty.
+    std::string strProvider;
 };
 
 // The links "<prefix><n>" present in the device directory, by number.
@@ -37,5 +40,13 @@ uint32_t HighestComNumber();
 // back to strFallback followed by n-1 ("/dev/ttyS" for COM, "/dev/lp" for LPT).
 std::optional<std::string> ResolvePortName(std::string_view strName, std::string_view strPrefix,
                                            std::string_view strFallback);
+
+// The provider of a port link as in PortLink::strProvider; empty when the
+// name has no link or is not "<prefix><n>".
+std::string PortProvider(std::string_view strName, std::string_view strPrefix);
+
+// A port name as the ASCII text the directory uses; nothing when it holds
+// anything else (NUL, non-ASCII).
+std::optional<std::string> AsciiPortName(std::u16string_view strName);
 
 }  // namespace vexal::platform

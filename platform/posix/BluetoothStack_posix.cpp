@@ -1,9 +1,17 @@
 #include "platform/BluetoothStack.h"
 
+#include "platform/DeviceNames.h"
+
 namespace vexal::platform {
 
-// None of the three Windows stacks exists here; the serial port's device-name
-// directory (COM<n> links) will tell Bluetooth ports apart once it is built.
-uint32_t BluetoothStackOfPort(std::u16string_view) { return 0; }
+// Linux has one Bluetooth stack (BlueZ); its serial ports are rfcomm devices,
+// reached through a COM<n> link. They read as the first stack does.
+uint32_t BluetoothStackOfPort(std::u16string_view strPortName) {
+    constexpr uint32_t kBlueZStack = 1;
+    const auto strName = AsciiPortName(strPortName);
+    if (!strName)
+        return 0;
+    return PortProvider(*strName, "COM") == "rfcomm" ? kBlueZStack : 0;
+}
 
 }  // namespace vexal::platform

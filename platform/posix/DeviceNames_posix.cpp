@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vexal::platform {
 
@@ -41,6 +42,32 @@ std::string ResolvedTarget(const std::string& strPath) {
     return real ? std::string(real.get()) : std::string();
 }
 
+// Follows a link chain (at most a few hops) and says whether a Bluetooth
+// serial device (rfcomm) names any step of it.
+std::string ProviderOfPath(const std::string& strPath) {
+    auto isRfcomm = [](const std::string& str) {
+        const size_t nSlash = str.rfind('/');
+        const std::string strBase = nSlash == std::string::npos ? str : str.substr(nSlash + 1);
+        return strBase.rfind("rfcomm", 0) == 0;
+    };
+    std::string strCurrent = strPath;
+    for (int nHop = 0; nHop < 8; ++nHop) {
+        char target[PATH_MAX] = {};
+        const ssize_t n = readlink(strCurrent.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        std::string strNext(target, static_cast<size_t>(n));
+        if (isRfcomm(strNext))
+            return "rfcomm";
+        if (strNext.front() != '/') {
+            const size_t nSlash = strCurrent.rfind('/');
+            strNext = (nSlash == std::string::npos ? std::string() : strCurrent.substr(0, nSlash + 1)) + strNext;
+        }
+        strCurrent = strNext;
+    }
+    return isRfcomm(ResolvedTarget(strPath)) ? "rfcomm" : "";
+}
+
 struct DirCloser {
     void operator()(DIR* d) const { closedir(d); }
 };
@@ -58,7 +85,7 @@ std::vector<PortLink> ListPortLinks(std::string_view strPrefix) {
         if (!n)
             continue;
         const std::string path = dir + "/" + e->d_name;
-        links.push_back({*n, e->d_name, ResolvedTarget(path)});
+        links.push_back({*n, e->d_name, ResolvedTarget(path), ProviderOfPath(path)});
     }
     std::sort(links.begin(), links.end(), [](const PortLink& a, const PortLink& b) { return a.nNumber < b.nNumber; });
     return links;
@@ -85,6 +112,23 @@ std::optional<std::string> ResolvePortName(std::string_view strName, std::string
     if (target.empty())
         return std::nullopt;
     return target;
+}
+
+std::string PortProvider(std::string_view strName, std::string_view strPrefix) {
+    if (!ParsePortNumber(strName, strPrefix))
+        return {};
+    return ProviderOfPath(DeviceDirectory() + "/" + std::string(strName));
+}
+
+std::optional<std::string> AsciiPortName(std::u16string_view strName) {
+    std::string out;
+    out.reserve(strName.size());
+    for (char16_t c : strName) {
+        if (c == 0 || c >= 0x80)
+            return std::nullopt;
+        out.push_back(static_cast<char>(c));
+    }
+    return out;
 }
 
 }  // namespace vexal::platform
