@@ -34,12 +34,22 @@ TEST(DeviceNames, LinksListResolveAndFallBack) {
     EXPECT_EQ(links[0].strName, "COM1");
     EXPECT_EQ(links[2].strName, "COM7");
     EXPECT_EQ(links[1].strTarget, "");  // COM3 dangles
+    EXPECT_EQ(links[0].strProvider, "");
     EXPECT_EQ(HighestComNumber(), 7u);
 
     EXPECT_EQ(ResolvePortName("COM7", "COM", "/dev/ttyS"), fs::canonical(dir / "tty-target").string());
     EXPECT_FALSE(ResolvePortName("COM3", "COM", "/dev/ttyS"));  // dangling link fails
     EXPECT_EQ(ResolvePortName("COM5", "COM", "/dev/ttyS"), "/dev/ttyS4");  // no link
     EXPECT_FALSE(ResolvePortName("COM1/../x", "COM", "/dev/ttyS"));
+
+    // A Bluetooth serial port: an rfcomm device anywhere on the link chain.
+    fs::create_symlink(dir / "tty-target", dir / "rfcomm0");
+    fs::create_symlink("rfcomm0", dir / "COM9");
+    EXPECT_EQ(PortProvider("COM9", "COM"), "rfcomm");
+    EXPECT_EQ(ListPortLinks("COM").back().strProvider, "rfcomm");
+    EXPECT_EQ(PortProvider("COM7", "COM"), "");
+    EXPECT_EQ(AsciiPortName(u"COM9"), "COM9");
+    EXPECT_FALSE(AsciiPortName(u"COM\u00e99"));
 
     fs::remove_all(dir);
     EXPECT_EQ(HighestComNumber(), 0u);
