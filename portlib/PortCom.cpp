@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/BluetoothStack.h"
 #include "platform/Clock.h"
 
 namespace vexal {
@@ -102,7 +103,9 @@ uint32_t CPortCom::OpenPortSerial() {
             return std::nullopt;
         }
         // An rfcomm open starts the connection; the lines tell when it stands.
-        if (IsBluetooth() && m_settings.m_dwBluetoothStack != 0) {
+        // The device decides, not the check flag: the flag is off after
+        // selectCommandMode, and the link needs the wait all the same.
+        if ((IsBluetooth() && m_settings.m_dwBluetoothStack != 0) || platform::BluetoothStackOfPort(m_strAddress) != 0) {
             nOpenErr = AwaitBluetoothLines(*pDevice);
             if (nOpenErr != 0)
                 return std::nullopt;

@@ -234,3 +234,30 @@ TEST(PortComFake, TwoWriterThreadsLeaveEveryFrameWhole) {
         for (size_t j = 1; j < kFrame; ++j)
             ASSERT_EQ(f.pLine->written[i + j], f.pLine->written[i]) << "frame at " << i << " cut at " << j;
 }
+
+TEST(PortComFake, ABluetoothOpenWaitsForTheLinesAndACloseEndsTheWait) {
+    CFixture f(Option(1, 1));
+    f.pLine->dwModem = 0;
+    std::thread raise([&] {
+        platform::SleepMs(300);
+        f.pLine->dwModem = platform::kModemCts | platform::kModemDsr;
+    });
+    const uint64_t t0 = platform::TickMs();
+    EXPECT_EQ(f.pPort->OpenPort(), 1u);
+    EXPECT_GE(platform::TickMs() - t0, 290u) << "the open lasts until the link stands";
+    raise.join();
+    f.pPort->ClosePort();
+
+    CFixture g(Option(1, 1));
+    g.pLine->dwModem = platform::kModemCts;  // never connects
+    std::atomic<uint32_t> dwResult{99};
+    std::thread opener([&] { dwResult = g.pPort->OpenPort(); });
+    platform::SleepMs(200);
+    const uint64_t t1 = platform::TickMs();
+    g.pPort->ClosePort();
+    opener.join();
+    EXPECT_LT(platform::TickMs() - t1, 1000u) << "the 10 s wait ends on close";
+    EXPECT_EQ(dwResult, 0u);
+    EXPECT_FALSE(g.pPort->HasDevice());
+    EXPECT_TRUE(g.pLine->bDestroyed);
+}
