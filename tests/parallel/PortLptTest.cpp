@@ -10,11 +10,10 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <thread>
 
+#include "SerialTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/Parallel.h"
 #include "platform/WakeSignal.h"
@@ -22,6 +21,8 @@
 
 using namespace vexal;
 using platform::EDeviceIo;
+using serial_test::ReadLogText;
+using serial_test::WaitFor;
 namespace fs = std::filesystem;
 
 namespace {
@@ -64,16 +65,6 @@ private:
     std::shared_ptr<SFakePrinter> m_p;
 };
 
-bool WaitFor(const std::function<bool()>& pred, uint32_t ms) {
-    const uint64_t t0 = platform::TickMs();
-    while (!pred()) {
-        if (platform::TickMs() - t0 > ms)
-            return false;
-        platform::SleepMs(5);
-    }
-    return true;
-}
-
 DeviceOption Option(const char16_t* pszName) {
     DeviceOption opt{};
     opt.portName = pszName;
@@ -95,18 +86,6 @@ struct CFixture {
     std::shared_ptr<SFakePrinter> pPrinter = std::make_shared<SFakePrinter>();
     std::shared_ptr<CPortLpt> pPort = std::make_shared<CPortLpt>();
 };
-
-std::string ReadLogText(const fs::path& dir) {
-    std::string text;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir / "VQTLog", ec)) {
-        std::ifstream in(e.path(), std::ios::binary);
-        const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (size_t i = 0; i + 1 < raw.size(); i += 2)
-            text.push_back(raw[i]);
-    }
-    return text;
-}
 
 uint64_t ThreadCpuMs() {
     timespec ts{};
@@ -150,11 +129,8 @@ TEST(PortLpt, TheStatusRegisterDecidesTheLinkOnEveryCycle) {
 
 TEST(PortLpt, ReadsTakeTwentyBytesACycleAndIdleCyclesKeepTheLineAlive) {
     CFixture f;
-    const fs::path dir = fs::temp_directory_path() / ("vexal-lpt-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const std::string d8 = dir.string();
-    f.pPort->PortLog().Initialise(true, std::u16string(d8.begin(), d8.end()), u"");
+    serial_test::CTempDir dir("lpt-log");
+    f.pPort->PortLog().Initialise(true, dir.Wide(), u"");
     f.pPort->m_bPortLog = true;
     f.pPort->AddDevice(5);
     // One frame for device 5 with 44 payload bytes: 50 bytes on the wire.
@@ -178,18 +154,10 @@ TEST(PortLpt, ReadsTakeTwentyBytesACycleAndIdleCyclesKeepTheLineAlive) {
     const uint8_t data[3] = {0x41, 0x42, 0x43};
     EXPECT_EQ(f.pPort->WritePort(data, 3), 3);
     f.pPort->ClosePort();
-    const std::string text = ReadLogText(dir);
-    fs::remove_all(dir);
+    const std::string text = ReadLogText(dir.Path());
     EXPECT_NE(text.find("other data write"), std::string::npos);
     EXPECT_NE(text.find("NULL byte write"), std::string::npos);
     EXPECT_NE(text.find("LPT Power Status Changed : 2001"), std::string::npos);
-}
-
-TEST(PortLpt, AClosedPortReadsNothing) {
-    CPortLpt port;
-    uint8_t buffer[32] = {};
-    EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
-    EXPECT_EQ(port.WritePort(buffer, 1), 0);
 }
 
 TEST(ParallelDevice, AWriteThatIsNeverTakenIsBoundedWakeableAndDoesNotSpin) {
