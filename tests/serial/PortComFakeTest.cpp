@@ -166,26 +166,33 @@ TEST(PortComFake, TheOnlineLineIsLoggedOnceForTwoPorts) {
     EXPECT_EQ(CPortCom::LastReportedLineState(), ZAMO_LINK_ONLINE);
 }
 
-TEST(PortComFake, ABluetoothPortAsksForWholeBlocksClosesOnADropAndItsPauseEndsOnClose) {
-    CFixture f(Option(1, 1));
-    CTempDir dir("com-bt");
-    f.EnableLog(dir);
-    f.Feed({0x10, 0x11});
-    ASSERT_EQ(f.pPort->OpenPort(), 1u);
-    f.Feed({0x20, 0x21, 0x22});
-    ASSERT_TRUE(WaitFor([&] { return f.pPort->AvailableCount(0) == 3; }, 3000));
-    EXPECT_EQ(f.pLine->nLargestAsk, 512u);
+TEST(PortComFake, ABluetoothPortReadsByItsStackClosesOnADropAndItsPauseEndsOnClose) {
+    // The first stacks ask for whole blocks; the third waits for a receive
+    // event and takes what is waiting, with a longer pause.
+    for (const uint32_t dwStack : {1u, 3u}) {
+        SCOPED_TRACE(dwStack);
+        CFixture f(Option(1, dwStack));
+        CTempDir dir("com-bt");
+        f.EnableLog(dir);
+        ASSERT_EQ(f.pPort->OpenPort(), 1u);
+        f.Feed({0x20, 0x21, 0x22});
+        ASSERT_TRUE(WaitFor([&] { return f.pPort->AvailableCount(0) == 3; }, 3000));
+        EXPECT_EQ(f.pLine->nLargestAsk, dwStack == 3 ? 3u : 512u);
+        const uint32_t dwPause = dwStack == 3 ? 500u : 100u;
+        EXPECT_TRUE(WaitFor([&] { return f.pPort->m_dwReaderPause == dwPause; }, 2000));
 
-    f.pLine->dwModem = platform::kModemCts;  // DSR gone: the link dropped
-    ASSERT_TRUE(WaitFor([&] { return f.pLine->bDestroyed.load(); }, 3000));
-    EXPECT_FALSE(f.pPort->m_bOpen);
-    EXPECT_EQ(f.pPort->m_dwLinkState, ZAMO_LINK_OFFLINE);
-    ASSERT_TRUE(WaitFor([&] { return CountOf(ReadLogText(dir.Path()), "OperPortSerial failed. sleep time") >= 1; }, 3000));
-    const uint64_t t0 = platform::TickMs();
-    f.pPort->ClosePort();
-    EXPECT_LT(platform::TickMs() - t0, 300u) << "the 2000 ms pause ends on close";
-    EXPECT_FALSE(f.pPort->IsReaderRunning());
-    EXPECT_EQ(f.nOpens, 1) << "the read cycle never reopens by itself";
+        f.pLine->dwModem = platform::kModemCts;  // DSR gone: the link dropped
+        ASSERT_TRUE(WaitFor([&] { return f.pLine->bDestroyed.load(); }, 3000));
+        EXPECT_FALSE(f.pPort->m_bOpen);
+        EXPECT_EQ(f.pPort->m_dwLinkState, ZAMO_LINK_OFFLINE);
+        ASSERT_TRUE(
+            WaitFor([&] { return CountOf(ReadLogText(dir.Path()), "OperPortSerial failed. sleep time") >= 1; }, 3000));
+        const uint64_t t0 = platform::TickMs();
+        f.pPort->ClosePort();
+        EXPECT_LT(platform::TickMs() - t0, 300u) << "the 2000 ms pause ends on close";
+        EXPECT_FALSE(f.pPort->IsReaderRunning());
+        EXPECT_EQ(f.nOpens, 1) << "the read cycle never reopens by itself";
+    }
 }
 
 TEST(PortComFake, ABluetoothReadInProgressEndsOnClose) {

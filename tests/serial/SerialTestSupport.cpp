@@ -74,7 +74,6 @@ EDeviceIo CFakeSerial::Read(uint8_t* pBuffer, size_t nSize, size_t& nRead, const
     nErr = 0;
     nRead = 0;
     ++m_pLine->nReads;
-    m_pLine->nLastAsk = nSize;
     size_t nLargest = m_pLine->nLargestAsk;
     while (nSize > nLargest && !m_pLine->nLargestAsk.compare_exchange_weak(nLargest, nSize)) {
     }

@@ -28,7 +28,6 @@ struct SFakeLine {
     std::atomic<int> nOutputPurges{0};
     std::atomic<int> nReads{0};
     std::atomic<size_t> nLargestAsk{0};
-    std::atomic<size_t> nLastAsk{0};
     std::atomic<bool> bBlockReads{false};  // reads wait until woken
     std::atomic<bool> bDestroyed{false};
 };
