@@ -50,6 +50,13 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
     setWindowTitle(tr("Vexal Utility"));
     setAccessibleName(tr("Vexal Utility"));
     m_pProgress = std::make_unique<CProgressDlg>(this);
+    m_factories = {{kBluetoothSettings, &CreateBluetoothConfiguration},
+                   {kWlanSettings, &CreateWLANConfiguration},
+                   {kLanSettings, &CreateLANConfiguration},
+                   {kUsageSettings, &CreateInterfaceUsageDlg},
+                   {kSerialSettings, &CreateUsbToSerialConfiguration},
+                   {kCustomDeviceSettings, &CreateCustomDeviceConfiguration},
+                   {kNetProtocolSettings, &CreateNetProtocolDlg}};
     BuildControls();
 }
 
@@ -299,10 +306,11 @@ void CLumaroDlg::OnSettings(int nButton) {
     if (m_worker.IsBusy() || !m_bConnected)
         return;
     const SPageContext context{m_api, m_worker, Services()};
+    const PageFactory& fnFactory = m_factories[nButton];
     if (nButton == kCustomDeviceSettings) {
-        // Shown at once; the page reads what it needs itself.
-        if (auto pPage = CreateCustomDeviceConfiguration(context, this)) {
-            if (pPage->ReadFromHub())
+        // Shown at once, without the pop-up; the page reads what it needs itself.
+        if (auto pPage = fnFactory ? fnFactory(context, this) : nullptr) {
+            if (pPage->ReadFromHub() && !m_bCloseRequested)
                 Services().RunModal(*pPage);
         } else {
             Message(tr("This settings dialog is not available in this build."), EMsgIcon::Information);
@@ -311,16 +319,7 @@ void CLumaroDlg::OnSettings(int nButton) {
         return;
     }
     m_pProgress->Begin();
-    std::unique_ptr<CSettingsPage> pPage;
-    switch (nButton) {
-    case kBluetoothSettings: pPage = CreateBluetoothConfiguration(context, this); break;
-    case kWlanSettings: pPage = CreateWLANConfiguration(context, this); break;
-    case kLanSettings: pPage = CreateLANConfiguration(context, this); break;
-    case kUsageSettings: pPage = CreateInterfaceUsageDlg(context, this); break;
-    case kSerialSettings: pPage = CreateUsbToSerialConfiguration(context, this); break;
-    case kNetProtocolSettings: pPage = CreateNetProtocolDlg(context, this); break;
-    default: break;
-    }
+    std::unique_ptr<CSettingsPage> pPage = fnFactory ? fnFactory(context, this) : nullptr;
     const bool bRead = pPage && pPage->ReadFromHub();
     m_pProgress->End();
     if (!pPage)

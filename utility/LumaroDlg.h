@@ -6,8 +6,11 @@
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
 #include "utility/ProgressDlg.h"
+#include "utility/SettingsPage.h"
 #include "utility/UtilityOptions.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace vexal::utility {
@@ -28,6 +31,8 @@ inline constexpr int kSettingsButtons[] = {kBluetoothSettings, kWlanSettings, kL
 class CLumaroDlg final : public CDialogBase {
     Q_OBJECT
 public:
+    using PageFactory = std::function<std::unique_ptr<CSettingsPage>(const SPageContext&, QWidget*)>;
+
     static constexpr int kDialogId = 102;
 
     CLumaroDlg(IDialogServices& services, const SUtilityOptions& options, QWidget* pParent = nullptr);
@@ -52,6 +57,10 @@ public:
     CProgressDlg& Progress() { return *m_pProgress; }
     bool LibraryUnloaded() const { return m_bUnloaded; }
 
+    // The page a settings button opens (the factories of SettingsPages.h by
+    // default; tests put in their own).
+    void SetPageFactory(int nButton, PageFactory fnFactory) { m_factories[nButton] = std::move(fnFactory); }
+
     void done(int nResult) override;
 
 private:
@@ -66,6 +75,7 @@ private:
     QString LikelyOpenFailureCause(int32_t nResult) const;
 
     SUtilityOptions m_options;
+    std::map<int, PageFactory> m_factories;
     client::CfgApiTable m_api;
     CLibraryWorker m_worker;
     std::unique_ptr<CProgressDlg> m_pProgress;
