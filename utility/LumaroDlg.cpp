@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <initializer_list>
 #include <cstdio>
 #include <string>
 
@@ -125,10 +126,22 @@ void CLumaroDlg::BuildControls() {
 
     pMain->addWidget(MakeButton(kExit, tr("E X I T"), tr("Exit")));
     auto* pCaption = MakeStatic(
-        kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()), tr("About"));
+        kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()), tr("Program version"));
     pCaption->setAlignment(Qt::AlignCenter);
     pMain->addWidget(pCaption);
     pMain->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Tab order as the window reads: left to right, top to bottom.
+    QWidget* pPrevious = nullptr;
+    for (QWidget* pNext : std::initializer_list<QWidget*>{
+             pUsb, pBt, pList, pEth, pAddress->Field(0), pAddress->Field(1), pAddress->Field(2),
+             pAddress->Field(3), pPort, Control(kConnect), Control(kDisconnect), Control(kBluetoothSettings),
+             Control(kWlanSettings), Control(kLanSettings), Control(kUsageSettings), Control(kSerialSettings),
+             Control(kCustomDeviceSettings), Control(kNetProtocolSettings), Control(kExit)}) {
+        if (pPrevious != nullptr)
+            setTabOrder(pPrevious, pNext);
+        pPrevious = pNext;
+    }
 
     OnClicked(kUsb, [this] { OnInterface(16); });
     OnClicked(kEthernet, [this] { OnInterface(2); });

@@ -65,6 +65,24 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
     }
     EXPECT_EQ(dlg->Control(kSerialList)->accessibleName(), "Serial port");
 
+    // Tab order follows the layout: the serial list comes after "Bluetooth",
+    // the address after "Ethernet", the settings buttons after Disconnect.
+    std::vector<int> order;
+    QWidget* p = dlg->Control(kUsb);
+    for (int i = 0; i < 40 && p != nullptr; ++i, p = p->nextInFocusChain()) {
+        bool bOk = false;
+        const int nId = p->objectName().toInt(&bOk);
+        if (bOk && (p->focusPolicy() & Qt::TabFocus) && (order.empty() || order.back() != nId))
+            order.push_back(nId);
+        if (nId == kExit)
+            break;
+    }
+    const std::vector<int> kExpected = {kUsb, kBluetooth, kSerialList, kEthernet, kTcpPort, kConnect,
+                                        kDisconnect, kBluetoothSettings, kWlanSettings, kLanSettings,
+                                        kUsageSettings, kSerialSettings, kCustomDeviceSettings,
+                                        kNetProtocolSettings, kExit};
+    EXPECT_EQ(order, kExpected);
+
     const std::set<int> kIdle = {kConnect, kUsb, kBluetooth, kEthernet};
     EXPECT_EQ(EnabledSet(*dlg), kIdle);
     ClickControl(*dlg, kEthernet);

@@ -1,5 +1,9 @@
 // The command line and the pure helpers behind the main window's texts.
+#include "utility/LumaroApp.h"
 #include "utility/UtilityOptions.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -74,4 +78,18 @@ TEST(OptionsTest, SerialListPortTextModelLabelAndLogFolder) {
     EXPECT_EQ(DefaultLogDirectory("/run/state", "/home/ann"), "/run/state/vexal");
     EXPECT_EQ(DefaultLogDirectory("", "/home/ann"), "/home/ann/.local/state/vexal");
     EXPECT_EQ(DefaultLogDirectory("relative/dir", "/home/ann"), "/home/ann/.local/state/vexal");
+}
+
+TEST(OptionsTest, LogFolderIsSetOnlyWhenUnset) {
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    qunsetenv("VEXAL_LOG_DIR");
+    CLumaroApp::PrepareLogDirectory();
+    EXPECT_EQ(qEnvironmentVariable("VEXAL_LOG_DIR"), state.path() + "/vexal");
+    EXPECT_TRUE(QDir(state.path() + "/vexal").exists());
+    qputenv("VEXAL_LOG_DIR", "/somewhere/else");
+    CLumaroApp::PrepareLogDirectory();
+    EXPECT_EQ(qEnvironmentVariable("VEXAL_LOG_DIR"), "/somewhere/else");
+    qunsetenv("VEXAL_LOG_DIR");
+    qunsetenv("XDG_STATE_HOME");
 }
