@@ -256,6 +256,8 @@ void CLumaroDlg::OnConnect() {
     // window would take no input either.
     if (r) {
         m_api.m_nHandle = r->nHandle;
+        if (r->nHandle != 0)
+            m_sessions.push_back(r->nHandle);
         m_nOpenResult = r->nOpen;
         if (r->nResult != 0) {
             QString strText = tr("Cannot open port! Please check printer and cable.");
@@ -309,6 +311,7 @@ void CLumaroDlg::OnDisconnect() {
         if (!m_worker.Call<int32_t>([&api, nHandle] { return api.m_pfn_closeService(nHandle, 0); }))
             return;
     }
+    std::erase(m_sessions, nHandle);
     UpdateControls(false);
     SetText(kModel, {});
     SetText(kVersion, {});
@@ -365,15 +368,23 @@ bool CLumaroDlg::Shutdown() {
     m_bShutDown = true;
     m_pProgress->End();
     // The session's poll thread and the port's reader call into the
-    // libraries: close the session on the worker before anything goes.
+    // libraries: close the sessions on the worker before anything goes, the
+    // connected one first.
     bool bClosed = true;
-    if (m_bConnected && m_api.IsBound()) {
-        const int32_t nHandle = m_api.m_nHandle;
+    if (m_api.IsBound() && !m_sessions.empty()) {
+        std::vector<int32_t> sessions = m_sessions;
+        if (m_bConnected) {
+            std::erase(sessions, m_api.m_nHandle);
+            sessions.insert(sessions.begin(), m_api.m_nHandle);
+        }
         client::CfgApiTable& api = m_api;
-        bClosed = m_worker.Call<int32_t>([&api, nHandle] { return api.m_pfn_closeService(nHandle, 0); })
-                      .has_value();
-        m_bConnected = false;
+        bClosed = m_worker.Run([&api, sessions] {
+            for (int32_t nHandle : sessions)
+                api.m_pfn_closeService(nHandle, 0);
+        });
+        m_sessions.clear();
     }
+    m_bConnected = false;
     const bool bStopped = m_worker.Stop();
     if (bStopped && bClosed && m_api.IsBound()) {
         m_api.Unload();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace vexal::utility {
 
@@ -84,6 +85,10 @@ private:
     int m_nTcpPort = kDefaultTcpPort;
     QString m_strPortText;
     int32_t m_nOpenResult = 0;
+    // Sessions selectInterface gave and no closeService has released yet
+    // (failed connects included): the way out closes them all, so the library
+    // is never unloaded under a registered session.
+    std::vector<int32_t> m_sessions;
     bool m_bConnected = false;
     bool m_bCloseRequested = false;
     int m_nCloseResult = QDialog::Rejected;

@@ -5,7 +5,10 @@
 #include "MainWindowSupport.h"
 #include "utility/WaitCursor.h"
 
+#include <dlfcn.h>
+
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
@@ -49,9 +52,20 @@ SUtilityOptions HubOptions(const CHubSimFixture& hub) {
 }
 }  // namespace
 
+// The library keeps process-wide objects that it never destroys (other
+// threads may still use them at exit). The utility unloads it on the way
+// out, which would leave them unreachable and flagged by LeakSanitizer; one
+// reference held by the test keeps the library mapped and them reachable.
+void KeepLibraryMapped() {
+    static void* s_pLibrary = dlopen((QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(),
+                                     RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(s_pLibrary, nullptr) << dlerror();
+}
+
 class MainWindowHubTest : public CMainWindowTest {
 protected:
     MainWindowHubTest() {
+        KeepLibraryMapped();
         // Log folders go to the test's own folder, never the working directory.
         qputenv("VEXAL_LOG_DIR", m_logs.path().toLocal8Bit());
     }
