@@ -31,6 +31,14 @@ void CFrameParser::CheckIdle(uint64_t nNowMs) {
     if (m_dwHeaderHeld > 0 && nNowMs - m_nHeaderAtMs > kFrameAbandonMs) m_dwHeaderHeld = 0;
 }
 
+bool CFrameParser::SetLinkGeneration(uint64_t nGeneration) {
+    if (nGeneration == m_nGeneration) return false;
+    m_nGeneration = nGeneration;
+    const bool bDropped = m_bInProgress || m_dwHeaderHeld > 0;
+    Reset();
+    return bDropped;
+}
+
 void CFrameParser::Process(const uint8_t* pBytes, uint32_t n, uint64_t nNowMs, IFrameSink& sink) {
     if (n == 0 || pBytes == nullptr) return;
     if (m_dwHeaderHeld == 0) {

@@ -36,6 +36,11 @@ public:
     void Process(const uint8_t* pBytes, uint32_t n, uint64_t nNowMs, IFrameSink& sink);
     // A cycle without bytes: abandons a frame (or carried header) idle for more than 5000 ms.
     void CheckIdle(uint64_t nNowMs);
+    // The link generation of the bytes that follow. Bytes of a new link (a
+    // reopen or reconnect) never complete a frame cut by the end of the old
+    // one: a change drops the frame or carried header in progress. True when
+    // something was dropped.
+    bool SetLinkGeneration(uint64_t nGeneration);
 
     bool IsFrameInProgress() const { return m_bInProgress; }
     uint32_t HeldHeaderBytes() const { return m_dwHeaderHeld; }
@@ -56,6 +61,7 @@ private:
     std::array<uint8_t, kFrameHeaderSize> m_header{};
     uint32_t m_dwHeaderHeld = 0;
     uint64_t m_nHeaderAtMs = 0;
+    uint64_t m_nGeneration = 0;
     std::vector<uint8_t> m_joined;  // scratch: carried header + the new cycle's bytes
 };
 

@@ -276,7 +276,17 @@ namespace {
 // The stop flag of the reader run that the calling thread belongs to: a late
 // reader of an earlier run must see its own flag, not the new run's.
 thread_local const std::atomic<bool>* t_pOwnStopFlag = nullptr;
+// The generation a transport tagged the current read with, if any.
+thread_local bool t_bReadTagged = false;
+thread_local uint64_t t_nReadGeneration = 0;
 }  // namespace
+
+uint64_t CPortInterface::NewLinkGeneration() { return ++m_nLinkGeneration; }
+
+void CPortInterface::TagReadGeneration(uint64_t nGeneration) {
+    t_bReadTagged = true;
+    t_nReadGeneration = nGeneration;
+}
 
 bool CPortInterface::IsTerminating() const {
     if (t_pOwnStopFlag != nullptr)
@@ -303,13 +313,16 @@ void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
         for (;;) {
             if (pRun->m_bTerminateThread) break;
             std::fill(buffer.begin(), buffer.end(), 0);
+            t_bReadTagged = false;
             const int32_t n = ReadPort(buffer.data(), kReadBufferSize);
+            const uint64_t nGeneration = t_bReadTagged ? t_nReadGeneration : m_nLinkGeneration.load();
             if (pRun->m_bTerminateThread) break;
             if (n <= 0) {
+                ApplyLinkGeneration(parser, m_nLinkGeneration.load());
                 parser.CheckIdle(Now());
             } else {
                 const uint32_t nBytes = std::min<uint32_t>(static_cast<uint32_t>(n), kReadBufferSize);
-                ProcessWith(parser, dispatch, buffer.data(), nBytes);
+                ProcessWith(parser, dispatch, buffer.data(), nBytes, nGeneration);
             }
             if (pRun->m_bTerminateThread) break;
             if (pRun->m_TerminateEvent.Wait(m_dwReaderPause)) break;
@@ -323,11 +336,18 @@ void CPortInterface::ReadThread(std::shared_ptr<CReaderRun> pRun) {
 }
 
 void CPortInterface::ProcessReadBytes(const uint8_t* pBytes, uint32_t n) {
-    ProcessWith(m_parser, *m_pDirectDispatch, pBytes, n);
+    ProcessWith(m_parser, *m_pDirectDispatch, pBytes, n, m_nLinkGeneration.load());
 }
 
-void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n) {
+void CPortInterface::ApplyLinkGeneration(CFrameParser& parser, uint64_t nGeneration) {
+    if (parser.SetLinkGeneration(nGeneration))
+        LogPort(kLogError, "frame cut by a link change dropped in readthread");
+}
+
+void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n,
+                                 uint64_t nGeneration) {
     if (pBytes == nullptr || n == 0) return;
+    ApplyLinkGeneration(parser, nGeneration);
     if (m_nRawMode == 1) {
         if (m_nAsbMode) ASBParseReadData(pBytes, n, 0);
         else EnqueueData(0, pBytes, n);

@@ -13,6 +13,12 @@
 //   CPortInterface::ClosePort() (stops the thread), (3) only then close the
 //   descriptors and set them to -1. Closing a descriptor does not wake another
 //   thread's poll on Linux, and its number is reused at once.
+// - Every (re)open or reconnect of the device calls NewLinkGeneration()
+//   before a byte of the new link can be read, so the reader drops a frame
+//   that the end of the old link cut. A transport that reopens on another
+//   thread than the reader's tags each read with the generation of the handle
+//   it read from (TagReadGeneration), so bytes read just before a reopen still
+//   count as the old link's.
 // - ReadPort must return within the transport's own time-out (well under 1 s)
 //   and should return 0 promptly once IsTerminating() is true.
 // - The reader thread calls ReadPort with a zero-filled 1024-byte buffer.
@@ -115,6 +121,12 @@ public:
     // One read cycle's bytes through the parser and dispatch (reader thread;
     // tests and benchmarks call it directly).
     void ProcessReadBytes(const uint8_t* pBytes, uint32_t n);
+    // Starts a new link generation (each open, reopen or reconnect of the
+    // transport) and returns its number; the reader thread then drops a frame
+    // in progress from an earlier generation.
+    uint64_t NewLinkGeneration();
+    uint64_t LinkGeneration() const { return m_nLinkGeneration.load(); }
+
     // Test hook: the millisecond tick the parser uses (default platform TickMs).
     void SetTickSource(std::function<uint64_t()> pfnTick);
 
@@ -157,6 +169,9 @@ protected:
 
     // True once the current reader run was told to stop (ReadPort may return early).
     bool IsTerminating() const;
+    // Called from ReadPort on the reader thread: the bytes this read returns
+    // came from the link of this generation (otherwise the current one counts).
+    void TagReadGeneration(uint64_t nGeneration);
 
     std::unique_ptr<CVQTPortLogger> m_pPortLog;
     std::u16string m_strAddress;          // network address or device name, for the transports
@@ -174,7 +189,9 @@ private:
     friend class CFrameDispatch;
 
     void ReadThread(std::shared_ptr<CReaderRun> pRun);
-    void ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n);
+    void ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n,
+                     uint64_t nGeneration);
+    void ApplyLinkGeneration(CFrameParser& parser, uint64_t nGeneration);
     void OnParserEvent(EParserEvent event, uint32_t dwValue);
     uint64_t Now() const;
 
@@ -193,6 +210,7 @@ private:
     CFrameParser m_parser;  // ProcessReadBytes only (the reader thread has its own)
     std::unique_ptr<CFrameDispatch> m_pDirectDispatch;
     std::function<uint64_t()> m_pfnTick;
+    std::atomic<uint64_t> m_nLinkGeneration{0};
 };
 
 }  // namespace vexal

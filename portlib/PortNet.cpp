@@ -122,6 +122,8 @@ uint32_t CPortNet::ConnectSocket() {
         m_hPort.Close();
         return 0;
     }
+    // A new connection: a frame the old one cut must not take its bytes.
+    NewLinkGeneration();
     return 1;
 }
 
