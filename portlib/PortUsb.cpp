@@ -291,6 +291,7 @@ int32_t CPortUsb::WritePort(const uint8_t* pData, uint32_t dwLength) {
         ClosePortUSB();
         if (OpenPortUSB()) {
             m_dwLinkState = ZAMO_LINK_ONLINE;
+            if (!m_bOpen) ClosePortUSB();  // a ClosePort ran meanwhile: leave nothing open
         } else {
             m_dwLinkState = ZAMO_LINK_OFFLINE;
             LogPort(kLogInfo, "disconnect in write");

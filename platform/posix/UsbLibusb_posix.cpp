@@ -5,7 +5,11 @@
 // which several threads may share.
 #include <libusb.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -92,6 +96,33 @@ SBulkInterface FindBulkInterface(libusb_device* pDevice) {
     return best;
 }
 
+// Whether this process has the device's file open: the port library and the
+// configuration library each carry a libusb context of their own, so only the
+// process's descriptors tell whether one of them holds the hub.
+bool IsOpenInThisProcess(libusb_device* pDevice) {
+    char target[64];
+    std::snprintf(target, sizeof target, "/dev/bus/usb/%03u/%03u", unsigned{libusb_get_bus_number(pDevice)},
+                  unsigned{libusb_get_device_address(pDevice)});
+    DIR* pDir = ::opendir("/proc/self/fd");
+    if (pDir == nullptr) return false;
+    bool bOpen = false;
+    char link[64];
+    while (const dirent* pEntry = ::readdir(pDir)) {
+        if (pEntry->d_name[0] == '.') continue;
+        char fdPath[300];
+        std::snprintf(fdPath, sizeof fdPath, "/proc/self/fd/%s", pEntry->d_name);
+        const ssize_t n = ::readlink(fdPath, link, sizeof link - 1);
+        if (n <= 0) continue;
+        link[n] = '\0';
+        if (std::strcmp(link, target) == 0) {
+            bOpen = true;
+            break;
+        }
+    }
+    ::closedir(pDir);
+    return bOpen;
+}
+
 class CLibusbBus;
 
 class CLibusbDevice final : public IUsbDevice {
@@ -152,11 +183,12 @@ public:
     EUsbResult TestOpen(const std::string& strPath) override {
         const auto parts = ParseUsbInterfacePath(strPath);
         if (!parts) return EUsbResult::NoDevice;
-        // Ours already: no second open, no claim, no I/O.
-        if (IsHeld(parts->strLocation)) return EUsbResult::Ok;
         CDeviceList list = GetList();
         libusb_device* pDevice = Find(list, *parts);
         if (pDevice == nullptr) return EUsbResult::NoDevice;
+        // Ours already (this library or the other one): no second open, no
+        // claim, no I/O.
+        if (IsHeld(parts->strLocation) || IsOpenInThisProcess(pDevice)) return EUsbResult::Ok;
         libusb_device_handle* hDevice = nullptr;
         const int nErr = libusb_open(pDevice, &hDevice);
         if (nErr != LIBUSB_SUCCESS) return FromError(nErr);

@@ -57,6 +57,17 @@ protected:
         if (!out.empty()) m_pPort->Read(dwDevice, out.data(), static_cast<uint32_t>(out.size()), 0);
         return out;
     }
+    // A command to the hub arrives, and a frame from it reaches device 3's queue.
+    void ExpectDataBothWays(uint8_t byCommand) {
+        const auto f = Frame(0, {byCommand});
+        EXPECT_EQ(m_pPort->WritePort(f.data(), static_cast<uint32_t>(f.size())), static_cast<int32_t>(f.size()));
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", byCommand);
+        EXPECT_TRUE(WaitFor([&] { return m_hub.Control("RX 0").find(hex) != std::string::npos; }, 2000));
+        ASSERT_EQ(m_hub.Control("SEND 3 41 42 43"), "OK");
+        EXPECT_TRUE(WaitFor([&] { return m_pPort->AvailableCount(3) == 3; }, 3000));
+        EXPECT_EQ(Take(3), (std::vector<uint8_t>{0x41, 0x42, 0x43}));
+    }
     bool Online() const { return m_pPort->m_dwLinkState == ZAMO_LINK_ONLINE && m_pPort->IsDeviceOpen(); }
 
     CTempDir m_dir{"usbsim"};
@@ -93,12 +104,7 @@ TEST(UsbSimBus, ListsAcceptedOpenableHubsWithIndexesAndNames) {
 }
 
 TEST_F(UsbSimPort, AHeldHubSeesOneConnectionAndDataFlowsBothWays) {
-    const auto f = Frame(0, {0x50});
-    EXPECT_EQ(m_pPort->WritePort(f.data(), static_cast<uint32_t>(f.size())), static_cast<int32_t>(f.size()));
-    ASSERT_EQ(m_hub.Control("SEND 3 41 42 43"), "OK");
-    EXPECT_TRUE(WaitFor([&] { return m_pPort->AvailableCount(3) == 3; }, 3000));
-    EXPECT_EQ(Take(3), (std::vector<uint8_t>{0x41, 0x42, 0x43}));
-    EXPECT_NE(m_hub.Control("RX 0").find("50"), std::string::npos);
+    ExpectDataBothWays(0x50);
     platform::SleepMs(2500);  // some twenty-five connection checks
     EXPECT_EQ(m_hub.Control("USB CONNECTIONS"), "OK 1");
     EXPECT_TRUE(Online());
@@ -122,12 +128,7 @@ TEST_F(UsbSimPort, UnplugGoesOfflineAtOnceAndReplugReopensWithDataFlowing) {
     ASSERT_EQ(m_hub.Control("USB PLUG"), "OK");
     ASSERT_TRUE(WaitFor([&] { return Online(); }, 3000));
     EXPECT_TRUE(WaitFor([&] { return m_hub.Control("USB CONNECTIONS") == "OK 2"; }, 2000));
-    ASSERT_EQ(m_hub.Control("SEND 3 44 45"), "OK");
-    EXPECT_TRUE(WaitFor([&] { return m_pPort->AvailableCount(3) == 2; }, 3000));
-    EXPECT_EQ(Take(3), (std::vector<uint8_t>{0x44, 0x45}));
-    const auto f = Frame(0, {0x51});
-    EXPECT_EQ(m_pPort->WritePort(f.data(), static_cast<uint32_t>(f.size())), static_cast<int32_t>(f.size()));
-    EXPECT_TRUE(WaitFor([&] { return m_hub.Control("RX 0").find("51") != std::string::npos; }, 2000));
+    ExpectDataBothWays(0x51);
     const std::string log = ReadLogText(m_logDir.Path());
     EXPECT_EQ(CountOf(log, "usb disconnect"), 1u) << log;
     EXPECT_EQ(CountOf(log, "  usb connect"), 1u) << log;

@@ -1,4 +1,4 @@
-// Small helpers of the USB tests: a private folder, waits, the port's log.
+// Helpers of the USB tests: a private folder, a wait, the port's log text.
 #pragma once
 #include <unistd.h>
 
@@ -15,21 +15,14 @@ namespace vexal::test {
 
 class CTempDir {
 public:
-    explicit CTempDir(const std::string& strTag) {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("vexal-" + strTag + "-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+    explicit CTempDir(const std::string& strTag)
+        : m_path(std::filesystem::temp_directory_path() /
+                 ("vexal-" + strTag + "-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()()))) {
         std::filesystem::create_directories(m_path);
     }
-    ~CTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
+    ~CTempDir() { std::error_code ec; std::filesystem::remove_all(m_path, ec); }
     std::string Str() const { return m_path.string(); }
-    std::u16string Wide() const {
-        const std::string s = Str();
-        return std::u16string(s.begin(), s.end());
-    }
+    std::u16string Wide() const { const std::string s = Str(); return std::u16string(s.begin(), s.end()); }
     const std::filesystem::path& Path() const { return m_path; }
 
 private:
@@ -37,11 +30,8 @@ private:
 };
 
 inline bool WaitFor(const std::function<bool()>& pred, uint32_t ms) {
-    const uint64_t t0 = platform::TickMs();
-    while (!pred()) {
+    for (const uint64_t t0 = platform::TickMs(); !pred(); platform::SleepMs(5))
         if (platform::TickMs() - t0 > ms) return false;
-        platform::SleepMs(5);
-    }
     return true;
 }
 
@@ -52,7 +42,7 @@ inline std::string ReadLogText(const std::filesystem::path& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog", ec)) {
         std::ifstream in(e.path(), std::ios::binary);
         const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (size_t i = 0; i + 1 < raw.size(); i += 2) text.push_back(raw[i]);
+        for (size_t i = 0; i < raw.size(); i += 2) text.push_back(raw[i]);
     }
     return text;
 }
