@@ -111,6 +111,8 @@ TEST_F(UsbSimPort, AHeldHubSeesOneConnectionAndDataFlowsBothWays) {
 }
 
 TEST_F(UsbSimPort, UnplugGoesOfflineAtOnceAndReplugReopensWithDataFlowing) {
+    // A hub of the same product elsewhere must not hide the loss of this one.
+    CHubSimFixture twin(HubAt(m_dir, "1-2"));
     ASSERT_TRUE(WaitFor([&] { return m_hub.Control("USB CONNECTIONS") == "OK 1"; }, 2000));
     const uint64_t t0 = platform::TickMs();
     ASSERT_EQ(m_hub.Control("USB UNPLUG"), "OK");
@@ -129,6 +131,7 @@ TEST_F(UsbSimPort, UnplugGoesOfflineAtOnceAndReplugReopensWithDataFlowing) {
     ASSERT_TRUE(WaitFor([&] { return Online(); }, 3000));
     EXPECT_TRUE(WaitFor([&] { return m_hub.Control("USB CONNECTIONS") == "OK 2"; }, 2000));
     ExpectDataBothWays(0x51);
+    EXPECT_EQ(twin.Control("USB CONNECTIONS"), "OK 0");
     const std::string log = ReadLogText(m_logDir.Path());
     EXPECT_EQ(CountOf(log, "usb disconnect"), 1u) << log;
     EXPECT_EQ(CountOf(log, "  usb connect"), 1u) << log;
