@@ -9,10 +9,13 @@ namespace vexal::platform {
 namespace {
 // The text right after "key": (skipping blanks), or npos.
 size_t ValueStart(std::string_view s, std::string_view key) {
-    const std::string quoted = "\"" + std::string(key) + "\"";
-    const size_t nKey = s.find(quoted);
+    // The key in quotes, found without building a text.
+    size_t nKey = s.find(key);
+    while (nKey != std::string_view::npos &&
+           (nKey == 0 || s[nKey - 1] != '"' || nKey + key.size() >= s.size() || s[nKey + key.size()] != '"'))
+        nKey = s.find(key, nKey + 1);
     if (nKey == std::string_view::npos) return nKey;
-    size_t i = nKey + quoted.size();
+    size_t i = nKey + key.size() + 1;
     while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
     if (i >= s.size() || s[i] != ':') return std::string_view::npos;
     ++i;

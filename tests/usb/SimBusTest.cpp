@@ -103,6 +103,27 @@ TEST(UsbSimBus, ListsAcceptedOpenableHubsWithIndexesAndNames) {
     for (CHubSimFixture* p : {&a, &b, &other, &pair}) EXPECT_EQ(p->Control("USB CONNECTIONS"), "OK 0");
 }
 
+TEST(UsbSimBus, AGoneHubEndsAReadAtOnceAndAWriteWithoutASignal) {
+    CTempDir dir("usbgone");
+    CHubSimFixture hub(HubAt(dir, "1-1"));
+    const auto pBus = platform::MakeUsbSimBus(dir.Str());
+    platform::EUsbResult eResult{};
+    auto pDevice = pBus->Open(platform::MakeUsbInterfacePath(0x5a4d, 0x5d, "1-1"), eResult);
+    ASSERT_TRUE(pDevice);
+    ASSERT_EQ(hub.Control("USB UNPLUG"), "OK");
+    uint8_t buffer[64];
+    size_t nDone = 0;
+    const uint64_t t0 = platform::TickMs();
+    while (pDevice->Read(buffer, sizeof buffer, 2000, nDone) == platform::EUsbResult::Ok) {
+    }  // the greeting may still be waiting
+    EXPECT_LT(platform::TickMs() - t0, 1000u);
+    // Sends to a closed peer: SIGPIPE would end this program here.
+    platform::EUsbResult eWrite = platform::EUsbResult::Ok;
+    for (int i = 0; i < 5 && eWrite == platform::EUsbResult::Ok; ++i) eWrite = pDevice->Write(buffer, 8, 100, nDone);
+    EXPECT_EQ(eWrite, platform::EUsbResult::NoDevice);
+    EXPECT_EQ(pBus->TestOpen(platform::MakeUsbInterfacePath(0x5a4d, 0x5d, "1-1")), platform::EUsbResult::NoDevice);
+}
+
 TEST_F(UsbSimPort, AHeldHubSeesOneConnectionAndDataFlowsBothWays) {
     ExpectDataBothWays(0x50);
     platform::SleepMs(2500);  // some twenty-five connection checks
