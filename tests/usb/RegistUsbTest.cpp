@@ -25,7 +25,7 @@ TEST(UsbPath, ShapeAndRefusals) {
     // A location holds bus and port numbers only: never "COM" or a file path.
     for (const char* loc : {"COM1", "../x", "", "1-"}) EXPECT_EQ(Path(0x5a4d, 0x5d, loc), "") << loc;
     for (const std::string& bad : std::vector<std::string>{"", "USB001:", p.substr(0, 30), p.substr(0, p.size() - 1),
-                                                           Path(0x5a4d, 0x5d, "1-1").replace(15, 1, "G")})
+                                                           "\\\\?\\USB#VID_5A4G&PID_005D#1-1#{A5DCBF10-6530-11D2-901F-00C04FB951ED}"})
         EXPECT_FALSE(platform::ParseUsbInterfacePath(bad)) << bad;
     auto d = platform::ParseUsbSimDescriptor(R"({"vid": "5a4d", "pid": "005D", "exclusive": true})");
     ASSERT_TRUE(d);
