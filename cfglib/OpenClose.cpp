@@ -5,6 +5,7 @@
 #include "cfglib/CurrentSession.h"
 #include "cfglib/State.h"
 #include "cfglib/ZamoCtrl.h"
+#include "common/RegistUsb.h"
 #include "common/VQTLog.h"
 #include "platform/Clock.h"
 
@@ -64,8 +65,21 @@ void CZamoCtrl::processAlarmCallback(uint32_t /*dwKind*/, uint32_t /*dwZero*/, u
 int32_t CZamoCtrl::FindUsbHub() {
     if (m_nInterface != ZAMO_IF_USB)
         return 1006;
-    // The list of attached hubs comes with USB device discovery; until then
-    // no hub is ever found.
+    bool bToldOnce = false;
+    CRegistUsb list(platform::SystemUsbBus(), [&](const std::u16string& strLine) {
+        // A user without access to a hub is told why it was not found.
+        Log().WriteLog(bToldOnce ? kLogError : kLogForced, "%s", {strLine});
+        bToldOnce = true;
+    });
+    list.EnumDevices();
+    for (const UsbDeviceRecord& record : list.Devices()) {
+        for (const std::u16string& strProductId : m_arrProductIds) {
+            if (record.m_strProductId == strProductId) {
+                SetPortName(record.m_strDevicePath);
+                return 0;
+            }
+        }
+    }
     SetPortName(u"");
     return 1100;
 }

@@ -122,7 +122,7 @@ std::string CControlInterpreter::Help()
     return "PING | HELP | INFO | DEVICES | PLUG <id> [kind [vid pid]] | UNPLUG <id> | PRESENCE | "
            "ALARM WRITE <dev> <status> | ALARM HUB <type> <level> | ASB <dev> [hex4] | IASB <dev> [hex4] | "
            "SEND <dev> <hex> | RAW <hex> | SET <path> <value> | GET [path] | RX [<dev>|CLEAR] | KEEPALIVE | FRAMES | "
-           "READMODE <dev> | FAULT [...] | KICK | USB PLUG|UNPLUG|EXCLUSIVE ON|OFF | SAVE | QUIT";
+           "READMODE <dev> | FAULT [...] | KICK | USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS | SAVE | QUIT";
 }
 
 std::string CControlInterpreter::PostAndSync(const Bytes& bytes, EPostKind eKind)
@@ -426,18 +426,19 @@ std::string CControlInterpreter::Received(const std::vector<std::string>& words)
 std::string CControlInterpreter::Usb(const std::vector<std::string>& words)
 {
     if (!m_pUsb) return Err("no simulated USB hub (start with --usb-sim DIR)");
-    if (words.size() < 2) return Err("usage: USB PLUG|UNPLUG|EXCLUSIVE ON|OFF");
+    if (words.size() < 2) return Err("usage: USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS");
     const std::string strWhat = ToUpper(words[1]);
     if (strWhat == "PLUG" || strWhat == "UNPLUG") {
         m_pUsb->SetPlugged(strWhat == "PLUG");
         return Ok();
     }
+    if (strWhat == "CONNECTIONS") return Ok(std::to_string(m_pUsb->Connections()));
     bool bOn = false;
     if (strWhat == "EXCLUSIVE" && words.size() == 3 && OnOff(words[2], bOn)) {
         m_pUsb->SetExclusive(bOn);
         return Ok();
     }
-    return Err("usage: USB PLUG|UNPLUG|EXCLUSIVE ON|OFF");
+    return Err("usage: USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS");
 }
 
 }  // namespace hubsim

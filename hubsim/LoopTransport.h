@@ -26,6 +26,8 @@ public:
     void Post(const Bytes& bytes, EPostKind eKind) override;
     void Sync() override;
     void Kick() override;
+    // Host connections accepted so far.
+    uint32_t Connections() const { return m_nConnections.load(); }
 
 protected:
     // Called by the subclass's constructor when it is ready, and by its destructor.
@@ -60,7 +62,7 @@ private:
     CUniqueFd m_listen;
     std::unique_ptr<CHostLink> m_pLink;
     bool m_bFixedLink = false;
-    uint32_t m_nConnections = 0;
+    std::atomic<uint32_t> m_nConnections{0};
     Clock::time_point m_nextListenTry{};
 
     std::mutex m_mutex;

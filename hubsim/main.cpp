@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     std::string strComLink;
     std::string strUsbDir;
     std::string strUsbLocation = "1-1";
-    std::string strUsbVid = "04B8";
+    std::string strUsbVid = "5A4D";
     std::string strUsbPid = "005D";
     std::string strStateFile;
     bool bVerbose = false;

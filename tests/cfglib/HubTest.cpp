@@ -57,7 +57,7 @@ TEST_F(HubTest, OpenReadsTheHubListsItsDevicesAndCloses) {
     EXPECT_EQ(api.getVexalVersion(h, &version.text), 0);
     EXPECT_EQ("OK " + version.Ascii(), hub.Control("GET firmware"));
     EXPECT_EQ(api.getUsbList(h, &list.text), 0);
-    EXPECT_EQ(list.Ascii(), "04b8&0e28,05e0&1200,0403&6001,067b&2303,");
+    EXPECT_EQ(list.Ascii(), "5a4d&0e28,05e0&1200,0403&6001,067b&2303,");
     EXPECT_EQ(api.getUsbInfo(h, 20, &vid.text, &pid.text), 0);
     EXPECT_EQ(vid.Ascii() + ":" + pid.Ascii(), "05e0:1200");
     uint8_t ids[254] = {};
@@ -129,7 +129,7 @@ TEST_F(HubTest, LateReplyTimesOutAndIsClearedByTheNextExchange) {
     std::this_thread::sleep_for(1000ms);  // the late 0x44 reply is queued now
     // Read as the next reply it would fail the 0x45 header check.
     EXPECT_EQ(api.getUsbInfo(h, 10, &vid.text, &pid.text), 0);
-    EXPECT_EQ(vid.Ascii() + ":" + pid.Ascii(), "04b8:0e28");
+    EXPECT_EQ(vid.Ascii() + ":" + pid.Ascii(), "5a4d:0e28");
     EXPECT_EQ(api.closeService(h, 0), 0);
 }
 

@@ -81,7 +81,7 @@ TEST(Robustness, ControlSetAndGetRoundTrip)
     EXPECT_EQ(interpreter.Execute("SET bluetooth.pin 4711"), "OK");
     EXPECT_EQ(interpreter.Execute("GET bluetooth.pin"), "OK 4711") << "digits stay text where the setting is text";
     EXPECT_EQ(interpreter.Execute("SET devices.0.kind echo"), "OK");
-    EXPECT_EQ(interpreter.Execute("GET devices.0"), R"(OK {"id":10,"kind":"echo","pid":"0E28","vid":"04B8"})");
+    EXPECT_EQ(interpreter.Execute("GET devices.0"), R"(OK {"id":10,"kind":"echo","pid":"0E28","vid":"5A4D"})");
     EXPECT_EQ(interpreter.Execute("SET devices [{\"id\": 7}]"), "OK");
     EXPECT_EQ(hub.WithState([](CHubState& s) { return s.PresenceList(); }), (Bytes{7}));
     EXPECT_EQ(interpreter.Execute("SET interfaces.lan 2").rfind("ERR interfaces.lan", 0), 0u);

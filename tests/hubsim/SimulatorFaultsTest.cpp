@@ -70,7 +70,7 @@ TEST(SimulatorFaults, NoReplyWrongHeaderAndShortReply)
     ASSERT_TRUE(half);
     EXPECT_EQ(half->size(), 16u);
     ASSERT_EQ(hub.Control("FAULT SHORT 45 3"), "OK");
-    EXPECT_EQ(client.Ask(Hex("45 0A")), Hex("45 0A 04"));
+    EXPECT_EQ(client.Ask(Hex("45 0A")), Hex("45 0A 5A"));
 
     ASSERT_EQ(hub.Control("FAULT CLEAR"), "OK");
     const auto name = client.Ask(Hex("50"));

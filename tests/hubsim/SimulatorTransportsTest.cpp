@@ -111,7 +111,7 @@ TEST(SimulatorTransports, UsbHubPublishesUnplugsAndReplugs)
     ASSERT_TRUE(fs::exists(json));
     ASSERT_TRUE(fs::is_socket(sock));
     auto descriptor = ReadJson(json);
-    EXPECT_EQ(descriptor["vid"], "04B8");
+    EXPECT_EQ(descriptor["vid"], "5A4D");
     EXPECT_EQ(descriptor["pid"], "005D");
     EXPECT_EQ(descriptor["exclusive"], false);
 
