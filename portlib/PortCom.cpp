@@ -84,7 +84,7 @@ int CPortCom::AwaitBluetoothLines(platform::ISerialEndpoint& device) {
             return 0;
         if (platform::TickMs() - nStart >= kBluetoothConnectWaitMs)
             return ETIMEDOUT;
-        if (m_StopEvent.SleepMs(kBluetoothLinePollMs))
+        if (m_StopEvent.SleepMs(kBluetoothLinePollMs) || OpenCancelled())
             return ECANCELED;
     }
 }

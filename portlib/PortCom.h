@@ -47,6 +47,9 @@ public:
     static uint32_t LastReportedLineState();
     static void ResetLastReportedLineState();
 
+protected:
+    void WakeOpen() override { m_StopEvent.Set(); }
+
 private:
     bool IsBluetooth() const { return m_settings.m_dwBluetoothCheck == 1; }
     // Waits for the lines of a Bluetooth link to come up, as its open does

@@ -281,6 +281,11 @@ thread_local bool t_bReadTagged = false;
 thread_local uint64_t t_nReadGeneration = 0;
 }  // namespace
 
+void CPortInterface::CancelOpen() {
+    m_bOpenCancelled = true;
+    WakeOpen();
+}
+
 uint64_t CPortInterface::NewLinkGeneration() { return ++m_nLinkGeneration; }
 
 void CPortInterface::TagReadGeneration(uint64_t nGeneration) {

@@ -91,6 +91,12 @@ public:
     // Base: 0. Transports: bytes read (0 none), within their own time-out.
     virtual int32_t ReadPort(uint8_t* pBuffer, uint32_t dwSize);
 
+    // A close that arrives while the first open still runs (any thread): the
+    // registry holds the open/close lock across OpenPort, so the close could
+    // not otherwise end the open's waits. Records the request and wakes them.
+    void CancelOpen();
+    bool OpenCancelled() const { return m_bOpenCancelled.load(); }
+
     // ---- operations used by the registry ----
     // Takes up to dwWanted bytes of the device's first receive queue, polling
     // until dwTimeoutMs have passed. Returns the bytes delivered.
@@ -147,6 +153,9 @@ public:
     std::atomic<uint32_t> m_nPnPMode{0};
     // Serialises OpenPort/ClosePort/RemovePort of one port across callers' threads.
     std::mutex m_csOpenClose;
+    // Set by the registry while the first OpenPort runs; a close meanwhile cancels it.
+    std::atomic<bool> m_bOpening{false};
+    std::atomic<bool> m_bOpenCancelled{false};
 
     // Diagnostic switches (off after registration).
     std::atomic<bool> m_bCapture{false};
@@ -162,6 +171,8 @@ public:
     CVQTPortLogger& PortLog() { return *m_pPortLog; }
 
 protected:
+    // Transports with long waits inside OpenPort end them here (default: none).
+    virtual void WakeOpen() {}
     // Log helpers: port log switch, trace switch, or no switch (log object enabled).
     void LogPort(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
     void LogTrace(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});

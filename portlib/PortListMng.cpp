@@ -179,7 +179,10 @@ uint32_t CPortListMng::OpenPort(uint32_t dwPortId, uint32_t dwDeviceId) {
         LogA(kLogInfo, "-OpenPort : already port open=%d", {dwCount});
         return dwCount;
     }
+    pPort->m_bOpenCancelled = false;
+    pPort->m_bOpening = true;
     const uint32_t dwResult = pPort->OpenPort();
+    pPort->m_bOpening = false;
     if (dwResult != 0) {
         ++pPort->m_dwOpenCount;
         pPort->m_nOpenResult = static_cast<int32_t>(dwResult);
@@ -195,6 +198,8 @@ void CPortListMng::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
         LogA(kLogError, "ClosePort : pPortInterface is NULL");
         return;
     }
+    if (pPort->m_bOpening)
+        pPort->CancelOpen();
     std::lock_guard lock(pPort->m_csOpenClose);
     pPort->RemoveListData(dwDeviceId);
     if (pPort->m_dwOpenCount > 1) {

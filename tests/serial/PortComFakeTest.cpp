@@ -2,11 +2,14 @@
 // link state, Bluetooth reading and close-on-drop, large backlogs, writers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "SerialTestSupport.h"
 #include "platform/Clock.h"
 #include "portlib/PortCom.h"
+#include "portlib/PortListMng.h"
 
 using namespace vexal;
 using namespace serial_test;
@@ -267,4 +270,37 @@ TEST(PortComFake, ABluetoothOpenWaitsForTheLinesAndACloseEndsTheWait) {
     EXPECT_EQ(dwResult, 0u);
     EXPECT_FALSE(g.pPort->HasDevice());
     EXPECT_TRUE(g.pLine->bDestroyed);
+}
+
+TEST(PortComFake, ACloseThroughTheRegistryEndsABluetoothOpenWaitingForItsLines) {
+    // The registry tells a Bluetooth port by its link's target.
+    CTempDir dir("registry-bt");
+    std::ofstream(dir.Path() / "rfcomm0").put('x');
+    std::filesystem::create_symlink(dir.Path() / "rfcomm0", dir.Path() / "COM5");
+    CDeviceDirScope scope(dir.Path());
+    auto pLine = std::make_shared<SFakeLine>();
+    pLine->dwModem = platform::kModemCts;  // never connects
+    std::atomic<int> nOpens{0};
+    CPortListMng registry([&](uint32_t) {
+        auto pPort = std::make_shared<CPortCom>();
+        pPort->SetSerialEndpointFactory(FakeFactory(pLine, nOpens));
+        return pPort;
+    });
+    const uint32_t dwPort = registry.CreatePort(u"COM5", ZAMO_PORT_COM);
+    ASSERT_NE(dwPort, 0u);
+    ASSERT_EQ(registry.SetDeviceOption(Option(1, 1), dwPort), 1u);
+    std::atomic<uint32_t> dwResult{99};
+    std::thread opener([&] { dwResult = registry.OpenPort(dwPort, 0); });
+    platform::SleepMs(300);
+    const uint64_t t0 = platform::TickMs();
+    registry.ClosePort(dwPort, 0);
+    opener.join();
+    EXPECT_LT(platform::TickMs() - t0, 1500u) << "the close waits out no part of the 10 s";
+    EXPECT_EQ(dwResult, 0u);
+    EXPECT_TRUE(pLine->bDestroyed);
+    // The cancel belongs to that open only: the next one connects.
+    pLine->dwModem = platform::kModemCts | platform::kModemDsr;
+    EXPECT_EQ(registry.OpenPort(dwPort, 0), 1u);
+    registry.ClosePort(dwPort, 0);
+    registry.RemovePort(dwPort);
 }
