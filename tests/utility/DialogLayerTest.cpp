@@ -1,0 +1,196 @@
+// The dialog layer: controls by identifier, user-action-only handlers, the
+// address field, message boxes with the wait cursor lifted, the progress
+// pop-up and the library worker.
+#include "UtilityTestSupport.h"
+#include "utility/DialogBase.h"
+#include "utility/Ipv4Edit.h"
+#include "utility/LibraryWorker.h"
+#include "utility/ProgressDlg.h"
+#include "utility/WaitCursor.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+using namespace vexal::utility;
+using namespace vexal::utility::test;
+using namespace std::chrono_literals;
+
+namespace {
+// A dialog of every kind of control, with a counter per handler.
+class CSampleDialog : public CDialogBase {
+public:
+    explicit CSampleDialog(IDialogServices& services) : CDialogBase(900, services) {
+        auto* pGrid = new QGridLayout(this);
+        auto* pEdit = MakeEdit(10, {});
+        pGrid->addWidget(MakeLabel(tr("&Name :"), pEdit), 0, 0);
+        pGrid->addWidget(pEdit, 0, 1);
+        pGrid->addWidget(MakeCombo(11, tr("Speed")), 1, 1);
+        pGrid->addWidget(MakeIpv4(12, tr("Address")), 2, 1);
+        pGrid->addWidget(MakeButton(13, tr("SET")), 3, 1);
+        pGrid->addWidget(MakeRadio(14, tr("On")), 4, 0);
+        pGrid->addWidget(MakeListView(15, {tr("VID"), tr("PID")}, tr("Devices")), 5, 1);
+        pGrid->addWidget(MakeStatic(16, {}, tr("Model")), 6, 1);
+        for (int i = 0; i < 4; ++i)
+            ComboAdd(11, QString::number(9600 << i));
+        OnTextEdited(10, [this](const QString&) { ++m_nEdited; });
+        OnActivated(11, [this](int n) { m_nActivated = n; });
+        OnClicked(13, [this] { ++m_nClicked; });
+        OnTextEdited(12, [this](const QString&) { ++m_nAddressEdited; });
+    }
+    int m_nEdited = 0, m_nActivated = -1, m_nClicked = 0, m_nAddressEdited = 0;
+};
+}  // namespace
+
+class DialogLayerTest : public CUtilityTest {};
+
+TEST(Ipv4Test, OctetsAreDecimalZeroTo255AndBlankIsZero) {
+    EXPECT_EQ(ParseOctet(""), 0);
+    EXPECT_EQ(ParseOctet("0"), 0);
+    EXPECT_EQ(ParseOctet("255"), 255);
+    EXPECT_EQ(ParseOctet("010"), 10);  // decimal, never octal
+    for (const char* bad : {"256", "1a", "0x1", " 1", "-1", "1000"})
+        EXPECT_FALSE(ParseOctet(bad).has_value()) << bad;
+}
+
+TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserActions) {
+    CSampleDialog dlg(m_services);
+    dlg.show();
+    for (int nId : dlg.ControlIds()) {
+        QWidget* p = dlg.Control(nId);
+        EXPECT_EQ(p->objectName(), QString::number(nId));
+        EXPECT_FALSE(p->accessibleName().isEmpty()) << nId;
+    }
+    EXPECT_EQ(dlg.Control(10)->accessibleName(), "Name");  // from its label
+    EXPECT_FALSE(dlg.ControlAs<QPushButton>(13)->autoDefault());
+
+    // Filling from code runs nothing.
+    dlg.SetText(10, "abc");
+    dlg.ComboSelect(11, 2);
+    dlg.SetIpv4(12, {10, 0, 0, 5});
+    EXPECT_EQ(dlg.m_nEdited + dlg.m_nAddressEdited + dlg.m_nClicked, 0);
+    EXPECT_EQ(dlg.m_nActivated, -1);
+    EXPECT_EQ(dlg.GetText(11), "38400");
+    EXPECT_EQ(dlg.GetIpv4(12), (Ipv4Octets{10, 0, 0, 5}));
+
+    // The user's actions do; Enter in a field clicks no button.
+    TypeInto(dlg, 10, "xy");
+    EXPECT_EQ(dlg.GetText(10), "xy");
+    EXPECT_EQ(dlg.m_nEdited, 2);
+    QTest::keyClick(dlg.Control(10), Qt::Key_Return);
+    EXPECT_EQ(dlg.m_nClicked, 0);
+    EXPECT_TRUE(dlg.isVisible());
+    ActivateComboIndex(dlg, 11, 1);
+    EXPECT_EQ(dlg.m_nActivated, 1);
+    ClickControl(dlg, 13);
+    EXPECT_EQ(dlg.m_nClicked, 1);
+
+    // The address: out-of-range digits are refused, a blank octet is 0.
+    TypeIpv4(dlg, 12, "300..7.1");
+    EXPECT_GT(dlg.m_nAddressEdited, 0);
+    EXPECT_EQ(dlg.GetIpv4(12), (Ipv4Octets{30, 0, 7, 1}));
+
+    // Lists, enable and show by identifier; unknown ids are harmless.
+    EXPECT_EQ(dlg.ListAddRow(15, {"04b8", "0e28"}), 0);
+    EXPECT_EQ(dlg.ListAddRow(15, {"0403", "6001"}), 1);
+    dlg.ListSelectRow(15, 1);
+    EXPECT_EQ(dlg.ListSelectedRow(15), 1);
+    EXPECT_EQ(dlg.ListCell(15, 1, 1), "6001");
+    dlg.ListClear(15);
+    EXPECT_EQ(dlg.ListRowCount(15), 0);
+    dlg.Enable(13, false);
+    dlg.Show(16, false);
+    EXPECT_FALSE(dlg.IsEnabled(13));
+    EXPECT_FALSE(dlg.IsShown(16));
+    ClickControl(dlg, 13);  // a disabled button does nothing
+    EXPECT_EQ(dlg.m_nClicked, 1);
+    dlg.SetText(4242, "x");
+    EXPECT_EQ(dlg.GetText(4242), "");
+    EXPECT_EQ(dlg.ComboIndex(4242), -1);
+}
+
+TEST_F(DialogLayerTest, MessageLiftsTheWaitCursorAndHidesThePopup) {
+    CSampleDialog dlg(m_services);
+    CProgressDlg popup(&dlg);
+    dlg.show();
+    {
+        CWaitCursor outer;
+        CWaitCursor inner;
+        popup.Begin();
+        m_services.QueueAnswer(EMsgResult::Yes);
+        EXPECT_EQ(dlg.Message("Really?", EMsgIcon::Question, EMsgButtons::YesNo), EMsgResult::Yes);
+        EXPECT_FALSE(m_services.WaitCursorAtLastMessage());
+        EXPECT_FALSE(popup.isVisible());
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
+        CWaitCursor later;  // a guard made after the box works as usual
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 1);
+    }
+    EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_EQ(m_services.Messages().size(), 1u);
+    EXPECT_EQ(m_services.Messages()[0].strCaption, "Vexal Utility");
+    EXPECT_EQ(m_services.Messages()[0].eIcon, EMsgIcon::Question);
+}
+
+TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
+    CProgressDlg popup(nullptr);
+    EXPECT_FALSE(popup.TimerRunning());
+    popup.Begin();
+    EXPECT_EQ(popup.Position(), 0);
+    EXPECT_TRUE(popup.TimerRunning());
+    EXPECT_TRUE(popup.isModal());
+    ASSERT_TRUE(WaitFor([&] { return popup.Position() >= 6; }, 5s));
+    EXPECT_EQ(popup.Position() % 2, 0);
+    auto* pBar = popup.findChild<QProgressBar*>("1053");
+    ASSERT_NE(pBar, nullptr);
+    pBar->setValue(100);
+    ASSERT_TRUE(WaitFor([&] { return popup.Position() < 100; }, 5s));
+    EXPECT_LE(popup.Position(), 2);
+    QTest::keyClick(&popup, Qt::Key_Escape);
+    popup.close();
+    EXPECT_TRUE(popup.isVisible());
+    popup.End();
+    EXPECT_FALSE(popup.TimerRunning());
+    const int nPos = popup.Position();
+    QTest::qWait(150);
+    EXPECT_EQ(popup.Position(), nPos);
+}
+
+TEST_F(DialogLayerTest, WorkerRunsJobsOffTheMainThreadOneAtATimeWithoutBlockingIt) {
+    CLibraryWorker worker;
+    CStallMonitor monitor;
+    std::optional<std::optional<int>> nested;
+    bool bOnWorker = false;
+    // While the first job runs, the main thread turns (the timer fires) and a
+    // second job is refused.
+    QTimer::singleShot(100, [&] { nested = worker.Call<int>([] { return 2; }); });
+    const auto r = worker.Call<int>([&] {
+        bOnWorker = worker.OnWorkerThread();
+        std::this_thread::sleep_for(400ms);
+        return 41;
+    });
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(*r, 41);
+    EXPECT_TRUE(bOnWorker);
+    ASSERT_TRUE(nested.has_value());
+    EXPECT_FALSE(nested->has_value());
+    EXPECT_LT(monitor.LongestGap(), 100ms);
+    EXPECT_FALSE(worker.IsBusy());
+
+    int nEnded = 0;
+    worker.SetJobEndedHandler([&] { ++nEnded; });
+    EXPECT_EQ(worker.Call<int>([] { return 7; }), 7);
+    EXPECT_EQ(nEnded, 1);
+    EXPECT_TRUE(worker.Stop(5s));
+    EXPECT_FALSE(worker.Call<int>([] { return 1; }).has_value());
+}

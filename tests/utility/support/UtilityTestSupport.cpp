@@ -1,0 +1,140 @@
+#include "UtilityTestSupport.h"
+
+#include "utility/Ipv4Edit.h"
+#include "utility/WaitCursor.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace vexal::utility::test {
+
+QApplication& TestApplication() {
+    static QApplication* s_pApp = [] {
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int s_argc = 1;
+        static char s_name[] = "vexal-utility-test";
+        static char* s_argv[] = {s_name, nullptr};
+        auto* pApp = new QApplication(s_argc, s_argv);  // lives for the whole test run
+        QApplication::setApplicationDisplayName(QStringLiteral("Vexal Utility"));
+        return pApp;
+    }();
+    return *s_pApp;
+}
+
+EMsgResult CRecordingServices::ShowMessage(QWidget*, const SMessage& message) {
+    m_messages.push_back(message);
+    m_bWaitCursorAtMessage = CWaitCursor::ActiveCount() > 0 || QApplication::overrideCursor() != nullptr;
+    if (!m_answers.empty()) {
+        const EMsgResult eAnswer = m_answers.front();
+        m_answers.pop_front();
+        return eAnswer;
+    }
+    return message.eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Ok;
+}
+
+int CRecordingServices::RunModal(QDialog& dlg) {
+    m_modalRuns.push_back(dlg.objectName());
+    dlg.show();
+    const int nResult = m_fnModal ? m_fnModal(dlg) : QDialog::Rejected;
+    dlg.hide();
+    return nResult;
+}
+
+void CRecordingServices::Clear() {
+    m_messages.clear();
+    m_modalRuns.clear();
+    m_answers.clear();
+    m_bWaitCursorAtMessage = false;
+}
+
+CUtilityTest::CUtilityTest() { TestApplication(); }
+
+void ClickControl(CDialogBase& dlg, int nId) {
+    auto* pButton = dlg.ControlAs<QAbstractButton>(nId);
+    if (pButton == nullptr) {
+        ADD_FAILURE() << "no button " << nId << " in dialog " << dlg.DialogId();
+        return;
+    }
+    QTest::mouseClick(pButton, Qt::LeftButton);
+}
+
+void TypeInto(CDialogBase& dlg, int nId, const QString& strText) {
+    auto* pEdit = dlg.ControlAs<QLineEdit>(nId);
+    if (pEdit == nullptr) {
+        ADD_FAILURE() << "no edit " << nId << " in dialog " << dlg.DialogId();
+        return;
+    }
+    pEdit->setFocus();
+    pEdit->selectAll();
+    if (strText.isEmpty())
+        QTest::keyClick(pEdit, Qt::Key_Delete);
+    else
+        QTest::keyClicks(pEdit, strText);
+}
+
+void TypeIpv4(CDialogBase& dlg, int nId, const QString& strDotted) {
+    auto* pAddress = dlg.ControlAs<CIpv4Edit>(nId);
+    const QStringList parts = strDotted.split(QLatin1Char('.'));
+    if (pAddress == nullptr || parts.size() != 4) {
+        ADD_FAILURE() << "no address control " << nId << " or not four octets: " << strDotted.toStdString();
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        QLineEdit* pField = pAddress->Field(i);
+        pField->setFocus();
+        pField->selectAll();
+        QTest::keyClick(pField, Qt::Key_Delete);
+        QTest::keyClicks(pField, parts[i]);
+    }
+}
+
+void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex) {
+    auto* pCombo = dlg.ControlAs<QComboBox>(nId);
+    if (pCombo == nullptr || nIndex < 0 || nIndex >= pCombo->count()) {
+        ADD_FAILURE() << "no drop-down " << nId << " or no entry " << nIndex;
+        return;
+    }
+    pCombo->setFocus();
+    QTest::keyClick(pCombo, Qt::Key_Home);
+    for (int i = 0; i < nIndex; ++i)
+        QTest::keyClick(pCombo, Qt::Key_Down);
+}
+
+bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout) {
+    return QTest::qWaitFor(fnDone, static_cast<int>(nTimeout.count()));
+}
+
+struct CStallMonitor::SImpl {
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 nLast = 0;
+    qint64 nLongest = 0;
+};
+
+CStallMonitor::CStallMonitor() : m_pImpl(std::make_unique<SImpl>()) {
+    m_pImpl->clock.start();
+    m_pImpl->timer.setInterval(10);
+    QObject::connect(&m_pImpl->timer, &QTimer::timeout, [p = m_pImpl.get()] {
+        const qint64 nNow = p->clock.elapsed();
+        p->nLongest = std::max(p->nLongest, nNow - p->nLast);
+        p->nLast = nNow;
+    });
+    m_pImpl->timer.start();
+}
+
+CStallMonitor::~CStallMonitor() = default;
+
+std::chrono::milliseconds CStallMonitor::LongestGap() const {
+    const qint64 nNow = m_pImpl->clock.elapsed();
+    return std::chrono::milliseconds(std::max(m_pImpl->nLongest, nNow - m_pImpl->nLast));
+}
+
+}  // namespace vexal::utility::test

@@ -1,0 +1,99 @@
+// The headless harness of the utility's tests (the pages' tests use it too).
+//
+//   class CLanPageTest : public CUtilityTest {};        // QApplication ready
+//   TEST_F(CLanPageTest, Set) {
+//       CRecorderControl rec;                             // stand-in library
+//       client::CfgApiTable api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
+//       CLibraryWorker worker;
+//       SPageContext ctx{api, worker, m_services};
+//       auto page = CreateLANConfiguration(ctx, nullptr);
+//       ASSERT_TRUE(page->ReadFromHub());
+//       page->show();                                     // shown, not run modally
+//       TypeInto(*page, 1317, "10.0.0.9");
+//       ClickControl(*page, 1);
+//       ASSERT_EQ(m_services.Messages().size(), 1u);
+//       EXPECT_EQ(m_services.Messages()[0].strText, "...");
+//   }
+//
+// Runs with QT_QPA_PLATFORM=offscreen (set here when unset). Controls are
+// driven as a user would: mouse clicks, key clicks, combo keys.
+#pragma once
+#include "utility/DialogBase.h"
+#include "utility/DialogServices.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QApplication;
+
+namespace vexal::utility::test {
+
+// The process's QApplication, made on first use.
+QApplication& TestApplication();
+
+// Records every message box and modal run instead of showing it.
+class CRecordingServices final : public IDialogServices {
+public:
+    EMsgResult ShowMessage(QWidget* pParent, const SMessage& message) override;
+    // Shows the dialog (not modally), calls the modal handler with it while it
+    // is shown, hides it and returns the handler's result (Rejected without one).
+    int RunModal(QDialog& dlg) override;
+
+    const std::vector<SMessage>& Messages() const { return m_messages; }
+    // Object names of the dialogs run modally, in order ("136", ...).
+    const std::vector<QString>& ModalRuns() const { return m_modalRuns; }
+    // Answers for the next message boxes, in order (then Ok, or No for Yes/No).
+    void QueueAnswer(EMsgResult eAnswer) { m_answers.push_back(eAnswer); }
+    void SetModalHandler(std::function<int(QDialog&)> fnHandler) { m_fnModal = std::move(fnHandler); }
+    // Whether a wait cursor was set while the last message box was up.
+    bool WaitCursorAtLastMessage() const { return m_bWaitCursorAtMessage; }
+    void Clear();
+
+private:
+    std::vector<SMessage> m_messages;
+    std::vector<QString> m_modalRuns;
+    std::deque<EMsgResult> m_answers;
+    std::function<int(QDialog&)> m_fnModal;
+    bool m_bWaitCursorAtMessage = false;
+};
+
+// Fixture: the application exists and a recorder is at hand.
+class CUtilityTest : public ::testing::Test {
+protected:
+    CUtilityTest();
+    CRecordingServices m_services;
+};
+
+// User actions by control identifier. Each fails the test (ADD_FAILURE) when
+// the control is missing or of another kind.
+void ClickControl(CDialogBase& dlg, int nId);
+// Selects all of an edit's text and types strText (runs textEdited handlers).
+void TypeInto(CDialogBase& dlg, int nId, const QString& strText);
+// Types into the four fields of an address control.
+void TypeIpv4(CDialogBase& dlg, int nId, const QString& strDotted);
+// Moves a drop-down to nIndex with the keyboard (runs activated handlers).
+void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex);
+// Processes events until fnDone is true or nTimeout passes.
+bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout = std::chrono::seconds(10));
+
+// Measures the longest gap between the main thread's event-loop turns (a
+// 10 ms timer) while it lives: a blocked main thread shows as a long gap.
+class CStallMonitor {
+public:
+    CStallMonitor();
+    ~CStallMonitor();
+    std::chrono::milliseconds LongestGap() const;
+
+private:
+    struct SImpl;
+    std::unique_ptr<SImpl> m_pImpl;
+};
+
+}  // namespace vexal::utility::test

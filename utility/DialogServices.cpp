@@ -1,0 +1,33 @@
+#include "utility/DialogServices.h"
+
+#include <QDialog>
+#include <QMessageBox>
+
+namespace vexal::utility {
+
+EMsgResult CQtDialogServices::ShowMessage(QWidget* pParent, const SMessage& message) {
+    QMessageBox box(pParent);
+    box.setWindowTitle(message.strCaption);
+    box.setText(message.strText);
+    switch (message.eIcon) {
+    case EMsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case EMsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case EMsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case EMsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (message.eButtons) {
+    case EMsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case EMsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case EMsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return EMsgResult::Cancel;
+    case QMessageBox::Yes: return EMsgResult::Yes;
+    case QMessageBox::No: return EMsgResult::No;
+    default: return message.eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Ok;
+    }
+}
+
+int CQtDialogServices::RunModal(QDialog& dlg) { return dlg.exec(); }
+
+}  // namespace vexal::utility
