@@ -93,19 +93,6 @@ std::vector<std::string> UsbSerialDeviceTexts(const uint8_t* pIds, int32_t nCoun
     return texts;
 }
 
-uint8_t DeviceIdFromText(std::string_view text) {
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        return (static_cast<unsigned char>(c) - 0x37) & 0x0F;
-    };
-    if (text.empty())
-        return 0;
-    int nHigh = value(text[0]);
-    int nLow = text.size() > 1 ? value(text[1]) : 0;
-    return static_cast<uint8_t>(nHigh * 16 + nLow);
-}
-
 std::string DeviceIdText(int nDeviceId) {
     char text[8];
     std::snprintf(text, sizeof(text), "%02X", nDeviceId & 0xFF);

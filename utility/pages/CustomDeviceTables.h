@@ -45,9 +45,6 @@ extern const std::array<const char*, 3> kParities;
 
 // The adapters among the hub's device IDs, as "%02X" texts, in the hub's order.
 std::vector<std::string> UsbSerialDeviceTexts(const uint8_t* pIds, int32_t nCount);
-// A text of hexadecimal digit pairs to its first byte; the digits' value as
-// the helper every page shares computes it (either case gives the same).
-uint8_t DeviceIdFromText(std::string_view text);
 std::string DeviceIdText(int nDeviceId);
 
 }  // namespace vexal::utility
