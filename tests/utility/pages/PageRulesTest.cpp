@@ -276,7 +276,4 @@ TEST_F(PageRules, DeviceTablesAtTheirBoundaries) {
 
     const uint8_t ids[] = {10, 99, 100, 129, 130, 0x7F};
     EXPECT_EQ(UsbSerialDeviceTexts(ids, 6), (std::vector<std::string>{"64", "81", "7F"}));
-    EXPECT_EQ(DeviceIdFromText("7F"), 0x7F);
-    EXPECT_EQ(DeviceIdFromText("7f"), 0x7F);
-    EXPECT_EQ(DeviceIdFromText("8"), 0x80);  // odd length: low half 0
 }
