@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -50,6 +51,36 @@ std::vector<std::string> CHubPageTest::WaitReceived(size_t nAtLeast) {
             payloads.push_back(strWord);
         if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline)
             return payloads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void CHubPageTest::Plug(int nId, const std::string& strKind) {
+    Control("PLUG " + std::to_string(nId) + " " + strKind);
+    WaitPresence(nId, true);
+}
+
+void CHubPageTest::Unplug(int nId) {
+    Control("UNPLUG " + std::to_string(nId));
+    WaitPresence(nId, false);
+}
+
+void CHubPageTest::WaitPresence(int nId, bool bPresent) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto& api = m_api;
+    for (;;) {
+        auto present = m_worker.Call<bool>([&api, nId] {
+            uint8_t ids[256] = {};
+            int32_t nCount = 0;
+            api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
+            return std::find(ids, ids + std::clamp(nCount, 0, 256), static_cast<uint8_t>(nId)) != ids + std::clamp(nCount, 0, 256);
+        });
+        if (present == bPresent)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ADD_FAILURE() << "device " << nId << (bPresent ? " never appeared" : " never went");
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

@@ -33,8 +33,14 @@ protected:
     // The payloads the hub received for device 0, upper-case hex each, once
     // at least nAtLeast arrived (or after 5 s).
     std::vector<std::string> WaitReceived(size_t nAtLeast);
+    // Plugs or unplugs a device on the hub and waits (at most 5 s) until the
+    // library's device list shows the change.
+    void Plug(int nId, const std::string& strKind = "serial");
+    void Unplug(int nId);
     // Message texts recorded so far, in order.
     std::vector<std::string> Texts() const;
+
+    void WaitPresence(int nId, bool bPresent);
 
     std::unique_ptr<CHubSimFixture> m_pHub;
     client::CfgApiTable m_api;
