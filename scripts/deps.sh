@@ -8,6 +8,8 @@ packages=(
   libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   iputils-ping iproute2 util-linux procps
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth xdotool imagemagick desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

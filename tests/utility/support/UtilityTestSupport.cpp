@@ -138,3 +138,7 @@ std::chrono::milliseconds CStallMonitor::LongestGap() const {
 }
 
 }  // namespace vexal::utility::test
+
+// Under LeakSanitizer: fontconfig (loaded by Qt's font database) keeps its
+// caches for the life of the process, which is not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -29,9 +29,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 class QApplication;
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& strText, std::ostream* pOut) { *pOut << '"' << strText.toStdString() << '"'; }
 
 namespace vexal::utility::test {
 

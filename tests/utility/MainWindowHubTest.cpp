@@ -1,0 +1,164 @@
+// The main window through the real library against the hub simulator:
+// connect, the pop-up during a slow read, and every way out with a session
+// open (the TCP connection must end on both sides).
+#include "HubSimFixture.h"
+#include "MainWindowSupport.h"
+#include "utility/WaitCursor.h"
+
+#include <dlfcn.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+#include <sstream>
+
+using namespace vexal::utility;
+using namespace vexal::utility::test;
+using namespace vexal::utility::main_ids;
+using namespace std::chrono_literals;
+
+namespace {
+// ESTABLISHED TCP connections on loopback with nPort at either end (both the
+// program's and the simulator's side are in this network namespace).
+int EstablishedWith(uint16_t nPort) {
+    std::ifstream in("/proc/net/tcp");
+    std::string strLine;
+    std::getline(in, strLine);  // header
+    int nCount = 0;
+    while (std::getline(in, strLine)) {
+        std::istringstream fields(strLine);
+        std::string strSlot, strLocal, strRemote, strState;
+        fields >> strSlot >> strLocal >> strRemote >> strState;
+        auto port = [](const std::string& s) {
+            const auto colon = s.find(':');
+            return colon == std::string::npos ? 0UL : std::stoul(s.substr(colon + 1), nullptr, 16);
+        };
+        if (strState == "01" && (port(strLocal) == nPort || port(strRemote) == nPort))
+            ++nCount;
+    }
+    return nCount;
+}
+
+SUtilityOptions HubOptions(const CHubSimFixture& hub) {
+    SUtilityOptions options;
+    options.nInterface = 2;
+    options.address = Ipv4Octets{127, 0, 0, 1};
+    options.nTcpPort = hub.Port();
+    return options;
+}
+}  // namespace
+
+// The library keeps process-wide objects that it never destroys (other
+// threads may still use them at exit). The utility unloads it on the way
+// out, which would leave them unreachable and flagged by LeakSanitizer; one
+// reference held by the test keeps the library mapped and them reachable.
+void KeepLibraryMapped() {
+    static void* s_pLibrary = dlopen((QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(),
+                                     RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(s_pLibrary, nullptr) << dlerror();
+}
+
+class MainWindowHubTest : public CMainWindowTest {
+protected:
+    MainWindowHubTest() {
+        KeepLibraryMapped();
+        // Log folders go to the test's own folder, never the working directory.
+        qputenv("VEXAL_LOG_DIR", m_logs.path().toLocal8Bit());
+    }
+    ~MainWindowHubTest() override { qunsetenv("VEXAL_LOG_DIR"); }
+
+    void Connect(CLumaroDlg& dlg) {
+        ClickControl(dlg, kConnect);
+        ASSERT_FALSE(m_services.Messages().empty());
+        ASSERT_EQ(m_services.Messages().back().strText, "Success open port.");
+        ASSERT_TRUE(dlg.IsConnected());
+    }
+
+    QTemporaryDir m_logs;
+    CHubSimFixture m_hub;
+};
+
+TEST_F(MainWindowHubTest, ConnectShowsTheHubsModelAndVersionAndDisconnectEndsTheLink) {
+    m_hub.Control("SET model _VX-H400");
+    m_hub.Control("SET firmware 2.10.3");
+    auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
+    ASSERT_TRUE(m_bStarted);
+    Connect(*dlg);
+    EXPECT_EQ(dlg->GetText(kModel), "VX-H400");
+    EXPECT_EQ(dlg->GetText(kVersion), "2.10.3");
+    EXPECT_EQ(dlg->PortText(), QString("127.0.0.1:%1").arg(m_hub.Port()));
+    EXPECT_GE(EstablishedWith(m_hub.Port()), 1);
+    ClickControl(*dlg, kDisconnect);
+    EXPECT_FALSE(dlg->IsConnected());
+    EXPECT_TRUE(WaitFor([&] { return EstablishedWith(m_hub.Port()) == 0; }, 5s));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowHubTest, WrongAddressGivesTheWarningAndNoSession) {
+    SUtilityOptions options = HubOptions(m_hub);
+    options.nTcpPort = 1;  // nothing listens there
+    auto dlg = MakeMain(options, "ZamoCfg");
+    ClickControl(*dlg, kConnect);
+    ASSERT_EQ(m_services.Messages().size(), 1u);
+    EXPECT_EQ(m_services.Messages()[0].strText.section('\n', 0, 0), "Cannot open port! Please check printer and cable.");
+    EXPECT_FALSE(dlg->IsConnected());
+    EXPECT_TRUE(dlg->IsEnabled(kConnect));
+}
+
+TEST_F(MainWindowHubTest, PopupMovesWhileASlowReadRunsAndTheMainThreadKeepsTurning) {
+    auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
+    Connect(*dlg);
+    m_hub.Control("FAULT DELAY 700");
+    std::vector<int> positions;
+    QTimer sampler;
+    sampler.setInterval(25);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (dlg->Progress().isVisible())
+            positions.push_back(dlg->Progress().Position());
+    });
+    sampler.start();
+    CStallMonitor monitor;
+    ClickControl(*dlg, kLanSettings);
+    const auto nGap = monitor.LongestGap();
+    sampler.stop();
+    m_hub.Control("FAULT CLEAR");
+    EXPECT_EQ(m_services.ModalRuns(), std::vector<QString>{"144"});  // the read succeeded
+    EXPECT_FALSE(dlg->Progress().isVisible());
+    ASSERT_GE(positions.size(), 10u);
+    EXPECT_GE(positions.back() - positions.front(), 10);
+    EXPECT_LT(nGap, 100ms);
+}
+
+// Every way out with a session open: no crash, the session closed (the TCP
+// link ends on the simulator's side too), the worker stopped, the library
+// unloaded.
+TEST_F(MainWindowHubTest, EveryWayOutClosesTheSessionFirst) {
+    const std::vector<std::string> ways = {"exit", "close", "escape", "destructor"};
+    for (const std::string& strWay : ways) {
+        SCOPED_TRACE(strWay);
+        m_services.Clear();
+        auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
+        Connect(*dlg);
+        ASSERT_GE(EstablishedWith(m_hub.Port()), 1);
+        if (strWay == "exit") {
+            ClickControl(*dlg, kExit);
+            EXPECT_EQ(dlg->result(), QDialog::Accepted);
+        } else if (strWay == "close") {
+            dlg->close();
+        } else if (strWay == "escape") {
+            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        }
+        if (strWay != "destructor") {
+            EXPECT_FALSE(dlg->isVisible());
+            EXPECT_FALSE(dlg->Worker().IsRunning());
+            EXPECT_TRUE(dlg->LibraryUnloaded());
+        }
+        dlg.reset();
+        EXPECT_TRUE(WaitFor([&] { return EstablishedWith(m_hub.Port()) == 0; }, 5s));
+        EXPECT_EQ(m_hub.Control("PING"), "OK PONG");
+    }
+}

@@ -1,0 +1,48 @@
+// What the main window's tests share: a window made and started over a given
+// library, a device folder of its own, and a page that reads through the
+// worker (so the opening sequence can be watched without the real pages).
+#pragma once
+#include "UtilityTestSupport.h"
+#include "utility/LumaroDlg.h"
+#include "utility/SettingsPage.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace vexal::utility::test {
+
+// A page whose read is getLanInfo on the session, as a settings page reads.
+class CReadingPage final : public CSettingsPage {
+public:
+    CReadingPage(const SPageContext& context, QWidget* pParent) : CSettingsPage(144, context, pParent) {}
+    bool ReadFromHub() override {
+        uint8_t block[30] = {};
+        auto r = RunRead<int32_t>([this, &block] { return Api().m_pfn_getLanInfo(Session(), block); });
+        m_bRan = r.has_value();
+        return r && *r == 0;
+    }
+    bool m_bRan = false;
+};
+
+class CMainWindowTest : public CUtilityTest {
+protected:
+    CMainWindowTest() { qputenv("VEXAL_DEVICE_DIR", m_devices.path().toLocal8Bit()); }
+    ~CMainWindowTest() override { qunsetenv("VEXAL_DEVICE_DIR"); }
+
+    std::unique_ptr<CLumaroDlg> MakeMain(SUtilityOptions options, const QString& strLibrary) {
+        options.strLibrary = strLibrary;
+        auto pDlg = std::make_unique<CLumaroDlg>(m_services, options);
+        pDlg->show();
+        m_bStarted = pDlg->Start();
+        pDlg->SetPageFactory(main_ids::kLanSettings, [](const SPageContext& c, QWidget* p) {
+            return std::unique_ptr<CSettingsPage>(std::make_unique<CReadingPage>(c, p));
+        });
+        return pDlg;
+    }
+
+    QTemporaryDir m_devices;
+    bool m_bStarted = false;
+};
+
+}  // namespace vexal::utility::test
