@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 
 namespace vexal::utility::test {
 
 void CHubPageTest::SetUp() {
+    // The cases spell out CP1252 bytes; the library and the pages read this.
+    setenv("VEXAL_ANSI_CODEPAGE", "CP1252", 1);
     m_pHub = std::make_unique<CHubSimFixture>();
     ASSERT_TRUE(m_api.Load()) << m_api.LastError();
     const std::string strPort = "127.0.0.1:" + std::to_string(m_pHub->Port());
