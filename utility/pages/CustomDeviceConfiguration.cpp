@@ -69,6 +69,7 @@ public:
         auto* pView = new QListWidget(this);
         Register(kIdView, pView, tr("View"));
         pView->addItems({tr("Custom Device"), tr("List USB ID"), tr("Find DevID match USB VID/PID")});
+        pView->setMinimumWidth(pView->sizeHintForColumn(0) + 2 * pView->frameWidth() + 4);
         auto* pListType = new QListWidget(this);
         Register(kIdListType, pListType, tr("Device type of the list"));
         auto* pType = MakeCombo(kIdType, tr("Device Type"));
@@ -76,6 +77,7 @@ public:
             pListType->addItem(tr(pszType));
             pType->addItem(tr(pszType));
         }
+        pListType->setMinimumWidth(pListType->sizeHintForColumn(0) + 2 * pListType->frameWidth() + 4);
         auto* pList = MakeListView(kIdList, {tr("No."), tr("ID"), tr("VID"), tr("PID"), tr("Device Type")},
                                    tr("Devices"));
         pList->setAllColumnsShowFocus(true);
@@ -139,11 +141,18 @@ private:
         SetText(kIdPid, QString());
     }
 
+    // Every cell centred, as the columns are.
+    void AddRow(const QStringList& cells) {
+        const int nRow = ListAddRow(kIdList, cells);
+        if (auto* pList = ControlAs<QTreeWidget>(kIdList); pList != nullptr && nRow >= 0)
+            for (int i = 0; i < pList->columnCount(); ++i)
+                pList->topLevelItem(nRow)->setTextAlignment(i, Qt::AlignCenter);
+    }
+
     void AddIdRows(const std::vector<SUsbIdEntry>& entries, const QString& strType) {
         int nNo = 0;
         for (const SUsbIdEntry& entry : entries)
-            ListAddRow(kIdList, {QString::number(nNo++), QString(), ToQString(entry.strVid), ToQString(entry.strPid),
-                                 strType});
+            AddRow({QString::number(nNo++), QString(), ToQString(entry.strVid), ToQString(entry.strPid), strType});
     }
 
     void OnViewChosen(int nView) {
@@ -195,8 +204,8 @@ private:
                 return;
             int nNo = 0;
             for (const SDeviceRow& row : read->rows)
-                ListAddRow(kIdList, {QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
-                                     ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
+                AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
+                        ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
             if (read->bFailed)
                 Warn(tr(kMsgDevIdFailed));
         }
