@@ -2,6 +2,7 @@
 // per device type, and two views of what is attached now (the USB list and
 // the device IDs with their USB identifiers).
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -119,9 +120,20 @@ public:
         ComboSelect(kIdType, 0);
         Enable(kIdListType, false);
 
-        // Selection changes the user makes; filling never selects in them.
+        // Selection changes the user makes (filling never selects in them),
+        // and a click on the entry already chosen, which reads it anew.
         connect(pView, &QListWidget::currentRowChanged, this, [this](int nRow) { OnViewChosen(nRow); });
         connect(pListType, &QListWidget::currentRowChanged, this, [this](int nRow) { OnTypeChosen(nRow); });
+        connect(pView, &QListWidget::itemPressed, this, [this, pView](QListWidgetItem* pItem) {
+            if (pView->row(pItem) == m_nViewRowBeforePress)
+                OnViewChosen(m_nViewRowBeforePress);
+        });
+        connect(pListType, &QListWidget::itemPressed, this, [this, pListType](QListWidgetItem* pItem) {
+            if (pListType->row(pItem) == m_nTypeRowBeforePress)
+                OnTypeChosen(m_nTypeRowBeforePress);
+        });
+        pView->viewport()->installEventFilter(this);
+        pListType->viewport()->installEventFilter(this);
         connect(pList, &QTreeWidget::itemClicked, this,
                 [this, pList](QTreeWidgetItem* pItem, int) { OnRowClicked(pList->indexOfTopLevelItem(pItem)); });
         OnClicked(kIdAdd, [this] { OnAddOrDelete(ECustomDeviceAction::Add); });
@@ -131,6 +143,19 @@ public:
 
     // Reads when the user chooses a view.
     bool ReadFromHub() override { return true; }
+
+protected:
+    // Notes which entry was chosen before a press, so that the press can
+    // tell a new choice (already handled) from the same one again.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::MouseButtonPress) {
+            if (auto* pView = ControlAs<QListWidget>(kIdView); pView != nullptr && pWatched == pView->viewport())
+                m_nViewRowBeforePress = pView->currentRow();
+            if (auto* pType = ControlAs<QListWidget>(kIdListType); pType != nullptr && pWatched == pType->viewport())
+                m_nTypeRowBeforePress = pType->currentRow();
+        }
+        return CSettingsPage::eventFilter(pWatched, pEvent);
+    }
 
 private:
     void Warn(const QString& strText) { Message(strText, EMsgIcon::Warning); }
@@ -291,6 +316,9 @@ private:
         if (result)
             ShowResult(ECustomDeviceAction::ReInit, *result);
     }
+
+    int m_nViewRowBeforePress = -1;
+    int m_nTypeRowBeforePress = -1;
 
     void ShowResult(ECustomDeviceAction eAction, int32_t nResult) {
         Warn(ToQString(CustomDeviceResultText(eAction, nResult)));

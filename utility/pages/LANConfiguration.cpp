@@ -2,6 +2,7 @@
 // addresses, read and written as the 30-byte LAN block.
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +51,7 @@ public:
         auto* pGateway = MakeIpv4(kIdGateway, tr("Gateway"));
         auto* pDns = MakeIpv4(kIdDns, tr("DNS"));
         auto* pInactivity = MakeEdit(kIdInactivity, tr("Inactivity Time (sec)"));
+        pInactivity->setValidator(new QIntValidator(0, 65535, pInactivity));
         int nRow = 0;
         pGrid->addWidget(MakeLabel(tr("&MAC Address :"), pMac), nRow, 0);
         pGrid->addWidget(pMac, nRow++, 1);

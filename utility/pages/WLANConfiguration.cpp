@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,6 +85,7 @@ public:
         addRow(tr("Authentication Pass&word : "), pPassword);
         // Kept for the hub's inactivity time; not shown.
         auto* pInactivity = MakeEdit(kIdInactivity, tr("Inactivity Time (sec)"));
+        pInactivity->setValidator(new QIntValidator(0, 65535, pInactivity));
         auto* pInactivityLabel = MakeLabel(tr("Inactivity Time (sec) :"), pInactivity);
         auto* pInactivityHint = new QLabel(tr("sec (Default : 0)"), this);
         pGrid->addWidget(pInactivityLabel, nRow, 0);

@@ -78,6 +78,11 @@ TEST_F(CCustomDevicePageTest, AddListPickAndDeleteAnEntry) {
     EXPECT_EQ(page->ComboIndex(kType), 3);
     ASSERT_EQ(page->ListRowCount(kList), 1);
     EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "", "1a2b", "00ff", "Barcode Scanner"}));
+    // Choosing the same type again reads it anew.
+    ClearReceived();
+    ClickListBoxRow(*page, kListType, 3);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"4003"});
+    EXPECT_EQ(page->ListRowCount(kList), 1);
 
     ActivateComboIndex(*page, kType, 0);
     ClickListViewRow(*page, 0);
