@@ -4,15 +4,26 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
 namespace vexal::utility::test {
 
 void CHubPageTest::SetUp() {
+    // The library keeps process-wide objects for good; a table's unload
+    // would leave them unreachable (a leak to the sanitizer). Held once here,
+    // it stays mapped for the whole run, as in the utility.
+    static void* s_pKeep = [] {
+        const std::string strDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+        return dlopen((strDir + "/libZamoCfg.so").c_str(), RTLD_NOW | RTLD_NODELETE);
+    }();
+    ASSERT_NE(s_pKeep, nullptr) << dlerror();
     // The cases spell out CP1252 bytes; the library and the pages read this.
     setenv("VEXAL_ANSI_CODEPAGE", "CP1252", 1);
     m_pHub = std::make_unique<CHubSimFixture>();
