@@ -174,23 +174,6 @@ TEST_F(PageRules, WlanBlockIsWrittenWithItsConstantsAndBoundedTexts) {
     EXPECT_TRUE(IsWlanWriteAcknowledged(answer));
 }
 
-TEST_F(PageRules, CipherListsMapPositionsToValuesAndBack) {
-    EXPECT_EQ(AuthenticationEntries(true).size(), 2u);
-    EXPECT_EQ(AuthenticationEntries(false).back(), "WPA2-EAP");
-    for (int nAuth = 0; nAuth <= 5; ++nAuth) {
-        int nEntries = static_cast<int>(CipherEntries(nAuth).size());
-        EXPECT_EQ(CipherPosition(nAuth, CipherValue(nAuth, nEntries - 1)), nEntries - 1);
-        EXPECT_EQ(CipherPosition(nAuth, CipherValue(nAuth, nEntries)), -1);
-    }
-    EXPECT_EQ(CipherValue(kAuthSharedKey, 0), kCipherWep);
-    EXPECT_EQ(CipherValue(kAuthWpa2Psk, 1), kCipherAes);
-    EXPECT_EQ(CipherPosition(kAuthSharedKey, kCipherNone), -1);
-    EXPECT_EQ(CipherPosition(kAuthWpaPsk, kCipherWep), -1);
-    EXPECT_EQ(CipherPosition(kAuthWpaEap, kCipherAesTkip), 2);
-    EXPECT_EQ(KeyFieldInUse(kAuthOpenSystem, kCipherNone), EWlanKeyField::None);
-    EXPECT_EQ(KeyFieldInUse(kAuthWpa2Eap, kCipherAes), EWlanKeyField::Eap);
-}
-
 TEST_F(PageRules, KeyAndLengthRulesCountConvertedBytes) {
     EXPECT_FALSE(IsValidWepKey(u"1234"));
     EXPECT_TRUE(IsValidWepKey(u"12345"));
@@ -212,27 +195,6 @@ TEST_F(PageRules, KeyAndLengthRulesCountConvertedBytes) {
     EXPECT_FALSE(IsDeviceIdentifier(u"1a2"));
     EXPECT_FALSE(IsDeviceIdentifier(u"12G4"));
     EXPECT_FALSE(IsDeviceIdentifier(u"12 4"));
-}
-
-TEST_F(PageRules, ListValuesWithoutAnEntryGetNoPosition) {
-    EXPECT_EQ(EncryptionPosition('0'), 0);
-    EXPECT_EQ(EncryptionPosition('1'), 1);
-    EXPECT_EQ(EncryptionPosition('2'), -1);
-    EXPECT_EQ(ConnectionModePosition('3'), 2);
-    EXPECT_EQ(ConnectionModePosition('0'), -1);
-    EXPECT_EQ(ConnectionModePosition('4'), -1);
-    EXPECT_EQ(AutoConnectionPosition(1), 1);
-    EXPECT_EQ(AutoConnectionPosition(2), -1);
-
-    EXPECT_TRUE(UsageRow(0).bEnabled && UsageRow(0).bDisableChecked && !UsageRow(0).bEnableChecked);
-    EXPECT_TRUE(UsageRow(1).bEnableChecked);
-    EXPECT_FALSE(UsageRow(2).bEnabled || UsageRow(2).bDisableChecked || UsageRow(2).bEnableChecked);
-    EXPECT_EQ(TakeUsageRow(2, true), 2);
-    EXPECT_EQ(TakeUsageRow(0, true), 1);
-    EXPECT_EQ(TakeUsageRow(1, false), 0);
-    EXPECT_EQ(InterfaceUsageErrorText(5), "Failed to set interface usage. Impossiable All Block.");
-    EXPECT_EQ(InterfaceUsageErrorText(0), "Failed to set interface usage.");
-    EXPECT_EQ(InterfaceUsageErrorText(6), "Failed to set interface usage.");
 }
 
 TEST_F(PageRules, IdentifierListsParseCompleteEntriesOnly) {
