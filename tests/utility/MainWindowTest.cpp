@@ -192,6 +192,13 @@ TEST_F(MainWindowTest, FailedConnectWarnsNamesTheCauseAndStaysNotConnected) {
     EXPECT_TRUE(dlg->IsEnabled(kConnect));
     EXPECT_TRUE(dlg->IsEnabled(kSerialList));
     ExpectNoCursor();
+
+    // The two sessions the failed connects left registered are closed on
+    // the way out, before the library goes.
+    EXPECT_EQ(m_rec.Count("closeService"), 0);
+    dlg.reset();
+    EXPECT_EQ(m_rec.Count("closeService"), 2);
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterASuccessfulRead) {
