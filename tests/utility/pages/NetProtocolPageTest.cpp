@@ -63,28 +63,42 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
             EXPECT_EQ(rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
     }
 
-    rec.Reset();
-    m_services.Clear();
-    auto page = CreateNetProtocolDlg({api, worker, m_services}, nullptr);  // telnet 1, SNMP 1
-    ASSERT_TRUE(page->ReadFromHub());
-    page->show();
-    TypeInto(*page, kReadOnly, "ro2");
-    TypeInto(*page, kReadWrite, "rw2");
-    ClickControl(*page, kTelnetDisable);
-    ClickControl(*page, kSnmpDisable);
-    rec.Reset();
-    rec.SetResult("setSNMPAvailable", 1000);
-    ClickControl(*page, kSet);
-    EXPECT_EQ(rec.Log(), "setTelnetAvailable,setSNMPAvailable");
-    EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to configure SNMP info.");
+    // Every value changed; the write failing at each step in turn.
+    const char* const kWrites[] = {"setTelnetAvailable", "setSNMPAvailable", "setSNMPROCommunity",
+                                   "setSNMPRWCommunity"};
+    const char* const kFailures[] = {"Failed to configure telnet info.", "Failed to configure SNMP info.",
+                                     "Failed to configure SNMP RO string.", "Failed to configure SNMP RW string."};
+    auto changedPage = [&] {
+        rec.Reset();
+        auto page = CreateNetProtocolDlg({api, worker, m_services}, nullptr);  // telnet 1, SNMP 1
+        EXPECT_TRUE(page->ReadFromHub());
+        page->show();
+        TypeInto(*page, kReadOnly, "ro2");
+        TypeInto(*page, kReadWrite, "rw2");
+        ClickControl(*page, kTelnetDisable);
+        ClickControl(*page, kSnmpDisable);
+        return page;
+    };
+    for (int nFailing = 0; nFailing < 4; ++nFailing) {
+        SCOPED_TRACE(kWrites[nFailing]);
+        auto page = changedPage();
+        rec.Reset();
+        m_services.Clear();
+        rec.SetResult(kWrites[nFailing], 1000);
+        ClickControl(*page, kSet);
+        std::string strSent;
+        for (int i = 0; i <= nFailing; ++i)
+            strSent += (i > 0 ? "," : "") + std::string(kWrites[i]);
+        EXPECT_EQ(rec.Log(), strSent);
+        ASSERT_EQ(m_services.Messages().size(), 1u);
+        EXPECT_EQ(U8(m_services.Messages()[0].strText), kFailures[nFailing]);
+    }
 
-    // The telnet change went through and is not sent again.
+    // What went through is not sent again; what failed is.
+    auto page = changedPage();
     rec.Reset();
-    m_services.Clear();
     rec.SetResult("setSNMPROCommunity", 1000);
     ClickControl(*page, kSet);
-    EXPECT_EQ(rec.Log(), "setSNMPAvailable,setSNMPROCommunity");
-    EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to configure SNMP RO string.");
     rec.Reset();
     m_services.Clear();
     ClickControl(*page, kSet);
