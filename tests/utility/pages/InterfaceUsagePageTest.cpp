@@ -1,0 +1,88 @@
+// Interface usage page (146): rows by value, the hub's refusal, and SETs
+// that fail without an error value from the hub.
+#include "PagesTestSupport.h"
+#include "RecorderControl.h"
+
+namespace vexal::utility::test {
+namespace {
+
+constexpr int kUsbDisable = 1034, kBtDisable = 1036, kBtEnable = 1037, kLanDisable = 1038, kLanEnable = 1039,
+              kWlanDisable = 1040, kWlanEnable = 1041, kSet = 1077;
+const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
+
+class CInterfaceUsagePageTest : public CHubPageTest {};
+class CInterfaceUsageRecorderTest : public CUtilityTest {};
+
+TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
+    Control("SET interfaces.lan 0");
+    auto page = CreateInterfaceUsageDlg(Context(), nullptr);
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    EXPECT_FALSE(page->Control(kUsbDisable)->isVisible());
+    EXPECT_TRUE(page->IsChecked(kBtEnable));
+    EXPECT_TRUE(page->IsChecked(kLanDisable));
+    EXPECT_FALSE(page->IsChecked(kLanEnable));
+    EXPECT_TRUE(page->IsChecked(kWlanEnable));
+
+    // Everything off would leave the hub unreachable: the hub says 5.
+    ClickControl(*page, kBtDisable);
+    ClickControl(*page, kWlanDisable);
+    ClearReceived();
+    ClickControl(*page, kSet);
+    EXPECT_EQ(WaitReceived(2), (std::vector<std::string>{"0F010002000300", "0E"}));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to set interface usage. Impossiable All Block."});
+    EXPECT_TRUE(page->IsChecked(kBtEnable));
+    EXPECT_TRUE(page->IsChecked(kWlanEnable));
+
+    m_services.Clear();
+    ClickControl(*page, kBtDisable);
+    ClearReceived();
+    ClickControl(*page, kSet);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"0F010002000301"});
+    EXPECT_EQ(Texts(), std::vector<std::string>{kPowerCycle});
+    EXPECT_EQ(Control("GET interfaces.bluetooth"), "0");
+}
+
+TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue) {
+    CRecorderControl rec;
+    client::CfgApiTable api;
+    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
+    CLibraryWorker worker;
+    rec.SetResult("getInterfaceUsageStatus", 1000);
+    EXPECT_FALSE(CreateInterfaceUsageDlg({api, worker, m_services}, nullptr)->ReadFromHub());
+    EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to get interface usage.");
+
+    // The stand-in reports nothing: the presets 1, 2, 2, 2 stay.
+    rec.Reset();
+    m_services.Clear();
+    auto page = CreateInterfaceUsageDlg({api, worker, m_services}, nullptr);
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    EXPECT_EQ(rec.LastArgs("getInterfaceUsageStatus"), "0,1,2,2,2");
+    for (int nId : {kBtDisable, kBtEnable, kLanDisable, kLanEnable, kWlanDisable, kWlanEnable}) {
+        EXPECT_FALSE(page->IsEnabled(nId)) << nId;
+        EXPECT_FALSE(page->IsChecked(nId)) << nId;
+    }
+    ClickControl(*page, kSet);
+    EXPECT_EQ(rec.LastArgs("setInterfaceUsageStatus"), "0,1,2,2,2");
+    EXPECT_EQ(U8(m_services.Messages().at(0).strText), kPowerCycle);
+
+    // No reply (no error value): a failure, and the page reads again.
+    m_services.Clear();
+    rec.SetResult("setInterfaceUsageStatus", 1011);
+    ClickControl(*page, kSet);
+    EXPECT_EQ(rec.Count("getInterfaceUsageStatus"), 2);
+    ASSERT_EQ(m_services.Messages().size(), 1u);
+    EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to set interface usage.");
+    // A failed re-read says so and takes SET away.
+    m_services.Clear();
+    rec.SetResult("getInterfaceUsageStatus", 1000);
+    ClickControl(*page, kSet);
+    ASSERT_EQ(m_services.Messages().size(), 2u);
+    EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to get interface usage.");
+    EXPECT_FALSE(page->IsEnabled(kSet));
+    EXPECT_EQ(rec.MainThreadCalls(), 0);
+}
+
+}  // namespace
+}  // namespace vexal::utility::test

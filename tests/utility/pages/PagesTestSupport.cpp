@@ -1,0 +1,128 @@
+#include "PagesTestSupport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+namespace vexal::utility::test {
+
+void CHubPageTest::SetUp() {
+    // The library keeps process-wide objects for good; a table's unload
+    // would leave them unreachable (a leak to the sanitizer). Held once here,
+    // it stays mapped for the whole run, as in the utility.
+    static void* s_pKeep = [] {
+        const std::string strDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+        return dlopen((strDir + "/libZamoCfg.so").c_str(), RTLD_NOW | RTLD_NODELETE);
+    }();
+    ASSERT_NE(s_pKeep, nullptr) << dlerror();
+    // The cases spell out CP1252 bytes; the library and the pages read this.
+    setenv("VEXAL_ANSI_CODEPAGE", "CP1252", 1);
+    m_pHub = std::make_unique<CHubSimFixture>();
+    ASSERT_TRUE(m_api.Load()) << m_api.LastError();
+    const std::string strPort = "127.0.0.1:" + std::to_string(m_pHub->Port());
+    const std::u16string port(strPort.begin(), strPort.end());
+    auto& api = m_api;
+    auto opened = m_worker.Call<int32_t>([&api, port] {
+        api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
+        api.m_pfn_selectCommandMode(api.m_nHandle, 0);
+        api.m_pfn_openService(api.m_nHandle);
+        return api.m_pfn_getResult(api.m_nHandle);
+    });
+    ASSERT_TRUE(opened.has_value());
+    ASSERT_EQ(*opened, 0);
+    ClearReceived();
+}
+
+void CHubPageTest::TearDown() {
+    auto& api = m_api;
+    if (api.IsBound() && api.m_nHandle != 0)
+        m_worker.Run([&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
+    m_worker.Stop();
+}
+
+std::string CHubPageTest::Control(const std::string& strLine) {
+    std::string strAnswer = m_pHub->Control(strLine);
+    EXPECT_EQ(strAnswer.rfind("OK", 0), 0u) << strLine << " -> " << strAnswer;
+    return strAnswer.size() > 3 ? strAnswer.substr(3) : std::string();
+}
+
+std::vector<std::string> CHubPageTest::WaitReceived(size_t nAtLeast) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        std::vector<std::string> payloads;
+        std::istringstream words(Control("RX 0"));
+        std::string strWord;
+        while (words >> strWord)
+            payloads.push_back(strWord);
+        if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline)
+            return payloads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void CHubPageTest::Plug(int nId, const std::string& strKind) {
+    Control("PLUG " + std::to_string(nId) + " " + strKind);
+    WaitPresence(nId, true);
+}
+
+void CHubPageTest::Unplug(int nId) {
+    Control("UNPLUG " + std::to_string(nId));
+    WaitPresence(nId, false);
+}
+
+void CHubPageTest::WaitPresence(int nId, bool bPresent) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto& api = m_api;
+    for (;;) {
+        auto present = m_worker.Call<bool>([&api, nId] {
+            uint8_t ids[256] = {};
+            int32_t nCount = 0;
+            api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
+            return std::find(ids, ids + std::clamp(nCount, 0, 256), static_cast<uint8_t>(nId)) != ids + std::clamp(nCount, 0, 256);
+        });
+        if (present == bPresent)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ADD_FAILURE() << "device " << nId << (bPresent ? " never appeared" : " never went");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::vector<std::string> CHubPageTest::Texts() const {
+    std::vector<std::string> texts;
+    for (const SMessage& message : m_services.Messages())
+        texts.push_back(U8(message.strText));
+    return texts;
+}
+
+void TypeText(CDialogBase& dlg, int nId, const QString& strText) {
+    auto* pEdit = dlg.ControlAs<QLineEdit>(nId);
+    ASSERT_NE(pEdit, nullptr) << nId;
+    pEdit->setFocus();
+    pEdit->selectAll();
+    auto press = [pEdit](int nKey, const QString& strKeyText) {
+        QKeyEvent down(QEvent::KeyPress, nKey, Qt::NoModifier, strKeyText);
+        QApplication::sendEvent(pEdit, &down);
+        QKeyEvent up(QEvent::KeyRelease, nKey, Qt::NoModifier, strKeyText);
+        QApplication::sendEvent(pEdit, &up);
+    };
+    if (strText.isEmpty())
+        press(Qt::Key_Delete, QString());
+    for (QChar c : strText)
+        press(Qt::Key_unknown, QString(c));
+}
+
+std::string U8(const QString& strText) { return strText.toStdString(); }
+
+}  // namespace vexal::utility::test

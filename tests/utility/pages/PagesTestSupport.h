@@ -1,0 +1,57 @@
+// The settings pages' test fixture: a simulated hub, the real configuration
+// library bound by name as the utility binds it, a session opened on the
+// library worker, and the message recorder of the utility's test harness.
+//
+//   TEST_F(CHubPageTest, Set) {
+//       auto page = CreateLANConfiguration(Context(), nullptr);
+//       ASSERT_TRUE(page->ReadFromHub());
+//       ClearReceived();
+//       ClickControl(*page, 1037);
+//       EXPECT_EQ(WaitReceived(1).back(), "25...");   // what the hub got on device 0
+//   }
+#pragma once
+#include "HubSimFixture.h"
+#include "UtilityTestSupport.h"
+#include "client/CfgApiTable.h"
+#include "utility/SettingsPages.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexal::utility::test {
+
+class CHubPageTest : public CUtilityTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    SPageContext Context() { return {m_api, m_worker, m_services}; }
+    // One control command; the answer without its "OK ".
+    std::string Control(const std::string& strLine);
+    void ClearReceived() { Control("RX CLEAR"); }
+    // The payloads the hub received for device 0, upper-case hex each, once
+    // at least nAtLeast arrived (or after 5 s).
+    std::vector<std::string> WaitReceived(size_t nAtLeast);
+    // Plugs or unplugs a device on the hub and waits (at most 5 s) until the
+    // library's device list shows the change.
+    void Plug(int nId, const std::string& strKind = "serial");
+    void Unplug(int nId);
+    // Message texts recorded so far, in order.
+    std::vector<std::string> Texts() const;
+
+    void WaitPresence(int nId, bool bPresent);
+
+    std::unique_ptr<CHubSimFixture> m_pHub;
+    client::CfgApiTable m_api;
+    CLibraryWorker m_worker;
+};
+
+// Types any text into an edit as key presses carrying the characters (as an
+// input method would), replacing what it held; runs textEdited handlers.
+void TypeText(CDialogBase& dlg, int nId, const QString& strText);
+
+// The UTF-8 of a QString, for comparisons in tests.
+std::string U8(const QString& strText);
+
+}  // namespace vexal::utility::test

@@ -1,0 +1,336 @@
+// The custom device page (dialog 143): the hub's table of custom USB devices
+// per device type, and two views of what is attached now (the USB list and
+// the device IDs with their USB identifiers).
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <array>
+#include <vector>
+
+#include "utility/SettingsPages.h"
+#include "utility/pages/CustomDeviceTables.h"
+#include "utility/pages/LibText.h"
+#include "utility/pages/PageRules.h"
+#include "utility/pages/PageWidgets.h"
+
+namespace vexal::utility {
+
+namespace {
+
+enum : int {
+    kIdView = 1066,
+    kIdListType = 1067,
+    kIdList = 1068,
+    kIdVid = 1069,
+    kIdPid = 1070,
+    kIdType = 1071,
+    kIdAdd = 1072,
+    kIdDelete = 1073,
+    kIdReInit = 1074,
+};
+
+enum EColumn : int { kColNo, kColId, kColVid, kColPid, kColType };
+enum EView : int { kViewCustom, kViewUsb, kViewDevIds };
+
+const char kMsgListFailed[] = "Failed to custom device list.";           // 150
+const char kMsgUsbFailed[] = "Failed to USB ID list.";                    // 151
+const char kMsgDevIdFailed[] = "Fail to find Device ID match USB VID/PID";  // 152
+const char kMsgBadLength[] = "The VID/PID length is invalid.";            // 153
+const char kMsgPowerCycle[] = "Please, turn off the printer and turn on the printer";  // 141
+
+struct SListRead {
+    int32_t nResult = 0;
+    std::vector<SUsbIdEntry> entries;
+};
+
+struct SDeviceRow {
+    int nId = 0;
+    std::u16string strVid, strPid;
+};
+struct SDeviceRead {
+    bool bFailed = false;
+    std::vector<SDeviceRow> rows;
+};
+
+class CCustomDeviceConfiguration final : public CSettingsPage {
+public:
+    CCustomDeviceConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(143, context, pParent) {
+        setWindowTitle(tr("Custom Device Configuration"));
+        auto* pView = new QListWidget(this);
+        Register(kIdView, pView, tr("View"));
+        pView->addItems({tr("Custom Device"), tr("List USB ID"), tr("Find DevID match USB VID/PID")});
+        pView->setMinimumWidth(pView->sizeHintForColumn(0) + 2 * pView->frameWidth() + 4);
+        auto* pListType = new QListWidget(this);
+        Register(kIdListType, pListType, tr("Device type of the list"));
+        auto* pType = MakeCombo(kIdType, tr("Device Type"));
+        for (const char* pszType : kCustomDeviceTypes) {
+            pListType->addItem(tr(pszType));
+            pType->addItem(tr(pszType));
+        }
+        pListType->setMinimumWidth(pListType->sizeHintForColumn(0) + 2 * pListType->frameWidth() + 4);
+        auto* pList = MakeListView(kIdList, {tr("No."), tr("ID"), tr("VID"), tr("PID"), tr("Device Type")},
+                                   tr("Devices"));
+        pList->setAllColumnsShowFocus(true);
+        pList->setMinimumWidth(560);
+        pList->header()->setDefaultAlignment(Qt::AlignCenter);
+        pList->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 7px; padding-bottom: 8px; }"));
+        // With w a fifth of the view less 2: w-45, w-20, w-20, w-20, w+110.
+        const int w = pList->minimumWidth() / 5 - 2;
+        const int widths[] = {w - 45, w - 20, w - 20, w - 20, w + 110};
+        for (int i = 0; i < 5; ++i)
+            pList->setColumnWidth(i, widths[i]);
+
+        auto* pGet = MakeGroup(tr("Get Custom Device"));
+        auto* pGetLayout = new QHBoxLayout(pGet);
+        pGetLayout->addWidget(pView);
+        pGetLayout->addWidget(pListType);
+        pGetLayout->addWidget(pList, 1);
+
+        auto* pSetGroup = MakeGroup(tr("Set/Del Custom Device"));
+        auto* pSetGrid = new QGridLayout(pSetGroup);
+        auto* pVid = MakeEdit(kIdVid, tr("VID(Hex)"));
+        auto* pPid = MakeEdit(kIdPid, tr("PID(Hex)"));
+        pVid->setMaxLength(4);
+        pPid->setMaxLength(4);
+        pSetGrid->addWidget(MakeLabel(tr("&VID(Hex) :"), pVid), 0, 0);
+        pSetGrid->addWidget(pVid, 0, 1);
+        pSetGrid->addWidget(MakeLabel(tr("&PID(Hex) :"), pPid), 0, 2);
+        pSetGrid->addWidget(pPid, 0, 3);
+        pSetGrid->addWidget(MakeLabel(tr("Device &Type :"), pType), 0, 4);
+        pSetGrid->addWidget(pType, 0, 5);
+        pSetGrid->addWidget(MakeButton(kIdAdd, tr("Add Custom Device")), 1, 1);
+        pSetGrid->addWidget(MakeButton(kIdDelete, tr("Delete Custom Device")), 1, 3);
+        pSetGrid->addWidget(MakeButton(kIdReInit, tr("Re-Init Custom Device")), 1, 5);
+
+        auto* pLayout = new QVBoxLayout(this);
+        pLayout->addWidget(pGet, 1);
+        pLayout->addWidget(pSetGroup);
+
+        ComboSelect(kIdType, 0);
+        Enable(kIdListType, false);
+
+        // Selection changes the user makes (filling never selects in them),
+        // and a click on the entry already chosen, which reads it anew.
+        connect(pView, &QListWidget::currentRowChanged, this, [this](int nRow) { OnViewChosen(nRow); });
+        connect(pListType, &QListWidget::currentRowChanged, this, [this](int nRow) { OnTypeChosen(nRow); });
+        connect(pView, &QListWidget::itemPressed, this, [this, pView](QListWidgetItem* pItem) {
+            if (pView->row(pItem) == m_nViewRowBeforePress)
+                OnViewChosen(m_nViewRowBeforePress);
+        });
+        connect(pListType, &QListWidget::itemPressed, this, [this, pListType](QListWidgetItem* pItem) {
+            if (pListType->row(pItem) == m_nTypeRowBeforePress)
+                OnTypeChosen(m_nTypeRowBeforePress);
+        });
+        pView->viewport()->installEventFilter(this);
+        pListType->viewport()->installEventFilter(this);
+        connect(pList, &QTreeWidget::itemClicked, this,
+                [this, pList](QTreeWidgetItem* pItem, int) { OnRowClicked(pList->indexOfTopLevelItem(pItem)); });
+        OnClicked(kIdAdd, [this] { OnAddOrDelete(ECustomDeviceAction::Add); });
+        OnClicked(kIdDelete, [this] { OnAddOrDelete(ECustomDeviceAction::Delete); });
+        OnClicked(kIdReInit, [this] { OnReInit(); });
+    }
+
+    // Reads when the user chooses a view.
+    bool ReadFromHub() override { return true; }
+
+protected:
+    // Notes which entry was chosen before a press, so that the press can
+    // tell a new choice (already handled) from the same one again.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::MouseButtonPress) {
+            if (auto* pView = ControlAs<QListWidget>(kIdView); pView != nullptr && pWatched == pView->viewport())
+                m_nViewRowBeforePress = pView->currentRow();
+            if (auto* pType = ControlAs<QListWidget>(kIdListType); pType != nullptr && pWatched == pType->viewport())
+                m_nTypeRowBeforePress = pType->currentRow();
+        }
+        return CSettingsPage::eventFilter(pWatched, pEvent);
+    }
+
+private:
+    void Warn(const QString& strText) { Message(strText, EMsgIcon::Warning); }
+
+    void ClearView() {
+        ListClear(kIdList);
+        SetText(kIdVid, QString());
+        SetText(kIdPid, QString());
+    }
+
+    // Every cell centred, as the columns are.
+    void AddRow(const QStringList& cells) {
+        const int nRow = ListAddRow(kIdList, cells);
+        if (auto* pList = ControlAs<QTreeWidget>(kIdList); pList != nullptr && nRow >= 0)
+            for (int i = 0; i < pList->columnCount(); ++i)
+                pList->topLevelItem(nRow)->setTextAlignment(i, Qt::AlignCenter);
+    }
+
+    void AddIdRows(const std::vector<SUsbIdEntry>& entries, const QString& strType) {
+        int nNo = 0;
+        for (const SUsbIdEntry& entry : entries)
+            AddRow({QString::number(nNo++), QString(), ToQString(entry.strVid), ToQString(entry.strPid), strType});
+    }
+
+    void OnViewChosen(int nView) {
+        ClearView();
+        if (nView == kViewCustom) {
+            Enable(kIdListType, true);
+            return;
+        }
+        Enable(kIdListType, false);
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        if (nView == kViewUsb) {
+            auto read = RunWrite<SListRead>([&api, nSession] {
+                CLibText text;
+                SListRead r;
+                r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
+                if (r.nResult == 0)
+                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+                return r;
+            });
+            if (!read)
+                return;
+            if (read->nResult != 0) {
+                Warn(tr(kMsgUsbFailed));
+                return;
+            }
+            AddIdRows(read->entries, QString());
+        } else if (nView == kViewDevIds) {
+            auto read = RunWrite<SDeviceRead>([&api, nSession] {
+                std::array<uint8_t, 256> ids{};
+                int32_t nCount = 0;
+                SDeviceRead r;
+                if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
+                    r.bFailed = true;
+                    return r;
+                }
+                nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
+                for (int32_t i = 0; i < nCount; ++i) {
+                    CLibText vid, pid;
+                    if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
+                        r.bFailed = true;
+                        break;
+                    }
+                    r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
+                }
+                return r;
+            });
+            if (!read)
+                return;
+            int nNo = 0;
+            for (const SDeviceRow& row : read->rows)
+                AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
+                        ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
+            if (read->bFailed)
+                Warn(tr(kMsgDevIdFailed));
+        }
+    }
+
+    void OnTypeChosen(int nType) {
+        if (nType < 0 || nType >= kCustomDeviceTypeCount)
+            return;
+        ComboSelect(kIdType, nType);
+        ClearView();
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        const auto nTypeByte = static_cast<uint8_t>(nType);
+        auto read = RunWrite<SListRead>([&api, nSession, nTypeByte] {
+            CLibText text;
+            SListRead r;
+            r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
+            if (r.nResult == 0)
+                r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+            return r;
+        });
+        if (!read)
+            return;
+        if (read->nResult != 0) {
+            Warn(tr(kMsgListFailed));
+            return;
+        }
+        AddIdRows(read->entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+    }
+
+    void OnRowClicked(int nRow) {
+        SetText(kIdVid, QString());
+        SetText(kIdPid, QString());
+        if (nRow < 0)
+            return;
+        SetText(kIdVid, ListCell(kIdList, nRow, kColVid));
+        SetText(kIdPid, ListCell(kIdList, nRow, kColPid));
+        const QString strType = ListCell(kIdList, nRow, kColType);
+        if (strType.isEmpty())
+            return;
+        // A kind with no custom list (HID input, unknown) leaves the type as
+        // it was, so that no write ever goes out without a type.
+        const int nPosition = DeviceTypePositionForName(strType.toStdString());
+        if (nPosition >= 0)
+            ComboSelect(kIdType, nPosition);
+    }
+
+    void OnAddOrDelete(ECustomDeviceAction eAction) {
+        const std::u16string vid = ToU16(GetText(kIdVid));
+        const std::u16string pid = ToU16(GetText(kIdPid));
+        // Only hexadecimal digits: the library would turn anything else into
+        // arbitrary bytes in the hub's table.
+        if (!IsDeviceIdentifier(vid) || !IsDeviceIdentifier(pid)) {
+            Warn(tr(kMsgBadLength));
+            return;
+        }
+        const int nType = ComboIndex(kIdType);
+        if (nType < 0)
+            return;
+        const auto nTypeByte = static_cast<uint8_t>(nType);
+        const auto& api = Api();
+        auto result = RunWrite<int32_t>([&api, eAction, nTypeByte, vid, pid] {
+            return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
+                                                      : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
+        });
+        if (result)
+            ShowResult(eAction, *result);
+    }
+
+    void OnReInit() {
+        const int nType = ComboIndex(kIdType);
+        if (nType < 0)
+            return;
+        const QString strType = ComboItemText(kIdType, nType);
+        if (Message(tr("Remove every custom device of the type \"%1\" from the hub?").arg(strType), EMsgIcon::Question,
+                    EMsgButtons::YesNo) != EMsgResult::Yes)
+            return;
+        const auto nTypeByte = static_cast<uint8_t>(nType);
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        auto result = RunWrite<int32_t>(
+            [&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); });
+        if (result)
+            ShowResult(ECustomDeviceAction::ReInit, *result);
+    }
+
+    int m_nViewRowBeforePress = -1;
+    int m_nTypeRowBeforePress = -1;
+
+    void ShowResult(ECustomDeviceAction eAction, int32_t nResult) {
+        Warn(ToQString(CustomDeviceResultText(eAction, nResult)));
+        if (nResult == 0)
+            Warn(tr(kMsgPowerCycle));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SPageContext& context, QWidget* pParent) {
+    return std::make_unique<CCustomDeviceConfiguration>(context, pParent);
+}
+
+}  // namespace vexal::utility

@@ -1,0 +1,236 @@
+// The net protocol page (dialog 145): the hub's telnet service, its SNMP
+// agent and the two SNMP community strings. Only changed values are sent.
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "utility/SettingsPages.h"
+#include "utility/pages/LibText.h"
+#include "utility/pages/PageWidgets.h"
+
+namespace vexal::utility {
+
+namespace {
+
+enum : int {
+    kIdTelnetDisable = 1034,
+    kIdTelnetEnable = 1035,
+    kIdSnmpDisable = 1074,
+    kIdSnmpEnable = 1075,
+    kIdReadOnly = 1078,
+    kIdReadWrite = 1079,
+    kIdGet = 1076,
+    kIdSet = 1077,
+    kIdClose = 1033,
+};
+
+struct SServicesRead {
+    int nFailed = -1;  // the step that failed
+    uint8_t nTelnet = 0, nSnmp = 0;
+    std::u16string strReadOnly, strReadWrite;
+};
+
+// What a SET sent: each step that went out and whether it succeeded.
+struct SServicesWrite {
+    int nFailed = -1;
+    bool bTelnet = false, bSnmp = false, bReadOnly = false, bReadWrite = false;
+};
+
+class CNetProtocolDlg final : public CSettingsPage {
+public:
+    CNetProtocolDlg(const SPageContext& context, QWidget* pParent) : CSettingsPage(145, context, pParent) {
+        setWindowTitle(tr("Net Protocol Configuration"));
+        auto* pProtocol = MakeGroup(tr("Protocol"));
+        auto* pProtocolGrid = new QGridLayout(pProtocol);
+        MakeRadio(kIdTelnetDisable, tr("Disable"));
+        MakeRadio(kIdTelnetEnable, tr("Enable"));
+        MakeRadio(kIdSnmpDisable, tr("Disable"));
+        MakeRadio(kIdSnmpEnable, tr("Enable"));
+        Control(kIdTelnetDisable)->setAccessibleName(tr("TELNET Disable"));
+        Control(kIdTelnetEnable)->setAccessibleName(tr("TELNET Enable"));
+        Control(kIdSnmpDisable)->setAccessibleName(tr("SNMP Disable"));
+        Control(kIdSnmpEnable)->setAccessibleName(tr("SNMP Enable"));
+        pProtocolGrid->addWidget(MakeLabel(tr("TELNET"), Control(kIdTelnetDisable)), 0, 0);
+        pProtocolGrid->addWidget(MakeRadioRow(*this, kIdTelnetDisable, kIdTelnetEnable), 0, 1);
+        pProtocolGrid->addWidget(MakeLabel(tr("SNMP"), Control(kIdSnmpDisable)), 1, 0);
+        pProtocolGrid->addWidget(MakeRadioRow(*this, kIdSnmpDisable, kIdSnmpEnable), 1, 1);
+
+        auto* pSnmp = MakeGroup(tr("SNMP(Simple Network Management Protocol)"));
+        auto* pSnmpGrid = new QGridLayout(pSnmp);
+        auto* pReadOnly = MakeEdit(kIdReadOnly, tr("Read-only community"));
+        auto* pReadWrite = MakeEdit(kIdReadWrite, tr("Read-write community"));
+        pSnmpGrid->addWidget(MakeLabel(tr("Read-&only community"), pReadOnly), 0, 0);
+        pSnmpGrid->addWidget(pReadOnly, 0, 1);
+        pSnmpGrid->addWidget(MakeLabel(tr("Read-&write community"), pReadWrite), 1, 0);
+        pSnmpGrid->addWidget(pReadWrite, 1, 1);
+
+        auto* pButtons = new QHBoxLayout;
+        pButtons->addWidget(MakeButton(kIdGet, tr("GET")));
+        pButtons->addWidget(MakeButton(kIdSet, tr("SET")));
+        pButtons->addStretch(1);
+        pButtons->addWidget(MakeButton(kIdClose, tr("Close")));
+        auto* pLayout = new QVBoxLayout(this);
+        pLayout->addWidget(pProtocol);
+        pLayout->addWidget(pSnmp);
+        pLayout->addLayout(pButtons);
+        Show(kIdGet, false);
+
+        OnClicked(kIdSnmpDisable, [this] { EnableCommunities(); });
+        OnClicked(kIdSnmpEnable, [this] { EnableCommunities(); });
+        OnClicked(kIdSet, [this] { OnSet(); });
+        OnClicked(kIdGet, [this] {
+            if (Read())
+                Fill();
+        });
+        OnClicked(kIdClose, [this] { reject(); });
+    }
+
+    bool ReadFromHub() override {
+        if (!Read())
+            return false;
+        Fill();
+        return true;
+    }
+
+private:
+    bool Read() {
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        SServicesRead read;
+        auto done = RunRead<bool>([&api, nSession, &read] {
+            auto Fail = [&read](int nStep) {
+                read.nFailed = nStep;
+                return false;
+            };
+            if (api.m_pfn_getTelnetAvailable(nSession, &read.nTelnet) != 0)
+                return Fail(0);
+            if (api.m_pfn_getSNMPAvailable(nSession, &read.nSnmp) != 0)
+                return Fail(1);
+            {
+                CLibText text;
+                if (api.m_pfn_getSNMPROCommunity(nSession, text.Get()) != 0)
+                    return Fail(2);
+                read.strReadOnly = text.Text();
+            }
+            {
+                CLibText text;
+                if (api.m_pfn_getSNMPRWCommunity(nSession, text.Get()) != 0)
+                    return Fail(3);
+                read.strReadWrite = text.Text();
+            }
+            return true;
+        });
+        if (!done)
+            return false;
+        if (!*done) {
+            static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
+                                                    "Failed to read SNMP RO string.",
+                                                    "Failed to read SNMP RW string."};
+            Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+            return false;
+        }
+        m_nTelnet = read.nTelnet != 0 ? 1 : 0;
+        m_nSnmp = read.nSnmp != 0 ? 1 : 0;
+        m_strReadOnly = ToQString(read.strReadOnly);
+        m_strReadWrite = ToQString(read.strReadWrite);
+        return true;
+    }
+
+    void Fill() {
+        for (int nId : {kIdTelnetDisable, kIdTelnetEnable, kIdSnmpDisable, kIdSnmpEnable, kIdSet})
+            Enable(nId, true);
+        SetText(kIdReadOnly, m_strReadOnly);
+        SetText(kIdReadWrite, m_strReadWrite);
+        SetRadioPair(*this, kIdTelnetDisable, kIdTelnetEnable, m_nTelnet);
+        SetRadioPair(*this, kIdSnmpDisable, kIdSnmpEnable, m_nSnmp);
+        EnableCommunities();
+    }
+
+    void EnableCommunities() {
+        const bool bEnable = IsChecked(kIdSnmpEnable);
+        Enable(kIdReadOnly, bEnable);
+        Enable(kIdReadWrite, bEnable);
+    }
+
+    void OnSet() {
+        const int nTelnet = IsChecked(kIdTelnetEnable) ? 1 : 0;
+        const int nSnmp = IsChecked(kIdSnmpEnable) ? 1 : 0;
+        const QString strReadOnly = GetText(kIdReadOnly);
+        const QString strReadWrite = GetText(kIdReadWrite);
+        const bool bTelnet = nTelnet != m_nTelnet;
+        const bool bSnmp = nSnmp != m_nSnmp;
+        const bool bReadOnly = strReadOnly != m_strReadOnly;
+        const bool bReadWrite = strReadWrite != m_strReadWrite;
+        const std::u16string readOnly = ToU16(strReadOnly);
+        const std::u16string readWrite = ToU16(strReadWrite);
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        auto written = RunWrite<SServicesWrite>(
+            [&api, nSession, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite] {
+                SServicesWrite w;
+                auto Fail = [&w](int nStep) {
+                    w.nFailed = nStep;
+                    return w;
+                };
+                if (bTelnet) {
+                    if (api.m_pfn_setTelnetAvailable(nSession, nTelnet) != 0)
+                        return Fail(0);
+                    w.bTelnet = true;
+                }
+                if (bSnmp) {
+                    if (api.m_pfn_setSNMPAvailable(nSession, nSnmp) != 0)
+                        return Fail(1);
+                    w.bSnmp = true;
+                }
+                if (bReadOnly) {
+                    if (api.m_pfn_setSNMPROCommunity(nSession, readOnly.c_str()) != 0)
+                        return Fail(2);
+                    w.bReadOnly = true;
+                }
+                if (bReadWrite) {
+                    if (api.m_pfn_setSNMPRWCommunity(nSession, readWrite.c_str()) != 0)
+                        return Fail(3);
+                    w.bReadWrite = true;
+                }
+                return w;
+            });
+        if (!written)
+            return;
+        // Only what the hub took is remembered as sent, so that a failed
+        // write goes out again with the next SET.
+        if (written->bTelnet)
+            m_nTelnet = nTelnet;
+        if (written->bSnmp)
+            m_nSnmp = nSnmp;
+        if (written->bReadOnly)
+            m_strReadOnly = strReadOnly;
+        if (written->bReadWrite)
+            m_strReadWrite = strReadWrite;
+        if (written->nFailed >= 0) {
+            static const char* const kFailures[] = {"Failed to configure telnet info.", "Failed to configure SNMP info.",
+                                                    "Failed to configure SNMP RO string.",
+                                                    "Failed to configure SNMP RW string."};
+            Message(tr(kFailures[written->nFailed]), EMsgIcon::Warning);
+            return;
+        }
+        Message(tr("Succeeded to configure web interface info."), EMsgIcon::Information);
+    }
+
+    int m_nTelnet = 0;
+    int m_nSnmp = 0;
+    QString m_strReadOnly;
+    QString m_strReadWrite;
+};
+
+}  // namespace
+
+std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SPageContext& context, QWidget* pParent) {
+    return std::make_unique<CNetProtocolDlg>(context, pParent);
+}
+
+}  // namespace vexal::utility
