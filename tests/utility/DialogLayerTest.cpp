@@ -101,7 +101,7 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
     EXPECT_EQ(dlg.GetIpv4(12), (Ipv4Octets{30, 0, 7, 1}));
 
     // Lists, enable and show by identifier; unknown ids are harmless.
-    EXPECT_EQ(dlg.ListAddRow(15, {"04b8", "0e28"}), 0);
+    EXPECT_EQ(dlg.ListAddRow(15, {"5a4d", "0e28"}), 0);
     EXPECT_EQ(dlg.ListAddRow(15, {"0403", "6001"}), 1);
     dlg.ListSelectRow(15, 1);
     EXPECT_EQ(dlg.ListSelectedRow(15), 1);

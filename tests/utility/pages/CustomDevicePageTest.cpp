@@ -101,17 +101,17 @@ TEST_F(CCustomDevicePageTest, AttachedDeviceViewsAndTheTypeTheirRowsChoose) {
     auto page = Open();
     ClickListBoxRow(*page, kView, 1);
     ASSERT_EQ(page->ListRowCount(kList), 4);
-    EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "", "04b8", "0e28", ""}));
+    EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "", "5a4d", "0e28", ""}));
     EXPECT_EQ(Row(*page, 3), (std::vector<std::string>{"3", "", "067b", "2303", ""}));
     ActivateComboIndex(*page, kType, 5);
     ClickListViewRow(*page, 0);  // no type: the type list stays
     EXPECT_EQ(page->ComboIndex(kType), 5);
-    EXPECT_EQ(U8(page->GetText(kVid)), "04b8");
+    EXPECT_EQ(U8(page->GetText(kVid)), "5a4d");
 
     ClickListBoxRow(*page, kView, 2);
     EXPECT_EQ(U8(page->GetText(kVid)), "");
     ASSERT_EQ(page->ListRowCount(kList), 4);
-    EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "0A", "04b8", "0e28", "Local Printer"}));
+    EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "0A", "5a4d", "0e28", "Local Printer"}));
     EXPECT_EQ(Row(*page, 1), (std::vector<std::string>{"1", "14", "05e0", "1200", "HID Input"}));
     EXPECT_EQ(Row(*page, 2), (std::vector<std::string>{"2", "64", "0403", "6001", "USB Serial"}));
     ClickListViewRow(*page, 0);

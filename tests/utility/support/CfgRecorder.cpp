@@ -169,7 +169,7 @@ RECORDER_API int32_t getVexalVersion(int32_t h, ZamoText* t) {
 RECORDER_API int32_t getUsbList(int32_t h, ZamoText*) { return Record("getUsbList", Args(h)); }
 RECORDER_API int32_t getUsbInfo(int32_t h, int32_t id, ZamoText* v, ZamoText* p) {
     const int32_t r = Record("getUsbInfo", Args(h, id));
-    AssignText("getUsbInfo.vendor", v, u"04b8");
+    AssignText("getUsbInfo.vendor", v, u"5a4d");
     AssignText("getUsbInfo.product", p, u"0e28");
     return r;
 }
