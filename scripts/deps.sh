@@ -8,6 +8,7 @@ packages=(
   libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   iputils-ping iproute2 util-linux procps
+  dpkg-dev lintian desktop-file-utils man-db file
 )
 missing=()
 for p in "${packages[@]}"; do
