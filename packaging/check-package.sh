@@ -91,8 +91,12 @@ done < <(find "$root" -type f -print0)
 for prog in vexalcfg Vexal_Configuration_Utility; do
     [ -e "$usr/bin/$prog" ] || continue
     runpath=$(readelf -d "$usr/bin/$prog" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
-    dir=${runpath//\$ORIGIN/$usr/bin}
-    [ -e "$dir/libZamoCfg.so" ] || fail "$prog: RUNPATH '$runpath' does not lead to libZamoCfg.so"
+    IFS=: read -r -a entries <<<"$runpath"
+    found=0
+    for e in "${entries[@]}"; do
+        [ -e "${e//\$ORIGIN/$usr/bin}/libZamoCfg.so" ] && found=1
+    done
+    [ $found = 1 ] || fail "$prog: RUNPATH '$runpath' does not lead to libZamoCfg.so"
 done
 pass "search paths"
 
