@@ -60,7 +60,8 @@ expect=(
 )
 # What the build made must be in the package too.
 [ -x "$build/out/vexalcfg" ] && expect+=(bin/vexalcfg share/man/man1/vexalcfg.1.gz)
-[ -x "$build/out/Vexal_Configuration_Utility" ] && expect+=(bin/Vexal_Configuration_Utility)
+[ -x "$build/out/Vexal_Configuration_Utility" ] &&
+    expect+=(bin/Vexal_Configuration_Utility share/man/man1/Vexal_Configuration_Utility.1.gz)
 [ -f "$top/data/udev/60-vexal-hub.rules" ] && expect+=(lib/udev/rules.d/60-vexal-hub.rules)
 for f in "${expect[@]}"; do
     [ -e "$usr/$f" ] || fail "package lacks /usr/$f"
@@ -155,6 +156,30 @@ if [ -e "$usr/bin/vexalcfg" ]; then
     check_loaded vexalcfg "$scratch/ld-vexalcfg"
 else
     echo "skip: no vexalcfg in the package"
+fi
+
+# The utility, headless, connects at start: the simulator sees the host.
+if [ -e "$usr/bin/Vexal_Configuration_Utility" ]; then
+    before=$(grep -c 'host connected' "$scratch/sim.err" || true)
+    QT_QPA_PLATFORM=offscreen LD_DEBUG=libs LD_DEBUG_OUTPUT=$scratch/ld-utility \
+        "$usr/bin/Vexal_Configuration_Utility" --interface ethernet --address 127.0.0.1 \
+        --tcp-port "$port" --connect >"$scratch/utility.out" 2>&1 &
+    utility_pid=$!
+    connected=0
+    for _ in $(seq 200); do
+        [ "$(grep -c 'host connected' "$scratch/sim.err" || true)" -gt "$before" ] && { connected=1; break; }
+        kill -0 "$utility_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$utility_pid" 2>/dev/null || true
+    wait "$utility_pid" 2>/dev/null || true
+    if [ $connected = 1 ]; then
+        pass "the utility from the package connected to the simulator"
+    else
+        fail "the utility from the package did not connect to the simulator"
+        cat "$scratch/utility.out" >&2
+    fi
+    check_loaded "the utility" "$scratch/ld-utility"
 fi
 
 # An integrator's program, built only from what the package installs.
