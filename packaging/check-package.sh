@@ -36,7 +36,10 @@ if ! (cd "$build" && cpack -G DEB >"$scratch/cpack.log" 2>&1); then
     exit 1
 fi
 debs=("$build"/vexal_*_amd64.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "FAIL: expected one vexal_*_amd64.deb" >&2; exit 1; }
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    echo "FAIL: expected one vexal_*_amd64.deb" >&2
+    exit 1
+fi
 deb=${debs[0]}
 version=$(dpkg-deb -f "$deb" Version)
 echo "package: $(basename "$deb") ($(du -k "$deb" | cut -f1) KiB)"
@@ -52,9 +55,9 @@ libdir=$usr/lib/$arch/vexal
 # --- contents ---------------------------------------------------------------
 expect=(
     bin/vexal-hubsim
-    lib/$arch/vexal/libzamoport.so lib/$arch/vexal/libZamoCfg.so
+    "lib/$arch/vexal/libzamoport.so" "lib/$arch/vexal/libZamoCfg.so"
     include/vexal/zamoport.h include/vexal/zamocfg.h
-    lib/$arch/pkgconfig/zamoport.pc lib/$arch/pkgconfig/zamocfg.pc
+    "lib/$arch/pkgconfig/zamoport.pc" "lib/$arch/pkgconfig/zamocfg.pc"
     share/man/man1/vexal-hubsim.1.gz
     share/doc/vexal/copyright share/doc/vexal/changelog.Debian.gz
 )
@@ -82,6 +85,7 @@ while IFS= read -r -d '' f; do
         *::*) fail "$name: empty search path entry (the working directory) in '$paths'" ;;
     esac
     for e in "${entries[@]}"; do
+        # shellcheck disable=SC2016 # the literal loader token
         case $e in
             '$ORIGIN' | '$ORIGIN/'*) ;;
             *) fail "$name: search path entry '$e' is not relative to the file" ;;

@@ -19,5 +19,5 @@ for f in "$here"/udev/bad-*.rules; do
         failures=$((failures + 1))
     fi
 done
-[ $failures -eq 0 ] && echo "udev rule check: good sample accepted, $(ls "$here"/udev/bad-*.rules | wc -l) broken samples rejected"
+[ $failures -eq 0 ] && echo "udev rule check: good sample accepted, $(find "$here/udev" -name 'bad-*.rules' | wc -l) broken samples rejected"
 exit $((failures != 0))
