@@ -10,6 +10,7 @@ packages=(
   iputils-ping iproute2 util-linux procps
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick desktop-file-utils
+  dpkg-dev lintian man-db file
 )
 missing=()
 for p in "${packages[@]}"; do
