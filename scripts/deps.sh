@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
+  libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev help2man
   clang libclang-rt-14-dev
   iputils-ping iproute2 util-linux procps
   qt6-base-dev qt6-base-dev-tools libgl-dev

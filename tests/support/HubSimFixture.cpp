@@ -61,7 +61,7 @@ bool WaitExit(pid_t pid, int nMs)
 
 std::string CHubSimFixture::BinaryPath() { return HUBSIM_BINARY; }
 
-CHubSimFixture::CHubSimFixture(const Options& opts) : m_options(opts) { Start(0); }
+CHubSimFixture::CHubSimFixture(const Options& opts) : m_options(opts) { Start(opts.nListenPort); }
 
 CHubSimFixture::~CHubSimFixture()
 {
@@ -74,7 +74,7 @@ CHubSimFixture::~CHubSimFixture()
 
 void CHubSimFixture::Start(uint16_t nPort)
 {
-    std::vector<std::string> args = {BinaryPath(), "--listen", "127.0.0.1:" + std::to_string(nPort), "--control",
+    std::vector<std::string> args = {BinaryPath(), "--listen", m_options.strListenAddress + ":" + std::to_string(nPort), "--control",
                                      "127.0.0.1:0", "--exit-on-stdin-eof"};
     if (m_options.bGreet) args.push_back("--greet");
     if (!m_options.strStateFile.empty()) args.insert(args.end(), {"--state", m_options.strStateFile});

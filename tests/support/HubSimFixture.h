@@ -18,6 +18,8 @@
 // Options of CHubSimFixture (kept outside the class so "= {}" works as a default argument).
 struct SHubSimOptions {
     bool bGreet = true;                   // one frame to device 254 right after accepting
+    std::string strListenAddress = "127.0.0.1";  // another loopback address (127.0.0.2 ...) for several hubs
+    uint16_t nListenPort = 0;             // 0: a free port
     std::string strStateFile;             // --state FILE
     bool bPty = false;                    // also serve a pty
     std::string strComLink;               // with bPty: DIR/COM<n> link to make
@@ -29,14 +31,14 @@ class CHubSimFixture {  // RAII: destructor stops the simulator
 public:
     using Options = SHubSimOptions;
 
-    // Starts on 127.0.0.1:0 and waits (at most ~5 s) until it is ready; throws std::runtime_error on failure.
+    // Starts on <strListenAddress>:0 and waits (at most ~5 s) until it is ready; throws std::runtime_error on failure.
     explicit CHubSimFixture(const Options& opts = {});
     ~CHubSimFixture();
     CHubSimFixture(const CHubSimFixture&) = delete;
     CHubSimFixture& operator=(const CHubSimFixture&) = delete;
 
     uint16_t Port() const { return m_nPort; }            // TCP port the hub listens on
-    std::string Address() const { return "127.0.0.1"; }
+    std::string Address() const { return m_options.strListenAddress; }
     std::string PtyPath() const { return m_strPtyPath; }  // when bPty
     std::string UsbBasePath() const { return m_strUsbBase; }  // "<dir>/<location>", when strUsbSimDir
     uint16_t ControlPort() const { return m_nControlPort; }

@@ -1,0 +1,303 @@
+// vexalcfg as a user runs it, against simulated hubs: output, writes seen by
+// the hub, refusals that send nothing, backup and restore, many hubs, scan.
+#include "HubSimFixture.h"
+#include "tools/ToolSystem.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using nlohmann::json;
+using vexal::tools::RunProcess;
+using vexal::tools::SProcessResult;
+
+namespace {
+
+SProcessResult Tool(std::vector<std::string> args) {
+    args.insert(args.begin(), VEXALCFG_BINARY);
+    return RunProcess(args);
+}
+
+std::string Target(const CHubSimFixture& hub) { return hub.Address() + ":" + std::to_string(hub.Port()); }
+
+SProcessResult RunOn(const CHubSimFixture& hub, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--ethernet", Target(hub)});
+    return Tool(args);
+}
+
+json State(CHubSimFixture& hub, const std::string& strPath) {
+    const std::string strAnswer = hub.Control("GET " + strPath);
+    EXPECT_EQ(strAnswer.rfind("OK ", 0), 0u) << strAnswer;
+    json value = json::parse(strAnswer.substr(3), nullptr, false);
+    return value.is_discarded() ? json(strAnswer.substr(3)) : value;  // texts come back bare
+}
+
+long Frames(CHubSimFixture& hub) { return std::stol(hub.Control("FRAMES").substr(3)); }
+
+// The hub's write commands among the payloads device 0 received ("OK 50 51 D301 ...").
+bool SawWrite(CHubSimFixture& hub) {
+    std::istringstream payloads(hub.Control("RX 0").substr(2));
+    for (std::string p; payloads >> p;)
+        for (const char* psz : {"14", "59", "25", "21", "D1", "D3", "D5", "D7", "0F", "02", "41", "42", "43"})
+            if (p.compare(0, 2, psz) == 0) return true;
+    return false;
+}
+
+std::string TempPath(const std::string& strName) {
+    return ::testing::TempDir() + "vexalcfg-" + std::to_string(::getpid()) + "-" + strName;
+}
+
+CHubSimFixture::Options At(const std::string& strAddress, uint16_t nPort = 0) {
+    CHubSimFixture::Options o;
+    o.strListenAddress = strAddress;
+    o.nListenPort = nPort;
+    return o;
+}
+
+}  // namespace
+
+TEST(VexalCfgHub, InfoShowAndGetDescribeTheHubAsTablesAndJson) {
+    CHubSimFixture hub;
+    auto r = RunOn(hub, {"info"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_NE(r.strStdout.find("model        VX-H400_VXL"), std::string::npos) << r.strStdout;
+    EXPECT_NE(r.strStdout.find("  10   Local Printer  04b8  0e28"), std::string::npos) << r.strStdout;
+    r = RunOn(hub, {"--json", "info"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    json info = json::parse(r.strStdout);
+    EXPECT_EQ(info["firmware"], "2.10.3");
+    EXPECT_EQ(info["device_ids"], json({10, 20, 100, 101}));
+    EXPECT_EQ(info["usb_devices"][1], "05e0&1200");
+    EXPECT_EQ(info["devices"][1]["type"], "HID Input");
+
+    r = RunOn(hub, {"show", "--json"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    json s = json::parse(r.strStdout)["settings"];
+    EXPECT_EQ(s["bluetooth"]["name"], "VexalHub");
+    EXPECT_EQ(s["bluetooth"]["encryption"], true);
+    EXPECT_EQ(s["lan"]["mac"], "00:1b:5f:40:12:7a");
+    EXPECT_EQ(s["lan"]["dhcp"], false);
+    EXPECT_EQ(s["wlan"]["auth"], "wpa2-psk");
+    EXPECT_EQ(s["wlan"]["psk"], "vexal-demo-key");
+    EXPECT_EQ(s["wlan"]["device_name"], "VexalHub-WLAN");
+    EXPECT_EQ(s["netproto"]["ro_community"], "public");
+    EXPECT_EQ(s["usage"]["wlan"], "on");
+    EXPECT_EQ(s["serial"]["101"]["baud"], "9600");
+    EXPECT_EQ(s["custom"].size(), 10u);
+    r = RunOn(hub, {"show"});
+    EXPECT_NE(r.strStdout.find("LAN (lan)\n  mac      00:1b:5f:40:12:7a\n  dhcp     off\n  ip       192.168.0.10\n"),
+              std::string::npos)
+        << r.strStdout;
+    r = RunOn(hub, {"get", "netproto"});
+    EXPECT_EQ(r.strStdout, "telnet        on\nsnmp          off\nro_community  public\nrw_community  private\n");
+}
+
+TEST(VexalCfgHub, SetChangesOnlyTheGivenKeysAndTheHubHoldsThem) {
+    CHubSimFixture hub;
+    auto r = RunOn(hub, {"set", "lan", "ip=10.0.0.5", "dhcp=on"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(r.strStdout.substr(0, r.strStdout.find('\n')), "set: dhcp off -> on, ip 192.168.0.10 -> 10.0.0.5");
+    EXPECT_EQ(State(hub, "lan.ip"), "10.0.0.5");
+    EXPECT_EQ(State(hub, "lan.dhcp"), 1);
+    EXPECT_EQ(State(hub, "lan.mask"), "255.255.255.0");
+    ASSERT_EQ(RunOn(hub, {"set", "bluetooth", "name=Front Desk", "mode=3"}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "bluetooth.name"), "Front Desk");
+    EXPECT_EQ(hub.Control("GET bluetooth.mode"), "OK 3");
+    EXPECT_EQ(State(hub, "bluetooth.pin"), "0000");
+    ASSERT_EQ(RunOn(hub, {"set", "serial", "100", "baud=115200", "parity=even"}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "serial.100"), json({6, 1, 0, 1}));
+    r = RunOn(hub, {"--json", "set", "wlan", "auth=open"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(json::parse(r.strStdout)["values"]["cipher"], "none");
+    EXPECT_EQ(State(hub, "wlan.auth"), 0);
+    EXPECT_EQ(State(hub, "wlan.ssid"), "ShopFloor");
+    ASSERT_EQ(RunOn(hub, {"set", "netproto", "rw_community=till-2"}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "snmp_rw"), "till-2");
+    ASSERT_EQ(RunOn(hub, {"set", "usage", "wlan=off"}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "interfaces.wlan"), 0);
+
+    r = RunOn(hub, {"--json", "custom", "add", "MSR", "1a2B", "00ff"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(json::parse(r.strStdout)["status"], 0);
+    r = RunOn(hub, {"custom", "add", "msr", "1a2b", "00ff"});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find("Fail-OverlapID"), std::string::npos) << r.strStderr;
+    r = RunOn(hub, {"--json", "custom", "list", "msr"});
+    EXPECT_EQ(json::parse(r.strStdout)["custom"], json({{"msr", {"1a2b&00ff"}}}));
+    ASSERT_EQ(RunOn(hub, {"custom", "delete", "2", "1a2b", "00ff"}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "custom_devices.types.2"), json::array());
+}
+
+TEST(VexalCfgHub, RefusedValuesSendNothingToTheHub) {
+    CHubSimFixture hub;
+    const long nBefore = Frames(hub);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"set", "bluetooth", "pin=123"}, {"set", "lan", "ip=10.0.0.300"},
+          {"set", "wlan", "psk=short"}, {"set", "lan", "colour=red"}, {"custom", "add", "msr", "1a2", "00ff"},
+          {"set", "serial", "99", "baud=9600"}}) {
+        auto r = RunOn(hub, args);
+        EXPECT_EQ(r.nExitStatus, 2) << args[1] << " " << args.back();
+        EXPECT_EQ(r.strStderr.rfind("vexalcfg: ", 0), 0u) << r.strStderr;
+    }
+    EXPECT_EQ(Frames(hub), nBefore);  // not even connected
+    // A rule that needs the hub's other values: read, refuse, write nothing.
+    hub.Control("RX CLEAR");
+    auto r = RunOn(hub, {"set", "wlan", "auth=shared"});
+    EXPECT_EQ(r.nExitStatus, 2);
+    EXPECT_NE(r.strStderr.find("wlan wep_key: WEP key must be 5 or 13 characters (nothing written)"), std::string::npos)
+        << r.strStderr;
+    EXPECT_NE(hub.Control("RX 0").find(" 2000"), std::string::npos);  // it did read
+    EXPECT_FALSE(SawWrite(hub)) << hub.Control("RX 0");
+    // The hub's own refusal is reported with its meaning.
+    r = RunOn(hub, {"set", "usage", "bluetooth=off", "lan=off", "wlan=off"});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find("would block every interface"), std::string::npos) << r.strStderr;
+    // Usage errors and help.
+    EXPECT_EQ(Tool({"frobnicate"}).nExitStatus, 2);
+    EXPECT_EQ(Tool({"show"}).nExitStatus, 2);
+    r = Tool({"set", "--help"});
+    EXPECT_EQ(r.nExitStatus, 0);
+    EXPECT_NE(r.strStdout.find("wep_key"), std::string::npos);
+}
+
+TEST(VexalCfgHub, BackupAndRestoreMakeASecondHubEqualAndCloneKeepsItsOwnAddresses) {
+    CHubSimFixture a(At("127.0.0.1"));
+    CHubSimFixture b(At("127.0.0.2"));
+    for (const char* psz : {"SET bluetooth.name Till A", "SET bluetooth.pin 4711", "SET lan.ip 10.0.0.5",
+                            "SET lan.gateway 10.0.0.254", "SET wlan.ip 10.0.1.5", "SET wlan.ssid Store-7",
+                            "SET snmp_ro shop", "SET telnet 0", "SET serial.100 [6,1,0,2]"})
+        ASSERT_EQ(a.Control(psz), "OK") << psz;
+    ASSERT_EQ(RunOn(a, {"custom", "add", "scale", "0b67", "555e"}).nExitStatus, 0);
+    ASSERT_EQ(b.Control("SET lan.mac 00:1B:5F:40:12:7B"), "OK");
+    const std::string strFile = TempPath("a.json");
+    auto r = RunOn(a, {"backup", strFile});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    std::ifstream in(strFile);
+    json backup = json::parse(in);
+    EXPECT_EQ(backup["format"], "vexalcfg-backup");
+    EXPECT_EQ(backup["version"], 1);
+    EXPECT_EQ(backup["hub"]["model"], "VX-H400_VXL");
+    EXPECT_EQ(backup["settings"]["custom"]["scale"], json({"0b67&555e"}));
+
+    b.Control("RX CLEAR");
+    r = RunOn(b, {"restore", strFile, "--dry-run"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_NE(r.strStdout.find("would write"), std::string::npos) << r.strStdout;
+    EXPECT_FALSE(SawWrite(b)) << b.Control("RX 0");
+
+    r = RunOn(b, {"--json", "restore", strFile, "--clone"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(State(b, "lan.ip"), "192.168.0.10");
+    EXPECT_EQ(State(b, "wlan.ip"), "192.168.1.50");
+    EXPECT_EQ(State(b, "bluetooth.name"), "VexalHub");
+    EXPECT_EQ(b.Control("GET bluetooth.pin"), "OK 4711");
+    EXPECT_EQ(State(b, "lan.gateway"), "10.0.0.254");
+    EXPECT_EQ(State(b, "wlan.ssid"), "Store-7");
+    EXPECT_EQ(State(b, "serial.100"), json({6, 1, 0, 2}));
+
+    r = RunOn(b, {"restore", strFile, "--only", "lan,bluetooth"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_NE(r.strStdout.find("mac 00:1b:5f:40:12:7b -> 00:1b:5f:40:12:7a (read-only, not written)"), std::string::npos)
+        << r.strStdout;
+    EXPECT_EQ(State(b, "lan.mac"), "00:1B:5F:40:12:7B");
+    r = RunOn(b, {"restore", strFile});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    auto settings = [](const SProcessResult& shown) {
+        json s = json::parse(shown.strStdout)["settings"];
+        s["lan"].erase("mac");
+        return s;
+    };
+    EXPECT_EQ(settings(RunOn(a, {"--json", "show"})), settings(RunOn(b, {"--json", "show"})));
+    std::remove(strFile.c_str());
+}
+
+TEST(VexalCfgHub, MalformedAndTruncatedBackupsChangeNothing) {
+    CHubSimFixture hub;
+    const std::string strGood = TempPath("good.json");
+    ASSERT_EQ(RunOn(hub, {"backup", strGood}).nExitStatus, 0);
+    std::ifstream in(strGood);
+    const std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string strTruncated = TempPath("truncated.json"), strBadValue = TempPath("bad.json");
+    std::ofstream(strTruncated) << strText.substr(0, strText.size() * 2 / 3);
+    std::string strBad = strText;
+    strBad.replace(strBad.find("\"192.168.0.10\""), 14, "\"192.168.0.999\"");
+    std::ofstream(strBadValue) << strBad;
+    ASSERT_EQ(hub.Control("SET lan.ip 10.9.9.9"), "OK");
+    const long nBefore = Frames(hub);
+    auto r = RunOn(hub, {"restore", strTruncated});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find(strTruncated + ":"), std::string::npos) << r.strStderr;
+    EXPECT_NE(r.strStderr.find(": not a valid backup (syntax error"), std::string::npos) << r.strStderr;
+    r = RunOn(hub, {"restore", strBadValue});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find(strBadValue + ": settings.lan.ip: '192.168.0.999' is not an IPv4 address"),
+              std::string::npos)
+        << r.strStderr;
+    r = RunOn(hub, {"restore", TempPath("missing.json")});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find("cannot read"), std::string::npos);
+    EXPECT_EQ(Frames(hub), nBefore);
+    EXPECT_EQ(State(hub, "lan.ip"), "10.9.9.9");
+    for (const auto& f : {strGood, strTruncated, strBadValue}) std::remove(f.c_str());
+}
+
+TEST(VexalCfgHub, HostsRunsEveryHubAndOneFailureStopsNoOther) {
+    CHubSimFixture a(At("127.0.0.1")), b(At("127.0.0.2")), c(At("127.0.0.3"));
+    ASSERT_EQ(b.Control("FAULT SILENT ON").rfind("OK", 0), 0u);
+    const std::string strHosts = TempPath("hosts.txt");
+    std::ofstream(strHosts) << "# three tills\n" << Target(a) << "\n\n" << Target(b) << "  # silent\n" << Target(c) << "\n";
+    auto r = Tool({"--hosts", strHosts, "--jobs", "3", "--timeout", "1", "get", "lan"});
+    EXPECT_EQ(r.nExitStatus, 1) << r.strStderr;
+    EXPECT_NE(r.strStdout.find(Target(a) + "  ok"), std::string::npos) << r.strStdout;
+    EXPECT_NE(r.strStdout.find(Target(b) + "  FAILED  open " + Target(b)), std::string::npos) << r.strStdout;
+    EXPECT_NE(r.strStdout.find("3 hubs: 2 succeeded, 1 failed"), std::string::npos) << r.strStdout;
+    r = Tool({"--hosts", strHosts, "--timeout", "1", "--json", "get", "lan"});
+    json list = json::parse(r.strStdout);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]["ok"], true);
+    EXPECT_EQ(list[0]["result"]["values"]["ip"], "192.168.0.10");
+    EXPECT_EQ(list[1]["ok"], false);
+    EXPECT_EQ(list[2]["ok"], true);
+    std::ofstream(strHosts) << "127.0.0.1\nnot-an-address\n";
+    r = Tool({"--hosts", strHosts, "show"});
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find(strHosts + ":2: 'not-an-address'"), std::string::npos) << r.strStderr;
+    std::remove(strHosts.c_str());
+}
+
+TEST(VexalCfgHub, ScanFindsTheHubsInARange) {
+    CHubSimFixture first(At("127.0.0.2"));
+    CHubSimFixture second(At("127.0.0.5", first.Port()));
+    auto r = Tool({"--json", "scan", "127.0.0.0/29", "--port", std::to_string(first.Port())});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    json scan = json::parse(r.strStdout);
+    EXPECT_EQ(scan["scanned"], 6);
+    std::vector<std::string> found;
+    for (const auto& h : scan["hubs"]) {
+        found.push_back(h["address"]);
+        EXPECT_EQ(h["model"], "VX-H400_VXL");
+    }
+    EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.2"), found.end());
+    EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.5"), found.end());
+    EXPECT_EQ(std::find(found.begin(), found.end(), "127.0.0.4"), found.end());
+    EXPECT_EQ(Tool({"scan", "10.0.0.0/21"}).nExitStatus, 2);
+}
+
+TEST(VexalCfgHub, SerialDevicePathReachesTheHubOnItsPty) {
+#ifdef VEXAL_SERIAL_PLACEHOLDER
+    GTEST_SKIP() << "serial transport not built on this branch (portlib/PortCom.cpp is the placeholder)";
+#endif
+    CHubSimFixture::Options o;
+    o.bPty = true;
+    CHubSimFixture hub(o);
+    auto r = Tool({"--serial", hub.PtyPath() + ":9600", "--json", "info"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(json::parse(r.strStdout)["model"], "VX-H400_VXL");
+    r = Tool({"--serial", hub.PtyPath(), "get", "bluetooth"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_NE(r.strStdout.find("name          VexalHub"), std::string::npos) << r.strStdout;
+}

@@ -1,0 +1,166 @@
+#include "tools/Targets.h"
+
+#include "platform/DeviceNames.h"
+#include "platform/Socket.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace vexal::tools {
+namespace {
+
+std::optional<long> Number(std::string_view str) {
+    long n = 0;
+    if (str.empty()) return std::nullopt;
+    auto [p, ec] = std::from_chars(str.data(), str.data() + str.size(), n);
+    if (ec != std::errc() || p != str.data() + str.size()) return std::nullopt;
+    return n;
+}
+
+std::vector<std::string_view> SplitColons(std::string_view str) {
+    std::vector<std::string_view> items;
+    size_t nPos = 0;
+    while (true) {
+        const size_t nEnd = str.find(':', nPos);
+        items.push_back(str.substr(nPos, nEnd == std::string_view::npos ? std::string_view::npos : nEnd - nPos));
+        if (nEnd == std::string_view::npos) break;
+        nPos = nEnd + 1;
+    }
+    return items;
+}
+
+std::string_view Trim(std::string_view str) {
+    while (!str.empty() && std::isspace(static_cast<unsigned char>(str.front()))) str.remove_prefix(1);
+    while (!str.empty() && std::isspace(static_cast<unsigned char>(str.back()))) str.remove_suffix(1);
+    return str;
+}
+
+}  // namespace
+
+std::string FormatIPv4(uint32_t a) {
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
+           "." + std::to_string(a & 0xFF);
+}
+
+std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError) {
+    const auto items = SplitColons(strText);
+    if (items.size() > 2) {
+        strError = "--ethernet: '" + std::string(strText) + "' is not ADDR[:PORT]";
+        return std::nullopt;
+    }
+    const auto address = platform::ParseIPv4(items[0]);
+    if (!address) {
+        strError = "--ethernet: '" + std::string(items[0]) + "' is not an IPv4 address";
+        return std::nullopt;
+    }
+    long nPort = kDefaultHubPort;
+    if (items.size() == 2) {
+        const auto n = Number(items[1]);
+        if (!n || *n < 1 || *n > 65535) {
+            strError = "--ethernet: '" + std::string(items[1]) + "' is not a TCP port (1-65535)";
+            return std::nullopt;
+        }
+        nPort = *n;
+    }
+    SConnection c;
+    c.nInterface = 2;
+    c.strPortText = FormatIPv4(*address) + ":" + std::to_string(nPort);
+    c.strLabel = c.strPortText;
+    return c;
+}
+
+std::optional<SConnection> ParseSerial(std::string_view strText, const std::string& strComName, std::string& strError) {
+    auto items = SplitColons(strText);
+    SConnection c;
+    std::string strName(items[0]);
+    if (strName.rfind("/dev/", 0) == 0) {
+        if (strName.size() == 5 || strName.find("/../") != std::string::npos) {
+            strError = "--serial: '" + strName + "' is not a device path";
+            return std::nullopt;
+        }
+        c.strDevicePath = strName;
+        c.strLabel = strName;
+        strName = strComName;
+    } else if (!platform::ParsePortNumber(strName, "COM")) {
+        strError = "--serial: '" + strName + "' is neither COM<n> nor a /dev path";
+        return std::nullopt;
+    } else {
+        c.strLabel = strName;
+    }
+    items.erase(items.begin());
+    for (const auto& item : items)
+        if (!Number(item) || *Number(item) < 0) {
+            strError = "--serial: line setting '" + std::string(item) + "' is not a number";
+            return std::nullopt;
+        }
+    if (items.size() == 0 || items.size() == 1) {
+        c.nInterface = 4;
+        c.strPortText = strName + (items.empty() ? "" : ":" + std::string(items[0]));
+        if (!items.empty() && *Number(items[0]) == 0) {
+            strError = "--serial: baud rate 0";
+            return std::nullopt;
+        }
+    } else if (items.size() == 5) {
+        c.nInterface = 32;
+        c.strPortText = strName;
+        for (const auto& item : items) c.strPortText += ":" + std::string(item);
+    } else {
+        strError = "--serial: give BAUD alone or BAUD:DATA:PARITY:STOP:FLOW after the port";
+        return std::nullopt;
+    }
+    return c;
+}
+
+std::optional<std::vector<uint32_t>> ParseCidr(std::string_view strText, std::string& strError) {
+    const size_t nSlash = strText.find('/');
+    const auto address = platform::ParseIPv4(strText.substr(0, nSlash));
+    const auto bits = nSlash == std::string_view::npos ? std::optional<long>(32) : Number(strText.substr(nSlash + 1));
+    if (!address || !bits || *bits < 0 || *bits > 32) {
+        strError = "scan: '" + std::string(strText) + "' is not an IPv4 range ADDR/BITS";
+        return std::nullopt;
+    }
+    if (*bits < 22) {
+        strError = "scan: /" + std::to_string(*bits) + " is too large a range (at most /22, 1024 addresses)";
+        return std::nullopt;
+    }
+    const uint32_t dwMask = *bits == 0 ? 0 : ~uint32_t{0} << (32 - *bits);
+    const uint32_t dwFirst = *address & dwMask;
+    const uint32_t dwLast = dwFirst | ~dwMask;
+    std::vector<uint32_t> hosts;
+    for (uint64_t a = dwFirst; a <= dwLast; ++a) {
+        if (*bits <= 30 && (a == dwFirst || a == dwLast)) continue;
+        hosts.push_back(static_cast<uint32_t>(a));
+    }
+    return hosts;
+}
+
+std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText, const std::string& strFile,
+                                                        std::string& strError) {
+    std::vector<std::string> hosts;
+    size_t nLine = 0, nPos = 0;
+    while (nPos <= strText.size()) {
+        size_t nEnd = strText.find('\n', nPos);
+        if (nEnd == std::string_view::npos) nEnd = strText.size();
+        std::string_view line = strText.substr(nPos, nEnd - nPos);
+        ++nLine;
+        nPos = nEnd + 1;
+        if (const size_t nHash = line.find('#'); nHash != std::string_view::npos) line = line.substr(0, nHash);
+        line = Trim(line);
+        if (line.empty()) continue;
+        std::string strWhy;
+        if (line.find_first_of(" \t") != std::string_view::npos || !ParseEthernet(line, strWhy)) {
+            strError = strFile + ":" + std::to_string(nLine) + ": '" + std::string(line) +
+                       "' is not an address ADDR[:PORT]";
+            return std::nullopt;
+        }
+        hosts.emplace_back(line);
+    }
+    if (hosts.empty()) {
+        strError = strFile + ": no addresses";
+        return std::nullopt;
+    }
+    return hosts;
+}
+
+}  // namespace vexal::tools

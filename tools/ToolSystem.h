@@ -1,0 +1,48 @@
+// What the tool needs from the operating system beyond the platform layer:
+// worker processes, a private device directory, the terminal. One backend
+// file per system (posix/ToolSystem_posix.cpp).
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vexal::tools {
+
+// True when standard error is a terminal (progress is shown only then).
+bool StderrIsTerminal();
+
+// The path of this program's file, for starting workers.
+std::string SelfExecutable();
+
+struct SProcessResult {
+    int nExitStatus = -1;  // -1 when the program could not be run or was killed
+    std::string strStdout, strStderr;
+};
+// Runs a program with these arguments (argv[0] included) and collects both
+// outputs; the child gets no standard input. Blocks until it ends.
+SProcessResult RunProcess(const std::vector<std::string>& vecArgs);
+
+// A temporary directory holding one link COM<n> to a device file, set as
+// VEXAL_DEVICE_DIR for this process; removed again on destruction.
+class CPrivateDeviceDir {
+public:
+    CPrivateDeviceDir() = default;
+    ~CPrivateDeviceDir();
+    CPrivateDeviceDir(const CPrivateDeviceDir&) = delete;
+    CPrivateDeviceDir& operator=(const CPrivateDeviceDir&) = delete;
+    // False and a message when the device is missing or the link cannot be made.
+    bool Link(const std::string& strDevice, const std::string& strComName, std::string& strError);
+
+private:
+    std::string m_strDir, m_strLink;
+};
+
+// Current time as "2026-12-08T08:30:00Z".
+std::string UtcTimestamp();
+
+// Reads a whole file; false and a message naming it on failure.
+bool ReadTextFile(const std::string& strPath, std::string& strText, std::string& strError);
+// Writes a whole file through a temporary file and a rename, so a failed
+// write never leaves a half file under the name.
+bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError);
+
+}  // namespace vexal::tools
