@@ -239,9 +239,9 @@ CHubState::CHubState()
     m_arrWlan[591] = 'Q';
 
     m_mapDevices[10] = {10, EDeviceKind::Printer, 0x5A4D, 0x0E28};
-    m_mapDevices[20] = {20, EDeviceKind::Hid, 0x05E0, 0x1200};
-    m_mapDevices[100] = {100, EDeviceKind::Serial, 0x0403, 0x6001};
-    m_mapDevices[101] = {101, EDeviceKind::Serial, 0x067B, 0x2303};
+    m_mapDevices[20] = {20, EDeviceKind::Hid, 0x5A4D, 0x1200};
+    m_mapDevices[100] = {100, EDeviceKind::Serial, 0x5A4D, 0x6001};
+    m_mapDevices[101] = {101, EDeviceKind::Serial, 0x5A4D, 0x2303};
 }
 
 Bytes CHubState::PresenceList() const

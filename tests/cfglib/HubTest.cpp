@@ -57,9 +57,9 @@ TEST_F(HubTest, OpenReadsTheHubListsItsDevicesAndCloses) {
     EXPECT_EQ(api.getVexalVersion(h, &version.text), 0);
     EXPECT_EQ("OK " + version.Ascii(), hub.Control("GET firmware"));
     EXPECT_EQ(api.getUsbList(h, &list.text), 0);
-    EXPECT_EQ(list.Ascii(), "5a4d&0e28,05e0&1200,0403&6001,067b&2303,");
+    EXPECT_EQ(list.Ascii(), "5a4d&0e28,5a4d&1200,5a4d&6001,5a4d&2303,");
     EXPECT_EQ(api.getUsbInfo(h, 20, &vid.text, &pid.text), 0);
-    EXPECT_EQ(vid.Ascii() + ":" + pid.Ascii(), "05e0:1200");
+    EXPECT_EQ(vid.Ascii() + ":" + pid.Ascii(), "5a4d:1200");
     uint8_t ids[254] = {};
     int32_t nCount = 0;
     EXPECT_EQ(api.getDevIdList(h, ids, &nCount), 0);

@@ -54,9 +54,9 @@ TEST_F(SimulatorCommands, IdentificationAndUsbQueries)
     EXPECT_EQ(version[0], 0x51);
     EXPECT_EQ(version[1], 0x00);
 
-    EXPECT_EQ(Ask("44"), Hex("44 5A4D0E28 05E01200 04036001 067B2303"));
+    EXPECT_EQ(Ask("44"), Hex("44 5A4D0E28 5A4D1200 5A4D6001 5A4D2303"));
     EXPECT_EQ(Ask("45 0A"), Hex("45 0A 5A4D 0E28"));
-    EXPECT_EQ(Ask("45 65"), Hex("45 65 067B 2303"));
+    EXPECT_EQ(Ask("45 65"), Hex("45 65 5A4D 2303"));
 }
 
 TEST_F(SimulatorCommands, BluetoothWriteThenRead)
@@ -172,10 +172,10 @@ TEST_F(SimulatorCommands, PresenceReportsFollowEnableAndChanges)
     report = m_client.ReadFrameFor(255);
     ASSERT_TRUE(report);
     EXPECT_EQ(report->vecPayload, Hex("0A 1E 64"));
-    EXPECT_EQ(m_hub.Control("DEVICES"), "OK 10:printer:5A4D:0E28 30:echo:1234:5678 100:serial:0403:6001");
+    EXPECT_EQ(m_hub.Control("DEVICES"), "OK 10:printer:5A4D:0E28 30:echo:1234:5678 100:serial:5A4D:6001");
     EXPECT_EQ(m_hub.Control("UNPLUG 20").rfind("ERR", 0), 0u);
     // The USB list follows the device set.
-    EXPECT_EQ(Ask("44"), Hex("44 5A4D0E28 12345678 04036001"));
+    EXPECT_EQ(Ask("44"), Hex("44 5A4D0E28 12345678 5A4D6001"));
 }
 
 TEST_F(SimulatorCommands, DevicesEchoSwallowOrAnswerGsI)

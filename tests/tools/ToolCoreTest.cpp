@@ -234,7 +234,7 @@ TEST(ToolBackup, RestorePlanWritesOnlyDifferencesAndClonesWithoutPerHubKeys) {
     to.groups["lan"]["mac"] = "00:00:00:00:00:02";
     to.groups["lan"]["ip"] = "10.0.0.2";
     from.serial[100] = {{"baud", "9600"}, {"data", "8"}, {"stop", "1"}, {"parity", "none"}};
-    from.custom[0] = {"04b8&0e28", "1111&2222"};
+    from.custom[0] = {"5a4d&0e28", "1111&2222"};
     to.custom[0] = {"1111&2222", "3333&4444"};
 
     auto plans = PlanRestore(from, to, {});
@@ -246,7 +246,7 @@ TEST(ToolBackup, RestorePlanWritesOnlyDifferencesAndClonesWithoutPerHubKeys) {
     EXPECT_TRUE(plans[1].vecChanges[0].bReadOnly);
     EXPECT_EQ(plans[1].target.at("mac"), "00:00:00:00:00:02");
     EXPECT_EQ(plans[2].eAction, EPlanAction::Skip);  // no adapter 100 on the target
-    EXPECT_EQ(plans[3].vecAdd, std::vector<std::string>{"04b8&0e28"});
+    EXPECT_EQ(plans[3].vecAdd, std::vector<std::string>{"5a4d&0e28"});
     EXPECT_EQ(plans[3].vecDelete, std::vector<std::string>{"3333&4444"});
 
     SRestoreOptions clone;

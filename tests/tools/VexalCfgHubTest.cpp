@@ -65,13 +65,13 @@ TEST(VexalCfgHub, InfoShowAndGetDescribeTheHubAsTablesAndJson) {
     auto r = RunOn(hub, {"info"});
     ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
     EXPECT_NE(r.strStdout.find("model        VX-H400_VXL"), std::string::npos) << r.strStdout;
-    EXPECT_NE(r.strStdout.find("  10   Local Printer  04b8  0e28"), std::string::npos) << r.strStdout;
+    EXPECT_NE(r.strStdout.find("  10   Local Printer  5a4d  0e28"), std::string::npos) << r.strStdout;
     r = RunOn(hub, {"--json", "info"});
     ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
     json info = json::parse(r.strStdout);
     EXPECT_EQ(info["firmware"], "2.10.3");
     EXPECT_EQ(info["device_ids"], json({10, 20, 100, 101}));
-    EXPECT_EQ(info["usb_devices"][1], "05e0&1200");
+    EXPECT_EQ(info["usb_devices"][1], "5a4d&1200");
     EXPECT_EQ(info["devices"][1]["type"], "HID Input");
 
     r = RunOn(hub, {"show", "--json"});
@@ -284,13 +284,10 @@ TEST(VexalCfgHub, ScanFindsTheHubsInARange) {
     EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.2"), found.end());
     EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.5"), found.end());
     EXPECT_EQ(std::find(found.begin(), found.end(), "127.0.0.4"), found.end());
-    EXPECT_EQ(Tool({"scan", "10.0.0.0/21"}).nExitStatus, 2);
+    EXPECT_EQ(Tool({"scan", "127.0.0.0/21"}).nExitStatus, 2);
 }
 
 TEST(VexalCfgHub, SerialDevicePathReachesTheHubOnItsPty) {
-#ifdef VEXAL_SERIAL_PLACEHOLDER
-    GTEST_SKIP() << "serial transport not built on this branch (portlib/PortCom.cpp is the placeholder)";
-#endif
     CHubSimFixture::Options o;
     o.bPty = true;
     CHubSimFixture hub(o);

@@ -102,7 +102,7 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
 
     // Lists, enable and show by identifier; unknown ids are harmless.
     EXPECT_EQ(dlg.ListAddRow(15, {"5a4d", "0e28"}), 0);
-    EXPECT_EQ(dlg.ListAddRow(15, {"0403", "6001"}), 1);
+    EXPECT_EQ(dlg.ListAddRow(15, {"5a4d", "6001"}), 1);
     dlg.ListSelectRow(15, 1);
     EXPECT_EQ(dlg.ListSelectedRow(15), 1);
     EXPECT_EQ(dlg.ListCell(15, 1, 1), "6001");

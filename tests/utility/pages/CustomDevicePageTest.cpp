@@ -102,7 +102,7 @@ TEST_F(CCustomDevicePageTest, AttachedDeviceViewsAndTheTypeTheirRowsChoose) {
     ClickListBoxRow(*page, kView, 1);
     ASSERT_EQ(page->ListRowCount(kList), 4);
     EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "", "5a4d", "0e28", ""}));
-    EXPECT_EQ(Row(*page, 3), (std::vector<std::string>{"3", "", "067b", "2303", ""}));
+    EXPECT_EQ(Row(*page, 3), (std::vector<std::string>{"3", "", "5a4d", "2303", ""}));
     ActivateComboIndex(*page, kType, 5);
     ClickListViewRow(*page, 0);  // no type: the type list stays
     EXPECT_EQ(page->ComboIndex(kType), 5);
@@ -112,8 +112,8 @@ TEST_F(CCustomDevicePageTest, AttachedDeviceViewsAndTheTypeTheirRowsChoose) {
     EXPECT_EQ(U8(page->GetText(kVid)), "");
     ASSERT_EQ(page->ListRowCount(kList), 4);
     EXPECT_EQ(Row(*page, 0), (std::vector<std::string>{"0", "0A", "5a4d", "0e28", "Local Printer"}));
-    EXPECT_EQ(Row(*page, 1), (std::vector<std::string>{"1", "14", "05e0", "1200", "HID Input"}));
-    EXPECT_EQ(Row(*page, 2), (std::vector<std::string>{"2", "64", "0403", "6001", "USB Serial"}));
+    EXPECT_EQ(Row(*page, 1), (std::vector<std::string>{"1", "14", "5a4d", "1200", "HID Input"}));
+    EXPECT_EQ(Row(*page, 2), (std::vector<std::string>{"2", "64", "5a4d", "6001", "USB Serial"}));
     ClickListViewRow(*page, 0);
     EXPECT_EQ(page->ComboIndex(kType), 0);  // a local printer is a POS printer
     ActivateComboIndex(*page, kType, 4);
@@ -150,7 +150,7 @@ TEST_F(CCustomDeviceRecorderTest, LibraryFailuresGetTheirMessages) {
     rec.SetResult("addCustomDevice", 1011);
     rec.SetResult("getCustomDeviceList", 1000);
     rec.SetResult("getUsbList", 1011);
-    TypeInto(*page, kVid, "0403");
+    TypeInto(*page, kVid, "5a4d");
     TypeInto(*page, kPid, "6001");
     ClickControl(*page, kAdd);
     ClickListBoxRow(*page, kView, 0);
