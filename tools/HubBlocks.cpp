@@ -132,7 +132,7 @@ WlanBlock EncodeWlan(const GroupValues& v, const WlanBlock& read) {
     b[98] = static_cast<uint8_t>(nCipher);
     if (nAuth == 4 || nAuth == 5) b[268] = static_cast<uint8_t>(std::max(0, IndexOf(kEaps, Get(v, "eap"))));
     if ((nAuth == 0 || nAuth == 1) && nCipher == 1) PutText(&b[99], 104, Get(v, "wep_key"));
-    PutText(&b[203], 63, Get(v, "psk"));  // 63 keeps a terminator in the 64-byte field
+    PutText(&b[203], 64, Get(v, "psk"));  // a 64-digit raw key fills the field, without a NUL
     PutText(&b[269], 32, Get(v, "eap_identity"));
     PutText(&b[301], 96, Get(v, "eap_password"));
     b[267] = 0x06;

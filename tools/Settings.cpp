@@ -61,7 +61,7 @@ std::vector<SGroupDef> MakeGroups() {
                        Choice("cipher", {"none", "wep", "tkip", "aes", "aes+tkip"},
                               "cipher: none|wep with open, wep with shared, tkip|aes|aes+tkip with WPA"),
                        Key("wep_key", EKeyKind::Text, "WEP key, 5 or 13 characters (with cipher wep)"),
-                       Key("psk", EKeyKind::Text, "pre-shared key, 8 to 63 bytes (with wpa-psk, wpa2-psk)"),
+                       Key("psk", EKeyKind::Text, "pre-shared key, 8 to 63 bytes or 64 hex digits (with wpa-psk, wpa2-psk)"),
                        Choice("eap", {"peap", "ttls", "tls", "leap", "fast"},
                               "EAP method peap|ttls|tls|leap|fast (with wpa-eap, wpa2-eap)"),
                        Key("eap_identity", EKeyKind::Text, "EAP identity, up to 32 bytes"),
@@ -144,7 +144,11 @@ std::string SingleKeyRule(const SGroupDef& group, const std::string& strKey, con
         if (strKey == "pin") return range(4, 16);
     } else if (group.strName == "wlan") {
         if (strKey == "ssid") return range(1, 32);
-        // A key is only ever used with its authentication, whose rule is 8 to 63.
+        // A passphrase of 8 to 63 bytes, or the raw key as 64 hexadecimal digits.
+        if (strKey == "psk" && n == 64 && std::all_of(strValue.begin(), strValue.end(), [](unsigned char c) {
+                return std::isxdigit(c) != 0;
+            }))
+            return {};
         if (strKey == "psk" && n != 0) return range(8, 63);
         if (strKey == "wep_key" && n != 0 && n != 5 && n != 13)
             return "wlan wep_key: WEP key must be 5 or 13 characters";

@@ -40,6 +40,7 @@ TEST(ToolAssignments, RefusesWhatTheHubCannotTakeBeforeAnythingIsSent) {
              {"bluetooth", "name=Front\rDesk", "control characters"},
              {"bluetooth", "name=\xE6\x97\xA5", "code page"},  // U+65E5 has no CP1252 byte
              {"wlan", "psk=short", "minimum length is 8"},
+             {"wlan", "psk=" + std::string(63, 'a') + "g", "maximum length is 63"},  // 64 bytes, not all hex
              {"wlan", "wep_key=abcdef", "5 or 13"},
              {"usage", "lan=n/a", "cannot be set"},
              {"serial", "baud=110", "not one of"}}) {
@@ -48,6 +49,7 @@ TEST(ToolAssignments, RefusesWhatTheHubCannotTakeBeforeAnythingIsSent) {
         EXPECT_NE(e.find(why), std::string::npos) << arg << ": " << e;
     }
     EXPECT_EQ(Assign("lan", {"dhcp=on", "dhcp=off"}, e).count("<refused>"), 1u);
+    EXPECT_EQ(Assign("wlan", {"psk=" + std::string(64, 'F')}, e).count("psk"), 1u) << e;  // raw key
     // Lengths count the hub's bytes: sixteen "é" are 32 bytes of UTF-8 but 16 in CP1252.
     std::string strPin;
     for (int i = 0; i < 16; ++i) strPin += "\xC3\xA9";
