@@ -8,7 +8,7 @@
 namespace vexal::client {
 
 CfgApiTable::CfgApiTable() = default;
-CfgApiTable::~CfgApiTable() { Unload(); }
+CfgApiTable::~CfgApiTable() = default;
 
 bool CfgApiTable::Load(const std::string& strLibrary) {
     Unload();

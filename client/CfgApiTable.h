@@ -70,7 +70,9 @@ inline constexpr int kCfgEntryPointCount = 45;
 class CfgApiTable {
 public:
     CfgApiTable();
-    ~CfgApiTable();  // unloads; the owner closes the session first
+    // Leaves the library loaded: its process-wide objects and any late thread
+    // of it must outlive the table. Unload() is the owner's explicit choice.
+    ~CfgApiTable();
     CfgApiTable(const CfgApiTable&) = delete;
     CfgApiTable& operator=(const CfgApiTable&) = delete;
 
