@@ -57,10 +57,10 @@ if [ "${1:-}" = "--step" ]; then
 fi
 
 stage install 900 bash "$top/scripts/deps.sh"
-stage build 600 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
+stage build 900 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
-stage sanitizer-build 600 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
+stage sanitizer-build 1200 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"
 unset ASAN_OPTIONS UBSAN_OPTIONS
