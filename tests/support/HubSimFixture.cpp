@@ -74,7 +74,7 @@ CHubSimFixture::~CHubSimFixture()
 
 void CHubSimFixture::Start(uint16_t nPort)
 {
-    std::vector<std::string> args = {BinaryPath(), "--listen", "127.0.0.1:" + std::to_string(nPort), "--control",
+    std::vector<std::string> args = {BinaryPath(), "--listen", m_options.strAddress + ":" + std::to_string(nPort), "--control",
                                      "127.0.0.1:0", "--exit-on-stdin-eof"};
     if (m_options.bGreet) args.push_back("--greet");
     if (!m_options.strStateFile.empty()) args.insert(args.end(), {"--state", m_options.strStateFile});

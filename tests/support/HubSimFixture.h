@@ -18,6 +18,7 @@
 // Options of CHubSimFixture (kept outside the class so "= {}" works as a default argument).
 struct SHubSimOptions {
     bool bGreet = true;                   // one frame to device 254 right after accepting
+    std::string strAddress = "127.0.0.1"; // loopback address to listen on (several hubs: 127.0.0.2, ...)
     std::string strStateFile;             // --state FILE
     bool bPty = false;                    // also serve a pty
     std::string strComLink;               // with bPty: DIR/COM<n> link to make
@@ -36,7 +37,7 @@ public:
     CHubSimFixture& operator=(const CHubSimFixture&) = delete;
 
     uint16_t Port() const { return m_nPort; }            // TCP port the hub listens on
-    std::string Address() const { return "127.0.0.1"; }
+    std::string Address() const { return m_options.strAddress; }
     std::string PtyPath() const { return m_strPtyPath; }  // when bPty
     std::string UsbBasePath() const { return m_strUsbBase; }  // "<dir>/<location>", when strUsbSimDir
     uint16_t ControlPort() const { return m_nControlPort; }
