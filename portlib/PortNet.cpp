@@ -73,6 +73,10 @@ uint32_t CPortNet::SetDeviceOption(const DeviceOption& option) {
     std::u16string strAddress = option.portName != nullptr ? std::u16string(option.portName) : std::u16string();
     if (strAddress.empty())
         return 0;
+    // A further user of an open port names the same address; the reader
+    // thread reads the link's address and port, so they stay as opened.
+    if (m_bOpen && strAddress == m_strAddress)
+        return 1;
     m_strAddress = strAddress;
     const auto address = platform::ParseIPv4(NarrowAddress(strAddress));
     m_bAddressValid = address.has_value();

@@ -49,6 +49,17 @@ fuzz_all() {  # DIR SECONDS_EACH
   [ $found = 1 ] || echo "no fuzz targets built"
 }
 
+# ThreadSanitizer: libraries, simulator and their tests only (Qt is not built
+# for it). Its shadow memory needs a fixed layout: run without address-space
+# randomisation where setarch can switch it off (child processes inherit it).
+tsan_all() {  # DIR
+  configure_and_build "$1" -DVEXAL_TSAN=ON -DVEXAL_BUILD_BENCH=OFF
+  local norandom=()
+  setarch "$(uname -m)" -R true 2>/dev/null && norandom=(setarch "$(uname -m)" -R)
+  TSAN_OPTIONS=halt_on_error=1 "${norandom[@]}" ctest --test-dir "$1" -j "$test_jobs" \
+    --output-on-failure --timeout 300 --no-tests=error
+}
+
 # Internal: run one step function in a child process, so timeout can bound it.
 if [ "${1:-}" = "--step" ]; then
   shift
@@ -64,6 +75,7 @@ stage sanitizer-build 1200 configure_and_build "$build_root/asan" -DVEXAL_SANITI
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"
 unset ASAN_OPTIONS UBSAN_OPTIONS
+stage tsan 900 tsan_all "$build_root/tsan"
 export BUILD_TARGET=fuzz_all
 stage fuzz-build 300 configure_and_build "$build_root/fuzz" -DVEXAL_BUILD_FUZZ=ON -DBUILD_TESTING=OFF \
   -DVEXAL_BUILD_BENCH=OFF -DVEXAL_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
