@@ -35,6 +35,8 @@
 #include <functional>
 #include <optional>
 
+class QGridLayout;
+
 namespace vexal::utility {
 
 // What every page is handed.
@@ -56,6 +58,13 @@ public:
     virtual bool ReadFromHub() = 0;
 
 protected:
+    // The hub's inactivity time (0..65535 s) as a hidden row of the grid: the
+    // pages keep the field but never show it.
+    void AddHiddenInactivityRow(QGridLayout* pGrid, int& nRow, int nId);
+    // Lays the page out as its grid over the button row GET, SET, Default
+    // Setting, Close; GET and Default Setting stay hidden, as the hub needs neither.
+    void LayOutWithButtons(QGridLayout* pGrid, int nGet, int nSet, int nDefault, int nClose);
+
     client::CfgApiTable& Api() const { return m_context.api; }
     int32_t Session() const { return m_context.api.m_nHandle; }
     CLibraryWorker& Worker() const { return m_context.worker; }

@@ -50,8 +50,6 @@ public:
         auto* pMask = MakeIpv4(kIdMask, tr("Subnet Mask"));
         auto* pGateway = MakeIpv4(kIdGateway, tr("Gateway"));
         auto* pDns = MakeIpv4(kIdDns, tr("DNS"));
-        auto* pInactivity = MakeEdit(kIdInactivity, tr("Inactivity Time (sec)"));
-        pInactivity->setValidator(new QIntValidator(0, 65535, pInactivity));
         int nRow = 0;
         pGrid->addWidget(MakeLabel(tr("&MAC Address :"), pMac), nRow, 0);
         pGrid->addWidget(pMac, nRow++, 1);
@@ -65,28 +63,9 @@ public:
         pGrid->addWidget(pGateway, nRow++, 1);
         pGrid->addWidget(MakeLabel(tr("D&NS  :"), pDns), nRow, 0);
         pGrid->addWidget(pDns, nRow++, 1);
-        // Kept for the hub's inactivity time, which this page never sends.
-        auto* pInactivityLabel = MakeLabel(tr("Inactivity Time (sec) :"), pInactivity);
-        auto* pInactivityHint = new QLabel(tr("sec (Default : 0)"), this);
-        pGrid->addWidget(pInactivityLabel, nRow, 0);
-        pGrid->addWidget(pInactivity, nRow, 1);
-        pGrid->addWidget(pInactivityHint, nRow++, 2);
-        pInactivityLabel->hide();
-        pInactivityHint->hide();
+        AddHiddenInactivityRow(pGrid, nRow, kIdInactivity);
 
-        auto* pButtons = new QHBoxLayout;
-        pButtons->addWidget(MakeButton(kIdGet, tr("GET")));
-        pButtons->addWidget(MakeButton(kIdSet, tr("SET")));
-        pButtons->addWidget(MakeButton(kIdDefault, tr("Default Setting")));
-        pButtons->addStretch(1);
-        pButtons->addWidget(MakeButton(kIdClose, tr("Close")));
-        auto* pLayout = new QVBoxLayout(this);
-        pLayout->addLayout(pGrid);
-        pLayout->addLayout(pButtons);
-
-        Show(kIdInactivity, false);
-        Show(kIdGet, false);
-        Show(kIdDefault, false);
+        LayOutWithButtons(pGrid, kIdGet, kIdSet, kIdDefault, kIdClose);
         Enable(kIdMac, false);
         Enable(kIdSet, false);
 

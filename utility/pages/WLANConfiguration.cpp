@@ -83,30 +83,9 @@ public:
         auto* pPassword = MakeEdit(kIdEapPassword, tr("Authentication Password"));
         pPassword->setEchoMode(QLineEdit::Password);
         addRow(tr("Authentication Pass&word : "), pPassword);
-        // Kept for the hub's inactivity time; not shown.
-        auto* pInactivity = MakeEdit(kIdInactivity, tr("Inactivity Time (sec)"));
-        pInactivity->setValidator(new QIntValidator(0, 65535, pInactivity));
-        auto* pInactivityLabel = MakeLabel(tr("Inactivity Time (sec) :"), pInactivity);
-        auto* pInactivityHint = new QLabel(tr("sec (Default : 0)"), this);
-        pGrid->addWidget(pInactivityLabel, nRow, 0);
-        pGrid->addWidget(pInactivity, nRow, 1);
-        pGrid->addWidget(pInactivityHint, nRow++, 2);
-        pInactivityLabel->hide();
-        pInactivityHint->hide();
+        AddHiddenInactivityRow(pGrid, nRow, kIdInactivity);
 
-        auto* pButtons = new QHBoxLayout;
-        pButtons->addWidget(MakeButton(kIdGet, tr("GET")));
-        pButtons->addWidget(MakeButton(kIdSet, tr("SET")));
-        pButtons->addWidget(MakeButton(kIdDefault, tr("Default Setting")));
-        pButtons->addStretch(1);
-        pButtons->addWidget(MakeButton(kIdClose, tr("Close")));
-        auto* pLayout = new QVBoxLayout(this);
-        pLayout->addLayout(pGrid);
-        pLayout->addLayout(pButtons);
-
-        Show(kIdInactivity, false);
-        Show(kIdGet, false);
-        Show(kIdDefault, false);
+        LayOutWithButtons(pGrid, kIdGet, kIdSet, kIdDefault, kIdClose);
         for (int nId : {kIdDeviceName, kIdNetworkMode, kIdDhcpEnable, kIdDhcpDisable, kIdSsid, kIdIp, kIdMask,
                         kIdGateway, kIdAuthentication, kIdCipher, kIdEap, kIdWepKey, kIdPsk, kIdEapIdentity,
                         kIdEapPassword, kIdSet})
