@@ -51,6 +51,7 @@ void RequireStateLoadsBack(const CHubState& state)
 void RunRequests(std::string_view input)
 {
     CHubState state;
+    bool bChanged = false;
     size_t i = 0;
     while (i + 3 <= input.size()) {
         const uint8_t nTarget = static_cast<uint8_t>(input[i]);
@@ -75,8 +76,9 @@ void RunRequests(std::string_view input)
         if (!result.bKnown) Require(!result.optReply && !result.bChanged);
         // Only a change that is saved may touch what the state file holds.
         if (!result.bChanged) Require(state.ToJson() == before);
-        else RequireStateLoadsBack(state);
+        bChanged = bChanged || result.bChanged;
     }
+    if (bChanged) RequireStateLoadsBack(state);
 }
 
 void RunControlLines(std::string_view input)
@@ -91,12 +93,12 @@ void RunControlLines(std::string_view input)
         // Exactly one answer line each.
         Require(strAnswer == "OK" || strAnswer.rfind("OK ", 0) == 0 || strAnswer.rfind("ERR ", 0) == 0);
         Require(strAnswer.find_first_of("\r\n") == std::string::npos);
-        hub.WithState([](CHubState& state) {
-            RequireStateLoadsBack(state);
-            return 0;
-        });
         nStart = nEnd + 1;
     }
+    hub.WithState([](CHubState& state) {
+        RequireStateLoadsBack(state);
+        return 0;
+    });
 }
 
 // As the simulator loads --state: text that is not JSON, or JSON that is not a
