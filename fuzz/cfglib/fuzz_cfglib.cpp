@@ -10,7 +10,6 @@
 //      object; the parameter is the object's capacity
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -19,16 +18,14 @@
 #include "cfglib/IdentificationReplies.h"
 #include "cfglib/PortText.h"
 #include "cfglib/ZamoText.h"
+#include "fuzz/FuzzInput.h"
 #include "include/zamocfg.h"
 #include "platform/TextCodec.h"
 
 using namespace vexal::cfg;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition) {
-    if (!bCondition) std::abort();
-}
 
 void CheckIdentification(ReplySpan reply, uint8_t byDeviceId) {
     for (const uint8_t byCommand : {uint8_t{0x50}, uint8_t{0x51}}) {
@@ -136,8 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 2) return 0;
     const uint8_t bySelector = pData[0];
     const uint8_t byParam = pData[1];
-    const std::vector<uint8_t> input(pData + 2, pData + nSize);
-    const ReplySpan reply(input.data(), input.size());
+    const vexal::fuzz::CExactInput exact(pData, nSize, 2);
+    const std::span<const uint8_t> input = exact.Bytes();
+    const ReplySpan reply = input;
     switch (bySelector % 3) {
     case 0:
         CheckIdentification(reply, byParam);

@@ -14,7 +14,6 @@
 // state file must load back as the same state.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -22,19 +21,16 @@
 #include <vector>
 
 #include "ControlCommands.h"
+#include "fuzz/FuzzInput.h"
 #include "FrameCodec.h"
 #include "Hub.h"
 #include "HubCommands.h"
 #include "HubState.h"
 
 using namespace hubsim;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition)
-{
-    if (!bCondition) std::abort();
-}
 
 // The state file the simulator writes for this state reads back unchanged.
 void RequireStateLoadsBack(const CHubState& state)
@@ -44,7 +40,7 @@ void RequireStateLoadsBack(const CHubState& state)
     try {
         Require(CHubState::FromJson(text).ToJson() == saved);
     } catch (const std::runtime_error&) {
-        std::abort();
+        Require(false);
     }
 }
 
@@ -145,9 +141,8 @@ void RunStream(std::string_view input, size_t nRead)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
     if (nSize < 2) return 0;
-    auto pInput = std::make_unique<char[]>(nSize - 1);
-    std::copy_n(reinterpret_cast<const char*>(pData) + 1, nSize - 1, pInput.get());
-    const std::string_view input(pInput.get(), nSize - 1);
+    const vexal::fuzz::CExactInput exact(pData, nSize, 1);
+    const std::string_view input = exact.Text();
     switch (pData[0] % 4) {
     case 0: RunRequests(input); break;
     case 1: RunControlLines(input); break;

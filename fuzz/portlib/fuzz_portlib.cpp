@@ -8,21 +8,19 @@
 // is caught.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "portlib/FrameParser.h"
 #include "portlib/PortInterface.h"
 #include "portlib/StatusBack.h"
 
 using namespace vexal;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition) {
-    if (!bCondition) std::abort();
-}
 
 struct SFrame {
     uint32_t dwDevice;
@@ -51,7 +49,7 @@ struct CRecordList final : IStatusBackSink {
 
 // Whatever the read cycles cut, the status filter passes on and takes out the
 // same bytes with and without tracing, and loses none.
-void CheckStatusFilter(const std::vector<uint8_t>& stream) {
+void CheckStatusFilter(std::span<const uint8_t> stream) {
     const uint32_t n = static_cast<uint32_t>(stream.size());
     std::vector<uint8_t> plain(n), traced(n);
     CRecordList plainRecords, tracedRecords;
@@ -68,7 +66,7 @@ void CheckStatusFilter(const std::vector<uint8_t>& stream) {
 }
 
 // Frames do not depend on how the reads cut the stream (no pauses here).
-void CheckParserCuts(const std::vector<uint8_t>& stream, uint32_t nCycle) {
+void CheckParserCuts(std::span<const uint8_t> stream, uint32_t nCycle) {
     const uint32_t n = static_cast<uint32_t>(stream.size());
     CFrameParser whole, cut;
     CFrameList wholeFrames, cutFrames;
@@ -81,7 +79,7 @@ void CheckParserCuts(const std::vector<uint8_t>& stream, uint32_t nCycle) {
 }
 
 // The whole receive path of a port, drained as a caller would.
-void RunPort(const std::vector<uint8_t>& stream, uint8_t byFlags, uint32_t nCycle) {
+void RunPort(std::span<const uint8_t> stream, uint8_t byFlags, uint32_t nCycle) {
     const uint32_t n = static_cast<uint32_t>(stream.size());
     auto port = std::make_shared<CPortInterface>();
     uint64_t nNow = 0;
@@ -115,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 2) return 0;
     const uint8_t byFlags = pData[0];
     const uint32_t nCycle = pData[1] == 0 ? 1024u : pData[1] * 4u;
-    const std::vector<uint8_t> stream(pData + 2, pData + nSize);
+    const vexal::fuzz::CExactInput exact(pData, nSize, 2);
+    const std::span<const uint8_t> stream = exact.Bytes();
     if (byFlags & 1) {
         CheckStatusFilter(stream);
         return 0;

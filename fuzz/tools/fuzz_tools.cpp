@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cfglib/PortText.h"
+#include "fuzz/FuzzInput.h"
 #include "include/zamocfg.h"
 #include "platform/Socket.h"
 #include "platform/TextCodec.h"
@@ -28,12 +28,9 @@
 #include "tools/Targets.h"
 
 using namespace vexal::tools;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition) {
-    if (!bCondition) std::abort();
-}
 
 std::vector<std::string> Lines(std::string_view text) {
     std::vector<std::string> lines;
@@ -64,14 +61,13 @@ void CheckBackup(std::string_view text) {
     Require(again && BackupToJson(*again) == written);
 }
 
+constexpr LanBlock kReadLan{0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A, 192, 168, 0, 10, 255, 255, 255, 0, 192, 168, 0, 1, 192, 168, 0, 1};
+
 // The values a hub shows for a group, complete and within the rules.
 GroupValues CurrentValues(const std::string& strGroup) {
     if (strGroup == "bluetooth")
         return {{"name", "Till 1"}, {"pin", "0000"}, {"encryption", "on"}, {"mode", "1"}, {"auto_connect", "off"}};
-    if (strGroup == "lan") {
-        LanBlock block{0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A, 192, 168, 0, 10, 255, 255, 255, 0, 192, 168, 0, 1, 192, 168, 0, 1};
-        return DecodeLan(block);
-    }
+    if (strGroup == "lan") return DecodeLan(kReadLan);
     if (strGroup == "wlan") {
         return {{"device_name", "Hub-WLAN"}, {"mode", "infra"}, {"dhcp", "on"}, {"ip", "192.168.1.50"},
                 {"mask", "255.255.255.0"}, {"gateway", "192.168.1.1"}, {"ssid", "Shop"}, {"auth", "wpa2-psk"},
@@ -113,11 +109,23 @@ void CheckAssignments(std::string_view text, uint8_t byGroup) {
     // What the user gave is what goes to the hub, or the change is refused.
     const GroupValues current = CurrentValues(group.strName);
     Require(ValidateGroup(group, current).empty());
-    if (const auto merged = MergeAndValidate(group, current, *wanted, strError)) {
-        Require(ValidateGroup(group, *merged).empty());
-        for (const auto& [strKey, strValue] : *wanted) Require(merged->at(strKey) == strValue);
-    } else {
+    const auto merged = MergeAndValidate(group, current, *wanted, strError);
+    if (!merged) {
         Require(!strError.empty());
+        return;
+    }
+    Require(ValidateGroup(group, *merged).empty());
+    for (const auto& [strKey, strValue] : *wanted) Require(merged->at(strKey) == strValue);
+    // What goes to the hub reads back as the values the tool accepted.
+    if (group.strName == "lan") {
+        Require(DecodeLan(EncodeLan(*merged, kReadLan)) == *merged);
+    } else if (group.strName == "wlan") {
+        WlanBlock read{};
+        std::copy_n("Hub-WLAN", 8, read.begin() + 18);
+        Require(DecodeWlan(EncodeWlan(*merged, read)) == *merged);
+    } else if (group.strName == "serial") {
+        const auto line = EncodeSerial(*merged);
+        Require(line && DecodeSerial((*line)[0], (*line)[1], (*line)[2], (*line)[3]) == *merged);
     }
 }
 
@@ -190,13 +198,13 @@ void CheckBlocks(std::string_view bytes, uint8_t byWhich) {
         break;
     }
     case 1: {
-        // One trip through the tool settles a block: a second changes nothing.
         WlanBlock block{};
         for (size_t i = 0; i < block.size(); ++i) block[i] = byteAt(i);
-        const WlanBlock once = EncodeWlan(DecodeWlan(block), block);
-        const GroupValues values = DecodeWlan(once);
-        Require(EncodeWlan(values, once) == once && DecodeWlan(EncodeWlan(values, once)) == values);
-        Require(std::equal(block.begin() + 18, block.begin() + 51, once.begin() + 18));  // the name as read
+        const GroupValues values = DecodeWlan(block);
+        const WlanBlock written = EncodeWlan(values, block);
+        Require(std::equal(block.begin() + 18, block.begin() + 51, written.begin() + 18));  // the name as read
+        // Values the tool would write come back as they went.
+        if (ValidateGroup(*FindGroup("wlan"), values).empty()) Require(DecodeWlan(written) == values);
         break;
     }
     case 2: {
@@ -224,9 +232,8 @@ void CheckBlocks(std::string_view bytes, uint8_t byWhich) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 2) return 0;
-    auto pInput = std::make_unique<char[]>(nSize - 2);
-    std::copy_n(reinterpret_cast<const char*>(pData) + 2, nSize - 2, pInput.get());
-    const std::string_view input(pInput.get(), nSize - 2);
+    const vexal::fuzz::CExactInput exact(pData, nSize, 2);
+    const std::string_view input = exact.Text();
     switch (pData[0] % 5) {
     case 0: CheckBackup(input); break;
     case 1: CheckAssignments(input, pData[1]); break;

@@ -11,24 +11,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/Usb.h"
 #include "platform/UsbSim.h"
 #include "platform/posix/UsbBulkInterface.h"
 
 using namespace vexal::platform;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition) {
-    if (!bCondition) std::abort();
-}
 
 std::string Upper(std::string_view text) {
     std::string out(text);
@@ -168,9 +165,8 @@ void CheckConfiguration(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 1) return 0;
-    auto pInput = std::make_unique<char[]>(nSize - 1);
-    std::copy_n(reinterpret_cast<const char*>(pData) + 1, nSize - 1, pInput.get());
-    const std::string_view input(pInput.get(), nSize - 1);
+    const vexal::fuzz::CExactInput exact(pData, nSize, 1);
+    const std::string_view input = exact.Text();
     switch (pData[0] % 3) {
     case 0: CheckPath(input); break;
     case 1: CheckDescriptor(input); break;

@@ -11,13 +11,13 @@
 //      cut), then the bytes as a list of device IDs
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/FuzzInput.h"
 #include "platform/TextCodec.h"
 #include "utility/TextBytes.h"
 #include "utility/pages/CustomDeviceTables.h"
@@ -26,12 +26,9 @@
 #include "utility/pages/WlanBlock.h"
 
 using namespace vexal::utility;
+using vexal::fuzz::Require;
 
 namespace {
-
-void Require(bool bCondition) {
-    if (!bCondition) std::abort();
-}
 
 template <size_t N>
 std::array<uint8_t, N> Block(std::span<const uint8_t> bytes) {
@@ -134,9 +131,8 @@ void CheckLists(std::span<const uint8_t> bytes, bool bCut) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 2) return 0;
-    auto pInput = std::make_unique<uint8_t[]>(nSize - 2);
-    std::copy_n(pData + 2, nSize - 2, pInput.get());
-    const std::span<const uint8_t> input(pInput.get(), nSize - 2);
+    const vexal::fuzz::CExactInput exact(pData, nSize, 2);
+    const std::span<const uint8_t> input = exact.Bytes();
     switch (pData[0] % 4) {
     case 0: CheckLan(input); break;
     case 1: CheckWlan(input); break;
