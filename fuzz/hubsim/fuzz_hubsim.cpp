@@ -14,7 +14,6 @@
 // state file must load back as the same state.
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -133,7 +132,7 @@ void RunStream(std::string_view input, size_t nRead)
         Require(again.size() == 1 && again[0].vecPayload == whole[k].vecPayload && !echo.InFrame());
     }
     const auto& stats = wholeDecoder.Stats();
-    Require(stats.nFrames == whole.size() && nBytes + stats.nSkippedBytes + 6 * stats.nZeroLengthFrames <= stream.size());
+    Require(stats.nFrames == whole.size() && nBytes + stats.nSkippedBytes + kFrameHeaderSize * stats.nZeroLengthFrames <= stream.size());
 }
 
 }  // namespace
