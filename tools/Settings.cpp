@@ -91,6 +91,12 @@ std::vector<SGroupDef> MakeGroups() {
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
+// A control character would break the hub's records (0D ends the Bluetooth
+// fields) or, shown, a terminal's.
+bool HasControlCharacter(std::string_view str) {
+    return std::any_of(str.begin(), str.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
 std::string Lower(std::string_view str) {
     std::string out(str);
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -131,9 +137,7 @@ const std::string& Get(const GroupValues& values, const std::string& strKey) {
 std::string SingleKeyRule(const SGroupDef& group, const std::string& strKey, const std::string& strValue) {
     const SKeyDef* pKey = group.Find(strKey);
     if (pKey != nullptr && pKey->eKind == EKeyKind::Text && !pKey->bReadOnly) {
-        // A control character would break the hub's records (0D ends the Bluetooth fields).
-        if (std::any_of(strValue.begin(), strValue.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
-            return group.strName + " " + strKey + ": control characters are not allowed";
+        if (HasControlCharacter(strValue)) return group.strName + " " + strKey + ": control characters are not allowed";
         if (!FitsHubCodePage(strValue))
             return group.strName + " " + strKey + ": has characters the hub's code page (" +
                    platform::AnsiCodePageName() + ") cannot hold";
@@ -420,6 +424,11 @@ std::optional<GroupValues> GroupFromJson(const SGroupDef& group, const nlohmann:
         auto canonical = CanonicalValue(*pKey, strText, strWhy);
         if (!canonical) {
             strError = strPath + "." + strWhy;
+            return std::nullopt;
+        }
+        // Also in the read-only keys, which are only compared and shown.
+        if (pKey->eKind == EKeyKind::Text && HasControlCharacter(*canonical)) {
+            strError = strPath + "." + strKey + ": control characters are not allowed";
             return std::nullopt;
         }
         values[strKey] = *canonical;

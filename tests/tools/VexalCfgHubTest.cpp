@@ -287,6 +287,8 @@ TEST(VexalCfgHub, UnusableFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIs
         {{"restore", "FILE"}, with("\"version\": 1", "\"version\": 4294967297"), 1,
          ": version: 4294967297 is not supported"},
         {{"restore", "FILE"}, strDeep, 1, ": settings.lan: expected an object"},
+        {{"restore", "FILE"}, with("\"00:1b:5f:40:12:7a\"", "\"\\u001b[2J\""), 1,
+         ": settings.lan.mac: control characters are not allowed"},
         {{"restore", "FILE"}, with("\"ro_community\": \"public\"", "\"ro_community\": \"" + std::string(5000, 'c') + "\""),
          1, "netproto ro_community: maximum length is 4095", true},
         {{"--hosts", "FILE", "show"}, Target(hub) + "\n" + std::string("127.0.0.2\0junk\n", 15), 1,
