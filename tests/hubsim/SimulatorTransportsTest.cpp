@@ -252,11 +252,8 @@ TEST(SimulatorTransports, StateFileLoadsSavesAndSurvivesRestart)
 TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTheyWere)
 {
     CTempDir dir;
-    const std::string strDefaults = nlohmann::json::parse(R"({"telnet": 1})").dump();
-    std::string strDeep = R"({"bluetooth": {"name": )";
-    for (int i = 0; i < 20000; ++i) strDeep += "[";
-    for (int i = 0; i < 20000; ++i) strDeep += "]";
-    strDeep += "}}";
+    const std::string strGood = R"({"telnet": 1})";
+    const std::string strDeep = R"({"bluetooth": {"name": )" + std::string(20000, '[') + std::string(20000, ']') + "}}";
     struct SCase {
         const char* pszName;
         std::string strContent;  // written as the file unless the name asks for something else
@@ -275,7 +272,7 @@ TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTh
         {"device.json", R"({"devices": [{"id": 5, "knid": "echo"}]})", "devices.5.knid: unknown key"},
         {"deep.json", strDeep, "bluetooth.name: expected text"},
         {"long.json", "{\"model\": \"" + std::string(100000, 'M') + "\"}", "model: longer than 200 bytes"},
-        {"huge.json", std::string(2 * 1024 * 1024, ' ') + strDefaults, "larger than 1024 KiB"},
+        {"huge.json", std::string(2 * 1024 * 1024, ' ') + strGood, "larger than 1024 KiB"},
         {"folder", "", "is a directory"},
         {"fifo", "", "not a regular file"},
         {"file/below.json", "", "cannot read: Not a directory"},
@@ -289,7 +286,7 @@ TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTh
         } else if (strName == "fifo") {
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // opening it for reading must not wait for a writer
         } else if (strName == "file/below.json") {
-            std::ofstream(dir.Path() / "file") << strDefaults;
+            std::ofstream(dir.Path() / "file") << strGood;
         } else {
             std::ofstream(path, std::ios::binary) << c.strContent;
         }
