@@ -1,7 +1,9 @@
 #include "HubState.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
 
 namespace hubsim {
 
@@ -102,7 +104,10 @@ std::string MacText(const uint8_t* p)
 long GetInt(const json& value, const std::string& strPath, long nMin, long nMax)
 {
     long nValue = 0;
-    if (value.is_number_integer()) {
+    if (value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(nMax)) {
+        // Beyond a long: converting it first would wrap it into the range.
+        Fail(strPath + ": " + value.dump() + " is outside " + std::to_string(nMin) + ".." + std::to_string(nMax));
+    } else if (value.is_number_integer()) {
         nValue = value.get<long>();
     } else if (value.is_string()) {
         const auto parsed = ParseNumber(value.get<std::string>(), nMin, nMax);
@@ -188,6 +193,21 @@ void PutFieldText(uint8_t* p, size_t nSize, const std::string& strText)
 {
     std::fill(p, p + nSize, 0);
     std::copy(strText.begin(), strText.end(), p);
+}
+
+// A key the loader does not know would be dropped silently by the next save.
+void RefuseUnknownKeys(const json& object, const std::string& strPrefix, const std::vector<std::string_view>& known)
+{
+    for (const auto& item : object.items()) {
+        if (std::find(known.begin(), known.end(), item.key()) == known.end())
+            Fail(strPrefix + item.key() + ": unknown key");
+    }
+}
+
+template <typename TField, size_t N>
+void AddKeys(std::vector<std::string_view>& keys, const TField (&fields)[N])
+{
+    for (const auto& field : fields) keys.push_back(field.pszKey);
 }
 
 }  // namespace
@@ -327,6 +347,8 @@ json CHubState::ToJson() const
 CHubState CHubState::FromJson(const json& doc)
 {
     if (!doc.is_object()) Fail("state: expected a JSON object");
+    RefuseUnknownKeys(doc, "", {"model", "firmware", "bluetooth", "lan", "wlan", "serial", "custom_devices", "telnet",
+                                "snmp", "snmp_ro", "snmp_rw", "interfaces", "devices", "printer"});
     CHubState state;
     if (doc.contains("model")) state.m_strModel = GetText(doc["model"], "model", 200);
     if (doc.contains("firmware")) state.m_strFirmware = GetText(doc["firmware"], "firmware", 200);
@@ -334,6 +356,7 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("bluetooth")) {
         const json& bt = doc["bluetooth"];
         if (!bt.is_object()) Fail("bluetooth: expected an object");
+        RefuseUnknownKeys(bt, "bluetooth.", {"name", "pin", "encryption", "mode", "auto_connect"});
         if (bt.contains("name")) state.m_strBtName = GetText(bt["name"], "bluetooth.name", kMaxBluetoothText);
         if (bt.contains("pin")) state.m_strBtPin = GetText(bt["pin"], "bluetooth.pin", kMaxBluetoothText);
         if (bt.contains("encryption")) state.m_nBtEncryption = GetCharByte(bt["encryption"], "bluetooth.encryption");
@@ -348,6 +371,9 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("lan")) {
         const json& lan = doc["lan"];
         if (!lan.is_object()) Fail("lan: expected an object");
+        std::vector<std::string_view> keys = {"mac", "dhcp", "reserved"};
+        AddKeys(keys, kLanAddresses);
+        RefuseUnknownKeys(lan, "lan.", keys);
         if (lan.contains("mac")) {
             const auto mac = lan["mac"].is_string() ? ParseHex(lan["mac"].get<std::string>()) : std::nullopt;
             if (!mac || mac->size() != 6) Fail("lan.mac: expected six hex octets");
@@ -368,6 +394,11 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("wlan")) {
         const json& wlan = doc["wlan"];
         if (!wlan.is_object()) Fail("wlan: expected an object");
+        std::vector<std::string_view> keys = {"block", "inactivity", "ack_fail"};
+        AddKeys(keys, kWlanTexts);
+        AddKeys(keys, kWlanBytes);
+        AddKeys(keys, kWlanAddresses);
+        RefuseUnknownKeys(wlan, "wlan.", keys);
         if (wlan.contains("block")) {
             const auto block = wlan["block"].is_string() ? ParseHex(wlan["block"].get<std::string>()) : std::nullopt;
             if (!block || block->size() != kWlanBlockSize) Fail("wlan.block: expected 592 hex bytes");
@@ -416,6 +447,7 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("custom_devices")) {
         const json& custom = doc["custom_devices"];
         if (!custom.is_object()) Fail("custom_devices: expected an object");
+        RefuseUnknownKeys(custom, "custom_devices.", {"max_entries", "types"});
         if (custom.contains("max_entries"))
             state.m_nCustomMax = static_cast<size_t>(GetInt(custom["max_entries"], "custom_devices.max_entries", 0, 1000));
         if (custom.contains("types")) {
@@ -440,6 +472,7 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("interfaces")) {
         const json& ifs = doc["interfaces"];
         if (!ifs.is_object()) Fail("interfaces: expected an object");
+        RefuseUnknownKeys(ifs, "interfaces.", {"bluetooth", "lan", "wlan"});
         if (ifs.contains("bluetooth")) state.m_nIfBluetooth = static_cast<uint8_t>(GetInt(ifs["bluetooth"], "interfaces.bluetooth", 0, 1));
         if (ifs.contains("lan")) state.m_nIfLan = static_cast<uint8_t>(GetInt(ifs["lan"], "interfaces.lan", 0, 1));
         if (ifs.contains("wlan")) state.m_nIfWlan = static_cast<uint8_t>(GetInt(ifs["wlan"], "interfaces.wlan", 0, 1));
@@ -455,6 +488,7 @@ CHubState CHubState::FromJson(const json& doc)
             device.nId = static_cast<uint8_t>(GetInt(entry["id"], "devices.id", 1, 254));
             const std::string strWhere = "devices." + std::to_string(device.nId);
             if (state.m_mapDevices.count(device.nId)) Fail(strWhere + ": listed twice");
+            RefuseUnknownKeys(entry, strWhere + ".", {"id", "kind", "vid", "pid"});
             if (entry.contains("kind")) {
                 if (!entry["kind"].is_string() || !ParseDeviceKind(entry["kind"].get<std::string>(), device.eKind))
                     Fail(strWhere + ".kind: expected printer, hid, serial, echo or sink");
@@ -468,6 +502,7 @@ CHubState CHubState::FromJson(const json& doc)
     if (doc.contains("printer")) {
         const json& printer = doc["printer"];
         if (!printer.is_object()) Fail("printer: expected an object");
+        RefuseUnknownKeys(printer, "printer.", {"model_id", "firmware", "name", "codepage"});
         if (printer.contains("model_id")) state.m_printer.nModelId = static_cast<uint8_t>(GetInt(printer["model_id"], "printer.model_id", 0, 255));
         if (printer.contains("firmware")) state.m_printer.strFirmware = GetText(printer["firmware"], "printer.firmware", 80);
         if (printer.contains("name")) state.m_printer.strName = GetText(printer["name"], "printer.name", 80);

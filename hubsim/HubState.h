@@ -49,7 +49,8 @@ public:
 
     nlohmann::json ToJson() const;
     // Starts from the defaults and applies what the document holds; throws
-    // std::runtime_error naming the first bad value (the caller's state is untouched).
+    // std::runtime_error naming the first unknown key or bad value by its path
+    // (the caller's state is untouched).
     static CHubState FromJson(const nlohmann::json& doc);
 
     // Presence report payload: attached device ids in rising order.

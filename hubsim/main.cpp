@@ -4,6 +4,7 @@
 #include "Hub.h"
 #include "Log.h"
 #include "PtyTransport.h"
+#include "StateFile.h"
 #include "TcpTransport.h"
 #include "UsbSimTransport.h"
 
@@ -17,8 +18,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <memory>
+#include <optional>
 
 using namespace hubsim;
 
@@ -30,15 +31,6 @@ void PrintLine(const std::string& strLine)
 {
     std::fprintf(stdout, "%s\n", strLine.c_str());
     std::fflush(stdout);
-}
-
-CHubState LoadState(const std::string& strPath)
-{
-    std::ifstream in(strPath);
-    if (!in) return CHubState{};  // a new file: start from the defaults and create it
-    const nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-    if (doc.is_discarded()) throw std::runtime_error(strPath + ": not valid JSON");
-    return CHubState::FromJson(doc);
 }
 
 uint16_t ParseUsbId(const std::string& strText, const char* pszWhat)
@@ -133,7 +125,9 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     try {
-        CHub hub(strStateFile.empty() ? CHubState{} : LoadState(strStateFile), strStateFile);
+        std::optional<CHubState> loaded;
+        if (!strStateFile.empty()) loaded = LoadStateFile(strStateFile);  // missing: created with the defaults
+        CHub hub(loaded ? std::move(*loaded) : CHubState{}, strStateFile);
         if (!strStateFile.empty()) {
             std::string strError;
             if (!hub.SaveState(strError)) throw std::runtime_error(strError);

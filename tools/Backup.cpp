@@ -1,5 +1,7 @@
 #include "tools/Backup.h"
 
+#include "tools/Output.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -54,15 +56,24 @@ nlohmann::json BackupToJson(const SBackup& b) {
 }
 
 std::optional<SBackup> ReadBackupText(const std::string& strText, const std::string& strFile, std::string& strError) {
+    if (strText.find_first_not_of(" \t\r\n") == std::string::npos) {
+        strError = strFile + ": empty, not a backup";
+        return std::nullopt;
+    }
+    // The parser takes a NUL for the end of the text and would ignore what follows.
+    if (const size_t nNul = strText.find('\0'); nNul != std::string::npos) {
+        strError = strFile + ":" + Place(strText, nNul) + ": not a valid backup (a NUL byte)";
+        return std::nullopt;
+    }
     nlohmann::json doc;
     try {
         doc = nlohmann::json::parse(strText);
     } catch (const nlohmann::json::parse_error& e) {
-        // e.byte is one past the offending byte.
+        // e.byte is one past the offending byte; the parser quotes what it read, which may be any bytes.
         const std::string strWhat = e.what();
         const size_t nColon = strWhat.find("syntax error");
         strError = strFile + ":" + Place(strText, e.byte == 0 ? 0 : e.byte - 1) + ": not a valid backup (" +
-                   (nColon == std::string::npos ? strWhat : strWhat.substr(nColon)) + ")";
+                   Printable(nColon == std::string::npos ? strWhat : strWhat.substr(nColon), 200) + ")";
         return std::nullopt;
     } catch (const nlohmann::json::exception& e) {
         // A number too large for a double ("1e999") is refused with out_of_range, not parse_error.
@@ -77,11 +88,13 @@ std::optional<SBackup> ReadBackupText(const std::string& strText, const std::str
         return fail("format: not a vexalcfg backup (\"format\": \"" + std::string(kBackupFormat) + "\" missing)");
     if (!doc.contains("version") || !doc["version"].is_number_integer())
         return fail("version: missing or not a number");
-    SBackup b;
-    b.nVersion = doc["version"].get<int>();
-    if (b.nVersion < 1 || b.nVersion > kBackupVersion)
-        return fail("version: " + std::to_string(b.nVersion) + " is not supported (this tool reads version " +
+    // Compared before it is narrowed to an int, which would wrap a large one into range.
+    const auto& version = doc["version"];
+    if (version < 1 || version > kBackupVersion)
+        return fail("version: " + version.dump() + " is not supported (this tool reads version " +
                     std::to_string(kBackupVersion) + ")");
+    SBackup b;
+    b.nVersion = version.get<int>();
     if (doc.contains("taken") && doc["taken"].is_string()) b.strTaken = doc["taken"].get<std::string>();
     if (doc.contains("hub") && doc["hub"].is_object()) {
         const auto& hub = doc["hub"];

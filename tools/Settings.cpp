@@ -70,8 +70,8 @@ std::vector<SGroupDef> MakeGroups() {
     groups.push_back({"netproto", "Net protocols",
                       {Key("telnet", EKeyKind::Bool, "telnet service on|off"),
                        Key("snmp", EKeyKind::Bool, "SNMP agent on|off"),
-                       Key("ro_community", EKeyKind::Text, "SNMP read-only community"),
-                       Key("rw_community", EKeyKind::Text, "SNMP read-write community")}});
+                       Key("ro_community", EKeyKind::Text, "SNMP read-only community, up to 4095 bytes"),
+                       Key("rw_community", EKeyKind::Text, "SNMP read-write community, up to 4095 bytes")}});
     groups.push_back({"usage", "Interface usage",
                       {ReadOnly(Choice("usb", {"on"}, "USB (always on, read-only)")),
                        Choice("bluetooth", {"on", "off", "n/a"}, "Bluetooth on|off (n/a: not reported)"),
@@ -84,6 +84,17 @@ std::vector<SGroupDef> MakeGroups() {
                        Choice("stop", {"1", "2"}, "stop bits 1|2"),
                        Choice("parity", {"none", "even", "odd"}, "parity none|even|odd")}});
     return groups;
+}
+
+// The <cctype> tests take an unsigned char's value: a byte above 0x7F in a
+// plain char would be negative.
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// A control character would break the hub's records (0D ends the Bluetooth
+// fields) or, shown, a terminal's.
+bool HasControlCharacter(std::string_view str) {
+    return std::any_of(str.begin(), str.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }
 
 std::string Lower(std::string_view str) {
@@ -107,7 +118,7 @@ std::optional<std::string> CanonicalIPv4(std::string_view str) {
         const size_t nEnd = i < 3 ? str.find('.', nPos) : str.size();
         if (nEnd == std::string_view::npos) return std::nullopt;
         const auto field = str.substr(nPos, nEnd - nPos);
-        if (field.empty() || field.size() > 3 || !std::all_of(field.begin(), field.end(), ::isdigit)) return std::nullopt;
+        if (field.empty() || field.size() > 3 || !std::all_of(field.begin(), field.end(), IsDigit)) return std::nullopt;
         parts[i] = *ParseLong(field);
         if (parts[i] > 255) return std::nullopt;
         nPos = nEnd + 1;
@@ -126,9 +137,7 @@ const std::string& Get(const GroupValues& values, const std::string& strKey) {
 std::string SingleKeyRule(const SGroupDef& group, const std::string& strKey, const std::string& strValue) {
     const SKeyDef* pKey = group.Find(strKey);
     if (pKey != nullptr && pKey->eKind == EKeyKind::Text && !pKey->bReadOnly) {
-        // A control character would break the hub's records (0D ends the Bluetooth fields).
-        if (std::any_of(strValue.begin(), strValue.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
-            return group.strName + " " + strKey + ": control characters are not allowed";
+        if (HasControlCharacter(strValue)) return group.strName + " " + strKey + ": control characters are not allowed";
         if (!FitsHubCodePage(strValue))
             return group.strName + " " + strKey + ": has characters the hub's code page (" +
                    platform::AnsiCodePageName() + ") cannot hold";
@@ -145,15 +154,17 @@ std::string SingleKeyRule(const SGroupDef& group, const std::string& strKey, con
     } else if (group.strName == "wlan") {
         if (strKey == "ssid") return range(1, 32);
         // A passphrase of 8 to 63 bytes, or the raw key as 64 hexadecimal digits.
-        if (strKey == "psk" && n == 64 && std::all_of(strValue.begin(), strValue.end(), [](unsigned char c) {
-                return std::isxdigit(c) != 0;
-            }))
-            return {};
+        if (strKey == "psk" && n == 64 && std::all_of(strValue.begin(), strValue.end(), IsHexDigit)) return {};
         if (strKey == "psk" && n != 0) return range(8, 63);
         if (strKey == "wep_key" && n != 0 && n != 5 && n != 13)
             return "wlan wep_key: WEP key must be 5 or 13 characters";
         if (strKey == "eap_identity") return range(0, 32);
         if (strKey == "eap_password") return range(0, 96);
+    } else if (group.strName == "netproto" && (strKey == "ro_community" || strKey == "rw_community")) {
+        // A command and its text travel in one frame of at most 4096 bytes; the
+        // library sends a longer one in two, and the hub would take the second
+        // frame, the community's tail, for a command of its own.
+        return range(0, 4095);
     }
     return {};
 }
@@ -415,6 +426,11 @@ std::optional<GroupValues> GroupFromJson(const SGroupDef& group, const nlohmann:
             strError = strPath + "." + strWhy;
             return std::nullopt;
         }
+        // Also in the read-only keys, which are only compared and shown.
+        if (pKey->eKind == EKeyKind::Text && HasControlCharacter(*canonical)) {
+            strError = strPath + "." + strKey + ": control characters are not allowed";
+            return std::nullopt;
+        }
         values[strKey] = *canonical;
     }
     if (bRequireAll)
@@ -458,7 +474,7 @@ std::optional<int> ParseCustomType(std::string_view strText) {
 }
 
 std::optional<std::string> ParseUsbId(std::string_view strText) {
-    if (strText.size() != 4 || !std::all_of(strText.begin(), strText.end(), ::isxdigit)) return std::nullopt;
+    if (strText.size() != 4 || !std::all_of(strText.begin(), strText.end(), IsHexDigit)) return std::nullopt;
     return Lower(strText);
 }
 

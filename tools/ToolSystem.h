@@ -2,6 +2,7 @@
 // worker processes, a private device directory, the terminal. One backend
 // file per system (posix/ToolSystem_posix.cpp).
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,11 @@ private:
 // Current time as "2026-12-08T08:30:00Z".
 std::string UtcTimestamp();
 
-// Reads a whole file; false and a message naming it on failure.
+// Backups and hosts files are far smaller; a larger file is refused unread.
+inline constexpr size_t kMaxTextFileSize = size_t{16} << 20;
+
+// Reads a whole regular file of at most kMaxTextFileSize bytes; false and a
+// message naming it otherwise (a directory or FIFO is refused, never waited on).
 bool ReadTextFile(const std::string& strPath, std::string& strText, std::string& strError);
 // Writes a whole file through a temporary file and a rename, so a failed
 // write never leaves a half file under the name.

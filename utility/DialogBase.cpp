@@ -14,8 +14,27 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <QValidator>
 
 namespace vexal::utility {
+
+namespace {
+
+// Pasted text can carry control characters (typing cannot); the hub's
+// records end at a CR or a NUL, so they never get into a field.
+class CPlainTextValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                return Invalid;
+        }
+        return Acceptable;
+    }
+};
+
+}  // namespace
 
 CDialogBase::CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent)
     : QDialog(pParent), m_nDialogId(nDialogId), m_services(services) {
@@ -71,6 +90,7 @@ QCheckBox* CDialogBase::MakeCheck(int nId, const QString& strCaption) {
 
 QLineEdit* CDialogBase::MakeEdit(int nId, const QString& strAccessibleName) {
     auto* p = new QLineEdit(this);
+    p->setValidator(new CPlainTextValidator(p));
     Register(nId, p, strAccessibleName);
     return p;
 }

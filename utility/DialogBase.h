@@ -104,6 +104,8 @@ protected:
     QPushButton* MakeButton(int nId, const QString& strCaption, const QString& strAccessibleName = {});
     QRadioButton* MakeRadio(int nId, const QString& strCaption);
     QCheckBox* MakeCheck(int nId, const QString& strCaption);
+    // A single-line text field that refuses control characters (a paste
+    // holding one is dropped whole); a page's own validator replaces that.
     QLineEdit* MakeEdit(int nId, const QString& strAccessibleName);
     QComboBox* MakeCombo(int nId, const QString& strAccessibleName);
     QLabel* MakeStatic(int nId, const QString& strText, const QString& strAccessibleName);

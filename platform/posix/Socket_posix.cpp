@@ -17,8 +17,9 @@
 namespace vexal::platform {
 
 std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
-    // inet_pton takes exactly four decimal parts and nothing else.
-    if (strAddress.empty() || strAddress.size() > 15)
+    // inet_pton takes exactly four decimal parts and nothing else; it reads up
+    // to a NUL, so a NUL inside the text would hide what follows it.
+    if (strAddress.empty() || strAddress.size() > 15 || strAddress.find('\0') != std::string_view::npos)
         return std::nullopt;
     std::string text(strAddress);
     in_addr addr{};

@@ -8,10 +8,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +59,61 @@ template <typename Cond> bool Eventually(Cond cond)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return cond();
+}
+
+struct SRun {
+    int nStatus = -1;  // as waitpid gives it
+    std::string strOutput;
+};
+
+// Runs the simulator with these arguments and strInput as its whole standard
+// input, and collects standard output until it exits; after nLimitMs it is killed.
+SRun RunSimulator(const std::vector<std::string>& vecArgs, const std::string& strInput, int nLimitMs)
+{
+    int toChild[2];
+    int fromChild[2];
+    SRun run;
+    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) return run;
+    std::vector<std::string> args = vecArgs;
+    args.insert(args.begin(), CHubSimFixture::BinaryPath());
+    std::vector<char*> argv;
+    for (auto& s : args) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(toChild[0], STDIN_FILENO);
+        ::dup2(fromChild[1], STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    if (pid > 0 && !strInput.empty()) {
+        const ssize_t nWritten = ::write(toChild[1], strInput.data(), strInput.size());
+        EXPECT_EQ(nWritten, static_cast<ssize_t>(strInput.size()));
+    }
+    ::close(toChild[1]);  // the input ends here
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
+    while (pid > 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd{fromChild[0], POLLIN, 0};
+        if (::poll(&pfd, 1, 100) <= 0) continue;
+        char buffer[512];
+        const ssize_t n = ::read(fromChild[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        run.strOutput.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fromChild[0]);
+    if (pid > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) ::kill(pid, SIGKILL);
+        ::waitpid(pid, &run.nStatus, 0);
+    }
+    return run;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -191,25 +249,62 @@ TEST(SimulatorTransports, StateFileLoadsSavesAndSurvivesRestart)
     EXPECT_EQ(std::string(name2->begin() + 2, name2->end()), "Demo-Hub_VXL");
 }
 
-TEST(SimulatorTransports, BrokenStateFileStopsTheStartWithAReason)
+TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTheyWere)
 {
     CTempDir dir;
-    const fs::path state = dir.Path() / "broken.json";
-    {
-        std::ofstream out(state);
-        out << R"({"telnet": 9})";
+    const std::string strGood = R"({"telnet": 1})";
+    const std::string strDeep = R"({"bluetooth": {"name": )" + std::string(20000, '[') + std::string(20000, ']') + "}}";
+    struct SCase {
+        const char* pszName;
+        std::string strContent;  // written as the file unless the name asks for something else
+        std::string strReason;
+    };
+    const std::vector<SCase> cases = {
+        {"value.json", R"({"telnet": 9})", "telnet: 9 is outside 0..1"},
+        {"syntax.json", "{\"telnet\": 1,\n  \"model\": }", "line 2, column 12: not valid JSON (syntax error"},
+        {"truncated.json", R"({"bluetooth": {"name": "Lane)", "line 1, column 29: not valid JSON"},
+        {"empty.json", "", "the file is empty"},
+        {"nul.json", std::string("{\"model\": \"A\"}\0{\"telnet\": 9}", 29), "line 1, column 15: contains a NUL byte"},
+        {"latin1.json", "{\"model\": \"Caf\xE9\"}", "ill-formed UTF-8 byte; last read: '\"Caf\\xE9"},
+        {"type.json", R"({"lan": {"ip": 7}})", "lan.ip: expected a dotted IPv4 address"},
+        {"wide.json", R"({"snmp": 18446744073709551615})", "snmp: 18446744073709551615 is outside 0..1"},
+        {"typo.json", R"({"bluetooth": {"nmae": "Till 4"}})", "bluetooth.nmae: unknown key"},
+        {"device.json", R"({"devices": [{"id": 5, "knid": "echo"}]})", "devices.5.knid: unknown key"},
+        {"deep.json", strDeep, "bluetooth.name: expected text"},
+        {"long.json", "{\"model\": \"" + std::string(100000, 'M') + "\"}", "model: longer than 200 bytes"},
+        {"huge.json", std::string(2 * 1024 * 1024, ' ') + strGood, "larger than 1024 KiB"},
+        {"folder", "", "is a directory"},
+        {"fifo", "", "not a regular file"},
+        {"file/below.json", "", "cannot read: Not a directory"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const fs::path path = dir.Path() / c.pszName;
+        const std::string strName = c.pszName;
+        if (strName == "folder") {
+            fs::create_directory(path);
+        } else if (strName == "fifo") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // opening it for reading must not wait for a writer
+        } else if (strName == "file/below.json") {
+            std::ofstream(dir.Path() / "file") << strGood;
+        } else {
+            std::ofstream(path, std::ios::binary) << c.strContent;
+        }
+        const SRun run = RunSimulator({"--listen", "127.0.0.1:0", "--no-control", "--exit-on-stdin-eof", "--state",
+                                       path.string()},
+                                      "", 20000);
+        ASSERT_TRUE(WIFEXITED(run.nStatus)) << run.nStatus;
+        EXPECT_EQ(WEXITSTATUS(run.nStatus), 2);
+        EXPECT_EQ(run.strOutput.rfind("ERROR " + path.string() + ": ", 0), 0u) << run.strOutput;
+        EXPECT_NE(run.strOutput.find(c.strReason), std::string::npos) << run.strOutput;
+        EXPECT_EQ(std::count(run.strOutput.begin(), run.strOutput.end(), '\n'), 1) << run.strOutput;
+        if (fs::is_regular_file(path)) {
+            EXPECT_EQ(ReadFile(path), c.strContent) << "the file is left as it was";
+        }
+        EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
     }
-    CHubSimFixture::Options options;
-    options.strStateFile = state.string();
-    try {
-        CHubSimFixture hub(options);
-        FAIL() << "started with a bad state file";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("telnet"), std::string::npos) << e.what();
-    }
-    std::ifstream in(state);
-    std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(strText, R"({"telnet": 9})") << "the file is left as it was";
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
+    EXPECT_TRUE(fs::is_fifo(dir.Path() / "fifo"));
 }
 
 TEST(SimulatorTransports, FixtureRestartKeepsThePortWhileAHostHoldsAConnection)
@@ -268,43 +363,10 @@ TEST(SimulatorTransports, SeveralTransportsShareOneState)
 // Without the fixture: the program itself, driven through standard input.
 TEST(SimulatorTransports, StandardInputControlAndStartLines)
 {
-    int toChild[2];
-    int fromChild[2];
-    ASSERT_EQ(::pipe2(toChild, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(fromChild, O_CLOEXEC), 0);
-    const std::string strBinary = CHubSimFixture::BinaryPath();
-    std::vector<std::string> args = {strBinary, "--listen", "127.0.0.1:0", "--no-control", "--stdin-control"};
-    std::vector<char*> argv;
-    for (auto& s : args) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(toChild[0], STDIN_FILENO);
-        ::dup2(fromChild[1], STDOUT_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    const std::string strInput = "PING\nFAULT NOREPLY zz\nQUIT\n";
-    ASSERT_EQ(::write(toChild[1], strInput.data(), strInput.size()), static_cast<ssize_t>(strInput.size()));
-
-    std::string strOutput;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{fromChild[0], POLLIN, 0};
-        if (::poll(&pfd, 1, 100) <= 0) continue;
-        char buffer[512];
-        const ssize_t n = ::read(fromChild[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        strOutput.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
-    int nStatus = -1;
-    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
-    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+    const SRun run = RunSimulator({"--listen", "127.0.0.1:0", "--no-control", "--stdin-control"},
+                                  "PING\nFAULT NOREPLY zz\nQUIT\n", 20000);
+    const std::string& strOutput = run.strOutput;
+    EXPECT_TRUE(WIFEXITED(run.nStatus) && WEXITSTATUS(run.nStatus) == 0) << run.nStatus;
 
     // LISTEN first, READY before any answer, no CONTROL line, answers in order.
     ASSERT_EQ(strOutput.rfind("LISTEN 127.0.0.1:", 0), 0u) << strOutput;

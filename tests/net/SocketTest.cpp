@@ -91,6 +91,7 @@ TEST(TcpSocket, ParsesDottedAddressesOnly) {
     EXPECT_FALSE(ParseIPv4("1.2.3.256"));
     EXPECT_FALSE(ParseIPv4("1.2.3.4:9100"));
     EXPECT_FALSE(ParseIPv4("1111111111111111111111111111.1.1.1"));
+    EXPECT_FALSE(ParseIPv4(std::string_view("1.2.3.4\0junk", 12)));  // a line read from a file
 }
 
 TEST(TcpSocket, RefusedConnectIsAnExceptionNotAConnection) {

@@ -3,15 +3,19 @@
 #include "HubSimFixture.h"
 #include "tools/ToolSystem.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
 
 using nlohmann::json;
+using vexal::tools::kMaxTextFileSize;
 using vexal::tools::RunProcess;
 using vexal::tools::SProcessResult;
 
@@ -215,34 +219,84 @@ TEST(VexalCfgHub, BackupAndRestoreMakeASecondHubEqualAndCloneKeepsItsOwnAddresse
     std::remove(strFile.c_str());
 }
 
-TEST(VexalCfgHub, MalformedAndTruncatedBackupsChangeNothing) {
+TEST(VexalCfgHub, BadFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIsWritten) {
     CHubSimFixture hub;
-    const std::string strGood = TempPath("good.json");
-    ASSERT_EQ(RunOn(hub, {"backup", strGood}).nExitStatus, 0);
-    std::ifstream in(strGood);
-    const std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string strTruncated = TempPath("truncated.json"), strBadValue = TempPath("bad.json");
-    std::ofstream(strTruncated) << strText.substr(0, strText.size() * 2 / 3);
-    std::string strBad = strText;
-    strBad.replace(strBad.find("\"192.168.0.10\""), 14, "\"192.168.0.999\"");
-    std::ofstream(strBadValue) << strBad;
-    ASSERT_EQ(hub.Control("SET lan.ip 10.9.9.9"), "OK");
-    const long nBefore = Frames(hub);
-    auto r = RunOn(hub, {"restore", strTruncated});
-    EXPECT_EQ(r.nExitStatus, 1);
-    EXPECT_NE(r.strStderr.find(strTruncated + ":"), std::string::npos) << r.strStderr;
-    EXPECT_NE(r.strStderr.find(": not a valid backup (syntax error"), std::string::npos) << r.strStderr;
-    r = RunOn(hub, {"restore", strBadValue});
-    EXPECT_EQ(r.nExitStatus, 1);
-    EXPECT_NE(r.strStderr.find(strBadValue + ": settings.lan.ip: '192.168.0.999' is not an IPv4 address"),
-              std::string::npos)
-        << r.strStderr;
-    r = RunOn(hub, {"restore", TempPath("missing.json")});
-    EXPECT_EQ(r.nExitStatus, 1);
-    EXPECT_NE(r.strStderr.find("cannot read"), std::string::npos);
-    EXPECT_EQ(Frames(hub), nBefore);
+    const std::string strBase = TempPath("base.json");
+    ASSERT_EQ(RunOn(hub, {"backup", strBase}).nExitStatus, 0);
+    std::ifstream in(strBase);
+    const std::string strBackup((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(hub.Control("SET lan.ip 10.9.9.9"), "OK");  // a restore that went on would write
+    auto with = [&](const std::string& strFrom, const std::string& strTo) {
+        std::string strText = strBackup;
+        const size_t n = strText.find(strFrom);
+        EXPECT_NE(n, std::string::npos) << strFrom;
+        return n == std::string::npos ? strText : strText.replace(n, strFrom.size(), strTo);
+    };
+    const std::string strFolder = TempPath("folder"), strFifo = TempPath("fifo");
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);  // read, it would wait for a writer forever
+    const std::string strDeep = R"({"format": "vexalcfg-backup", "version": 1, "settings": {"lan": )" +
+                                std::string(20000, '[') + std::string(20000, ']') + "}}";
+    const std::string strLong(100000, 'x');
+    struct SCase {
+        std::vector<std::string> args;  // FILE stands for the case's file
+        std::string strContent;         // written to the file, unless it is the folder or the FIFO
+        int nExit;
+        std::string strMessage;
+        bool bReadsHub = false;         // the hub is read, but nothing is written
+    };
+    const std::vector<SCase> cases = {
+        {{"restore", TempPath("missing.json")}, "", 1, TempPath("missing.json") + ": cannot read: No such file"},
+        {{"restore", strFolder}, "", 1, strFolder + ": is a directory"},
+        {{"--hosts", strFolder, "show"}, "", 1, strFolder + ": is a directory"},
+        {{"restore", strFifo}, "", 1, strFifo + ": not a regular file"},
+        {{"--hosts", strFifo, "show"}, "", 1, strFifo + ": not a regular file"},
+        {{"restore", "FILE"}, std::string(kMaxTextFileSize, ' ') + strBackup, 1, ": larger than 16 MiB"},
+        {{"restore", "FILE"}, " \n", 1, ": empty, not a backup"},
+        {{"restore", "FILE"}, strBackup.substr(0, strBackup.size() * 2 / 3), 1, ": not a valid backup (syntax error"},
+        {{"restore", "FILE"}, with("\"192.168.0.10\"", "\"192.168.0.999\""), 1,
+         "FILE: settings.lan.ip: '192.168.0.999' is not an IPv4 address"},
+        {{"restore", "FILE"}, strBackup + std::string("\0{}", 3), 1, ": not a valid backup (a NUL byte)"},
+        {{"restore", "FILE"}, with("\"VX-H400_VXL\"", "\"Caf\xE9\""), 1,
+         "(syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"Caf\\xE9"},
+        {{"restore", "FILE"}, with("\"version\": 1", "\"version\": 4294967297"), 1,
+         ": version: 4294967297 is not supported"},
+        {{"restore", "FILE"}, strDeep, 1, ": settings.lan: expected an object"},
+        {{"restore", "FILE"}, with("\"00:1b:5f:40:12:7a\"", "\"\\u001b[2J\""), 1,
+         ": settings.lan.mac: control characters are not allowed"},
+        {{"restore", "FILE"}, with("\"ro_community\": \"public\"", "\"ro_community\": \"" + std::string(5000, 'c') + "\""),
+         1, "netproto ro_community: maximum length is 4095", true},
+        {{"--hosts", "FILE", "show"}, Target(hub) + "\n" + std::string("127.0.0.2\0junk\n", 15), 1,
+         "FILE:2: '127.0.0.2\\x00junk' is not an address"},
+        {{"--hosts", "FILE", "show"}, Target(hub) + "\n" + strLong + "\n" + Target(hub) + "\n", 1,
+         "FILE:2: '" + strLong.substr(0, 80) + "...' is not an address"},
+        {{"set", "netproto", "ro_community=" + std::string(4096, 'c')}, "", 2,
+         "set netproto ro_community: maximum length is 4095"},
+    };
+    const std::string strFile = TempPath("case.txt");
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.strMessage.substr(0, 60));
+        std::ofstream(strFile, std::ios::binary | std::ios::trunc) << c.strContent;
+        std::vector<std::string> args = c.args;
+        std::replace(args.begin(), args.end(), std::string("FILE"), strFile);
+        if (args[0] != "--hosts") args.insert(args.begin(), {"--ethernet", Target(hub)});
+        std::string strMessage = c.strMessage;
+        if (const size_t n = strMessage.find("FILE"); n != std::string::npos) strMessage.replace(n, 4, strFile);
+        hub.Control("RX CLEAR");
+        const long nFrames = Frames(hub);
+        const auto r = Tool(args);
+        const std::string strShown = r.strStderr.substr(0, 400);
+        EXPECT_EQ(r.nExitStatus, c.nExit) << strShown;
+        EXPECT_NE(r.strStderr.find(strMessage), std::string::npos) << strShown;
+        EXPECT_LT(r.strStderr.size(), 400u) << "one short line, whatever the file holds";
+        EXPECT_FALSE(SawWrite(hub)) << hub.Control("RX 0").substr(0, 400);
+        if (!c.bReadsHub) {
+            EXPECT_EQ(Frames(hub), nFrames) << "not even connected";
+        }
+    }
     EXPECT_EQ(State(hub, "lan.ip"), "10.9.9.9");
-    for (const auto& f : {strGood, strTruncated, strBadValue}) std::remove(f.c_str());
+    EXPECT_EQ(State(hub, "snmp_ro"), "public");
+    for (const auto& f : {strBase, strFile, strFolder, strFifo}) std::remove(f.c_str());
 }
 
 TEST(VexalCfgHub, HostsRunsEveryHubAndOneFailureStopsNoOther) {

@@ -1,8 +1,10 @@
 #include "PagesTestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 
 #include <dlfcn.h>
 
@@ -121,6 +123,15 @@ void TypeText(CDialogBase& dlg, int nId, const QString& strText) {
         press(Qt::Key_Delete, QString());
     for (QChar c : strText)
         press(Qt::Key_unknown, QString(c));
+}
+
+void PasteInto(CDialogBase& dlg, int nId, const QString& strText) {
+    auto* pEdit = dlg.ControlAs<QLineEdit>(nId);
+    ASSERT_NE(pEdit, nullptr) << nId;
+    QApplication::clipboard()->setText(strText);
+    pEdit->setFocus();
+    pEdit->selectAll();
+    QTest::keyClick(pEdit, Qt::Key_V, Qt::ControlModifier);
 }
 
 std::string U8(const QString& strText) { return strText.toStdString(); }

@@ -51,6 +51,10 @@ protected:
 // input method would), replacing what it held; runs textEdited handlers.
 void TypeText(CDialogBase& dlg, int nId, const QString& strText);
 
+// Pastes strText from the clipboard over an edit's whole text, as a user's
+// select-all and Ctrl+V do; runs textEdited handlers when the paste is taken.
+void PasteInto(CDialogBase& dlg, int nId, const QString& strText);
+
 // The UTF-8 of a QString, for comparisons in tests.
 std::string U8(const QString& strText);
 
