@@ -25,6 +25,7 @@
 #include "Hub.h"
 #include "HubCommands.h"
 #include "HubState.h"
+#include "StateFile.h"
 
 using namespace hubsim;
 using vexal::fuzz::Require;
@@ -96,14 +97,12 @@ void RunControlLines(std::string_view input)
     });
 }
 
-// As the simulator loads --state: text that is not JSON, or JSON that is not a
-// state, is refused with a message; nothing else may escape.
+// The --state loader: text that is not JSON, or JSON that is not a state, is
+// refused with a message; nothing else may escape.
 void RunStateText(std::string_view input)
 {
-    const nlohmann::json doc = nlohmann::json::parse(input, nullptr, false);
-    if (doc.is_discarded()) return;
     try {
-        RequireStateLoadsBack(CHubState::FromJson(doc));
+        RequireStateLoadsBack(StateFromText(input));
     } catch (const std::runtime_error& e) {
         Require(std::string_view(e.what()).size() > 0);
     }
