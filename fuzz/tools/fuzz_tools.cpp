@@ -11,6 +11,7 @@
 //      parameter picks which
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -176,10 +177,12 @@ void CheckTargets(std::string_view text) {
         size_t nAt = connection->strPortText.find(':');
         for (size_t i = 0; nAt != std::string::npos; ++i) {
             const size_t nNext = connection->strPortText.find(':', nAt + 1);
-            uint64_t nGiven = 0;  // the tool checked the digits; large values saturate
-            for (const char c : connection->strPortText.substr(nAt + 1, nNext - nAt - 1))
-                nGiven = std::min<uint64_t>(nGiven * 10 + static_cast<uint64_t>(c - '0'), UINT32_MAX);
-            Require(i < 5 && fields[i] == nGiven);
+            // A number the tool took whole ("-0" included), read as the library reads it: 32 bits at most.
+            const std::string strItem = connection->strPortText.substr(nAt + 1, nNext - nAt - 1);
+            long nGiven = -1;
+            const auto [pEnd, ec] = std::from_chars(strItem.data(), strItem.data() + strItem.size(), nGiven);
+            Require(ec == std::errc() && pEnd == strItem.data() + strItem.size() && nGiven >= 0);
+            Require(i < 5 && fields[i] == std::min<uint64_t>(static_cast<uint64_t>(nGiven), UINT32_MAX));
             nAt = nNext;
         }
     }
