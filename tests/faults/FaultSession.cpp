@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,26 @@ std::string NumberedText(size_t nBytes) {
 
 std::filesystem::path MakeTempDir();
 
+// "10:echo:1234:5678 20:hid:5A4D:1200" -> u"1234&5678,5a4d&1200,".
+std::u16string UsbListOf(const std::string& strDevices) {
+    std::u16string out;
+    size_t nPos = 0;
+    while (nPos < strDevices.size()) {
+        size_t nEnd = strDevices.find(' ', nPos);
+        if (nEnd == std::string::npos)
+            nEnd = strDevices.size();
+        const std::string strEntry = strDevices.substr(nPos, nEnd - nPos);
+        const size_t nPid = strEntry.rfind(':');
+        const size_t nVid = strEntry.rfind(':', nPid - 1);
+        std::string strIds = strEntry.substr(nVid + 1, nPid - nVid - 1) + "&" + strEntry.substr(nPid + 1) + ",";
+        for (char& c : strIds)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        out += Widen(strIds);
+        nPos = nEnd + 1;
+    }
+    return out;
+}
+
 // One log folder for the process: the library fixes it at its first line.
 const std::string& LogDir() {
     static const std::string s_strDir = MakeTempDir().string();
@@ -113,6 +134,7 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
         options.strUsbSimDir = m_dir.string();
     m_pHub = std::make_unique<CHubSimFixture>(options);
     Control("PLUG " + std::to_string(kEchoDevice) + " echo");
+    m_strUsbList = UsbListOf(Control("DEVICES"));
     if (!m_api.Load())
         throw std::runtime_error(m_api.LastError());
 }
@@ -173,7 +195,12 @@ void CFaultSession::ExpectCode(int32_t nCode, int nMinMs, int nMaxMs, const std:
 int32_t CFaultSession::QueryUsbList() {
     std::vector<char16_t> storage(512);
     ZamoText list{storage.data(), static_cast<uint32_t>(storage.size()), 0};
-    return m_api.m_pfn_getUsbList(m_nHandle, &list);
+    const int32_t nResult = m_api.m_pfn_getUsbList(m_nHandle, &list);
+    if (nResult == ZAMO_SUCCESS) {
+        EXPECT_TRUE(std::u16string(list.data, list.length) == m_strUsbList)
+            << "a reply pieced together from two links or two replies";
+    }
+    return nResult;
 }
 
 void CFaultSession::ExpectQueryTimesOut(const std::string& strWhat) {

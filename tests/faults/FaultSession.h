@@ -54,7 +54,8 @@ public:
     // Runs the call and expects nCode from it within [nMinMs, nMaxMs].
     void ExpectCode(int32_t nCode, int nMinMs, int nMaxMs, const std::function<int32_t()>& fnCall,
                     const std::string& strWhat);
-    // The USB-list query (one request, one reply of 17 bytes).
+    // The USB-list query (one request, one reply of 17 bytes); a list it
+    // reports must be the hub's.
     int32_t QueryUsbList();
     // The query is refused with "no reply in time" after its full time-out.
     void ExpectQueryTimesOut(const std::string& strWhat);
@@ -82,6 +83,7 @@ private:
     bool m_bOpen = false;
     size_t m_nThreadsBefore = 0;
     int m_nDataRound = 0;
+    std::u16string m_strUsbList;  // "vid&pid," of each attached device, as the hub lists them
 };
 
 }  // namespace faults_test

@@ -138,6 +138,15 @@ void HubRestart(CFaultSession& s) {
     s.CloseAndExpectNoThreadsLeft();
 }
 
+// The session is closed while its hub is gone and the transport keeps
+// trying to get it back.
+void CloseWhileHubGone(CFaultSession& s) {
+    s.Open();
+    s.Hub().Stop();
+    s.ExpectQueryTimesOut("hub gone");
+    s.CloseAndExpectNoThreadsLeft();
+}
+
 // The hub leaves the USB bus and comes back while an exchange waits for
 // its reply; the reply went with the old connection.
 void UnplugDuringExchange(CFaultSession& s) {
@@ -167,14 +176,16 @@ struct SFaultCase {
 };
 
 // The pty has no connection the hub could drop between exchanges: the cut
-// and the restart are its ways of going away. An unanswered request over
-// TCP is a case of the settings tests already.
+// and the restart are its ways of going away, and its restart closes the
+// session on the hung-up line. An unanswered request over TCP is a case of
+// the settings tests already.
 const SFaultCase kCases[] = {
     {ELink::Tcp, "Tcp_CutMidReply", CutMidReply},
     {ELink::Tcp, "Tcp_DropBetweenExchanges", DropBetweenExchanges},
     {ELink::Tcp, "Tcp_SplitIntoSingleBytes", SplitIntoSingleBytes},
     {ELink::Tcp, "Tcp_GarbageBetweenFrames", GarbageBetweenFrames},
     {ELink::Tcp, "Tcp_HubRestart", HubRestart},
+    {ELink::Tcp, "Tcp_CloseWhileHubGone", CloseWhileHubGone},
     {ELink::Pty, "Pty_CutMidReply", CutMidReply},
     {ELink::Pty, "Pty_SplitIntoSingleBytes", SplitIntoSingleBytes},
     {ELink::Pty, "Pty_GarbageBetweenFrames", GarbageBetweenFrames},
@@ -186,6 +197,7 @@ const SFaultCase kCases[] = {
     {ELink::Usb, "Usb_GarbageBetweenFrames", GarbageBetweenFrames},
     {ELink::Usb, "Usb_ReplyNeverComes", ReplyNeverComes},
     {ELink::Usb, "Usb_HubRestart", HubRestart},
+    {ELink::Usb, "Usb_CloseWhileHubGone", CloseWhileHubGone},
     {ELink::Usb, "Usb_UnplugDuringExchange", UnplugDuringExchange},
 };
 
