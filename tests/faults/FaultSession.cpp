@@ -154,8 +154,12 @@ std::string CFaultSession::Control(const std::string& strLine) {
 }
 
 void CFaultSession::Open() {
-    if (m_nHandle == 0)
+    if (m_nHandle == 0) {
+        // ThreadSanitizer's runtime starts a helper with the process's first
+        // thread: have it counted before the session's threads are.
+        std::thread([] {}).join();
         m_nThreadsBefore = ThreadCount();
+    }
     std::u16string strPort;
     int32_t nInterface = ZAMO_IF_USB;
     if (m_eLink == ELink::Tcp) {
