@@ -166,8 +166,7 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
             const size_t nKeep = itCut->second < 0 ? frame.size() / 2 : static_cast<size_t>(itCut->second);
             frame.resize(std::clamp<size_t>(nKeep, 1, frame.size() - 1));
             link.bReplyCut = true;
-            LogLine(link.strName + ": reply to " + Hex2(nCommand) + " cut after " + std::to_string(frame.size()) +
-                    " bytes, link dropped (fault)");
+            LogLine(link.strName + ": reply to " + Hex2(nCommand) + " cut after " + std::to_string(frame.size()) + " bytes (fault)");
         }
         out.push_back(std::move(frame));
         return out;

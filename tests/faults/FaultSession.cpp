@@ -66,7 +66,12 @@ std::string NumberedText(size_t nBytes) {
     return out;
 }
 
-std::filesystem::path MakeTempDir();
+std::filesystem::path MakeTempDir() {
+    std::string strTemplate = (std::filesystem::temp_directory_path() / "vexal-faults-XXXXXX").string();
+    if (::mkdtemp(strTemplate.data()) == nullptr)
+        throw std::runtime_error("cannot make a temporary folder");
+    return strTemplate;
+}
 
 // "10:echo:1234:5678 20:hid:5A4D:1200" -> u"1234&5678,5a4d&1200,".
 std::u16string UsbListOf(const std::string& strDevices) {
@@ -99,13 +104,6 @@ void RemoveLogDir() {
     std::filesystem::remove_all(LogDir(), error);
 }
 
-std::filesystem::path MakeTempDir() {
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "vexal-faults-XXXXXX").string();
-    if (::mkdtemp(strTemplate.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    return strTemplate;
-}
-
 void SetOrClearEnv(const char* pszName, bool bSet, const std::string& strValue) {
     if (bSet)
         ::setenv(pszName, strValue.c_str(), 1);
@@ -122,8 +120,11 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
         return std::atexit(RemoveLogDir) == 0;
     }();
     (void)s_bLogDirSet;
+    // The bus gets a folder of its own: it reads every descriptor file there.
+    const std::filesystem::path usbDir = m_dir / "usb";
+    std::filesystem::create_directory(usbDir);
     SetOrClearEnv("VEXAL_DEVICE_DIR", eLink == ELink::Pty, m_dir.string());
-    SetOrClearEnv("VEXAL_USB_SIM_DIR", eLink == ELink::Usb, m_dir.string());
+    SetOrClearEnv("VEXAL_USB_SIM_DIR", eLink == ELink::Usb, usbDir.string());
 
     SHubSimOptions options;
     options.strStateFile = (m_dir / "hub.json").string();
@@ -131,7 +132,7 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
     if (options.bPty)
         options.strComLink = (m_dir / "COM5").string();
     if (eLink == ELink::Usb)
-        options.strUsbSimDir = m_dir.string();
+        options.strUsbSimDir = usbDir.string();
     m_pHub = std::make_unique<CHubSimFixture>(options);
     Control("PLUG " + std::to_string(kEchoDevice) + " echo");
     m_strUsbList = UsbListOf(Control("DEVICES"));
