@@ -248,10 +248,11 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
             else
                 set.insert(nCode);
         });
-    } else if (strKind == "SHORT") {
-        if (words.size() != 3 && words.size() != 4) return Err("usage: FAULT SHORT <cmd> [bytes] | FAULT SHORT OFF");
+    } else if (strKind == "SHORT" || strKind == "CUT") {
+        if (words.size() != 3 && words.size() != 4) return Err("usage: FAULT " + strKind + " <cmd> [bytes] | FAULT " + strKind + " OFF");
+        auto replyMap = [&](SFaults& f) -> std::map<uint8_t, int>& { return strKind == "SHORT" ? f.mapShortReply : f.mapCutReply; };
         if (bOff) {
-            m_hub.Faults().Modify([](SFaults& f) { f.mapShortReply.clear(); });
+            m_hub.Faults().Modify([&](SFaults& f) { replyMap(f).clear(); });
         } else {
             const auto nCode = ParseCommandCode(strArg);
             if (!nCode) return Err("bad command code '" + strArg + "'");
@@ -261,7 +262,7 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
                 if (!n) return Err("bytes to keep must be 1..65535");
                 nKeep = *n;
             }
-            m_hub.Faults().Modify([&](SFaults& f) { f.mapShortReply[*nCode] = static_cast<int>(nKeep); });
+            m_hub.Faults().Modify([&](SFaults& f) { replyMap(f)[*nCode] = static_cast<int>(nKeep); });
         }
     } else if (strKind == "GARBAGE" || strKind == "SILENT" || strKind == "REFUSE") {
         bool bOn = false;

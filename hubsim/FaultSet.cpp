@@ -16,20 +16,26 @@ std::string CommandList(const std::set<uint8_t>& commands)
     }
     return out;
 }
+
+// "0x24:-1,0x45:3", or "off".
+std::string CommandCounts(const std::map<uint8_t, int>& counts)
+{
+    if (counts.empty()) return "off";
+    std::string out;
+    char buf[24];
+    for (const auto& [nCommand, nCount] : counts) {
+        std::snprintf(buf, sizeof buf, "%s0x%02X:%d", out.empty() ? "" : ",", nCommand, nCount);
+        out += buf;
+    }
+    return out;
+}
 }  // namespace
 
 std::string SFaults::Describe() const
 {
     std::string out = "delay=" + std::to_string(nDelayMs) + " noreply=" + CommandList(setNoReply) +
-                      " wrongheader=" + CommandList(setWrongHeader) + " short=";
-    if (mapShortReply.empty()) out += "off";
-    char buf[24];
-    bool bFirst = true;
-    for (const auto& [nCommand, nKeep] : mapShortReply) {
-        std::snprintf(buf, sizeof buf, "%s0x%02X:%d", bFirst ? "" : ",", nCommand, nKeep);
-        out += buf;
-        bFirst = false;
-    }
+                      " wrongheader=" + CommandList(setWrongHeader) + " short=" + CommandCounts(mapShortReply) +
+                      " cut=" + CommandCounts(mapCutReply);
     out += std::string(" garbage=") + (bGarbage ? "on" : "off");
     out += " split=" + (nSplitBytes ? std::to_string(nSplitBytes) + ":" + std::to_string(nSplitPauseMs) : std::string("off"));
     out += std::string(" close=") +

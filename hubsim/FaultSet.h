@@ -16,6 +16,7 @@ struct SFaults {
     std::set<uint8_t> setNoReply;              // commands left unanswered
     std::set<uint8_t> setWrongHeader;          // commands answered with every checked header byte wrong
     std::map<uint8_t, int> mapShortReply;      // command -> bytes kept (-1: half the reply)
+    std::map<uint8_t, int> mapCutReply;        // command -> frame bytes sent before the link drops (-1: half the frame)
     bool bGarbage = false;                  // junk bytes before every frame sent
     size_t nSplitBytes = 0;                 // 0: frames go out whole
     int nSplitPauseMs = 0;

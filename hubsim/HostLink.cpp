@@ -17,7 +17,8 @@ constexpr size_t kMaxPendingBytes = 4 * 1024 * 1024;  // a host that never reads
 const Bytes kGarbage = {0xAA, 'V', 0x00, 'V', 'Q', '!', 0x55, 0x13};
 }  // namespace
 
-CHostLink::CHostLink(CHub& hub, CUniqueFd fd, std::string strName) : m_hub(hub), m_fd(std::move(fd))
+CHostLink::CHostLink(CHub& hub, CUniqueFd fd, std::string strName, bool bFixed)
+    : m_hub(hub), m_fd(std::move(fd)), m_bFixed(bFixed)
 {
     m_context.strName = std::move(strName);
 }
@@ -45,6 +46,10 @@ bool CHostLink::OnReadable()
         m_decoder.Feed(buffer, static_cast<size_t>(n), [&](SFrame&& frame) {
             if (m_bCloseWhenFlushed) return;  // the link is going; later frames are not handled
             for (const Bytes& reply : m_hub.ProcessFrame(frame, m_context)) Schedule(reply, true);
+            if (m_context.bReplyCut) {
+                m_context.bReplyCut = false;
+                if (!m_bFixed) m_bCloseWhenFlushed = true;
+            }
             ++m_nFramesHere;
             if (faults.nDropAfterFrames != 0 && m_nFramesHere >= faults.nDropAfterFrames) m_bCloseWhenFlushed = true;
         });

@@ -22,7 +22,8 @@ inline constexpr auto kStaleFrameLimit = std::chrono::milliseconds(2000);
 
 class CHostLink {
 public:
-    CHostLink(CHub& hub, CUniqueFd fd, std::string strName);
+    // bFixed: a link the hub cannot close (the pty); a drop there only silences the rest of a frame.
+    CHostLink(CHub& hub, CUniqueFd fd, std::string strName, bool bFixed = false);
 
     int Fd() const { return m_fd.Get(); }
     const std::string& Name() const { return m_context.strName; }
@@ -52,6 +53,7 @@ private:
 
     CHub& m_hub;
     CUniqueFd m_fd;
+    const bool m_bFixed;
     SLinkContext m_context;
     CFrameDecoder m_decoder;
     uint64_t m_nKeepAliveSeen = 0;

@@ -3,6 +3,7 @@
 #include "HubCommands.h"
 #include "Log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -157,7 +158,17 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
             LogLine(link.strName + ": reply to " + Hex2(nCommand) + " withheld (fault)");
             return out;
         }
-        out.push_back(EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.optReply), result.nHeaderLength)));
+        Bytes frame = EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.optReply), result.nHeaderLength));
+        const SFaults faults = m_faults.Snapshot();
+        const auto itCut = faults.mapCutReply.find(nCommand);
+        if (itCut != faults.mapCutReply.end()) {
+            // Some of the frame, never all of it: the host is left inside a frame.
+            const size_t nKeep = itCut->second < 0 ? frame.size() / 2 : static_cast<size_t>(itCut->second);
+            frame.resize(std::clamp<size_t>(nKeep, 1, frame.size() - 1));
+            link.bReplyCut = true;
+            LogLine(link.strName + ": reply to " + Hex2(nCommand) + " cut after " + std::to_string(frame.size()) + " bytes (fault)");
+        }
+        out.push_back(std::move(frame));
         return out;
     }
 

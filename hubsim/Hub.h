@@ -20,6 +20,7 @@ inline constexpr uint8_t kGreetDevice = 254;
 // What the hub knows about one host connection.
 struct SLinkContext {
     bool bPnpEnabled = false;  // the host sent the enable byte on this connection
+    bool bReplyCut = false;    // a reply went out cut short: the link is to drop once it has left
     std::string strName;
 };
 

@@ -49,7 +49,7 @@ void CLoopTransport::StopLoop()
 
 void CLoopTransport::SetFixedLink(CUniqueFd fd)
 {
-    m_pLink = std::make_unique<CHostLink>(m_hub, std::move(fd), m_strName);
+    m_pLink = std::make_unique<CHostLink>(m_hub, std::move(fd), m_strName, true);
     m_bFixedLink = true;
 }
 
@@ -145,7 +145,7 @@ void CLoopTransport::Run()
             }
             if (!m_pLink->Flush(now)) CloseLink("write failed");
         }
-        if (m_pLink && m_pLink->ShouldClose()) CloseLink("dropped after the configured number of frames (fault)");
+        if (m_pLink && m_pLink->ShouldClose()) CloseLink("dropped by a fault");
 
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     bool bExitOnStdinEof = false;
     std::vector<std::string> faultLines;
     int nDelay = 0;
-    std::vector<std::string> vecNoReply, vecWrongHeader, vecShortReply;
+    std::vector<std::string> vecNoReply, vecWrongHeader, vecShortReply, vecCutReply;
     bool bGarbage = false, bSilent = false, bRefuse = false;
     std::string strSplit, strCloseOnAccept;
     unsigned nDropAfter = 0;
@@ -90,6 +90,7 @@ int main(int argc, char** argv)
     app.add_option("--no-reply", vecNoReply, "leave this command (hex) unanswered");
     app.add_option("--wrong-header", vecWrongHeader, "answer this command (hex) with a wrong header");
     app.add_option("--short-reply", vecShortReply, "cut the reply to this command: CMD or CMD:BYTES");
+    app.add_option("--cut-reply", vecCutReply, "send part of the reply frame to this command, then drop the link: CMD or CMD:BYTES");
     app.add_flag("--garbage", bGarbage, "send junk bytes before every frame");
     app.add_option("--split", strSplit, "send every frame in pieces: BYTES:PAUSE_MS");
     app.add_option("--close-on-accept", strCloseOnAccept, "close connections right after accepting: once or always");
@@ -102,9 +103,11 @@ int main(int argc, char** argv)
     if (nDelay > 0) faultLines.push_back("DELAY " + std::to_string(nDelay));
     for (const auto& s : vecNoReply) faultLines.push_back("NOREPLY " + s);
     for (const auto& s : vecWrongHeader) faultLines.push_back("WRONGHEADER " + s);
-    for (const auto& s : vecShortReply) {
-        const auto nColon = s.find(':');
-        faultLines.push_back("SHORT " + (nColon == std::string::npos ? s : s.substr(0, nColon) + " " + s.substr(nColon + 1)));
+    for (const auto& [strKind, vecLines] : {std::pair{"SHORT ", &vecShortReply}, std::pair{"CUT ", &vecCutReply}}) {
+        for (const auto& s : *vecLines) {
+            const auto nColon = s.find(':');
+            faultLines.push_back(strKind + (nColon == std::string::npos ? s : s.substr(0, nColon) + " " + s.substr(nColon + 1)));
+        }
     }
     if (bGarbage) faultLines.push_back("GARBAGE ON");
     if (!strSplit.empty()) {

@@ -126,6 +126,8 @@ void CFrameParser::ParseBlock(const uint8_t* b, uint32_t n, uint64_t nNowMs, IFr
             m_dwCollected = k;
             m_dwMissing = dwLength - k;
             m_bInProgress = true;
+            ++m_nFramesBegun;
+            m_dwFrameTag = 0;
             m_nLastPieceMs = nNowMs;
             i = n;
         }

@@ -44,6 +44,12 @@ public:
 
     bool IsFrameInProgress() const { return m_bInProgress; }
     uint32_t HeldHeaderBytes() const { return m_dwHeaderHeld; }
+    // The device of the frame in progress, frames begun so far, and a tag the
+    // caller attaches to the frame in progress (0 for a new one).
+    uint32_t FrameDevice() const { return m_dwFrameDevice; }
+    uint64_t FramesBegun() const { return m_nFramesBegun; }
+    uint32_t FrameTag() const { return m_dwFrameTag; }
+    void SetFrameTag(uint32_t dwTag) { m_dwFrameTag = dwTag; }
 
 private:
     void ParseBlock(const uint8_t* b, uint32_t n, uint64_t nNowMs, IFrameSink& sink);
@@ -57,6 +63,8 @@ private:
     uint32_t m_dwMissing = 0;
     bool m_bInProgress = false;
     uint64_t m_nLastPieceMs = 0;
+    uint64_t m_nFramesBegun = 0;
+    uint32_t m_dwFrameTag = 0;
     // A marker or header cut off by the end of a cycle, carried into the next one.
     std::array<uint8_t, kFrameHeaderSize> m_header{};
     uint32_t m_dwHeaderHeld = 0;

@@ -358,8 +358,21 @@ void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch,
         else EnqueueData(0, pBytes, n);
         return;
     }
+    DropFrameBegunBeforeClear(parser);
+    const uint64_t nBegun = parser.FramesBegun();
     parser.Process(pBytes, n, Now(), dispatch);
     dispatch.Flush();
+    if (parser.IsFrameInProgress() && parser.FramesBegun() != nBegun)
+        parser.SetFrameTag(m_nClears[parser.FrameDevice()].load());
+}
+
+void CPortInterface::DropFrameBegunBeforeClear(CFrameParser& parser) {
+    // The rest of a reply whose exchange was given up (a link that dropped
+    // mid-frame without a reconnect to tell, as a serial line does) would
+    // otherwise take the first bytes of the next reply to fill its gap.
+    if (!parser.IsFrameInProgress() || parser.FrameTag() == m_nClears[parser.FrameDevice()].load()) return;
+    parser.Reset();
+    LogPort(kLogError, "frame begun before its queue was cleared dropped in readthread");
 }
 
 void CPortInterface::SetTickSource(std::function<uint64_t()> pfnTick) { m_pfnTick = std::move(pfnTick); }
@@ -479,6 +492,7 @@ uint32_t CPortInterface::AvailableCount(uint32_t dwDevice) {
 }
 
 void CPortInterface::Clear(uint32_t dwDevice) {
+    if (dwDevice < kDeviceCount) ++m_nClears[dwDevice];
     std::lock_guard lock(m_csRecv);
     CVexalData* pQueue = FindFirst(m_recvQueues, dwDevice);
     if (pQueue) pQueue->Clear();

@@ -102,6 +102,9 @@ public:
     // until dwTimeoutMs have passed. Returns the bytes delivered.
     uint32_t Read(uint32_t dwDevice, uint8_t* pDest, uint32_t dwWanted, uint32_t dwTimeoutMs);
     uint32_t AvailableCount(uint32_t dwDevice);
+    // Empties the device's first queue; a frame for the device that is still
+    // being collected then is dropped too, so bytes sent after the clear
+    // never complete it.
     void Clear(uint32_t dwDevice);
     // Closes the port's log file and switches its diagnostics off.
     void ReleaseLog();
@@ -203,6 +206,7 @@ private:
     void ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n,
                      uint64_t nGeneration);
     void ApplyLinkGeneration(CFrameParser& parser, uint64_t nGeneration);
+    void DropFrameBegunBeforeClear(CFrameParser& parser);
     void OnParserEvent(EParserEvent event, uint32_t dwValue);
     uint64_t Now() const;
 
@@ -213,6 +217,7 @@ private:
     std::vector<CVexalStatus> m_statusQueues;
     std::array<uint32_t, kDeviceCount> m_dwPresence{};
     std::array<std::atomic<ZamoAlarmCallback>, kDeviceCount> m_pfnAlarm{};
+    std::array<std::atomic<uint32_t>, kDeviceCount> m_nClears{};  // Clear calls per device
 
     mutable std::mutex m_csThread;  // guards m_pRun and m_thread
     std::shared_ptr<CReaderRun> m_pRun;

@@ -140,6 +140,32 @@ TEST(SimulatorFaults, DropAfterFrames)
     EXPECT_TRUE(client.WaitClosed(2000));
 }
 
+TEST(SimulatorFaults, CutReplyStopsInsideTheFrameAndDropsTheLink)
+{
+    CHubSimFixture::Options options = Silent();
+    options.bPty = true;
+    CHubSimFixture hub(options);
+    ASSERT_EQ(hub.Control("FAULT CUT 24 10"), "OK");
+    CRawHubClient client = CRawHubClient::Tcp(hub.Port());
+    EXPECT_EQ(client.Ask(Hex("D0")), Hex("D0 01")) << "other commands are answered whole";
+    client.SendFrame(0, Hex("24"));
+    // Header and four of the 32 payload bytes, then the close.
+    const ByteVec cut = client.ReadRaw(1000);
+    ASSERT_EQ(cut.size(), 10u);
+    EXPECT_EQ(ByteVec(cut.begin(), cut.begin() + 8), Hex("56 51 54 00 00 20 24 00"));
+    EXPECT_TRUE(client.WaitClosed(1000));
+
+    // The pty cannot be closed: the rest of the frame never comes, later replies do.
+    ASSERT_EQ(hub.Control("FAULT CUT 24"), "OK");
+    CRawHubClient serial = CRawHubClient::Pty(hub.PtyPath());
+    serial.SendFrame(0, Hex("24"));
+    EXPECT_EQ(serial.ReadRaw(500).size(), 19u) << "half the 38-byte frame";
+    ASSERT_EQ(hub.Control("FAULT CUT OFF"), "OK");
+    serial.SendFrame(0, Hex("D0"));
+    EXPECT_EQ(serial.ReadRaw(1000, 8), MakeFrame(0, Hex("D0 01")));
+    EXPECT_NE(hub.Control("FAULT").find("cut=off"), std::string::npos);
+}
+
 TEST(SimulatorFaults, SilentHubReadsButNeverAnswers)
 {
     CHubSimFixture hub;  // greeting on: silence suppresses it too
@@ -171,12 +197,13 @@ TEST(SimulatorFaults, RefuseConnectionsThenAcceptAgainOnTheSamePort)
 TEST(SimulatorFaults, FaultsGivenAtStart)
 {
     CHubSimFixture::Options options = Silent();
-    options.extraArgs = {"--no-reply", "D0", "--delay", "200", "--fault", "WRONGHEADER 0x24"};
+    options.extraArgs = {"--no-reply", "D0", "--delay", "200", "--fault", "WRONGHEADER 0x24", "--cut-reply", "44:9"};
     CHubSimFixture hub(options);
     const std::string strFaults = hub.Control("FAULT");
     EXPECT_NE(strFaults.find("delay=200"), std::string::npos) << strFaults;
     EXPECT_NE(strFaults.find("noreply=0xD0"), std::string::npos) << strFaults;
     EXPECT_NE(strFaults.find("wrongheader=0x24"), std::string::npos) << strFaults;
+    EXPECT_NE(strFaults.find("cut=0x44:9"), std::string::npos) << strFaults;
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     client.SendFrame(0, Hex("D0"));
     EXPECT_FALSE(client.ReadFrame(500));

@@ -196,6 +196,22 @@ TEST_F(PortParser, FramesGoToTheirDevicesQueuesAndUnknownDevicesAreDropped) {
     EXPECT_EQ(port->AvailableCount(6), 0u);
 }
 
+TEST_F(PortParser, ClearDropsTheDevicesFrameInProgressButNotOthersOrLaterOnes) {
+    port->AddDevice(3);
+    const auto cut = Frame(0, {0x44, 1, 2, 3, 4, 5, 6, 7, 8});
+    const auto other = Frame(3, {9, 9, 9, 9});
+    Process({cut.begin(), cut.begin() + 8});  // a reply whose rest never comes
+    port->Clear(0);                           // the next exchange begins
+    const auto reply = Frame(0, {0x45, 0x0A, 0x5A, 0x4D, 0x0E, 0x28, 0x01, 0x02, 0x03});
+    // Without the drop the reply's first bytes would fill the cut frame's gap.
+    Process({reply.begin(), reply.begin() + 9});
+    Process(Concat({{reply.begin() + 9, reply.end()}, {other.begin(), other.begin() + 7}}));
+    EXPECT_EQ(Drain(0), (std::vector<uint8_t>{0x45, 0x0A, 0x5A, 0x4D, 0x0E, 0x28, 0x01, 0x02, 0x03}));
+    port->Clear(0);  // a frame of another device in progress is kept
+    Process({other.begin() + 7, other.end()});
+    EXPECT_EQ(Drain(3), (std::vector<uint8_t>{9, 9, 9, 9}));
+}
+
 TEST_F(PortParser, PresenceReportReplacesTheWholeTable) {
     Process(Frame(0xFF, {1, 2}));
     EXPECT_EQ(port->IsPresent(1), 1u);
