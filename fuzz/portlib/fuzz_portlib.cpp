@@ -3,7 +3,7 @@
 //
 // Byte 0 picks the path and switches (bit 0: status filter alone; bit 1: raw
 // mode; bit 2: status-back mode; bit 3: filter traces; bit 4: long pauses
-// between read cycles), byte 1 the read-cycle size (0: 1024); the rest is the
+// between read cycles; bit 5: device 3's queue cleared after each), byte 1 the read-cycle size (0: 1024); the rest is the
 // received stream, copied into an exactly sized buffer so a read past its end
 // is caught.
 #include <algorithm>
@@ -104,6 +104,7 @@ void RunPort(std::span<const uint8_t> stream, uint8_t byFlags, uint32_t nCycle) 
         }
         uint8_t record[4];
         port->GetASBState(record, 12);
+        if (byFlags & 32) port->Clear(3);  // an exchange given up: a frame begun before is dropped
     }
 }
 
