@@ -2,9 +2,9 @@
 // queue waits that the exchange shares with it.
 #include <algorithm>
 #include <optional>
-#include <string_view>
 #include <vector>
 
+#include "cfglib/IdentificationReplies.h"
 #include "cfglib/State.h"
 #include "cfglib/ZamoCtrl.h"
 #include "common/VQTLog.h"
@@ -104,9 +104,8 @@ std::optional<std::u16string> CState::ReadReceivedData(const CPollTarget& target
     const int32_t nRead = ReadAnswer(buffer.data(), static_cast<int32_t>(dwWaiting), target.dwPortId, target.dwDeviceId);
     if (nRead <= 0 || target.pfnData == nullptr)
         return std::nullopt;
-    const auto* pBytes = reinterpret_cast<const char*>(buffer.data());
-    const size_t nText = std::find(pBytes, pBytes + nRead, '\0') - pBytes;
-    return platform::Utf16FromAnsi(std::string_view(pBytes, nText));
+    // The device's text up to its first zero byte, as a GS I text is read.
+    return platform::Utf16FromAnsi(ReplyTextFrom(ReplySpan(buffer.data(), static_cast<size_t>(nRead)), 0));
 }
 
 uint32_t CState::WaitReadAvailable(uint32_t dwLimitMs, uint32_t dwPortId, uint32_t dwDeviceId) {

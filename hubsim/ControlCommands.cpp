@@ -134,6 +134,22 @@ std::string CControlInterpreter::PostAndSync(const Bytes& bytes, EPostKind eKind
 
 std::string CControlInterpreter::Execute(const std::string& strLine)
 {
+    // A text set through JSON escapes may hold a line break, which would end
+    // the answer early and leave the rest to pass for the next one.
+    std::string strAnswer;
+    for (const char c : Answer(strLine)) {
+        if (c == '\n')
+            strAnswer += "\\n";
+        else if (c == '\r')
+            strAnswer += "\\r";
+        else
+            strAnswer += c;
+    }
+    return strAnswer;
+}
+
+std::string CControlInterpreter::Answer(const std::string& strLine)
+{
     const std::vector<std::string> words = SplitWords(strLine);
     if (words.empty()) return Err("empty command");
     const std::string strCommand = ToUpper(words[0]);

@@ -18,6 +18,7 @@ public:
     static std::string Help();
 
 private:
+    std::string Answer(const std::string& strLine);
     std::string Fault(const std::vector<std::string>& words);
     std::string Set(const std::string& strLine, const std::vector<std::string>& words);
     std::string Get(const std::vector<std::string>& words);

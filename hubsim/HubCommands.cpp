@@ -87,6 +87,8 @@ SHubReply BluetoothWrite(CHubState& state, const Bytes& p)
     if (static_cast<size_t>(itPinEnd - (p.begin() + 4)) > kMaxBluetoothText ||
         static_cast<size_t>(itNameEnd - (itPinEnd + 1)) > kMaxBluetoothText)
         return Rejected("bluetooth write with a name or PIN over " + std::to_string(kMaxBluetoothText) + " bytes, ignored");
+    // The state file cannot hold a NUL in a text, so such a write would not survive a restart.
+    if (std::find(p.begin() + 4, itNameEnd, 0x00) != itNameEnd) return Rejected("bluetooth write with a NUL byte, ignored");
     state.m_nBtEncryption = p[2];
     state.m_nBtMode = p[3];
     state.m_strBtPin.assign(p.begin() + 4, itPinEnd);

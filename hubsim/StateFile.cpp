@@ -62,6 +62,9 @@ CHubState StateFromText(std::string_view strText)
         // e.byte is one past the offending byte.
         throw std::runtime_error(Place(strText, e.byte == 0 ? 0 : e.byte - 1) + ": not valid JSON (" +
                                  Printable(nReason == std::string::npos ? strWhat : strWhat.substr(nReason)) + ")");
+    } catch (const nlohmann::json::exception& e) {
+        // A number too large for a double ("1e999") is refused with out_of_range, not parse_error.
+        throw std::runtime_error(std::string("not valid JSON (") + Printable(e.what()) + ")");
     }
     return CHubState::FromJson(doc);
 }

@@ -32,21 +32,35 @@ run_ctest() {  # DIR
   ctest --test-dir "$1" -j "$test_jobs" --output-on-failure --timeout 300 --no-tests=error
 }
 
-fuzz_all() {  # DIR SECONDS_EACH
-  local dir=$1 each=$2 found=0
+fuzz_all() {  # DIR TOTAL_SECONDS: one time cap for all targets, shared evenly, at least 5 s each
+  local dir=$1 total=$2 targets=() f
   for f in "$dir"/out/fuzz_*; do
-    [ -x "$f" ] || continue
-    found=1
-    local name corpus
+    [ -x "$f" ] && targets+=("$f")
+  done
+  if [ ${#targets[@]} = 0 ]; then
+    echo "no fuzz targets built"
+    return 0
+  fi
+  local each=$(( total / ${#targets[@]} ))
+  [ "$each" -ge 5 ] || each=5
+  mkdir -p "$dir/artifacts"
+  for f in "${targets[@]}"; do
+    local name corpus seeds log
     name=$(basename "$f")
     corpus="$dir/corpus/$name"
+    log="$dir/$name.log"
     mkdir -p "$corpus"
     seeds="$top/fuzz/${name#fuzz_}/corpus"
     [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
     echo "fuzzing $name for ${each}s"
-    "$f" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+    if "$f" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$dir/artifacts/$name-" \
+        "$corpus" >"$log" 2>&1; then
+      grep -E '^(#[0-9]+.*(DONE|pulse)|Done )' "$log" | tail -n 2 || true
+    else
+      tail -n 60 "$log"  # the report, and where the input that broke it was kept
+      return 1
+    fi
   done
-  [ $found = 1 ] || echo "no fuzz targets built"
 }
 
 # ThreadSanitizer: libraries, simulator and their tests only (Qt is not built
@@ -80,5 +94,5 @@ export BUILD_TARGET=fuzz_all
 stage fuzz-build 300 configure_and_build "$build_root/fuzz" -DVEXAL_BUILD_FUZZ=ON -DBUILD_TESTING=OFF \
   -DVEXAL_BUILD_BENCH=OFF -DVEXAL_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 unset BUILD_TARGET
-stage fuzz 240 fuzz_all "$build_root/fuzz" "${VEXAL_FUZZ_SECONDS:-30}"
+stage fuzz $(( ${VEXAL_FUZZ_SECONDS:-150} + 120 )) fuzz_all "$build_root/fuzz" "${VEXAL_FUZZ_SECONDS:-150}"
 echo "all stages passed in $((SECONDS - overall_start))s"

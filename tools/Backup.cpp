@@ -75,6 +75,10 @@ std::optional<SBackup> ReadBackupText(const std::string& strText, const std::str
         strError = strFile + ":" + Place(strText, e.byte == 0 ? 0 : e.byte - 1) + ": not a valid backup (" +
                    Printable(nColon == std::string::npos ? strWhat : strWhat.substr(nColon), 200) + ")";
         return std::nullopt;
+    } catch (const nlohmann::json::exception& e) {
+        // A number too large for a double ("1e999") is refused with out_of_range, not parse_error.
+        strError = strFile + ": not a valid backup (" + e.what() + ")";
+        return std::nullopt;
     }
     auto fail = [&](const std::string& strWhy) {
         strError = strFile + ": " + strWhy;

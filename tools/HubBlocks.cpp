@@ -44,7 +44,9 @@ int IndexOf(const std::array<const char*, N>& names, const std::string& strValue
 
 template <size_t N>
 std::string NameAt(const std::array<const char*, N>& names, unsigned nIndex) {
-    return nIndex < N ? names[nIndex] : std::to_string(nIndex);  // an unknown value shows as its number
+    // An unknown value shows as its number, marked: a bare "7" would read as
+    // the data-bits choice "7" and be written back as that.
+    return nIndex < N ? names[nIndex] : "unknown " + std::to_string(nIndex);
 }
 
 constexpr std::array<const char*, 2> kModes = {"infra", "adhoc"};

@@ -13,14 +13,12 @@
 #include <mutex>
 #include <set>
 
+#include "platform/posix/UsbBulkInterface.h"
 #include "platform/posix/UsbLibusb.h"
 
 namespace vexal::platform {
 
 namespace {
-constexpr uint8_t kClassPrinter = 7;
-constexpr uint8_t kClassVendor = 0xFF;
-
 EUsbResult FromError(int nErr) {
     switch (nErr) {
         case LIBUSB_SUCCESS: return EUsbResult::Ok;
@@ -38,13 +36,7 @@ EUsbResult FromError(int nErr) {
 std::string LocationOf(libusb_device* pDevice) {
     uint8_t ports[8];
     const int nPorts = libusb_get_port_numbers(pDevice, ports, sizeof ports);
-    std::string strLocation = std::to_string(libusb_get_bus_number(pDevice));
-    if (nPorts <= 0) return strLocation + "-0";  // a root hub
-    for (int i = 0; i < nPorts; ++i) {
-        strLocation += i == 0 ? '-' : '.';
-        strLocation += std::to_string(ports[i]);
-    }
-    return strLocation;
+    return UsbLocationText(libusb_get_bus_number(pDevice), ports, nPorts);
 }
 
 struct SDeviceListDeleter {
@@ -60,40 +52,11 @@ struct STransferDeleter {
     void operator()(libusb_transfer* p) const { libusb_free_transfer(p); }
 };
 
-// The first interface (alternate setting 0) with a bulk IN and a bulk OUT
-// endpoint, preferring the printer class and vendor-specific ones.
-struct SBulkInterface {
-    int nInterface = -1;
-    uint8_t byIn = 0;
-    uint8_t byOut = 0;
-};
-
 SBulkInterface FindBulkInterface(libusb_device* pDevice) {
     libusb_config_descriptor* pRaw = nullptr;
     if (libusb_get_active_config_descriptor(pDevice, &pRaw) != LIBUSB_SUCCESS || pRaw == nullptr) return {};
     std::unique_ptr<libusb_config_descriptor, SConfigDeleter> pConfig(pRaw);
-    SBulkInterface best;
-    bool bBestPreferred = false;
-    for (uint8_t i = 0; i < pConfig->bNumInterfaces; ++i) {
-        const libusb_interface& itf = pConfig->interface[i];
-        if (itf.num_altsetting < 1) continue;
-        const libusb_interface_descriptor& alt = itf.altsetting[0];
-        SBulkInterface found{alt.bInterfaceNumber, 0, 0};
-        for (uint8_t e = 0; e < alt.bNumEndpoints; ++e) {
-            const libusb_endpoint_descriptor& ep = alt.endpoint[e];
-            if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) continue;
-            uint8_t& slot = (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) ? found.byIn : found.byOut;
-            if (slot == 0) slot = ep.bEndpointAddress;
-        }
-        if (found.byIn == 0 || found.byOut == 0) continue;
-        const bool bPreferred = alt.bInterfaceClass == kClassPrinter || alt.bInterfaceClass == kClassVendor;
-        if (best.nInterface < 0 || (bPreferred && !bBestPreferred)) {
-            best = found;
-            bBestPreferred = bPreferred;
-        }
-        if (bBestPreferred) break;
-    }
-    return best;
+    return ChooseBulkInterface(*pConfig);
 }
 
 // Whether this process has the device's file open: the port library and the

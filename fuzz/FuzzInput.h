@@ -1,0 +1,35 @@
+// What every fuzz target does with its input first, and how it reports a
+// broken invariant.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string_view>
+
+namespace vexal::fuzz {
+
+// A broken invariant is a crash, so the fuzzer keeps the input that broke it.
+inline void Require(bool bCondition) {
+    if (!bCondition) std::abort();
+}
+
+// The input from byte nSkip on, copied into a buffer of exactly its size, so
+// a sanitizer sees any read past its end.
+class CExactInput {
+public:
+    CExactInput(const uint8_t* pData, size_t nSize, size_t nSkip)
+        : m_nSize(nSize > nSkip ? nSize - nSkip : 0), m_pBytes(std::make_unique<uint8_t[]>(m_nSize)) {
+        std::copy_n(pData + (nSize - m_nSize), m_nSize, m_pBytes.get());
+    }
+    std::span<const uint8_t> Bytes() const { return {m_pBytes.get(), m_nSize}; }
+    std::string_view Text() const { return {reinterpret_cast<const char*>(m_pBytes.get()), m_nSize}; }
+
+private:
+    size_t m_nSize;
+    std::unique_ptr<uint8_t[]> m_pBytes;
+};
+
+}  // namespace vexal::fuzz
