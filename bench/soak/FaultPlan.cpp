@@ -12,12 +12,15 @@ using enum EFault;
 // Two fault-free slots after every fault: one client thread drives every
 // session, and each call to a faulted hub holds the others up for its
 // time-out, so a denser plan would leave little time for calls that succeed.
-constexpr std::array kTcpCycle{None, None, Delay, None, None, Drop, None, None, Kick,
-                               None, None, LongDelay, None, None, Restart};
-constexpr std::array kTcpCycleNoRestart{None, None, Delay, None, None, Drop, None, None, Kick, None, None, LongDelay};
+constexpr std::array kTcpCycle{None, None, Delay, None, None, Drop,    None, None, Kick,   None, None,
+                               Garbage, None, None, LongDelay, None, None, Split, None, None, Restart};
+constexpr std::array kTcpCycleNoRestart{None, None, Delay,     None, None, Drop, None, None, Kick,
+                                        None, None, Garbage, None, None, LongDelay, None, None, Split};
 // The pty cannot be closed from the hub's side: it falls silent instead.
-constexpr std::array kPtyCycle{None, None, Delay, None, None, Silent, None, None, LongDelay};
-constexpr std::array kUsbCycle{None, None, Delay, None, None, Drop, None, None, Unplug};
+constexpr std::array kPtyCycle{None, None, Delay, None, None, Silent, None, None, Garbage,
+                               None, None, LongDelay, None, None, Split};
+constexpr std::array kUsbCycle{None, None, Delay, None, None, Drop, None, None, Garbage,
+                               None, None, Split, None, None, Unplug};
 
 std::span<const EFault> Cycle(ELinkKind eKind, bool bRestarts) {
     switch (eKind) {
@@ -50,6 +53,10 @@ std::vector<std::string> FaultOnCommands(EFault eFault) {
         return {"KICK"};
     case Silent:
         return {"FAULT SILENT ON"};
+    case Garbage:
+        return {"FAULT GARBAGE ON"};
+    case Split:
+        return {"FAULT SPLIT " + std::to_string(kSplitBytes) + " " + std::to_string(kSplitPauseMs)};
     case Unplug:
         return {"USB UNPLUG"};
     case None:
@@ -65,6 +72,8 @@ std::vector<std::string> FaultOffCommands(EFault eFault) {
     case LongDelay:
     case Drop:
     case Silent:
+    case Garbage:
+    case Split:
         return {"FAULT CLEAR"};
     case Unplug:
         return {"USB PLUG"};
@@ -84,6 +93,8 @@ const char* FaultName(EFault eFault) {
     case Drop: return "drop";
     case Kick: return "kick";
     case Silent: return "silent";
+    case Garbage: return "garbage";
+    case Split: return "split";
     case Unplug: return "unplug";
     case Restart: return "restart";
     }

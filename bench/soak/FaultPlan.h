@@ -19,6 +19,8 @@ enum class EFault {
     Drop,       // the hub closes the link after a few frames, on every new link too
     Kick,       // the hub closes the link once
     Silent,     // the hub answers nothing
+    Garbage,    // junk bytes before every frame the hub sends
+    Split,      // every frame the hub sends comes in small pieces with pauses
     Unplug,     // the hub leaves the simulated USB bus until the slot ends
     Restart,    // the simulator is stopped and started again on the same address
 };
@@ -26,6 +28,8 @@ enum class EFault {
 inline constexpr uint32_t kDelayMs = 300;
 inline constexpr uint32_t kLongDelayMs = 2000;
 inline constexpr uint32_t kDropAfterFrames = 3;
+inline constexpr uint32_t kSplitBytes = 5;  // header pieces too
+inline constexpr uint32_t kSplitPauseMs = 20;
 
 // The fault of link nLink (its index among all links) in slot nSlot.
 // bRestarts: a TCP hub's cycle includes a restart of its simulator.

@@ -1,8 +1,8 @@
 // vexal_soak: a bounded soak of the configuration library (a program, not a
 // test). Sessions on several simulated hubs (TCP, the pty, the simulated USB
 // bus) read and write every settings group in a loop, driven round-robin by
-// one client thread, while the hubs are put through drops, delays, silences,
-// unplugs and restarts. It prints what was done and what failed, and checks
+// one client thread, while the hubs are put through drops, delays, junk bytes,
+// split frames, silences, unplugs and restarts. It prints what was done and what failed, and checks
 // that resident memory, descriptors and threads come back to where they were.
 // Exit status: 0 checks passed, 1 a check failed, 2 it could not start.
 #include <CLI/CLI.hpp>
