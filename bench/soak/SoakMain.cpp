@@ -401,8 +401,8 @@ void CSoak::Report(const SProcessFigures& start, const SProcessFigures& end, dou
         total.Add(hub.pLink->Stats());
     }
     printRow("total", total);
-    std::printf("(calls: settings calls; wait: seconds spent in failed calls, mostly waiting for time-outs; opens and "
-                "open failures include the reopens)\n");
+    std::printf("(calls: settings calls in the run and in the clean round after it; wait: seconds spent in failed "
+                "calls, mostly waiting for time-outs; opens and open failures include the reopens)\n");
 
     std::printf("\nerrors by result code:%s\n", total.errors.empty() ? " none" : "");
     for (const auto& [nCode, nCount] : total.errors) {
