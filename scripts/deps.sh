@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick desktop-file-utils
   dpkg-dev lintian man-db file
+  valgrind
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -74,6 +74,17 @@ tsan_all() {  # DIR
     --output-on-failure --timeout 300 --no-tests=error
 }
 
+# The soak program under valgrind's memcheck: a short run with faults, a few
+# hubs, every session closed and opened again after each round. A memory
+# error or a definite or indirect leak fails the stage, as does a failed check
+# of the soak itself (resident memory is valgrind's own there: not checked).
+# The simulators it starts run outside valgrind.
+soak_valgrind() {  # DIR
+  valgrind --error-exitcode=3 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+    --suppressions="$top/bench/soak/valgrind.supp" \
+    "$1/out/vexal_soak" --hubs 2 --seconds 20 --cycle-rounds 1 --no-rss-check
+}
+
 # Internal: run one step function in a child process, so timeout can bound it.
 if [ "${1:-}" = "--step" ]; then
   shift
@@ -85,6 +96,7 @@ stage install 900 bash "$top/scripts/deps.sh"
 stage build 900 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
+stage soak-valgrind 240 soak_valgrind "$build_root/ci"
 stage sanitizer-build 1200 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"

@@ -87,28 +87,39 @@ void CHubSimFixture::Start(uint16_t nPort)
     for (auto& s : args) argv.push_back(s.data());
     argv.push_back(nullptr);
 
+    int errFd = -1;
+    if (!m_options.strStderrFile.empty()) {
+        errFd = ::open(m_options.strStderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (errFd < 0) throw std::runtime_error("cannot open " + m_options.strStderrFile);
+    }
     int outPipe[2];
     int inPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+        CloseFd(errFd);
+        throw std::runtime_error("pipe failed");
+    }
     if (::pipe2(inPipe, O_CLOEXEC) != 0) {
-        ::close(outPipe[0]);
-        ::close(outPipe[1]);
+        for (int fd : {outPipe[0], outPipe[1]}) ::close(fd);
+        CloseFd(errFd);
         throw std::runtime_error("pipe failed");
     }
     const pid_t pid = ::fork();
     if (pid < 0) {
         for (int fd : {outPipe[0], outPipe[1], inPipe[0], inPipe[1]}) ::close(fd);
+        CloseFd(errFd);
         throw std::runtime_error("fork failed");
     }
     if (pid == 0) {
         // Only async-signal-safe calls between fork and exec.
         ::dup2(outPipe[1], STDOUT_FILENO);
         ::dup2(inPipe[0], STDIN_FILENO);
+        if (errFd >= 0) ::dup2(errFd, STDERR_FILENO);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(outPipe[1]);
     ::close(inPipe[0]);
+    CloseFd(errFd);
     m_pid = pid;
     m_nStdoutFd = outPipe[0];
     m_nStdinFd = inPipe[1];

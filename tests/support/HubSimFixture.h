@@ -25,6 +25,7 @@ struct SHubSimOptions {
     std::string strComLink;               // with bPty: DIR/COM<n> link to make
     std::string strUsbSimDir;             // publish on the simulated USB bus in this directory
     std::vector<std::string> extraArgs;   // any further command-line options
+    std::string strStderrFile;            // append the simulator's diagnostics here (default: inherited)
 };
 
 class CHubSimFixture {  // RAII: destructor stops the simulator
