@@ -51,7 +51,10 @@ bool CHostLink::OnReadable()
                 if (!m_bFixed) m_bCloseWhenFlushed = true;
             }
             ++m_nFramesHere;
-            if (faults.nDropAfterFrames != 0 && m_nFramesHere >= faults.nDropAfterFrames) m_bCloseWhenFlushed = true;
+            // A pty cannot be closed: there the drop has nothing to do, and marking
+            // the link as going would leave every later request unanswered.
+            if (!m_bFixed && faults.nDropAfterFrames != 0 && m_nFramesHere >= faults.nDropAfterFrames)
+                m_bCloseWhenFlushed = true;
         });
         const uint64_t nKeepAlive = m_decoder.Stats().nKeepAliveZeros;
         if (nKeepAlive > m_nKeepAliveSeen) {

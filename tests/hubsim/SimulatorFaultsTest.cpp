@@ -132,12 +132,21 @@ TEST(SimulatorFaults, CloseOnAcceptOnceAndAlways)
 
 TEST(SimulatorFaults, DropAfterFrames)
 {
-    CHubSimFixture hub(Silent());
+    CHubSimFixture::Options options = Silent();
+    options.bPty = true;
+    CHubSimFixture hub(options);
     ASSERT_EQ(hub.Control("FAULT DROP 2"), "OK");
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     EXPECT_EQ(client.Ask(Hex("D0")), Hex("D0 01"));
     EXPECT_EQ(client.Ask(Hex("D2")), Hex("D2 00")) << "the second frame is still answered";
     EXPECT_TRUE(client.WaitClosed(2000));
+
+    // The pty cannot be dropped: it keeps answering past the count.
+    CRawHubClient serial = CRawHubClient::Pty(hub.PtyPath());
+    for (int i = 0; i < 3; ++i) {
+        serial.SendFrame(0, Hex("D0"));
+        EXPECT_EQ(serial.ReadRaw(1000, 8), MakeFrame(0, Hex("D0 01"))) << "request " << i + 1;
+    }
 }
 
 TEST(SimulatorFaults, CutReplyStopsInsideTheFrameAndDropsTheLink)
