@@ -157,9 +157,17 @@ std::string CFaultSession::Control(const std::string& strLine) {
 void CFaultSession::Open() {
     if (m_nHandle == 0) {
         // ThreadSanitizer's runtime starts a helper with the process's first
-        // thread: have it counted before the session's threads are.
+        // thread: have it counted before the session's threads are. A joined
+        // thread can still be listed for a moment: count once the list is still.
         std::thread([] {}).join();
         m_nThreadsBefore = ThreadCount();
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const size_t nNow = ThreadCount();
+            if (nNow == m_nThreadsBefore)
+                break;
+            m_nThreadsBefore = nNow;
+        }
     }
     std::u16string strPort;
     int32_t nInterface = ZAMO_IF_USB;
