@@ -95,13 +95,13 @@ std::optional<SConnection> ParseSerial(std::string_view strText, const std::stri
             strError = "--serial: line setting '" + std::string(item) + "' is not a number";
             return std::nullopt;
         }
+    if (!items.empty() && *Number(items[0]) == 0) {
+        strError = "--serial: baud rate 0";
+        return std::nullopt;
+    }
     if (items.size() == 0 || items.size() == 1) {
         c.nInterface = 4;
         c.strPortText = strName + (items.empty() ? "" : ":" + std::string(items[0]));
-        if (!items.empty() && *Number(items[0]) == 0) {
-            strError = "--serial: baud rate 0";
-            return std::nullopt;
-        }
     } else if (items.size() == 5) {
         c.nInterface = 32;
         c.strPortText = strName;

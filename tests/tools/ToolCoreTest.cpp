@@ -167,6 +167,8 @@ TEST(ToolTargets, ConnectionsRangesAndHostsFiles) {
     EXPECT_EQ(serial->strPortText, "COM1:115200:8:0:0:0");
     EXPECT_EQ(serial->strDevicePath, "/dev/ttyUSB0");
     EXPECT_FALSE(ParseSerial("COM3:115200:8", "COM1", e));
+    EXPECT_FALSE(ParseSerial("COM3:0", "COM1", e));
+    EXPECT_FALSE(ParseSerial("COM3:0:8:0:0:0", "COM1", e)) << "baud 0 in either form";
     EXPECT_FALSE(ParseSerial("ttyS0", "COM1", e));
 
     EXPECT_EQ(ParseCidr("10.1.2.3/22", e)->size(), 1022u);
