@@ -333,7 +333,7 @@ TEST(VexalCfgHub, ScanFindsTheHubsInARange) {
     std::vector<std::string> found;
     for (const auto& h : scan["hubs"]) {
         found.push_back(h["address"]);
-        EXPECT_EQ(h["model"], "VX-H400_VXL");
+        EXPECT_EQ(h["model"], "VX-H400_VXL") << h["address"] << ": " << h["firmware"];
     }
     EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.2"), found.end());
     EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.5"), found.end());
