@@ -11,7 +11,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 namespace vexal::utility::test {
 
@@ -55,7 +58,36 @@ void CRecordingServices::Clear() {
     m_bWaitCursorAtMessage = false;
 }
 
-CUtilityTest::CUtilityTest() { TestApplication(); }
+namespace {
+
+size_t ThreadCount() {
+    size_t n = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+CUtilityTest::CUtilityTest() {
+    TestApplication();
+    m_nThreadsAtStart = ThreadCount();
+}
+
+CUtilityTest::~CUtilityTest() {
+    // Threads that are still there after a while without change are meant to
+    // be (a session's, or Qt's own): stop waiting then.
+    size_t nLast = ThreadCount();
+    int nUnchanged = 0;
+    for (int i = 0; i < 200 && nLast > m_nThreadsAtStart && nUnchanged < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const size_t nNow = ThreadCount();
+        nUnchanged = nNow == nLast ? nUnchanged + 1 : 0;
+        nLast = nNow;
+    }
+}
 
 void ClickControl(CDialogBase& dlg, int nId) {
     auto* pButton = dlg.ControlAs<QAbstractButton>(nId);

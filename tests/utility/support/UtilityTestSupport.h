@@ -72,7 +72,14 @@ private:
 class CUtilityTest : public ::testing::Test {
 protected:
     CUtilityTest();
+    // Waits (briefly) until the threads a test ended have left the process: a
+    // finished QThread's system thread still runs Qt's own clean-up for a
+    // moment, and a leak check at exit would take its thread data for a leak.
+    ~CUtilityTest() override;
     CRecordingServices m_services;
+
+private:
+    size_t m_nThreadsAtStart = 0;
 };
 
 // User actions by control identifier. Each fails the test (ADD_FAILURE) when
