@@ -1,5 +1,7 @@
 #include "FaultSession.h"
 
+#include "ThreadCount.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -160,10 +162,10 @@ void CFaultSession::Open() {
         // thread: have it counted before the session's threads are. A joined
         // thread can still be listed for a moment: count once the list is still.
         std::thread([] {}).join();
-        m_nThreadsBefore = ThreadCount();
+        m_nThreadsBefore = ProcessThreadCount();
         for (int i = 0; i < 50; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            const size_t nNow = ThreadCount();
+            const size_t nNow = ProcessThreadCount();
             if (nNow == m_nThreadsBefore)
                 break;
             m_nThreadsBefore = nNow;
@@ -190,9 +192,9 @@ void CFaultSession::CloseAndExpectNoThreadsLeft() {
     ExpectCode(0, 0, kCloseLimitMs, [&] { return m_api.m_pfn_closeService(m_nHandle, 0); }, "closeService");
     m_bOpen = false;
     const auto start = Clock::now();
-    while (ThreadCount() > m_nThreadsBefore && ElapsedMs(start) < kThreadsEndLimitMs)
+    while (ProcessThreadCount() > m_nThreadsBefore && ElapsedMs(start) < kThreadsEndLimitMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(ThreadCount(), m_nThreadsBefore) << "threads of the session left after closeService";
+    EXPECT_EQ(ProcessThreadCount(), m_nThreadsBefore) << "threads of the session left after closeService";
 }
 
 void CFaultSession::ExpectCode(int32_t nCode, int nMinMs, int nMaxMs, const std::function<int32_t()>& fnCall,
@@ -270,15 +272,6 @@ void CFaultSession::ExpectEcho(const std::string& strData, int nLimitMs) {
     std::lock_guard lock(g_dataLock);
     EXPECT_TRUE(g_strReceived == Widen(strData)) << "echo of " << strData.size() << " bytes came back as "
                                                  << g_strReceived.size() << " characters, or out of order";
-}
-
-size_t CFaultSession::ThreadCount() {
-    size_t n = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++n;
-    return n;
 }
 
 }  // namespace faults_test

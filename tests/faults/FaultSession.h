@@ -72,8 +72,6 @@ public:
     // Sends bytes to the echo device and expects them back as text.
     void ExpectEcho(const std::string& strData, int nLimitMs);
 
-    static size_t ThreadCount();
-
 private:
     ELink m_eLink;
     std::filesystem::path m_dir;

@@ -2,6 +2,7 @@
 
 #include "utility/Ipv4Edit.h"
 #include "utility/WaitCursor.h"
+#include "tests/support/ThreadCount.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,7 +14,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 namespace vexal::utility::test {
@@ -58,32 +58,19 @@ void CRecordingServices::Clear() {
     m_bWaitCursorAtMessage = false;
 }
 
-namespace {
-
-size_t ThreadCount() {
-    size_t n = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++n;
-    return n;
-}
-
-}  // namespace
-
 CUtilityTest::CUtilityTest() {
     TestApplication();
-    m_nThreadsAtStart = ThreadCount();
+    m_nThreadsAtStart = ProcessThreadCount();
 }
 
 CUtilityTest::~CUtilityTest() {
     // Threads that are still there after a while without change are meant to
     // be (a session's, or Qt's own): stop waiting then.
-    size_t nLast = ThreadCount();
+    size_t nLast = ProcessThreadCount();
     int nUnchanged = 0;
     for (int i = 0; i < 200 && nLast > m_nThreadsAtStart && nUnchanged < 10; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const size_t nNow = ThreadCount();
+        const size_t nNow = ProcessThreadCount();
         nUnchanged = nNow == nLast ? nUnchanged + 1 : 0;
         nLast = nNow;
     }
