@@ -38,6 +38,8 @@ std::optional<uint16_t> HexId(std::string_view s, std::string_view key) {
 }  // namespace
 
 std::optional<SUsbSimDescriptor> ParseUsbSimDescriptor(std::string_view s) {
+    // A NUL byte means a damaged file: its keys could lie anywhere after it.
+    if (s.find('\0') != std::string_view::npos) return std::nullopt;
     const auto vid = HexId(s, "vid");
     const auto pid = HexId(s, "pid");
     if (!vid || !pid) return std::nullopt;

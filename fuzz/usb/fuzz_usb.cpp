@@ -65,6 +65,11 @@ size_t Count(std::string_view text, std::string_view what) {
 // each once, no escapes) is read as any JSON reader reads it.
 void CheckDescriptor(std::string_view text) {
     const auto descriptor = ParseUsbSimDescriptor(text);
+    // The JSON reader stops at a NUL byte; the descriptor reader refuses it.
+    if (text.find('\0') != std::string_view::npos) {
+        Require(!descriptor);
+        return;
+    }
     const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
     if (doc.is_discarded() || !doc.is_object() || text.find('\\') != std::string_view::npos) return;
     for (const auto& [strKey, value] : doc.items())

@@ -34,6 +34,8 @@ TEST(UsbPath, ShapeAndRefusals) {
     for (const char* bad : {"", "{", R"({"vid": "5A4D"})", R"({"vid": "5A4", "pid": "005D"})", R"({"vid": 5, "pid": "005D"})",
                             R"({"vid": "5A4D", "pid": ")"})
         EXPECT_FALSE(platform::ParseUsbSimDescriptor(bad)) << bad;
+    using namespace std::string_view_literals;
+    EXPECT_FALSE(platform::ParseUsbSimDescriptor("{\"vid\": \"5a4d\"}\0 \"pid\": \"0090\"}"sv)) << "keys after a NUL byte";
 }
 
 TEST(RegistUsb, TableOpenTestEveryDeviceAndPathSearch) {
