@@ -39,12 +39,13 @@ struct SFake {
     static const SFake& Get() {
         static const SFake s_fake = [] {
             SCfgApi::Get();
-            const std::string strPath = std::string(CFGLIB_DIR) + "/libzamoport.so";
-            void* h = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (h == nullptr)
+            const std::string strDir = std::string(CFGLIB_DIR);
+            void* h = dlopen((strDir + "/libzamoport.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+            void* hControl = dlopen((strDir + "/libzamoport_fakecontrol.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (h == nullptr || hControl == nullptr)
                 throw std::runtime_error("cannot load the stand-in port library");
             SFake fake;
-#define FAKE_BIND(name) fake.name = reinterpret_cast<decltype(fake.name)>(dlsym(h, #name));
+#define FAKE_BIND(name) fake.name = reinterpret_cast<decltype(fake.name)>(dlsym(hControl, #name));
             FAKE_BIND(FakePort_Reset) FAKE_BIND(FakePort_SetOpenResult) FAKE_BIND(FakePort_SetWriteLimit)
             FAKE_BIND(FakePort_SetWriteFailure) FAKE_BIND(FakePort_SetPresent) FAKE_BIND(FakePort_SetReply)
             FAKE_BIND(FakePort_Enqueue) FAKE_BIND(FakePort_RaiseAlarm) FAKE_BIND(FakePort_CallLog)
