@@ -310,6 +310,9 @@ EUsbResult CLibusbDevice::Transfer(uint8_t byEndpoint, const uint8_t* pOut, uint
     pSlot->buffer.assign(static_cast<size_t>(nLength), 0);
     if (pOut != nullptr) std::memcpy(pSlot->buffer.data(), pOut, pSlot->buffer.size());
     libusb_transfer* pTransfer = pSlot->pTransfer.get();
+    // No zero-length packet after an OUT transfer of whole packets: the hub
+    // cuts its input into frames by their own length field, never by a short
+    // packet, and plain writes to the device file never add one either.
     libusb_fill_bulk_transfer(pTransfer, m_hDevice, byEndpoint, pSlot->buffer.data(), nLength, OnTransferDone,
                               &pSlot->nCompleted, dwTimeoutMs);
     {
