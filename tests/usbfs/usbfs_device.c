@@ -108,7 +108,9 @@ static void show_driver(UsbfsBus *bus, Plug *p, gboolean bound) {
     g_autofree char *root = umockdev_testbed_get_root_dir(bus->testbed);
     g_autofree char *drivers = g_strdup_printf("%s/sys/bus/usb/drivers/usbfs", root);
     g_mkdir_with_parents(drivers, 0755);
-    if (symlink(drivers, link) != 0 && errno != EEXIST) g_warning("cannot link %s: %s", link, g_strerror(errno));
+    /* relative, as sysfs makes it: .../usb<B>/<location>/<location>:1.0 up to sys/ */
+    if (symlink("../../../../../../bus/usb/drivers/usbfs", link) != 0 && errno != EEXIST)
+        g_warning("cannot link %s: %s", link, g_strerror(errno));
 }
 
 static void close_bulk(Plug *p) {
