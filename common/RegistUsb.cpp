@@ -89,7 +89,8 @@ std::u16string CRegistUsb::FindDevicePath(const std::vector<UsbDeviceRecord>& li
     const auto nSame = static_cast<uint32_t>(std::count_if(
         list.begin(), list.end(), [&](const UsbDeviceRecord& r) { return r.m_strProductId == sought.m_strProductId; }));
     if (nSame == 0) return {};
-    const uint32_t i = std::max<uint32_t>(1, std::min(nSame, sought.m_dwIndex));
+    // Indexes count from 1: a sought index of 0 names no hub.
+    const uint32_t i = std::min(nSame, sought.m_dwIndex);
     uint32_t nSeen = 0;
     for (const UsbDeviceRecord& r : list)
         if (r.m_strProductId == sought.m_strProductId && ++nSeen == i) return r.m_strDevicePath;

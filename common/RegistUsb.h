@@ -53,7 +53,7 @@ public:
     // Appends the entry of an interface path (nothing for another text).
     void AddDevice(const std::u16string& strDevicePath);
     // The path of the sought entry if listed, otherwise of the index-th hub
-    // (at most the last) with its product ID; empty if none.
+    // (at most the last; index 0 names none) with its product ID; empty if none.
     static std::u16string FindDevicePath(const std::vector<UsbDeviceRecord>& list, const UsbDeviceRecord& sought);
     void Clear() { m_list.clear(); }
 

@@ -3,9 +3,11 @@
 # every rule is a comma-separated list of KEY[{attr}] OP "value" with a known
 # key and an operator that key takes, GOTO targets exist, and at least one rule
 # gives the seated user devices by vendor ID (TAG+="uaccess"), on the usb
-# subsystem (matched in that rule or skipped to by an earlier one). Vendor and
-# product IDs must be four lower-case hex digits: sysfs spells them so, and
-# udev compares exactly, so "5A4D" would never match.
+# subsystem (matched in that rule or skipped to by an earlier one), and at
+# least one keeps ModemManager away from devices of a vendor ID
+# (ENV{ID_MM_DEVICE_IGNORE}="1"), so its probe never writes into a hub's line.
+# Vendor and product IDs must be four lower-case hex digits: sysfs spells them
+# so, and udev compares exactly, so "5A4D" would never match.
 #   usage: packaging/check-udev-rule.sh FILE
 set -uo pipefail
 
@@ -22,13 +24,14 @@ err() { echo "$file:$1: $2" >&2; errors=$((errors + 1)); }
 labels=" "
 gotos=()
 uaccess_vendor=0
+mm_ignore_vendor=0
 usb=0
 lineno=0
 rule=""
 start=0
 
 check_rule() {  # LINE_NUMBER TEXT
-    local n=$1 rest=$2 key attr op value matches=0 uaccess=0 vendor=0
+    local n=$1 rest=$2 key attr op value matches=0 uaccess=0 vendor=0 mm_ignore=0
     while [ -n "${rest//[[:space:]]/}" ]; do
         if [[ ! $rest =~ $token_re ]]; then
             err "$n" "cannot parse '${rest}'"
@@ -54,12 +57,14 @@ check_rule() {  # LINE_NUMBER TEXT
         esac
         [ "$key" = SUBSYSTEM ] || [ "$key" = SUBSYSTEMS ] && [ $is_match = 1 ] && [ "$value" = usb ] && usb=1
         [ "$key" = TAG ] && [ "$op" = "+=" ] && [ "$value" = uaccess ] && uaccess=1
+        [ "$key$attr" = 'ENV{ID_MM_DEVICE_IGNORE}' ] && [ "$op" = "=" ] && [ "$value" = 1 ] && mm_ignore=1
         [ "$key" = MODE ] && { [[ $value =~ ^0?[0-7]{3}$ ]] || err "$n" "MODE \"$value\" is not octal"; }
         [ "$key" = LABEL ] && labels+="$value "
         [ "$key" = GOTO ] && gotos+=("$n:$value")
     done
     [ $matches -gt 0 ] || [[ $2 == *LABEL=* ]] || err "$n" "rule matches nothing: it would apply to every device"
     [ $uaccess = 1 ] && [ $vendor = 1 ] && uaccess_vendor=$((uaccess_vendor + 1))
+    [ $mm_ignore = 1 ] && [ $vendor = 1 ] && mm_ignore_vendor=$((mm_ignore_vendor + 1))
 }
 
 while IFS= read -r line || [ -n "$line" ]; do
@@ -81,6 +86,7 @@ for g in "${gotos[@]}"; do
     [[ $labels == *" ${g#*:} "* ]] || err "${g%%:*}" "GOTO \"${g#*:}\" has no LABEL"
 done
 [ $uaccess_vendor -gt 0 ] || err "$lineno" "no rule tags devices of a vendor ID with uaccess"
+[ $mm_ignore_vendor -gt 0 ] || err "$lineno" "no rule keeps ModemManager away from devices of a vendor ID"
 [ $usb = 1 ] || err "$lineno" "no rule names the usb subsystem"
 
 [ $errors -eq 0 ] || { echo "$file: $errors error(s)" >&2; exit 1; }

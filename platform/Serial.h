@@ -48,7 +48,8 @@ public:
     // including the DTR and RTS levels. 0 or an error code.
     virtual int ApplyLine(const SSerialLinePlan& plan) = 0;
     virtual void SetTimeouts(const SSerialTimeouts& timeouts) = 0;
-    // Discards received and/or unsent bytes. 0 or an error code.
+    // Discards received and/or unsent bytes. Discarding unsent bytes also
+    // ends a write in progress, which reports what had left before. 0 or an error code.
     virtual int Purge(bool bInput, bool bOutput) = 0;
 
     // The modem lines (kModem* bits). A device without modem lines reports
@@ -61,7 +62,8 @@ public:
 
     // Reads up to nSize bytes within the read time-outs; nRead says how many.
     virtual EDeviceIo Read(uint8_t* pBuffer, size_t nSize, size_t& nRead, const CWakeSignal* pWake, int& nErr) = 0;
-    // Writes all bytes within the write time-out; nWritten says how many went.
+    // Writes all bytes within the write time-out and waits until they left
+    // the line; nWritten counts only those (never bytes merely queued).
     virtual EDeviceIo Write(const uint8_t* pData, size_t nLength, size_t& nWritten, const CWakeSignal* pWake,
                             int& nErr) = 0;
 };

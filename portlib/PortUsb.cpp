@@ -34,8 +34,9 @@ bool WaitFlag(const std::atomic<bool>& bFlag, uint32_t ms) {
 uint64_t UsbWriteLimitMs(uint32_t dwLength) { return (static_cast<uint64_t>(dwLength) + 100) * 50; }
 
 bool UsbWriteReopens(EUsbResult eResult) {
-    return eResult == EUsbResult::NoDevice || eResult == EUsbResult::AccessDenied ||
-           eResult == EUsbResult::InvalidHandle;
+    // A hub that vanished is not among them: the connection check notices
+    // it, and the write keeps the count of what went.
+    return eResult == EUsbResult::AccessDenied || eResult == EUsbResult::InvalidHandle;
 }
 
 uint32_t UsbErrorNumber(EUsbResult eResult) {
@@ -298,8 +299,8 @@ int32_t CPortUsb::WritePort(const uint8_t* pData, uint32_t dwLength) {
         }
         nResult = 0;
     }
-    if (nResult > 0 && m_bCapture && PortLog().IsCaptureOpen())
-        PortLog().WriteCapture(pData, static_cast<size_t>(dwLength));
+    // Every write with its full length, a failed one too: the capture shows what was asked.
+    if (m_bCapture && PortLog().IsCaptureOpen()) PortLog().WriteCapture(pData, static_cast<size_t>(dwLength));
     LogTrace(kLogInfo, "-USB Write(dwWrittenResult : %d)", {nResult});
     return nResult;
 }

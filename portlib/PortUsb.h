@@ -29,8 +29,8 @@ inline constexpr uint32_t kUsbReadMax = 1024;
 
 // The time limit of a write: (length + 100) x 50 ms.
 uint64_t UsbWriteLimitMs(uint32_t dwLength);
-// Whether a failed write takes the close-and-reopen path (the device is gone,
-// access was denied, or the handle is closed).
+// Whether a failed write takes the close-and-reopen path (access was denied,
+// or the handle is closed).
 bool UsbWriteReopens(platform::EUsbResult eResult);
 // The error number logged for a failed transfer (5 access denied, 6 invalid
 // handle, 1167 device not connected, 1460 time-out, 995 cancelled, 31 other).

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick desktop-file-utils
   dpkg-dev lintian man-db file
   valgrind
+  umockdev libumockdev-dev
 )
 missing=()
 for p in "${packages[@]}"; do

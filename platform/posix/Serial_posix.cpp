@@ -13,6 +13,7 @@
 #include "platform/WakeSignal.h"
 #include "platform/posix/PollWait.h"
 #include "platform/posix/SerialBaud_posix.h"
+#include "platform/posix/SerialOutput.h"
 
 namespace vexal::platform {
 
@@ -59,9 +60,37 @@ bool HasNoModemLines(int nErr) { return nErr == ENOTTY || nErr == EINVAL; }
 
 uint64_t Elapsed(uint64_t nStart) { return TickMs() - nStart; }
 
+// The output calls on a tty's descriptor.
+class CTtyOutputOps final : public ISerialOutputOps {
+public:
+    explicit CTtyOutputOps(int hFd) : m_hFd(hFd) {}
+    ssize_t Put(const uint8_t* pData, size_t nLength, int& nErr) override {
+        const ssize_t n = write(m_hFd, pData, nLength);
+        nErr = n < 0 ? errno : 0;
+        return n;
+    }
+    bool Queued(size_t& nQueued, int& nErr) override {
+        int n = 0;
+        if (ioctl(m_hFd, TIOCOUTQ, &n) != 0) {
+            nErr = errno;
+            return false;
+        }
+        nErr = 0;
+        nQueued = static_cast<size_t>(std::max(n, 0));
+        return true;
+    }
+    int Flush() override { return tcflush(m_hFd, TCOFLUSH) == 0 ? 0 : errno; }
+    EPollOutcome WaitRoom(uint32_t ms, const CWakeSignal* pWake, short& nRevents, int& nErr) override {
+        return PollWithWake(m_hFd, POLLOUT, ms, pWake, nRevents, nErr);
+    }
+
+private:
+    const int m_hFd;
+};
+
 class CSerialDevice final : public ISerialEndpoint {
 public:
-    explicit CSerialDevice(int hFd) : m_hFd(hFd) {}
+    explicit CSerialDevice(int hFd) : m_hFd(hFd), m_outputOps(hFd), m_output(m_outputOps) {}
     ~CSerialDevice() override {
         // Release the line for the next user and drop unsent bytes first:
         // with CTS low a close would otherwise wait for them.
@@ -154,10 +183,16 @@ public:
     void SetTimeouts(const SSerialTimeouts& timeouts) override { m_timeouts = timeouts; }
 
     int Purge(bool bInput, bool bOutput) override {
-        if (!bInput && !bOutput)
-            return 0;
-        const int nQueue = bInput && bOutput ? TCIOFLUSH : bInput ? TCIFLUSH : TCOFLUSH;
-        return tcflush(m_hFd, nQueue) == 0 ? 0 : errno;
+        int nErr = 0;
+        if (bInput && tcflush(m_hFd, TCIFLUSH) != 0)
+            nErr = errno;
+        // Ends a write in progress too: the rest of its frame must not follow
+        // a start that was just discarded.
+        if (bOutput) {
+            if (const int nOutErr = m_output.Purge(); nOutErr != 0)
+                nErr = nOutErr;
+        }
+        return nErr;
     }
 
     bool ModemStatus(uint32_t& dwBits, int& nErr) override {
@@ -274,40 +309,9 @@ public:
 
     EDeviceIo Write(const uint8_t* pData, size_t nLength, size_t& nWritten, const CWakeSignal* pWake,
                     int& nErr) override {
-        nWritten = 0;
-        nErr = 0;
         const SSerialTimeouts& t = m_timeouts;
         const uint64_t nTotal = static_cast<uint64_t>(t.dwWriteTotalMultiplier) * nLength + t.dwWriteTotalConstant;
-        const uint64_t nStart = TickMs();
-        while (nWritten < nLength) {
-            const ssize_t n = write(m_hFd, pData + nWritten, nLength - nWritten);
-            if (n > 0) {
-                nWritten += static_cast<size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && errno == EIO)
-                return EDeviceIo::HungUp;
-            if (n < 0 && errno != EAGAIN) {
-                nErr = errno;
-                return EDeviceIo::Failed;
-            }
-            const uint64_t nSpent = Elapsed(nStart);
-            if (nTotal == 0 || nSpent >= nTotal)
-                return EDeviceIo::TimedOut;
-            short nRevents = 0;
-            switch (PollWithWake(m_hFd, POLLOUT, static_cast<uint32_t>(nTotal - nSpent), pWake, nRevents, nErr)) {
-                case EPollOutcome::Ready:
-                    if ((nRevents & POLLOUT) == 0 && (nRevents & (POLLHUP | POLLERR)) != 0)
-                        return EDeviceIo::HungUp;
-                    break;
-                case EPollOutcome::TimedOut: return EDeviceIo::TimedOut;
-                case EPollOutcome::Woken: return EDeviceIo::Woken;
-                case EPollOutcome::Failed: return EDeviceIo::Failed;
-            }
-        }
-        return EDeviceIo::Done;
+        return m_output.Write(pData, nLength, nTotal != 0 ? nTotal : kSerialWriteCapMs, pWake, nWritten, nErr);
     }
 
 private:
@@ -329,6 +333,8 @@ private:
 
     int m_hFd;
     SSerialTimeouts m_timeouts;
+    CTtyOutputOps m_outputOps;
+    CSerialOutput m_output;
 };
 
 }  // namespace

@@ -74,6 +74,8 @@ TEST(RegistUsb, TableOpenTestEveryDeviceAndPathSearch) {
     EXPECT_EQ(CRegistUsb::FindDevicePath(l, sought), W(a));
     sought.m_dwIndex = 7;  // beyond the count: the last hub of the product
     EXPECT_EQ(CRegistUsb::FindDevicePath(l, sought), W(c));
+    sought.m_dwIndex = 0;  // indexes count from 1: there is no 0th hub
+    EXPECT_EQ(CRegistUsb::FindDevicePath(l, sought), u"");
     sought.m_strProductId = u"0090";
     EXPECT_EQ(CRegistUsb::FindDevicePath(l, sought), u"");
     list.Clear();
