@@ -237,7 +237,7 @@ static int submit(UsbfsBus *bus, Client *c, UMockdevIoctlData *arg) {
         return err;
     }
     if (urb->endpoint == kEndpointIn) {
-        g_queue_push_tail(&c->in_flight, u);
+        g_queue_push_tail(u->buffer != NULL ? &c->in_flight : &c->done, u);
         return 0;
     }
     size_t sent = 0;
@@ -552,8 +552,9 @@ static void plug_in(UsbfsBus *bus) {
     if (!umockdev_testbed_add_from_string(bus->testbed, record, &error))
         g_error("cannot add the hub: %s", error->message);
     show_driver(bus, p, bus->exclusive);
-    /* Adding sends an event before the descriptors are written: a client
-     * that read them too early learns of the device now. */
+    /* Whether adding sent an event, and whether before the interface's
+     * records, depends on umockdev's version: one more now that everything
+     * is in place (libusb ignores a device it already lists). */
     umockdev_testbed_uevent(bus->testbed, p->syspath, "add");
 }
 
@@ -588,26 +589,4 @@ void usbfs_bus_sync(UsbfsBus *bus, gboolean present, gboolean exclusive) {
         p = NULL;
     }
     if (p == NULL && present) plug_in(bus);
-}
-
-void usbfs_bus_free(UsbfsBus *bus) {
-    g_mutex_lock(&bus->lock);
-    g_hash_table_remove_all(bus->clients);
-    for (guint i = 0; i < bus->plugs->len; ++i) {
-        Plug *p = g_ptr_array_index(bus->plugs, i);
-        close_bulk(p);
-        g_free(p->devnode);
-        g_free(p->syspath);
-        g_free(p);
-    }
-    g_mutex_unlock(&bus->lock);
-    g_signal_handlers_disconnect_by_data(bus->handler, bus);
-    g_object_unref(bus->handler);
-    g_ptr_array_free(bus->plugs, TRUE);
-    g_hash_table_destroy(bus->clients);
-    g_object_unref(bus->testbed);
-    g_free(bus->location);
-    g_free(bus->sock_path);
-    g_mutex_clear(&bus->lock);
-    g_free(bus);
 }

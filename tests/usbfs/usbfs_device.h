@@ -14,9 +14,9 @@
 typedef struct UsbfsBus UsbfsBus;
 
 /* location is "<bus>-<port>" (a hub on a root port); sock_path the
- * simulator's bulk socket. NULL for a location of another form. */
+ * simulator's bulk socket. NULL for a location of another form. Lives to the
+ * end of the process: umockdev's worker thread may call into it until then. */
 UsbfsBus *usbfs_bus_new(UMockdevTestbed *testbed, const char *location, const char *sock_path);
-void usbfs_bus_free(UsbfsBus *bus);
 
 /* Called from one thread (the main loop): bring the device in line with the
  * simulator's bus. present: the simulator publishes the hub; exclusive: its

@@ -161,10 +161,10 @@ int main(int argc, char **argv) {
     g_unix_signal_add(SIGINT, on_signal, &e);
     g_main_loop_run(e.loop);
 
-    usbfs_bus_free(e.bus);
-    g_object_unref(testbed);
-    g_main_loop_unref(e.loop);
-    g_free(e.descriptor_path);
+    /* Nothing is freed: umockdev's worker thread may still be taking in the
+     * program's last closes. Only the directories go. */
+    g_autofree char *root = umockdev_testbed_get_root_dir(testbed);
+    remove_tree(root);
     if (own_dir) remove_tree(sim_dir);
     if (WIFEXITED(e.status)) return WEXITSTATUS(e.status);
     return 128 + (WIFSIGNALED(e.status) ? WTERMSIG(e.status) : 0);
