@@ -47,7 +47,7 @@ typedef struct {
 
 struct Client {  /* one open descriptor of a device node */
     UsbfsBus *bus;
-    UMockdevIoctlClient *client; /* held until its descriptor is closed */
+    UMockdevIoctlClient *client; /* held until its descriptor is seen closed */
     Plug *plug;
     GQueue in_flight; /* IN transfers waiting for bytes */
     GQueue done;      /* ready to be reaped */
@@ -289,6 +289,10 @@ static gboolean on_pause_over(gpointer data) {
     Client *c = data;
     UsbfsBus *bus = c->bus;
     g_mutex_lock(&bus->lock);
+    if (g_source_is_destroyed(g_main_current_source())) {  /* its client closed meanwhile */
+        g_mutex_unlock(&bus->lock);
+        return G_SOURCE_REMOVE;
+    }
     g_source_unref(c->parked);
     c->parked = NULL;
     pump(bus, c);
@@ -296,8 +300,6 @@ static gboolean on_pause_over(gpointer data) {
     g_mutex_unlock(&bus->lock);
     return G_SOURCE_REMOVE;
 }
-
-static void on_client_closed(GObject *object, GParamSpec *pspec, gpointer data);
 
 static Client *client_of(UsbfsBus *bus, UMockdevIoctlClient *client) {
     Client *c = g_hash_table_lookup(bus->clients, client);
@@ -312,13 +314,12 @@ static Client *client_of(UsbfsBus *bus, UMockdevIoctlClient *client) {
     c = g_new0(Client, 1);
     c->bus = bus;
     /* umockdev lets go of a client between requests: held, so that no other
-     * client takes its address while it is still listed here */
+     * client takes its address while it is listed here */
     c->client = g_object_ref(client);
     c->plug = plug;
     g_queue_init(&c->in_flight);
     g_queue_init(&c->done);
     g_hash_table_insert(bus->clients, client, c);
-    g_signal_connect(client, "notify::connected", G_CALLBACK(on_client_closed), bus);
     return c;
 }
 
@@ -331,23 +332,8 @@ static void client_free(gpointer data) {
     release(c->bus, c);
     g_queue_clear_full(&c->in_flight, urb_free);
     g_queue_clear_full(&c->done, urb_free);
-    g_signal_handlers_disconnect_by_data(c->client, c->bus);
     g_object_unref(c->client);
     g_free(c);
-}
-
-static void on_client_vanished(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, gpointer data) {
-    (void) handler;
-    UsbfsBus *bus = data;
-    g_mutex_lock(&bus->lock);
-    g_hash_table_remove(bus->clients, client);
-    g_mutex_unlock(&bus->lock);
-}
-
-static void on_client_closed(GObject *object, GParamSpec *pspec, gpointer data) {
-    (void) pspec;
-    if (!umockdev_ioctl_client_get_connected(UMOCKDEV_IOCTL_CLIENT(object)))
-        on_client_vanished(NULL, UMOCKDEV_IOCTL_CLIENT(object), data);
 }
 
 static void on_client_connected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, gpointer data) {
@@ -509,7 +495,6 @@ UsbfsBus *usbfs_bus_new(UMockdevTestbed *testbed, const char *location, const ch
     bus->handler = umockdev_ioctl_base_new();
     g_signal_connect(bus->handler, "handle-ioctl", G_CALLBACK(on_ioctl), bus);
     g_signal_connect(bus->handler, "client-connected", G_CALLBACK(on_client_connected), bus);
-    g_signal_connect(bus->handler, "client-vanished", G_CALLBACK(on_client_vanished), bus);
     return bus;
 }
 
@@ -579,6 +564,13 @@ static void unplug(UsbfsBus *bus, Plug *p) {
 
 void usbfs_bus_sync(UsbfsBus *bus, gboolean present, gboolean exclusive) {
     g_mutex_lock(&bus->lock);
+    /* A closed descriptor (a program that ended holding the hub, too) gives
+     * its claim back. umockdev tells of it by the client's state only. */
+    GHashTableIter it;
+    gpointer client;
+    g_hash_table_iter_init(&it, bus->clients);
+    while (g_hash_table_iter_next(&it, &client, NULL))
+        if (!umockdev_ioctl_client_get_connected(client)) g_hash_table_iter_remove(&it);
     Plug *p = live_plug(bus);
     const gboolean lost = p != NULL && p->gone;
     if (p != NULL && exclusive != bus->exclusive) show_driver(bus, p, exclusive || p->owner != NULL);
