@@ -24,10 +24,8 @@ struct SPrinterLine {
     std::atomic<bool> bOffline{false};
     std::atomic<bool> bAbortOnError{false};  // the driver's LPABORT flag
     uint32_t dwTransferMs = 0;               // how long a submitted transfer takes
-    uint64_t nDoneAt = 0;                    // under m: when the transfer in flight completes
-    size_t nInFlight = 0;                    // under m
-    size_t nDelivered = 0;                   // under m
-    size_t nKilled = 0;                      // under m: in flight when the device closed
+    uint64_t nDoneAt = 0;                    // the rest under m
+    size_t nInFlight = 0, nDelivered = 0, nKilled = 0;
 };
 
 // usblp's write path: a write submits one transfer and returns at once;
@@ -38,67 +36,43 @@ public:
     explicit CScriptedPrinter(std::shared_ptr<SPrinterLine> p) : m_p(std::move(p)) {}
     ~CScriptedPrinter() override {
         std::lock_guard lock(m_p->m);
-        Settle();
-        m_p->nKilled += m_p->nInFlight;
+        m_p->nKilled += Settle();
     }
-    int GetStatus(int& nStatus) override {
-        nStatus = m_p->bOffline ? 0x50 : 0xD8;
-        return 0;
-    }
-    ssize_t Get(uint8_t*, size_t, int& nErr) override {
-        nErr = EAGAIN;
-        return -1;
-    }
+    int GetStatus(int& nStatus) override { return nStatus = 0xD8, 0; }
+    ssize_t Get(uint8_t*, size_t, int& nErr) override { return nErr = EAGAIN, -1; }
     ssize_t Put(const uint8_t*, size_t nLength, int& nErr) override {
         if (m_p->bOffline) {
-            if (!m_p->bAbortOnError) SleepMs(kDriverErrorWaitMs);
-            nErr = EIO;
-            return -1;
+            if (!m_p->bAbortOnError) SleepMs(2000);  // stands for lp's 10 s wait on a printer error
+            return nErr = EIO, -1;
         }
         std::lock_guard lock(m_p->m);
-        Settle();
-        if (m_p->nInFlight > 0) {
-            nErr = EAGAIN;
-            return -1;
-        }
+        if (Settle() > 0) return nErr = EAGAIN, -1;
         m_p->nInFlight = nLength;
         m_p->nDoneAt = TickMs() + m_p->dwTransferMs;
         return static_cast<ssize_t>(nLength);
     }
     EPollOutcome WaitWritten(uint32_t ms, const CWakeSignal* pWake, short& nRevents, int&) override {
-        const uint64_t t0 = TickMs();
-        for (;;) {
-            {
-                std::lock_guard lock(m_p->m);
-                Settle();
-                if (m_p->nInFlight == 0) {
-                    nRevents = POLLOUT;
-                    return EPollOutcome::Ready;
-                }
+        for (const uint64_t t0 = TickMs(); TickMs() - t0 < ms; SleepMs(2)) {
+            std::lock_guard lock(m_p->m);
+            if (Settle() == 0) {
+                nRevents = POLLOUT;
+                return EPollOutcome::Ready;
             }
-            if (TickMs() - t0 >= ms) return EPollOutcome::TimedOut;
-            if (pWake != nullptr && pWake->SleepMs(2)) return EPollOutcome::Woken;
-            if (pWake == nullptr) SleepMs(2);
+            if (pWake != nullptr && pWake->IsSet()) return EPollOutcome::Woken;
         }
+        return EPollOutcome::TimedOut;
     }
-    bool GetAbortOnError(bool& bOn) override {
-        bOn = m_p->bAbortOnError;
-        return true;
-    }
-    bool SetAbortOnError(bool bOn) override {
-        m_p->bAbortOnError = bOn;
-        return true;
-    }
-
-    // Stands for lp's 10 s wait on a printer error.
-    static constexpr uint32_t kDriverErrorWaitMs = 2000;
+    bool GetAbortOnError(bool& bOn) override { return bOn = m_p->bAbortOnError, true; }
+    bool SetAbortOnError(bool bOn) override { return m_p->bAbortOnError = bOn, true; }
 
 private:
-    void Settle() {
+    // Completes a transfer whose time has come; what is still in flight.
+    size_t Settle() {
         if (m_p->nInFlight > 0 && TickMs() >= m_p->nDoneAt) {
             m_p->nDelivered += m_p->nInFlight;
             m_p->nInFlight = 0;
         }
+        return m_p->nInFlight;
     }
     std::shared_ptr<SPrinterLine> m_p;
 };

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <poll.h>
@@ -26,65 +25,54 @@ public:
 
     ssize_t Put(const uint8_t* pData, size_t nLength, int& nErr) override {
         std::lock_guard lock(m);
-        Transmit();
-        const size_t n = std::min(nLength, m_nCapacity - queue.size());
-        if (n == 0) {
-            nErr = EAGAIN;
-            return -1;
-        }
+        const size_t n = std::min(nLength, m_nCapacity - Transmit());
+        nErr = n == 0 ? EAGAIN : 0;
         queue.insert(queue.end(), pData, pData + n);
-        if (bPurged) nPutAfterPurge += n;
-        return static_cast<ssize_t>(n);
+        nPutAfterPurge += bPurged ? n : 0;
+        return n == 0 ? -1 : static_cast<ssize_t>(n);
     }
     bool Queued(size_t& nQueued, int& nErr) override {
-        nErr = 0;
         std::lock_guard lock(m);
-        Transmit();
-        nQueued = queue.size();
+        nQueued = Transmit();
+        nErr = 0;
         return true;
     }
     int Flush() override {
         std::lock_guard lock(m);
         queue.clear();
         bPurged = true;
-        cv.notify_all();
         return 0;
     }
     EPollOutcome WaitRoom(uint32_t ms, const CWakeSignal* pWake, short& nRevents, int&) override {
-        const uint64_t t0 = TickMs();
-        std::unique_lock lock(m);
-        for (;;) {
-            Transmit();
-            if (queue.size() < m_nCapacity) {
+        for (const uint64_t t0 = TickMs(); TickMs() - t0 < ms; SleepMs(2)) {
+            std::lock_guard lock(m);
+            if (Transmit() < m_nCapacity) {
                 nRevents = POLLOUT;
                 return EPollOutcome::Ready;
             }
             if (pWake != nullptr && pWake->IsSet()) return EPollOutcome::Woken;
-            if (TickMs() - t0 >= ms) return EPollOutcome::TimedOut;
-            cv.wait_for(lock, std::chrono::milliseconds(5));
         }
+        return EPollOutcome::TimedOut;
     }
-    // Lets n more bytes leave the line.
     void Allow(size_t n) {
         std::lock_guard lock(m);
         nAllowance += n;
         Transmit();
-        cv.notify_all();
     }
 
     std::mutex m;
-    std::condition_variable cv;
     std::vector<uint8_t> queue, sent;
-    size_t nAllowance = 0;
-    size_t nPutAfterPurge = 0;
+    size_t nAllowance = 0, nPutAfterPurge = 0;
     bool bPurged = false;
 
 private:
-    void Transmit() {
-        const size_t n = std::min(nAllowance, queue.size());
-        sent.insert(sent.end(), queue.begin(), queue.begin() + static_cast<ptrdiff_t>(n));
-        queue.erase(queue.begin(), queue.begin() + static_cast<ptrdiff_t>(n));
-        nAllowance -= n;
+    // Moves what the allowance lets through; what stays queued.
+    size_t Transmit() {
+        const auto n = static_cast<ptrdiff_t>(std::min(nAllowance, queue.size()));
+        sent.insert(sent.end(), queue.begin(), queue.begin() + n);
+        queue.erase(queue.begin(), queue.begin() + n);
+        nAllowance -= static_cast<size_t>(n);
+        return queue.size();
     }
     const size_t m_nCapacity;
 };
