@@ -85,19 +85,13 @@ static void remove_tree(const char *path) {
     g_rmdir(path);
 }
 
-static char *with_preload(void) {
-    const char *preload = g_getenv("LD_PRELOAD");
-    if (preload == NULL || *preload == '\0') return g_strdup(kPreload);
-    if (strstr(preload, kPreload) != NULL) return g_strdup(preload);
-    return g_strconcat(kPreload, ":", preload, NULL);
-}
-
 int main(int argc, char **argv) {
     /* umockdev builds an event from the device's records in sysfs, which only
      * its preload shows: the emulator runs under it too. */
     const char *preload = g_getenv("LD_PRELOAD");
     if (preload == NULL || strstr(preload, kPreload) == NULL) {
-        g_autofree char *preloads = with_preload();
+        g_autofree char *preloads =
+            preload != NULL && *preload != '\0' ? g_strconcat(kPreload, ":", preload, NULL) : g_strdup(kPreload);
         g_setenv("LD_PRELOAD", preloads, TRUE);
         execv("/proc/self/exe", argv);
         fprintf(stderr, "usbfs_emulator: cannot restart under umockdev's preload: %s\n", g_strerror(errno));
