@@ -2,6 +2,8 @@
 
 #include "ThreadCount.h"
 
+#include <libusb.h>
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -113,6 +115,30 @@ void SetOrClearEnv(const char* pszName, bool bSet, const std::string& strValue) 
         ::unsetenv(pszName);
 }
 
+// Whether libusb lists the emulated hub. libusb learns of devices coming and
+// going on one thread for the whole process, which brings each change to
+// every context, newest first: this context, made before the libraries'
+// ones, sees a change last.
+bool EmulatedHubListed() {
+    static libusb_context* s_pContext = [] {
+        libusb_context* pContext = nullptr;
+        return libusb_init(&pContext) == LIBUSB_SUCCESS ? pContext : nullptr;
+    }();
+    libusb_device** pList = nullptr;
+    if (s_pContext == nullptr || libusb_get_device_list(s_pContext, &pList) < 0)
+        return false;
+    bool bListed = false;
+    for (libusb_device** p = pList; *p != nullptr; ++p) {
+        libusb_device_descriptor descriptor{};
+        uint8_t ports[7];
+        if (libusb_get_device_descriptor(*p, &descriptor) == LIBUSB_SUCCESS && descriptor.idVendor == 0x5A4D &&
+            libusb_get_bus_number(*p) == 1 && libusb_get_port_numbers(*p, ports, sizeof ports) == 1 && ports[0] == 1)
+            bListed = true;
+    }
+    libusb_free_device_list(pList, 1);
+    return bListed;
+}
+
 }  // namespace
 
 CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir()) {
@@ -123,10 +149,13 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
     }();
     (void)s_bLogDirSet;
     // The bus gets a folder of its own: it reads every descriptor file there.
-    const std::filesystem::path usbDir = m_dir / "usb";
-    std::filesystem::create_directory(usbDir);
+    // Under usbfs_emulator the hub is a usbfs device instead, which libusb
+    // reaches; the emulator names the folder it watches.
+    const char* pszEmulatedBus = std::getenv("VEXAL_USBFS_SIM_DIR");
+    const std::filesystem::path usbDir = pszEmulatedBus != nullptr ? pszEmulatedBus : m_dir / "usb";
+    std::filesystem::create_directories(usbDir);
     SetOrClearEnv("VEXAL_DEVICE_DIR", eLink == ELink::Pty, m_dir.string());
-    SetOrClearEnv("VEXAL_USB_SIM_DIR", eLink == ELink::Usb, usbDir.string());
+    SetOrClearEnv("VEXAL_USB_SIM_DIR", eLink == ELink::Usb && pszEmulatedBus == nullptr, usbDir.string());
 
     SHubSimOptions options;
     options.strStateFile = (m_dir / "hub.json").string();
@@ -136,6 +165,8 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
     if (eLink == ELink::Usb)
         options.strUsbSimDir = usbDir.string();
     m_pHub = std::make_unique<CHubSimFixture>(options);
+    if (pszEmulatedBus != nullptr && !WaitForEmulatedHub(true))
+        throw std::runtime_error("the hub did not appear on the emulated bus");
     Control("PLUG " + std::to_string(kEchoDevice) + " echo");
     m_strUsbList = UsbListOf(Control("DEVICES"));
     if (!m_api.Load())
@@ -237,6 +268,16 @@ bool CFaultSession::WaitUntilAnswered(int nLimitMs) {
         if (ElapsedMs(start) > nLimitMs)
             return false;
     }
+}
+
+bool CFaultSession::WaitForEmulatedHub(bool bPresent) {
+    const auto start = Clock::now();
+    while (EmulatedHubListed() != bPresent) {
+        if (ElapsedMs(start) > kThreadsEndLimitMs)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 bool CFaultSession::WaitForUsbConnections(int nCount, int nLimitMs) {

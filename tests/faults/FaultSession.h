@@ -29,7 +29,9 @@ inline constexpr int kLateSlackMs = 4000;
 class CFaultSession {
 public:
     // Starts the hub for the link, with an echo device at 10 and its
-    // settings in a state file, so a restarted hub is the same hub.
+    // settings in a state file, so a restarted hub is the same hub. A USB
+    // link is the simulated bus, or libusb to an emulated usbfs device when
+    // the process runs under usbfs_emulator.
     explicit CFaultSession(ELink eLink);
     // Closes a session a failed test left open, so no thread outlives it.
     ~CFaultSession();
@@ -62,6 +64,9 @@ public:
     // After a drop: asks until the hub answers again; every attempt before
     // that fails with 1011 in its bounds. False when nLimitMs pass first.
     bool WaitUntilAnswered(int nLimitMs);
+    // Under usbfs_emulator: waits until libusb lists the hub at its default
+    // place on the emulated bus (1-1), or no longer does.
+    bool WaitForEmulatedHub(bool bPresent);
     // USB: waits until the hub has accepted its nth connection.
     bool WaitForUsbConnections(int nCount, int nLimitMs);
 
