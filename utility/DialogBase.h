@@ -20,7 +20,9 @@
 // - each identified control carries its identifier as object name ("1316")
 //   and an accessible name (its caption or the label beside it);
 // - handlers are bound to user actions only (clicked, activated,
-//   textEdited): filling a control from code never runs them;
+//   textEdited): filling a control from code never runs them, and a
+//   drop-down's handler runs only when the user picks another entry than the
+//   one it showed (choosing the shown one again changes nothing);
 // - every push button has autoDefault off and no dialog has a default
 //   button, so Enter in a field never writes to the hub;
 // - Message() lifts the wait cursor and hides the progress pop-up first and
@@ -119,6 +121,7 @@ protected:
 
     // User-action bindings by identifier.
     void OnClicked(int nId, std::function<void()> fnHandler);
+    // The user picked another entry than the one shown.
     void OnActivated(int nId, std::function<void(int)> fnHandler);
     void OnTextEdited(int nId, std::function<void(const QString&)> fnHandler);
 

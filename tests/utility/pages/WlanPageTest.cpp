@@ -122,6 +122,20 @@ TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) 
     EXPECT_EQ(BlockHex(sent, 268), "00");
 }
 
+TEST_F(CWlanPageTest, ChoosingTheEntryAListAlreadyShowsChangesNothing) {
+    auto page = CreateWLANConfiguration(Context(), nullptr);  // infrastructure, WPA2-PSK, AES
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    for (const auto& [nList, nIndex] : {std::pair{kNetworkMode, 0}, {kAuthentication, 3}, {kCipher, 1}}) {
+        SCOPED_TRACE(nList);
+        ChooseFromOpenList(*page, nList, nIndex);
+        EXPECT_EQ(page->ComboIndex(kAuthentication), 3);
+        EXPECT_EQ(U8(page->GetText(kCipher)), "AES");
+        EXPECT_TRUE(page->IsEnabled(kPsk));
+    }
+    EXPECT_EQ(BlockHex(SetAndReceive(*page), 97, 2), "0303");
+}
+
 TEST_F(CWlanPageTest, KeyAndTextLimitsRefuseAndSendNothing) {
     auto page = CreateWLANConfiguration(Context(), nullptr);  // WPA2-PSK, AES
     ASSERT_TRUE(page->ReadFromHub());

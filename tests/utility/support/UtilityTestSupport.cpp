@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
@@ -125,6 +126,25 @@ void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex) {
     QTest::keyClick(pCombo, Qt::Key_Home);
     for (int i = 0; i < nIndex; ++i)
         QTest::keyClick(pCombo, Qt::Key_Down);
+}
+
+void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex) {
+    auto* pCombo = dlg.ControlAs<QComboBox>(nId);
+    if (pCombo == nullptr || nIndex < 0 || nIndex >= pCombo->count()) {
+        ADD_FAILURE() << "no drop-down " << nId << " or no entry " << nIndex;
+        return;
+    }
+    pCombo->setFocus();
+    QTest::keyClick(pCombo, Qt::Key_F4);
+    QAbstractItemView* pList = pCombo->view();
+    if (!pList->isVisible()) {
+        ADD_FAILURE() << "the list of " << nId << " did not open";
+        return;
+    }
+    QTest::keyClick(pList, Qt::Key_Home);
+    for (int i = 0; i < nIndex; ++i)
+        QTest::keyClick(pList, Qt::Key_Down);
+    QTest::keyClick(pList, Qt::Key_Return);
 }
 
 bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout) {

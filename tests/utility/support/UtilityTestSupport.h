@@ -91,6 +91,9 @@ void TypeInto(CDialogBase& dlg, int nId, const QString& strText);
 void TypeIpv4(CDialogBase& dlg, int nId, const QString& strDotted);
 // Moves a drop-down to nIndex with the keyboard (runs activated handlers).
 void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex);
+// Opens a drop-down's list (F4), moves to nIndex in it and presses Enter, as
+// a user choosing from the open list does; nIndex may be the entry shown.
+void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex);
 // Processes events until fnDone is true or nTimeout passes.
 bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout = std::chrono::seconds(10));
 
