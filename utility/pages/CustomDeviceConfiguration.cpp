@@ -120,10 +120,18 @@ public:
         ComboSelect(kIdType, 0);
         Enable(kIdListType, false);
 
-        // Selection changes the user makes (filling never selects in them),
-        // and a click on the entry already chosen, which reads it anew.
-        connect(pView, &QListWidget::currentRowChanged, this, [this](int nRow) { OnViewChosen(nRow); });
-        connect(pListType, &QListWidget::currentRowChanged, this, [this](int nRow) { OnTypeChosen(nRow); });
+        // The user's choices: a selection made by click or key (the focus
+        // alone makes an entry current without selecting it, and filling
+        // never selects), and a click on the entry already chosen, which
+        // reads it anew.
+        connect(pView, &QListWidget::itemSelectionChanged, this, [this, pView] {
+            if (const int nRow = SelectedRow(pView); nRow >= 0)
+                OnViewChosen(nRow);
+        });
+        connect(pListType, &QListWidget::itemSelectionChanged, this, [this, pListType] {
+            if (const int nRow = SelectedRow(pListType); nRow >= 0)
+                OnTypeChosen(nRow);
+        });
         connect(pView, &QListWidget::itemPressed, this, [this, pView](QListWidgetItem* pItem) {
             if (pView->row(pItem) == m_nViewRowBeforePress)
                 OnViewChosen(m_nViewRowBeforePress);
@@ -150,14 +158,19 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
         if (pEvent->type() == QEvent::MouseButtonPress) {
             if (auto* pView = ControlAs<QListWidget>(kIdView); pView != nullptr && pWatched == pView->viewport())
-                m_nViewRowBeforePress = pView->currentRow();
+                m_nViewRowBeforePress = SelectedRow(pView);
             if (auto* pType = ControlAs<QListWidget>(kIdListType); pType != nullptr && pWatched == pType->viewport())
-                m_nTypeRowBeforePress = pType->currentRow();
+                m_nTypeRowBeforePress = SelectedRow(pType);
         }
         return CSettingsPage::eventFilter(pWatched, pEvent);
     }
 
 private:
+    static int SelectedRow(const QListWidget* pList) {
+        const auto selected = pList->selectedItems();
+        return selected.isEmpty() ? -1 : pList->row(selected.front());
+    }
+
     void Warn(const QString& strText) { Message(strText, EMsgIcon::Warning); }
 
     void ClearView() {

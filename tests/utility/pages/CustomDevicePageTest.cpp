@@ -140,6 +140,37 @@ TEST_F(CCustomDevicePageTest, ReInitAsksBeforeItEmptiesAType) {
     EXPECT_EQ(texts[2], kPowerCycle);
 }
 
+TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoice) {
+    CRecorderControl rec;
+    client::CfgApiTable api;
+    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
+    CLibraryWorker worker;
+    auto page = CreateCustomDeviceConfiguration({api, worker, m_services}, nullptr);
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    auto* pView = page->ControlAs<QListWidget>(kView);
+    auto* pTypes = page->ControlAs<QListWidget>(kListType);
+    ASSERT_TRUE(pView->hasFocus());  // the first control takes the focus
+    // Tabbing through the page chooses nothing.
+    QTest::keyClick(pView, Qt::Key_Tab);
+    EXPECT_TRUE(pView->selectedItems().isEmpty());
+    EXPECT_FALSE(page->IsEnabled(kListType));
+    EXPECT_FALSE(pTypes->hasFocus());
+
+    ClickListBoxRow(*page, kView, 0);
+    EXPECT_TRUE(page->IsEnabled(kListType));
+    pView->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(pView, Qt::Key_Tab);
+    ASSERT_TRUE(pTypes->hasFocus());
+    EXPECT_TRUE(pTypes->selectedItems().isEmpty());
+    EXPECT_EQ(rec.Log(), "");
+    QTest::keyClick(pTypes, Qt::Key_Down);  // the user's first choice of a type
+    EXPECT_EQ(rec.Log(), "getCustomDeviceList");
+    EXPECT_EQ(rec.LastArgs("getCustomDeviceList"), "0,1");
+}
+
 TEST_F(CCustomDeviceRecorderTest, LibraryFailuresGetTheirMessages) {
     CRecorderControl rec;
     client::CfgApiTable api;
