@@ -47,6 +47,7 @@ const char kMsgListFailed[] = "Failed to custom device list.";           // 150
 const char kMsgUsbFailed[] = "Failed to USB ID list.";                    // 151
 const char kMsgDevIdFailed[] = "Fail to find Device ID match USB VID/PID";  // 152
 const char kMsgBadLength[] = "The VID/PID length is invalid.";            // 153
+const char kMsgNotHexadecimal[] = "The VID/PID is not hexadecimal.";
 const char kMsgPowerCycle[] = "Please, turn off the printer and turn on the printer";  // 141
 
 struct SListRead {
@@ -294,10 +295,14 @@ private:
     void OnAddOrDelete(ECustomDeviceAction eAction) {
         const std::u16string vid = ToU16(GetText(kIdVid));
         const std::u16string pid = ToU16(GetText(kIdPid));
+        if (vid.size() != 4 || pid.size() != 4) {
+            Warn(tr(kMsgBadLength));
+            return;
+        }
         // Only hexadecimal digits: the library would turn anything else into
         // arbitrary bytes in the hub's table.
         if (!IsDeviceIdentifier(vid) || !IsDeviceIdentifier(pid)) {
-            Warn(tr(kMsgBadLength));
+            Warn(tr(kMsgNotHexadecimal));
             return;
         }
         const int nType = ComboIndex(kIdType);

@@ -59,14 +59,17 @@ TEST_F(CCustomDevicePageTest, AddListPickAndDeleteAnEntry) {
     ClickControl(*page, kAdd);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Fail-OverlapID"});
 
-    // Not four hexadecimal digits: refused before anything is sent.
+    // Not four hexadecimal digits: refused, with the reason, before anything is sent.
     ClearReceived();
     m_services.Clear();
     TypeInto(*page, kVid, "12G4");
     ClickControl(*page, kAdd);
     TypeInto(*page, kVid, "123");
     ClickControl(*page, kDelete);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"The VID/PID length is invalid.", "The VID/PID length is invalid."}));
+    TypeInto(*page, kVid, "12G");
+    ClickControl(*page, kDelete);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"The VID/PID is not hexadecimal.", "The VID/PID length is invalid.",
+                                                 "The VID/PID length is invalid."}));
     EXPECT_EQ(Control("RX 0"), "");
 
     ClickListBoxRow(*page, kView, 0);
