@@ -317,7 +317,12 @@ EMsgResult CDialogBase::Message(const QString& strText, EMsgIcon eIcon, EMsgButt
     CWaitCursor::LiftAll();
     CProgressDlg::HideAll();
     SMessage message{strText, eIcon, eButtons, QApplication::applicationDisplayName()};
-    return m_services.ShowMessage(this, message);
+    // A box is centred over its parent: a page that is not shown yet (a
+    // failed read) hands it to the window the user sees.
+    QWidget* pOwner = this;
+    while (!pOwner->isVisible() && pOwner->parentWidget() != nullptr)
+        pOwner = pOwner->parentWidget()->window();
+    return m_services.ShowMessage(pOwner, message);
 }
 
 void CDialogBase::OnClicked(int nId, std::function<void()> fnHandler) {

@@ -97,7 +97,8 @@ public:
     void SetIpv4(int nId, const Ipv4Octets& octets);
     Ipv4Octets GetIpv4(int nId) const;
 
-    // A message box with this dialog as parent and the application's name as
+    // A message box over this dialog, or over the nearest shown window it
+    // belongs to while it is not shown itself, with the application's name as
     // caption. Lifts the wait cursor and hides the progress pop-up first.
     EMsgResult Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons = EMsgButtons::Ok);
 

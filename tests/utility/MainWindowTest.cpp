@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -276,6 +277,49 @@ TEST_F(MainWindowTest, ClicksDuringAConnectAreIgnoredAndACloseWaitsForIt) {
     EXPECT_FALSE(dlg->Worker().IsRunning());
     EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     ExpectNoCursor();
+}
+
+// Answers every real message box once it is shown and notes where it appeared.
+class CBoxWatch final : public QObject {
+public:
+    CBoxWatch() { qApp->installEventFilter(this); }
+    ~CBoxWatch() override { qApp->removeEventFilter(this); }
+    std::vector<std::pair<QString, QPoint>> m_shown;  // text, centre
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (auto* pBox = qobject_cast<QMessageBox*>(pWatched); pBox != nullptr && pEvent->type() == QEvent::Show) {
+            QMetaObject::invokeMethod(
+                pBox,
+                [this, pBox] {
+                    m_shown.emplace_back(pBox->text(), pBox->frameGeometry().center());
+                    pBox->accept();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+TEST_F(MainWindowTest, AMessageShownBeforeAPageAppearsIsCentredOverTheMainWindow) {
+    CQtDialogServices services;
+    SUtilityOptions options;
+    options.strLibrary = QString::fromStdString(CRecorderControl::LibraryName());
+    CLumaroDlg dlg(services, options);
+    dlg.show();
+    ASSERT_TRUE(dlg.Start());
+    dlg.move(300, 120);
+    CBoxWatch boxes;
+    ClickControl(dlg, kConnect);
+    m_rec.SetResult("getLanInfo", 1011);
+    ClickControl(dlg, kLanSettings);
+    ASSERT_EQ(boxes.m_shown.size(), 2u);
+    EXPECT_EQ(boxes.m_shown[1].first, "Failed to read LAN configuration info.");
+    const QPoint centre = dlg.frameGeometry().center();
+    for (const auto& [strText, at] : boxes.m_shown) {
+        EXPECT_LE((at - centre).manhattanLength(), 4) << strText.toStdString() << " at " << at.x() << "," << at.y()
+                                                      << ", window centre " << centre.x() << "," << centre.y();
+    }
 }
 
 TEST_F(MainWindowTest, MissingLibraryOrEntryPointIsReportedAndOnlyExitWorks) {
