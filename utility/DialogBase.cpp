@@ -134,10 +134,10 @@ QComboBox* CDialogBase::MakeCombo(int nId, const QString& strAccessibleName) {
     return p;
 }
 
-QLabel* CDialogBase::MakeStatic(int nId, const QString& strText, const QString& strAccessibleName) {
+QLabel* CDialogBase::MakeStatic(int nId, const QString& strText) {
     auto* p = new QLabel(strText, this);
     p->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Register(nId, p, strAccessibleName);
+    Register(nId, p, {});
     return p;
 }
 
@@ -166,7 +166,7 @@ QGroupBox* CDialogBase::MakeGroup(const QString& strCaption) { return new QGroup
 QLabel* CDialogBase::MakeLabel(const QString& strText, QWidget* pBuddy) {
     auto* p = new QLabel(strText, this);
     p->setBuddy(pBuddy);
-    if (pBuddy != nullptr && pBuddy->accessibleName().isEmpty())
+    if (pBuddy != nullptr && pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
         pBuddy->setAccessibleName(PlainCaption(strText).remove(QLatin1Char(':')).trimmed());
     return p;
 }

@@ -18,7 +18,9 @@
 //
 // Rules the layer keeps for every dialog:
 // - each identified control carries its identifier as object name ("1316")
-//   and an accessible name (its caption or the label beside it);
+//   and an accessible name (its caption or the label beside it), except a
+//   label showing a value, whose text is what screen readers read (its
+//   caption reaches them through the buddy relation);
 // - handlers are bound to user actions only (clicked, activated,
 //   textEdited): filling a control from code never runs them, and a
 //   drop-down's handler runs only when the user picks another entry than the
@@ -111,11 +113,15 @@ protected:
     // holding one is dropped whole); a page's own validator replaces that.
     QLineEdit* MakeEdit(int nId, const QString& strAccessibleName);
     QComboBox* MakeCombo(int nId, const QString& strAccessibleName);
-    QLabel* MakeStatic(int nId, const QString& strText, const QString& strAccessibleName);
+    // A label that shows a value: screen readers read its text, so it takes
+    // no accessible name of its own; MakeLabel(caption, it) names it.
+    QLabel* MakeStatic(int nId, const QString& strText);
     QTreeWidget* MakeListView(int nId, const QStringList& columns, const QString& strAccessibleName);
     CIpv4Edit* MakeIpv4(int nId, const QString& strAccessibleName);
     QGroupBox* MakeGroup(const QString& strCaption);
-    // A label (no identifier) that names pBuddy: mnemonic and screen readers.
+    // A label (no identifier) that names pBuddy: mnemonic and screen readers
+    // (a control without an accessible name takes the caption as its name; a
+    // value label keeps its text and is named through the buddy relation).
     QLabel* MakeLabel(const QString& strText, QWidget* pBuddy);
     // Registers a control built elsewhere (e.g. from a .ui file).
     void Register(int nId, QWidget* pControl, const QString& strAccessibleName);

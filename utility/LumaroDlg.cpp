@@ -93,8 +93,8 @@ void CLumaroDlg::BuildControls() {
     pButtons->addWidget(MakeButton(kConnect, tr("&Connect")));
     pButtons->addWidget(MakeButton(kDisconnect, tr("&Disconnect")));
     pGrid->addLayout(pButtons, 4, 0, 1, 3);
-    auto* pModel = MakeStatic(kModel, {}, tr("Model"));
-    auto* pVersion = MakeStatic(kVersion, {}, tr("Version"));
+    auto* pModel = MakeStatic(kModel, {});
+    auto* pVersion = MakeStatic(kVersion, {});
     pModel->setMinimumWidth(pModel->fontMetrics().horizontalAdvance(QStringLiteral("VX-H400_VXL__")));
     pGrid->addWidget(MakeLabel(tr("Model :"), pModel), 5, 0);
     pGrid->addWidget(pModel, 5, 1, 1, 2);
@@ -125,8 +125,7 @@ void CLumaroDlg::BuildControls() {
     pMain->addLayout(pLower);
 
     pMain->addWidget(MakeButton(kExit, tr("E X I T"), tr("Exit")));
-    auto* pCaption = MakeStatic(
-        kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()), tr("Program version"));
+    auto* pCaption = MakeStatic(kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()));
     pCaption->setAlignment(Qt::AlignCenter);
     pMain->addWidget(pCaption);
     pMain->setSizeConstraint(QLayout::SetFixedSize);
