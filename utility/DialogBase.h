@@ -57,6 +57,9 @@ public:
     CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent = nullptr);
 
     int DialogId() const { return m_nDialogId; }
+    // True while a library job this window waits on has not ended (its
+    // outcome not shown yet).
+    virtual bool IsBusy() const { return false; }
     IDialogServices& Services() const { return m_services; }
 
     // The control registered under nId, or nullptr.

@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
             positions.push_back(dlg->Progress().Position());
             if (!bClickedDuringRead && positions.size() > 5) {
                 bClickedDuringRead = true;
-                ClickControl(*dlg, kDisconnect);  // blocked by the pop-up
+                ClickDuringJob(*dlg, kDisconnect);  // blocked by the pop-up
             }
         }
     });
@@ -285,9 +285,9 @@ TEST_F(MainWindowTest, ClicksDuringAConnectAreIgnoredAndACloseWaitsForIt) {
     m_rec.SetDelay("openService", 600);
     bool bStillOpenAfterClose = false;
     QTimer::singleShot(150, [&] {
-        ClickControl(*dlg, kConnect);
-        ClickControl(*dlg, kUsb);
-        ClickControl(*dlg, kExit);
+        ClickDuringJob(*dlg, kConnect);
+        ClickDuringJob(*dlg, kUsb);
+        ClickDuringJob(*dlg, kExit);
         dlg->close();  // the window manager's close button
         bStillOpenAfterClose = dlg->isVisible();
     });

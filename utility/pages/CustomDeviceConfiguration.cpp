@@ -151,7 +151,7 @@ public:
     }
 
     // Reads when the user chooses a view.
-    bool ReadFromHub() override { return true; }
+    void ReadFromHub(std::function<void(bool)> fnDone) override { fnDone(true); }
 
 protected:
     // Notes which entry was chosen before a press, so that the press can
@@ -204,49 +204,51 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         if (nView == kViewUsb) {
-            auto read = RunWrite<SListRead>([&api, nSession] {
-                CLibText text;
-                SListRead r;
-                r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
-                if (r.nResult == 0)
-                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
-                return r;
-            });
-            if (!read)
-                return;
-            if (read->nResult != 0) {
-                Warn(tr(kMsgUsbFailed));
-                return;
-            }
-            AddIdRows(read->entries, QString());
-        } else if (nView == kViewDevIds) {
-            auto read = RunWrite<SDeviceRead>([&api, nSession] {
-                std::array<uint8_t, 256> ids{};
-                int32_t nCount = 0;
-                SDeviceRead r;
-                if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
-                    r.bFailed = true;
+            StartJob<SListRead>(
+                [&api, nSession] {
+                    CLibText text;
+                    SListRead r;
+                    r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
+                    if (r.nResult == 0)
+                        r.entries = ParseUsbIdList(text.Text(), text.IsFull());
                     return r;
-                }
-                nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
-                for (int32_t i = 0; i < nCount; ++i) {
-                    CLibText vid, pid;
-                    if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
-                        r.bFailed = true;
-                        break;
+                },
+                [this](SListRead read) {
+                    if (read.nResult != 0) {
+                        Warn(tr(kMsgUsbFailed));
+                        return;
                     }
-                    r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
-                }
-                return r;
-            });
-            if (!read)
-                return;
-            int nNo = 0;
-            for (const SDeviceRow& row : read->rows)
-                AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
-                        ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
-            if (read->bFailed)
-                Warn(tr(kMsgDevIdFailed));
+                    AddIdRows(read.entries, QString());
+                });
+        } else if (nView == kViewDevIds) {
+            StartJob<SDeviceRead>(
+                [&api, nSession] {
+                    std::array<uint8_t, 256> ids{};
+                    int32_t nCount = 0;
+                    SDeviceRead r;
+                    if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
+                        r.bFailed = true;
+                        return r;
+                    }
+                    nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
+                    for (int32_t i = 0; i < nCount; ++i) {
+                        CLibText vid, pid;
+                        if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
+                            r.bFailed = true;
+                            break;
+                        }
+                        r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
+                    }
+                    return r;
+                },
+                [this](SDeviceRead read) {
+                    int nNo = 0;
+                    for (const SDeviceRow& row : read.rows)
+                        AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
+                                ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
+                    if (read.bFailed)
+                        Warn(tr(kMsgDevIdFailed));
+                });
         }
     }
 
@@ -258,21 +260,22 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         const auto nTypeByte = static_cast<uint8_t>(nType);
-        auto read = RunWrite<SListRead>([&api, nSession, nTypeByte] {
-            CLibText text;
-            SListRead r;
-            r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
-            if (r.nResult == 0)
-                r.entries = ParseUsbIdList(text.Text(), text.IsFull());
-            return r;
-        });
-        if (!read)
-            return;
-        if (read->nResult != 0) {
-            Warn(tr(kMsgListFailed));
-            return;
-        }
-        AddIdRows(read->entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+        StartJob<SListRead>(
+            [&api, nSession, nTypeByte] {
+                CLibText text;
+                SListRead r;
+                r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
+                if (r.nResult == 0)
+                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+                return r;
+            },
+            [this, nType](SListRead read) {
+                if (read.nResult != 0) {
+                    Warn(tr(kMsgListFailed));
+                    return;
+                }
+                AddIdRows(read.entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+            });
     }
 
     void OnRowClicked(int nRow) {
@@ -310,12 +313,12 @@ private:
             return;
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
-        auto result = RunWrite<int32_t>([&api, eAction, nTypeByte, vid, pid] {
-            return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
-                                                      : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
-        });
-        if (result)
-            ShowResult(eAction, *result);
+        StartJob<int32_t>(
+            [&api, eAction, nTypeByte, vid, pid] {
+                return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
+                                                          : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
+            },
+            [this, eAction](int32_t nResult) { ShowResult(eAction, nResult); });
     }
 
     void OnReInit() {
@@ -329,10 +332,8 @@ private:
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunWrite<int32_t>(
-            [&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); });
-        if (result)
-            ShowResult(ECustomDeviceAction::ReInit, *result);
+        StartJob<int32_t>([&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); },
+                          [this](int32_t nResult) { ShowResult(ECustomDeviceAction::ReInit, nResult); });
     }
 
     int m_nViewRowBeforePress = -1;

@@ -28,7 +28,7 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
         m_services.Clear();
         rec.SetResult(kCalls[nFailing], 1011);
         auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
-        EXPECT_FALSE(page->ReadFromHub());
+        EXPECT_FALSE(ReadFromHub(*page));
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kMessages[nFailing]);
         for (int i = 0; i < 5; ++i)
@@ -43,7 +43,7 @@ TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
     ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
     CLibraryWorker worker;
     auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     for (const char* pszFailing : {"setBluetoothAutoConnection", "setBluetoothInfo"}) {
         SCOPED_TRACE(pszFailing);
@@ -60,7 +60,7 @@ TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
 
 TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     ClearReceived();
     TypeInto(*page, kPin, "123");
@@ -77,7 +77,7 @@ TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
 
 TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), 1);
     EXPECT_EQ(page->ComboIndex(kAuto), 1);
@@ -95,7 +95,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
                                                  "Please, turn off the printer and turn on the printer"}));
 
     auto again = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(again->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_EQ(again->GetText(kName), QString::fromUtf8("Caf\u00E9\u20AC?"));
     EXPECT_EQ(again->ComboIndex(kMode), 2);
     EXPECT_EQ(again->ComboIndex(kEncryption), 0);
@@ -104,7 +104,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
 
 TEST_F(CBluetoothPageTest, LimitsWhileTypingAndDefaultSettingSendsNothing) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kName, QString(30, QLatin1Char('n')));
     EXPECT_TRUE(m_services.Messages().empty());
@@ -133,7 +133,7 @@ TEST_F(CBluetoothPageTest, ValuesWithoutAnEntryShowNoneAndGoBackAsRead) {
     Control("SET bluetooth.encryption 2");
     Control("SET bluetooth.mode 7");
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), -1);
     EXPECT_EQ(page->ComboIndex(kMode), -1);

@@ -18,6 +18,7 @@ void ClickListBoxRow(CDialogBase& page, int nId, int nRow) {
     auto* pList = page.ControlAs<QListWidget>(nId);
     ASSERT_NE(pList, nullptr);
     QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualItemRect(pList->item(nRow)).center());
+    WaitUntilIdle(page);
 }
 
 void ClickListViewRow(CDialogBase& page, int nRow) {
@@ -25,6 +26,7 @@ void ClickListViewRow(CDialogBase& page, int nRow) {
     ASSERT_NE(pView, nullptr);
     ASSERT_LT(nRow, pView->topLevelItemCount());
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, {}, pView->visualItemRect(pView->topLevelItem(nRow)).center());
+    WaitUntilIdle(page);
 }
 
 std::vector<std::string> Row(CDialogBase& page, int nRow) {
@@ -38,7 +40,7 @@ class CCustomDevicePageTest : public CHubPageTest {
 protected:
     std::unique_ptr<CSettingsPage> Open() {
         auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
-        EXPECT_TRUE(page->ReadFromHub());
+        EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         EXPECT_FALSE(page->IsEnabled(kListType));
         EXPECT_EQ(page->ComboIndex(kType), 0);
@@ -149,7 +151,7 @@ TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoic
     ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
     CLibraryWorker worker;
     auto page = CreateCustomDeviceConfiguration({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     page->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
@@ -170,6 +172,7 @@ TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoic
     EXPECT_TRUE(pTypes->selectedItems().isEmpty());
     EXPECT_EQ(rec.Log(), "");
     QTest::keyClick(pTypes, Qt::Key_Down);  // the user's first choice of a type
+    WaitUntilIdle(*page);
     EXPECT_EQ(rec.Log(), "getCustomDeviceList");
     EXPECT_EQ(rec.LastArgs("getCustomDeviceList"), "0,1");
 }

@@ -2,12 +2,17 @@
 // that fail without an error value from the hub.
 #include "PagesTestSupport.h"
 #include "RecorderControl.h"
+#include "utility/WaitCursor.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 namespace vexal::utility::test {
 namespace {
 
 constexpr int kUsbDisable = 1034, kBtDisable = 1036, kBtEnable = 1037, kLanDisable = 1038, kLanEnable = 1039,
-              kWlanDisable = 1040, kWlanEnable = 1041, kSet = 1077;
+              kWlanDisable = 1040, kWlanEnable = 1041, kGet = 1076, kSet = 1077;
 const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
 
 class CInterfaceUsagePageTest : public CHubPageTest {};
@@ -16,7 +21,7 @@ class CInterfaceUsageRecorderTest : public CUtilityTest {};
 TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
     Control("SET interfaces.lan 0");
     auto page = CreateInterfaceUsageDlg(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_FALSE(page->Control(kUsbDisable)->isVisible());
     EXPECT_TRUE(page->IsChecked(kBtEnable));
@@ -49,14 +54,14 @@ TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue
     ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
     CLibraryWorker worker;
     rec.SetResult("getInterfaceUsageStatus", 1000);
-    EXPECT_FALSE(CreateInterfaceUsageDlg({api, worker, m_services}, nullptr)->ReadFromHub());
+    EXPECT_FALSE(ReadFromHub(*CreateInterfaceUsageDlg({api, worker, m_services}, nullptr)));
     EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to get interface usage.");
 
     // The stand-in reports nothing: the presets 1, 2, 2, 2 stay.
     rec.Reset();
     m_services.Clear();
     auto page = CreateInterfaceUsageDlg({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(rec.LastArgs("getInterfaceUsageStatus"), "0,1,2,2,2");
     for (int nId : {kBtDisable, kBtEnable, kLanDisable, kLanEnable, kWlanDisable, kWlanEnable}) {
@@ -81,6 +86,48 @@ TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue
     ASSERT_EQ(m_services.Messages().size(), 2u);
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to get interface usage.");
     EXPECT_FALSE(page->IsEnabled(kSet));
+    EXPECT_EQ(rec.MainThreadCalls(), 0);
+}
+
+// GET and the re-read after a failed SET: while the read runs, the page takes
+// no input and shows the wait cursor, a second job is refused, and the click
+// that started it has already returned (nothing waits inside a handler).
+TEST_F(CInterfaceUsageRecorderTest, ReadsWhileThePageIsShownBlockItLikeEveryOtherCall) {
+    CRecorderControl rec;
+    client::CfgApiTable api;
+    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
+    CLibraryWorker worker;
+    auto page = CreateInterfaceUsageDlg({api, worker, m_services}, nullptr);
+    ASSERT_TRUE(ReadFromHub(*page));
+    page->show();
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    rec.SetDelay("getInterfaceUsageStatus", 300);
+    rec.SetResult("setInterfaceUsageStatus", 1011);  // no error value: the page reads again
+    for (int nButton : {kGet, kSet}) {
+        SCOPED_TRACE(nButton);
+        const int nReads = rec.Count("getInterfaceUsageStatus");
+        page->Control(kSet)->setFocus();
+        bool bReturned = false, bSampled = false, bReturnedBefore = false, bCursor = false, bEnabled = true;
+        QTimer::singleShot(100, [&] {
+            bReturnedBefore = bReturned;
+            bCursor = CWaitCursor::ActiveCount() > 0;
+            bEnabled = page->isEnabled();
+            QTest::mouseClick(page->ControlAs<QPushButton>(kSet), Qt::LeftButton);
+            bSampled = true;
+        });
+        QTest::mouseClick(page->ControlAs<QPushButton>(nButton), Qt::LeftButton);
+        bReturned = true;
+        ASSERT_TRUE(WaitFor([&] {
+            return bSampled && rec.Count("getInterfaceUsageStatus") == nReads + 1 && page->isEnabled();
+        }));
+        EXPECT_TRUE(bReturnedBefore);
+        EXPECT_TRUE(bCursor);
+        EXPECT_FALSE(bEnabled);
+        EXPECT_EQ(rec.Count("setInterfaceUsageStatus"), nButton == kSet ? 1 : 0);
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
+        EXPECT_TRUE(page->Control(kSet)->hasFocus());  // back where it was
+    }
     EXPECT_EQ(rec.MainThreadCalls(), 0);
 }
 

@@ -20,7 +20,7 @@ class CLanRecorderTest : public CUtilityTest {};
 TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     Control("SET lan.dhcp 1");
     auto page = CreateLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kDhcpEnable));
     EXPECT_FALSE(page->IsChecked(kDhcpDisable));
@@ -29,7 +29,7 @@ TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     EXPECT_FALSE(page->IsEnabled(kMac));
 
     Control("SET lan.dhcp 2");
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     EXPECT_FALSE(page->IsChecked(kDhcpEnable));
     EXPECT_FALSE(page->IsChecked(kDhcpDisable));
     ExpectAddressesEnabled(*page, true);
@@ -40,14 +40,14 @@ TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     EXPECT_EQ(sent[0].substr(2 + 2 * 22, 2), "00");  // an unknown DHCP value goes as disabled
 
     Control("SET lan.dhcp 0");
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     EXPECT_TRUE(page->IsChecked(kDhcpDisable));
     EXPECT_FALSE(page->IsChecked(kDhcpEnable));
 }
 
 TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
     auto page = CreateLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeIpv4(*page, kIp, "10.0.0.5");
     TypeIpv4(*page, kDns, "8.8.4.4");
@@ -78,9 +78,9 @@ TEST_F(CLanRecorderTest, FailedReadAndFailedWriteSayWhich) {
     CLibraryWorker worker;
     rec.SetResult("getLanInfo", 1011);
     auto page = CreateLANConfiguration({api, worker, m_services}, nullptr);
-    EXPECT_FALSE(page->ReadFromHub());
+    EXPECT_FALSE(ReadFromHub(*page));
     rec.SetResult("getLanInfo", 0);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     rec.SetResult("setLanInfo", 1011);
     ClickControl(*page, kSet);

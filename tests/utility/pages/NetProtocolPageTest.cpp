@@ -15,7 +15,7 @@ class CNetProtocolRecorderTest : public CUtilityTest {};
 
 TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     auto page = CreateNetProtocolDlg(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kTelnetEnable));
     EXPECT_TRUE(page->IsChecked(kSnmpDisable));
@@ -41,7 +41,7 @@ TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     EXPECT_FALSE(page->IsEnabled(kReadWrite));
     EXPECT_EQ(U8(page->GetText(kReadWrite)), "secret");
     auto again = CreateNetProtocolDlg(Context(), nullptr);
-    ASSERT_TRUE(again->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_TRUE(again->IsChecked(kTelnetDisable));
     EXPECT_EQ(U8(again->GetText(kReadWrite)), "secret");
 }
@@ -57,7 +57,7 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
         rec.Reset();
         m_services.Clear();
         rec.SetResult(kReads[nFailing], 1000);
-        EXPECT_FALSE(CreateNetProtocolDlg({api, worker, m_services}, nullptr)->ReadFromHub());
+        EXPECT_FALSE(ReadFromHub(*CreateNetProtocolDlg({api, worker, m_services}, nullptr)));
         EXPECT_EQ(m_services.Messages().size(), 1u);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
@@ -71,7 +71,7 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
     auto changedPage = [&] {
         rec.Reset();
         auto page = CreateNetProtocolDlg({api, worker, m_services}, nullptr);  // telnet 1, SNMP 1
-        EXPECT_TRUE(page->ReadFromHub());
+        EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         TypeInto(*page, kReadOnly, "ro2");
         TypeInto(*page, kReadWrite, "rw2");

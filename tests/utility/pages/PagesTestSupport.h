@@ -4,9 +4,9 @@
 //
 //   TEST_F(CHubPageTest, Set) {
 //       auto page = CreateLANConfiguration(Context(), nullptr);
-//       ASSERT_TRUE(page->ReadFromHub());
+//       ASSERT_TRUE(ReadFromHub(*page));
 //       ClearReceived();
-//       ClickControl(*page, 1037);
+//       ClickControl(*page, 1037);                        // returns once the SET's outcome shows
 //       EXPECT_EQ(WaitReceived(1).back(), "25...");   // what the hub got on device 0
 //   }
 #pragma once
