@@ -77,21 +77,23 @@ public:
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        Read(
-            [this, fnDone] {
-                Enable(kIdDhcpEnable, true);
-                Enable(kIdDhcpDisable, true);
-                SetText(kIdMac, m_strMac);
-                // DHCP on: the hub finds its own addresses. A value other than 0 or 1
-                // checks neither button.
-                const uint8_t nDhcp = m_settings.nDhcp;
-                SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
-                EnableAddresses(nDhcp != 1);
-                ShowAddresses();
-                Enable(kIdSet, true);
-                fnDone(true);
-            },
-            fnDone);
+        Read([this, fnDone](bool bRead) {
+            if (!bRead) {
+                fnDone(false);
+                return;
+            }
+            Enable(kIdDhcpEnable, true);
+            Enable(kIdDhcpDisable, true);
+            SetText(kIdMac, m_strMac);
+            // DHCP on: the hub finds its own addresses. A value other than 0 or 1
+            // checks neither button.
+            const uint8_t nDhcp = m_settings.nDhcp;
+            SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
+            EnableAddresses(nDhcp != 1);
+            ShowAddresses();
+            Enable(kIdSet, true);
+            fnDone(true);
+        });
     }
 
 private:
@@ -100,9 +102,9 @@ private:
         std::array<uint8_t, kLanBlockSize> block{};
     };
 
-    // Reads the block; fnRead follows a successful read, fnFailed(false) a
-    // failed one (after its message) or a read that could not start.
-    void Read(std::function<void()> fnRead, std::function<void(bool)> fnFailed = {}) {
+    // Reads the block into the members; fnDone follows with the outcome (a
+    // failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SRead>(
@@ -111,18 +113,17 @@ private:
                 r.nResult = api.m_pfn_getLanInfo(nSession, r.block.data());
                 return r;
             },
-            [this, fnRead, fnFailed](SRead r) {
+            [this, fnDone](SRead r) {
                 if (r.nResult != 0) {
                     Message(tr("Failed to read LAN configuration info."), EMsgIcon::Warning);
-                    if (fnFailed)
-                        fnFailed(false);
+                    fnDone(false);
                     return;
                 }
                 m_settings = DecodeLanBlock(r.block);
                 m_strMac = ToQString(FormatMac(m_settings.mac));
-                fnRead();
+                fnDone(true);
             },
-            fnFailed);
+            fnDone);
     }
 
     void ShowAddresses() {
@@ -138,7 +139,9 @@ private:
     }
 
     void OnGet() {
-        Read([this] {
+        Read([this](bool bRead) {
+            if (!bRead)
+                return;
             SetText(kIdMac, m_strMac);
             const uint8_t nDhcp = m_settings.nDhcp;
             SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);

@@ -83,23 +83,27 @@ public:
         OnClicked(kIdSnmpDisable, [this] { EnableCommunities(); });
         OnClicked(kIdSnmpEnable, [this] { EnableCommunities(); });
         OnClicked(kIdSet, [this] { OnSet(); });
-        OnClicked(kIdGet, [this] { Read([this] { Fill(); }); });
+        OnClicked(kIdGet, [this] {
+            Read([this](bool bRead) {
+                if (bRead)
+                    Fill();
+            });
+        });
         OnClicked(kIdClose, [this] { reject(); });
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        Read(
-            [this, fnDone] {
+        Read([this, fnDone](bool bRead) {
+            if (bRead)
                 Fill();
-                fnDone(true);
-            },
-            fnDone);
+            fnDone(bRead);
+        });
     }
 
 private:
-    // Reads the four values; fnRead follows a read of all four, fnFailed(false)
-    // a failed one (after its message) or a read that could not start.
-    void Read(std::function<void()> fnRead, std::function<void(bool)> fnFailed = {}) {
+    // Reads the four values into the members; fnDone follows with the
+    // outcome (a failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SServicesRead>(
@@ -127,23 +131,22 @@ private:
                 }
                 return read;
             },
-            [this, fnRead, fnFailed](SServicesRead read) {
+            [this, fnDone](SServicesRead read) {
                 if (read.nFailed >= 0) {
                     static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
                                                             "Failed to read SNMP RO string.",
                                                             "Failed to read SNMP RW string."};
                     Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
-                    if (fnFailed)
-                        fnFailed(false);
+                    fnDone(false);
                     return;
                 }
                 m_nTelnet = read.nTelnet != 0 ? 1 : 0;
                 m_nSnmp = read.nSnmp != 0 ? 1 : 0;
                 m_strReadOnly = ToQString(read.strReadOnly);
                 m_strReadWrite = ToQString(read.strReadWrite);
-                fnRead();
+                fnDone(true);
             },
-            fnFailed);
+            fnDone);
     }
 
     void Fill() {

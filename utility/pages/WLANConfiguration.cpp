@@ -119,17 +119,21 @@ public:
                 Refuse(kIdEapPassword, *message, m_strEapPassword);
         });
         OnClicked(kIdSet, [this] { OnSet(); });
-        OnClicked(kIdGet, [this] { Read([this] { Fill(); }); });
+        OnClicked(kIdGet, [this] {
+            Read([this](bool bRead) {
+                if (bRead)
+                    Fill();
+            });
+        });
         OnClicked(kIdClose, [this] { reject(); });
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        Read(
-            [this, fnDone] {
+        Read([this, fnDone](bool bRead) {
+            if (bRead)
                 Fill();
-                fnDone(true);
-            },
-            fnDone);
+            fnDone(bRead);
+        });
     }
 
 private:
@@ -138,9 +142,9 @@ private:
         std::array<uint8_t, kWlanBlockSize> block{};
     };
 
-    // Reads the block; fnRead follows a successful read, fnFailed(false) a
-    // failed one (after its message) or a read that could not start.
-    void Read(std::function<void()> fnRead, std::function<void(bool)> fnFailed = {}) {
+    // Reads the block into the members; fnDone follows with the outcome (a
+    // failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SRead>(
@@ -149,11 +153,10 @@ private:
                 r.nResult = api.m_pfn_getWlanInfo(nSession, r.block.data());
                 return r;
             },
-            [this, fnRead, fnFailed](SRead r) {
+            [this, fnDone](SRead r) {
                 if (r.nResult != 0) {
                     Message(tr("Failed to read WLAN configuration info."), EMsgIcon::Warning);
-                    if (fnFailed)
-                        fnFailed(false);
+                    fnDone(false);
                     return;
                 }
                 m_read = DecodeWlanBlock(r.block);
@@ -164,9 +167,9 @@ private:
                 m_strEapIdentity = ToQString(m_read.strEapIdentity);
                 m_strEapPassword = ToQString(m_read.strEapPassword);
                 m_nDhcpChoice = (m_read.nNetworkMode != 0 || m_read.nDhcp == 0) ? 1 : 0;
-                fnRead();
+                fnDone(true);
             },
-            fnFailed);
+            fnDone);
     }
 
     // Shows the block as read; runs no handler.

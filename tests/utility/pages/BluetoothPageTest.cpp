@@ -11,7 +11,7 @@ constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto
               kDefault = 1042;
 
 class CBluetoothPageTest : public CHubPageTest {};
-class CBluetoothRecorderTest : public CUtilityTest {};
+class CBluetoothRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
     const char* const kCalls[] = {"getBluetoothName", "getBluetoothAuthentication", "getBluetoothPinCode",
@@ -21,38 +21,31 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
                                      "Wrong bluetooth AutoConnection."};
     for (int nFailing = 0; nFailing < 5; ++nFailing) {
         SCOPED_TRACE(kCalls[nFailing]);
-        CRecorderControl rec;
-        client::CfgApiTable api;
-        ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-        CLibraryWorker worker;
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(kCalls[nFailing], 1011);
-        auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
+        m_rec.SetResult(kCalls[nFailing], 1011);
+        auto page = CreateBluetoothConfiguration(Context(), nullptr);
         EXPECT_FALSE(ReadFromHub(*page));
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kMessages[nFailing]);
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
-        EXPECT_EQ(rec.MainThreadCalls(), 0);
+            EXPECT_EQ(m_rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
+        EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     }
 }
 
 TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
+    auto page = CreateBluetoothConfiguration(Context(), nullptr);
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     for (const char* pszFailing : {"setBluetoothAutoConnection", "setBluetoothInfo"}) {
         SCOPED_TRACE(pszFailing);
-        rec.Reset();
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(pszFailing, 1000);
+        m_rec.SetResult(pszFailing, 1000);
         ClickControl(*page, kSet);
-        EXPECT_EQ(rec.Count("setBluetoothAutoConnection"), 1);
-        EXPECT_EQ(rec.Count("setBluetoothInfo"), 1);
+        EXPECT_EQ(m_rec.Count("setBluetoothAutoConnection"), 1);
+        EXPECT_EQ(m_rec.Count("setBluetoothInfo"), 1);
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), "Set serial communication status is failed");
     }

@@ -47,7 +47,7 @@ protected:
         return page;
     }
 };
-class CCustomDeviceRecorderTest : public CUtilityTest {};
+class CCustomDeviceRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CCustomDevicePageTest, AddListPickAndDeleteAnEntry) {
     auto page = Open();
@@ -146,15 +146,7 @@ TEST_F(CCustomDevicePageTest, ReInitAsksBeforeItEmptiesAType) {
 }
 
 TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoice) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    auto page = CreateCustomDeviceConfiguration({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(ReadFromHub(*page));
-    page->show();
-    page->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    auto page = OpenActive(&CreateCustomDeviceConfiguration);
     auto* pView = page->ControlAs<QListWidget>(kView);
     auto* pTypes = page->ControlAs<QListWidget>(kListType);
     ASSERT_TRUE(pView->hasFocus());  // the first control takes the focus
@@ -170,35 +162,31 @@ TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoic
     QTest::keyClick(pView, Qt::Key_Tab);
     ASSERT_TRUE(pTypes->hasFocus());
     EXPECT_TRUE(pTypes->selectedItems().isEmpty());
-    EXPECT_EQ(rec.Log(), "");
+    EXPECT_EQ(m_rec.Log(), "");
     QTest::keyClick(pTypes, Qt::Key_Down);  // the user's first choice of a type
     WaitUntilIdle(*page);
-    EXPECT_EQ(rec.Log(), "getCustomDeviceList");
-    EXPECT_EQ(rec.LastArgs("getCustomDeviceList"), "0,1");
+    EXPECT_EQ(m_rec.Log(), "getCustomDeviceList");
+    EXPECT_EQ(m_rec.LastArgs("getCustomDeviceList"), "0,1");
 }
 
 TEST_F(CCustomDeviceRecorderTest, LibraryFailuresGetTheirMessages) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    auto page = CreateCustomDeviceConfiguration({api, worker, m_services}, nullptr);
+    auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
     page->show();
-    rec.SetResult("addCustomDevice", 1011);
-    rec.SetResult("getCustomDeviceList", 1000);
-    rec.SetResult("getUsbList", 1011);
+    m_rec.SetResult("addCustomDevice", 1011);
+    m_rec.SetResult("getCustomDeviceList", 1000);
+    m_rec.SetResult("getUsbList", 1011);
     TypeInto(*page, kVid, "5a4d");
     TypeInto(*page, kPid, "6001");
     ClickControl(*page, kAdd);
     ClickListBoxRow(*page, kView, 0);
     ClickListBoxRow(*page, kListType, 2);
     ClickListBoxRow(*page, kView, 1);
-    EXPECT_EQ(rec.LastArgs("getCustomDeviceList"), "0,2");
+    EXPECT_EQ(m_rec.LastArgs("getCustomDeviceList"), "0,2");
     ASSERT_EQ(m_services.Messages().size(), 3u);
     EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to add custom device (error 1011).");
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to custom device list.");
     EXPECT_EQ(U8(m_services.Messages()[2].strText), "Failed to USB ID list.");
-    EXPECT_EQ(rec.MainThreadCalls(), 0);
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ protected:
             EXPECT_EQ(page.IsEnabled(nId), bEnabled) << nId;
     }
 };
-class CLanRecorderTest : public CUtilityTest {};
+class CLanRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     Control("SET lan.dhcp 1");
@@ -72,23 +72,19 @@ TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
 }
 
 TEST_F(CLanRecorderTest, FailedReadAndFailedWriteSayWhich) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    rec.SetResult("getLanInfo", 1011);
-    auto page = CreateLANConfiguration({api, worker, m_services}, nullptr);
+    m_rec.SetResult("getLanInfo", 1011);
+    auto page = CreateLANConfiguration(Context(), nullptr);
     EXPECT_FALSE(ReadFromHub(*page));
-    rec.SetResult("getLanInfo", 0);
+    m_rec.SetResult("getLanInfo", 0);
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
-    rec.SetResult("setLanInfo", 1011);
+    m_rec.SetResult("setLanInfo", 1011);
     ClickControl(*page, kSet);
     ASSERT_EQ(m_services.Messages().size(), 2u);
     EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to read LAN configuration info.");
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to read success message.");
-    EXPECT_EQ(rec.LastArgs("setLanInfo"), "0,30");  // no session opened: handle 0
-    EXPECT_EQ(rec.MainThreadCalls(), 0);
+    EXPECT_EQ(m_rec.LastArgs("setLanInfo"), "0,30");  // no session opened: handle 0
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 }  // namespace

@@ -111,6 +111,16 @@ std::vector<std::string> CHubPageTest::Texts() const {
     return texts;
 }
 
+std::unique_ptr<CSettingsPage> CRecorderPageTest::OpenActive(
+    std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&, QWidget*)) {
+    auto page = pfnCreate(Context(), nullptr);
+    EXPECT_TRUE(ReadFromHub(*page));
+    page->show();
+    page->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    return page;
+}
+
 void TypeText(CDialogBase& dlg, int nId, const QString& strText) {
     auto* pEdit = dlg.ControlAs<QLineEdit>(nId);
     ASSERT_NE(pEdit, nullptr) << nId;
