@@ -4,6 +4,7 @@
 #include "utility/WaitCursor.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,6 +33,38 @@ public:
         }
         return Acceptable;
     }
+};
+
+// Qt reports a pick of the entry already shown like any other: notes the
+// entry shown when the user begins to act on the drop-down (a key, a press,
+// the wheel, its list opening by any means) so that such a pick is told apart.
+class CChoiceStart final : public QObject {
+public:
+    explicit CChoiceStart(QComboBox* pCombo) : QObject(pCombo), m_pCombo(pCombo) {
+        pCombo->installEventFilter(this);
+        if (QWidget* pPopup = pCombo->view()->parentWidget())
+            pPopup->installEventFilter(this);
+    }
+    // Whether nIndex, just picked, differs from the entry shown before.
+    bool IsChange(int nIndex) {
+        const bool bChange = nIndex != m_nStart;
+        m_nStart = nIndex;
+        return bChange;
+    }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        const QEvent::Type eType = pEvent->type();
+        if (pWatched == m_pCombo ? (eType == QEvent::KeyPress || eType == QEvent::MouseButtonPress ||
+                                    eType == QEvent::Wheel)
+                                 : eType == QEvent::Show)
+            m_nStart = m_pCombo->currentIndex();
+        return false;
+    }
+
+private:
+    QComboBox* m_pCombo;
+    int m_nStart = -2;  // unknown: the first pick counts as a change
 };
 
 }  // namespace
@@ -101,10 +134,10 @@ QComboBox* CDialogBase::MakeCombo(int nId, const QString& strAccessibleName) {
     return p;
 }
 
-QLabel* CDialogBase::MakeStatic(int nId, const QString& strText, const QString& strAccessibleName) {
+QLabel* CDialogBase::MakeStatic(int nId, const QString& strText) {
     auto* p = new QLabel(strText, this);
     p->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Register(nId, p, strAccessibleName);
+    Register(nId, p, {});
     return p;
 }
 
@@ -133,7 +166,7 @@ QGroupBox* CDialogBase::MakeGroup(const QString& strCaption) { return new QGroup
 QLabel* CDialogBase::MakeLabel(const QString& strText, QWidget* pBuddy) {
     auto* p = new QLabel(strText, this);
     p->setBuddy(pBuddy);
-    if (pBuddy != nullptr && pBuddy->accessibleName().isEmpty())
+    if (pBuddy != nullptr && pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
         pBuddy->setAccessibleName(PlainCaption(strText).remove(QLatin1Char(':')).trimmed());
     return p;
 }
@@ -284,7 +317,12 @@ EMsgResult CDialogBase::Message(const QString& strText, EMsgIcon eIcon, EMsgButt
     CWaitCursor::LiftAll();
     CProgressDlg::HideAll();
     SMessage message{strText, eIcon, eButtons, QApplication::applicationDisplayName()};
-    return m_services.ShowMessage(this, message);
+    // A box is centred over its parent: a page that is not shown yet (a
+    // failed read) hands it to the window the user sees.
+    QWidget* pOwner = this;
+    while (!pOwner->isVisible() && pOwner->parentWidget() != nullptr)
+        pOwner = pOwner->parentWidget()->window();
+    return m_services.ShowMessage(pOwner, message);
 }
 
 void CDialogBase::OnClicked(int nId, std::function<void()> fnHandler) {
@@ -293,8 +331,13 @@ void CDialogBase::OnClicked(int nId, std::function<void()> fnHandler) {
 }
 
 void CDialogBase::OnActivated(int nId, std::function<void(int)> fnHandler) {
-    if (auto* c = ControlAs<QComboBox>(nId))
-        connect(c, &QComboBox::activated, this, std::move(fnHandler));
+    if (auto* c = ControlAs<QComboBox>(nId)) {
+        auto* pStart = new CChoiceStart(c);  // owned by the drop-down
+        connect(c, &QComboBox::activated, this, [pStart, fn = std::move(fnHandler)](int nIndex) {
+            if (pStart->IsChange(nIndex))
+                fn(nIndex);
+        });
+    }
 }
 
 void CDialogBase::OnTextEdited(int nId, std::function<void(const QString&)> fnHandler) {

@@ -18,9 +18,13 @@
 //
 // Rules the layer keeps for every dialog:
 // - each identified control carries its identifier as object name ("1316")
-//   and an accessible name (its caption or the label beside it);
+//   and an accessible name (its caption or the label beside it), except a
+//   label showing a value, whose text is what screen readers read (its
+//   caption reaches them through the buddy relation);
 // - handlers are bound to user actions only (clicked, activated,
-//   textEdited): filling a control from code never runs them;
+//   textEdited): filling a control from code never runs them, and a
+//   drop-down's handler runs only when the user picks another entry than the
+//   one it showed (choosing the shown one again changes nothing);
 // - every push button has autoDefault off and no dialog has a default
 //   button, so Enter in a field never writes to the hub;
 // - Message() lifts the wait cursor and hides the progress pop-up first and
@@ -53,6 +57,9 @@ public:
     CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent = nullptr);
 
     int DialogId() const { return m_nDialogId; }
+    // True while a library job this window waits on has not ended (its
+    // outcome not shown yet).
+    virtual bool IsBusy() const { return false; }
     IDialogServices& Services() const { return m_services; }
 
     // The control registered under nId, or nullptr.
@@ -95,7 +102,8 @@ public:
     void SetIpv4(int nId, const Ipv4Octets& octets);
     Ipv4Octets GetIpv4(int nId) const;
 
-    // A message box with this dialog as parent and the application's name as
+    // A message box over this dialog, or over the nearest shown window it
+    // belongs to while it is not shown itself, with the application's name as
     // caption. Lifts the wait cursor and hides the progress pop-up first.
     EMsgResult Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons = EMsgButtons::Ok);
 
@@ -108,17 +116,22 @@ protected:
     // holding one is dropped whole); a page's own validator replaces that.
     QLineEdit* MakeEdit(int nId, const QString& strAccessibleName);
     QComboBox* MakeCombo(int nId, const QString& strAccessibleName);
-    QLabel* MakeStatic(int nId, const QString& strText, const QString& strAccessibleName);
+    // A label that shows a value: screen readers read its text, so it takes
+    // no accessible name of its own; MakeLabel(caption, it) names it.
+    QLabel* MakeStatic(int nId, const QString& strText);
     QTreeWidget* MakeListView(int nId, const QStringList& columns, const QString& strAccessibleName);
     CIpv4Edit* MakeIpv4(int nId, const QString& strAccessibleName);
     QGroupBox* MakeGroup(const QString& strCaption);
-    // A label (no identifier) that names pBuddy: mnemonic and screen readers.
+    // A label (no identifier) that names pBuddy: mnemonic and screen readers
+    // (a control without an accessible name takes the caption as its name; a
+    // value label keeps its text and is named through the buddy relation).
     QLabel* MakeLabel(const QString& strText, QWidget* pBuddy);
     // Registers a control built elsewhere (e.g. from a .ui file).
     void Register(int nId, QWidget* pControl, const QString& strAccessibleName);
 
     // User-action bindings by identifier.
     void OnClicked(int nId, std::function<void()> fnHandler);
+    // The user picked another entry than the one shown.
     void OnActivated(int nId, std::function<void(int)> fnHandler);
     void OnTextEdited(int nId, std::function<void(const QString&)> fnHandler);
 

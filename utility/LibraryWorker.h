@@ -1,77 +1,79 @@
-// The one long-lived thread on which every call into the configuration
-// library runs (the library is driven by one client thread; widgets stay on
-// the main thread). The main thread keeps handling paint and timer events
-// while a job runs, so the progress pop-up keeps moving.
+// The library thread of LibraryJobs.h as the Qt program uses it: results come
+// back to the main thread as queued calls, and a continuation is dropped when
+// the window it belongs to is gone by then.
 //
-// A job reads the widget values it needs BEFORE it is sent, touches no
-// widget, and returns a plain value:
+// A job reads the widget values it needs BEFORE it starts, touches no widget,
+// and returns a plain value; the continuation shows it:
 //
-//   const auto octets = GetIpv4(1316);                      // main thread
-//   std::optional<int32_t> r = worker.Call<int32_t>([&api, h, octets] {
-//       return api.m_pfn_setLanInfo(h, ...);                 // worker thread
-//   });
-//   if (!r) return;          // another job was running (or the worker stopped)
+//   const auto octets = GetIpv4(1316);                       // main thread
+//   worker.Start<int32_t>(this,
+//       [&api, h, octets] { return api.m_pfn_setLanInfo(h, ...); },   // worker
+//       [this](int32_t nResult) { ... });                              // main thread, later
 //
-// Call() returns once the job has ended. It refuses (nullopt, job not run)
-// while another job runs, so a second job is never started. The caller
-// blocks the input meanwhile: the pop-up for reads, CBusyGuard for writes.
+// Start refuses (false, nothing runs) while another job runs. The caller
+// blocks the input meanwhile: the pop-up for reads before a page shows,
+// CBusyGuard otherwise.
 #pragma once
+#include "utility/LibraryJobs.h"
+
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
-class QThread;
+class QWidget;
 
 namespace vexal::utility {
 
 class CLibraryWorker {
 public:
-    CLibraryWorker();   // starts the thread
-    ~CLibraryWorker();  // Stop()
+    CLibraryWorker();  // starts the thread
+    ~CLibraryWorker();
     CLibraryWorker(const CLibraryWorker&) = delete;
     CLibraryWorker& operator=(const CLibraryWorker&) = delete;
 
-    bool IsRunning() const;
-    bool IsBusy() const { return m_bBusy; }
+    bool IsRunning() const { return m_jobs.IsRunning(); }
+    bool IsBusy() const { return m_jobs.IsBusy(); }
 
-    // Runs fnJob on the worker thread and returns once it has ended; false
-    // (job not run) while another job runs or after Stop.
-    bool Run(std::function<void()> fnJob);
-
+    // fnWork on the worker thread, then fnDone on the main thread with its
+    // result, unless pContext (when given) has been deleted by then.
     template <class R>
-    std::optional<R> Call(std::function<R()> fnJob) {
-        std::optional<R> result;
-        if (!Run([&result, &fnJob] { result = fnJob(); }))
-            return std::nullopt;
-        return result;
+    bool Start(QObject* pContext, std::function<R()> fnWork, std::function<void(R)> fnDone) {
+        return m_jobs.Start<R>(std::move(fnWork), Guarded(pContext, std::move(fnDone)));
+    }
+    bool Start(QObject* pContext, std::function<void()> fnWork, std::function<void()> fnDone = {}) {
+        return m_jobs.StartJob(std::move(fnWork), Guarded(pContext, std::move(fnDone)));
     }
 
     // Called on the main thread after every job (a close asked for during
     // the job is carried out from here).
-    void SetJobEndedHandler(std::function<void()> fnHandler) { m_fnJobEnded = std::move(fnHandler); }
-
-    // Ends the thread: quit, then wait at most nWait. A thread that does not
-    // end in time is never terminated nor deleted: it is left to run out and
-    // false is returned (the caller must then keep the library loaded).
-    bool Stop(std::chrono::milliseconds nWait = std::chrono::seconds(10));
-
-    // True on the worker thread (for checks and tests).
-    bool OnWorkerThread() const;
+    void SetJobEndedHandler(std::function<void()> fnHandler) { m_jobs.SetJobEndedHandler(std::move(fnHandler)); }
+    // The way out: see CLibraryJobs.
+    bool WaitForJob(std::chrono::milliseconds nWait) { return m_jobs.WaitForJob(nWait); }
+    bool Stop(std::chrono::milliseconds nWait = std::chrono::seconds(10)) { return m_jobs.Stop(nWait); }
+    bool OnWorkerThread() const { return m_jobs.OnWorkerThread(); }
 
 private:
-    std::unique_ptr<QThread> m_pThread;
-    std::unique_ptr<QObject> m_pContext;   // lives on the worker thread
-    std::unique_ptr<QObject> m_pReceiver;  // lives on the main thread
-    bool m_bBusy = false;
-    bool m_bStopped = false;
-    std::function<void()> m_fnJobEnded;
+    template <class... A>
+    static std::function<void(A...)> Guarded(QObject* pContext, std::function<void(A...)> fn) {
+        if (pContext == nullptr || !fn)
+            return fn;
+        return [p = QPointer<QObject>(pContext), fn = std::move(fn)](A... args) {
+            if (p)
+                fn(std::move(args)...);
+        };
+    }
+
+    std::unique_ptr<IUiQueue> m_pQueue;  // declared first: outlives the thread
+    CLibraryJobs m_jobs;
 };
 
-// Blocks a window's input while a write runs: disables it and shows the wait
-// cursor; both are restored when the guard ends.
+// Blocks a window's input while a job runs: disables it and shows the wait
+// cursor; both are restored when the guard ends (held by the job's
+// continuation, so it ends with the job, also when the window is gone), and
+// the focus goes back where it was (disabling the window took it away).
 class CBusyGuard {
 public:
     explicit CBusyGuard(QWidget* pWindow);
@@ -80,7 +82,8 @@ public:
     CBusyGuard& operator=(const CBusyGuard&) = delete;
 
 private:
-    QWidget* m_pWindow;
+    QPointer<QWidget> m_pWindow;
+    QPointer<QWidget> m_pFocus;
     bool m_bWasEnabled;
     std::unique_ptr<class CWaitCursor> m_pWait;
 };

@@ -59,6 +59,7 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
                    {kCustomDeviceSettings, &CreateCustomDeviceConfiguration},
                    {kNetProtocolSettings, &CreateNetProtocolDlg}};
     BuildControls();
+    m_worker.SetJobEndedHandler([this] { OnJobEnded(); });
 }
 
 CLumaroDlg::~CLumaroDlg() { Shutdown(); }
@@ -93,8 +94,8 @@ void CLumaroDlg::BuildControls() {
     pButtons->addWidget(MakeButton(kConnect, tr("&Connect")));
     pButtons->addWidget(MakeButton(kDisconnect, tr("&Disconnect")));
     pGrid->addLayout(pButtons, 4, 0, 1, 3);
-    auto* pModel = MakeStatic(kModel, {}, tr("Model"));
-    auto* pVersion = MakeStatic(kVersion, {}, tr("Version"));
+    auto* pModel = MakeStatic(kModel, {});
+    auto* pVersion = MakeStatic(kVersion, {});
     pModel->setMinimumWidth(pModel->fontMetrics().horizontalAdvance(QStringLiteral("VX-H400_VXL__")));
     pGrid->addWidget(MakeLabel(tr("Model :"), pModel), 5, 0);
     pGrid->addWidget(pModel, 5, 1, 1, 2);
@@ -125,8 +126,7 @@ void CLumaroDlg::BuildControls() {
     pMain->addLayout(pLower);
 
     pMain->addWidget(MakeButton(kExit, tr("E X I T"), tr("Exit")));
-    auto* pCaption = MakeStatic(
-        kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()), tr("Program version"));
+    auto* pCaption = MakeStatic(kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()));
     pCaption->setAlignment(Qt::AlignCenter);
     pMain->addWidget(pCaption);
     pMain->setSizeConstraint(QLayout::SetFixedSize);
@@ -228,18 +228,17 @@ void CLumaroDlg::UpdateControls(bool bConnected) {
 }
 
 void CLumaroDlg::OnConnect() {
-    if (m_worker.IsBusy() || !m_api.IsBound())
+    if (IsBusy() || !m_api.IsBound())
         return;
     ControlsToMembers();
     m_strPortText = BuildPortText(m_nInterface, m_address, m_nTcpPort, GetText(kSerialList));
     const std::u16string port = m_strPortText.toStdU16String();
     const int32_t nType = m_nInterface;
     client::CfgApiTable& api = m_api;
-
-    std::optional<SConnectResult> r;
-    {
-        CBusyGuard busy(this);
-        r = m_worker.Call<SConnectResult>([&api, nType, port] {
+    auto pBusy = std::make_shared<CBusyGuard>(this);
+    m_worker.Start<SConnectResult>(
+        this,
+        [&api, nType, port] {
             SConnectResult c;
             c.nHandle = api.m_pfn_selectInterface(nType, port.c_str());
             api.m_pfn_selectCommandMode(c.nHandle, 0);
@@ -250,29 +249,28 @@ void CLumaroDlg::OnConnect() {
                 c.version = ReadText(api.m_pfn_getVexalVersion, c.nHandle);
             }
             return c;
+        },
+        [this, pBusy](SConnectResult r) mutable {
+            // Message boxes after the window is enabled again: a box over a
+            // disabled window would take no input either.
+            pBusy.reset();
+            m_api.m_nHandle = r.nHandle;
+            if (r.nHandle != 0)
+                m_sessions.push_back(r.nHandle);
+            m_nOpenResult = r.nOpen;
+            if (r.nResult != 0) {
+                QString strText = tr("Cannot open port! Please check printer and cable.");
+                const QString strCause = LikelyOpenFailureCause(r.nResult);
+                if (!strCause.isEmpty())
+                    strText += QLatin1Char('\n') + strCause;
+                Message(strText, EMsgIcon::Warning);
+            } else {
+                SetText(kModel, ModelLabelText(QString::fromStdU16String(r.model)));
+                SetText(kVersion, QString::fromStdU16String(r.version));
+                Message(tr("Success open port."), EMsgIcon::Information);
+                UpdateControls(true);
+            }
         });
-    }
-    // Message boxes after the window is enabled again: a box over a disabled
-    // window would take no input either.
-    if (r) {
-        m_api.m_nHandle = r->nHandle;
-        if (r->nHandle != 0)
-            m_sessions.push_back(r->nHandle);
-        m_nOpenResult = r->nOpen;
-        if (r->nResult != 0) {
-            QString strText = tr("Cannot open port! Please check printer and cable.");
-            const QString strCause = LikelyOpenFailureCause(r->nResult);
-            if (!strCause.isEmpty())
-                strText += QLatin1Char('\n') + strCause;
-            Message(strText, EMsgIcon::Warning);
-        } else {
-            SetText(kModel, ModelLabelText(QString::fromStdU16String(r->model)));
-            SetText(kVersion, QString::fromStdU16String(r->version));
-            Message(tr("Success open port."), EMsgIcon::Information);
-            UpdateControls(true);
-        }
-    }
-    CloseIfRequested();
 }
 
 QString CLumaroDlg::LikelyOpenFailureCause(int32_t nResult) const {
@@ -302,83 +300,100 @@ QString CLumaroDlg::LikelyOpenFailureCause(int32_t nResult) const {
 }
 
 void CLumaroDlg::OnDisconnect() {
-    if (m_worker.IsBusy() || !m_bConnected)
+    if (IsBusy() || !m_bConnected)
         return;
     const int32_t nHandle = m_api.m_nHandle;
     client::CfgApiTable& api = m_api;
-    {
-        CBusyGuard busy(this);
-        if (!m_worker.Call<int32_t>([&api, nHandle] { return api.m_pfn_closeService(nHandle, 0); }))
-            return;
-    }
-    std::erase(m_sessions, nHandle);
-    UpdateControls(false);
-    SetText(kModel, {});
-    SetText(kVersion, {});
-    CloseIfRequested();
+    auto pBusy = std::make_shared<CBusyGuard>(this);
+    m_worker.Start<int32_t>(
+        this, [&api, nHandle] { return api.m_pfn_closeService(nHandle, 0); },
+        [this, pBusy, nHandle](int32_t) mutable {
+            pBusy.reset();
+            std::erase(m_sessions, nHandle);
+            UpdateControls(false);
+            SetText(kModel, {});
+            SetText(kVersion, {});
+        });
 }
 
 void CLumaroDlg::OnSettings(int nButton) {
-    if (m_worker.IsBusy() || !m_bConnected)
+    if (IsBusy() || !m_bConnected)
         return;
     const SPageContext context{m_api, m_worker, Services()};
     const PageFactory& fnFactory = m_factories[nButton];
-    if (nButton == kCustomDeviceSettings) {
-        // Shown at once, without the pop-up; the page reads what it needs itself.
-        if (auto pPage = fnFactory ? fnFactory(context, this) : nullptr) {
-            if (pPage->ReadFromHub() && !m_bCloseRequested)
-                Services().RunModal(*pPage);
-        } else {
-            Message(tr("This settings dialog is not available in this build."), EMsgIcon::Information);
-        }
-        CloseIfRequested();
+    m_pPage = fnFactory ? fnFactory(context, this) : nullptr;
+    if (!m_pPage) {
+        Message(tr("This settings dialog is not available in this build."), EMsgIcon::Information);
         return;
     }
-    m_pProgress->Begin();
-    std::unique_ptr<CSettingsPage> pPage = fnFactory ? fnFactory(context, this) : nullptr;
-    const bool bRead = pPage && pPage->ReadFromHub();
+    // The custom device page is shown at once, without the pop-up; it reads
+    // what it needs itself.
+    if (nButton != kCustomDeviceSettings)
+        m_pProgress->Begin();
+    m_bPageReading = true;
+    m_pPage->ReadFromHub([this](bool bRead) {
+        m_bPageReading = false;
+        // Shown from the event loop, once the page's own handler has returned.
+        QMetaObject::invokeMethod(this, [this, bRead] { OpenPage(bRead); }, Qt::QueuedConnection);
+    });
+}
+
+void CLumaroDlg::OpenPage(bool bRead) {
     m_pProgress->End();
-    if (!pPage)
-        Message(tr("This settings dialog is not available in this build."), EMsgIcon::Information);
-    else if (bRead && !m_bCloseRequested)
-        Services().RunModal(*pPage);
-    pPage.reset();
+    if (m_pPage && bRead && !m_bCloseRequested)
+        Services().RunModal(*m_pPage);
+    m_pPage.reset();
     CloseIfRequested();
 }
 
+void CLumaroDlg::OnJobEnded() {
+    // A read that ended without telling its outcome (its work threw) must
+    // not leave the pop-up up.
+    if (m_bPageReading && !m_worker.IsBusy()) {
+        m_bPageReading = false;
+        QMetaObject::invokeMethod(this, [this] { OpenPage(false); }, Qt::QueuedConnection);
+    }
+    CloseIfRequested();
+}
+
+bool CLumaroDlg::IsBusy() const { return m_worker.IsBusy() || m_pPage != nullptr; }
+
 void CLumaroDlg::CloseIfRequested() {
-    if (m_bCloseRequested && !m_worker.IsBusy())
+    if (m_bCloseRequested && !IsBusy())
         done(m_nCloseResult);
 }
 
 void CLumaroDlg::done(int nResult) {
-    if (!Shutdown()) {
+    // A close asked for while a job runs happens once it has ended.
+    if (IsBusy() && !m_bShutDown) {
         m_bCloseRequested = true;
         m_nCloseResult = nResult;
         return;
     }
+    Shutdown();
     QDialog::done(nResult);
 }
 
 bool CLumaroDlg::Shutdown() {
     if (m_bShutDown)
         return true;
-    if (m_worker.IsBusy())
-        return false;
     m_bShutDown = true;
     m_pProgress->End();
+    // The end of the program: no event loop will deliver a running job's
+    // result, so wait for its call to return before anything goes.
+    const bool bIdle = m_worker.WaitForJob(std::chrono::seconds(10));
     // The session's poll thread and the port's reader call into the
     // libraries: close the sessions on the worker before anything goes, the
-    // connected one first.
+    // connected one first. Stop runs that job before the thread ends.
     bool bClosed = true;
-    if (m_api.IsBound() && !m_sessions.empty()) {
+    if (bIdle && m_api.IsBound() && !m_sessions.empty()) {
         std::vector<int32_t> sessions = m_sessions;
         if (m_bConnected) {
             std::erase(sessions, m_api.m_nHandle);
             sessions.insert(sessions.begin(), m_api.m_nHandle);
         }
         client::CfgApiTable& api = m_api;
-        bClosed = m_worker.Run([&api, sessions] {
+        bClosed = m_worker.Start(nullptr, [&api, sessions] {
             for (int32_t nHandle : sessions)
                 api.m_pfn_closeService(nHandle, 0);
         });
@@ -386,7 +401,7 @@ bool CLumaroDlg::Shutdown() {
     }
     m_bConnected = false;
     const bool bStopped = m_worker.Stop();
-    if (bStopped && bClosed && m_api.IsBound()) {
+    if (bStopped && bIdle && bClosed && m_api.IsBound()) {
         m_api.Unload();
         m_bUnloaded = true;
     }

@@ -45,10 +45,15 @@ public:
     bool Start();
 
     // The one way out (E X I T, close button, Escape, end of the program):
-    // waits for the running job, closes the session when connected, stops
-    // the worker, unloads the library only when none of its threads can run.
-    // False while a job runs: the close then happens when it ends.
+    // waits for the running job, closes every session, stops the worker,
+    // unloads the library only when none of its threads can run. A close
+    // asked for while a job runs (done) waits for the job's end instead,
+    // from the event loop; Shutdown itself, for the end of the program,
+    // waits for the job's call to return (its result is dropped).
     bool Shutdown();
+
+    // A job runs or a page is being read or shown.
+    bool IsBusy() const override;
 
     bool IsConnected() const { return m_bConnected; }
     int InterfaceType() const { return m_nInterface; }
@@ -70,6 +75,8 @@ private:
     void OnConnect();
     void OnDisconnect();
     void OnSettings(int nButton);
+    void OpenPage(bool bRead);
+    void OnJobEnded();
     void UpdateControls(bool bConnected);
     void ControlsToMembers();
     void CloseIfRequested();
@@ -89,6 +96,9 @@ private:
     // (failed connects included): the way out closes them all, so the library
     // is never unloaded under a registered session.
     std::vector<int32_t> m_sessions;
+    // The page being read, then shown (one at a time).
+    std::unique_ptr<CSettingsPage> m_pPage;
+    bool m_bPageReading = false;
     bool m_bConnected = false;
     bool m_bCloseRequested = false;
     int m_nCloseResult = QDialog::Rejected;

@@ -2,30 +2,32 @@
 //
 // The main window makes a page through its factory (SettingsPages.h), then:
 //   1. shows the progress pop-up (not for the custom device page),
-//   2. calls ReadFromHub(),
-//   3. hides the pop-up,
-//   4. runs the page modally through IDialogServices only when the read
-//      succeeded, and destroys it afterwards.
+//   2. calls ReadFromHub(fnDone) and returns to the event loop,
+//   3. once fnDone tells the outcome: hides the pop-up and runs the page
+//      modally through IDialogServices only when the read succeeded, and
+//      destroys it afterwards.
 //
-// A page reaches the hub only through the table and the worker it is given:
+// A page reaches the hub only through the table and the worker it is given,
+// and never waits for a call: the result comes back to a continuation.
 //
-//   bool CLANConfiguration::ReadFromHub() {
-//       std::array<uint8_t, 30> block{};
-//       auto r = RunRead<int32_t>([this, &block] {
-//           return Api().m_pfn_getLanInfo(Session(), block.data()); });
-//       if (!r || *r != 0) { Message(tr("..."), EMsgIcon::Warning); return false; }
-//       Fill(block);                                   // main thread again
-//       return true;
+//   void CLANConfiguration::ReadFromHub(std::function<void(bool)> fnDone) {
+//       const auto& api = Api();
+//       const int32_t nSession = Session();
+//       StartJob<SRead>([&api, nSession] { SRead r; r.nResult = api.m_pfn_getLanInfo(nSession, r.block.data()); return r; },
+//                       [this, fnDone](SRead r) {                      // main thread again
+//                           if (r.nResult != 0) { Message(tr("..."), EMsgIcon::Warning); fnDone(false); return; }
+//                           Fill(r.block);
+//                           fnDone(true);
+//                       }, fnDone);
 //   }
 //   void CLANConfiguration::OnSet() {                 // bound with OnClicked
 //       const auto block = Collect();                 // widgets read here
-//       auto r = RunWrite<int32_t>([this, block] { ... setLanInfo ... });
-//       ...
+//       StartJob<int32_t>([...block] { ... setLanInfo ... }, [this](int32_t r) { ...messages... });
 //   }
 //
-// RunRead leaves input blocking to the pop-up the main window shows; RunWrite
-// disables this page and shows the wait cursor while the job runs. Both give
-// nullopt when another job is running (the click is then ignored).
+// While a job of a shown page runs, the page takes no input and shows the
+// wait cursor (before the page is shown the pop-up blocks the input). A job
+// asked for while another runs is not started (the click is then ignored).
 #pragma once
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
@@ -33,7 +35,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 
 class QGridLayout;
 
@@ -51,11 +53,13 @@ class CSettingsPage : public CDialogBase {
 public:
     CSettingsPage(int nDialogId, const SPageContext& context, QWidget* pParent = nullptr);
 
-    // Reads the page's settings from the hub and fills the controls; false
-    // when the read failed (the page has told the user, within the Part's
-    // texts). The custom device page does its reading when shown and returns
-    // true here.
-    virtual bool ReadFromHub() = 0;
+    // Starts reading the page's settings from the hub and filling the
+    // controls; fnDone(bool) follows on the main thread, once: false when the
+    // read failed (the page has told the user) or could not start. The
+    // custom device page reads when shown and reports true at once.
+    virtual void ReadFromHub(std::function<void(bool)> fnDone) = 0;
+
+    bool IsBusy() const override { return m_context.worker.IsBusy(); }
 
 protected:
     // The hub's inactivity time (0..65535 s) as a hidden row of the grid: the
@@ -69,16 +73,26 @@ protected:
     int32_t Session() const { return m_context.api.m_nHandle; }
     CLibraryWorker& Worker() const { return m_context.worker; }
 
+    // fnWork on the worker, then fnDone here with its result (dropped when
+    // the page is gone by then). False when another job runs; fnRefused is
+    // then called, so that a chain that reports its end always does.
     template <class R>
-    std::optional<R> RunRead(std::function<R()> fnJob) {
-        return m_context.worker.Call<R>(std::move(fnJob));
-    }
-    template <class R>
-    std::optional<R> RunWrite(std::function<R()> fnJob) {
-        if (m_context.worker.IsBusy())
-            return std::nullopt;
-        CBusyGuard busy(this);
-        return m_context.worker.Call<R>(std::move(fnJob));
+    bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
+                  const std::function<void(bool)>& fnRefused = {}) {
+        if (m_context.worker.IsBusy()) {
+            if (fnRefused)
+                fnRefused(false);
+            return false;
+        }
+        std::shared_ptr<CBusyGuard> pBusy = isVisible() ? std::make_shared<CBusyGuard>(this) : nullptr;
+        const bool bStarted = m_context.worker.Start<R>(
+            this, std::move(fnWork), [pBusy, fn = std::move(fnDone)](R result) mutable {
+                pBusy.reset();  // input back before any message box of the continuation
+                fn(std::move(result));
+            });
+        if (!bStarted && fnRefused)
+            fnRefused(false);
+        return bStarted;
     }
 
 private:

@@ -4,6 +4,7 @@
 #include "UtilityTestSupport.h"
 #include "utility/DialogBase.h"
 #include "utility/Ipv4Edit.h"
+#include "utility/LibraryJobs.h"
 #include "utility/LibraryWorker.h"
 #include "utility/ProgressDlg.h"
 #include "utility/WaitCursor.h"
@@ -18,8 +19,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 
 using namespace vexal::utility;
@@ -40,7 +47,9 @@ public:
         pGrid->addWidget(MakeButton(13, tr("SET")), 3, 1);
         pGrid->addWidget(MakeRadio(14, tr("On")), 4, 0);
         pGrid->addWidget(MakeListView(15, {tr("VID"), tr("PID")}, tr("Devices")), 5, 1);
-        pGrid->addWidget(MakeStatic(16, {}, tr("Model")), 6, 1);
+        auto* pModel = MakeStatic(16, {});
+        pGrid->addWidget(MakeLabel(tr("Model :"), pModel), 6, 0);
+        pGrid->addWidget(pModel, 6, 1);
         for (int i = 0; i < 4; ++i)
             ComboAdd(11, QString::number(9600 << i));
         OnTextEdited(10, [this](const QString&) { ++m_nEdited; });
@@ -69,7 +78,7 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
     for (int nId : dlg.ControlIds()) {
         QWidget* p = dlg.Control(nId);
         EXPECT_EQ(p->objectName(), QString::number(nId));
-        EXPECT_FALSE(p->accessibleName().isEmpty()) << nId;
+        EXPECT_EQ(p->accessibleName().isEmpty(), nId == 16) << nId;  // a value label is read by its text
     }
     EXPECT_EQ(dlg.Control(10)->accessibleName(), "Name");  // from its label
     EXPECT_FALSE(dlg.ControlAs<QPushButton>(13)->autoDefault());
@@ -166,31 +175,124 @@ TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
     EXPECT_EQ(popup.Position(), nPos);
 }
 
-TEST_F(DialogLayerTest, WorkerRunsJobsOffTheMainThreadOneAtATimeWithoutBlockingIt) {
+// The library thread's core as a front end without Qt drives it: results
+// wait in the UI's own queue (on Win32, posted window messages) until the UI
+// thread takes them.
+class CHandQueue final : public IUiQueue {
+public:
+    void Post(std::function<void()> fn) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_posted.push_back(std::move(fn));
+        m_cv.notify_all();
+    }
+    // Waits for the next posted call and runs it on this thread.
+    bool RunNext() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_cv.wait_for(lock, 5s, [&] { return !m_posted.empty(); }))
+            return false;
+        std::function<void()> fn = std::move(m_posted.front());
+        m_posted.pop_front();
+        lock.unlock();
+        fn();
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<std::function<void()>> m_posted;
+};
+
+TEST(LibraryJobsTest, OneJobAtATimeWithItsResultBackThroughTheUiQueue) {
+    CHandQueue ui;
+    CLibraryJobs jobs(ui);
+    int nEnded = 0;
+    jobs.SetJobEndedHandler([&] { ++nEnded; });
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    std::vector<int> results;
+    bool bOnWorker = false;
+    ASSERT_TRUE(jobs.Start<int>(
+        [&, gate] {
+            bOnWorker = jobs.OnWorkerThread();
+            gate.wait();
+            return 41;
+        },
+        [&](int n) {
+            results.push_back(n);
+            // A continuation may start the next job.
+            EXPECT_TRUE(jobs.Start<int>([] { return 2; }, [&](int m) { results.push_back(m); }));
+        }));
+    EXPECT_TRUE(jobs.IsBusy());
+    EXPECT_FALSE(jobs.Start<int>([] { return 0; }, [&](int) { ADD_FAILURE(); }));  // refused while one runs
+    release.set_value();
+    ASSERT_TRUE(ui.RunNext());
+    EXPECT_EQ(results, std::vector<int>{41});
+    EXPECT_TRUE(jobs.IsBusy());
+    ASSERT_TRUE(ui.RunNext());
+    EXPECT_EQ(results, (std::vector<int>{41, 2}));
+    EXPECT_FALSE(jobs.IsBusy());
+    EXPECT_TRUE(bOnWorker);
+    EXPECT_FALSE(jobs.OnWorkerThread());
+    EXPECT_EQ(nEnded, 2);
+
+    // A work that throws: no continuation, but its end is told.
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(jobs.Start<int>([]() -> int { throw std::runtime_error("x"); }, [&](int) { ADD_FAILURE(); }));
+    ASSERT_TRUE(ui.RunNext());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("exception"), std::string::npos);
+    EXPECT_EQ(nEnded, 3);
+    EXPECT_FALSE(jobs.IsBusy());
+
+    // Stop lets the running job end and drops its result; nothing starts after.
+    bool bRan = false;
+    ASSERT_TRUE(jobs.Start<int>(
+        [&] {
+            std::this_thread::sleep_for(100ms);  // a slow library call
+            bRan = true;
+            return 1;
+        },
+        [&](int) { ADD_FAILURE(); }));
+    EXPECT_TRUE(jobs.Stop(5s));
+    EXPECT_TRUE(bRan);
+    EXPECT_FALSE(jobs.IsBusy());
+    EXPECT_TRUE(ui.RunNext());  // the late result, dropped
+    EXPECT_EQ(nEnded, 3);
+    EXPECT_FALSE(jobs.Start<int>([] { return 1; }, [](int) {}));
+}
+
+TEST_F(DialogLayerTest, WorkerHandsResultsToTheMainThreadLaterAndDropsThoseOfAWindowGone) {
     CLibraryWorker worker;
     CStallMonitor monitor;
-    std::optional<std::optional<int>> nested;
-    bool bOnWorker = false;
-    // While the first job runs, the main thread turns (the timer fires) and a
-    // second job is refused.
-    QTimer::singleShot(100, [&] { nested = worker.Call<int>([] { return 2; }); });
-    const auto r = worker.Call<int>([&] {
-        bOnWorker = worker.OnWorkerThread();
-        std::this_thread::sleep_for(400ms);
-        return 41;
-    });
-    ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(*r, 41);
+    std::optional<int> result;
+    bool bOnWorker = false, bOnMain = false;
+    QObject window;
+    ASSERT_TRUE(worker.Start<int>(
+        &window,
+        [&] {
+            bOnWorker = worker.OnWorkerThread();
+            std::this_thread::sleep_for(300ms);  // a slow library call
+            return 41;
+        },
+        [&](int n) {
+            result = n;
+            bOnMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+        }));
+    EXPECT_FALSE(result.has_value());  // Start returns at once
+    EXPECT_FALSE(worker.Start(nullptr, [] {}));
+    ASSERT_TRUE(WaitFor([&] { return result.has_value(); }, 5s));
+    EXPECT_EQ(*result, 41);
     EXPECT_TRUE(bOnWorker);
-    ASSERT_TRUE(nested.has_value());
-    EXPECT_FALSE(nested->has_value());
+    EXPECT_TRUE(bOnMain);
     EXPECT_LT(monitor.LongestGap(), 100ms);
-    EXPECT_FALSE(worker.IsBusy());
 
-    int nEnded = 0;
-    worker.SetJobEndedHandler([&] { ++nEnded; });
-    EXPECT_EQ(worker.Call<int>([] { return 7; }), 7);
-    EXPECT_EQ(nEnded, 1);
+    auto pGone = std::make_unique<QObject>();
+    bool bCalled = false;
+    ASSERT_TRUE(worker.Start<int>(pGone.get(), [] { return 1; }, [&](int) { bCalled = true; }));
+    pGone.reset();
+    ASSERT_TRUE(WaitFor([&] { return !worker.IsBusy(); }, 5s));
+    EXPECT_FALSE(bCalled);
     EXPECT_TRUE(worker.Stop(5s));
-    EXPECT_FALSE(worker.Call<int>([] { return 1; }).has_value());
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_FALSE(worker.Start(nullptr, [] {}));
 }

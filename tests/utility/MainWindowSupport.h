@@ -16,11 +16,15 @@ namespace vexal::utility::test {
 class CReadingPage final : public CSettingsPage {
 public:
     CReadingPage(const SPageContext& context, QWidget* pParent) : CSettingsPage(144, context, pParent) {}
-    bool ReadFromHub() override {
-        uint8_t block[30] = {};
-        auto r = RunRead<int32_t>([this, &block] { return Api().m_pfn_getLanInfo(Session(), block); });
-        m_bRan = r.has_value();
-        return r && *r == 0;
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        m_bRan = StartJob<int32_t>(
+            [&api, nSession] {
+                uint8_t block[30] = {};
+                return api.m_pfn_getLanInfo(nSession, block);
+            },
+            [fnDone](int32_t nResult) { fnDone(nResult == 0); }, fnDone);
     }
     bool m_bRan = false;
 };
@@ -35,6 +39,7 @@ protected:
         auto pDlg = std::make_unique<CLumaroDlg>(m_services, options);
         pDlg->show();
         m_bStarted = pDlg->Start();
+        WaitUntilIdle(*pDlg);  // a connect asked for on the command line
         pDlg->SetPageFactory(main_ids::kLanSettings, [](const SPageContext& c, QWidget* p) {
             return std::unique_ptr<CSettingsPage>(std::make_unique<CReadingPage>(c, p));
         });

@@ -4,10 +4,13 @@
 #include "RecorderControl.h"
 #include "utility/WaitCursor.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -61,7 +64,9 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
     for (int nId : kAllControls) {
         ASSERT_NE(dlg->Control(nId), nullptr) << nId;
         EXPECT_EQ(dlg->Control(nId)->objectName(), QString::number(nId));
-        EXPECT_FALSE(dlg->Control(nId)->accessibleName().isEmpty()) << nId;
+        if (dlg->ControlAs<QLabel>(nId) == nullptr) {  // a value label is read by its text
+            EXPECT_FALSE(dlg->Control(nId)->accessibleName().isEmpty()) << nId;
+        }
     }
     EXPECT_EQ(dlg->Control(kSerialList)->accessibleName(), "Serial port");
 
@@ -152,6 +157,27 @@ TEST_F(MainWindowTest, ConnectSendsThePortTextOfEachInterfaceOnTheWorker) {
     ExpectNoCursor();
 }
 
+TEST_F(MainWindowTest, ScreenReadersReadEveryLabelsValueAndItsCaption) {
+    auto dlg = MakeMain({}, QString::fromStdString(CRecorderControl::LibraryName()));
+    ClickControl(*dlg, kConnect);
+    for (const auto& [nId, strValue, strCaption] :
+         {std::tuple{kModel, "VX-STAND-IN", "Model :"}, {kVersion, "9.99", "version :"}}) {
+        QAccessibleInterface* pLabel = QAccessible::queryAccessibleInterface(dlg->Control(nId));
+        ASSERT_NE(pLabel, nullptr);
+        EXPECT_EQ(pLabel->text(QAccessible::Name), QString(strValue));
+        QStringList captions;  // the caption beside it (and its group box)
+        for (const auto& [pBy, eRelation] : pLabel->relations(QAccessible::Label))
+            captions << pBy->text(QAccessible::Name);
+        EXPECT_TRUE(captions.contains(QString(strCaption))) << captions.join('|').toStdString();
+    }
+    // Every label of the window says what it shows.
+    for (int nId : dlg->ControlIds()) {
+        if (auto* pLabel = dlg->ControlAs<QLabel>(nId)) {
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(pLabel)->text(QAccessible::Name), pLabel->text()) << nId;
+        }
+    }
+}
+
 TEST_F(MainWindowTest, CommandLineChoosesTheInterfaceAddressPortAndConnects) {
     SUtilityOptions options;
     options.nInterface = 2;
@@ -216,7 +242,7 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
             positions.push_back(dlg->Progress().Position());
             if (!bClickedDuringRead && positions.size() > 5) {
                 bClickedDuringRead = true;
-                ClickControl(*dlg, kDisconnect);  // blocked by the pop-up
+                ClickDuringJob(*dlg, kDisconnect);  // blocked by the pop-up
             }
         }
     });
@@ -259,9 +285,9 @@ TEST_F(MainWindowTest, ClicksDuringAConnectAreIgnoredAndACloseWaitsForIt) {
     m_rec.SetDelay("openService", 600);
     bool bStillOpenAfterClose = false;
     QTimer::singleShot(150, [&] {
-        ClickControl(*dlg, kConnect);
-        ClickControl(*dlg, kUsb);
-        ClickControl(*dlg, kExit);
+        ClickDuringJob(*dlg, kConnect);
+        ClickDuringJob(*dlg, kUsb);
+        ClickDuringJob(*dlg, kExit);
         dlg->close();  // the window manager's close button
         bStillOpenAfterClose = dlg->isVisible();
     });
@@ -276,6 +302,49 @@ TEST_F(MainWindowTest, ClicksDuringAConnectAreIgnoredAndACloseWaitsForIt) {
     EXPECT_FALSE(dlg->Worker().IsRunning());
     EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     ExpectNoCursor();
+}
+
+// Answers every real message box once it is shown and notes where it appeared.
+class CBoxWatch final : public QObject {
+public:
+    CBoxWatch() { qApp->installEventFilter(this); }
+    ~CBoxWatch() override { qApp->removeEventFilter(this); }
+    std::vector<std::pair<QString, QPoint>> m_shown;  // text, centre
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (auto* pBox = qobject_cast<QMessageBox*>(pWatched); pBox != nullptr && pEvent->type() == QEvent::Show) {
+            QMetaObject::invokeMethod(
+                pBox,
+                [this, pBox] {
+                    m_shown.emplace_back(pBox->text(), pBox->frameGeometry().center());
+                    pBox->accept();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+TEST_F(MainWindowTest, AMessageShownBeforeAPageAppearsIsCentredOverTheMainWindow) {
+    CQtDialogServices services;
+    SUtilityOptions options;
+    options.strLibrary = QString::fromStdString(CRecorderControl::LibraryName());
+    CLumaroDlg dlg(services, options);
+    dlg.show();
+    ASSERT_TRUE(dlg.Start());
+    dlg.move(300, 120);
+    CBoxWatch boxes;
+    ClickControl(dlg, kConnect);
+    m_rec.SetResult("getLanInfo", 1011);
+    ClickControl(dlg, kLanSettings);
+    ASSERT_EQ(boxes.m_shown.size(), 2u);
+    EXPECT_EQ(boxes.m_shown[1].first, "Failed to read LAN configuration info.");
+    const QPoint centre = dlg.frameGeometry().center();
+    for (const auto& [strText, at] : boxes.m_shown) {
+        EXPECT_LE((at - centre).manhattanLength(), 4) << strText.toStdString() << " at " << at.x() << "," << at.y()
+                                                      << ", window centre " << centre.x() << "," << centre.y();
+    }
 }
 
 TEST_F(MainWindowTest, MissingLibraryOrEntryPointIsReportedAndOnlyExitWorks) {

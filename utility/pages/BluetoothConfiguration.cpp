@@ -33,6 +33,18 @@ enum : int {
 
 const char16_t kDefaultPin[] = u"8147";
 
+// What the read hands back: the values, or the step that failed.
+struct SRead {
+    int nFailed = -1;
+    std::u16string strName, strPin;
+    int32_t nEncryption = 0, nMode = 0;
+    uint8_t nAuto = 0;
+    SRead Fail(int nStep) {
+        nFailed = nStep;
+        return *this;
+    }
+};
+
 class CBluetoothConfiguration final : public CSettingsPage {
 public:
     CBluetoothConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(136, context, pParent) {
@@ -88,64 +100,59 @@ public:
         });
     }
 
-    bool ReadFromHub() override {
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
         m_strName.clear();
         m_strPin.clear();
         m_nEncryption = 0;
         m_nMode = 0;
         m_nAutoConnection = 0;
 
-        // The five reads in the order the hub is asked; the first failure
-        // ends the job, so no later call goes out.
-        struct SRead {
-            int nFailed = -1;
-            std::u16string strName, strPin;
-            int32_t nEncryption = 0, nMode = 0;
-            uint8_t nAuto = 0;
-        } read;
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto ok = RunRead<bool>([&read, &api, nSession] {
-            auto Fail = [&read](int nStep) {
-                read.nFailed = nStep;
-                return false;
-            };
-            {
-                CLibText name;
-                if (api.m_pfn_getBluetoothName(nSession, name.Get()) != 0)
-                    return Fail(0);
-                read.strName = name.Text();
-            }
-            if (api.m_pfn_getBluetoothAuthentication(nSession, &read.nEncryption) != 0)
-                return Fail(1);
-            {
-                CLibText pin;
-                if (api.m_pfn_getBluetoothPinCode(nSession, pin.Get()) != 0)
-                    return Fail(2);
-                read.strPin = pin.Text();
-            }
-            if (api.m_pfn_getBluetoothConnectionMode(nSession, &read.nMode) != 0)
-                return Fail(3);
-            if (api.m_pfn_getBluetoothAutoConnection(nSession, &read.nAuto) != 0)
-                return Fail(4);
-            return true;
-        });
-        if (!ok)
-            return false;
-        if (!*ok) {
-            static const char* const kFailures[] = {
-                "Wrong bluetooth printer name.", "Wrong bluetooth encryption mode.", "Wrong bluetooth pin code.",
-                "Wrong bluetooth connection mode.", "Wrong bluetooth AutoConnection."};
-            Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
-            return false;
-        }
-        m_strName = ToQString(read.strName);
-        m_strPin = ToQString(read.strPin);
-        m_nEncryption = read.nEncryption;
-        m_nMode = read.nMode;
-        m_nAutoConnection = read.nAuto;
-        Fill();
-        return true;
+        StartJob<SRead>(
+            [&api, nSession] {
+                // The five reads in the order the hub is asked; the first
+                // failure ends the job, so no later call goes out.
+                SRead read;
+                {
+                    CLibText name;
+                    if (api.m_pfn_getBluetoothName(nSession, name.Get()) != 0)
+                        return read.Fail(0);
+                    read.strName = name.Text();
+                }
+                if (api.m_pfn_getBluetoothAuthentication(nSession, &read.nEncryption) != 0)
+                    return read.Fail(1);
+                {
+                    CLibText pin;
+                    if (api.m_pfn_getBluetoothPinCode(nSession, pin.Get()) != 0)
+                        return read.Fail(2);
+                    read.strPin = pin.Text();
+                }
+                if (api.m_pfn_getBluetoothConnectionMode(nSession, &read.nMode) != 0)
+                    return read.Fail(3);
+                if (api.m_pfn_getBluetoothAutoConnection(nSession, &read.nAuto) != 0)
+                    return read.Fail(4);
+                return read;
+            },
+            [this, fnDone](SRead read) {
+                if (read.nFailed >= 0) {
+                    static const char* const kFailures[] = {
+                        "Wrong bluetooth printer name.", "Wrong bluetooth encryption mode.",
+                        "Wrong bluetooth pin code.", "Wrong bluetooth connection mode.",
+                        "Wrong bluetooth AutoConnection."};
+                    Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                m_strName = ToQString(read.strName);
+                m_strPin = ToQString(read.strPin);
+                m_nEncryption = read.nEncryption;
+                m_nMode = read.nMode;
+                m_nAutoConnection = read.nAuto;
+                Fill();
+                fnDone(true);
+            },
+            fnDone);
     }
 
 private:
@@ -191,21 +198,22 @@ private:
         const std::u16string pin = ToU16(strPin);
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto ok = RunWrite<bool>([&api, nSession, nAuto, mode, encryption, name, pin] {
-            // Both writes go out; either failing fails the SET. An auto
-            // connection the hub reported without an entry is not written.
-            bool bAuto = nAuto < 0 || api.m_pfn_setBluetoothAutoConnection(nSession, nAuto != 0 ? 1 : 0) == 0;
-            bool bInfo = api.m_pfn_setBluetoothInfo(nSession, mode, name.c_str(), pin.c_str(), encryption) == 0;
-            return bAuto && bInfo;
-        });
-        if (!ok)
-            return;
-        if (*ok) {
-            Message(tr("Set serial communication status is successful"), EMsgIcon::Information);
-            Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
-        } else {
-            Message(tr("Set serial communication status is failed"), EMsgIcon::Warning);
-        }
+        StartJob<bool>(
+            [&api, nSession, nAuto, mode, encryption, name, pin] {
+                // Both writes go out; either failing fails the SET. An auto
+                // connection the hub reported without an entry is not written.
+                bool bAuto = nAuto < 0 || api.m_pfn_setBluetoothAutoConnection(nSession, nAuto != 0 ? 1 : 0) == 0;
+                bool bInfo = api.m_pfn_setBluetoothInfo(nSession, mode, name.c_str(), pin.c_str(), encryption) == 0;
+                return bAuto && bInfo;
+            },
+            [this](bool bOk) {
+                if (bOk) {
+                    Message(tr("Set serial communication status is successful"), EMsgIcon::Information);
+                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                } else {
+                    Message(tr("Set serial communication status is failed"), EMsgIcon::Warning);
+                }
+            });
     }
 
     void OnDefaultSetting() {

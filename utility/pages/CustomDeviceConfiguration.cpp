@@ -47,6 +47,7 @@ const char kMsgListFailed[] = "Failed to custom device list.";           // 150
 const char kMsgUsbFailed[] = "Failed to USB ID list.";                    // 151
 const char kMsgDevIdFailed[] = "Fail to find Device ID match USB VID/PID";  // 152
 const char kMsgBadLength[] = "The VID/PID length is invalid.";            // 153
+const char kMsgNotHexadecimal[] = "The VID/PID is not hexadecimal.";
 const char kMsgPowerCycle[] = "Please, turn off the printer and turn on the printer";  // 141
 
 struct SListRead {
@@ -120,10 +121,18 @@ public:
         ComboSelect(kIdType, 0);
         Enable(kIdListType, false);
 
-        // Selection changes the user makes (filling never selects in them),
-        // and a click on the entry already chosen, which reads it anew.
-        connect(pView, &QListWidget::currentRowChanged, this, [this](int nRow) { OnViewChosen(nRow); });
-        connect(pListType, &QListWidget::currentRowChanged, this, [this](int nRow) { OnTypeChosen(nRow); });
+        // The user's choices: a selection made by click or key (the focus
+        // alone makes an entry current without selecting it, and filling
+        // never selects), and a click on the entry already chosen, which
+        // reads it anew.
+        connect(pView, &QListWidget::itemSelectionChanged, this, [this, pView] {
+            if (const int nRow = SelectedRow(pView); nRow >= 0)
+                OnViewChosen(nRow);
+        });
+        connect(pListType, &QListWidget::itemSelectionChanged, this, [this, pListType] {
+            if (const int nRow = SelectedRow(pListType); nRow >= 0)
+                OnTypeChosen(nRow);
+        });
         connect(pView, &QListWidget::itemPressed, this, [this, pView](QListWidgetItem* pItem) {
             if (pView->row(pItem) == m_nViewRowBeforePress)
                 OnViewChosen(m_nViewRowBeforePress);
@@ -142,7 +151,7 @@ public:
     }
 
     // Reads when the user chooses a view.
-    bool ReadFromHub() override { return true; }
+    void ReadFromHub(std::function<void(bool)> fnDone) override { fnDone(true); }
 
 protected:
     // Notes which entry was chosen before a press, so that the press can
@@ -150,14 +159,19 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
         if (pEvent->type() == QEvent::MouseButtonPress) {
             if (auto* pView = ControlAs<QListWidget>(kIdView); pView != nullptr && pWatched == pView->viewport())
-                m_nViewRowBeforePress = pView->currentRow();
+                m_nViewRowBeforePress = SelectedRow(pView);
             if (auto* pType = ControlAs<QListWidget>(kIdListType); pType != nullptr && pWatched == pType->viewport())
-                m_nTypeRowBeforePress = pType->currentRow();
+                m_nTypeRowBeforePress = SelectedRow(pType);
         }
         return CSettingsPage::eventFilter(pWatched, pEvent);
     }
 
 private:
+    static int SelectedRow(const QListWidget* pList) {
+        const auto selected = pList->selectedItems();
+        return selected.isEmpty() ? -1 : pList->row(selected.front());
+    }
+
     void Warn(const QString& strText) { Message(strText, EMsgIcon::Warning); }
 
     void ClearView() {
@@ -190,49 +204,51 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         if (nView == kViewUsb) {
-            auto read = RunWrite<SListRead>([&api, nSession] {
-                CLibText text;
-                SListRead r;
-                r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
-                if (r.nResult == 0)
-                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
-                return r;
-            });
-            if (!read)
-                return;
-            if (read->nResult != 0) {
-                Warn(tr(kMsgUsbFailed));
-                return;
-            }
-            AddIdRows(read->entries, QString());
-        } else if (nView == kViewDevIds) {
-            auto read = RunWrite<SDeviceRead>([&api, nSession] {
-                std::array<uint8_t, 256> ids{};
-                int32_t nCount = 0;
-                SDeviceRead r;
-                if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
-                    r.bFailed = true;
+            StartJob<SListRead>(
+                [&api, nSession] {
+                    CLibText text;
+                    SListRead r;
+                    r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
+                    if (r.nResult == 0)
+                        r.entries = ParseUsbIdList(text.Text(), text.IsFull());
                     return r;
-                }
-                nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
-                for (int32_t i = 0; i < nCount; ++i) {
-                    CLibText vid, pid;
-                    if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
-                        r.bFailed = true;
-                        break;
+                },
+                [this](SListRead read) {
+                    if (read.nResult != 0) {
+                        Warn(tr(kMsgUsbFailed));
+                        return;
                     }
-                    r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
-                }
-                return r;
-            });
-            if (!read)
-                return;
-            int nNo = 0;
-            for (const SDeviceRow& row : read->rows)
-                AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
-                        ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
-            if (read->bFailed)
-                Warn(tr(kMsgDevIdFailed));
+                    AddIdRows(read.entries, QString());
+                });
+        } else if (nView == kViewDevIds) {
+            StartJob<SDeviceRead>(
+                [&api, nSession] {
+                    std::array<uint8_t, 256> ids{};
+                    int32_t nCount = 0;
+                    SDeviceRead r;
+                    if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
+                        r.bFailed = true;
+                        return r;
+                    }
+                    nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
+                    for (int32_t i = 0; i < nCount; ++i) {
+                        CLibText vid, pid;
+                        if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
+                            r.bFailed = true;
+                            break;
+                        }
+                        r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
+                    }
+                    return r;
+                },
+                [this](SDeviceRead read) {
+                    int nNo = 0;
+                    for (const SDeviceRow& row : read.rows)
+                        AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
+                                ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
+                    if (read.bFailed)
+                        Warn(tr(kMsgDevIdFailed));
+                });
         }
     }
 
@@ -244,21 +260,22 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         const auto nTypeByte = static_cast<uint8_t>(nType);
-        auto read = RunWrite<SListRead>([&api, nSession, nTypeByte] {
-            CLibText text;
-            SListRead r;
-            r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
-            if (r.nResult == 0)
-                r.entries = ParseUsbIdList(text.Text(), text.IsFull());
-            return r;
-        });
-        if (!read)
-            return;
-        if (read->nResult != 0) {
-            Warn(tr(kMsgListFailed));
-            return;
-        }
-        AddIdRows(read->entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+        StartJob<SListRead>(
+            [&api, nSession, nTypeByte] {
+                CLibText text;
+                SListRead r;
+                r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
+                if (r.nResult == 0)
+                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+                return r;
+            },
+            [this, nType](SListRead read) {
+                if (read.nResult != 0) {
+                    Warn(tr(kMsgListFailed));
+                    return;
+                }
+                AddIdRows(read.entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+            });
     }
 
     void OnRowClicked(int nRow) {
@@ -281,10 +298,14 @@ private:
     void OnAddOrDelete(ECustomDeviceAction eAction) {
         const std::u16string vid = ToU16(GetText(kIdVid));
         const std::u16string pid = ToU16(GetText(kIdPid));
+        if (vid.size() != 4 || pid.size() != 4) {
+            Warn(tr(kMsgBadLength));
+            return;
+        }
         // Only hexadecimal digits: the library would turn anything else into
         // arbitrary bytes in the hub's table.
         if (!IsDeviceIdentifier(vid) || !IsDeviceIdentifier(pid)) {
-            Warn(tr(kMsgBadLength));
+            Warn(tr(kMsgNotHexadecimal));
             return;
         }
         const int nType = ComboIndex(kIdType);
@@ -292,12 +313,12 @@ private:
             return;
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
-        auto result = RunWrite<int32_t>([&api, eAction, nTypeByte, vid, pid] {
-            return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
-                                                      : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
-        });
-        if (result)
-            ShowResult(eAction, *result);
+        StartJob<int32_t>(
+            [&api, eAction, nTypeByte, vid, pid] {
+                return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
+                                                          : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
+            },
+            [this, eAction](int32_t nResult) { ShowResult(eAction, nResult); });
     }
 
     void OnReInit() {
@@ -311,10 +332,8 @@ private:
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunWrite<int32_t>(
-            [&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); });
-        if (result)
-            ShowResult(ECustomDeviceAction::ReInit, *result);
+        StartJob<int32_t>([&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); },
+                          [this](int32_t nResult) { ShowResult(ECustomDeviceAction::ReInit, nResult); });
     }
 
     int m_nViewRowBeforePress = -1;

@@ -72,40 +72,47 @@ public:
         OnClicked(kIdClose, [this] { reject(); });
     }
 
-    bool ReadFromHub() override {
-        if (!Read(false))
-            return false;
-        Enable(kIdSet, true);
-        return true;
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        Read(false, [this, fnDone](bool bRead) {
+            if (bRead)
+                Enable(kIdSet, true);
+            fnDone(bRead);
+        });
     }
 
 private:
     // Reads with the values preset to 1, 2, 2, 2 and loads the rows. A
     // failed read says so; bForget then also clears the rows, so that the
-    // user's choice does not stay on screen as if the hub had it.
-    bool Read(bool bForget) {
+    // user's choice does not stay on screen as if the hub had it. fnDone, if
+    // given, follows with the outcome.
+    void Read(bool bForget, std::function<void(bool)> fnDone = {}) {
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto read = RunRead<SUsageRead>([&api, nSession] {
-            SUsageRead r;
-            r.values = {1, 2, 2, 2};
-            r.nResult = api.m_pfn_getInterfaceUsageStatus(nSession, &r.values[0], &r.values[1], &r.values[2],
-                                                           &r.values[3]);
-            return r;
-        });
-        if (read && read->nResult == 0) {
-            m_values = read->values;
-            LoadRows();
-            return true;
-        }
-        if (read)
-            Message(tr("Failed to get interface usage."), EMsgIcon::Warning);
-        if (bForget) {
-            m_values = {1, 2, 2, 2};
-            LoadRows();
-            Enable(kIdSet, false);
-        }
-        return false;
+        StartJob<SUsageRead>(
+            [&api, nSession] {
+                SUsageRead r;
+                r.values = {1, 2, 2, 2};
+                r.nResult = api.m_pfn_getInterfaceUsageStatus(nSession, &r.values[0], &r.values[1], &r.values[2],
+                                                               &r.values[3]);
+                return r;
+            },
+            [this, bForget, fnDone](SUsageRead read) {
+                const bool bRead = read.nResult == 0;
+                if (bRead) {
+                    m_values = read.values;
+                    LoadRows();
+                } else {
+                    Message(tr("Failed to get interface usage."), EMsgIcon::Warning);
+                    if (bForget) {
+                        m_values = {1, 2, 2, 2};
+                        LoadRows();
+                        Enable(kIdSet, false);
+                    }
+                }
+                if (fnDone)
+                    fnDone(bRead);
+            },
+            fnDone);
     }
 
     void LoadRows() {
@@ -124,25 +131,34 @@ private:
         const CUsage values = m_values;
         const auto& api = Api();
         const int32_t nSession = Session();
-        int32_t nError = 0;
-        auto result = RunWrite<int32_t>([&api, nSession, values, &nError] {
-            return api.m_pfn_setInterfaceUsageStatus(nSession, values[0], values[1], values[2], values[3], &nError);
-        });
-        if (!result)
-            return;
-        if (nError == 0 && *result == 0) {
-            Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
-            return;
-        }
-        // Without an error value the call failed on the way (no session, no
-        // reply, a rejected reply): not a success either.
-        Message(ToQString(InterfaceUsageErrorText(nError)), EMsgIcon::Warning);
-        Read(true);
+        struct SWrite {
+            int32_t nResult = 0;
+            int32_t nError = 0;
+        };
+        StartJob<SWrite>(
+            [&api, nSession, values] {
+                SWrite w;
+                w.nResult = api.m_pfn_setInterfaceUsageStatus(nSession, values[0], values[1], values[2], values[3],
+                                                              &w.nError);
+                return w;
+            },
+            [this](SWrite w) {
+                if (w.nError == 0 && w.nResult == 0) {
+                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                    return;
+                }
+                // Without an error value the call failed on the way (no session, no
+                // reply, a rejected reply): not a success either.
+                Message(ToQString(InterfaceUsageErrorText(w.nError)), EMsgIcon::Warning);
+                Read(true);
+            });
     }
 
     void OnGet() {
-        if (Read(false))
-            Enable(kIdSet, true);
+        Read(false, [this](bool bRead) {
+            if (bRead)
+                Enable(kIdSet, true);
+        });
     }
 
     CUsage m_values{1, 2, 2, 2};

@@ -76,37 +76,54 @@ public:
         OnClicked(kIdClose, [this] { reject(); });
     }
 
-    bool ReadFromHub() override {
-        if (!Read())
-            return false;
-        Enable(kIdDhcpEnable, true);
-        Enable(kIdDhcpDisable, true);
-        SetText(kIdMac, m_strMac);
-        // DHCP on: the hub finds its own addresses. A value other than 0 or 1
-        // checks neither button.
-        const uint8_t nDhcp = m_settings.nDhcp;
-        SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
-        EnableAddresses(nDhcp != 1);
-        ShowAddresses();
-        Enable(kIdSet, true);
-        return true;
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        Read([this, fnDone](bool bRead) {
+            if (!bRead) {
+                fnDone(false);
+                return;
+            }
+            Enable(kIdDhcpEnable, true);
+            Enable(kIdDhcpDisable, true);
+            SetText(kIdMac, m_strMac);
+            // DHCP on: the hub finds its own addresses. A value other than 0 or 1
+            // checks neither button.
+            const uint8_t nDhcp = m_settings.nDhcp;
+            SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
+            EnableAddresses(nDhcp != 1);
+            ShowAddresses();
+            Enable(kIdSet, true);
+            fnDone(true);
+        });
     }
 
 private:
-    bool Read() {
+    struct SRead {
+        int32_t nResult = 0;
         std::array<uint8_t, kLanBlockSize> block{};
+    };
+
+    // Reads the block into the members; fnDone follows with the outcome (a
+    // failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunRead<int32_t>([&api, nSession, &block] { return api.m_pfn_getLanInfo(nSession, block.data()); });
-        if (!result)
-            return false;
-        if (*result != 0) {
-            Message(tr("Failed to read LAN configuration info."), EMsgIcon::Warning);
-            return false;
-        }
-        m_settings = DecodeLanBlock(block);
-        m_strMac = ToQString(FormatMac(m_settings.mac));
-        return true;
+        StartJob<SRead>(
+            [&api, nSession] {
+                SRead r;
+                r.nResult = api.m_pfn_getLanInfo(nSession, r.block.data());
+                return r;
+            },
+            [this, fnDone](SRead r) {
+                if (r.nResult != 0) {
+                    Message(tr("Failed to read LAN configuration info."), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                m_settings = DecodeLanBlock(r.block);
+                m_strMac = ToQString(FormatMac(m_settings.mac));
+                fnDone(true);
+            },
+            fnDone);
     }
 
     void ShowAddresses() {
@@ -122,13 +139,15 @@ private:
     }
 
     void OnGet() {
-        if (!Read())
-            return;
-        SetText(kIdMac, m_strMac);
-        const uint8_t nDhcp = m_settings.nDhcp;
-        SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
-        ShowAddresses();
-        Enable(kIdSet, true);
+        Read([this](bool bRead) {
+            if (!bRead)
+                return;
+            SetText(kIdMac, m_strMac);
+            const uint8_t nDhcp = m_settings.nDhcp;
+            SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
+            ShowAddresses();
+            Enable(kIdSet, true);
+        });
     }
 
     void OnSet() {
@@ -144,20 +163,26 @@ private:
         const auto block = EncodeLanBlock(out);
         const auto& api = Api();
         const int32_t nSession = Session();
-        uint8_t nStatus = 0;
-        auto result = RunWrite<int32_t>([&api, nSession, block, &nStatus] {
-            return api.m_pfn_setLanInfo(nSession, block.data(), static_cast<int32_t>(block.size()), &nStatus);
-        });
-        if (!result)
-            return;
-        if (*result != 0) {
-            Message(tr("Failed to read success message."), EMsgIcon::Warning);
-        } else if (nStatus != 0) {
-            Message(tr("Failed to configure network info."), EMsgIcon::Warning);
-        } else {
-            Message(tr("Succeeded to configure network info."), EMsgIcon::Information);
-            Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
-        }
+        struct SWrite {
+            int32_t nResult = 0;
+            uint8_t nStatus = 0;
+        };
+        StartJob<SWrite>(
+            [&api, nSession, block] {
+                SWrite w;
+                w.nResult = api.m_pfn_setLanInfo(nSession, block.data(), static_cast<int32_t>(block.size()), &w.nStatus);
+                return w;
+            },
+            [this](SWrite w) {
+                if (w.nResult != 0) {
+                    Message(tr("Failed to read success message."), EMsgIcon::Warning);
+                } else if (w.nStatus != 0) {
+                    Message(tr("Failed to configure network info."), EMsgIcon::Warning);
+                } else {
+                    Message(tr("Succeeded to configure network info."), EMsgIcon::Information);
+                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                }
+            });
     }
 
     SLanSettings m_settings;

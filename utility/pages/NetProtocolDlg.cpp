@@ -84,61 +84,69 @@ public:
         OnClicked(kIdSnmpEnable, [this] { EnableCommunities(); });
         OnClicked(kIdSet, [this] { OnSet(); });
         OnClicked(kIdGet, [this] {
-            if (Read())
-                Fill();
+            Read([this](bool bRead) {
+                if (bRead)
+                    Fill();
+            });
         });
         OnClicked(kIdClose, [this] { reject(); });
     }
 
-    bool ReadFromHub() override {
-        if (!Read())
-            return false;
-        Fill();
-        return true;
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        Read([this, fnDone](bool bRead) {
+            if (bRead)
+                Fill();
+            fnDone(bRead);
+        });
     }
 
 private:
-    bool Read() {
+    // Reads the four values into the members; fnDone follows with the
+    // outcome (a failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
-        SServicesRead read;
-        auto done = RunRead<bool>([&api, nSession, &read] {
-            auto Fail = [&read](int nStep) {
-                read.nFailed = nStep;
-                return false;
-            };
-            if (api.m_pfn_getTelnetAvailable(nSession, &read.nTelnet) != 0)
-                return Fail(0);
-            if (api.m_pfn_getSNMPAvailable(nSession, &read.nSnmp) != 0)
-                return Fail(1);
-            {
-                CLibText text;
-                if (api.m_pfn_getSNMPROCommunity(nSession, text.Get()) != 0)
-                    return Fail(2);
-                read.strReadOnly = text.Text();
-            }
-            {
-                CLibText text;
-                if (api.m_pfn_getSNMPRWCommunity(nSession, text.Get()) != 0)
-                    return Fail(3);
-                read.strReadWrite = text.Text();
-            }
-            return true;
-        });
-        if (!done)
-            return false;
-        if (!*done) {
-            static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
-                                                    "Failed to read SNMP RO string.",
-                                                    "Failed to read SNMP RW string."};
-            Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
-            return false;
-        }
-        m_nTelnet = read.nTelnet != 0 ? 1 : 0;
-        m_nSnmp = read.nSnmp != 0 ? 1 : 0;
-        m_strReadOnly = ToQString(read.strReadOnly);
-        m_strReadWrite = ToQString(read.strReadWrite);
-        return true;
+        StartJob<SServicesRead>(
+            [&api, nSession] {
+                SServicesRead read;
+                auto Fail = [&read](int nStep) {
+                    read.nFailed = nStep;
+                    return read;
+                };
+                if (api.m_pfn_getTelnetAvailable(nSession, &read.nTelnet) != 0)
+                    return Fail(0);
+                if (api.m_pfn_getSNMPAvailable(nSession, &read.nSnmp) != 0)
+                    return Fail(1);
+                {
+                    CLibText text;
+                    if (api.m_pfn_getSNMPROCommunity(nSession, text.Get()) != 0)
+                        return Fail(2);
+                    read.strReadOnly = text.Text();
+                }
+                {
+                    CLibText text;
+                    if (api.m_pfn_getSNMPRWCommunity(nSession, text.Get()) != 0)
+                        return Fail(3);
+                    read.strReadWrite = text.Text();
+                }
+                return read;
+            },
+            [this, fnDone](SServicesRead read) {
+                if (read.nFailed >= 0) {
+                    static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
+                                                            "Failed to read SNMP RO string.",
+                                                            "Failed to read SNMP RW string."};
+                    Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                m_nTelnet = read.nTelnet != 0 ? 1 : 0;
+                m_nSnmp = read.nSnmp != 0 ? 1 : 0;
+                m_strReadOnly = ToQString(read.strReadOnly);
+                m_strReadWrite = ToQString(read.strReadWrite);
+                fnDone(true);
+            },
+            fnDone);
     }
 
     void Fill() {
@@ -170,7 +178,7 @@ private:
         const std::u16string readWrite = ToU16(strReadWrite);
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto written = RunWrite<SServicesWrite>(
+        StartJob<SServicesWrite>(
             [&api, nSession, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite] {
                 SServicesWrite w;
                 auto Fail = [&w](int nStep) {
@@ -198,27 +206,27 @@ private:
                     w.bReadWrite = true;
                 }
                 return w;
+            },
+            [this, nTelnet, nSnmp, strReadOnly, strReadWrite](SServicesWrite written) {
+                // Only what the hub took is remembered as sent, so that a failed
+                // write goes out again with the next SET.
+                if (written.bTelnet)
+                    m_nTelnet = nTelnet;
+                if (written.bSnmp)
+                    m_nSnmp = nSnmp;
+                if (written.bReadOnly)
+                    m_strReadOnly = strReadOnly;
+                if (written.bReadWrite)
+                    m_strReadWrite = strReadWrite;
+                if (written.nFailed >= 0) {
+                    static const char* const kFailures[] = {
+                        "Failed to configure telnet info.", "Failed to configure SNMP info.",
+                        "Failed to configure SNMP RO string.", "Failed to configure SNMP RW string."};
+                    Message(tr(kFailures[written.nFailed]), EMsgIcon::Warning);
+                    return;
+                }
+                Message(tr("Succeeded to configure web interface info."), EMsgIcon::Information);
             });
-        if (!written)
-            return;
-        // Only what the hub took is remembered as sent, so that a failed
-        // write goes out again with the next SET.
-        if (written->bTelnet)
-            m_nTelnet = nTelnet;
-        if (written->bSnmp)
-            m_nSnmp = nSnmp;
-        if (written->bReadOnly)
-            m_strReadOnly = strReadOnly;
-        if (written->bReadWrite)
-            m_strReadWrite = strReadWrite;
-        if (written->nFailed >= 0) {
-            static const char* const kFailures[] = {"Failed to configure telnet info.", "Failed to configure SNMP info.",
-                                                    "Failed to configure SNMP RO string.",
-                                                    "Failed to configure SNMP RW string."};
-            Message(tr(kFailures[written->nFailed]), EMsgIcon::Warning);
-            return;
-        }
-        Message(tr("Succeeded to configure web interface info."), EMsgIcon::Information);
     }
 
     int m_nTelnet = 0;

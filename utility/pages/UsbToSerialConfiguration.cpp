@@ -43,6 +43,18 @@ struct SDeviceList {
     std::vector<std::string> texts;
 };
 
+// The read before the page shows: the adapters, and the first one's values.
+struct SFirstRead {
+    SDeviceList list;
+    int32_t nRead = -1;
+    CLineValues values{};
+};
+
+struct SLineRead {
+    int32_t nResult = 0;
+    CLineValues values{};
+};
+
 class CUsbToSerialConfiguration final : public CSettingsPage {
 public:
     CUsbToSerialConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(141, context, pParent) {
@@ -85,32 +97,35 @@ public:
         OnClicked(kIdClose, [this] { reject(); });
     }
 
-    bool ReadFromHub() override {
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
         const auto& api = Api();
         const int32_t nSession = Session();
-        CLineValues values{};
-        int32_t nRead = -1;
-        auto list = RunRead<SDeviceList>([&api, nSession, &values, &nRead] {
-            SDeviceList result = ListDevices(api, nSession);
-            if (result.nResult == 0 && !result.texts.empty())
-                nRead = ReadLine(api, nSession, DeviceId(result.texts.front()), values);
-            return result;
-        });
-        if (!list)
-            return false;
-        if (list->nResult != 0 || list->texts.empty()) {
-            Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
-            return false;
-        }
-        if (nRead != 0) {
-            Message(tr("Failed to getSerialConfiguration."), EMsgIcon::Warning);
-            return false;
-        }
-        FillDevices(list->texts);
-        Enable(kIdGet, true);
-        Enable(kIdDevice, true);
-        ShowValues(values);
-        return true;
+        StartJob<SFirstRead>(
+            [&api, nSession] {
+                SFirstRead r;
+                r.list = ListDevices(api, nSession);
+                if (r.list.nResult == 0 && !r.list.texts.empty())
+                    r.nRead = ReadLine(api, nSession, DeviceId(r.list.texts.front()), r.values);
+                return r;
+            },
+            [this, fnDone](SFirstRead r) {
+                if (r.list.nResult != 0 || r.list.texts.empty()) {
+                    Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                if (r.nRead != 0) {
+                    Message(tr("Failed to getSerialConfiguration."), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                FillDevices(r.list.texts);
+                Enable(kIdGet, true);
+                Enable(kIdDevice, true);
+                ShowValues(r.values);
+                fnDone(true);
+            },
+            fnDone);
     }
 
 private:
@@ -169,17 +184,21 @@ private:
         const uint8_t nDevice = DeviceId(GetText(kIdDevice).toStdString());
         const auto& api = Api();
         const int32_t nSession = Session();
-        CLineValues values{};
-        auto result = RunWrite<int32_t>([&api, nSession, nDevice, &values] { return ReadLine(api, nSession, nDevice, values); });
-        if (!result)
-            return;
-        if (*result != 0) {
-            // The lists now show another device's values: no writing them.
-            Enable(kIdSet, false);
-            Message(tr("Wrong configuration value."), EMsgIcon::Warning);
-            return;
-        }
-        ShowValues(values);
+        StartJob<SLineRead>(
+            [&api, nSession, nDevice] {
+                SLineRead r;
+                r.nResult = ReadLine(api, nSession, nDevice, r.values);
+                return r;
+            },
+            [this](SLineRead r) {
+                if (r.nResult != 0) {
+                    // The lists now show another device's values: no writing them.
+                    Enable(kIdSet, false);
+                    Message(tr("Wrong configuration value."), EMsgIcon::Warning);
+                    return;
+                }
+                ShowValues(r.values);
+            });
     }
 
     void OnSetSerial() {
@@ -194,38 +213,38 @@ private:
                 values[i] = static_cast<uint8_t>(nPosition);
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunWrite<int32_t>([&api, nSession, nDevice, values] {
-            return api.m_pfn_setSerialConfiguration(nSession, nDevice, values[0], values[1], values[2], values[3]);
-        });
-        if (!result)
-            return;
-        if (*result == 0) {
-            Message(tr("Success to configure Serial info."), EMsgIcon::Information);
-            Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
-        } else {
-            Message(tr("Failed to configure Serial info."), EMsgIcon::Warning);
-        }
+        StartJob<int32_t>(
+            [&api, nSession, nDevice, values] {
+                return api.m_pfn_setSerialConfiguration(nSession, nDevice, values[0], values[1], values[2], values[3]);
+            },
+            [this](int32_t nResult) {
+                if (nResult == 0) {
+                    Message(tr("Success to configure Serial info."), EMsgIcon::Information);
+                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                } else {
+                    Message(tr("Failed to configure Serial info."), EMsgIcon::Warning);
+                }
+            });
     }
 
     void OnRefresh() {
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto list = RunWrite<SDeviceList>([&api, nSession] { return ListDevices(api, nSession); });
-        if (!list)
-            return;
-        if (list->nResult != 0 || list->texts.empty()) {
-            for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})
-                Enable(nId, false);
-            Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
-            return;
-        }
-        FillDevices(list->texts);
-        Enable(kIdGet, true);
-        Enable(kIdDevice, true);
-        // The lists still show the device read before: read the one now
-        // selected, and keep Set Serial off until that succeeded.
-        Enable(kIdSet, false);
-        ReadSelected();
+        StartJob<SDeviceList>([&api, nSession] { return ListDevices(api, nSession); }, [this](SDeviceList list) {
+            if (list.nResult != 0 || list.texts.empty()) {
+                for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})
+                    Enable(nId, false);
+                Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
+                return;
+            }
+            FillDevices(list.texts);
+            Enable(kIdGet, true);
+            Enable(kIdDevice, true);
+            // The lists still show the device read before: read the one now
+            // selected, and keep Set Serial off until that succeeded.
+            Enable(kIdSet, false);
+            ReadSelected();
+        });
     }
 
     CLineValues m_values{};

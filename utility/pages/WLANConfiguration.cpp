@@ -120,40 +120,56 @@ public:
         });
         OnClicked(kIdSet, [this] { OnSet(); });
         OnClicked(kIdGet, [this] {
-            if (Read())
-                Fill();
+            Read([this](bool bRead) {
+                if (bRead)
+                    Fill();
+            });
         });
         OnClicked(kIdClose, [this] { reject(); });
     }
 
-    bool ReadFromHub() override {
-        if (!Read())
-            return false;
-        Fill();
-        return true;
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        Read([this, fnDone](bool bRead) {
+            if (bRead)
+                Fill();
+            fnDone(bRead);
+        });
     }
 
 private:
-    bool Read() {
+    struct SRead {
+        int32_t nResult = 0;
         std::array<uint8_t, kWlanBlockSize> block{};
+    };
+
+    // Reads the block into the members; fnDone follows with the outcome (a
+    // failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunRead<int32_t>([&api, nSession, &block] { return api.m_pfn_getWlanInfo(nSession, block.data()); });
-        if (!result)
-            return false;
-        if (*result != 0) {
-            Message(tr("Failed to read WLAN configuration info."), EMsgIcon::Warning);
-            return false;
-        }
-        m_read = DecodeWlanBlock(block);
-        m_strDeviceName = ToQString(ReadTextField(m_read.deviceName));
-        m_strSsid = ToQString(m_read.strSsid);
-        m_strWepKey = ToQString(m_read.strWepKey);
-        m_strPsk = ToQString(m_read.strPsk);
-        m_strEapIdentity = ToQString(m_read.strEapIdentity);
-        m_strEapPassword = ToQString(m_read.strEapPassword);
-        m_nDhcpChoice = (m_read.nNetworkMode != 0 || m_read.nDhcp == 0) ? 1 : 0;
-        return true;
+        StartJob<SRead>(
+            [&api, nSession] {
+                SRead r;
+                r.nResult = api.m_pfn_getWlanInfo(nSession, r.block.data());
+                return r;
+            },
+            [this, fnDone](SRead r) {
+                if (r.nResult != 0) {
+                    Message(tr("Failed to read WLAN configuration info."), EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                m_read = DecodeWlanBlock(r.block);
+                m_strDeviceName = ToQString(ReadTextField(m_read.deviceName));
+                m_strSsid = ToQString(m_read.strSsid);
+                m_strWepKey = ToQString(m_read.strWepKey);
+                m_strPsk = ToQString(m_read.strPsk);
+                m_strEapIdentity = ToQString(m_read.strEapIdentity);
+                m_strEapPassword = ToQString(m_read.strEapPassword);
+                m_nDhcpChoice = (m_read.nNetworkMode != 0 || m_read.nDhcp == 0) ? 1 : 0;
+                fnDone(true);
+            },
+            fnDone);
     }
 
     // Shows the block as read; runs no handler.
@@ -322,21 +338,27 @@ private:
 
         const auto& api = Api();
         const int32_t nSession = Session();
-        std::array<uint8_t, kWlanAnswerSize> answer{};
-        auto result = RunWrite<int32_t>([&api, nSession, block, &answer] {
-            return api.m_pfn_setWlanInfo(nSession, block.data() + kWlanWriteOffset,
-                                         static_cast<int32_t>(kWlanWriteSize), answer.data());
-        });
-        if (!result)
-            return;
-        if (*result != 0) {
-            Message(tr("Failed to read success message."), EMsgIcon::Warning);
-        } else if (IsWlanWriteAcknowledged(answer)) {
-            Message(tr("Succeeded to configure network info."), EMsgIcon::Information);
-            Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
-        } else {
-            Message(tr("Failed to configure network info."), EMsgIcon::Warning);
-        }
+        struct SWrite {
+            int32_t nResult = 0;
+            std::array<uint8_t, kWlanAnswerSize> answer{};
+        };
+        StartJob<SWrite>(
+            [&api, nSession, block] {
+                SWrite w;
+                w.nResult = api.m_pfn_setWlanInfo(nSession, block.data() + kWlanWriteOffset,
+                                                  static_cast<int32_t>(kWlanWriteSize), w.answer.data());
+                return w;
+            },
+            [this](SWrite w) {
+                if (w.nResult != 0) {
+                    Message(tr("Failed to read success message."), EMsgIcon::Warning);
+                } else if (IsWlanWriteAcknowledged(w.answer)) {
+                    Message(tr("Succeeded to configure network info."), EMsgIcon::Information);
+                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                } else {
+                    Message(tr("Failed to configure network info."), EMsgIcon::Warning);
+                }
+            });
     }
 
     SWlanSettings m_read;

@@ -11,7 +11,7 @@ constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto
               kDefault = 1042;
 
 class CBluetoothPageTest : public CHubPageTest {};
-class CBluetoothRecorderTest : public CUtilityTest {};
+class CBluetoothRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
     const char* const kCalls[] = {"getBluetoothName", "getBluetoothAuthentication", "getBluetoothPinCode",
@@ -21,38 +21,31 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
                                      "Wrong bluetooth AutoConnection."};
     for (int nFailing = 0; nFailing < 5; ++nFailing) {
         SCOPED_TRACE(kCalls[nFailing]);
-        CRecorderControl rec;
-        client::CfgApiTable api;
-        ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-        CLibraryWorker worker;
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(kCalls[nFailing], 1011);
-        auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
-        EXPECT_FALSE(page->ReadFromHub());
+        m_rec.SetResult(kCalls[nFailing], 1011);
+        auto page = CreateBluetoothConfiguration(Context(), nullptr);
+        EXPECT_FALSE(ReadFromHub(*page));
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kMessages[nFailing]);
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
-        EXPECT_EQ(rec.MainThreadCalls(), 0);
+            EXPECT_EQ(m_rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
+        EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     }
 }
 
 TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    auto page = CreateBluetoothConfiguration({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     for (const char* pszFailing : {"setBluetoothAutoConnection", "setBluetoothInfo"}) {
         SCOPED_TRACE(pszFailing);
-        rec.Reset();
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(pszFailing, 1000);
+        m_rec.SetResult(pszFailing, 1000);
         ClickControl(*page, kSet);
-        EXPECT_EQ(rec.Count("setBluetoothAutoConnection"), 1);
-        EXPECT_EQ(rec.Count("setBluetoothInfo"), 1);
+        EXPECT_EQ(m_rec.Count("setBluetoothAutoConnection"), 1);
+        EXPECT_EQ(m_rec.Count("setBluetoothInfo"), 1);
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), "Set serial communication status is failed");
     }
@@ -60,7 +53,7 @@ TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
 
 TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     ClearReceived();
     TypeInto(*page, kPin, "123");
@@ -77,7 +70,7 @@ TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
 
 TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), 1);
     EXPECT_EQ(page->ComboIndex(kAuto), 1);
@@ -95,7 +88,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
                                                  "Please, turn off the printer and turn on the printer"}));
 
     auto again = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(again->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_EQ(again->GetText(kName), QString::fromUtf8("Caf\u00E9\u20AC?"));
     EXPECT_EQ(again->ComboIndex(kMode), 2);
     EXPECT_EQ(again->ComboIndex(kEncryption), 0);
@@ -104,7 +97,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
 
 TEST_F(CBluetoothPageTest, LimitsWhileTypingAndDefaultSettingSendsNothing) {
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kName, QString(30, QLatin1Char('n')));
     EXPECT_TRUE(m_services.Messages().empty());
@@ -133,7 +126,7 @@ TEST_F(CBluetoothPageTest, ValuesWithoutAnEntryShowNoneAndGoBackAsRead) {
     Control("SET bluetooth.encryption 2");
     Control("SET bluetooth.mode 7");
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), -1);
     EXPECT_EQ(page->ComboIndex(kMode), -1);

@@ -18,6 +18,7 @@ void ClickListBoxRow(CDialogBase& page, int nId, int nRow) {
     auto* pList = page.ControlAs<QListWidget>(nId);
     ASSERT_NE(pList, nullptr);
     QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualItemRect(pList->item(nRow)).center());
+    WaitUntilIdle(page);
 }
 
 void ClickListViewRow(CDialogBase& page, int nRow) {
@@ -25,6 +26,7 @@ void ClickListViewRow(CDialogBase& page, int nRow) {
     ASSERT_NE(pView, nullptr);
     ASSERT_LT(nRow, pView->topLevelItemCount());
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, {}, pView->visualItemRect(pView->topLevelItem(nRow)).center());
+    WaitUntilIdle(page);
 }
 
 std::vector<std::string> Row(CDialogBase& page, int nRow) {
@@ -38,14 +40,14 @@ class CCustomDevicePageTest : public CHubPageTest {
 protected:
     std::unique_ptr<CSettingsPage> Open() {
         auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
-        EXPECT_TRUE(page->ReadFromHub());
+        EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         EXPECT_FALSE(page->IsEnabled(kListType));
         EXPECT_EQ(page->ComboIndex(kType), 0);
         return page;
     }
 };
-class CCustomDeviceRecorderTest : public CUtilityTest {};
+class CCustomDeviceRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CCustomDevicePageTest, AddListPickAndDeleteAnEntry) {
     auto page = Open();
@@ -59,14 +61,17 @@ TEST_F(CCustomDevicePageTest, AddListPickAndDeleteAnEntry) {
     ClickControl(*page, kAdd);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Fail-OverlapID"});
 
-    // Not four hexadecimal digits: refused before anything is sent.
+    // Not four hexadecimal digits: refused, with the reason, before anything is sent.
     ClearReceived();
     m_services.Clear();
     TypeInto(*page, kVid, "12G4");
     ClickControl(*page, kAdd);
     TypeInto(*page, kVid, "123");
     ClickControl(*page, kDelete);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"The VID/PID length is invalid.", "The VID/PID length is invalid."}));
+    TypeInto(*page, kVid, "12G");
+    ClickControl(*page, kDelete);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"The VID/PID is not hexadecimal.", "The VID/PID length is invalid.",
+                                                 "The VID/PID length is invalid."}));
     EXPECT_EQ(Control("RX 0"), "");
 
     ClickListBoxRow(*page, kView, 0);
@@ -140,28 +145,48 @@ TEST_F(CCustomDevicePageTest, ReInitAsksBeforeItEmptiesAType) {
     EXPECT_EQ(texts[2], kPowerCycle);
 }
 
+TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoice) {
+    auto page = OpenActive(&CreateCustomDeviceConfiguration);
+    auto* pView = page->ControlAs<QListWidget>(kView);
+    auto* pTypes = page->ControlAs<QListWidget>(kListType);
+    ASSERT_TRUE(pView->hasFocus());  // the first control takes the focus
+    // Tabbing through the page chooses nothing.
+    QTest::keyClick(pView, Qt::Key_Tab);
+    EXPECT_TRUE(pView->selectedItems().isEmpty());
+    EXPECT_FALSE(page->IsEnabled(kListType));
+    EXPECT_FALSE(pTypes->hasFocus());
+
+    ClickListBoxRow(*page, kView, 0);
+    EXPECT_TRUE(page->IsEnabled(kListType));
+    pView->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(pView, Qt::Key_Tab);
+    ASSERT_TRUE(pTypes->hasFocus());
+    EXPECT_TRUE(pTypes->selectedItems().isEmpty());
+    EXPECT_EQ(m_rec.Log(), "");
+    QTest::keyClick(pTypes, Qt::Key_Down);  // the user's first choice of a type
+    WaitUntilIdle(*page);
+    EXPECT_EQ(m_rec.Log(), "getCustomDeviceList");
+    EXPECT_EQ(m_rec.LastArgs("getCustomDeviceList"), "0,1");
+}
+
 TEST_F(CCustomDeviceRecorderTest, LibraryFailuresGetTheirMessages) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    auto page = CreateCustomDeviceConfiguration({api, worker, m_services}, nullptr);
+    auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
     page->show();
-    rec.SetResult("addCustomDevice", 1011);
-    rec.SetResult("getCustomDeviceList", 1000);
-    rec.SetResult("getUsbList", 1011);
+    m_rec.SetResult("addCustomDevice", 1011);
+    m_rec.SetResult("getCustomDeviceList", 1000);
+    m_rec.SetResult("getUsbList", 1011);
     TypeInto(*page, kVid, "5a4d");
     TypeInto(*page, kPid, "6001");
     ClickControl(*page, kAdd);
     ClickListBoxRow(*page, kView, 0);
     ClickListBoxRow(*page, kListType, 2);
     ClickListBoxRow(*page, kView, 1);
-    EXPECT_EQ(rec.LastArgs("getCustomDeviceList"), "0,2");
+    EXPECT_EQ(m_rec.LastArgs("getCustomDeviceList"), "0,2");
     ASSERT_EQ(m_services.Messages().size(), 3u);
     EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to add custom device (error 1011).");
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to custom device list.");
     EXPECT_EQ(U8(m_services.Messages()[2].strText), "Failed to USB ID list.");
-    EXPECT_EQ(rec.MainThreadCalls(), 0);
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 }  // namespace

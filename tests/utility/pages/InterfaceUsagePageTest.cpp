@@ -2,21 +2,26 @@
 // that fail without an error value from the hub.
 #include "PagesTestSupport.h"
 #include "RecorderControl.h"
+#include "utility/WaitCursor.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 namespace vexal::utility::test {
 namespace {
 
 constexpr int kUsbDisable = 1034, kBtDisable = 1036, kBtEnable = 1037, kLanDisable = 1038, kLanEnable = 1039,
-              kWlanDisable = 1040, kWlanEnable = 1041, kSet = 1077;
+              kWlanDisable = 1040, kWlanEnable = 1041, kGet = 1076, kSet = 1077;
 const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
 
 class CInterfaceUsagePageTest : public CHubPageTest {};
-class CInterfaceUsageRecorderTest : public CUtilityTest {};
+class CInterfaceUsageRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
     Control("SET interfaces.lan 0");
     auto page = CreateInterfaceUsageDlg(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_FALSE(page->Control(kUsbDisable)->isVisible());
     EXPECT_TRUE(page->IsChecked(kBtEnable));
@@ -44,44 +49,74 @@ TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
 }
 
 TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    rec.SetResult("getInterfaceUsageStatus", 1000);
-    EXPECT_FALSE(CreateInterfaceUsageDlg({api, worker, m_services}, nullptr)->ReadFromHub());
+    m_rec.SetResult("getInterfaceUsageStatus", 1000);
+    EXPECT_FALSE(ReadFromHub(*CreateInterfaceUsageDlg(Context(), nullptr)));
     EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to get interface usage.");
 
     // The stand-in reports nothing: the presets 1, 2, 2, 2 stay.
-    rec.Reset();
+    m_rec.Reset();
     m_services.Clear();
-    auto page = CreateInterfaceUsageDlg({api, worker, m_services}, nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    auto page = CreateInterfaceUsageDlg(Context(), nullptr);
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
-    EXPECT_EQ(rec.LastArgs("getInterfaceUsageStatus"), "0,1,2,2,2");
+    EXPECT_EQ(m_rec.LastArgs("getInterfaceUsageStatus"), "0,1,2,2,2");
     for (int nId : {kBtDisable, kBtEnable, kLanDisable, kLanEnable, kWlanDisable, kWlanEnable}) {
         EXPECT_FALSE(page->IsEnabled(nId)) << nId;
         EXPECT_FALSE(page->IsChecked(nId)) << nId;
     }
     ClickControl(*page, kSet);
-    EXPECT_EQ(rec.LastArgs("setInterfaceUsageStatus"), "0,1,2,2,2");
+    EXPECT_EQ(m_rec.LastArgs("setInterfaceUsageStatus"), "0,1,2,2,2");
     EXPECT_EQ(U8(m_services.Messages().at(0).strText), kPowerCycle);
 
     // No reply (no error value): a failure, and the page reads again.
     m_services.Clear();
-    rec.SetResult("setInterfaceUsageStatus", 1011);
+    m_rec.SetResult("setInterfaceUsageStatus", 1011);
     ClickControl(*page, kSet);
-    EXPECT_EQ(rec.Count("getInterfaceUsageStatus"), 2);
+    EXPECT_EQ(m_rec.Count("getInterfaceUsageStatus"), 2);
     ASSERT_EQ(m_services.Messages().size(), 1u);
     EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to set interface usage.");
     // A failed re-read says so and takes SET away.
     m_services.Clear();
-    rec.SetResult("getInterfaceUsageStatus", 1000);
+    m_rec.SetResult("getInterfaceUsageStatus", 1000);
     ClickControl(*page, kSet);
     ASSERT_EQ(m_services.Messages().size(), 2u);
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to get interface usage.");
     EXPECT_FALSE(page->IsEnabled(kSet));
-    EXPECT_EQ(rec.MainThreadCalls(), 0);
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
+}
+
+// GET and the re-read after a failed SET: while the read runs, the page takes
+// no input and shows the wait cursor, a second job is refused, and the click
+// that started it has already returned (nothing waits inside a handler).
+TEST_F(CInterfaceUsageRecorderTest, ReadsWhileThePageIsShownBlockItLikeEveryOtherCall) {
+    auto page = OpenActive(&CreateInterfaceUsageDlg);
+    m_rec.SetDelay("getInterfaceUsageStatus", 300);
+    m_rec.SetResult("setInterfaceUsageStatus", 1011);  // no error value: the page reads again
+    for (int nButton : {kGet, kSet}) {
+        SCOPED_TRACE(nButton);
+        const int nReads = m_rec.Count("getInterfaceUsageStatus");
+        page->Control(kSet)->setFocus();
+        bool bReturned = false, bSampled = false, bReturnedBefore = false, bCursor = false, bEnabled = true;
+        QTimer::singleShot(100, [&] {
+            bReturnedBefore = bReturned;
+            bCursor = CWaitCursor::ActiveCount() > 0;
+            bEnabled = page->isEnabled();
+            QTest::mouseClick(page->ControlAs<QPushButton>(kSet), Qt::LeftButton);
+            bSampled = true;
+        });
+        QTest::mouseClick(page->ControlAs<QPushButton>(nButton), Qt::LeftButton);
+        bReturned = true;
+        ASSERT_TRUE(WaitFor([&] {
+            return bSampled && m_rec.Count("getInterfaceUsageStatus") == nReads + 1 && page->isEnabled();
+        }));
+        EXPECT_TRUE(bReturnedBefore);
+        EXPECT_TRUE(bCursor);
+        EXPECT_FALSE(bEnabled);
+        EXPECT_EQ(m_rec.Count("setInterfaceUsageStatus"), nButton == kSet ? 1 : 0);
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
+        EXPECT_TRUE(page->Control(kSet)->hasFocus());  // back where it was
+    }
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 }  // namespace

@@ -15,12 +15,12 @@ protected:
             EXPECT_EQ(page.IsEnabled(nId), bEnabled) << nId;
     }
 };
-class CLanRecorderTest : public CUtilityTest {};
+class CLanRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     Control("SET lan.dhcp 1");
     auto page = CreateLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kDhcpEnable));
     EXPECT_FALSE(page->IsChecked(kDhcpDisable));
@@ -29,7 +29,7 @@ TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     EXPECT_FALSE(page->IsEnabled(kMac));
 
     Control("SET lan.dhcp 2");
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     EXPECT_FALSE(page->IsChecked(kDhcpEnable));
     EXPECT_FALSE(page->IsChecked(kDhcpDisable));
     ExpectAddressesEnabled(*page, true);
@@ -40,14 +40,14 @@ TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     EXPECT_EQ(sent[0].substr(2 + 2 * 22, 2), "00");  // an unknown DHCP value goes as disabled
 
     Control("SET lan.dhcp 0");
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     EXPECT_TRUE(page->IsChecked(kDhcpDisable));
     EXPECT_FALSE(page->IsChecked(kDhcpEnable));
 }
 
 TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
     auto page = CreateLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeIpv4(*page, kIp, "10.0.0.5");
     TypeIpv4(*page, kDns, "8.8.4.4");
@@ -72,23 +72,19 @@ TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
 }
 
 TEST_F(CLanRecorderTest, FailedReadAndFailedWriteSayWhich) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
-    rec.SetResult("getLanInfo", 1011);
-    auto page = CreateLANConfiguration({api, worker, m_services}, nullptr);
-    EXPECT_FALSE(page->ReadFromHub());
-    rec.SetResult("getLanInfo", 0);
-    ASSERT_TRUE(page->ReadFromHub());
+    m_rec.SetResult("getLanInfo", 1011);
+    auto page = CreateLANConfiguration(Context(), nullptr);
+    EXPECT_FALSE(ReadFromHub(*page));
+    m_rec.SetResult("getLanInfo", 0);
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
-    rec.SetResult("setLanInfo", 1011);
+    m_rec.SetResult("setLanInfo", 1011);
     ClickControl(*page, kSet);
     ASSERT_EQ(m_services.Messages().size(), 2u);
     EXPECT_EQ(U8(m_services.Messages()[0].strText), "Failed to read LAN configuration info.");
     EXPECT_EQ(U8(m_services.Messages()[1].strText), "Failed to read success message.");
-    EXPECT_EQ(rec.LastArgs("setLanInfo"), "0,30");  // no session opened: handle 0
-    EXPECT_EQ(rec.MainThreadCalls(), 0);
+    EXPECT_EQ(m_rec.LastArgs("setLanInfo"), "0,30");  // no session opened: handle 0
+    EXPECT_EQ(m_rec.MainThreadCalls(), 0);
 }
 
 }  // namespace

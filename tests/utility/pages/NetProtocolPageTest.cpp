@@ -11,11 +11,11 @@ constexpr int kTelnetDisable = 1034, kTelnetEnable = 1035, kSnmpDisable = 1074, 
 const char kSucceeded[] = "Succeeded to configure web interface info.";
 
 class CNetProtocolPageTest : public CHubPageTest {};
-class CNetProtocolRecorderTest : public CUtilityTest {};
+class CNetProtocolRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     auto page = CreateNetProtocolDlg(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kTelnetEnable));
     EXPECT_TRUE(page->IsChecked(kSnmpDisable));
@@ -41,26 +41,22 @@ TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     EXPECT_FALSE(page->IsEnabled(kReadWrite));
     EXPECT_EQ(U8(page->GetText(kReadWrite)), "secret");
     auto again = CreateNetProtocolDlg(Context(), nullptr);
-    ASSERT_TRUE(again->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_TRUE(again->IsChecked(kTelnetDisable));
     EXPECT_EQ(U8(again->GetText(kReadWrite)), "secret");
 }
 
 TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
-    CRecorderControl rec;
-    client::CfgApiTable api;
-    ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
-    CLibraryWorker worker;
     const char* const kReads[] = {"getTelnetAvailable", "getSNMPAvailable", "getSNMPROCommunity",
                                   "getSNMPRWCommunity"};
     for (int nFailing = 0; nFailing < 4; ++nFailing) {
-        rec.Reset();
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(kReads[nFailing], 1000);
-        EXPECT_FALSE(CreateNetProtocolDlg({api, worker, m_services}, nullptr)->ReadFromHub());
+        m_rec.SetResult(kReads[nFailing], 1000);
+        EXPECT_FALSE(ReadFromHub(*CreateNetProtocolDlg(Context(), nullptr)));
         EXPECT_EQ(m_services.Messages().size(), 1u);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
+            EXPECT_EQ(m_rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
     }
 
     // Every value changed; the write failing at each step in turn.
@@ -69,9 +65,9 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
     const char* const kFailures[] = {"Failed to configure telnet info.", "Failed to configure SNMP info.",
                                      "Failed to configure SNMP RO string.", "Failed to configure SNMP RW string."};
     auto changedPage = [&] {
-        rec.Reset();
-        auto page = CreateNetProtocolDlg({api, worker, m_services}, nullptr);  // telnet 1, SNMP 1
-        EXPECT_TRUE(page->ReadFromHub());
+        m_rec.Reset();
+        auto page = CreateNetProtocolDlg(Context(), nullptr);  // telnet 1, SNMP 1
+        EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         TypeInto(*page, kReadOnly, "ro2");
         TypeInto(*page, kReadWrite, "rw2");
@@ -82,28 +78,28 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
     for (int nFailing = 0; nFailing < 4; ++nFailing) {
         SCOPED_TRACE(kWrites[nFailing]);
         auto page = changedPage();
-        rec.Reset();
+        m_rec.Reset();
         m_services.Clear();
-        rec.SetResult(kWrites[nFailing], 1000);
+        m_rec.SetResult(kWrites[nFailing], 1000);
         ClickControl(*page, kSet);
         std::string strSent;
         for (int i = 0; i <= nFailing; ++i)
             strSent += (i > 0 ? "," : "") + std::string(kWrites[i]);
-        EXPECT_EQ(rec.Log(), strSent);
+        EXPECT_EQ(m_rec.Log(), strSent);
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kFailures[nFailing]);
     }
 
     // What went through is not sent again; what failed is.
     auto page = changedPage();
-    rec.Reset();
-    rec.SetResult("setSNMPROCommunity", 1000);
+    m_rec.Reset();
+    m_rec.SetResult("setSNMPROCommunity", 1000);
     ClickControl(*page, kSet);
-    rec.Reset();
+    m_rec.Reset();
     m_services.Clear();
     ClickControl(*page, kSet);
-    EXPECT_EQ(rec.Log(), "setSNMPROCommunity,setSNMPRWCommunity");
-    EXPECT_EQ(rec.LastArgs("setSNMPROCommunity"), "0,ro2");
+    EXPECT_EQ(m_rec.Log(), "setSNMPROCommunity,setSNMPRWCommunity");
+    EXPECT_EQ(m_rec.LastArgs("setSNMPROCommunity"), "0,ro2");
     EXPECT_EQ(U8(m_services.Messages().at(0).strText), kSucceeded);
 }
 

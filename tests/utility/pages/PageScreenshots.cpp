@@ -3,11 +3,14 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" out/utility_pages_screenshots docs
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 
 #include "HubSimFixture.h"
 #include "client/CfgApiTable.h"
@@ -22,6 +25,15 @@ void Settle() {
         QApplication::processEvents();
         QThread::msleep(20);
     }
+}
+
+// Runs the event loop until fnDone holds (at most 10 s).
+bool Await(const std::function<bool()>& fnDone) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!fnDone() && clock.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return fnDone();
 }
 
 }  // namespace
@@ -42,12 +54,16 @@ int main(int argc, char** argv) {
     CQtDialogServices services;
     const std::string strPort = "127.0.0.1:" + std::to_string(hub.Port());
     const std::u16string port(strPort.begin(), strPort.end());
-    auto opened = worker.Call<int32_t>([&api, port] {
-        api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
-        api.m_pfn_openService(api.m_nHandle);
-        return api.m_pfn_getResult(api.m_nHandle);
-    });
-    if (!opened || *opened != 0) {
+    std::optional<int32_t> opened;
+    worker.Start<int32_t>(
+        nullptr,
+        [&api, port] {
+            api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
+            api.m_pfn_openService(api.m_nHandle);
+            return api.m_pfn_getResult(api.m_nHandle);
+        },
+        [&opened](int32_t nResult) { opened = nResult; });
+    if (!Await([&] { return opened.has_value(); }) || *opened != 0) {
         std::fprintf(stderr, "screenshots: no session to the simulator\n");
         return 1;
     }
@@ -67,7 +83,10 @@ int main(int argc, char** argv) {
     const SPageContext context{api, worker, services};
     for (const SShot& shot : kShots) {
         auto page = shot.pfnCreate(context, nullptr);
-        if (!page || !page->ReadFromHub()) {
+        std::optional<bool> read;
+        if (page)
+            page->ReadFromHub([&read](bool bRead) { read = bRead; });
+        if (!page || !Await([&] { return read.has_value(); }) || !*read) {
             std::fprintf(stderr, "screenshots: %s did not read\n", shot.pszName);
             ++nFailed;
             continue;
@@ -88,7 +107,7 @@ int main(int argc, char** argv) {
         }
         page->hide();
     }
-    worker.Run([&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
-    worker.Stop();
+    worker.Start(nullptr, [&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
+    worker.Stop();  // after the close
     return nFailed == 0 ? 0 : 1;
 }

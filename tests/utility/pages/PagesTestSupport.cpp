@@ -33,7 +33,7 @@ void CHubPageTest::SetUp() {
     const std::string strPort = "127.0.0.1:" + std::to_string(m_pHub->Port());
     const std::u16string port(strPort.begin(), strPort.end());
     auto& api = m_api;
-    auto opened = m_worker.Call<int32_t>([&api, port] {
+    auto opened = CallOnWorker<int32_t>(m_worker, [&api, port] {
         api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
         api.m_pfn_selectCommandMode(api.m_nHandle, 0);
         api.m_pfn_openService(api.m_nHandle);
@@ -46,8 +46,11 @@ void CHubPageTest::SetUp() {
 
 void CHubPageTest::TearDown() {
     auto& api = m_api;
+    // A job a failed case left running ends first: the session must close,
+    // or the next case's session would share its port.
+    WaitFor([&] { return !m_worker.IsBusy(); });
     if (api.IsBound() && api.m_nHandle != 0)
-        m_worker.Run([&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
+        m_worker.Start(nullptr, [&api] { api.m_pfn_closeService(api.m_nHandle, 0); });  // Stop runs it
     m_worker.Stop();
 }
 
@@ -85,7 +88,7 @@ void CHubPageTest::WaitPresence(int nId, bool bPresent) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     auto& api = m_api;
     for (;;) {
-        auto present = m_worker.Call<bool>([&api, nId] {
+        auto present = CallOnWorker<bool>(m_worker, [&api, nId] {
             uint8_t ids[256] = {};
             int32_t nCount = 0;
             api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
@@ -106,6 +109,16 @@ std::vector<std::string> CHubPageTest::Texts() const {
     for (const SMessage& message : m_services.Messages())
         texts.push_back(U8(message.strText));
     return texts;
+}
+
+std::unique_ptr<CSettingsPage> CRecorderPageTest::OpenActive(
+    std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&, QWidget*)) {
+    auto page = pfnCreate(Context(), nullptr);
+    EXPECT_TRUE(ReadFromHub(*page));
+    page->show();
+    page->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    return page;
 }
 
 void TypeText(CDialogBase& dlg, int nId, const QString& strText) {

@@ -4,13 +4,14 @@
 //
 //   TEST_F(CHubPageTest, Set) {
 //       auto page = CreateLANConfiguration(Context(), nullptr);
-//       ASSERT_TRUE(page->ReadFromHub());
+//       ASSERT_TRUE(ReadFromHub(*page));
 //       ClearReceived();
-//       ClickControl(*page, 1037);
+//       ClickControl(*page, 1037);                        // returns once the SET's outcome shows
 //       EXPECT_EQ(WaitReceived(1).back(), "25...");   // what the hub got on device 0
 //   }
 #pragma once
 #include "HubSimFixture.h"
+#include "RecorderControl.h"
 #include "UtilityTestSupport.h"
 #include "client/CfgApiTable.h"
 #include "utility/SettingsPages.h"
@@ -43,6 +44,23 @@ protected:
     void WaitPresence(int nId, bool bPresent);
 
     std::unique_ptr<CHubSimFixture> m_pHub;
+    client::CfgApiTable m_api;
+    CLibraryWorker m_worker;
+};
+
+// The pages over the recording stand-in library, for failures the simulator
+// cannot give and for watching the calls (RecorderControl.h).
+class CRecorderPageTest : public CUtilityTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_api.Load(CRecorderControl::LibraryName())); }
+    SPageContext Context() { return {m_api, m_worker, m_services}; }
+    // Makes a page, reads it and shows it as the active window, with the
+    // keyboard focus, as the main window opens it (the test fails when the
+    // read does).
+    std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&,
+                                                                                       QWidget*));
+
+    CRecorderControl m_rec;  // resets the record
     client::CfgApiTable m_api;
     CLibraryWorker m_worker;
 };

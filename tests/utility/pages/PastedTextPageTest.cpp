@@ -25,7 +25,7 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
     };
     for (const SField& field : fields) {
         auto page = field.pfnCreate(Context(), nullptr);
-        ASSERT_TRUE(page->ReadFromHub());
+        ASSERT_TRUE(ReadFromHub(*page));
         page->show();
         SCOPED_TRACE(std::to_string(page->DialogId()) + " field " + std::to_string(field.nId));
         const QString strShown = page->GetText(field.nId);
@@ -40,7 +40,7 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
 
     // The page that splits its texts at a CR sends exactly what it shows.
     auto page = CreateBluetoothConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     PasteInto(*page, 1038, QStringLiteral("Lane 5"));
     PasteInto(*page, 1040, QStringLiteral("12\r34"));

@@ -24,7 +24,7 @@ TEST_F(CUsbToSerialPageTest, OnlyAdaptersAreListedAndTheChosenValuesAreSent) {
     Plug(130);
     Control("SET serial.100 [2,1,0,0]");
     auto page = CreateUsbToSerialConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(Devices(*page), (std::vector<std::string>{"64", "65", "81"}));
     EXPECT_EQ(U8(page->GetText(kDevice)), "64");
@@ -55,7 +55,7 @@ TEST_F(CUsbToSerialPageTest, RefreshReadsTheSelectedDeviceAndKeepsSetOffUntilItD
     Unplug(101);
     Plug(110);  // its settings come from the hub's defaults
     auto page = CreateUsbToSerialConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     ActivateComboIndex(*page, kDevice, 1);  // 6E
     Unplug(100);
@@ -84,7 +84,7 @@ TEST_F(CUsbToSerialPageTest, RefreshReadsTheSelectedDeviceAndKeepsSetOffUntilItD
     for (int nId : {kDevice, kBaud, kData, kStop, kParity, kSet})
         EXPECT_FALSE(page->IsEnabled(nId)) << nId;
     m_services.Clear();
-    EXPECT_FALSE(CreateUsbToSerialConfiguration(Context(), nullptr)->ReadFromHub());
+    EXPECT_FALSE(ReadFromHub(*CreateUsbToSerialConfiguration(Context(), nullptr)));
     EXPECT_EQ(Texts(), std::vector<std::string>{"No connected USB to Serial device."});
 }
 

@@ -55,7 +55,7 @@ TEST_F(CWlanPageTest, EachAuthenticationIsShownAndSentBackAsRead) {
         Control("SET wlan.eap_password secret");
         Control("SET wlan.eap_method 2");
         auto page = CreateWLANConfiguration(Context(), nullptr);
-        ASSERT_TRUE(page->ReadFromHub());
+        ASSERT_TRUE(ReadFromHub(*page));
         page->show();
         EXPECT_EQ(page->ComboIndex(kAuthentication), c.nAuth);
         EXPECT_EQ(U8(page->GetText(kCipher)), c.pszCipher);
@@ -89,7 +89,7 @@ TEST_F(CWlanPageTest, EachAuthenticationIsShownAndSentBackAsRead) {
 TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) {
     Control("SET wlan.mode 1");
     auto page = CreateWLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     // Ad hoc: two authentications, DHCP off whatever byte 52 holds.
     EXPECT_EQ(page->ComboIndex(kNetworkMode), 1);
@@ -122,9 +122,23 @@ TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) 
     EXPECT_EQ(BlockHex(sent, 268), "00");
 }
 
+TEST_F(CWlanPageTest, ChoosingTheEntryAListAlreadyShowsChangesNothing) {
+    auto page = CreateWLANConfiguration(Context(), nullptr);  // infrastructure, WPA2-PSK, AES
+    ASSERT_TRUE(ReadFromHub(*page));
+    page->show();
+    for (const auto& [nList, nIndex] : {std::pair{kNetworkMode, 0}, {kAuthentication, 3}, {kCipher, 1}}) {
+        SCOPED_TRACE(nList);
+        ChooseFromOpenList(*page, nList, nIndex);
+        EXPECT_EQ(page->ComboIndex(kAuthentication), 3);
+        EXPECT_EQ(U8(page->GetText(kCipher)), "AES");
+        EXPECT_TRUE(page->IsEnabled(kPsk));
+    }
+    EXPECT_EQ(BlockHex(SetAndReceive(*page), 97, 2), "0303");
+}
+
 TEST_F(CWlanPageTest, KeyAndTextLimitsRefuseAndSendNothing) {
     auto page = CreateWLANConfiguration(Context(), nullptr);  // WPA2-PSK, AES
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kSsid, QString(33, QLatin1Char('s')));
     TypeInto(*page, kPsk, QString(64, QLatin1Char('x')));
@@ -160,7 +174,7 @@ TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
     const QString strSsid(32, QLatin1Char('S'));
     const QString strPsk(64, QLatin1Char('A'));  // a raw key in hexadecimal digits
     auto page = CreateWLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kSsid, strSsid);
     TypeInto(*page, kPsk, strPsk);
@@ -171,7 +185,7 @@ TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
     EXPECT_EQ(BlockHex(sent, 203, 65), Hex(std::string(64, 'A')) + "06");
 
     auto again = CreateWLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(again->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_EQ(again->GetText(kSsid), strSsid);
     EXPECT_EQ(again->GetText(kPsk), strPsk);
     EXPECT_EQ(again->ComboIndex(kAuthentication), 3);
@@ -180,13 +194,13 @@ TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
 TEST_F(CWlanPageTest, OnlyTheHubsSuccessMarksCountAsSuccess) {
     Control("SET wlan.ack_fail 1");
     auto page = CreateWLANConfiguration(Context(), nullptr);
-    ASSERT_TRUE(page->ReadFromHub());
+    ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     SetAndReceive(*page);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to configure network info."});
     Control("FAULT WRONGHEADER 20");
     m_services.Clear();
-    EXPECT_FALSE(CreateWLANConfiguration(Context(), nullptr)->ReadFromHub());
+    EXPECT_FALSE(ReadFromHub(*CreateWLANConfiguration(Context(), nullptr)));
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to read WLAN configuration info."});
 }
 

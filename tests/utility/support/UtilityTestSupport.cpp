@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
@@ -83,6 +84,27 @@ void ClickControl(CDialogBase& dlg, int nId) {
         return;
     }
     QTest::mouseClick(pButton, Qt::LeftButton);
+    WaitUntilIdle(dlg);
+}
+
+void ClickDuringJob(CDialogBase& dlg, int nId) {
+    if (auto* pButton = dlg.ControlAs<QAbstractButton>(nId))
+        QTest::mouseClick(pButton, Qt::LeftButton);
+    else
+        ADD_FAILURE() << "no button " << nId << " in dialog " << dlg.DialogId();
+}
+
+void WaitUntilIdle(const CDialogBase& dlg) {
+    if (!WaitFor([&] { return !dlg.IsBusy(); }))
+        ADD_FAILURE() << "dialog " << dlg.DialogId() << " still waits for the library";
+}
+
+bool ReadFromHub(CSettingsPage& page) {
+    std::optional<bool> read;
+    page.ReadFromHub([&read](bool bRead) { read = bRead; });
+    if (!WaitFor([&] { return read.has_value(); }))
+        ADD_FAILURE() << "the read of page " << page.DialogId() << " did not end";
+    return read.value_or(false);
 }
 
 void TypeInto(CDialogBase& dlg, int nId, const QString& strText) {
@@ -123,8 +145,31 @@ void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex) {
     }
     pCombo->setFocus();
     QTest::keyClick(pCombo, Qt::Key_Home);
-    for (int i = 0; i < nIndex; ++i)
+    WaitUntilIdle(dlg);
+    for (int i = 0; i < nIndex; ++i) {
         QTest::keyClick(pCombo, Qt::Key_Down);
+        WaitUntilIdle(dlg);  // each entry passed on the way may start a read
+    }
+}
+
+void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex) {
+    auto* pCombo = dlg.ControlAs<QComboBox>(nId);
+    if (pCombo == nullptr || nIndex < 0 || nIndex >= pCombo->count()) {
+        ADD_FAILURE() << "no drop-down " << nId << " or no entry " << nIndex;
+        return;
+    }
+    pCombo->setFocus();
+    QTest::keyClick(pCombo, Qt::Key_F4);
+    QAbstractItemView* pList = pCombo->view();
+    if (!pList->isVisible()) {
+        ADD_FAILURE() << "the list of " << nId << " did not open";
+        return;
+    }
+    QTest::keyClick(pList, Qt::Key_Home);
+    for (int i = 0; i < nIndex; ++i)
+        QTest::keyClick(pList, Qt::Key_Down);
+    QTest::keyClick(pList, Qt::Key_Return);
+    WaitUntilIdle(dlg);
 }
 
 bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout) {

@@ -7,7 +7,7 @@
 //       CLibraryWorker worker;
 //       SPageContext ctx{api, worker, m_services};
 //       auto page = CreateLANConfiguration(ctx, nullptr);
-//       ASSERT_TRUE(page->ReadFromHub());
+//       ASSERT_TRUE(ReadFromHub(*page));                  // waits for the read
 //       page->show();                                     // shown, not run modally
 //       TypeInto(*page, 1317, "10.0.0.9");
 //       ClickControl(*page, 1);
@@ -20,6 +20,7 @@
 #pragma once
 #include "utility/DialogBase.h"
 #include "utility/DialogServices.h"
+#include "utility/SettingsPage.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -83,16 +85,39 @@ private:
 };
 
 // User actions by control identifier. Each fails the test (ADD_FAILURE) when
-// the control is missing or of another kind.
+// the control is missing or of another kind. Those that can start a library
+// job return once the window has shown its outcome (WaitUntilIdle).
 void ClickControl(CDialogBase& dlg, int nId);
+// A click that returns at once (for clicks made while a job runs).
+void ClickDuringJob(CDialogBase& dlg, int nId);
+// Processes events until no job of the window runs (fails the test after 10 s).
+void WaitUntilIdle(const CDialogBase& dlg);
 // Selects all of an edit's text and types strText (runs textEdited handlers).
 void TypeInto(CDialogBase& dlg, int nId, const QString& strText);
 // Types into the four fields of an address control.
 void TypeIpv4(CDialogBase& dlg, int nId, const QString& strDotted);
-// Moves a drop-down to nIndex with the keyboard (runs activated handlers).
+// Moves a drop-down to nIndex with the keyboard (runs activated handlers),
+// waiting after each key as a user waits for what a key started.
 void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex);
+// Opens a drop-down's list (F4), moves to nIndex in it and presses Enter, as
+// a user choosing from the open list does; nIndex may be the entry shown.
+void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex);
 // Processes events until fnDone is true or nTimeout passes.
 bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout = std::chrono::seconds(10));
+
+// Starts a page's read and waits for its outcome.
+bool ReadFromHub(CSettingsPage& page);
+
+// Runs fnWork on the worker and waits for its result (the tests' own set-up
+// and checks); nothing when the worker would not take it or 10 s passed.
+template <class R>
+std::optional<R> CallOnWorker(CLibraryWorker& worker, std::function<R()> fnWork) {
+    auto pResult = std::make_shared<std::optional<R>>();
+    if (!worker.Start<R>(nullptr, std::move(fnWork), [pResult](R r) { *pResult = std::move(r); }))
+        return std::nullopt;
+    WaitFor([&] { return pResult->has_value() || !worker.IsBusy(); });
+    return *pResult;
+}
 
 // Measures the longest gap between the main thread's event-loop turns (a
 // 10 ms timer) while it lives: a blocked main thread shows as a long gap.

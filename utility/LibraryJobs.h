@@ -1,0 +1,92 @@
+// The one long-lived thread on which every call into the configuration
+// library runs (the library is driven by one client thread), and the way a
+// call's result gets back to the thread that owns the windows. No toolkit
+// here: each front end supplies its IUiQueue (a queued call in Qt, a posted
+// window message on Win32).
+//
+// A job is two functions: the work, run on the library thread, which touches
+// no window and returns a plain value; and the continuation, run later on the
+// UI thread with that value, from the UI's own event loop. Start() returns at
+// once, so no handler waits inside itself and none can be re-entered:
+//
+//   const auto block = Collect();                                 // UI thread
+//   jobs.Start<int32_t>(
+//       [&api, h, block] { return api.m_pfn_setLanInfo(h, ...); },  // library thread
+//       [this](int32_t nResult) { ShowOutcome(nResult); });         // UI thread, later
+//
+// One job at a time: from Start until its continuation has returned, Start
+// refuses (false, nothing runs). A continuation may start the next job.
+#pragma once
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace vexal::utility {
+
+// The UI thread's queue, as a front end offers it.
+class IUiQueue {
+public:
+    virtual ~IUiQueue() = default;
+    // Called on the library thread: fn must run on the UI thread, later,
+    // from its event loop (never inside Post).
+    virtual void Post(std::function<void()> fn) = 0;
+};
+
+class CLibraryJobs {
+public:
+    explicit CLibraryJobs(IUiQueue& ui);  // starts the thread
+    ~CLibraryJobs();                      // Stop()
+    CLibraryJobs(const CLibraryJobs&) = delete;
+    CLibraryJobs& operator=(const CLibraryJobs&) = delete;
+
+    // UI thread only, like every member but OnWorkerThread.
+    bool IsRunning() const { return !m_bStopped; }
+    bool IsBusy() const;
+
+    // fnWork on the library thread, then fnDone on the UI thread. A work that
+    // throws is reported on standard error and its fnDone is not called.
+    bool StartJob(std::function<void()> fnWork, std::function<void()> fnDone);
+    template <class R>
+    bool Start(std::function<R()> fnWork, std::function<void(R)> fnDone) {
+        auto pResult = std::make_shared<std::optional<R>>();
+        return StartJob([pResult, fn = std::move(fnWork)] { pResult->emplace(fn()); },
+                        [pResult, fn = std::move(fnDone)] {
+                            if (pResult->has_value() && fn)
+                                fn(std::move(**pResult));
+                        });
+    }
+
+    // Called on the UI thread after every job's continuation (or after a job
+    // whose work threw).
+    void SetJobEndedHandler(std::function<void()> fnHandler);
+
+    // For the way out only, when no event loop will deliver the result:
+    // blocks until the running job's work has returned, at most nWait, and
+    // drops its continuation. False when it did not return in time.
+    bool WaitForJob(std::chrono::milliseconds nWait);
+
+    // Ends the thread after the job it holds: waits at most nWait. A job's
+    // continuation still due is dropped. A thread that does not end in time
+    // is never killed: it is left to run out and false is returned (the
+    // caller must then keep the library loaded).
+    bool Stop(std::chrono::milliseconds nWait = std::chrono::seconds(10));
+
+    // True on the library thread (for checks and tests); any thread.
+    bool OnWorkerThread() const;
+
+private:
+    struct SShared;  // what the library thread shares: its queue and flags
+    struct SUi;      // the UI thread's side: the continuation due
+    static void Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob);
+
+    std::shared_ptr<SShared> m_pShared;
+    std::shared_ptr<SUi> m_pUi;
+    std::thread m_thread;
+    std::thread::id m_workerId;
+    bool m_bStopped = false;
+    bool m_bEnded = false;  // the thread ended within Stop's wait
+};
+
+}  // namespace vexal::utility
