@@ -16,6 +16,8 @@ bool MakeDirectory(const std::string& strPath) {
 
 bool IsStdoutValid() { return fcntl(1, F_GETFD) != -1; }
 
+std::string DefaultLogDirectory() { return "."; }
+
 CFile::~CFile() { Close(); }
 
 CFile::CFile(CFile&& other) noexcept : m_nFd(other.m_nFd) { other.m_nFd = -1; }

@@ -34,6 +34,8 @@ const char* IcmpPathName(EIcmpPath path) {
         return "datagram socket";
     case EIcmpPath::PingProgram:
         return "ping program";
+    case EIcmpPath::HelperApi:
+        return "ICMP helper API";
     }
     return "?";
 }
@@ -394,6 +396,9 @@ std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
         }
         return std::make_unique<CPingProgramEndpoint>(std::move(strProgram));
     }
+    case EIcmpPath::HelperApi:
+        nErr = ENOSYS;  // a Windows service
+        return nullptr;
     }
     if (nErr != 0)
         return nullptr;
