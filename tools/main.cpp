@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
     CLI::App app{"vexalcfg - configure Vexal hubs from the command line", "vexalcfg"};
     app.footer(std::string(kFooter) + "\n" + AllKeysHelp() + CustomTypesHelp());
     app.set_version_flag("--version", "vexalcfg " VEXALCFG_VERSION);
+    // Options as on Linux everywhere: on Windows a path such as /tmp/hub.json
+    // must stay a path, not become an option "/tmp".
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.fallthrough();
     app.get_formatter()->column_width(34);

@@ -9,15 +9,32 @@ namespace vexal::platform {
 std::string AnsiFromUtf16(std::u16string_view text) {
     if (text.empty())
         return {};
-    const std::wstring wide = win32::WideFromUtf16(text);
+    std::wstring wide = win32::WideFromUtf16(text);
+    const UINT uCodePage = GetACP();
+    // Only GB18030 and UTF-8 hold characters beyond the first plane: for any
+    // other code page a surrogate pair is one character that becomes one '?'.
+    if (uCodePage != CP_UTF8 && uCodePage != 54936) {
+        std::wstring folded;
+        folded.reserve(wide.size());
+        for (size_t i = 0; i < wide.size(); ++i) {
+            const bool bPair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                               wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+            folded.push_back(bPair ? wchar_t{0xFFFF} : wide[i]);  // a noncharacter no code page holds
+            i += bPair ? 1 : 0;
+        }
+        wide.swap(folded);
+    }
     // No best-fit mapping: a character the code page cannot hold becomes '?',
-    // never a look-alike.
-    const DWORD dwFlags = WC_NO_BEST_FIT_CHARS;
-    const int n = WideCharToMultiByte(CP_ACP, dwFlags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?",
-                                      nullptr);
+    // never a look-alike. (UTF-8 takes neither flag nor default character.)
+    const bool bUtf8 = uCodePage == CP_UTF8;
+    const DWORD dwFlags = bUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* pszDefault = bUtf8 ? nullptr : "?";
+    const int n = WideCharToMultiByte(CP_ACP, dwFlags, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      pszDefault, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
-        WideCharToMultiByte(CP_ACP, dwFlags, wide.data(), static_cast<int>(wide.size()), out.data(), n, "?", nullptr);
+        WideCharToMultiByte(CP_ACP, dwFlags, wide.data(), static_cast<int>(wide.size()), out.data(), n, pszDefault,
+                            nullptr);
     return out;
 }
 
