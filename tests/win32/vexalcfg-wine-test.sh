@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # vexalcfg.exe under Wine against Linux simulators, beside the Linux tool:
-#  1. show --json prints what the Linux tool prints for the same hub state;
+#  1. show --json prints what the Linux tool prints for the same hub state,
+#     and the C example linked through ZamoCfg.lib reads the same hub;
 #  2. a backup written into a folder named outside the ANSI code page, then
 #     restore --clone onto a second hub: its settings become the first hub's
 #     but for the per-hub keys, read back by the Linux tool;
 #  3. --hosts with three hubs, one refusing connections: an outcome per hub
 #     from Windows worker processes, exit status 1.
-#   vexalcfg-wine-test.sh WINDOWS_TOOL LINUX_TOOL HARNESS   (VEXAL_HUBSIM: the simulator)
+#   vexalcfg-wine-test.sh WINDOWS_TOOL LINUX_TOOL HARNESS SHOW_HUB_EXE   (VEXAL_HUBSIM: the simulator)
 set -euo pipefail
-win_tool=$1 linux_tool=$2 harness=$3
+win_tool=$1 linux_tool=$2 harness=$3 show_hub=$4
 hubsim=${VEXAL_HUBSIM:?VEXAL_HUBSIM names the Linux simulator}
 work=$(mktemp -d)
 pids=()
@@ -59,6 +60,11 @@ if ! cmp -s "$work/a-win.json" "$work/a-linux.json"; then
   exit 1
 fi
 echo "ok: show --json alike ($(wc -c <"$work/a-win.json") bytes)"
+bash "$harness" run "$show_hub" "127.0.0.1:$a_port" >"$work/show-hub.txt" ||
+  { cat "$work/show-hub.txt"; echo "FAIL: show_hub.exe"; exit 1; }
+grep -q "VX-H400_VXL" "$work/show-hub.txt" && grep -q "10.0.0.21" "$work/show-hub.txt" ||
+  { cat "$work/show-hub.txt"; echo "FAIL: show_hub.exe did not show the hub"; exit 1; }
+echo "ok: show_hub.exe through ZamoCfg.lib"
 
 # 2. Backup, then a rollout of its settings onto hub b.
 folder="$work/Sicherung $(printf '\xc3\x9c') $(printf '\xe3\x83\xad')"
