@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick desktop-file-utils
   dpkg-dev lintian man-db file
   valgrind
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 python3
 )
 missing=()
 for p in "${packages[@]}"; do
