@@ -76,6 +76,9 @@ run)
   if [ -s "$broker_port" ]; then
     export VEXAL_HUBSIM_BROKER=127.0.0.1:$(cat "$broker_port")
   fi
+  # The libraries' log would otherwise go to the root of the current drive,
+  # which under Wine is the build host's root folder.
+  export VEXAL_LOG_DIR=${VEXAL_LOG_DIR:-$prefix/vexal-logs}
   exec "$wine" "$@"
   ;;
 teardown)

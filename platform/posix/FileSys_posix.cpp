@@ -18,19 +18,6 @@ bool IsStdoutValid() { return fcntl(1, F_GETFD) != -1; }
 
 std::string DefaultLogDirectory() { return "."; }
 
-CFile::~CFile() { Close(); }
-
-CFile::CFile(CFile&& other) noexcept : m_nFd(other.m_nFd) { other.m_nFd = -1; }
-
-CFile& CFile::operator=(CFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_nFd = other.m_nFd;
-        other.m_nFd = -1;
-    }
-    return *this;
-}
-
 static int OpenRetrying(const std::string& strPath, int nFlags) {
     int fd;
     do {

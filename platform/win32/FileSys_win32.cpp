@@ -30,19 +30,6 @@ bool IsStdoutValid() { return GetStdHandle(STD_OUTPUT_HANDLE) != INVALID_HANDLE_
 
 std::string DefaultLogDirectory() { return {}; }
 
-CFile::~CFile() { Close(); }
-
-CFile::CFile(CFile&& other) noexcept : m_nFd(other.m_nFd) { other.m_nFd = -1; }
-
-CFile& CFile::operator=(CFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_nFd = other.m_nFd;
-        other.m_nFd = -1;
-    }
-    return *this;
-}
-
 bool CFile::OpenAppend(const std::string& strPath) {
     Close();
     // Append-only access: every write lands at the end, also with other writers.

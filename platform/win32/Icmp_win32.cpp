@@ -10,49 +10,20 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/IcmpDatagram.h"
 #include "platform/WakeSignal.h"
 #include "platform/win32/SocketWait.h"
 #include "platform/win32/Win32Util.h"
 
 namespace vexal::platform {
 
-const char* IcmpPathName(EIcmpPath path) {
-    switch (path) {
-    case EIcmpPath::Raw:
-        return "raw socket";
-    case EIcmpPath::Datagram:
-        return "datagram socket";
-    case EIcmpPath::PingProgram:
-        return "ping program";
-    case EIcmpPath::HelperApi:
-        return "ICMP helper API";
-    }
-    return "?";
-}
-
 namespace {
 
-constexpr size_t kIpHeaderSize = 20;
 constexpr size_t kIcmpHeaderSize = 8;
 constexpr uint8_t kIcmpEchoReply = 0;
 constexpr uint8_t kIcmpUnreachable = 3;
 // The helper API's own limit for one request: the port's echo wait.
 constexpr DWORD kHelperTimeoutMs = 1000;
-
-// The header a raw socket would have shown: the port logic reads its length
-// and the message after it.
-void WriteIpv4Header(uint8_t* p, size_t nTotal, uint32_t dwSource, uint32_t dwDestination) {
-    std::memset(p, 0, kIpHeaderSize);
-    p[0] = 0x45;
-    p[2] = static_cast<uint8_t>(nTotal >> 8);
-    p[3] = static_cast<uint8_t>(nTotal);
-    p[8] = 64;
-    p[9] = IPPROTO_ICMP;
-    for (int i = 0; i < 4; ++i) {
-        p[12 + i] = static_cast<uint8_t>(dwSource >> (24 - 8 * i));
-        p[16 + i] = static_cast<uint8_t>(dwDestination >> (24 - 8 * i));
-    }
-}
 
 // A raw ICMP socket: what the system gives is what the port logic reads.
 class CRawIcmpEndpoint final : public IIcmpEndpoint {
@@ -219,15 +190,15 @@ public:
         dwSource = ntohl(reply.Address);
         // An echo reply with the request's identifier and payload, as an echo
         // server returns it; anything else shows as a message of another type.
-        std::vector<uint8_t> datagram(kIpHeaderSize + kIcmpHeaderSize);
+        std::vector<uint8_t> datagram(kIpv4HeaderSize + kIcmpHeaderSize);
         if (reply.Status == IP_SUCCESS) {
             datagram.insert(datagram.end(), m_request.begin() + std::min(m_request.size(), kIcmpHeaderSize),
                             m_request.end());
             std::copy_n(m_request.begin(), std::min(m_request.size(), kIcmpHeaderSize),
-                        datagram.begin() + kIpHeaderSize);
-            datagram[kIpHeaderSize] = kIcmpEchoReply;
+                        datagram.begin() + kIpv4HeaderSize);
+            datagram[kIpv4HeaderSize] = kIcmpEchoReply;
         } else {
-            datagram[kIpHeaderSize] = kIcmpUnreachable;
+            datagram[kIpv4HeaderSize] = kIcmpUnreachable;
         }
         WriteIpv4Header(datagram.data(), datagram.size(), dwSource, m_dwDestination);
         nLength = std::min(buffer.size(), datagram.size());

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "platform/DeviceNames.h"
 #include "platform/WakeSignal.h"
 #include "platform/win32/ParallelStatus.h"
 
@@ -91,35 +90,22 @@ public:
     }
 
 private:
-    // One overlapped request with an event of its own, waited for at most ms.
-    template <typename TStart>
-    EDeviceIo Overlapped(TStart start, DWORD ms, const CWakeSignal* pWake, DWORD& dwDone, int& nErr) {
-        dwDone = 0;
-        win32::CHandle hEvent = win32::MakeEvent();
-        if (!hEvent.IsValid()) {
-            nErr = static_cast<int>(GetLastError());
-            return EDeviceIo::Failed;
+    // One overlapped request, waited for at most ms.
+    EDeviceIo Overlapped(const std::function<BOOL(OVERLAPPED*)>& start, DWORD ms, const CWakeSignal* pWake,
+                         DWORD& dwDone, int& nErr) {
+        DWORD dwError = 0;
+        switch (win32::OverlappedRequest(m_hPort.Get(), start, ms, pWake, dwDone, dwError)) {
+        case win32::EHandleWait::Signalled:
+            return EDeviceIo::Done;
+        case win32::EHandleWait::Woken:
+            return EDeviceIo::Woken;
+        case win32::EHandleWait::TimedOut:
+            return EDeviceIo::TimedOut;
+        case win32::EHandleWait::Failed:
+            break;
         }
-        OVERLAPPED ov{};
-        ov.hEvent = hEvent.Get();
-        if (!start(&ov)) {
-            const DWORD dwError = GetLastError();
-            if (dwError != ERROR_IO_PENDING) {
-                nErr = static_cast<int>(dwError);
-                return EDeviceIo::Failed;
-            }
-            const win32::EHandleWait wait = win32::WaitWithWake(ov.hEvent, ms, pWake);
-            if (wait != win32::EHandleWait::Signalled) {
-                CancelIoEx(m_hPort.Get(), &ov);
-                GetOverlappedResult(m_hPort.Get(), &ov, &dwDone, TRUE);
-                return wait == win32::EHandleWait::Woken ? EDeviceIo::Woken : EDeviceIo::TimedOut;
-            }
-        }
-        if (!GetOverlappedResult(m_hPort.Get(), &ov, &dwDone, FALSE)) {
-            nErr = static_cast<int>(GetLastError());
-            return nErr == ERROR_OPERATION_ABORTED ? EDeviceIo::TimedOut : EDeviceIo::Failed;
-        }
-        return EDeviceIo::Done;
+        nErr = static_cast<int>(dwError);
+        return dwError == ERROR_OPERATION_ABORTED ? EDeviceIo::TimedOut : EDeviceIo::Failed;
     }
 
     win32::CHandle m_hPort;
@@ -128,14 +114,10 @@ private:
 }  // namespace
 
 std::unique_ptr<IParallelEndpoint> OpenParallelDevice(const std::string& strPath, int& nErr) {
-    nErr = 0;
-    const std::wstring path = win32::WideFromUtf8(strPath);
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        nErr = static_cast<int>(GetLastError());
+    win32::CHandle hDevice = win32::OpenDeviceExclusive(strPath, nErr);
+    if (!hDevice.IsValid())
         return nullptr;
-    }
+    const HANDLE h = hDevice.Release();
     // The port's own time-outs (read interval 1 ms, writes 3000 ms plus 1 ms
     // a byte) and empty queues; the outcome is not checked.
     COMMTIMEOUTS timeouts{1, 0, 0, 1, 3000};
@@ -145,8 +127,7 @@ std::unique_ptr<IParallelEndpoint> OpenParallelDevice(const std::string& strPath
 }
 
 std::unique_ptr<IParallelEndpoint> OpenParallelPort(std::u16string_view strName, int& nErr) {
-    const auto strNarrow = AsciiPortName(strName);
-    const auto path = strNarrow ? ResolvePortName(*strNarrow, "LPT", "") : std::nullopt;
+    const auto path = win32::PortDevicePath(strName, "LPT");
     if (!path) {
         nErr = ERROR_FILE_NOT_FOUND;
         return nullptr;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/Clock.h"
-#include "platform/DeviceNames.h"
 #include "platform/WakeSignal.h"
 #include "platform/win32/Win32Util.h"
 
@@ -221,38 +220,28 @@ private:
     // its time-outs) the limit plus a grace period.
     EDeviceIo Transfer(bool bWrite, uint8_t* pBuffer, DWORD dwAsk, uint64_t nLimitMs, const CWakeSignal* pWake,
                        DWORD& dwDone, int& nErr) {
-        dwDone = 0;
-        win32::CHandle hEvent = win32::MakeEvent();
-        if (!hEvent.IsValid()) {
-            nErr = static_cast<int>(GetLastError());
-            return EDeviceIo::Failed;
+        const HANDLE h = m_hPort.Get();
+        DWORD dwError = 0;
+        const auto dwWait = static_cast<DWORD>(std::min<uint64_t>(nLimitMs + kDriverGraceMs, INFINITE - 1));
+        switch (win32::OverlappedRequest(
+            h,
+            [&](OVERLAPPED* pOv) {
+                return bWrite ? WriteFile(h, pBuffer, dwAsk, nullptr, pOv) : ReadFile(h, pBuffer, dwAsk, nullptr, pOv);
+            },
+            dwWait, pWake, dwDone, dwError)) {
+        case win32::EHandleWait::Signalled:
+            return EDeviceIo::Done;
+        case win32::EHandleWait::Woken:
+            return EDeviceIo::Woken;
+        case win32::EHandleWait::TimedOut:
+            return EDeviceIo::TimedOut;
+        case win32::EHandleWait::Failed:
+            break;
         }
-        OVERLAPPED ov{};
-        ov.hEvent = hEvent.Get();
-        const BOOL bOk = bWrite ? WriteFile(m_hPort.Get(), pBuffer, dwAsk, nullptr, &ov)
-                                : ReadFile(m_hPort.Get(), pBuffer, dwAsk, nullptr, &ov);
-        if (!bOk) {
-            const DWORD dwError = GetLastError();
-            if (dwError != ERROR_IO_PENDING) {
-                nErr = static_cast<int>(dwError);
-                return IsGone(dwError) ? EDeviceIo::HungUp : EDeviceIo::Failed;
-            }
-            const auto dwWait = static_cast<DWORD>(std::min<uint64_t>(nLimitMs + kDriverGraceMs, INFINITE - 1));
-            const win32::EHandleWait wait = win32::WaitWithWake(ov.hEvent, dwWait, pWake);
-            if (wait != win32::EHandleWait::Signalled) {
-                CancelIoEx(m_hPort.Get(), &ov);
-                GetOverlappedResult(m_hPort.Get(), &ov, &dwDone, TRUE);
-                return wait == win32::EHandleWait::Woken ? EDeviceIo::Woken : EDeviceIo::TimedOut;
-            }
-        }
-        if (!GetOverlappedResult(m_hPort.Get(), &ov, &dwDone, FALSE)) {
-            const DWORD dwError = GetLastError();
-            if (dwError == ERROR_OPERATION_ABORTED)
-                return EDeviceIo::TimedOut;  // a purge ended it
-            nErr = static_cast<int>(dwError);
-            return IsGone(dwError) ? EDeviceIo::HungUp : EDeviceIo::Failed;
-        }
-        return EDeviceIo::Done;
+        if (dwError == ERROR_OPERATION_ABORTED)
+            return EDeviceIo::TimedOut;  // a purge ended it
+        nErr = static_cast<int>(dwError);
+        return IsGone(dwError) ? EDeviceIo::HungUp : EDeviceIo::Failed;
     }
 
     // The receive event of the driver; switches to polling when the port
@@ -312,16 +301,10 @@ private:
 }  // namespace
 
 std::unique_ptr<ISerialEndpoint> OpenSerialDevice(const std::string& strPath, int& nErr) {
-    nErr = 0;
-    const std::wstring path = win32::WideFromUtf8(strPath);
-    // No sharing: a serial port has one user at a time.
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        nErr = static_cast<int>(GetLastError());
+    win32::CHandle h = win32::OpenDeviceExclusive(strPath, nErr);
+    if (!h.IsValid())
         return nullptr;
-    }
-    auto pDevice = std::make_unique<CSerialDevice>(h);
+    auto pDevice = std::make_unique<CSerialDevice>(h.Release());
     nErr = pDevice->Init();
     if (nErr != 0)
         return nullptr;
@@ -329,8 +312,7 @@ std::unique_ptr<ISerialEndpoint> OpenSerialDevice(const std::string& strPath, in
 }
 
 std::unique_ptr<ISerialEndpoint> OpenSerialPort(std::u16string_view strName, int& nErr) {
-    const auto strNarrow = AsciiPortName(strName);
-    const auto path = strNarrow ? ResolvePortName(*strNarrow, "COM", "") : std::nullopt;
+    const auto path = win32::PortDevicePath(strName, "COM");
     if (!path) {
         nErr = ERROR_FILE_NOT_FOUND;
         return nullptr;

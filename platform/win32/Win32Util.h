@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -72,6 +74,22 @@ enum class EHandleWait { Signalled, TimedOut, Woken, Failed };
 // Waits up to ms (INFINITE allowed) for h, ending at once when the wake
 // signal is set. Failed leaves the reason in GetLastError.
 EHandleWait WaitWithWake(HANDLE h, DWORD ms, const CWakeSignal* pWake);
+
+// One overlapped request on h with an event of its own: start receives the
+// OVERLAPPED record; the request is waited for up to ms or until the wake
+// signal, and cancelled and collected when the wait ends first. dwDone:
+// bytes moved; Failed leaves the request's error in dwError.
+EHandleWait OverlappedRequest(HANDLE h, const std::function<BOOL(OVERLAPPED*)>& start, DWORD ms,
+                              const CWakeSignal* pWake, DWORD& dwDone, DWORD& dwError);
+
+// Opens a device (a serial or parallel port) for overlapped reading and
+// writing, shared with nobody: such a port has one user at a time. Null with
+// the error code on failure.
+CHandle OpenDeviceExclusive(const std::string& strPath, int& nErr);
+
+// "\\.\COM<n>" or "\\.\LPT<n>" for a port name with that prefix; nothing
+// for any other text.
+std::optional<std::string> PortDevicePath(std::u16string_view strName, std::string_view strPrefix);
 
 }  // namespace win32
 }  // namespace vexal::platform

@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Util.h"
 
+#include "platform/DeviceNames.h"
 #include "platform/WakeSignal.h"
 
 namespace vexal::platform::win32 {
@@ -72,6 +73,52 @@ EHandleWait WaitWithWake(HANDLE h, DWORD ms, const CWakeSignal* pWake) {
         if (!bSliced || (ms != INFINITE && GetTickCount64() - nStart >= ms))
             return EHandleWait::TimedOut;
     }
+}
+
+EHandleWait OverlappedRequest(HANDLE h, const std::function<BOOL(OVERLAPPED*)>& start, DWORD ms,
+                              const CWakeSignal* pWake, DWORD& dwDone, DWORD& dwError) {
+    dwDone = 0;
+    dwError = ERROR_SUCCESS;
+    CHandle hEvent = MakeEvent();
+    if (!hEvent.IsValid()) {
+        dwError = GetLastError();
+        return EHandleWait::Failed;
+    }
+    OVERLAPPED ov{};
+    ov.hEvent = hEvent.Get();
+    if (!start(&ov)) {
+        dwError = GetLastError();
+        if (dwError != ERROR_IO_PENDING)
+            return EHandleWait::Failed;
+        dwError = ERROR_SUCCESS;
+        const EHandleWait wait = WaitWithWake(ov.hEvent, ms, pWake);
+        if (wait != EHandleWait::Signalled) {
+            // The record and the buffer must outlive the request: collect it.
+            CancelIoEx(h, &ov);
+            GetOverlappedResult(h, &ov, &dwDone, TRUE);
+            return wait == EHandleWait::Failed ? EHandleWait::TimedOut : wait;
+        }
+    }
+    if (!GetOverlappedResult(h, &ov, &dwDone, FALSE)) {
+        dwError = GetLastError();
+        return EHandleWait::Failed;
+    }
+    return EHandleWait::Signalled;
+}
+
+CHandle OpenDeviceExclusive(const std::string& strPath, int& nErr) {
+    nErr = 0;
+    const std::wstring path = WideFromUtf8(strPath);
+    CHandle h(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                          nullptr));
+    if (!h.IsValid())
+        nErr = static_cast<int>(GetLastError());
+    return h;
+}
+
+std::optional<std::string> PortDevicePath(std::u16string_view strName, std::string_view strPrefix) {
+    const auto strNarrow = AsciiPortName(strName);
+    return strNarrow ? ResolvePortName(*strNarrow, strPrefix, "") : std::nullopt;
 }
 
 }  // namespace vexal::platform::win32

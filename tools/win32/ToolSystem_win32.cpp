@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "platform/win32/Win32Util.h"
+// After <windows.h>.
 #include <shellapi.h>
 
 #include <cstdio>
@@ -13,35 +15,9 @@
 namespace vexal::tools {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::string ErrorText(DWORD dwError) {
-    wchar_t* pszText = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
-    std::string out = n > 0 && pszText != nullptr ? Utf8(std::wstring(pszText, n)) : std::string();
-    if (pszText != nullptr) LocalFree(pszText);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
-        out.pop_back();
-    return out.empty() ? "error " + std::to_string(dwError) : out;
-}
+std::wstring Wide(const std::string& text) { return platform::win32::WideFromUtf8(text); }
+std::string Utf8(const std::wstring& text) { return platform::win32::Utf8FromWide(text); }
+using platform::win32::ErrorText;
 
 // Owns one handle for the length of a scope.
 class CClosesHandle {
