@@ -84,6 +84,10 @@ std::string Utf8(const std::wstring& text) {
 }  // namespace
 
 TEST(Win32Sockets, ConnectReadCloseNotificationWakeAndRefusal) {
+    // Dotted-decimal addresses as inet_pton takes them, and nothing else.
+    EXPECT_EQ(ParseIPv4("192.168.0.10"), std::optional<uint32_t>(0xC0A8000A));
+    for (const char* psz : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "01.2.3.4", "1.2.3.4 ", "1..3.4", "1.2.3.-4"})
+        EXPECT_FALSE(ParseIPv4(psz)) << psz;
     SListener listener;
     CTcpSocket socket;
     ASSERT_EQ(socket.Create(), 0);
