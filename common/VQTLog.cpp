@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/FileSys.h"
 #include "platform/Process.h"
 #include "platform/TextCodec.h"
 
@@ -22,7 +23,7 @@ std::string TwoDigits(int n) {
 std::string ResolveDir(const std::string& strDir) {
     if (!strDir.empty()) return strDir;
     if (auto env = platform::GetEnv("VEXAL_LOG_DIR"); env && !env->empty()) return *env;
-    return ".";
+    return platform::DefaultLogDirectory();
 }
 
 std::string VqtFolder(const std::string& strDir) { return ResolveDir(strDir) + platform::kPathSeparator + "VQTLog"; }

@@ -58,7 +58,8 @@ std::u16string FormatLogLine(ELogLayout layout, int nLevel, const platform::Loca
                              std::u16string_view message);
 
 // "<dir>/VQTLog/<name>_Mon_MMDD.hhmm.log" and "<dir>/VQTLog/<name>_MMDD.hhmm.bin".
-// An empty directory means VEXAL_LOG_DIR when set, else the working directory.
+// An empty directory means VEXAL_LOG_DIR when set, else the platform's default
+// (the working directory on Linux, the root of the current drive on Windows).
 std::string LogFilePath(const std::string& strDir, const std::string& strName, const platform::LocalTime& time);
 std::string CaptureFilePath(const std::string& strDir, const std::string& strName, const platform::LocalTime& time);
 

@@ -30,7 +30,9 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#define ZAMOCFG_API __declspec(dllexport)
+/* The DLL's module-definition file names its exports; callers link the
+ * import library or look the names up with GetProcAddress. */
+#define ZAMOCFG_API
 #else
 #define ZAMOCFG_API __attribute__((visibility("default")))
 #endif

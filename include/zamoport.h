@@ -18,7 +18,9 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#define ZAMOPORT_API __declspec(dllexport)
+/* The DLL's module-definition file names its exports; callers link the
+ * import library or look the names up with GetProcAddress. */
+#define ZAMOPORT_API
 #else
 #define ZAMOPORT_API __attribute__((visibility("default")))
 #endif

@@ -1,6 +1,8 @@
 // Serial and parallel port names. COM<n> and LPT<n> are symbolic links in one
 // device directory (VEXAL_DEVICE_DIR, default /dev/vexal) pointing at device
-// files, as a udev rule or the user lays them out.
+// files, as a udev rule or the user lays them out. On Windows they are the
+// system's own names (\\.\COM<n>), listed from the "Ports" setup class and
+// the serial and parallel device maps, with the driver's provider name.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,7 @@
 // File access for the diagnostic log and capture files.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace vexal::platform {
@@ -10,8 +11,15 @@ inline constexpr char kPathSeparator = '/';
 // Creates one directory (not its parents). True when it exists afterwards.
 bool MakeDirectory(const std::string& strPath);
 
-// True when the process's standard output is an open descriptor.
+// True when the process's standard output is an open descriptor (on
+// Windows: the standard output handle is not reported invalid).
 bool IsStdoutValid();
+
+// The folder the log folder "VQTLog" goes under when neither the log object
+// nor VEXAL_LOG_DIR names one: the working directory on Linux; an empty text
+// on Windows, so that the log path begins with the separator and names the
+// folder at the root of the current drive.
+std::string DefaultLogDirectory();
 
 // An owned file descriptor; closed by the destructor.
 class CFile {
@@ -33,7 +41,7 @@ public:
     bool IsOpen() const { return m_nFd >= 0; }
 
 private:
-    int m_nFd = -1;
+    std::intptr_t m_nFd = -1;  // a descriptor, or a file handle on Windows
 };
 
 }  // namespace vexal::platform

@@ -1,11 +1,15 @@
-// ICMP echo endpoints for the network port's link watch. Three ways to reach
-// a host, tried in this order, look the same to the caller:
+// ICMP echo endpoints for the network port's link watch. The ways to reach a
+// host, tried in this order, look the same to the caller. On Linux:
 //  - a raw ICMP socket (root or CAP_NET_RAW), filtered to echo replies;
 //  - an unprivileged ICMP datagram socket, when net.ipv4.ping_group_range
 //    holds the process's group (the kernel picks the identifier and strips
 //    the IPv4 header; the endpoint restores both);
 //  - the system's ping program (iputils, which carries the capability),
 //    one run per request, without a shell, killed when the wait ends.
+// On Windows:
+//  - a raw ICMP socket (administrators only);
+//  - the ICMP helper API (IcmpSendEcho2), which needs no privilege; the
+//    endpoint builds the datagram a raw socket would have shown.
 // Every received datagram is handed over as a raw socket would give it: an
 // IPv4 header first, then the ICMP message with the identifier as sent.
 #pragma once
@@ -19,7 +23,7 @@ namespace vexal::platform {
 
 class CWakeSignal;
 
-enum class EIcmpPath { Raw, Datagram, PingProgram };
+enum class EIcmpPath { Raw, Datagram, PingProgram, HelperApi };
 
 const char* IcmpPathName(EIcmpPath path);
 

@@ -1,6 +1,7 @@
 // IPv4 TCP stream sockets for the network port: non-blocking connect with a
-// time-out, poll-based waits that a CWakeSignal ends, close detection, and
-// sends that never raise SIGPIPE. Error codes are the system's (errno) values.
+// time-out, waits that a CWakeSignal ends, close detection, and sends that
+// never raise SIGPIPE. Error codes are the system's: errno values, or the
+// Winsock codes (10035 would block, 10038 not a socket) on Windows.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -73,10 +74,11 @@ public:
     void Close();
 
 private:
-    int Descriptor() const;
+    std::intptr_t Descriptor() const;
 
     mutable std::mutex m_mutex;  // guards m_hSocket and m_bShutdown against a closing thread
-    int m_hSocket = -1;
+    // A descriptor, or a SOCKET on Windows; -1 when none.
+    std::intptr_t m_hSocket = -1;
     bool m_bShutdown = false;
 };
 

@@ -3,13 +3,15 @@
 // over its bulk endpoints in short slices.
 //
 // Backends: libusb-1.0 (the real bus) and the simulated bus of the hub
-// simulator, chosen by VEXAL_USB_SIM_DIR; tests plug in fakes.
+// simulator, chosen by VEXAL_USB_SIM_DIR; on Windows the device setup API and
+// WinUSB; tests plug in fakes.
 //
 // A device's interface path has the shape
 //   \\?\USB#VID_vvvv&PID_pppp#<location>#{A5DCBF10-6530-11D2-901F-00C04FB951ED}
-// in upper case, vendor ID at position 12 and product ID at position 21; the
-// location is made of the bus and port numbers ("1-4.2"), so it is stable for
-// one physical port and the path can never contain "COM" or "LPT".
+// in upper case, vendor ID at position 12 and product ID at position 21. On
+// Linux the location is made of the bus and port numbers ("1-4.2"), so it is
+// stable for one physical port; on Windows it is the instance part the system
+// gives. A path never contains "COM" or "LPT".
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -82,7 +84,9 @@ struct SUsbPathParts {
     std::string strLocation;
 };
 std::optional<SUsbPathParts> ParseUsbInterfacePath(std::string_view strPath);
-// Builds the path; empty when the location is not made of digits, '-' and '.'.
+// Builds the path; empty when the location is not made of letters, digits,
+// '-', '.', '&' and '_' (beginning and ending with a letter or digit) or holds
+// "COM" or "LPT".
 std::string MakeUsbInterfacePath(uint16_t wVendorId, uint16_t wProductId, std::string_view strLocation);
 
 }  // namespace vexal::platform

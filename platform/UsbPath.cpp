@@ -14,13 +14,19 @@ constexpr size_t kVidPos = 12;
 constexpr size_t kPidPos = 21;
 constexpr size_t kLocationPos = 26;
 
+// The bus and port numbers of a Linux location ("1-4.2"), or the instance
+// part of a Windows interface path ("6&2C1A3E9F&0&2", or a serial number).
+// Never a file path, and never a text holding "COM" or "LPT", which would
+// make the port library take the path for a serial or parallel port.
 bool IsLocation(std::string_view s) {
-    if (s.empty() || !std::isdigit(static_cast<unsigned char>(s.front())) ||
-        !std::isdigit(static_cast<unsigned char>(s.back())))
-        return false;
-    for (char c : s)
-        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != '.') return false;
-    return true;
+    auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    if (s.empty() || !alnum(s.front()) || !alnum(s.back()) || s.find("..") != std::string_view::npos) return false;
+    std::string upper;
+    for (char c : s) {
+        if (!alnum(c) && c != '-' && c != '.' && c != '&' && c != '_') return false;
+        upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return upper.find("COM") == std::string::npos && upper.find("LPT") == std::string::npos;
 }
 
 std::optional<uint16_t> Hex4(std::string_view s) {

@@ -22,12 +22,13 @@ public:
     bool SleepMs(uint32_t ms) const;
 
     // For the platform backends only: a descriptor that polls readable while
-    // set, or -1 when none could be made (waits then poll in short slices).
-    int Handle() const { return m_hEvent; }
+    // set (an event handle on Windows), or -1 when none could be made (waits
+    // then poll in short slices).
+    std::intptr_t Handle() const { return m_hEvent; }
 
 private:
     std::atomic<bool> m_bSet{false};
-    int m_hEvent = -1;
+    std::intptr_t m_hEvent = -1;
 };
 
 }  // namespace vexal::platform

@@ -13,6 +13,7 @@ packages=(
   dpkg-dev lintian man-db file
   valgrind
   umockdev libumockdev-dev
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 python3
 )
 missing=()
 for p in "${packages[@]}"; do

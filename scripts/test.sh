@@ -85,6 +85,28 @@ soak_valgrind() {  # DIR
     "$1/out/vexal_soak" --hubs 2 --seconds 20 --cycle-rounds 1 --no-rss-check
 }
 
+# The Windows build: cross-compiled with MinGW-w64 (only what its tests and
+# the archive need), its tests under Wine against the Linux build's simulator
+# (the harness makes one Wine prefix for the run), and the release archive.
+windows_all() {  # DIR LINUX_BUILD_DIR
+  local dir=$1 linux=$2
+  cmake -S "$top" -B "$dir" -G Ninja --toolchain "$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DVEXAL_WERROR=ON -DVEXAL_BUILD_BENCH=OFF -DVEXAL_LINUX_BUILD_DIR="$linux" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 --no-tests=error
+  (cd "$dir" && rm -f vexal-*-win64.zip && cpack -G ZIP >/dev/null)
+  local zip listed expected
+  zip=$(ls "$dir"/vexal-*-win64.zip)
+  listed=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort | tr '\n' ' ')
+  expected="LICENSE.txt README.txt ZamoCfg.dll include/zamocfg.h include/zamoport.h lib/ZamoCfg.lib vexalcfg.exe zamoport.dll "
+  if [ "$listed" != "$expected" ]; then
+    echo "$zip holds: $listed"
+    echo "expected:   $expected"
+    return 1
+  fi
+  echo "release archive: $zip"
+}
+
 # Internal: run one step function in a child process, so timeout can bound it.
 if [ "${1:-}" = "--step" ]; then
   shift
@@ -97,6 +119,7 @@ stage build 900 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
 stage soak-valgrind 240 soak_valgrind "$build_root/ci"
+stage windows 600 windows_all "$build_root/win" "$build_root/ci"
 stage sanitizer-build 1200 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"

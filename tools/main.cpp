@@ -3,6 +3,7 @@
 // library, loaded by name at run time.
 #include "tools/Commands.h"
 #include "tools/Settings.h"
+#include "tools/ToolSystem.h"
 
 #include <CLI/CLI.hpp>
 
@@ -68,10 +69,16 @@ standard output (an array of one entry per hub with --hosts).
 }  // namespace
 
 int main(int argc, char** argv) {
+    CUtf8Arguments utf8Args(argc, argv);  // file names outside the ANSI code page come through on Windows
+    argc = utf8Args.Count();
+    argv = utf8Args.Values();
     SOptions o;
     CLI::App app{"vexalcfg - configure Vexal hubs from the command line", "vexalcfg"};
     app.footer(std::string(kFooter) + "\n" + AllKeysHelp() + CustomTypesHelp());
     app.set_version_flag("--version", "vexalcfg " VEXALCFG_VERSION);
+    // Options as on Linux everywhere: on Windows a path such as /tmp/hub.json
+    // must stay a path, not become an option "/tmp".
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.fallthrough();
     app.get_formatter()->column_width(34);

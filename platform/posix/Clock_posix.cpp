@@ -34,18 +34,4 @@ LocalTime GetLocalTime() {
     return t;
 }
 
-namespace {
-class CSystemClock final : public IClock {
-public:
-    uint64_t TickMs() override { return platform::TickMs(); }
-    LocalTime Now() override { return GetLocalTime(); }
-};
-}  // namespace
-
-IClock& SystemClock() {
-    // Never destroyed: threads may still log while the process exits.
-    static IClock* pClock = new CSystemClock();  // NOLINT: intentional leak
-    return *pClock;
-}
-
 }  // namespace vexal::platform

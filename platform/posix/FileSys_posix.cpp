@@ -16,18 +16,7 @@ bool MakeDirectory(const std::string& strPath) {
 
 bool IsStdoutValid() { return fcntl(1, F_GETFD) != -1; }
 
-CFile::~CFile() { Close(); }
-
-CFile::CFile(CFile&& other) noexcept : m_nFd(other.m_nFd) { other.m_nFd = -1; }
-
-CFile& CFile::operator=(CFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_nFd = other.m_nFd;
-        other.m_nFd = -1;
-    }
-    return *this;
-}
+std::string DefaultLogDirectory() { return "."; }
 
 static int OpenRetrying(const std::string& strPath, int nFlags) {
     int fd;

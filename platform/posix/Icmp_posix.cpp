@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/IcmpDatagram.h"
 #include "platform/WakeSignal.h"
 #include "platform/posix/PollWait.h"
 
@@ -26,21 +27,8 @@ extern char** environ;
 
 namespace vexal::platform {
 
-const char* IcmpPathName(EIcmpPath path) {
-    switch (path) {
-    case EIcmpPath::Raw:
-        return "raw socket";
-    case EIcmpPath::Datagram:
-        return "datagram socket";
-    case EIcmpPath::PingProgram:
-        return "ping program";
-    }
-    return "?";
-}
-
 namespace {
 
-constexpr size_t kIpHeaderSize = 20;
 constexpr uint8_t kIcmpEchoReply = 0;
 
 sockaddr_in MakeAddress(uint32_t dwAddress) {
@@ -48,21 +36,6 @@ sockaddr_in MakeAddress(uint32_t dwAddress) {
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(dwAddress);
     return sa;
-}
-
-// The header a raw socket would have shown: the port logic reads its length
-// and the message after it.
-void WriteIpv4Header(uint8_t* p, size_t nTotal, uint32_t dwSource, uint32_t dwDestination) {
-    std::memset(p, 0, kIpHeaderSize);
-    p[0] = 0x45;
-    p[2] = static_cast<uint8_t>(nTotal >> 8);
-    p[3] = static_cast<uint8_t>(nTotal);
-    p[8] = 64;
-    p[9] = IPPROTO_ICMP;
-    for (int i = 0; i < 4; ++i) {
-        p[12 + i] = static_cast<uint8_t>(dwSource >> (24 - 8 * i));
-        p[16 + i] = static_cast<uint8_t>(dwDestination >> (24 - 8 * i));
-    }
 }
 
 // An ICMP socket of either kind: both wait with poll and receive with recvfrom.
@@ -142,7 +115,7 @@ public:
 private:
     EIcmpWait ReceiveOne(std::span<uint8_t> buffer, size_t& nLength, uint32_t& dwSource, int& nErr) {
         // A datagram socket gets the ICMP message alone: leave room for the header.
-        const size_t nOffset = m_path == EIcmpPath::Datagram ? kIpHeaderSize : 0;
+        const size_t nOffset = m_path == EIcmpPath::Datagram ? kIpv4HeaderSize : 0;
         if (buffer.size() <= nOffset) {
             nErr = EMSGSIZE;
             return EIcmpWait::Failed;
@@ -330,12 +303,12 @@ private:
             return EIcmpWait::TimedOut;
         dwSource = ntohl(from.s_addr);
         // The reply an echo server returns: the request with type 0.
-        const size_t nTotal = std::min(buffer.size(), kIpHeaderSize + m_request.size());
-        std::vector<uint8_t> datagram(kIpHeaderSize + m_request.size());
+        const size_t nTotal = std::min(buffer.size(), kIpv4HeaderSize + m_request.size());
+        std::vector<uint8_t> datagram(kIpv4HeaderSize + m_request.size());
         WriteIpv4Header(datagram.data(), datagram.size(), dwSource, m_dwDestination);
-        std::copy(m_request.begin(), m_request.end(), datagram.begin() + kIpHeaderSize);
+        std::copy(m_request.begin(), m_request.end(), datagram.begin() + kIpv4HeaderSize);
         if (m_request.size() >= 1)
-            datagram[kIpHeaderSize] = kIcmpEchoReply;
+            datagram[kIpv4HeaderSize] = kIcmpEchoReply;
         std::copy_n(datagram.begin(), nTotal, buffer.begin());
         nLength = nTotal;
         return EIcmpWait::Received;
@@ -394,6 +367,9 @@ std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
         }
         return std::make_unique<CPingProgramEndpoint>(std::move(strProgram));
     }
+    case EIcmpPath::HelperApi:
+        nErr = ENOSYS;  // a Windows service
+        return nullptr;
     }
     if (nErr != 0)
         return nullptr;

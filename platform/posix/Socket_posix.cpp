@@ -34,7 +34,7 @@ int SocketErrorWouldBlock() { return EAGAIN; }
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
-int CTcpSocket::Descriptor() const {
+std::intptr_t CTcpSocket::Descriptor() const {
     std::lock_guard lock(m_mutex);
     return m_bShutdown ? -1 : m_hSocket;
 }

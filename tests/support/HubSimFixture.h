@@ -6,6 +6,8 @@
 //
 // The simulator runs as a child process; it quits when the fixture is destroyed,
 // and also when the test process dies (it watches its standard input pipe).
+// Under Wine the harness's simulator service starts it (HubSimFixture_win32.cpp);
+// strComLink is then a Windows port name such as "COM5".
 #pragma once
 
 #include <sys/types.h>

@@ -30,6 +30,11 @@ private:
 
 }  // namespace
 
+CUtf8Arguments::CUtf8Arguments(int argc, char** argv) : m_args(argv, argv + argc) {
+    for (auto& s : m_args) m_pointers.push_back(s.data());
+    m_pointers.push_back(nullptr);
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::string SelfExecutable() {
