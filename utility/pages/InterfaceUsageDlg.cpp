@@ -9,8 +9,10 @@
 
 #include <array>
 
+#include "client/HubClient.h"
+#include "model/Usage.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/PageRules.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -87,10 +89,10 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         auto read = RunRead<SUsageRead>([&api, nSession] {
+            model::SUsage usage;  // 1, 2, 2, 2 until the hub says otherwise
             SUsageRead r;
-            r.values = {1, 2, 2, 2};
-            r.nResult = api.m_pfn_getInterfaceUsageStatus(nSession, &r.values[0], &r.values[1], &r.values[2],
-                                                           &r.values[3]);
+            r.nResult = client::CHubClient(api, nSession).ReadUsage(usage).nCode;
+            r.values = {usage.nUsb, usage.nBluetooth, usage.nLan, usage.nWlan};
             return r;
         });
         if (read && read->nResult == 0) {
@@ -126,7 +128,8 @@ private:
         const int32_t nSession = Session();
         int32_t nError = 0;
         auto result = RunWrite<int32_t>([&api, nSession, values, &nError] {
-            return api.m_pfn_setInterfaceUsageStatus(nSession, values[0], values[1], values[2], values[3], &nError);
+            const model::SUsage usage{values[0], values[1], values[2], values[3]};
+            return client::CHubClient(api, nSession).WriteUsage(usage, nError).nCode;
         });
         if (!result)
             return;

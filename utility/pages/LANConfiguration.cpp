@@ -9,10 +9,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <array>
-
+#include "client/HubClient.h"
+#include "model/Lan.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/LanBlock.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -94,18 +93,19 @@ public:
 
 private:
     bool Read() {
-        std::array<uint8_t, kLanBlockSize> block{};
+        model::SLan read;
         const auto& api = Api();
         const int32_t nSession = Session();
-        auto result = RunRead<int32_t>([&api, nSession, &block] { return api.m_pfn_getLanInfo(nSession, block.data()); });
+        auto result = RunRead<client::SCallResult>(
+            [&api, nSession, &read] { return client::CHubClient(api, nSession).ReadLan(read); });
         if (!result)
             return false;
-        if (*result != 0) {
+        if (!result->Ok()) {
             Message(tr("Failed to read LAN configuration info."), EMsgIcon::Warning);
             return false;
         }
-        m_settings = DecodeLanBlock(block);
-        m_strMac = ToQString(FormatMac(m_settings.mac));
+        m_settings = read;
+        m_strMac = ToQString(model::FormatMac(m_settings.mac));
         return true;
     }
 
@@ -132,25 +132,23 @@ private:
     }
 
     void OnSet() {
-        SLanSettings out;
+        model::SLan out;
         // The MAC field cannot be edited: it holds what the hub sent.
-        out.mac = ParseMac(GetText(kIdMac).toStdString()).value_or(m_settings.mac);
+        out.mac = model::ParseMac(GetText(kIdMac).toStdString()).value_or(m_settings.mac);
         out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
         // Sent as they stand, also with DHCP on.
         out.ip = GetIpv4(kIdIp);
         out.mask = GetIpv4(kIdMask);
         out.gateway = GetIpv4(kIdGateway);
         out.dns = GetIpv4(kIdDns);
-        const auto block = EncodeLanBlock(out);
         const auto& api = Api();
         const int32_t nSession = Session();
         uint8_t nStatus = 0;
-        auto result = RunWrite<int32_t>([&api, nSession, block, &nStatus] {
-            return api.m_pfn_setLanInfo(nSession, block.data(), static_cast<int32_t>(block.size()), &nStatus);
-        });
+        auto result = RunWrite<client::SCallResult>(
+            [&api, nSession, out, &nStatus] { return client::CHubClient(api, nSession).WriteLan(out, nStatus); });
         if (!result)
             return;
-        if (*result != 0) {
+        if (!result->Ok()) {
             Message(tr("Failed to read success message."), EMsgIcon::Warning);
         } else if (nStatus != 0) {
             Message(tr("Failed to configure network info."), EMsgIcon::Warning);
@@ -160,7 +158,7 @@ private:
         }
     }
 
-    SLanSettings m_settings;
+    model::SLan m_settings;
     QString m_strMac;
 };
 

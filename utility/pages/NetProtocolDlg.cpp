@@ -9,8 +9,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <string_view>
+
+#include "client/HubClient.h"
+#include "model/NetProto.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/LibText.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -30,9 +33,8 @@ enum : int {
 };
 
 struct SServicesRead {
-    int nFailed = -1;  // the step that failed
-    uint8_t nTelnet = 0, nSnmp = 0;
-    std::u16string strReadOnly, strReadWrite;
+    client::SCallResult result;
+    model::SNetProto value;
 };
 
 // What a SET sent: each step that went out and whether it succeeded.
@@ -103,41 +105,25 @@ private:
         const int32_t nSession = Session();
         SServicesRead read;
         auto done = RunRead<bool>([&api, nSession, &read] {
-            auto Fail = [&read](int nStep) {
-                read.nFailed = nStep;
-                return false;
-            };
-            if (api.m_pfn_getTelnetAvailable(nSession, &read.nTelnet) != 0)
-                return Fail(0);
-            if (api.m_pfn_getSNMPAvailable(nSession, &read.nSnmp) != 0)
-                return Fail(1);
-            {
-                CLibText text;
-                if (api.m_pfn_getSNMPROCommunity(nSession, text.Get()) != 0)
-                    return Fail(2);
-                read.strReadOnly = text.Text();
-            }
-            {
-                CLibText text;
-                if (api.m_pfn_getSNMPRWCommunity(nSession, text.Get()) != 0)
-                    return Fail(3);
-                read.strReadWrite = text.Text();
-            }
-            return true;
+            read.result = client::CHubClient(api, nSession).ReadNetProto(read.value);
+            return read.result.Ok();
         });
         if (!done)
             return false;
         if (!*done) {
-            static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
-                                                    "Failed to read SNMP RO string.",
-                                                    "Failed to read SNMP RW string."};
-            Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+            static const char* const kFailures[][2] = {{"getTelnetAvailable", "Failed to read telnet info."},
+                                                       {"getSNMPAvailable", "Failed to read SNMP info."},
+                                                       {"getSNMPROCommunity", "Failed to read SNMP RO string."},
+                                                       {"getSNMPRWCommunity", "Failed to read SNMP RW string."}};
+            for (const auto& failure : kFailures)
+                if (std::string_view(read.result.pszCall) == failure[0])
+                    Message(tr(failure[1]), EMsgIcon::Warning);
             return false;
         }
-        m_nTelnet = read.nTelnet != 0 ? 1 : 0;
-        m_nSnmp = read.nSnmp != 0 ? 1 : 0;
-        m_strReadOnly = ToQString(read.strReadOnly);
-        m_strReadWrite = ToQString(read.strReadWrite);
+        m_nTelnet = read.value.Telnet() ? 1 : 0;
+        m_nSnmp = read.value.Snmp() ? 1 : 0;
+        m_strReadOnly = QString::fromStdString(read.value.strReadOnly);
+        m_strReadWrite = QString::fromStdString(read.value.strReadWrite);
         return true;
     }
 
@@ -166,8 +152,8 @@ private:
         const bool bSnmp = nSnmp != m_nSnmp;
         const bool bReadOnly = strReadOnly != m_strReadOnly;
         const bool bReadWrite = strReadWrite != m_strReadWrite;
-        const std::u16string readOnly = ToU16(strReadOnly);
-        const std::u16string readWrite = ToU16(strReadWrite);
+        const std::string readOnly = strReadOnly.toStdString();
+        const std::string readWrite = strReadWrite.toStdString();
         const auto& api = Api();
         const int32_t nSession = Session();
         auto written = RunWrite<SServicesWrite>(
@@ -177,23 +163,24 @@ private:
                     w.nFailed = nStep;
                     return w;
                 };
+                client::CHubClient hub(api, nSession);
                 if (bTelnet) {
-                    if (api.m_pfn_setTelnetAvailable(nSession, nTelnet) != 0)
+                    if (!hub.WriteTelnet(nTelnet != 0).Ok())
                         return Fail(0);
                     w.bTelnet = true;
                 }
                 if (bSnmp) {
-                    if (api.m_pfn_setSNMPAvailable(nSession, nSnmp) != 0)
+                    if (!hub.WriteSnmp(nSnmp != 0).Ok())
                         return Fail(1);
                     w.bSnmp = true;
                 }
                 if (bReadOnly) {
-                    if (api.m_pfn_setSNMPROCommunity(nSession, readOnly.c_str()) != 0)
+                    if (!hub.WriteReadOnlyCommunity(readOnly).Ok())
                         return Fail(2);
                     w.bReadOnly = true;
                 }
                 if (bReadWrite) {
-                    if (api.m_pfn_setSNMPRWCommunity(nSession, readWrite.c_str()) != 0)
+                    if (!hub.WriteReadWriteCommunity(readWrite).Ok())
                         return Fail(3);
                     w.bReadWrite = true;
                 }
