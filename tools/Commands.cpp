@@ -1,11 +1,14 @@
 #include "tools/Commands.h"
 
 #include "client/CfgApiTable.h"
+#include "client/HubSession.h"
+#include "model/Backup.h"
+#include "model/CustomDevices.h"
+#include "model/RestorePlan.h"
 #include "platform/DeviceNames.h"
 #include "platform/Socket.h"
-#include "tools/Backup.h"
-#include "tools/HubSession.h"
 #include "tools/Output.h"
+#include "tools/Targets.h"
 #include "tools/ToolSystem.h"
 
 #include <algorithm>
@@ -20,6 +23,18 @@ namespace vexal::tools {
 namespace {
 
 using nlohmann::json;
+using client::CHubSession;
+using client::ECustomAction;
+using model::CustomTypeName;
+using model::EPlanAction;
+using model::FindGroup;
+using model::GroupValues;
+using model::SBackup;
+using model::SettingGroups;
+using model::SGroupDef;
+using model::SKeyChange;
+using model::SRestoreOptions;
+using model::SSettingsValues;
 
 // Signals a problem with the command line (exit status 2) rather than with a hub.
 struct SUsageError {
@@ -61,7 +76,7 @@ SPrepared Prepare(const SOptions& o) {
         size_t nNext = 1;
         if (p.pGroup->strName == "serial") {
             if (args.size() < 2) throw SUsageError{o.strCommand + " serial: name the adapter's device ID (100-129)"};
-            const auto nId = ParseSerialDeviceId(args[1]);
+            const auto nId = model::ParseSerialDeviceId(args[1]);
             if (!nId) throw SUsageError{o.strCommand + " serial: '" + args[1] + "' is not a device ID from 100 to 129"};
             p.nSerialId = *nId;
             nNext = 2;
@@ -70,7 +85,7 @@ SPrepared Prepare(const SOptions& o) {
         if (o.strCommand == "get" && !rest.empty()) throw SUsageError{"get: unexpected '" + rest.front() + "'"};
         if (o.strCommand == "set") {
             std::string strError;
-            auto wanted = ParseAssignments(*p.pGroup, rest, strError);
+            auto wanted = model::ParseAssignments(*p.pGroup, rest, strError);
             if (!wanted) throw SUsageError{"set " + strError};
             p.wanted = *wanted;
         }
@@ -83,11 +98,11 @@ SPrepared Prepare(const SOptions& o) {
         if (p.cCustomAction == 'l' && args.size() == 1) return p;  // every type
         if (args.size() != nWant)
             throw SUsageError{"custom " + a + (nWant == 4 ? ": give TYPE VID PID" : ": give TYPE")};
-        const auto nType = ParseCustomType(args[1]);
+        const auto nType = model::ParseCustomType(args[1]);
         if (!nType) throw SUsageError{"custom: unknown device type '" + args[1] + "'"};
         p.nCustomType = *nType;
         if (nWant == 4) {
-            const auto vid = ParseUsbId(args[2]), pid = ParseUsbId(args[3]);
+            const auto vid = model::ParseUsbId(args[2]), pid = model::ParseUsbId(args[3]);
             if (!vid) throw SUsageError{"custom " + a + ": VID '" + args[2] + "' is not four hexadecimal digits"};
             if (!pid) throw SUsageError{"custom " + a + ": PID '" + args[3] + "' is not four hexadecimal digits"};
             p.strVid = *vid;
@@ -97,13 +112,13 @@ SPrepared Prepare(const SOptions& o) {
         if (args.size() != 1) throw SUsageError{"backup: give one FILE"};
     } else if (o.strCommand == "restore") {
         if (args.size() != 1) throw SUsageError{"restore: give one FILE"};
-        const auto& names = RestoreGroupNames();
+        const auto& names = model::RestoreGroupNames();
         for (const auto& g : o.vecOnly) {
             if (std::find(names.begin(), names.end(), g) == names.end())
                 throw SUsageError{"restore --only: unknown group '" + g + "'"};
             p.restore.only.insert(g);
         }
-        const auto perHub = PerHubKeys();
+        const auto perHub = model::PerHubKeys();
         for (const auto& k : o.vecInclude) {
             if (std::find(perHub.begin(), perHub.end(), k) == perHub.end())
                 throw SUsageError{"restore --include: '" + k + "' is not one of bluetooth.name, lan.ip, wlan.ip"};
@@ -113,7 +128,7 @@ SPrepared Prepare(const SOptions& o) {
         p.restore.bClone = o.bClone;
         std::string strText, strError;
         if (!ReadTextFile(args[0], strText, strError)) throw std::runtime_error(strError);
-        p.backup = ReadBackupText(strText, args[0], strError);
+        p.backup = model::ReadBackupText(strText, args[0], strError);
         if (!p.backup) throw std::runtime_error(strError);
     } else if (o.strCommand == "info" || o.strCommand == "show") {
         if (!args.empty()) throw SUsageError{o.strCommand + ": unexpected '" + args.front() + "'"};
@@ -121,38 +136,18 @@ SPrepared Prepare(const SOptions& o) {
     return p;
 }
 
-// Reads the groups named (all when empty); failures are collected, the rest goes on.
-bool ReadSettings(CHubSession& session, const std::set<std::string>& only, SHubSettings& s,
-                  std::vector<std::string>& vecErrors, CProgress* pProgress = nullptr) {
-    auto wanted = [&](const std::string& g) { return only.empty() || only.count(g) != 0; };
-    size_t nStep = 0;
-    for (const auto& group : SettingGroups()) {
-        if (group.strName == "serial" || !wanted(group.strName)) continue;
-        if (pProgress != nullptr) pProgress->Step(++nStep, "reading " + group.strName);
-        GroupValues values;
-        if (session.ReadGroup(group, 0, values)) s.groups[group.strName] = values;
-        else vecErrors.push_back(group.strName + ": " + session.Error());
-    }
-    if (wanted("serial")) {
-        std::vector<int> ids;
-        if (!session.SerialAdapters(ids)) vecErrors.push_back("serial: " + session.Error());
-        for (int nId : ids) {
-            GroupValues values;
-            if (session.ReadGroup(*FindGroup("serial"), nId, values)) s.serial[nId] = values;
-            else vecErrors.push_back("serial " + std::to_string(nId) + ": " + session.Error());
-        }
-    }
-    if (wanted("custom"))
-        for (int nType = 0; nType < kCustomTypeCount; ++nType) {
-            if (pProgress != nullptr) pProgress->Step(++nStep, std::string("reading custom ") + CustomTypeName(nType));
-            std::vector<std::string> entries;
-            if (session.ReadCustomList(nType, entries)) s.custom[nType] = entries;
-            else vecErrors.push_back(std::string("custom ") + CustomTypeName(nType) + ": " + session.Error());
-        }
-    return vecErrors.empty();
+// Reads the groups named (all when empty) in the text form; failures are
+// collected, the rest goes on. hub keeps them typed, for writing.
+SSettingsValues ReadSettings(CHubSession& session, const std::set<std::string>& only, model::SHubSettings& hub,
+                             std::vector<std::string>& vecErrors, CProgress* pProgress = nullptr) {
+    session.ReadSettings(only, hub, vecErrors, [pProgress](size_t nStep, const std::string& strWhat) {
+        if (pProgress != nullptr)
+            pProgress->Step(nStep, strWhat);
+    });
+    return model::ToValues(hub);
 }
 
-std::string SettingsText(const SHubSettings& s) {
+std::string SettingsText(const SSettingsValues& s) {
     std::string out;
     for (const auto& group : SettingGroups()) {
         if (group.strName == "serial") continue;
@@ -215,23 +210,8 @@ std::string ChangesText(const std::vector<SKeyChange>& changes) {
     return out;
 }
 
-// After a write: the hub must hold what was asked, key by key.
-bool Confirm(CHubSession& session, const SGroupDef& group, int nSerialId, const GroupValues& target,
-             GroupValues& readBack, std::string& strError) {
-    if (!session.ReadGroup(group, nSerialId, readBack)) {
-        strError = "reading back: " + session.Error();
-        return false;
-    }
-    for (const auto& change : DiffGroup(group, target, readBack))
-        if (!change.bReadOnly) {
-            strError = "the hub kept " + change.strKey + "=" + change.strTo + " (asked " + change.strFrom + ")";
-            return false;
-        }
-    return true;
-}
-
 int CmdInfo(CHubSession& session, const SOptions& o, const SConnection& c) {
-    SHubInfo info;
+    model::SHubInfo info;
     if (!session.ReadInfo(info)) {
         Error(c.strLabel + ": " + session.Error());
         return kExitFailed;
@@ -239,7 +219,7 @@ int CmdInfo(CHubSession& session, const SOptions& o, const SConnection& c) {
     if (o.bJson) {
         json devices = json::array();
         for (const auto& d : info.vecDevices)
-            devices.push_back({{"id", d.nDeviceId}, {"type", DeviceTypeName(d.nDeviceId)}, {"vid", d.strVid}, {"pid", d.strPid}});
+            devices.push_back({{"id", d.nDeviceId}, {"type", model::DeviceTypeName(d.nDeviceId)}, {"vid", d.strVid}, {"pid", d.strPid}});
         PrintJson({{"hub", c.strLabel},
                    {"model", info.strModel},
                    {"firmware", info.strFirmware},
@@ -256,7 +236,7 @@ int CmdInfo(CHubSession& session, const SOptions& o, const SConnection& c) {
                               {"usb devices", strUsb.empty() ? "-" : strUsb}});
     std::vector<std::vector<std::string>> rows = {{"ID", "TYPE", "VID", "PID"}};
     for (const auto& d : info.vecDevices)
-        rows.push_back({std::to_string(d.nDeviceId), DeviceTypeName(d.nDeviceId), d.strVid, d.strPid});
+        rows.push_back({std::to_string(d.nDeviceId), model::DeviceTypeName(d.nDeviceId), d.strVid, d.strPid});
     std::cout << "devices\n" << FormatTable(rows, "  ");
     return kExitOk;
 }
@@ -265,24 +245,25 @@ int CmdShow(CHubSession& session, const SOptions& o, const SConnection& c) {
     std::string strModel, strFirmware;
     std::vector<std::string> errors;
     if (!session.ReadModel(strModel, strFirmware)) errors.push_back(session.Error());
-    SHubSettings s;
-    ReadSettings(session, {}, s, errors);
+    model::SHubSettings hub;
+    const SSettingsValues s = ReadSettings(session, {}, hub, errors);
     for (const auto& e : errors) Error(c.strLabel + ": " + e);
     if (o.bJson)
-        PrintJson({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}, {"settings", SettingsToJson(s)}});
+        PrintJson({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}, {"settings", model::SettingsToJson(s)}});
     else
         std::cout << FormatTable({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}}) << SettingsText(s);
     return errors.empty() ? kExitOk : kExitFailed;
 }
 
 int CmdGet(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
-    GroupValues values;
-    if (!session.ReadGroup(*p.pGroup, p.nSerialId, values)) {
+    model::CGroupValue value = *model::MakeGroupValue(p.pGroup->strName);
+    if (!session.ReadGroup(p.pGroup->strName, p.nSerialId, value)) {
         Error(c.strLabel + ": get " + p.pGroup->strName + ": " + session.Error());
         return kExitFailed;
     }
+    const GroupValues values = model::ToKeyValues(value);
     if (o.bJson) {
-        json doc = {{"hub", c.strLabel}, {"group", p.pGroup->strName}, {"values", GroupToJson(*p.pGroup, values)}};
+        json doc = {{"hub", c.strLabel}, {"group", p.pGroup->strName}, {"values", model::GroupToJson(*p.pGroup, values)}};
         if (p.nSerialId != 0) doc["device"] = p.nSerialId;
         PrintJson(doc);
     } else {
@@ -293,33 +274,19 @@ int CmdGet(CHubSession& session, const SOptions& o, const SConnection& c, const 
 
 int CmdSet(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
     const std::string strWhat = c.strLabel + ": set " + p.pGroup->strName;
-    GroupValues current;
-    if (!session.ReadGroup(*p.pGroup, p.nSerialId, current)) {
-        Error(strWhat + ": " + session.Error());
-        return kExitFailed;
+    CHubSession::SSetResult result;
+    switch (session.Set(*p.pGroup, p.nSerialId, p.wanted, result)) {
+    case CHubSession::ESet::Done: break;
+    case CHubSession::ESet::Refused: Error(strWhat + ": " + session.Error() + " (nothing written)"); return kExitUsage;
+    case CHubSession::ESet::Failed: Error(strWhat + ": " + session.Error()); return kExitFailed;
     }
-    std::string strError;
-    const auto target = MergeAndValidate(*p.pGroup, current, p.wanted, strError);
-    if (!target) {
-        Error(strWhat + ": " + strError + " (nothing written)");
-        return kExitUsage;
-    }
-    const auto changes = DiffGroup(*p.pGroup, current, *target);
-    bool bWrote = false;
-    if (!session.WriteGroup(*p.pGroup, p.nSerialId, current, *target, bWrote)) {
-        Error(strWhat + ": " + session.Error());
-        return kExitFailed;
-    }
-    GroupValues readBack = *target;
-    if (bWrote && !Confirm(session, *p.pGroup, p.nSerialId, *target, readBack, strError)) {
-        Error(strWhat + ": " + strError);
-        return kExitFailed;
-    }
+    const auto& changes = result.vecChanges;
+    const GroupValues& readBack = result.readBack;
     if (o.bJson) {
         json doc = {{"hub", c.strLabel},
                     {"group", p.pGroup->strName},
                     {"changed", ChangesJson(changes)},
-                    {"values", GroupToJson(*p.pGroup, readBack)}};
+                    {"values", model::GroupToJson(*p.pGroup, readBack)}};
         if (p.nSerialId != 0) doc["device"] = p.nSerialId;
         PrintJson(doc);
     } else {
@@ -331,9 +298,9 @@ int CmdSet(CHubSession& session, const SOptions& o, const SConnection& c, const 
 
 int CmdCustom(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
     if (p.cCustomAction == 'l') {
-        SHubSettings s;
+        SSettingsValues s;
         std::vector<std::string> errors;
-        for (int nType = 0; nType < kCustomTypeCount; ++nType) {
+        for (int nType = 0; nType < model::kCustomTypeCount; ++nType) {
             if (p.nCustomType >= 0 && nType != p.nCustomType) continue;
             std::vector<std::string> entries;
             if (session.ReadCustomList(nType, entries)) s.custom[nType] = entries;
@@ -341,7 +308,7 @@ int CmdCustom(CHubSession& session, const SOptions& o, const SConnection& c, con
         }
         for (const auto& e : errors) Error(c.strLabel + ": custom list " + e);
         if (o.bJson) {
-            PrintJson({{"hub", c.strLabel}, {"custom", SettingsToJson(s)["custom"]}});
+            PrintJson({{"hub", c.strLabel}, {"custom", model::SettingsToJson(s)["custom"]}});
         } else {
             std::vector<std::vector<std::string>> rows = {{"TYPE", "VID", "PID"}};
             for (const auto& [nType, entries] : s.custom)
@@ -350,7 +317,10 @@ int CmdCustom(CHubSession& session, const SOptions& o, const SConnection& c, con
         }
         return errors.empty() ? kExitOk : kExitFailed;
     }
-    const int32_t nResult = session.ChangeCustom(p.cCustomAction, p.nCustomType, p.strVid, p.strPid);
+    const ECustomAction eAction = p.cCustomAction == 'a'   ? ECustomAction::Add
+                                  : p.cCustomAction == 'd' ? ECustomAction::Delete
+                                                           : ECustomAction::Reset;
+    const int32_t nResult = session.ChangeCustom(eAction, p.nCustomType, p.strVid, p.strPid);
     const char* pszAction = p.cCustomAction == 'a' ? "add" : p.cCustomAction == 'd' ? "delete" : "reset";
     if (nResult != 0) Error(c.strLabel + ": custom " + pszAction + ": " + session.Error());
     if (o.bJson) {
@@ -379,12 +349,13 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
         return kExitFailed;
     }
     {
-        CProgress progress("backup", SettingGroups().size() - 1 + kCustomTypeCount);
-        ReadSettings(session, {}, backup.settings, errors, &progress);
+        CProgress progress("backup", CHubSession::ReadSettingsSteps());
+        model::SHubSettings hub;
+        backup.settings = ReadSettings(session, {}, hub, errors, &progress);
     }
     for (const auto& e : errors) Error(c.strLabel + ": backup: " + e + " (left out of the file)");
     std::string strError;
-    if (!WriteTextFile(strFile, BackupToJson(backup).dump(2) + "\n", strError)) {
+    if (!WriteTextFile(strFile, model::BackupToJson(backup).dump(2) + "\n", strError)) {
         Error(strError);
         return kExitFailed;
     }
@@ -408,26 +379,26 @@ const char* ActionWord(EPlanAction e, bool bDryRun) {
 
 int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
     const SBackup& backup = *p.backup;
-    SHubSettings hub;
+    model::SHubSettings hub;
+    SSettingsValues hubValues;
     std::vector<std::string> errors;
     {
-        CProgress progress("restore: reading", SettingGroups().size() - 1 + kCustomTypeCount);
-        ReadSettings(session, p.restore.only, hub, errors, &progress);
+        CProgress progress("restore: reading", CHubSession::ReadSettingsSteps());
+        hubValues = ReadSettings(session, p.restore.only, hub, errors, &progress);
     }
     if (!errors.empty()) {
         for (const auto& e : errors) Error(c.strLabel + ": restore: " + e);
         Error(c.strLabel + ": restore: the hub could not be read whole; nothing written");
         return kExitFailed;
     }
-    auto plans = PlanRestore(backup.settings, hub, p.restore);
-    const bool bRefused =
-        std::any_of(plans.begin(), plans.end(), [](const SGroupPlan& g) { return g.eAction == EPlanAction::Refused; });
+    const auto plans = model::PlanRestore(backup.settings, hubValues, p.restore);
+    const bool bRefused = model::IsRefused(plans);
     std::vector<std::string> outcome(plans.size());
     std::vector<std::string> detail(plans.size());
     bool bFailed = bRefused;
     CProgress progress(o.bDryRun ? "restore (dry run)" : "restore", plans.size());
     for (size_t i = 0; i < plans.size(); ++i) {
-        auto& plan = plans[i];
+        const auto& plan = plans[i];
         progress.Step(i + 1, plan.strGroup);
         outcome[i] = ActionWord(plan.eAction, o.bDryRun);
         detail[i] = plan.strNote;
@@ -444,22 +415,8 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
             continue;
         }
         std::string strError;
-        if (plan.strKind == "custom") {
-            for (const auto& e : plan.vecDelete)
-                if (strError.empty() && session.ChangeCustom('d', plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0)
-                    strError = session.Error();
-            for (const auto& e : plan.vecAdd)
-                if (strError.empty() && session.ChangeCustom('a', plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0)
-                    strError = session.Error();
-        } else {
-            const SGroupDef& def = *FindGroup(plan.strKind);
-            bool bWrote = false;
-            GroupValues readBack;
-            if (!session.WriteGroup(def, plan.nSerialId, plan.current, plan.target, bWrote))
-                strError = session.Error();
-            else if (bWrote && !Confirm(session, def, plan.nSerialId, plan.target, readBack, strError)) {
-            }
-        }
+        if (!session.ApplyPlan(plan, hub))
+            strError = session.Error();
         if (!strError.empty()) {
             outcome[i] = "failed";
             detail[i] = strError;
@@ -557,7 +514,8 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
         c.strLabel = FormatIPv4((*addresses)[i]);
         CHubSession session(api);
         std::string strModel, strFirmware;
-        if (!session.Open(c, o.nTimeout) || !session.ReadModel(strModel, strFirmware)) {
+        if (!session.Open(c.nInterface, c.strPortText, c.strLabel, o.nTimeout) ||
+            !session.ReadModel(strModel, strFirmware)) {
             // Something listens on 9100 but does not answer as a hub (a printer, say).
             strModel = "?";
             strFirmware = session.Error();
@@ -594,7 +552,7 @@ int RunCommand(const SOptions& o) {
             return kExitFailed;
         }
         CHubSession session(api);
-        if (!session.Open(*connection, o.nTimeout)) {
+        if (!session.Open(connection->nInterface, connection->strPortText, connection->strLabel, o.nTimeout)) {
             Error(session.Error());
             return kExitFailed;
         }

@@ -26,21 +26,6 @@ std::string FormatTable(const std::vector<std::vector<std::string>>& rows, const
     return out;
 }
 
-std::string Printable(std::string_view strText, size_t nMax) {
-    std::string out;
-    for (const unsigned char c : strText.substr(0, nMax)) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char sz[8];
-            std::snprintf(sz, sizeof sz, "\\x%02X", c);
-            out += sz;
-        }
-    }
-    if (strText.size() > nMax) out += "...";
-    return out;
-}
-
 CProgress::CProgress(std::string strLabel, size_t nTotal)
     : m_strLabel(std::move(strLabel)), m_nTotal(nTotal), m_bShown(StderrIsTerminal()) {}
 

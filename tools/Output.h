@@ -10,10 +10,6 @@ namespace vexal::tools {
 // Rows of cells, columns padded to their widest cell; the last column is not padded.
 std::string FormatTable(const std::vector<std::vector<std::string>>& rows, const std::string& strIndent = "");
 
-// A piece of a file or of the user's input as a message quotes it: control
-// bytes and bytes beyond ASCII as \xNN, and only its first nMax bytes.
-std::string Printable(std::string_view strText, size_t nMax = 80);
-
 // "[ 3/32] label" on standard error, rewritten in place; silent when standard
 // error is not a terminal. The line is cleared on destruction.
 class CProgress {

@@ -2,7 +2,7 @@
 
 #include "platform/DeviceNames.h"
 #include "platform/Socket.h"
-#include "tools/Output.h"
+#include "model/HubText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -151,7 +151,7 @@ std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText,
         if (line.empty()) continue;
         std::string strWhy;
         if (line.find_first_of(" \t") != std::string_view::npos || !ParseEthernet(line, strWhy)) {
-            strError = strFile + ":" + std::to_string(nLine) + ": '" + Printable(line) +
+            strError = strFile + ":" + std::to_string(nLine) + ": '" + model::Printable(line) +
                        "' is not an address ADDR[:PORT]";
             return std::nullopt;
         }

@@ -1,8 +1,9 @@
 // vexalcfg: configures Vexal hubs from the command line, for scripts, backups
 // and many hubs at once. The hub is reached only through the configuration
 // library, loaded by name at run time.
+#include "model/CustomDevices.h"
+#include "model/KeyValues.h"
 #include "tools/Commands.h"
-#include "tools/Settings.h"
 #include "tools/ToolSystem.h"
 
 #include <CLI/CLI.hpp>
@@ -16,6 +17,11 @@
 namespace {
 
 using namespace vexal::tools;
+using vexal::model::CustomTypeName;
+using vexal::model::FindGroup;
+using vexal::model::kCustomTypeCount;
+using vexal::model::SettingGroups;
+using vexal::model::SGroupDef;
 
 std::string KeysHelp(const std::string& strGroup) {
     const SGroupDef* pGroup = FindGroup(strGroup);

@@ -1,5 +1,6 @@
 #include "utility/DialogBase.h"
 
+#include "model/HubText.h"
 #include "utility/ProgressDlg.h"
 #include "utility/WaitCursor.h"
 
@@ -22,16 +23,14 @@ namespace vexal::utility {
 namespace {
 
 // Pasted text can carry control characters (typing cannot); the hub's
-// records end at a CR or a NUL, so they never get into a field.
+// records end at a CR or a NUL, so they never get into a field. Nor does a
+// character the hub's code page cannot hold: it would reach the hub as "?".
 class CPlainTextValidator final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
-        for (QChar c : input) {
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                return Invalid;
-        }
-        return Acceptable;
+        const std::u16string text = input.toStdU16String();
+        return model::HasControlCharacter(text) || !model::FitsHubCodePage(text) ? Invalid : Acceptable;
     }
 };
 

@@ -9,11 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <string_view>
+
+#include "client/HubClient.h"
+#include "model/Bluetooth.h"
+#include "model/HubText.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/LibText.h"
-#include "utility/pages/PageRules.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
-#include "utility/pages/TextField.h"
 
 namespace vexal::utility {
 
@@ -31,18 +34,10 @@ enum : int {
     kIdClose = 1033,
 };
 
-const char16_t kDefaultPin[] = u"8147";
-
-// What the read hands back: the values, or the step that failed.
+// What the read hands back: the values, or the call that failed.
 struct SRead {
-    int nFailed = -1;
-    std::u16string strName, strPin;
-    int32_t nEncryption = 0, nMode = 0;
-    uint8_t nAuto = 0;
-    SRead Fail(int nStep) {
-        nFailed = nStep;
-        return *this;
-    }
+    client::SCallResult result;
+    model::SBluetooth value;
 };
 
 class CBluetoothConfiguration final : public CSettingsPage {
@@ -93,10 +88,10 @@ public:
         OnClicked(kIdDefault, [this] { OnDefaultSetting(); });
         OnClicked(kIdClose, [this] { reject(); });
         OnTextEdited(kIdName, [this](const QString& strText) {
-            LimitWhileTyping(kIdName, strText, kBluetoothNameMax, m_strName);
+            LimitWhileTyping(kIdName, strText, model::EHubText::BluetoothName, m_strName);
         });
         OnTextEdited(kIdPin, [this](const QString& strText) {
-            LimitWhileTyping(kIdPin, strText, kBluetoothPinMax, m_strPin);
+            LimitWhileTyping(kIdPin, strText, model::EHubText::BluetoothPin, m_strPin);
         });
     }
 
@@ -114,41 +109,28 @@ public:
                 // The five reads in the order the hub is asked; the first
                 // failure ends the job, so no later call goes out.
                 SRead read;
-                {
-                    CLibText name;
-                    if (api.m_pfn_getBluetoothName(nSession, name.Get()) != 0)
-                        return read.Fail(0);
-                    read.strName = name.Text();
-                }
-                if (api.m_pfn_getBluetoothAuthentication(nSession, &read.nEncryption) != 0)
-                    return read.Fail(1);
-                {
-                    CLibText pin;
-                    if (api.m_pfn_getBluetoothPinCode(nSession, pin.Get()) != 0)
-                        return read.Fail(2);
-                    read.strPin = pin.Text();
-                }
-                if (api.m_pfn_getBluetoothConnectionMode(nSession, &read.nMode) != 0)
-                    return read.Fail(3);
-                if (api.m_pfn_getBluetoothAutoConnection(nSession, &read.nAuto) != 0)
-                    return read.Fail(4);
+                read.result = client::CHubClient(api, nSession).ReadBluetooth(read.value);
                 return read;
             },
             [this, fnDone](SRead read) {
-                if (read.nFailed >= 0) {
-                    static const char* const kFailures[] = {
-                        "Wrong bluetooth printer name.", "Wrong bluetooth encryption mode.",
-                        "Wrong bluetooth pin code.", "Wrong bluetooth connection mode.",
-                        "Wrong bluetooth AutoConnection."};
-                    Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+                if (!read.result.Ok()) {
+                    static const char* const kFailures[][2] = {
+                        {"getBluetoothName", "Wrong bluetooth printer name."},
+                        {"getBluetoothAuthentication", "Wrong bluetooth encryption mode."},
+                        {"getBluetoothPinCode", "Wrong bluetooth pin code."},
+                        {"getBluetoothConnectionMode", "Wrong bluetooth connection mode."},
+                        {"getBluetoothAutoConnection", "Wrong bluetooth AutoConnection."}};
+                    for (const auto& failure : kFailures)
+                        if (read.result.pszCall && std::string_view(read.result.pszCall) == failure[0])
+                            Message(tr(failure[1]), EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
-                m_strName = ToQString(read.strName);
-                m_strPin = ToQString(read.strPin);
-                m_nEncryption = read.nEncryption;
-                m_nMode = read.nMode;
-                m_nAutoConnection = read.nAuto;
+                m_strName = QString::fromStdString(read.value.strName);
+                m_strPin = QString::fromStdString(read.value.strPin);
+                m_nEncryption = read.value.nEncryption;
+                m_nMode = read.value.nMode;
+                m_nAutoConnection = read.value.nAutoConnect;
                 Fill();
                 fnDone(true);
             },
@@ -167,9 +149,9 @@ private:
         SetText(kIdPin, m_strPin);
     }
 
-    void LimitWhileTyping(int nId, const QString& strText, size_t nMax, const QString& strStored) {
-        if (auto message = LengthLimitMessage(ToU16(strText), nMax)) {
-            Message(ToQString(*message), EMsgIcon::Warning);
+    void LimitWhileTyping(int nId, const QString& strText, model::EHubText eText, const QString& strStored) {
+        if (model::IsOverLong(eText, ToU16(strText))) {
+            Message(ToQString(MaximumLengthText(model::MaxHubBytes(eText))), EMsgIcon::Warning);
             SetText(nId, strStored);
         }
     }
@@ -182,7 +164,7 @@ private:
             return;
         }
         const QString strPin = GetText(kIdPin);
-        if (AnsiLength(ToU16(strPin)) < kBluetoothPinMin) {
+        if (model::HubByteLength(ToU16(strPin)) < model::MinHubBytes(model::EHubText::BluetoothPin)) {
             Message(tr("PIN Code : Minimum length is 4"), EMsgIcon::Warning);
             SetText(kIdPin, m_strPin);
             return;
@@ -192,18 +174,20 @@ private:
         const int nEncryption = ComboIndex(kIdEncryption);
         const int nMode = ComboIndex(kIdMode);
         const int nAuto = ComboIndex(kIdAutoConnection);
-        const auto encryption = static_cast<uint8_t>(nEncryption >= 0 ? '0' + nEncryption : m_nEncryption);
-        const auto mode = static_cast<uint8_t>(nMode >= 0 ? '1' + nMode : m_nMode);
-        const std::u16string name = ToU16(strName);
-        const std::u16string pin = ToU16(strPin);
+        model::SBluetooth value;
+        value.strName = strName.toStdString();
+        value.strPin = strPin.toStdString();
+        value.nEncryption = static_cast<uint8_t>(nEncryption >= 0 ? '0' + nEncryption : m_nEncryption);
+        value.nMode = static_cast<uint8_t>(nMode >= 0 ? model::BluetoothModeChar(nMode + 1) : m_nMode);
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<bool>(
-            [&api, nSession, nAuto, mode, encryption, name, pin] {
+            [&api, nSession, nAuto, value] {
                 // Both writes go out; either failing fails the SET. An auto
                 // connection the hub reported without an entry is not written.
-                bool bAuto = nAuto < 0 || api.m_pfn_setBluetoothAutoConnection(nSession, nAuto != 0 ? 1 : 0) == 0;
-                bool bInfo = api.m_pfn_setBluetoothInfo(nSession, mode, name.c_str(), pin.c_str(), encryption) == 0;
+                client::CHubClient hub(api, nSession);
+                bool bAuto = nAuto < 0 || hub.WriteBluetoothAutoConnect(nAuto != 0).Ok();
+                bool bInfo = hub.WriteBluetoothInfo(value).Ok();
                 return bAuto && bInfo;
             },
             [this](bool bOk) {
@@ -217,16 +201,16 @@ private:
     }
 
     void OnDefaultSetting() {
-        ComboSelect(kIdEncryption, 1);
-        ComboSelect(kIdMode, 1);
-        m_strPin = ToQString(kDefaultPin);
+        ComboSelect(kIdEncryption, EncryptionPosition(model::kBluetoothEncryptionOn));
+        ComboSelect(kIdMode, ConnectionModePosition(model::kBluetoothDefaultMode));
+        m_strPin = QString::fromLatin1(model::kBluetoothDefaultPin);
         SetText(kIdPin, m_strPin);
     }
 
     QString m_strName;
     QString m_strPin;
-    int32_t m_nEncryption = 0;
-    int32_t m_nMode = 0;
+    uint8_t m_nEncryption = 0;
+    uint8_t m_nMode = 0;
     uint8_t m_nAutoConnection = 0;
 };
 

@@ -18,10 +18,12 @@
 #include <array>
 #include <vector>
 
+#include "client/HubClient.h"
+#include "model/CustomDevices.h"
+#include "model/SerialLine.h"
+#include "model/TextFields.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/CustomDeviceTables.h"
-#include "utility/pages/LibText.h"
-#include "utility/pages/PageRules.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -52,12 +54,12 @@ const char kMsgPowerCycle[] = "Please, turn off the printer and turn on the prin
 
 struct SListRead {
     int32_t nResult = 0;
-    std::vector<SUsbIdEntry> entries;
+    std::vector<std::string> pieces;
 };
 
 struct SDeviceRow {
     int nId = 0;
-    std::u16string strVid, strPid;
+    std::string strVid, strPid;
 };
 struct SDeviceRead {
     bool bFailed = false;
@@ -75,9 +77,9 @@ public:
         auto* pListType = new QListWidget(this);
         Register(kIdListType, pListType, tr("Device type of the list"));
         auto* pType = MakeCombo(kIdType, tr("Device Type"));
-        for (const char* pszType : kCustomDeviceTypes) {
-            pListType->addItem(tr(pszType));
-            pType->addItem(tr(pszType));
+        for (int nType = 0; nType < model::kCustomTypeCount; ++nType) {
+            pListType->addItem(tr(model::CustomTypeTitle(nType)));
+            pType->addItem(tr(model::CustomTypeTitle(nType)));
         }
         pListType->setMinimumWidth(pListType->sizeHintForColumn(0) + 2 * pListType->frameWidth() + 4);
         auto* pList = MakeListView(kIdList, {tr("No."), tr("ID"), tr("VID"), tr("PID"), tr("Device Type")},
@@ -188,10 +190,13 @@ private:
                 pList->topLevelItem(nRow)->setTextAlignment(i, Qt::AlignCenter);
     }
 
-    void AddIdRows(const std::vector<SUsbIdEntry>& entries, const QString& strType) {
+    void AddIdRows(const std::vector<std::string>& pieces, const QString& strType) {
         int nNo = 0;
-        for (const SUsbIdEntry& entry : entries)
-            AddRow({QString::number(nNo++), QString(), ToQString(entry.strVid), ToQString(entry.strPid), strType});
+        for (const std::string& strPiece : pieces) {
+            const SIdCells cells = IdCells(strPiece);
+            AddRow({QString::number(nNo++), QString(), QString::fromStdString(cells.strVid),
+                    QString::fromStdString(cells.strPid), strType});
+        }
     }
 
     void OnViewChosen(int nView) {
@@ -206,11 +211,8 @@ private:
         if (nView == kViewUsb) {
             StartJob<SListRead>(
                 [&api, nSession] {
-                    CLibText text;
                     SListRead r;
-                    r.nResult = api.m_pfn_getUsbList(nSession, text.Get());
-                    if (r.nResult == 0)
-                        r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+                    r.nResult = client::CHubClient(api, nSession).ReadUsbList(r.pieces).nCode;
                     return r;
                 },
                 [this](SListRead read) {
@@ -218,34 +220,34 @@ private:
                         Warn(tr(kMsgUsbFailed));
                         return;
                     }
-                    AddIdRows(read.entries, QString());
+                    AddIdRows(read.pieces, QString());
                 });
         } else if (nView == kViewDevIds) {
             StartJob<SDeviceRead>(
                 [&api, nSession] {
-                    std::array<uint8_t, 256> ids{};
-                    int32_t nCount = 0;
+                    client::CHubClient hub(api, nSession);
+                    std::vector<int> ids;
                     SDeviceRead r;
-                    if (api.m_pfn_getDevIdList(nSession, ids.data(), &nCount) != 0) {
+                    if (!hub.ReadDeviceIds(ids).Ok()) {
                         r.bFailed = true;
                         return r;
                     }
-                    nCount = std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size()));
-                    for (int32_t i = 0; i < nCount; ++i) {
-                        CLibText vid, pid;
-                        if (api.m_pfn_getUsbInfo(nSession, ids[static_cast<size_t>(i)], vid.Get(), pid.Get()) != 0) {
+                    for (int nId : ids) {
+                        SDeviceRow row{nId, {}, {}};
+                        if (!hub.ReadUsbInfo(nId, row.strVid, row.strPid).Ok()) {
                             r.bFailed = true;
                             break;
                         }
-                        r.rows.push_back({ids[static_cast<size_t>(i)], vid.Text(), pid.Text()});
+                        r.rows.push_back(row);
                     }
                     return r;
                 },
                 [this](SDeviceRead read) {
                     int nNo = 0;
                     for (const SDeviceRow& row : read.rows)
-                        AddRow({QString::number(nNo++), ToQString(DeviceIdText(row.nId)), ToQString(row.strVid),
-                                ToQString(row.strPid), tr(DeviceTypeNameForId(row.nId))});
+                        AddRow({QString::number(nNo++), ToQString(model::DeviceIdText(row.nId)),
+                                QString::fromStdString(row.strVid), QString::fromStdString(row.strPid),
+                                tr(model::DeviceTypeName(row.nId))});
                     if (read.bFailed)
                         Warn(tr(kMsgDevIdFailed));
                 });
@@ -253,7 +255,7 @@ private:
     }
 
     void OnTypeChosen(int nType) {
-        if (nType < 0 || nType >= kCustomDeviceTypeCount)
+        if (nType < 0 || nType >= model::kCustomTypeCount)
             return;
         ComboSelect(kIdType, nType);
         ClearView();
@@ -262,11 +264,8 @@ private:
         const auto nTypeByte = static_cast<uint8_t>(nType);
         StartJob<SListRead>(
             [&api, nSession, nTypeByte] {
-                CLibText text;
                 SListRead r;
-                r.nResult = api.m_pfn_getCustomDeviceList(nSession, nTypeByte, text.Get());
-                if (r.nResult == 0)
-                    r.entries = ParseUsbIdList(text.Text(), text.IsFull());
+                r.nResult = client::CHubClient(api, nSession).ReadCustomList(nTypeByte, r.pieces).nCode;
                 return r;
             },
             [this, nType](SListRead read) {
@@ -274,7 +273,7 @@ private:
                     Warn(tr(kMsgListFailed));
                     return;
                 }
-                AddIdRows(read.entries, tr(kCustomDeviceTypes[static_cast<size_t>(nType)]));
+                AddIdRows(read.pieces, tr(model::CustomTypeTitle(nType)));
             });
     }
 
@@ -296,15 +295,16 @@ private:
     }
 
     void OnAddOrDelete(ECustomDeviceAction eAction) {
-        const std::u16string vid = ToU16(GetText(kIdVid));
-        const std::u16string pid = ToU16(GetText(kIdPid));
-        if (vid.size() != 4 || pid.size() != 4) {
+        // The length is counted in characters as typed, before anything else.
+        if (GetText(kIdVid).size() != 4 || GetText(kIdPid).size() != 4) {
             Warn(tr(kMsgBadLength));
             return;
         }
+        const std::string vid = GetText(kIdVid).toStdString();
+        const std::string pid = GetText(kIdPid).toStdString();
         // Only hexadecimal digits: the library would turn anything else into
         // arbitrary bytes in the hub's table.
-        if (!IsDeviceIdentifier(vid) || !IsDeviceIdentifier(pid)) {
+        if (!model::IsUsbIdText(vid) || !model::IsUsbIdText(pid)) {
             Warn(tr(kMsgNotHexadecimal));
             return;
         }
@@ -313,10 +313,13 @@ private:
             return;
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
+        const int32_t nSession = Session();
         StartJob<int32_t>(
-            [&api, eAction, nTypeByte, vid, pid] {
-                return eAction == ECustomDeviceAction::Add ? api.AddCustomDevice(nTypeByte, vid.c_str(), pid.c_str())
-                                                          : api.DeleteCustomDevice(nTypeByte, vid.c_str(), pid.c_str());
+            [&api, nSession, eAction, nTypeByte, vid, pid] {
+                return client::CHubClient(api, nSession)
+                    .ChangeCustom(eAction == ECustomDeviceAction::Add ? client::ECustomAction::Add
+                                                                      : client::ECustomAction::Delete,
+                                  nTypeByte, vid, pid);
             },
             [this, eAction](int32_t nResult) { ShowResult(eAction, nResult); });
     }
@@ -332,8 +335,11 @@ private:
         const auto nTypeByte = static_cast<uint8_t>(nType);
         const auto& api = Api();
         const int32_t nSession = Session();
-        StartJob<int32_t>([&api, nSession, nTypeByte] { return api.m_pfn_resetCustomDeviceList(nSession, nTypeByte); },
-                          [this](int32_t nResult) { ShowResult(ECustomDeviceAction::ReInit, nResult); });
+        StartJob<int32_t>(
+            [&api, nSession, nTypeByte] {
+                return client::CHubClient(api, nSession).ChangeCustom(client::ECustomAction::Reset, nTypeByte);
+            },
+            [this](int32_t nResult) { ShowResult(ECustomDeviceAction::ReInit, nResult); });
     }
 
     int m_nViewRowBeforePress = -1;

@@ -9,8 +9,10 @@
 
 #include <array>
 
+#include "client/HubClient.h"
+#include "model/Usage.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/PageRules.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -90,10 +92,10 @@ private:
         const int32_t nSession = Session();
         StartJob<SUsageRead>(
             [&api, nSession] {
+                model::SUsage usage;  // 1, 2, 2, 2 until the hub says otherwise
                 SUsageRead r;
-                r.values = {1, 2, 2, 2};
-                r.nResult = api.m_pfn_getInterfaceUsageStatus(nSession, &r.values[0], &r.values[1], &r.values[2],
-                                                               &r.values[3]);
+                r.nResult = client::CHubClient(api, nSession).ReadUsage(usage).nCode;
+                r.values = {usage.nUsb, usage.nBluetooth, usage.nLan, usage.nWlan};
                 return r;
             },
             [this, bForget, fnDone](SUsageRead read) {
@@ -138,8 +140,8 @@ private:
         StartJob<SWrite>(
             [&api, nSession, values] {
                 SWrite w;
-                w.nResult = api.m_pfn_setInterfaceUsageStatus(nSession, values[0], values[1], values[2], values[3],
-                                                              &w.nError);
+                const model::SUsage usage{values[0], values[1], values[2], values[3]};
+                w.nResult = client::CHubClient(api, nSession).WriteUsage(usage, w.nError).nCode;
                 return w;
             },
             [this](SWrite w) {

@@ -9,10 +9,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <array>
-
+#include "client/HubClient.h"
+#include "model/Lan.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/LanBlock.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -98,8 +97,8 @@ public:
 
 private:
     struct SRead {
-        int32_t nResult = 0;
-        std::array<uint8_t, kLanBlockSize> block{};
+        client::SCallResult result;
+        model::SLan value;
     };
 
     // Reads the block into the members; fnDone follows with the outcome (a
@@ -110,17 +109,17 @@ private:
         StartJob<SRead>(
             [&api, nSession] {
                 SRead r;
-                r.nResult = api.m_pfn_getLanInfo(nSession, r.block.data());
+                r.result = client::CHubClient(api, nSession).ReadLan(r.value);
                 return r;
             },
             [this, fnDone](SRead r) {
-                if (r.nResult != 0) {
+                if (!r.result.Ok()) {
                     Message(tr("Failed to read LAN configuration info."), EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
-                m_settings = DecodeLanBlock(r.block);
-                m_strMac = ToQString(FormatMac(m_settings.mac));
+                m_settings = r.value;
+                m_strMac = ToQString(model::FormatMac(m_settings.mac));
                 fnDone(true);
             },
             fnDone);
@@ -151,30 +150,29 @@ private:
     }
 
     void OnSet() {
-        SLanSettings out;
+        model::SLan out;
         // The MAC field cannot be edited: it holds what the hub sent.
-        out.mac = ParseMac(GetText(kIdMac).toStdString()).value_or(m_settings.mac);
+        out.mac = model::ParseMac(GetText(kIdMac).toStdString()).value_or(m_settings.mac);
         out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
         // Sent as they stand, also with DHCP on.
         out.ip = GetIpv4(kIdIp);
         out.mask = GetIpv4(kIdMask);
         out.gateway = GetIpv4(kIdGateway);
         out.dns = GetIpv4(kIdDns);
-        const auto block = EncodeLanBlock(out);
         const auto& api = Api();
         const int32_t nSession = Session();
         struct SWrite {
-            int32_t nResult = 0;
+            client::SCallResult result;
             uint8_t nStatus = 0;
         };
         StartJob<SWrite>(
-            [&api, nSession, block] {
+            [&api, nSession, out] {
                 SWrite w;
-                w.nResult = api.m_pfn_setLanInfo(nSession, block.data(), static_cast<int32_t>(block.size()), &w.nStatus);
+                w.result = client::CHubClient(api, nSession).WriteLan(out, w.nStatus);
                 return w;
             },
             [this](SWrite w) {
-                if (w.nResult != 0) {
+                if (!w.result.Ok()) {
                     Message(tr("Failed to read success message."), EMsgIcon::Warning);
                 } else if (w.nStatus != 0) {
                     Message(tr("Failed to configure network info."), EMsgIcon::Warning);
@@ -185,7 +183,7 @@ private:
             });
     }
 
-    SLanSettings m_settings;
+    model::SLan m_settings;
     QString m_strMac;
 };
 

@@ -9,8 +9,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <string_view>
+#include <utility>
+
+#include "client/HubClient.h"
+#include "model/NetProto.h"
+#include "model/TextFields.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/LibText.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -30,9 +36,8 @@ enum : int {
 };
 
 struct SServicesRead {
-    int nFailed = -1;  // the step that failed
-    uint8_t nTelnet = 0, nSnmp = 0;
-    std::u16string strReadOnly, strReadWrite;
+    client::SCallResult result;
+    model::SNetProto value;
 };
 
 // What a SET sent: each step that went out and whether it succeeded.
@@ -80,6 +85,15 @@ public:
         pLayout->addLayout(pButtons);
         Show(kIdGet, false);
 
+        // A community goes to the hub in one frame with its command.
+        for (auto [nId, pStored] : {std::pair{kIdReadOnly, &m_strReadOnly}, std::pair{kIdReadWrite, &m_strReadWrite}})
+            OnTextEdited(nId, [this, nId = nId, pStored = pStored](const QString& strText) {
+                if (model::IsOverLong(model::EHubText::Community, ToU16(strText))) {
+                    Message(ToQString(MaximumLengthText(model::MaxHubBytes(model::EHubText::Community))),
+                            EMsgIcon::Warning);
+                    SetText(nId, *pStored);
+                }
+            });
         OnClicked(kIdSnmpDisable, [this] { EnableCommunities(); });
         OnClicked(kIdSnmpEnable, [this] { EnableCommunities(); });
         OnClicked(kIdSet, [this] { OnSet(); });
@@ -109,41 +123,25 @@ private:
         StartJob<SServicesRead>(
             [&api, nSession] {
                 SServicesRead read;
-                auto Fail = [&read](int nStep) {
-                    read.nFailed = nStep;
-                    return read;
-                };
-                if (api.m_pfn_getTelnetAvailable(nSession, &read.nTelnet) != 0)
-                    return Fail(0);
-                if (api.m_pfn_getSNMPAvailable(nSession, &read.nSnmp) != 0)
-                    return Fail(1);
-                {
-                    CLibText text;
-                    if (api.m_pfn_getSNMPROCommunity(nSession, text.Get()) != 0)
-                        return Fail(2);
-                    read.strReadOnly = text.Text();
-                }
-                {
-                    CLibText text;
-                    if (api.m_pfn_getSNMPRWCommunity(nSession, text.Get()) != 0)
-                        return Fail(3);
-                    read.strReadWrite = text.Text();
-                }
+                read.result = client::CHubClient(api, nSession).ReadNetProto(read.value);
                 return read;
             },
             [this, fnDone](SServicesRead read) {
-                if (read.nFailed >= 0) {
-                    static const char* const kFailures[] = {"Failed to read telnet info.", "Failed to read SNMP info.",
-                                                            "Failed to read SNMP RO string.",
-                                                            "Failed to read SNMP RW string."};
-                    Message(tr(kFailures[read.nFailed]), EMsgIcon::Warning);
+                if (!read.result.Ok()) {
+                    static const char* const kFailures[][2] = {{"getTelnetAvailable", "Failed to read telnet info."},
+                                                               {"getSNMPAvailable", "Failed to read SNMP info."},
+                                                               {"getSNMPROCommunity", "Failed to read SNMP RO string."},
+                                                               {"getSNMPRWCommunity", "Failed to read SNMP RW string."}};
+                    for (const auto& failure : kFailures)
+                        if (read.result.pszCall && std::string_view(read.result.pszCall) == failure[0])
+                            Message(tr(failure[1]), EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
-                m_nTelnet = read.nTelnet != 0 ? 1 : 0;
-                m_nSnmp = read.nSnmp != 0 ? 1 : 0;
-                m_strReadOnly = ToQString(read.strReadOnly);
-                m_strReadWrite = ToQString(read.strReadWrite);
+                m_nTelnet = read.value.Telnet() ? 1 : 0;
+                m_nSnmp = read.value.Snmp() ? 1 : 0;
+                m_strReadOnly = QString::fromStdString(read.value.strReadOnly);
+                m_strReadWrite = QString::fromStdString(read.value.strReadWrite);
                 fnDone(true);
             },
             fnDone);
@@ -174,8 +172,8 @@ private:
         const bool bSnmp = nSnmp != m_nSnmp;
         const bool bReadOnly = strReadOnly != m_strReadOnly;
         const bool bReadWrite = strReadWrite != m_strReadWrite;
-        const std::u16string readOnly = ToU16(strReadOnly);
-        const std::u16string readWrite = ToU16(strReadWrite);
+        const std::string readOnly = strReadOnly.toStdString();
+        const std::string readWrite = strReadWrite.toStdString();
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SServicesWrite>(
@@ -185,23 +183,24 @@ private:
                     w.nFailed = nStep;
                     return w;
                 };
+                client::CHubClient hub(api, nSession);
                 if (bTelnet) {
-                    if (api.m_pfn_setTelnetAvailable(nSession, nTelnet) != 0)
+                    if (!hub.WriteTelnet(nTelnet != 0).Ok())
                         return Fail(0);
                     w.bTelnet = true;
                 }
                 if (bSnmp) {
-                    if (api.m_pfn_setSNMPAvailable(nSession, nSnmp) != 0)
+                    if (!hub.WriteSnmp(nSnmp != 0).Ok())
                         return Fail(1);
                     w.bSnmp = true;
                 }
                 if (bReadOnly) {
-                    if (api.m_pfn_setSNMPROCommunity(nSession, readOnly.c_str()) != 0)
+                    if (!hub.WriteReadOnlyCommunity(readOnly).Ok())
                         return Fail(2);
                     w.bReadOnly = true;
                 }
                 if (bReadWrite) {
-                    if (api.m_pfn_setSNMPRWCommunity(nSession, readWrite.c_str()) != 0)
+                    if (!hub.WriteReadWriteCommunity(readWrite).Ok())
                         return Fail(3);
                     w.bReadWrite = true;
                 }

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "client/HubClient.h"
+#include "model/SerialLine.h"
 #include "utility/SettingsPages.h"
 #include "utility/TextBytes.h"
-#include "utility/pages/CustomDeviceTables.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -67,14 +69,14 @@ public:
             return pCombo;
         };
         addList(0, kIdDevice, tr("&Device :"), tr("Device"));
-        auto fill = [](QComboBox* pCombo, const auto& entries) {
-            for (const char* pszEntry : entries)
-                pCombo->addItem(QString::fromLatin1(pszEntry));
+        auto fill = [](QComboBox* pCombo, const std::vector<std::string>& entries) {
+            for (const std::string& strEntry : entries)
+                pCombo->addItem(QString::fromStdString(strEntry));
         };
-        fill(addList(1, kIdBaudRate, tr("&Baudrate :"), tr("Baudrate")), kBaudRates);
-        fill(addList(2, kIdDataLength, tr("Data &Length :"), tr("Data Length")), kDataLengths);
-        fill(addList(3, kIdStopBit, tr("S&top Bit :"), tr("Stop Bit")), kStopBits);
-        fill(addList(4, kIdParity, tr("&Parity :"), tr("Parity")), kParities);
+        fill(addList(1, kIdBaudRate, tr("&Baudrate :"), tr("Baudrate")), BaudRateEntries());
+        fill(addList(2, kIdDataLength, tr("Data &Length :"), tr("Data Length")), DataLengthEntries());
+        fill(addList(3, kIdStopBit, tr("S&top Bit :"), tr("Stop Bit")), StopBitEntries());
+        fill(addList(4, kIdParity, tr("&Parity :"), tr("Parity")), ParityEntries());
 
         auto* pButtons = new QHBoxLayout;
         pButtons->addWidget(MakeButton(kIdGet, tr("Get Serial")));
@@ -131,18 +133,19 @@ public:
 private:
     // On the worker: the hub's device IDs, the adapters among them.
     static SDeviceList ListDevices(const client::CfgApiTable& api, int32_t nSession) {
-        std::array<uint8_t, 256> ids{};
-        int32_t nCount = 0;
+        std::vector<int> ids;
         SDeviceList list;
-        list.nResult = api.m_pfn_getDevIdList(nSession, ids.data(), &nCount);
-        if (list.nResult == 0)
-            list.texts = UsbSerialDeviceTexts(ids.data(), std::clamp<int32_t>(nCount, 0, static_cast<int32_t>(ids.size())));
+        list.nResult = client::CHubClient(api, nSession).ReadDeviceIds(ids).nCode;
+        for (int nId : model::SerialAdapters(ids))
+            list.texts.push_back(model::DeviceIdText(nId));
         return list;
     }
 
     static int32_t ReadLine(const client::CfgApiTable& api, int32_t nSession, uint8_t nDevice, CLineValues& values) {
-        values = {};
-        return api.m_pfn_getSerialConfiguration(nSession, nDevice, &values[0], &values[1], &values[2], &values[3]);
+        model::SSerialLine line{0, 0, 0, 0};
+        const int32_t nResult = client::CHubClient(api, nSession).ReadSerialLine(nDevice, line).nCode;
+        values = {line.nBaud, line.nDataBits, line.nStopBits, line.nParity};
+        return nResult;
     }
 
     static uint8_t DeviceId(const std::string& strText) {
@@ -215,7 +218,8 @@ private:
         const int32_t nSession = Session();
         StartJob<int32_t>(
             [&api, nSession, nDevice, values] {
-                return api.m_pfn_setSerialConfiguration(nSession, nDevice, values[0], values[1], values[2], values[3]);
+                const model::SSerialLine line{values[0], values[1], values[2], values[3]};
+                return client::CHubClient(api, nSession).WriteSerialLine(nDevice, line).nCode;
             },
             [this](int32_t nResult) {
                 if (nResult == 0) {

@@ -12,17 +12,18 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <array>
-
+#include "client/HubClient.h"
+#include "model/TextFields.h"
+#include "model/Wlan.h"
 #include "utility/SettingsPages.h"
-#include "utility/pages/PageRules.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
-#include "utility/pages/TextField.h"
-#include "utility/pages/WlanBlock.h"
 
 namespace vexal::utility {
 
 namespace {
+
+using model::EHubText;
 
 enum : int {
     kIdDeviceName = 1055,
@@ -102,21 +103,13 @@ public:
             EnableAddresses(true);
             m_nDhcpChoice = 1;
         });
-        OnTextEdited(kIdSsid, [this](const QString& strText) {
-            if (auto message = LengthLimitMessage(ToU16(strText), kSsidMax))
-                Refuse(kIdSsid, *message, m_strSsid);
-        });
-        OnTextEdited(kIdPsk, [this](const QString& strText) {
-            if (auto message = PskLimitMessage(ToU16(strText)))
-                Refuse(kIdPsk, *message, m_strPsk);
-        });
+        OnTextEdited(kIdSsid, [this](const QString& strText) { LimitWhileTyping(kIdSsid, strText, EHubText::Ssid, m_strSsid); });
+        OnTextEdited(kIdPsk, [this](const QString& strText) { LimitWhileTyping(kIdPsk, strText, EHubText::Psk, m_strPsk); });
         OnTextEdited(kIdEapIdentity, [this](const QString& strText) {
-            if (auto message = LengthLimitMessage(ToU16(strText), kEapIdentityMax))
-                Refuse(kIdEapIdentity, *message, m_strEapIdentity);
+            LimitWhileTyping(kIdEapIdentity, strText, EHubText::EapIdentity, m_strEapIdentity);
         });
         OnTextEdited(kIdEapPassword, [this](const QString& strText) {
-            if (auto message = LengthLimitMessage(ToU16(strText), kEapPasswordMax))
-                Refuse(kIdEapPassword, *message, m_strEapPassword);
+            LimitWhileTyping(kIdEapPassword, strText, EHubText::EapPassword, m_strEapPassword);
         });
         OnClicked(kIdSet, [this] { OnSet(); });
         OnClicked(kIdGet, [this] {
@@ -138,8 +131,8 @@ public:
 
 private:
     struct SRead {
-        int32_t nResult = 0;
-        std::array<uint8_t, kWlanBlockSize> block{};
+        client::SCallResult result;
+        model::SWlan value;
     };
 
     // Reads the block into the members; fnDone follows with the outcome (a
@@ -150,23 +143,23 @@ private:
         StartJob<SRead>(
             [&api, nSession] {
                 SRead r;
-                r.nResult = api.m_pfn_getWlanInfo(nSession, r.block.data());
+                r.result = client::CHubClient(api, nSession).ReadWlan(r.value);
                 return r;
             },
             [this, fnDone](SRead r) {
-                if (r.nResult != 0) {
+                if (!r.result.Ok()) {
                     Message(tr("Failed to read WLAN configuration info."), EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
-                m_read = DecodeWlanBlock(r.block);
-                m_strDeviceName = ToQString(ReadTextField(m_read.deviceName));
-                m_strSsid = ToQString(m_read.strSsid);
-                m_strWepKey = ToQString(m_read.strWepKey);
-                m_strPsk = ToQString(m_read.strPsk);
-                m_strEapIdentity = ToQString(m_read.strEapIdentity);
-                m_strEapPassword = ToQString(m_read.strEapPassword);
-                m_nDhcpChoice = (m_read.nNetworkMode != 0 || m_read.nDhcp == 0) ? 1 : 0;
+                m_read = r.value;
+                m_strDeviceName = QString::fromStdString(m_read.DeviceName());
+                m_strSsid = QString::fromStdString(m_read.strSsid);
+                m_strWepKey = QString::fromStdString(m_read.strWepKey);
+                m_strPsk = QString::fromStdString(m_read.strPsk);
+                m_strEapIdentity = QString::fromStdString(m_read.strEapIdentity);
+                m_strEapPassword = QString::fromStdString(m_read.strEapPassword);
+                m_nDhcpChoice = m_read.Dhcp() ? 0 : 1;
                 fnDone(true);
             },
             fnDone);
@@ -185,7 +178,7 @@ private:
         SetText(kIdEapPassword, m_strEapPassword);
         SetText(kIdInactivity, QString::number(m_read.nInactivity));
 
-        const bool bAdhoc = m_read.nNetworkMode != 0;
+        const bool bAdhoc = m_read.nMode != model::kWlanInfrastructure;
         FillAuthentications(bAdhoc);
         if (bAdhoc) {
             Enable(kIdDhcpEnable, false);
@@ -196,25 +189,25 @@ private:
         EnableAddresses(m_nDhcpChoice == 1);
         SetRadioPair(*this, kIdDhcpEnable, kIdDhcpDisable, m_nDhcpChoice);
         // A mode without an entry shows none and goes back as read.
-        ComboSelect(kIdNetworkMode, m_read.nNetworkMode <= 1 ? m_read.nNetworkMode : -1);
+        ComboSelect(kIdNetworkMode, m_read.nMode <= model::kWlanAdhoc ? m_read.nMode : -1);
         SetIpv4(kIdIp, m_read.ip);
         SetIpv4(kIdMask, m_read.mask);
         SetIpv4(kIdGateway, m_read.gateway);
 
-        const int nAuth = m_read.nAuthentication;
+        const int nAuth = m_read.nAuth;
         ComboSelect(kIdAuthentication, nAuth < ComboCount(kIdAuthentication) ? nAuth : -1);
         FillCiphers(nAuth);
-        ComboSelect(kIdCipher, CipherPosition(nAuth, m_read.nCipher));
-        ComboSelect(kIdEap, IsEapAuthentication(nAuth) && m_read.nEapMethod < kEapMethodEntries.size()
-                                ? m_read.nEapMethod
-                                : -1);
+        ComboSelect(kIdCipher, model::CipherPosition(nAuth, m_read.nCipher));
+        const auto nEap = m_read.nEapMethod;
+        ComboSelect(kIdEap, model::IsEapAuth(nAuth) && nEap && *nEap < kEapMethodEntries.size() ? *nEap : -1);
         EnableKeyFields(nAuth, m_read.nCipher);
         Enable(kIdSet, true);
     }
 
     void FillAuthentications(bool bAdhoc) {
         ComboClear(kIdAuthentication);
-        for (const std::string& strEntry : AuthenticationEntries(bAdhoc))
+        for (const std::string& strEntry :
+             AuthenticationEntries(bAdhoc ? model::kWlanAdhoc : model::kWlanInfrastructure))
             ComboAdd(kIdAuthentication, tr(strEntry.c_str()));
     }
 
@@ -225,12 +218,12 @@ private:
     }
 
     void EnableKeyFields(int nAuth, int nCipher) {
-        const EWlanKeyField eField = KeyFieldInUse(nAuth, nCipher);
-        const bool bKnown = nAuth <= kAuthWpa2Eap;
-        Enable(kIdWepKey, eField == EWlanKeyField::Wep);
-        Enable(kIdPsk, bKnown && eField == EWlanKeyField::Psk);
+        const model::EWlanKey eField = model::KeyInUse(nAuth, nCipher);
+        const bool bKnown = nAuth <= model::kAuthWpa2Eap;
+        Enable(kIdWepKey, eField == model::EWlanKey::Wep);
+        Enable(kIdPsk, bKnown && eField == model::EWlanKey::Psk);
         for (int nId : {kIdEap, kIdEapIdentity, kIdEapPassword})
-            Enable(nId, eField == EWlanKeyField::Eap);
+            Enable(nId, eField == model::EWlanKey::Eap);
     }
 
     void EnableAddresses(bool bEnable) {
@@ -241,6 +234,11 @@ private:
     void Refuse(int nId, const std::string& strMessage, const QString& strStored) {
         Message(ToQString(strMessage), EMsgIcon::Warning);
         SetText(nId, strStored);
+    }
+
+    void LimitWhileTyping(int nId, const QString& strText, EHubText eText, const QString& strStored) {
+        if (model::IsOverLong(eText, ToU16(strText)))
+            Refuse(nId, MaximumLengthText(model::MaxHubBytes(eText)), strStored);
     }
 
     // The texts the user typed become the page's own (they are put back on
@@ -257,7 +255,7 @@ private:
     // the list has no entry for it.
     int CurrentAuthentication() const {
         const int nPosition = ComboIndex(kIdAuthentication);
-        return nPosition >= 0 ? nPosition : m_read.nAuthentication;
+        return nPosition >= 0 ? nPosition : m_read.nAuth;
     }
 
     void OnNetworkModeChanged() {
@@ -285,12 +283,12 @@ private:
         FillCiphers(nAuth);
         ComboSelect(kIdCipher, 0);
         // Open system keeps its WEP key field off until WEP is chosen.
-        EnableKeyFields(nAuth, nAuth == kAuthOpenSystem ? kCipherNone : CipherValue(nAuth, 0));
-        ComboSelect(kIdEap, IsEapAuthentication(nAuth) ? 0 : -1);
+        EnableKeyFields(nAuth, nAuth == model::kAuthOpenSystem ? model::kCipherNone : model::CipherAt(nAuth, 0));
+        ComboSelect(kIdEap, model::IsEapAuth(nAuth) ? 0 : -1);
     }
 
     void OnCipherChanged() {
-        if (CurrentAuthentication() == kAuthOpenSystem)
+        if (CurrentAuthentication() == model::kAuthOpenSystem)
             Enable(kIdWepKey, ComboIndex(kIdCipher) == 1);
     }
 
@@ -301,58 +299,61 @@ private:
             return;
         }
         TakeFields();
-        SWlanSettings out;
+        model::SWlan out;
         out.deviceName = m_read.deviceName;
         const int nMode = ComboIndex(kIdNetworkMode);
-        out.nNetworkMode = static_cast<uint8_t>(nMode >= 0 ? nMode : m_read.nNetworkMode);
+        out.nMode = static_cast<uint8_t>(nMode >= 0 ? nMode : m_read.nMode);
         out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
-        out.strSsid = ToU16(m_strSsid);
+        out.strSsid = m_strSsid.toStdString();
         out.nInactivity = m_read.nInactivity;
         out.ip = GetIpv4(kIdIp);
         out.mask = GetIpv4(kIdMask);
         out.gateway = GetIpv4(kIdGateway);
         const int nAuth = CurrentAuthentication();
-        out.nAuthentication = static_cast<uint8_t>(nAuth);
+        out.nAuth = static_cast<uint8_t>(nAuth);
         const int nCipherPosition = ComboIndex(kIdCipher);
-        out.nCipher = static_cast<uint8_t>(nCipherPosition >= 0 ? CipherValue(nAuth, nCipherPosition) : m_read.nCipher);
+        out.nCipher = static_cast<uint8_t>(nCipherPosition >= 0 ? model::CipherAt(nAuth, nCipherPosition) : m_read.nCipher);
         const int nEap = ComboIndex(kIdEap);
-        out.nEapMethod = static_cast<uint8_t>(nEap >= 0 ? nEap : m_read.nEapMethod);
+        out.nEapMethod = nEap >= 0 ? std::optional<uint8_t>(static_cast<uint8_t>(nEap)) : m_read.nEapMethod;
 
-        if ((nAuth == kAuthOpenSystem || nAuth == kAuthSharedKey) && out.nCipher == kCipherWep) {
-            if (!IsValidWepKey(ToU16(m_strWepKey))) {
+        if ((nAuth == model::kAuthOpenSystem || nAuth == model::kAuthSharedKey) && out.nCipher == model::kCipherWep) {
+            if (model::CheckHubText(EHubText::WepKey, ToU16(m_strWepKey)) != model::ETextProblem::None) {
                 Message(tr("WEP key is invalid.\nWEP key must be 5 or 13 characters."), EMsgIcon::Warning);
                 return;
             }
-            out.strWepKey = ToU16(m_strWepKey);
+            out.strWepKey = m_strWepKey.toStdString();
         }
-        if (IsPskAuthentication(nAuth)) {
-            if (auto message = PskSetMessage(ToU16(m_strPsk))) {
-                Message(ToQString(*message), EMsgIcon::Warning);
+        if (model::IsPskAuth(nAuth)) {
+            const model::ETextProblem eProblem = model::CheckHubText(EHubText::Psk, ToU16(m_strPsk));
+            if (eProblem == model::ETextProblem::TooShort) {
+                Message(tr("PSK Key : Minimum length is 8"), EMsgIcon::Warning);
+                return;
+            }
+            if (eProblem != model::ETextProblem::None) {
+                Message(ToQString(MaximumLengthText(model::MaxHubBytes(EHubText::Psk))), EMsgIcon::Warning);
                 return;
             }
         }
-        out.strPsk = ToU16(m_strPsk);
-        out.strEapIdentity = ToU16(m_strEapIdentity);
-        out.strEapPassword = ToU16(m_strEapPassword);
-        const auto block = EncodeWlanBlock(out);
+        out.strPsk = m_strPsk.toStdString();
+        out.strEapIdentity = m_strEapIdentity.toStdString();
+        out.strEapPassword = m_strEapPassword.toStdString();
 
         const auto& api = Api();
         const int32_t nSession = Session();
         struct SWrite {
-            int32_t nResult = 0;
-            std::array<uint8_t, kWlanAnswerSize> answer{};
+            client::SCallResult result;
+            model::CWlanAnswer answer{};
         };
         StartJob<SWrite>(
-            [&api, nSession, block] {
+            [&api, nSession, out] {
                 SWrite w;
-                w.nResult = api.m_pfn_setWlanInfo(nSession, block.data() + kWlanWriteOffset,
-                                                  static_cast<int32_t>(kWlanWriteSize), w.answer.data());
+                w.result = client::CHubClient(api, nSession).WriteWlan(out, w.answer);
                 return w;
             },
             [this](SWrite w) {
-                if (w.nResult != 0) {
+                if (!w.result.Ok()) {
                     Message(tr("Failed to read success message."), EMsgIcon::Warning);
-                } else if (IsWlanWriteAcknowledged(w.answer)) {
+                } else if (model::IsWlanWriteAcknowledged(w.answer)) {
                     Message(tr("Succeeded to configure network info."), EMsgIcon::Information);
                     Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
                 } else {
@@ -361,7 +362,7 @@ private:
             });
     }
 
-    SWlanSettings m_read;
+    model::SWlan m_read;
     QString m_strDeviceName;
     QString m_strSsid;
     QString m_strWepKey;

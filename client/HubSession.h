@@ -1,0 +1,92 @@
+// One session with one hub, by group name and in the text form: open and
+// close, read every group, set keys of a group and confirm them, and carry
+// out a restore plan. The command-line tool, the utility's backup and
+// restore, and the Python package drive hubs through it. Every failure
+// leaves a message naming the call, the code and its meaning.
+#pragma once
+#include "client/CfgApiTable.h"
+#include "client/HubClient.h"
+#include "model/RestorePlan.h"
+#include "model/Settings.h"
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vexal::client {
+
+class CHubSession {
+public:
+    explicit CHubSession(const CfgApiTable& api) : m_api(api) {}
+    ~CHubSession() { Close(); }
+    CHubSession(const CHubSession&) = delete;
+    CHubSession& operator=(const CHubSession&) = delete;
+
+    // Opens a session as the utility does (interface code and port text of
+    // selectInterface; strLabel names the hub in messages); nTimeoutSeconds 0
+    // keeps the library's device-ID wait.
+    bool Open(int32_t nInterface, const std::string& strPortText, const std::string& strLabel, int nTimeoutSeconds);
+    // Works on a session someone else opened and will close.
+    void Attach(int32_t nSession);
+    // Closes a session Open opened.
+    void Close();
+    CHubClient Client() const { return CHubClient(m_api, m_nSession); }
+
+    bool ReadModel(std::string& strModel, std::string& strFirmware);
+    bool ReadInfo(model::SHubInfo& info);
+    // Device IDs 100-129 present on the hub's link.
+    bool SerialAdapters(std::vector<int>& vecIds);
+
+    // A group by name ("bluetooth" ... "serial"; nSerialId names the adapter).
+    bool ReadGroup(const std::string& strGroup, int nSerialId, model::CGroupValue& value);
+    // Writes the calls whose bytes differ between what the hub holds
+    // (current, as read) and target; nothing when none do. bWrote tells.
+    bool WriteGroup(int nSerialId, const model::CGroupValue& current, const model::CGroupValue& target, bool& bWrote);
+
+    bool ReadCustomList(int nType, std::vector<std::string>& vecEntries);
+    // The hub's status byte (0 success) or a library code; Error() explains a non-zero one.
+    int32_t ChangeCustom(ECustomAction eAction, int nType, const std::string& strVid = {},
+                         const std::string& strPid = {});
+
+    // Changes keys of one group: reads it, merges the wanted keys (dependent
+    // keys follow), checks the group's rules, writes what differs and reads
+    // back to confirm.
+    enum class ESet { Done, Refused, Failed };
+    struct SSetResult {
+        std::vector<model::SKeyChange> vecChanges;
+        model::GroupValues readBack;
+    };
+    ESet Set(const model::SGroupDef& group, int nSerialId, const model::GroupValues& wanted, SSetResult& result);
+
+    // Reads the groups named (all when empty), going on past a failure;
+    // each failure is one message in vecErrors. pfnStep is told each step.
+    using CStepFn = std::function<void(size_t nStep, const std::string& strWhat)>;
+    bool ReadSettings(const std::set<std::string>& only, model::SHubSettings& settings,
+                      std::vector<std::string>& vecErrors, const CStepFn& pfnStep = {});
+    // The steps ReadSettings reports for every group: one per group but
+    // serial, one per custom type.
+    static size_t ReadSettingsSteps();
+
+    // Writes one group of a plan made against hub (the settings read before
+    // planning) and reads it back; false with Error() when it failed.
+    bool ApplyPlan(const model::SGroupPlan& plan, const model::SHubSettings& hub);
+
+    const std::string& Error() const { return m_strError; }
+    int32_t ErrorCode() const { return m_nErrorCode; }
+
+private:
+    bool Check(const SCallResult& result);
+    bool Fail(const std::string& strText);
+    // After a write: the hub must hold what was asked, key by key.
+    bool Confirm(int nSerialId, const model::CGroupValue& target, model::GroupValues& readBack);
+
+    const CfgApiTable& m_api;
+    int32_t m_nSession = 0;
+    bool m_bOwned = false;
+    std::string m_strError;
+    int32_t m_nErrorCode = 0;
+};
+
+}  // namespace vexal::client
