@@ -564,6 +564,15 @@ void BindHub(py::module_& m) {
             return names;
         },
         "The names of the custom device types, in the hub's order (type 0 first).");
+    m.def(
+        "usb_id",
+        [](const std::string& strText) {
+            const auto id = model::ParseUsbId(strText);
+            if (!id)
+                throw std::invalid_argument("'" + strText + "' is not four hexadecimal digits");
+            return *id;
+        },
+        py::arg("text"), "A USB vendor or product ID as the hub's tables hold it: four hexadecimal digits, lower-case.");
     // One property and one set_<group>() per group of the hub itself.
     for (const char* pszGroup : {"bluetooth", "lan", "wlan", "netproto", "usage"}) {
         const model::SGroupDef& group = *model::FindGroup(pszGroup);

@@ -56,6 +56,7 @@ from ._vexal import (
     __version__,
     custom_types,
     groups,
+    usb_id,
 )
 
 __all__ = [
@@ -81,4 +82,5 @@ __all__ = [
     "__version__",
     "custom_types",
     "groups",
+    "usb_id",
 ]
