@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick desktop-file-utils
   dpkg-dev lintian man-db file
   valgrind
+  python3-dev pybind11-dev python3-pytest ansible-core
 )
 missing=()
 for p in "${packages[@]}"; do
