@@ -81,8 +81,7 @@ def main():
                 old = vexal.Backup.load(dest)
             except (ValueError, OSError):
                 old = None
-        same = old is not None and (old.model, old.firmware, old.settings) == (taken.model, taken.firmware,
-                                                                              taken.settings)
+        same = old is not None and (old.model, old.firmware, old.settings) == (taken.model, taken.firmware, taken.settings)
         if not same and not module.check_mode:
             taken.save(dest)
         result = dict(changed=not same, dest=dest, taken=old.taken if same else taken.taken,
