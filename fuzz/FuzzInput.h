@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexal::fuzz {
 
@@ -31,5 +33,17 @@ private:
     size_t m_nSize;
     std::unique_ptr<uint8_t[]> m_pBytes;
 };
+
+// The lines of a text, the last one included even when empty.
+inline std::vector<std::string> Lines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t nStart = 0;
+    while (nStart <= text.size()) {
+        const size_t nEnd = std::min(text.find('\n', nStart), text.size());
+        lines.emplace_back(text.substr(nStart, nEnd - nStart));
+        nStart = nEnd + 1;
+    }
+    return lines;
+}
 
 }  // namespace vexal::fuzz

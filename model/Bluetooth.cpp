@@ -33,12 +33,6 @@ SGroupDef MakeGroup() {
 
 int BluetoothModeNumber(uint8_t nChar) { return nChar == '2' ? 2 : nChar == '3' ? 3 : 1; }
 
-const SGroupDef& BluetoothGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SBluetooth& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SBluetooth& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SBluetooth, BluetoothGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

@@ -106,12 +106,6 @@ std::optional<CMac> ParseMac(std::string_view strText) {
     return mac;
 }
 
-const SGroupDef& LanGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SLan& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SLan& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SLan, LanGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

@@ -27,12 +27,6 @@ SGroupDef MakeGroup() {
 
 }  // namespace
 
-const SGroupDef& NetProtoGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SNetProto& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SNetProto& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SNetProto, NetProtoGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

@@ -19,21 +19,10 @@ std::vector<std::string> Names(const std::array<T, N>& values) {
     return names;
 }
 
-// Function statics, so that no other file's static object can find them unmade.
-const std::vector<std::string>& BaudNames() {
-    static const std::vector<std::string> s_names = Names(kBaudRates);
-    return s_names;
-}
-const std::vector<std::string>& DataNames() {
-    static const std::vector<std::string> s_names = Names(kDataBits);
-    return s_names;
-}
-const std::vector<std::string>& StopNames() {
-    static const std::vector<std::string> s_names = Names(kStopBits);
-    return s_names;
-}
-const std::vector<std::string>& ParityNames() {
-    static const std::vector<std::string> s_names = Names(kParityNames);
+// A function static, so that no other file's static object can find it unmade.
+template <const auto& values>
+const std::vector<std::string>& NamesOf() {
+    static const std::vector<std::string> s_names = Names(values);
     return s_names;
 }
 
@@ -45,10 +34,10 @@ uint8_t IndexOr(const std::vector<std::string>& vecNames, const std::string& str
     {key, [](const SSerialLine& v) { return NameOrUnknown(names, v.field); },         \
      [](SSerialLine& v, const std::string& s) { v.field = IndexOr(names, s, v.field); }}
 const SKeyBinding<SSerialLine> kBindings[] = {
-    VEXAL_SERIAL_KEY("baud", nBaud, BaudNames()),
-    VEXAL_SERIAL_KEY("data", nDataBits, DataNames()),
-    VEXAL_SERIAL_KEY("stop", nStopBits, StopNames()),
-    VEXAL_SERIAL_KEY("parity", nParity, ParityNames()),
+    VEXAL_SERIAL_KEY("baud", nBaud, NamesOf<kBaudRates>()),
+    VEXAL_SERIAL_KEY("data", nDataBits, NamesOf<kDataBits>()),
+    VEXAL_SERIAL_KEY("stop", nStopBits, NamesOf<kStopBits>()),
+    VEXAL_SERIAL_KEY("parity", nParity, NamesOf<kParityNames>()),
 };
 #undef VEXAL_SERIAL_KEY
 
@@ -56,9 +45,9 @@ SGroupDef MakeGroup() {
     SGroupDef group;
     group.strName = "serial";
     group.strTitle = "USB-to-serial line";
-    group.vecKeys = {ChoiceKey("baud", BaudNames(), "baud rate 2400 to 230400"),
-                     ChoiceKey("data", DataNames(), "data bits 7|8"), ChoiceKey("stop", StopNames(), "stop bits 1|2"),
-                     ChoiceKey("parity", ParityNames(), "parity none|even|odd")};
+    group.vecKeys = {ChoiceKey("baud", NamesOf<kBaudRates>(), "baud rate 2400 to 230400"),
+                     ChoiceKey("data", NamesOf<kDataBits>(), "data bits 7|8"), ChoiceKey("stop", NamesOf<kStopBits>(), "stop bits 1|2"),
+                     ChoiceKey("parity", NamesOf<kParityNames>(), "parity none|even|odd")};
     return group;
 }
 
@@ -90,12 +79,6 @@ std::optional<int> ParseSerialDeviceId(std::string_view strText) {
     return static_cast<int>(n);
 }
 
-const SGroupDef& SerialLineGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SSerialLine& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SSerialLine& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SSerialLine, SerialLineGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

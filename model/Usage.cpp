@@ -56,12 +56,6 @@ const char* UsageErrorMeaning(int32_t nError) {
     }
 }
 
-const SGroupDef& UsageGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SUsage& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SUsage& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SUsage, UsageGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

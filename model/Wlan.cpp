@@ -304,12 +304,6 @@ bool IsWlanWriteAcknowledged(std::span<const uint8_t, kWlanAnswerSize> answer) {
     return answer[4] == '_' && answer[14] == 'S' && answer[15] == 'U' && answer[16] == 'C';
 }
 
-const SGroupDef& WlanGroup() {
-    static const SGroupDef s_group = MakeGroup();
-    return s_group;
-}
-
-GroupValues ToKeyValues(const SWlan& value) { return ToKeyValuesOf(value, kBindings); }
-void ApplyKeyValues(SWlan& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, kBindings); }
+VEXAL_MODEL_GROUP_FORM(SWlan, WlanGroup, MakeGroup, kBindings)
 
 }  // namespace vexal::model

@@ -32,7 +32,6 @@ using model::GroupValues;
 using model::SBackup;
 using model::SettingGroups;
 using model::SGroupDef;
-using model::SGroupPlan;
 using model::SKeyChange;
 using model::SRestoreOptions;
 using model::SSettingsValues;

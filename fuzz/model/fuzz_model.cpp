@@ -28,20 +28,10 @@
 #include "platform/TextCodec.h"
 
 using namespace vexal::model;
+using vexal::fuzz::Lines;
 using vexal::fuzz::Require;
 
 namespace {
-
-std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    while (nStart <= text.size()) {
-        const size_t nEnd = std::min(text.find('\n', nStart), text.size());
-        lines.emplace_back(text.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return lines;
-}
 
 template <size_t N>
 std::array<uint8_t, N> Block(std::span<const uint8_t> bytes) {

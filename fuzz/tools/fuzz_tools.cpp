@@ -21,20 +21,10 @@
 #include "tools/Targets.h"
 
 using namespace vexal::tools;
+using vexal::fuzz::Lines;
 using vexal::fuzz::Require;
 
 namespace {
-
-std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    while (nStart <= text.size()) {
-        const size_t nEnd = std::min(text.find('\n', nStart), text.size());
-        lines.emplace_back(text.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return lines;
-}
 
 void CheckHosts(std::string_view text) {
     std::string strError;

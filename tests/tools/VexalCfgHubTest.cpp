@@ -136,6 +136,26 @@ TEST(VexalCfgHub, SetChangesOnlyTheGivenKeysAndTheHubHoldsThem) {
     EXPECT_EQ(State(hub, "custom_devices.types.2"), json::array());
 }
 
+TEST(VexalCfgHub, ValuesTheHubHoldsWithoutANameGoBackAsReadUnlessSet) {
+    CHubSimFixture hub;
+    hub.Control("SET bluetooth.encryption 2");
+    hub.Control("SET bluetooth.mode 7");
+    auto r = RunOn(hub, {"--json", "get", "bluetooth"});
+    EXPECT_EQ(json::parse(r.strStdout)["values"]["mode"], "1");  // shown as the hub's lists read it
+    ASSERT_EQ(RunOn(hub, {"set", "bluetooth", "pin=4711"}).nExitStatus, 0);
+    EXPECT_EQ(hub.Control("GET bluetooth.encryption"), "OK 2");
+    EXPECT_EQ(hub.Control("GET bluetooth.mode"), "OK 7");
+    EXPECT_EQ(hub.Control("GET bluetooth.pin"), "OK 4711");
+    ASSERT_EQ(RunOn(hub, {"set", "bluetooth", "mode=2"}).nExitStatus, 0);
+    EXPECT_EQ(hub.Control("GET bluetooth.mode"), "OK 2");
+    // A WLAN byte without a name cannot be written from the text form: the group is refused whole.
+    hub.Control("SET wlan.auth 9");
+    r = RunOn(hub, {"set", "wlan", "ssid=Lab"});
+    EXPECT_EQ(r.nExitStatus, 2);
+    EXPECT_NE(r.strStderr.find("wlan auth: 'unknown 9' is not one of"), std::string::npos) << r.strStderr;
+    EXPECT_EQ(State(hub, "wlan.ssid"), "ShopFloor");
+}
+
 TEST(VexalCfgHub, RefusedValuesSendNothingToTheHub) {
     CHubSimFixture hub;
     const long nBefore = Frames(hub);

@@ -10,10 +10,13 @@
 #include <QVBoxLayout>
 
 #include <string_view>
+#include <utility>
 
 #include "client/HubClient.h"
 #include "model/NetProto.h"
+#include "model/TextFields.h"
 #include "utility/SettingsPages.h"
+#include "utility/pages/PageLists.h"
 #include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
@@ -82,6 +85,15 @@ public:
         pLayout->addLayout(pButtons);
         Show(kIdGet, false);
 
+        // A community goes to the hub in one frame with its command.
+        for (auto [nId, pStored] : {std::pair{kIdReadOnly, &m_strReadOnly}, std::pair{kIdReadWrite, &m_strReadWrite}})
+            OnTextEdited(nId, [this, nId = nId, pStored = pStored](const QString& strText) {
+                if (model::IsOverLong(model::EHubText::Community, ToU16(strText))) {
+                    Message(ToQString(MaximumLengthText(model::MaxHubBytes(model::EHubText::Community))),
+                            EMsgIcon::Warning);
+                    SetText(nId, *pStored);
+                }
+            });
         OnClicked(kIdSnmpDisable, [this] { EnableCommunities(); });
         OnClicked(kIdSnmpEnable, [this] { EnableCommunities(); });
         OnClicked(kIdSet, [this] { OnSet(); });

@@ -46,6 +46,25 @@ TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     EXPECT_EQ(U8(again->GetText(kReadWrite)), "secret");
 }
 
+TEST_F(CNetProtocolPageTest, ACommunityFitsOneCommandFrame) {
+    Control("SET snmp 1");
+    auto page = CreateNetProtocolDlg(Context(), nullptr);
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    PasteInto(*page, kReadOnly, QString(4096, QLatin1Char('c')));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Maximum length is 4095"});
+    EXPECT_EQ(U8(page->GetText(kReadOnly)), "public");
+    m_services.Clear();
+    PasteInto(*page, kReadOnly, QString(4095, QLatin1Char('c')));
+    EXPECT_TRUE(m_services.Messages().empty());
+    ClearReceived();
+    ClickControl(*page, kSet);
+    const auto sent = WaitReceived(1);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].size(), 2u * 4096);  // D5 and the 4095 bytes, one frame
+    EXPECT_EQ(sent[0].substr(0, 4), "D563");
+}
+
 TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
     CRecorderControl rec;
     client::CfgApiTable api;

@@ -86,6 +86,20 @@ TEST_F(CWlanPageTest, EachAuthenticationIsShownAndSentBackAsRead) {
     }
 }
 
+TEST_F(CWlanPageTest, ASharedKeyNetworkUsesWepWhateverItsCipherByteSays) {
+    Control("SET wlan.auth 1");
+    Control("SET wlan.cipher 0");
+    Control("SET wlan.wep_key ABCDE");
+    auto page = CreateWLANConfiguration(Context(), nullptr);
+    ASSERT_TRUE(page->ReadFromHub());
+    page->show();
+    EXPECT_EQ(U8(page->GetText(kCipher)), "WEP64/128");
+    EXPECT_EQ(U8(page->GetText(kWepKey)), "ABCDE");
+    const std::string sent = SetAndReceive(*page);
+    EXPECT_EQ(BlockHex(sent, 97, 2), "0101");
+    EXPECT_EQ(BlockHex(sent, 99, 6), Hex(std::string("ABCDE\0", 6)));
+}
+
 TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) {
     Control("SET wlan.mode 1");
     auto page = CreateWLANConfiguration(Context(), nullptr);
