@@ -369,7 +369,7 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
 
 int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
     model::SHubSettings hub;
-    std::vector<SGroupPlan> plans;
+    std::vector<model::SGroupPlan> plans;
     std::vector<std::string> errors;
     bool bRead = false;
     {
