@@ -67,9 +67,9 @@ expect=(
     expect+=(bin/Vexal_Configuration_Utility share/man/man1/Vexal_Configuration_Utility.1.gz)
 [ -f "$top/data/udev/60-vexal-hub.rules" ] && expect+=(lib/udev/rules.d/60-vexal-hub.rules)
 pydir=$usr/lib/python3/dist-packages
-pymodule=$(find "$build/python/vexal" -maxdepth 1 -name '_vexal*.so' -printf '%f\n' 2>/dev/null | head -n1)
+pymodule=$({ find "$build/python/vexal" -maxdepth 1 -name '_vexal*.so' -printf '%f\n' 2>/dev/null || true; } | head -n1)
 [ -n "$pymodule" ] && expect+=(lib/python3/dist-packages/vexal/{__init__.py,_errors.py,py.typed,_vexal.pyi,"$pymodule"})
-collection=$(find "$build/ansible" -maxdepth 1 -name 'vexal-hub-*.tar.gz' -printf '%f\n' 2>/dev/null | head -n1)
+collection=$({ find "$build/ansible" -maxdepth 1 -name 'vexal-hub-*.tar.gz' -printf '%f\n' 2>/dev/null || true; } | head -n1)
 [ -n "$collection" ] && expect+=("share/vexal/ansible/$collection"
     share/ansible/collections/ansible_collections/vexal/hub/MANIFEST.json
     share/ansible/collections/ansible_collections/vexal/hub/plugins/modules/hub_settings.py)
