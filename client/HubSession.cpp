@@ -225,24 +225,26 @@ bool CHubSession::Confirm(int nSerialId, const model::CGroupValue& target, model
 }
 
 CHubSession::ESet CHubSession::Set(const model::SGroupDef& group, int nSerialId, const model::GroupValues& wanted,
-                                   SSetResult& result) {
+                                   SSetResult& result, bool bDryRun) {
     model::CGroupValue current = *model::MakeGroupValue(group.strName);
     if (!ReadGroup(group.strName, nSerialId, current))
         return ESet::Failed;
-    const model::GroupValues currentValues = model::ToKeyValues(current);
+    result.current = model::ToKeyValues(current);
     std::string strError;
-    const auto targetValues = model::MergeAndValidate(group, currentValues, wanted, strError);
+    const auto targetValues = model::MergeAndValidate(group, result.current, wanted, strError);
     if (!targetValues) {
         Fail(strError);
         return ESet::Refused;
     }
-    result.vecChanges = model::DiffGroup(group, currentValues, *targetValues);
+    result.vecChanges = model::DiffGroup(group, result.current, *targetValues);
+    result.readBack = *targetValues;
+    if (bDryRun)
+        return ESet::Done;
     model::CGroupValue target = current;
     model::ApplyKeyValues(target, *targetValues);
     bool bWrote = false;
     if (!WriteGroup(nSerialId, current, target, bWrote))
         return ESet::Failed;
-    result.readBack = *targetValues;
     if (bWrote && !Confirm(nSerialId, target, result.readBack))
         return ESet::Failed;
     return ESet::Done;
@@ -318,6 +320,64 @@ bool CHubSession::ApplyPlan(const model::SGroupPlan& plan, const model::SHubSett
         return false;
     model::GroupValues readBack;
     return !bWrote || Confirm(plan.nSerialId, target, readBack);
+}
+
+bool CHubSession::ReadBackup(const std::string& strSource, model::SBackup& backup, std::vector<std::string>& vecErrors,
+                             const CStepFn& pfnStep) {
+    backup.strSource = strSource;
+    if (!ReadModel(backup.strModel, backup.strFirmware))
+        return false;
+    model::SHubSettings hub;
+    ReadSettings({}, hub, vecErrors, pfnStep);
+    backup.settings = model::ToValues(hub);
+    return true;
+}
+
+bool CHubSession::PlanRestore(const model::SSettingsValues& backup, const model::SRestoreOptions& options,
+                              model::SHubSettings& hub, std::vector<model::SGroupPlan>& vecPlans,
+                              std::vector<std::string>& vecErrors, const CStepFn& pfnStep) {
+    vecPlans.clear();
+    if (!ReadSettings(options.only, hub, vecErrors, pfnStep))
+        return Fail("the hub could not be read whole; nothing written");
+    vecPlans = model::PlanRestore(backup, model::ToValues(hub), options);
+    return true;
+}
+
+bool CHubSession::ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, const model::SHubSettings& hub,
+                               bool bDryRun, std::vector<SRestoreStep>& vecSteps, const CStepFn& pfnStep) {
+    vecSteps.clear();
+    const bool bRefused = model::IsRefused(vecPlans);
+    bool bOk = !bRefused;
+    for (size_t i = 0; i < vecPlans.size(); ++i) {
+        const model::SGroupPlan& plan = vecPlans[i];
+        if (pfnStep)
+            pfnStep(i + 1, plan.strGroup);
+        SRestoreStep step{plan, {}, {}};
+        switch (plan.eAction) {
+        case model::EPlanAction::Same: step.strOutcome = "same"; break;
+        case model::EPlanAction::Skip: step.strOutcome = "skipped"; break;
+        case model::EPlanAction::Refused: step.strOutcome = "refused"; break;
+        case model::EPlanAction::Write:
+            if (bRefused) {
+                step.strOutcome = "not written";
+            } else if (bDryRun) {
+                step.strOutcome = "would write";
+            } else if (ApplyPlan(plan, hub)) {
+                step.strOutcome = "written";
+            } else {
+                step.strOutcome = "failed";
+                step.strError = m_strError;
+                bOk = false;
+            }
+            break;
+        }
+        vecSteps.push_back(std::move(step));
+    }
+    if (bRefused)
+        Fail("the backup breaks the hub's rules; nothing written");
+    else if (!bOk)
+        Fail("a group could not be written");
+    return bOk;
 }
 
 }  // namespace vexal::client

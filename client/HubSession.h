@@ -6,6 +6,7 @@
 #pragma once
 #include "client/CfgApiTable.h"
 #include "client/HubClient.h"
+#include "model/Backup.h"
 #include "model/RestorePlan.h"
 #include "model/Settings.h"
 
@@ -52,13 +53,16 @@ public:
 
     // Changes keys of one group: reads it, merges the wanted keys (dependent
     // keys follow), checks the group's rules, writes what differs and reads
-    // back to confirm.
+    // back to confirm. bDryRun stops after the check: the changes are those
+    // a write would make, and nothing is sent but the read.
     enum class ESet { Done, Refused, Failed };
     struct SSetResult {
+        model::GroupValues current;  // as read before
         std::vector<model::SKeyChange> vecChanges;
-        model::GroupValues readBack;
+        model::GroupValues readBack;  // the target when nothing was written
     };
-    ESet Set(const model::SGroupDef& group, int nSerialId, const model::GroupValues& wanted, SSetResult& result);
+    ESet Set(const model::SGroupDef& group, int nSerialId, const model::GroupValues& wanted, SSetResult& result,
+             bool bDryRun = false);
 
     // Reads the groups named (all when empty), going on past a failure;
     // each failure is one message in vecErrors. pfnStep is told each step.
@@ -73,8 +77,40 @@ public:
     // planning) and reads it back; false with Error() when it failed.
     bool ApplyPlan(const model::SGroupPlan& plan, const model::SHubSettings& hub);
 
+    // Model, firmware and every group the hub gives; a group that failed is
+    // left out and named in vecErrors. False when not even the model came.
+    bool ReadBackup(const std::string& strSource, model::SBackup& backup, std::vector<std::string>& vecErrors,
+                    const CStepFn& pfnStep = {});
+
+    // Reads the hub (the groups of options.only) into hub and plans the
+    // backup onto it; false, with each failure in vecErrors, when the hub
+    // could not be read whole.
+    bool PlanRestore(const model::SSettingsValues& backup, const model::SRestoreOptions& options,
+                     model::SHubSettings& hub, std::vector<model::SGroupPlan>& vecPlans,
+                     std::vector<std::string>& vecErrors, const CStepFn& pfnStep = {});
+    // What became of one group of a restore: "same", "written", "would
+    // write", "skipped", "refused", "not written" or "failed" (strError).
+    struct SRestoreStep {
+        model::SGroupPlan plan;
+        std::string strOutcome;
+        std::string strError;
+    };
+    // Carries out a plan made against hub: unless bDryRun or any group is
+    // refused, writes each group that differs and reads it back. False when
+    // a group was refused (nothing written) or a write failed (the other
+    // groups still went ahead).
+    bool ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, const model::SHubSettings& hub, bool bDryRun,
+                      std::vector<SRestoreStep>& vecSteps, const CStepFn& pfnStep = {});
+
     const std::string& Error() const { return m_strError; }
+    // The library's code (or the hub's custom status) behind Error(); 0 when
+    // the failure was none of the library's (the hub kept another value).
     int32_t ErrorCode() const { return m_nErrorCode; }
+    // Forgets the last failure, so Error() and ErrorCode() speak of the next call only.
+    void ClearError() {
+        m_strError.clear();
+        m_nErrorCode = 0;
+    }
 
 private:
     bool Check(const SCallResult& result);

@@ -66,6 +66,13 @@ expect=(
 [ -x "$build/out/Vexal_Configuration_Utility" ] &&
     expect+=(bin/Vexal_Configuration_Utility share/man/man1/Vexal_Configuration_Utility.1.gz)
 [ -f "$top/data/udev/60-vexal-hub.rules" ] && expect+=(lib/udev/rules.d/60-vexal-hub.rules)
+pydir=$usr/lib/python3/dist-packages
+pymodule=$({ find "$build/python/vexal" -maxdepth 1 -name '_vexal*.so' -printf '%f\n' 2>/dev/null || true; } | head -n1)
+[ -n "$pymodule" ] && expect+=(lib/python3/dist-packages/vexal/{__init__.py,_errors.py,py.typed,_vexal.pyi,"$pymodule"})
+collection=$({ find "$build/ansible" -maxdepth 1 -name 'vexal-hub-*.tar.gz' -printf '%f\n' 2>/dev/null || true; } | head -n1)
+[ -n "$collection" ] && expect+=("share/vexal/ansible/$collection"
+    share/ansible/collections/ansible_collections/vexal/hub/MANIFEST.json
+    share/ansible/collections/ansible_collections/vexal/hub/plugins/modules/hub_settings.py)
 for f in "${expect[@]}"; do
     [ -e "$usr/$f" ] || fail "package lacks /usr/$f"
 done
@@ -103,6 +110,12 @@ for prog in vexalcfg Vexal_Configuration_Utility; do
     done
     [ $found = 1 ] || fail "$prog: RUNPATH '$runpath' does not lead to libZamoCfg.so"
 done
+if [ -n "$pymodule" ]; then
+    runpath=$(readelf -d "$pydir/vexal/$pymodule" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+    IFS=: read -r -a entries <<<"$runpath"
+    [ -e "${entries[0]//\$ORIGIN/$pydir/vexal}/libZamoCfg.so" ] ||
+        fail "$pymodule: RUNPATH '$runpath' does not lead to libZamoCfg.so"
+fi
 pass "search paths"
 
 # Which files the loader opened, from LD_DEBUG=libs output files PREFIX.<pid>.
@@ -184,6 +197,40 @@ if [ -e "$usr/bin/Vexal_Configuration_Utility" ]; then
         cat "$scratch/utility.out" >&2
     fi
     check_loaded "the utility" "$scratch/ld-utility"
+fi
+
+# The Python package from the unpacked tree, and the collection's modules over it.
+if [ -n "$pymodule" ]; then
+    if PYTHONPATH=$pydir LD_DEBUG=libs LD_DEBUG_OUTPUT=$scratch/ld-python timeout 120 /usr/bin/python3 -c "
+import vexal
+with vexal.Hub.ethernet('127.0.0.1', $port) as hub:
+    print(hub.info().model, hub.lan.ip)" >"$scratch/python.out" 2>&1 && grep -q 'VX-H400_VXL' "$scratch/python.out"; then
+        pass "import vexal from the package reads the simulated hub ($(cat "$scratch/python.out"))"
+    else
+        fail "the Python package from the package failed"
+        cat "$scratch/python.out" >&2
+    fi
+    check_loaded "the Python package" "$scratch/ld-python"
+fi
+if [ -n "$collection" ] && command -v ansible-playbook >/dev/null 2>&1; then
+    export ANSIBLE_COLLECTIONS_PATH=$usr/share/ansible/collections ANSIBLE_LOCAL_TEMP=$scratch/ansible-tmp
+    if ansible-doc vexal.hub.hub_settings >"$scratch/ansible-doc.out" 2>&1 && grep -q 'values' "$scratch/ansible-doc.out"; then
+        pass "ansible-doc vexal.hub.hub_settings from the package ($(wc -l <"$scratch/ansible-doc.out") lines)"
+    else
+        fail "ansible-doc vexal.hub.hub_settings"
+        cat "$scratch/ansible-doc.out" >&2
+    fi
+    printf '%s\n' '- hosts: localhost' '  connection: local' '  gather_facts: false' '  tasks:' \
+        "    - vexal.hub.hub_info: {ethernet: '127.0.0.1:$port', gather: [lan]}" '      register: hub' \
+        '    - ansible.builtin.debug: {msg: "{{ hub.model }}"}' >"$scratch/play.yml"
+    if PYTHONPATH=$pydir timeout 120 ansible-playbook -e ansible_python_interpreter=/usr/bin/python3 \
+        "$scratch/play.yml" >"$scratch/play.out" 2>&1 && grep -q 'VX-H400_VXL' "$scratch/play.out"; then
+        pass "a playbook with vexal.hub.hub_info from the package reads the simulated hub"
+    else
+        fail "a playbook with vexal.hub.hub_info from the package failed"
+        cat "$scratch/play.out" >&2
+    fi
+    unset ANSIBLE_COLLECTIONS_PATH ANSIBLE_LOCAL_TEMP
 fi
 
 # An integrator's program, built only from what the package installs.

@@ -14,6 +14,7 @@ packages=(
   valgrind
   umockdev libumockdev-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 python3
+  python3-dev pybind11-dev python3-pytest ansible-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -342,16 +342,16 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
     const std::string& strFile = o.vecArgs[0];
     SBackup backup;
     backup.strTaken = UtcTimestamp();
-    backup.strSource = c.strLabel;
     std::vector<std::string> errors;
-    if (!session.ReadModel(backup.strModel, backup.strFirmware)) {
-        Error(c.strLabel + ": backup: " + session.Error());
-        return kExitFailed;
-    }
+    bool bRead = false;
     {
         CProgress progress("backup", CHubSession::ReadSettingsSteps());
-        model::SHubSettings hub;
-        backup.settings = ReadSettings(session, {}, hub, errors, &progress);
+        bRead = session.ReadBackup(c.strLabel, backup, errors,
+                                   [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
+    }
+    if (!bRead) {
+        Error(c.strLabel + ": backup: " + session.Error());
+        return kExitFailed;
     }
     for (const auto& e : errors) Error(c.strLabel + ": backup: " + e + " (left out of the file)");
     std::string strError;
@@ -367,41 +367,32 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
     return errors.empty() ? kExitOk : kExitFailed;
 }
 
-const char* ActionWord(EPlanAction e, bool bDryRun) {
-    switch (e) {
-    case EPlanAction::Same: return "same";
-    case EPlanAction::Write: return bDryRun ? "would write" : "written";
-    case EPlanAction::Skip: return "skipped";
-    case EPlanAction::Refused: return "refused";
-    }
-    return "?";
-}
-
 int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, const SPrepared& p) {
-    const SBackup& backup = *p.backup;
     model::SHubSettings hub;
-    SSettingsValues hubValues;
+    std::vector<model::SGroupPlan> plans;
     std::vector<std::string> errors;
+    bool bRead = false;
     {
         CProgress progress("restore: reading", CHubSession::ReadSettingsSteps());
-        hubValues = ReadSettings(session, p.restore.only, hub, errors, &progress);
+        bRead = session.PlanRestore(p.backup->settings, p.restore, hub, plans, errors,
+                                    [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
     }
-    if (!errors.empty()) {
+    if (!bRead) {
         for (const auto& e : errors) Error(c.strLabel + ": restore: " + e);
-        Error(c.strLabel + ": restore: the hub could not be read whole; nothing written");
+        Error(c.strLabel + ": restore: " + session.Error());
         return kExitFailed;
     }
-    const auto plans = model::PlanRestore(backup.settings, hubValues, p.restore);
-    const bool bRefused = model::IsRefused(plans);
-    std::vector<std::string> outcome(plans.size());
-    std::vector<std::string> detail(plans.size());
-    bool bFailed = bRefused;
-    CProgress progress(o.bDryRun ? "restore (dry run)" : "restore", plans.size());
-    for (size_t i = 0; i < plans.size(); ++i) {
-        const auto& plan = plans[i];
-        progress.Step(i + 1, plan.strGroup);
-        outcome[i] = ActionWord(plan.eAction, o.bDryRun);
-        detail[i] = plan.strNote;
+    std::vector<CHubSession::SRestoreStep> steps;
+    bool bOk = false;
+    {
+        CProgress progress(o.bDryRun ? "restore (dry run)" : "restore", plans.size());
+        bOk = session.ApplyRestore(plans, hub, o.bDryRun, steps,
+                                   [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
+    }
+    std::vector<std::string> detail(steps.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const auto& plan = steps[i].plan;
+        detail[i] = steps[i].strError.empty() ? plan.strNote : steps[i].strError;
         if (plan.strKind == "custom") {
             std::string strList;
             for (const auto& e : plan.vecDelete) strList += (strList.empty() ? "-" : ", -") + e;
@@ -410,32 +401,21 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
         } else if (!plan.vecChanges.empty() && detail[i].empty()) {
             detail[i] = ChangesText(plan.vecChanges);
         }
-        if (plan.eAction != EPlanAction::Write || o.bDryRun || bRefused) {
-            if (plan.eAction == EPlanAction::Write && bRefused) outcome[i] = "not written";
-            continue;
-        }
-        std::string strError;
-        if (!session.ApplyPlan(plan, hub))
-            strError = session.Error();
-        if (!strError.empty()) {
-            outcome[i] = "failed";
-            detail[i] = strError;
-            bFailed = true;
-        }
     }
-    if (bRefused) Error(c.strLabel + ": restore: the backup breaks the hub's rules; nothing written");
-    for (size_t i = 0; i < plans.size(); ++i)
-        if (outcome[i] == "failed" || outcome[i] == "refused")
-            Error(c.strLabel + ": restore " + plans[i].strGroup + ": " + outcome[i] + ": " + detail[i]);
+    if (model::IsRefused(plans)) Error(c.strLabel + ": restore: the backup breaks the hub's rules; nothing written");
+    for (size_t i = 0; i < steps.size(); ++i)
+        if (steps[i].strOutcome == "failed" || steps[i].strOutcome == "refused")
+            Error(c.strLabel + ": restore " + steps[i].plan.strGroup + ": " + steps[i].strOutcome + ": " + detail[i]);
     if (o.bJson) {
         json groups = json::array();
-        for (size_t i = 0; i < plans.size(); ++i) {
-            json g = {{"group", plans[i].strGroup}, {"outcome", outcome[i]}, {"detail", detail[i]}};
-            if (plans[i].strKind == "custom") {
-                g["add"] = plans[i].vecAdd;
-                g["delete"] = plans[i].vecDelete;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const auto& plan = steps[i].plan;
+            json g = {{"group", plan.strGroup}, {"outcome", steps[i].strOutcome}, {"detail", detail[i]}};
+            if (plan.strKind == "custom") {
+                g["add"] = plan.vecAdd;
+                g["delete"] = plan.vecDelete;
             } else {
-                g["changes"] = ChangesJson(plans[i].vecChanges);
+                g["changes"] = ChangesJson(plan.vecChanges);
             }
             groups.push_back(g);
         }
@@ -446,10 +426,10 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
                    {"groups", groups}});
     } else {
         std::vector<std::vector<std::string>> rows = {{"GROUP", "OUTCOME", "DETAIL"}};
-        for (size_t i = 0; i < plans.size(); ++i) rows.push_back({plans[i].strGroup, outcome[i], detail[i]});
+        for (size_t i = 0; i < steps.size(); ++i) rows.push_back({steps[i].plan.strGroup, steps[i].strOutcome, detail[i]});
         std::cout << FormatTable(rows);
     }
-    return bFailed ? kExitFailed : kExitOk;
+    return bOk ? kExitOk : kExitFailed;
 }
 
 int CmdPorts(const SOptions& o) {

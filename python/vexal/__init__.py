@@ -1,0 +1,86 @@
+"""Configure Vexal point-of-sale hubs from Python.
+
+A session with one hub is a context manager::
+
+    import vexal
+
+    with vexal.Hub.ethernet("192.168.0.10") as hub:     # also Hub.serial("COM3"), Hub.usb()
+        print(hub.info().model)                          # "VX-H400_VXL"
+        lan = hub.lan                                    # a vexal.Lan: lan.ip, lan.mask, lan.dhcp ...
+        hub.lan = lan.replace(dhcp=False, ip="192.168.0.20")   # writes what differs, reads it back
+        hub.set_wlan(auth="wpa2-psk", psk="store-key-7")       # changes only the keys given
+        hub.set_serial_line(100, baud="115200")
+        hub.add_custom_device("msr", "1a2b", "00ff")
+        hub.backup("till1.json")
+    with vexal.Hub.ethernet("192.168.0.11") as hub:
+        plan = hub.restore("till1.json", clone=True, dry_run=True)
+        for group in plan.groups:
+            print(group.group, group.outcome, [c.key for c in group.changes])
+
+Groups and their value classes: bluetooth (Bluetooth), lan (Lan), wlan
+(Wlan), netproto (NetProto), usage (Usage), serial (SerialLine, one per
+USB-to-serial adapter, device IDs 100-129). Values are immutable and check
+themselves with the same rules as the command-line tool vexalcfg (lengths
+in the hub's code page, WEP and PSK lengths, ranges, the rules between
+keys): a refused value raises ValueError and sends nothing. Flags are bool,
+numbers int, everything else str, in the forms vexalcfg shows.
+
+Failures of the hub or the library raise HubError with ``code`` (the
+library's result code, e.g. 1011) and ``meaning``. A session is driven by
+one thread at a time (a second thread is refused with SessionError); the
+GIL is released while the library works, and calls into the library take
+turns across the whole process, so configure many hubs at once from several
+processes (the Ansible collection vexal.hub does).
+
+The package loads the configuration library libZamoCfg.so by name, from the
+private library folder of its installation.
+"""
+
+from ._errors import HubError, LibraryError, RestoreError, SessionError
+from ._vexal import (
+    Backup,
+    Bluetooth,
+    Change,
+    Device,
+    GroupValue,
+    Hub,
+    HubInfo,
+    Lan,
+    NetProto,
+    RestoreGroup,
+    RestoreResult,
+    SerialLine,
+    SetResult,
+    Usage,
+    Wlan,
+    __version__,
+    custom_types,
+    groups,
+    usb_id,
+)
+
+__all__ = [
+    "Backup",
+    "Bluetooth",
+    "Change",
+    "Device",
+    "GroupValue",
+    "Hub",
+    "HubError",
+    "HubInfo",
+    "Lan",
+    "LibraryError",
+    "NetProto",
+    "RestoreError",
+    "RestoreGroup",
+    "RestoreResult",
+    "SerialLine",
+    "SessionError",
+    "SetResult",
+    "Usage",
+    "Wlan",
+    "__version__",
+    "custom_types",
+    "groups",
+    "usb_id",
+]

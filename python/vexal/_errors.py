@@ -1,0 +1,44 @@
+"""The exceptions of vexal."""
+
+from typing import Any, Optional
+
+
+class HubError(Exception):
+    """A call to the hub failed.
+
+    ``code`` is the configuration library's result code (for example 1011, no
+    reply from the hub in time; 1006, the port could not be opened) or, for a
+    change of the custom device table, the hub's own status (4, the pair is
+    already listed); ``meaning`` says it in words. ``str(error)`` names the
+    hub and the call.
+    """
+
+    def __init__(self, message: str, code: int = 1000, meaning: str = "") -> None:
+        super().__init__(message, code, meaning)
+        self.message = message
+        self.code = code
+        self.meaning = meaning
+
+    def __str__(self) -> str:
+        return self.message
+
+
+class RestoreError(HubError):
+    """A restore was refused (a group breaks the hub's rules: nothing was
+    written) or a group's write failed (the others went ahead). ``result`` is
+    the :class:`vexal.RestoreResult` with each group's outcome."""
+
+    def __init__(self, message: str, code: int = 1000, meaning: str = "", result: Optional[Any] = None) -> None:
+        super().__init__(message, code, meaning)
+        self.args = (message, code, meaning, result)
+        self.result = result
+
+
+class SessionError(RuntimeError):
+    """A session was used wrongly: after it was closed, or from a second
+    thread while a call of another thread was still running in it."""
+
+
+class LibraryError(RuntimeError):
+    """The configuration library (libZamoCfg.so) could not be loaded or lacks
+    an entry point."""
