@@ -1,0 +1,168 @@
+#include "utility/SettingsFiles.h"
+
+#include "client/HubSession.h"
+#include "model/Backup.h"
+#include "platform/Clock.h"
+#include "platform/TextFile.h"
+#include "utility/BackupRestore.h"
+#include "utility/RestoreDlg.h"
+
+#include <optional>
+#include <vector>
+
+namespace vexal::utility {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Vexal hub settings (*.json);;All files (*)");
+
+struct SSaved {
+    std::vector<std::string> vecUnread;
+    std::string strError;  // nothing was written
+};
+
+struct SLoadRead {
+    std::string strFileError;  // the file cannot be used: the hub was not read
+    std::optional<model::SBackup> backup;
+    model::SHubSettings hub;
+    std::vector<std::string> vecUnread;
+};
+
+// Both run on the library thread.
+void SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile,
+                const std::string& strTaken, const std::string& strSource, SSaved& saved) {
+    client::CHubSession session(api);
+    session.Attach(nSession);
+    model::SBackup backup;
+    backup.strTaken = strTaken;
+    backup.strSource = strSource;
+    if (!session.ReadModel(backup.strModel, backup.strFirmware)) {
+        saved.strError = "The hub did not answer: " + session.Error();
+        return;
+    }
+    model::SHubSettings hub;
+    session.ReadSettings({}, hub, saved.vecUnread);
+    backup.settings = model::ToValues(hub);
+    platform::WriteTextFile(strFile, model::BackupToJson(backup).dump(2) + "\n", saved.strError);
+}
+
+void ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile, SLoadRead& read) {
+    std::string strText;
+    if (!platform::ReadTextFile(strFile, strText, read.strFileError))
+        return;
+    read.backup = model::ReadBackupText(strText, strFile, read.strFileError);
+    if (!read.backup)
+        return;
+    client::CHubSession session(api);
+    session.Attach(nSession);
+    session.ReadSettings({}, read.hub, read.vecUnread);
+}
+
+}  // namespace
+
+CSettingsFiles::CSettingsFiles(CDialogBase& window, client::CfgApiTable& api, CLibraryWorker& worker,
+                               CProgressDlg& progress)
+    : m_window(window), m_api(api), m_worker(worker), m_progress(progress) {}
+
+CSettingsFiles::~CSettingsFiles() = default;
+
+bool CSettingsFiles::IsBusy() const { return m_bRunning || m_pRestore != nullptr; }
+
+void CSettingsFiles::Save(const QString& strModel, const std::string& strSource, std::function<void()> fnEnded) {
+    if (IsBusy() || m_worker.IsBusy())
+        return;
+    const std::string strTaken = platform::UtcTimestamp();
+    SFileChoice choice{EFileAction::Save, QObject::tr("Save settings"),
+                       QString::fromStdString(SuggestedBackupName(strModel.toStdString(), strTaken)), kFilter,
+                       QStringLiteral("json")};
+    const auto file = m_window.Services().ChooseFile(&m_window, choice);
+    if (!file)
+        return;
+    const std::string strFile = file->toStdString();
+    const client::CfgApiTable& api = m_api;
+    const int32_t nSession = m_api.m_nHandle;
+    m_progress.Begin();
+    m_bRunning = m_worker.Start<SSaved>(
+        &m_window,
+        [&api, nSession, strFile, strTaken, strSource] {
+            SSaved saved;
+            try {
+                SaveBackup(api, nSession, strFile, strTaken, strSource, saved);
+            } catch (const std::exception& e) {
+                saved.strError = e.what();
+            }
+            return saved;
+        },
+        [this, strFile, fnEnded](SSaved saved) {
+            m_bRunning = false;
+            m_progress.End();
+            const SOutcomeText outcome = SaveOutcomeText(strFile, saved.vecUnread, saved.strError);
+            m_window.Message(QString::fromStdString(outcome.strText),
+                             outcome.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
+            if (fnEnded)
+                fnEnded();
+        });
+    if (!m_bRunning)
+        m_progress.End();
+}
+
+void CSettingsFiles::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
+    if (IsBusy() || m_worker.IsBusy())
+        return;
+    SFileChoice choice{EFileAction::Open, QObject::tr("Load settings"), {}, kFilter, {}};
+    const auto file = m_window.Services().ChooseFile(&m_window, choice);
+    if (!file)
+        return;
+    const std::string strFile = file->toStdString();
+    const client::CfgApiTable& api = m_api;
+    const int32_t nSession = m_api.m_nHandle;
+    m_progress.Begin();
+    m_bRunning = m_worker.Start<SLoadRead>(
+        &m_window,
+        [&api, nSession, strFile] {
+            SLoadRead read;
+            try {
+                ReadForLoad(api, nSession, strFile, read);
+            } catch (const std::exception& e) {
+                read.backup.reset();
+                read.strFileError = strFile + ": " + e.what();
+            }
+            return read;
+        },
+        [this, strFile, strConnectedAddress, fnEnded](SLoadRead read) {
+            m_bRunning = false;
+            m_progress.End();
+            if (!read.backup) {
+                m_window.Message(QObject::tr("The file cannot be loaded; nothing was written to the hub.\n%1")
+                                     .arg(QString::fromStdString(read.strFileError)),
+                                 EMsgIcon::Warning);
+            } else if (!read.vecUnread.empty()) {
+                QString strText = QObject::tr("The hub's settings could not all be read, so nothing was written:");
+                for (const auto& e : read.vecUnread)
+                    strText += QLatin1Char('\n') + QString::fromStdString(e);
+                m_window.Message(strText, EMsgIcon::Warning);
+            } else {
+                m_pRestore = std::make_unique<CRestoreDlg>(m_api, m_worker, m_window.Services(),
+                                                           QString::fromStdString(strFile), std::move(*read.backup),
+                                                           std::move(read.hub), strConnectedAddress, &m_window);
+                // Shown from the event loop, once this job has ended: the
+                // dialog's own writes are jobs too.
+                QMetaObject::invokeMethod(&m_window, [this, fnEnded] { ShowRestore(fnEnded); }, Qt::QueuedConnection);
+                return;
+            }
+            if (fnEnded)
+                fnEnded();
+        });
+    if (!m_bRunning)
+        m_progress.End();
+}
+
+void CSettingsFiles::ShowRestore(std::function<void()> fnEnded) {
+    if (m_pRestore)
+        m_window.Services().RunModal(*m_pRestore);
+    m_pRestore.reset();
+    if (fnEnded)
+        fnEnded();
+}
+
+}  // namespace vexal::utility
