@@ -25,7 +25,7 @@ CRestoreDlg::CRestoreDlg(client::CfgApiTable& api, CLibraryWorker& worker, IDial
     auto* pList = MakeListView(kList, {tr("Group"), tr("Action"), tr("Changes")}, tr("What would change"));
     pList->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     pList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    pList->setMinimumSize(560, 200);
+    pList->setMinimumSize(560, 260);
     auto* pNote = MakeStatic(kNote, {});
     pNote->setWordWrap(true);
     auto* pButtons = new QHBoxLayout;
