@@ -28,34 +28,47 @@ struct SLoadRead {
     std::vector<std::string> vecUnread;
 };
 
-// Both run on the library thread.
-void SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile,
-                const std::string& strTaken, const std::string& strSource, SSaved& saved) {
-    client::CHubSession session(api);
-    session.Attach(nSession);
-    model::SBackup backup;
-    backup.strTaken = strTaken;
-    backup.strSource = strSource;
-    if (!session.ReadModel(backup.strModel, backup.strFirmware)) {
-        saved.strError = "The hub did not answer: " + session.Error();
-        return;
+// Both run on the library thread; whatever goes wrong ends in their result.
+SSaved SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile,
+                  const std::string& strTaken, const std::string& strSource) {
+    SSaved saved;
+    try {
+        client::CHubSession session(api);
+        session.Attach(nSession);
+        model::SBackup backup;
+        backup.strTaken = strTaken;
+        backup.strSource = strSource;
+        if (!session.ReadModel(backup.strModel, backup.strFirmware)) {
+            saved.strError = "The hub did not answer: " + session.Error();
+            return saved;
+        }
+        model::SHubSettings hub;
+        session.ReadSettings({}, hub, saved.vecUnread);
+        backup.settings = model::ToValues(hub);
+        platform::WriteTextFile(strFile, model::BackupToJson(backup).dump(2) + "\n", saved.strError);
+    } catch (const std::exception& e) {
+        saved.strError = e.what();
     }
-    model::SHubSettings hub;
-    session.ReadSettings({}, hub, saved.vecUnread);
-    backup.settings = model::ToValues(hub);
-    platform::WriteTextFile(strFile, model::BackupToJson(backup).dump(2) + "\n", saved.strError);
+    return saved;
 }
 
-void ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile, SLoadRead& read) {
-    std::string strText;
-    if (!platform::ReadTextFile(strFile, strText, read.strFileError))
-        return;
-    read.backup = model::ReadBackupText(strText, strFile, read.strFileError);
-    if (!read.backup)
-        return;
-    client::CHubSession session(api);
-    session.Attach(nSession);
-    session.ReadSettings({}, read.hub, read.vecUnread);
+SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile) {
+    SLoadRead read;
+    try {
+        std::string strText;
+        if (!platform::ReadTextFile(strFile, strText, read.strFileError))
+            return read;
+        read.backup = model::ReadBackupText(strText, strFile, read.strFileError);
+        if (!read.backup)
+            return read;
+        client::CHubSession session(api);
+        session.Attach(nSession);
+        session.ReadSettings({}, read.hub, read.vecUnread);
+    } catch (const std::exception& e) {
+        read.backup.reset();
+        read.strFileError = strFile + ": " + e.what();
+    }
+    return read;
 }
 
 }  // namespace
@@ -68,70 +81,53 @@ CSettingsFiles::~CSettingsFiles() = default;
 
 bool CSettingsFiles::IsBusy() const { return m_bRunning || m_pRestore != nullptr; }
 
-void CSettingsFiles::Save(const QString& strModel, const std::string& strSource, std::function<void()> fnEnded) {
+template <class R>
+void CSettingsFiles::WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
+                              std::function<void(const std::string&, R)> fnDone) {
     if (IsBusy() || m_worker.IsBusy())
         return;
-    const std::string strTaken = platform::UtcTimestamp();
-    SFileChoice choice{EFileAction::Save, QObject::tr("Save settings"),
-                       QString::fromStdString(SuggestedBackupName(strModel.toStdString(), strTaken)), kFilter,
-                       QStringLiteral("json")};
     const auto file = m_window.Services().ChooseFile(&m_window, choice);
     if (!file)
         return;
     const std::string strFile = file->toStdString();
-    const client::CfgApiTable& api = m_api;
-    const int32_t nSession = m_api.m_nHandle;
     m_progress.Begin();
-    m_bRunning = m_worker.Start<SSaved>(
-        &m_window,
-        [&api, nSession, strFile, strTaken, strSource] {
-            SSaved saved;
-            try {
-                SaveBackup(api, nSession, strFile, strTaken, strSource, saved);
-            } catch (const std::exception& e) {
-                saved.strError = e.what();
-            }
-            return saved;
-        },
-        [this, strFile, fnEnded](SSaved saved) {
+    m_bRunning = m_worker.Start<R>(
+        &m_window, [fnWork, strFile] { return fnWork(strFile); },
+        [this, strFile, fnDone](R result) {
             m_bRunning = false;
             m_progress.End();
+            fnDone(strFile, std::move(result));
+        });
+    if (!m_bRunning)
+        m_progress.End();
+}
+
+void CSettingsFiles::Save(const QString& strModel, const std::string& strSource, std::function<void()> fnEnded) {
+    const std::string strTaken = platform::UtcTimestamp();
+    const client::CfgApiTable& api = m_api;
+    const int32_t nSession = m_api.m_nHandle;
+    WithFile<SSaved>(
+        {EFileAction::Save, QObject::tr("Save settings"),
+         QString::fromStdString(SuggestedBackupName(strModel.toStdString(), strTaken)), kFilter, QStringLiteral("json")},
+        [&api, nSession, strTaken, strSource](const std::string& strFile) {
+            return SaveBackup(api, nSession, strFile, strTaken, strSource);
+        },
+        [this, fnEnded](const std::string& strFile, SSaved saved) {
             const SOutcomeText outcome = SaveOutcomeText(strFile, saved.vecUnread, saved.strError);
             m_window.Message(QString::fromStdString(outcome.strText),
                              outcome.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
             if (fnEnded)
                 fnEnded();
         });
-    if (!m_bRunning)
-        m_progress.End();
 }
 
 void CSettingsFiles::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
-    if (IsBusy() || m_worker.IsBusy())
-        return;
-    SFileChoice choice{EFileAction::Open, QObject::tr("Load settings"), {}, kFilter, {}};
-    const auto file = m_window.Services().ChooseFile(&m_window, choice);
-    if (!file)
-        return;
-    const std::string strFile = file->toStdString();
     const client::CfgApiTable& api = m_api;
     const int32_t nSession = m_api.m_nHandle;
-    m_progress.Begin();
-    m_bRunning = m_worker.Start<SLoadRead>(
-        &m_window,
-        [&api, nSession, strFile] {
-            SLoadRead read;
-            try {
-                ReadForLoad(api, nSession, strFile, read);
-            } catch (const std::exception& e) {
-                read.backup.reset();
-                read.strFileError = strFile + ": " + e.what();
-            }
-            return read;
-        },
-        [this, strFile, strConnectedAddress, fnEnded](SLoadRead read) {
-            m_bRunning = false;
-            m_progress.End();
+    WithFile<SLoadRead>(
+        {EFileAction::Open, QObject::tr("Load settings"), {}, kFilter, {}},
+        [&api, nSession](const std::string& strFile) { return ReadForLoad(api, nSession, strFile); },
+        [this, strConnectedAddress, fnEnded](const std::string& strFile, SLoadRead read) {
             if (!read.backup) {
                 m_window.Message(QObject::tr("The file cannot be loaded; nothing was written to the hub.\n%1")
                                      .arg(QString::fromStdString(read.strFileError)),
@@ -153,8 +149,6 @@ void CSettingsFiles::Load(const std::string& strConnectedAddress, std::function<
             if (fnEnded)
                 fnEnded();
         });
-    if (!m_bRunning)
-        m_progress.End();
 }
 
 void CSettingsFiles::ShowRestore(std::function<void()> fnEnded) {

@@ -40,6 +40,11 @@ public:
     bool IsBusy() const;
 
 private:
+    // Asks for a file; then fnWork(file) on the library thread behind the
+    // progress pop-up, and fnDone(file, its result) here.
+    template <class R>
+    void WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
+                  std::function<void(const std::string&, R)> fnDone);
     void ShowRestore(std::function<void()> fnEnded);
 
     CDialogBase& m_window;

@@ -28,8 +28,6 @@ using namespace vexal::utility::main_ids;
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-void KeepLibraryMapped();  // MainWindowHubTest.cpp
-
 namespace {
 
 CHubSimFixture::Options At(const std::string& strAddress, uint16_t nPort = 0) {
@@ -110,14 +108,8 @@ int RowOf(const CDialogBase& dlg, int nList, const QString& strFirst) {
 
 }  // namespace
 
-class BackupSearchHubTest : public CMainWindowTest {
+class BackupSearchHubTest : public CMainWindowHubTest {
 protected:
-    BackupSearchHubTest() {
-        KeepLibraryMapped();
-        qputenv("VEXAL_LOG_DIR", m_logs.path().toLocal8Bit());
-    }
-    ~BackupSearchHubTest() override { qunsetenv("VEXAL_LOG_DIR"); }
-
     std::unique_ptr<CLumaroDlg> Connected(const CHubSimFixture& hub) {
         SUtilityOptions options;
         options.nInterface = 2;
@@ -131,7 +123,7 @@ protected:
     }
     QString File(const QString& strName) const { return m_files.filePath(strName); }
 
-    QTemporaryDir m_logs, m_files;
+    QTemporaryDir m_files;
 };
 
 TEST_F(BackupSearchHubTest, SaveWritesEveryGroupInTheToolsFormat) {
