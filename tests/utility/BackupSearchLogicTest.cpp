@@ -157,7 +157,7 @@ TEST(HubSearchLogic, AnsweringAddressesAreAskedOneAtATimeStopDropsTheRest) {
     search.NotStarted(*next);  // the library thread was busy: asked again later
     ASSERT_EQ(search.NextToIdentify(), std::optional<uint32_t>(0x7F000003u));
     search.Identified({"127.0.0.3", true, "_VX-H400", "2.10.3", {}});
-    EXPECT_EQ(search.State(), CHubSearch::EState::Done);
+    ASSERT_TRUE(Poll([&] { return search.State() == CHubSearch::EState::Done; })) << search.StatusText();
     EXPECT_EQ(search.Percent(), 100);
     EXPECT_EQ(search.StatusText(), "Done: 3 addresses searched, 1 hub found.");
     const SFoundRow row = FoundRow(search.Found().at(0));
