@@ -27,8 +27,9 @@ struct SProbeOptions {
 // short connect time-out, never a session open.
 class CPortProbe {
 public:
-    // Told after each address, on a probe thread, one call at a time:
-    // nDone addresses are done, dwAddress the last of them.
+    // Told after each address, on a probe thread, one call at a time (under
+    // the probe's lock: it must not call the probe back): nDone addresses
+    // are done, dwAddress the last of them.
     using CStepFn = std::function<void(size_t nDone, uint32_t dwAddress, bool bOpen)>;
 
     CPortProbe() = default;
