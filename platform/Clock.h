@@ -1,6 +1,7 @@
 // Time facilities of the platform layer: monotonic ticks, sleeps, local time.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace vexal::platform {
 
@@ -22,6 +23,9 @@ struct LocalTime {
 
 // The current wall-clock time in the local time zone.
 LocalTime GetLocalTime();
+
+// The current time in UTC as "2026-12-08T08:30:00Z".
+std::string UtcTimestamp();
 
 // A clock that log objects and tests can swap: the system one by default.
 class IClock {

@@ -1,12 +1,13 @@
 #include "tools/Commands.h"
 
 #include "client/CfgApiTable.h"
+#include "client/HubScan.h"
 #include "client/HubSession.h"
+#include "client/ScanRanges.h"
 #include "model/Backup.h"
 #include "model/CustomDevices.h"
 #include "model/RestorePlan.h"
 #include "platform/DeviceNames.h"
-#include "platform/Socket.h"
 #include "tools/Output.h"
 #include "tools/Targets.h"
 #include "tools/ToolSystem.h"
@@ -454,54 +455,30 @@ int CmdPorts(const SOptions& o) {
 int CmdScan(const SOptions& o, client::CfgApiTable& api) {
     if (o.vecArgs.size() != 1) throw SUsageError{"scan: give one range ADDR/BITS"};
     std::string strError;
-    const auto addresses = ParseCidr(o.vecArgs[0], strError);
-    if (!addresses) throw SUsageError{strError};
+    const auto addresses = client::ParseCidr(o.vecArgs[0], strError);
+    if (!addresses) throw SUsageError{"scan: " + strError};
     if (o.nParallel < 1 || o.nParallel > 1024) throw SUsageError{"scan --parallel: 1 to 1024"};
     if (o.nConnectTimeoutMs < 10 || o.nConnectTimeoutMs > 10000) throw SUsageError{"scan --connect-timeout: 10 to 10000 ms"};
-    // First a bare TCP connect to every address, many at once: an address
-    // without a hub costs one short connect time-out, never a session open.
-    std::vector<char> open(addresses->size(), 0);
-    std::atomic<size_t> nNext{0}, nDone{0};
-    CProgress progress("scan", addresses->size());
-    std::mutex progressMutex;
-    auto probe = [&]() {
-        for (size_t i; (i = nNext.fetch_add(1)) < addresses->size();) {
-            platform::CTcpSocket socket;
-            int nErr = 0;
-            if (socket.Create() == 0 && socket.SetNonBlocking() == 0 &&
-                socket.StartConnect((*addresses)[i], static_cast<uint16_t>(o.nScanPort)) == 0 &&
-                socket.WaitWritable(static_cast<uint32_t>(o.nConnectTimeoutMs), nullptr, nErr) ==
-                    platform::ESocketWait::Ready)
-                open[i] = 1;
-            socket.Close();
-            const size_t n = nDone.fetch_add(1) + 1;
-            std::lock_guard<std::mutex> lock(progressMutex);
-            progress.Step(n, FormatIPv4((*addresses)[i]));
-        }
-    };
-    std::vector<std::thread> threads;
-    const size_t nThreads = std::min<size_t>(static_cast<size_t>(o.nParallel), addresses->size());
-    for (size_t t = 0; t < nThreads; ++t) threads.emplace_back(probe);
-    for (auto& t : threads) t.join();
+    std::vector<uint32_t> open;
+    {
+        CProgress progress("scan", addresses->size());
+        client::CPortProbe probe;
+        probe.Start(*addresses,
+                    {static_cast<uint16_t>(o.nScanPort), o.nParallel, static_cast<uint32_t>(o.nConnectTimeoutMs)},
+                    [&progress](size_t nDone, uint32_t dwAddress, bool) { progress.Step(nDone, client::FormatIPv4(dwAddress)); });
+        probe.Wait();
+        open = probe.TakeOpen();
+    }
+    std::sort(open.begin(), open.end());  // the range's order
     // Then a session to each address that answered, for its model and firmware.
     json hubs = json::array();
     std::vector<std::vector<std::string>> rows = {{"ADDRESS", "MODEL", "FIRMWARE"}};
-    for (size_t i = 0; i < addresses->size(); ++i) {
-        if (!open[i]) continue;
-        SConnection c;
-        c.nInterface = 2;
-        c.strPortText = FormatIPv4((*addresses)[i]) + ":" + std::to_string(o.nScanPort);
-        c.strLabel = FormatIPv4((*addresses)[i]);
-        CHubSession session(api);
-        std::string strModel, strFirmware;
-        if (!session.Open(c.nInterface, c.strPortText, c.strLabel, o.nTimeout) ||
-            !session.ReadModel(strModel, strFirmware)) {
-            // Something listens on 9100 but does not answer as a hub (a printer, say).
-            strModel = "?";
-            strFirmware = session.Error();
-        }
-        hubs.push_back({{"address", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}});
-        rows.push_back({c.strLabel, strModel, strFirmware});
+    for (uint32_t dwAddress : open) {
+        const client::SFoundHub hub = client::IdentifyHub(api, dwAddress, static_cast<uint16_t>(o.nScanPort), o.nTimeout);
+        const std::string strModel = hub.bHub ? hub.strModel : "?";
+        const std::string strFirmware = hub.bHub ? hub.strFirmware : hub.strError;
+        hubs.push_back({{"address", hub.strAddress}, {"model", strModel}, {"firmware", strFirmware}});
+        rows.push_back({hub.strAddress, strModel, strFirmware});
     }
     if (o.bJson)
         PrintJson({{"range", o.vecArgs[0]}, {"scanned", addresses->size()}, {"hubs", hubs}});

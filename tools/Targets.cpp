@@ -1,5 +1,6 @@
 #include "tools/Targets.h"
 
+#include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
 #include "platform/Socket.h"
 #include "model/HubText.h"
@@ -39,11 +40,6 @@ std::string_view Trim(std::string_view str) {
 
 }  // namespace
 
-std::string FormatIPv4(uint32_t a) {
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
-           "." + std::to_string(a & 0xFF);
-}
-
 std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError) {
     const auto items = SplitColons(strText);
     if (items.size() > 2) {
@@ -66,7 +62,7 @@ std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& 
     }
     SConnection c;
     c.nInterface = 2;
-    c.strPortText = FormatIPv4(*address) + ":" + std::to_string(nPort);
+    c.strPortText = client::FormatIPv4(*address) + ":" + std::to_string(nPort);
     c.strLabel = c.strPortText;
     return c;
 }
@@ -111,29 +107,6 @@ std::optional<SConnection> ParseSerial(std::string_view strText, const std::stri
         return std::nullopt;
     }
     return c;
-}
-
-std::optional<std::vector<uint32_t>> ParseCidr(std::string_view strText, std::string& strError) {
-    const size_t nSlash = strText.find('/');
-    const auto address = platform::ParseIPv4(strText.substr(0, nSlash));
-    const auto bits = nSlash == std::string_view::npos ? std::optional<long>(32) : Number(strText.substr(nSlash + 1));
-    if (!address || !bits || *bits < 0 || *bits > 32) {
-        strError = "scan: '" + std::string(strText) + "' is not an IPv4 range ADDR/BITS";
-        return std::nullopt;
-    }
-    if (*bits < 22) {
-        strError = "scan: /" + std::to_string(*bits) + " is too large a range (at most /22, 1024 addresses)";
-        return std::nullopt;
-    }
-    const uint32_t dwMask = *bits == 0 ? 0 : ~uint32_t{0} << (32 - *bits);
-    const uint32_t dwFirst = *address & dwMask;
-    const uint32_t dwLast = dwFirst | ~dwMask;
-    std::vector<uint32_t> hosts;
-    for (uint64_t a = dwFirst; a <= dwLast; ++a) {
-        if (*bits <= 30 && (a == dwFirst || a == dwLast)) continue;
-        hosts.push_back(static_cast<uint32_t>(a));
-    }
-    return hosts;
 }
 
 std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText, const std::string& strFile,

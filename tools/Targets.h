@@ -1,5 +1,6 @@
-// Where the tool connects: the connection options, address ranges for scan and
-// hosts files for many hubs. Pure parsing with messages naming the place.
+// Where the tool connects: the connection options and hosts files for many
+// hubs. Pure parsing with messages naming the place. (Address ranges for
+// scan are the hub client's: client/ScanRanges.h.)
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -23,11 +24,6 @@ std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& 
 // --serial COM<n>[:BAUD | :BAUD:DATA:PARITY:STOP:FLOW] or /dev/PATH[...]; a
 // device path is linked as strComName (COM<n>) by the caller.
 std::optional<SConnection> ParseSerial(std::string_view strText, const std::string& strComName, std::string& strError);
-
-// An IPv4 range "a.b.c.d/n" with n from 22 to 32; the host addresses in order
-// (network and broadcast left out for n <= 30).
-std::optional<std::vector<uint32_t>> ParseCidr(std::string_view strText, std::string& strError);
-std::string FormatIPv4(uint32_t dwAddress);
 
 // One address (ADDR or ADDR:PORT) per line; '#' starts a comment; blank lines
 // are skipped. The message names the file and line of the first bad entry.

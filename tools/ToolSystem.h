@@ -2,6 +2,9 @@
 // worker processes, a private device directory, the terminal. One backend
 // file per system (posix/ToolSystem_posix.cpp, win32/ToolSystem_win32.cpp).
 #pragma once
+#include "platform/Clock.h"
+#include "platform/TextFile.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -53,17 +56,11 @@ private:
     std::string m_strDir, m_strLink;
 };
 
-// Current time as "2026-12-08T08:30:00Z".
-std::string UtcTimestamp();
-
-// Backups and hosts files are far smaller; a larger file is refused unread.
-inline constexpr size_t kMaxTextFileSize = size_t{16} << 20;
-
-// Reads a whole regular file of at most kMaxTextFileSize bytes; false and a
-// message naming it otherwise (a directory or FIFO is refused, never waited on).
-bool ReadTextFile(const std::string& strPath, std::string& strText, std::string& strError);
-// Writes a whole file through a temporary file and a rename, so a failed
-// write never leaves a half file under the name.
-bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError);
+// Backups and hosts files are read and written through the platform layer
+// (the utility reads and writes the same files).
+using platform::kMaxTextFileSize;
+using platform::ReadTextFile;
+using platform::UtcTimestamp;
+using platform::WriteTextFile;
 
 }  // namespace vexal::tools

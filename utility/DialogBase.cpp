@@ -13,10 +13,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QValidator>
+
+#include <algorithm>
 
 namespace vexal::utility {
 
@@ -156,6 +159,14 @@ QTreeWidget* CDialogBase::MakeListView(int nId, const QStringList& columns, cons
 CIpv4Edit* CDialogBase::MakeIpv4(int nId, const QString& strAccessibleName) {
     auto* p = new CIpv4Edit(this);
     p->SetAccessibleBaseName(strAccessibleName);
+    Register(nId, p, strAccessibleName);
+    return p;
+}
+
+QProgressBar* CDialogBase::MakeProgressBar(int nId, const QString& strAccessibleName) {
+    auto* p = new QProgressBar(this);
+    p->setRange(0, 100);
+    p->setValue(0);
     Register(nId, p, strAccessibleName);
     return p;
 }
@@ -312,6 +323,18 @@ Ipv4Octets CDialogBase::GetIpv4(int nId) const {
     return a != nullptr ? a->Octets() : Ipv4Octets{};
 }
 
+void CDialogBase::SetProgress(int nId, int nValue, int nMaximum) {
+    if (auto* b = ControlAs<QProgressBar>(nId)) {
+        b->setRange(0, std::max(nMaximum, 0));
+        b->setValue(std::clamp(nValue, 0, std::max(nMaximum, 0)));
+    }
+}
+
+int CDialogBase::ProgressValue(int nId) const {
+    auto* b = ControlAs<QProgressBar>(nId);
+    return b != nullptr ? b->value() : -1;
+}
+
 EMsgResult CDialogBase::Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons) {
     CWaitCursor::LiftAll();
     CProgressDlg::HideAll();
@@ -345,6 +368,19 @@ void CDialogBase::OnTextEdited(int nId, std::function<void(const QString&)> fnHa
         connect(e, &QLineEdit::textEdited, this, std::move(fnHandler));
     else if (auto* a = qobject_cast<CIpv4Edit*>(p))
         connect(a, &CIpv4Edit::textEdited, this, [fn = std::move(fnHandler)] { fn(QString()); });
+}
+
+void CDialogBase::OnRowSelected(int nId, std::function<void(int)> fnHandler) {
+    if (auto* t = ControlAs<QTreeWidget>(nId))
+        connect(t, &QTreeWidget::itemSelectionChanged, this,
+                [this, nId, fn = std::move(fnHandler)] { fn(ListSelectedRow(nId)); });
+}
+
+void CDialogBase::OnRowActivated(int nId, std::function<void(int)> fnHandler) {
+    if (auto* t = ControlAs<QTreeWidget>(nId))
+        connect(t, &QTreeWidget::itemActivated, this, [t, fn = std::move(fnHandler)](QTreeWidgetItem* pItem, int) {
+            fn(t->indexOfTopLevelItem(pItem));
+        });
 }
 
 }  // namespace vexal::utility

@@ -45,6 +45,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
@@ -101,6 +102,9 @@ public:
     // IPv4 address fields.
     void SetIpv4(int nId, const Ipv4Octets& octets);
     Ipv4Octets GetIpv4(int nId) const;
+    // Progress bars: nValue of 0..nMaximum.
+    void SetProgress(int nId, int nValue, int nMaximum);
+    int ProgressValue(int nId) const;  // -1 when none
 
     // A message box over this dialog, or over the nearest shown window it
     // belongs to while it is not shown itself, with the application's name as
@@ -121,6 +125,7 @@ protected:
     QLabel* MakeStatic(int nId, const QString& strText);
     QTreeWidget* MakeListView(int nId, const QStringList& columns, const QString& strAccessibleName);
     CIpv4Edit* MakeIpv4(int nId, const QString& strAccessibleName);
+    QProgressBar* MakeProgressBar(int nId, const QString& strAccessibleName);
     QGroupBox* MakeGroup(const QString& strCaption);
     // A label (no identifier) that names pBuddy: mnemonic and screen readers
     // (a control without an accessible name takes the caption as its name; a
@@ -134,6 +139,10 @@ protected:
     // The user picked another entry than the one shown.
     void OnActivated(int nId, std::function<void(int)> fnHandler);
     void OnTextEdited(int nId, std::function<void(const QString&)> fnHandler);
+    // List views: the selected row changed (-1: none), whoever changed it;
+    // a row was activated (double click, Enter).
+    void OnRowSelected(int nId, std::function<void(int)> fnHandler);
+    void OnRowActivated(int nId, std::function<void(int)> fnHandler);
 
 private:
     int m_nDialogId;

@@ -1,6 +1,7 @@
 #include "utility/DialogServices.h"
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace vexal::utility {
@@ -29,5 +30,21 @@ EMsgResult CQtDialogServices::ShowMessage(QWidget* pParent, const SMessage& mess
 }
 
 int CQtDialogServices::RunModal(QDialog& dlg) { return dlg.exec(); }
+
+std::optional<QString> CQtDialogServices::ChooseFile(QWidget* pParent, const SFileChoice& choice) {
+    QFileDialog dlg(pParent, choice.strCaption);
+    const bool bSave = choice.eAction == EFileAction::Save;
+    dlg.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!choice.strFilter.isEmpty())
+        dlg.setNameFilter(choice.strFilter);
+    if (!choice.strSuffix.isEmpty())
+        dlg.setDefaultSuffix(choice.strSuffix);
+    if (!choice.strSuggested.isEmpty())
+        dlg.selectFile(choice.strSuggested);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().front();
+}
 
 }  // namespace vexal::utility

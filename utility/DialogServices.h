@@ -1,10 +1,13 @@
-// Message boxes and modal runs of every dialog go through this one interface,
-// so that a test can answer them (tests/utility/support: CRecordingServices).
+// Message boxes, modal runs and file choices of every dialog go through this
+// one interface, so that a test can answer them (tests/utility/support:
+// CRecordingServices).
 //
 // A page never calls QMessageBox or QDialog::exec itself: it calls
 // CDialogBase::Message(...) and Services().RunModal(dialog), which end here.
 #pragma once
 #include <QString>
+
+#include <optional>
 
 class QDialog;
 class QWidget;
@@ -22,6 +25,16 @@ struct SMessage {
     QString strCaption;
 };
 
+enum class EFileAction { Open, Save };
+
+struct SFileChoice {
+    EFileAction eAction = EFileAction::Open;
+    QString strCaption;
+    QString strSuggested;  // the file a save starts from
+    QString strFilter;     // "Vexal hub settings (*.json)"
+    QString strSuffix;     // added to a saved name given without one ("json")
+};
+
 class IDialogServices {
 public:
     virtual ~IDialogServices() = default;
@@ -29,13 +42,17 @@ public:
     virtual EMsgResult ShowMessage(QWidget* pParent, const SMessage& message) = 0;
     // Runs dlg modally and returns its result (QDialog::Accepted or Rejected).
     virtual int RunModal(QDialog& dlg) = 0;
+    // Asks for a file to open or save (a save over an existing file is
+    // confirmed there); nothing when the user cancelled.
+    virtual std::optional<QString> ChooseFile(QWidget* pParent, const SFileChoice& choice) = 0;
 };
 
-// The real thing: QMessageBox and QDialog::exec.
+// The real thing: QMessageBox, QDialog::exec and QFileDialog.
 class CQtDialogServices final : public IDialogServices {
 public:
     EMsgResult ShowMessage(QWidget* pParent, const SMessage& message) override;
     int RunModal(QDialog& dlg) override;
+    std::optional<QString> ChooseFile(QWidget* pParent, const SFileChoice& choice) override;
 };
 
 }  // namespace vexal::utility

@@ -1,6 +1,10 @@
 #include "utility/LumaroDlg.h"
 
+#include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
+#include "platform/NetInterfaces.h"
+#include "utility/BackupRestore.h"
+#include "utility/FindHubsDlg.h"
 #include "utility/SettingsPages.h"
 #include "utility/WaitCursor.h"
 
@@ -51,6 +55,13 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
     setWindowTitle(tr("Vexal Utility"));
     setAccessibleName(tr("Vexal Utility"));
     m_pProgress = std::make_unique<CProgressDlg>(this);
+    m_pFiles = std::make_unique<CSettingsFiles>(*this, m_api, m_worker, *m_pProgress);
+    m_fnSearchRanges = [] {
+        QStringList ranges;
+        for (const auto& strRange : client::DefaultScanRanges(platform::ListIpv4Interfaces()))
+            ranges << QString::fromStdString(strRange);
+        return ranges.join(QStringLiteral(", "));
+    };
     m_factories = {{kBluetoothSettings, &CreateBluetoothConfiguration},
                    {kWlanSettings, &CreateWLANConfiguration},
                    {kLanSettings, &CreateLANConfiguration},
@@ -125,6 +136,13 @@ void CLumaroDlg::BuildControls() {
     pLower->addWidget(pNet);
     pMain->addLayout(pLower);
 
+    auto* pMore = MakeGroup(tr("Backup and search"));
+    auto* pMoreLayout = new QHBoxLayout(pMore);
+    pMoreLayout->addWidget(MakeButton(kFindHubs, tr("&Find hubs…")));
+    pMoreLayout->addWidget(MakeButton(kSaveSettings, tr("Sa&ve settings…")));
+    pMoreLayout->addWidget(MakeButton(kLoadSettings, tr("&Load settings…")));
+    pMain->addWidget(pMore);
+
     pMain->addWidget(MakeButton(kExit, tr("E X I T"), tr("Exit")));
     auto* pCaption = MakeStatic(kCaption, tr("Vexal Configuration Utility %1").arg(QApplication::applicationVersion()));
     pCaption->setAlignment(Qt::AlignCenter);
@@ -137,7 +155,8 @@ void CLumaroDlg::BuildControls() {
              pUsb, pBt, pList, pEth, pAddress->Field(0), pAddress->Field(1), pAddress->Field(2),
              pAddress->Field(3), pPort, Control(kConnect), Control(kDisconnect), Control(kBluetoothSettings),
              Control(kWlanSettings), Control(kLanSettings), Control(kUsageSettings), Control(kSerialSettings),
-             Control(kCustomDeviceSettings), Control(kNetProtocolSettings), Control(kExit)}) {
+             Control(kCustomDeviceSettings), Control(kNetProtocolSettings), Control(kFindHubs),
+             Control(kSaveSettings), Control(kLoadSettings), Control(kExit)}) {
         if (pPrevious != nullptr)
             setTabOrder(pPrevious, pNext);
         pPrevious = pNext;
@@ -150,6 +169,17 @@ void CLumaroDlg::BuildControls() {
     OnClicked(kDisconnect, [this] { OnDisconnect(); });
     for (int nButton : kSettingsButtons)
         OnClicked(nButton, [this, nButton] { OnSettings(nButton); });
+    OnClicked(kFindHubs, [this] { OnFindHubs(); });
+    OnClicked(kSaveSettings, [this] {
+        if (!IsBusy() && m_bConnected)
+            m_pFiles->Save(GetText(kModel), BackupSource(m_nInterface, m_strPortText.toStdString()),
+                           [this] { CloseIfRequested(); });
+    });
+    OnClicked(kLoadSettings, [this] {
+        if (!IsBusy() && m_bConnected)
+            m_pFiles->Load(m_nInterface == 2 ? m_strPortText.section(QLatin1Char(':'), 0, 0).toStdString() : std::string(),
+                           [this] { CloseIfRequested(); });
+    });
     OnClicked(kExit, [this] { done(QDialog::Accepted); });
 }
 
@@ -225,6 +255,10 @@ void CLumaroDlg::UpdateControls(bool bConnected) {
     Enable(kDisconnect, bConnected);
     for (int nButton : kSettingsButtons)
         Enable(nButton, bConnected);
+    // A search fills the address field; settings files need the hub.
+    Enable(kFindHubs, !bConnected);
+    Enable(kSaveSettings, bConnected);
+    Enable(kLoadSettings, bConnected);
 }
 
 void CLumaroDlg::OnConnect() {
@@ -338,6 +372,28 @@ void CLumaroDlg::OnSettings(int nButton) {
     });
 }
 
+void CLumaroDlg::OnFindHubs() {
+    if (IsBusy() || m_bConnected || !m_api.IsBound())
+        return;
+    ControlsToMembers();
+    m_pFind = std::make_unique<CFindHubsDlg>(m_api, m_worker, Services(), m_fnSearchRanges ? m_fnSearchRanges() : QString(),
+                                             static_cast<uint16_t>(m_nTcpPort), this);
+    const bool bUse = Services().RunModal(*m_pFind) == QDialog::Accepted;
+    const auto chosen = m_pFind->Chosen();
+    m_pFind.reset();
+    if (bUse && chosen) {
+        // The chosen hub is reached over Ethernet.
+        m_address = {static_cast<uint8_t>(*chosen >> 24), static_cast<uint8_t>(*chosen >> 16),
+                     static_cast<uint8_t>(*chosen >> 8), static_cast<uint8_t>(*chosen)};
+        SetIpv4(kAddress, m_address);
+        SetCheck(kUsb, false);
+        SetCheck(kBluetooth, false);
+        SetCheck(kEthernet, true);
+        OnInterface(2);
+    }
+    CloseIfRequested();
+}
+
 void CLumaroDlg::OpenPage(bool bRead) {
     m_pProgress->End();
     if (m_pPage && bRead && !m_bCloseRequested)
@@ -356,7 +412,9 @@ void CLumaroDlg::OnJobEnded() {
     CloseIfRequested();
 }
 
-bool CLumaroDlg::IsBusy() const { return m_worker.IsBusy() || m_pPage != nullptr; }
+bool CLumaroDlg::IsBusy() const {
+    return m_worker.IsBusy() || m_pPage != nullptr || m_pFiles->IsBusy() || m_pFind != nullptr;
+}
 
 void CLumaroDlg::CloseIfRequested() {
     if (m_bCloseRequested && !IsBusy())

@@ -1,11 +1,13 @@
 // The main window (dialog 102, "Vexal Utility"): how to reach the hub,
 // connect and disconnect, the hub's model and version, and the seven
-// settings buttons. Every library call runs on the library worker.
+// settings buttons; beside them "Find hubs…", "Save settings…" and "Load
+// settings…". Every library call runs on the library worker.
 #pragma once
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
 #include "utility/ProgressDlg.h"
+#include "utility/SettingsFiles.h"
 #include "utility/SettingsPage.h"
 #include "utility/UtilityOptions.h"
 
@@ -25,6 +27,8 @@ inline constexpr int kModel = 1079, kVersion = 1080;
 inline constexpr int kBluetoothSettings = 1009, kWlanSettings = 1010, kLanSettings = 1014, kUsageSettings = 1016;
 inline constexpr int kSerialSettings = 1011, kCustomDeviceSettings = 1012, kNetProtocolSettings = 1015;
 inline constexpr int kExit = 1033, kCaption = 1013;
+// Beside the window's own controls: the search for hubs and settings files.
+inline constexpr int kFindHubs = 1450, kSaveSettings = 1451, kLoadSettings = 1452;
 inline constexpr int kSettingsButtons[] = {kBluetoothSettings, kWlanSettings, kLanSettings, kUsageSettings,
                                            kSerialSettings, kCustomDeviceSettings, kNetProtocolSettings};
 }  // namespace main_ids
@@ -66,6 +70,9 @@ public:
     // The page a settings button opens (the factories of SettingsPages.h by
     // default; tests put in their own).
     void SetPageFactory(int nButton, PageFactory fnFactory) { m_factories[nButton] = std::move(fnFactory); }
+    // What "Find hubs…" offers to search: the PC's own networks by default
+    // (tests put in loopback ranges).
+    void SetSearchRanges(std::function<QString()> fnRanges) { m_fnSearchRanges = std::move(fnRanges); }
 
     void done(int nResult) override;
 
@@ -75,6 +82,7 @@ private:
     void OnConnect();
     void OnDisconnect();
     void OnSettings(int nButton);
+    void OnFindHubs();
     void OpenPage(bool bRead);
     void OnJobEnded();
     void UpdateControls(bool bConnected);
@@ -84,9 +92,12 @@ private:
 
     SUtilityOptions m_options;
     std::map<int, PageFactory> m_factories;
+    std::function<QString()> m_fnSearchRanges;
     client::CfgApiTable m_api;
     CLibraryWorker m_worker;
     std::unique_ptr<CProgressDlg> m_pProgress;
+    std::unique_ptr<CSettingsFiles> m_pFiles;
+    std::unique_ptr<class CFindHubsDlg> m_pFind;  // while "Find hubs…" is up
     int m_nInterface = 16;
     Ipv4Octets m_address{192, 168, 0, 17};
     int m_nTcpPort = kDefaultTcpPort;

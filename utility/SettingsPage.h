@@ -79,20 +79,10 @@ protected:
     template <class R>
     bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
                   const std::function<void(bool)>& fnRefused = {}) {
-        if (m_context.worker.IsBusy()) {
+        return StartWindowJob<R>(m_context.worker, this, std::move(fnWork), std::move(fnDone), [fnRefused] {
             if (fnRefused)
                 fnRefused(false);
-            return false;
-        }
-        std::shared_ptr<CBusyGuard> pBusy = isVisible() ? std::make_shared<CBusyGuard>(this) : nullptr;
-        const bool bStarted = m_context.worker.Start<R>(
-            this, std::move(fnWork), [pBusy, fn = std::move(fnDone)](R result) mutable {
-                pBusy.reset();  // input back before any message box of the continuation
-                fn(std::move(result));
-            });
-        if (!bStarted && fnRefused)
-            fnRefused(false);
-        return bStarted;
+        });
     }
 
 private:

@@ -5,7 +5,8 @@
 // Byte 0 picks the reader (modulo 2), byte 1 is unused; the rest is the
 // input, copied into an exactly sized buffer so any read past it is caught:
 //   0  a hosts file's text
-//   1  an address range, --ethernet and --serial texts (the same text each)
+//   1  an address range and a list of them, --ethernet and --serial texts
+//      (the same text each)
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cfglib/PortText.h"
+#include "client/ScanRanges.h"
 #include "fuzz/FuzzInput.h"
 #include "include/zamocfg.h"
 #include "platform/Socket.h"
@@ -44,11 +46,18 @@ void CheckHosts(std::string_view text) {
 // The port text the tool builds is read by the library as the tool meant it.
 void CheckTargets(std::string_view text) {
     std::string strError;
-    if (const auto hosts = ParseCidr(text, strError)) {
+    if (const auto hosts = vexal::client::ParseCidr(text, strError)) {
         Require(!hosts->empty() && hosts->size() <= 1024);
         for (size_t i = 1; i < hosts->size(); ++i) Require((*hosts)[i] == (*hosts)[i - 1] + 1);
         Require((hosts->front() & ~0x3FFu) == (hosts->back() & ~0x3FFu));  // one /22 at most
-        Require(vexal::platform::ParseIPv4(FormatIPv4(hosts->front())) == hosts->front());
+        Require(vexal::platform::ParseIPv4(vexal::client::FormatIPv4(hosts->front())) == hosts->front());
+    }
+    // A list of ranges: within its limit, each address once.
+    if (const auto all = vexal::client::ParseRanges(text, 2048, strError)) {
+        Require(!all->empty() && all->size() <= 2048);
+        std::vector<uint32_t> sorted = *all;
+        std::sort(sorted.begin(), sorted.end());
+        Require(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
     }
     if (const auto connection = ParseEthernet(text, strError)) {
         Require(connection->nInterface == ZAMO_IF_ETHERNET);

@@ -18,6 +18,15 @@ void SleepMs(uint32_t ms) {
     }
 }
 
+std::string UtcTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tmUtc{};
+    ::gmtime_r(&now, &tmUtc);
+    char sz[32];
+    std::strftime(sz, sizeof sz, "%Y-%m-%dT%H:%M:%SZ", &tmUtc);
+    return sz;
+}
+
 LocalTime GetLocalTime() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);

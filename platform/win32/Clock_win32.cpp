@@ -2,6 +2,8 @@
 
 #include "platform/win32/Win32Util.h"
 
+#include <cstdio>
+
 namespace vexal::platform {
 
 uint64_t TickMs() {
@@ -19,6 +21,15 @@ uint64_t TickMs() {
 }
 
 void SleepMs(uint32_t ms) { Sleep(ms); }
+
+std::string UtcTimestamp() {
+    SYSTEMTIME st{};
+    GetSystemTime(&st);
+    char sz[32];
+    std::snprintf(sz, sizeof sz, "%04u-%02u-%02uT%02u:%02u:%02uZ", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                  st.wSecond);
+    return sz;
+}
 
 LocalTime GetLocalTime() {
     SYSTEMTIME st{};

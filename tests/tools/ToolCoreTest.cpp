@@ -1,13 +1,13 @@
-// The tool's own pure part: connection options, address ranges and hosts
-// files. (The settings, their rules, backups and plans are the model's:
-// tests/model.)
+// The tool's own pure part: connection options and hosts files. (Address
+// ranges are the hub client's: tests/client. The settings, their rules,
+// backups and plans are the model's: tests/model.)
 #include "tools/Targets.h"
 
 #include <gtest/gtest.h>
 
 using namespace vexal::tools;
 
-TEST(ToolTargets, ConnectionsRangesAndHostsFiles) {
+TEST(ToolTargets, ConnectionsAndHostsFiles) {
     std::string e;
     EXPECT_EQ(ParseEthernet("192.168.0.17", e)->strPortText, "192.168.0.17:9100");
     EXPECT_EQ(ParseEthernet("10.0.0.1:9101", e)->strPortText, "10.0.0.1:9101");
@@ -24,15 +24,6 @@ TEST(ToolTargets, ConnectionsRangesAndHostsFiles) {
     EXPECT_FALSE(ParseSerial("COM3:0", "COM1", e));
     EXPECT_FALSE(ParseSerial("COM3:0:8:0:0:0", "COM1", e)) << "baud 0 in either form";
     EXPECT_FALSE(ParseSerial("ttyS0", "COM1", e));
-
-    EXPECT_EQ(ParseCidr("10.1.2.3/22", e)->size(), 1022u);
-    EXPECT_EQ(ParseCidr("10.1.2.3/22", e)->front(), 0x0A010001u);
-    EXPECT_FALSE(ParseCidr("10.1.2.3/21", e));
-    EXPECT_NE(e.find("at most /22"), std::string::npos);
-    EXPECT_EQ(ParseCidr("127.0.0.9/29", e)->size(), 6u);
-    EXPECT_EQ(*ParseCidr("127.0.0.9/32", e), std::vector<uint32_t>{0x7F000009u});
-    EXPECT_EQ(ParseCidr("127.0.0.8/31", e)->size(), 2u);
-    EXPECT_FALSE(ParseCidr("127.0.0/24", e));
 
     auto hosts = ParseHostsText("# store hubs\n10.0.0.1\n\n  10.0.0.2:9101  # till 2\n", "hubs.txt", e);
     ASSERT_TRUE(hosts) << e;

@@ -5,8 +5,6 @@
 #include "MainWindowSupport.h"
 #include "utility/WaitCursor.h"
 
-#include <dlfcn.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
@@ -52,25 +50,8 @@ SUtilityOptions HubOptions(const CHubSimFixture& hub) {
 }
 }  // namespace
 
-// The library keeps process-wide objects that it never destroys (other
-// threads may still use them at exit). The utility unloads it on the way
-// out, which would leave them unreachable and flagged by LeakSanitizer; one
-// reference held by the test keeps the library mapped and them reachable.
-void KeepLibraryMapped() {
-    static void* s_pLibrary = dlopen((QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(),
-                                     RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(s_pLibrary, nullptr) << dlerror();
-}
-
-class MainWindowHubTest : public CMainWindowTest {
+class MainWindowHubTest : public CMainWindowHubTest {
 protected:
-    MainWindowHubTest() {
-        KeepLibraryMapped();
-        // Log folders go to the test's own folder, never the working directory.
-        qputenv("VEXAL_LOG_DIR", m_logs.path().toLocal8Bit());
-    }
-    ~MainWindowHubTest() override { qunsetenv("VEXAL_LOG_DIR"); }
-
     void Connect(CLumaroDlg& dlg) {
         ClickControl(dlg, kConnect);
         ASSERT_FALSE(m_services.Messages().empty());
@@ -78,7 +59,6 @@ protected:
         ASSERT_TRUE(dlg.IsConnected());
     }
 
-    QTemporaryDir m_logs;
     CHubSimFixture m_hub;
 };
 

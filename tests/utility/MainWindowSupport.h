@@ -6,6 +6,9 @@
 #include "utility/LumaroDlg.h"
 #include "utility/SettingsPage.h"
 
+#include <dlfcn.h>
+
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -48,6 +51,29 @@ protected:
 
     QTemporaryDir m_devices;
     bool m_bStarted = false;
+};
+
+// The library keeps process-wide objects that it never destroys (other
+// threads may still use them at exit). The utility unloads it on the way
+// out, which would leave them unreachable and flagged by LeakSanitizer; one
+// reference held by the test keeps the library mapped and them reachable.
+inline void KeepLibraryMapped() {
+    static void* s_pLibrary = dlopen((QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(),
+                                     RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(s_pLibrary, nullptr) << dlerror();
+}
+
+// The main window over the real library (against simulators): the library
+// stays mapped, log folders go to the test's own folder.
+class CMainWindowHubTest : public CMainWindowTest {
+protected:
+    CMainWindowHubTest() {
+        KeepLibraryMapped();
+        qputenv("VEXAL_LOG_DIR", m_logs.path().toLocal8Bit());
+    }
+    ~CMainWindowHubTest() override { qunsetenv("VEXAL_LOG_DIR"); }
+
+    QTemporaryDir m_logs;
 };
 
 }  // namespace vexal::utility::test

@@ -23,7 +23,8 @@ namespace {
 const std::vector<int> kAllControls = {kUsb, kBluetooth, kEthernet, kSerialList, kAddress, kTcpPort,
                                        kConnect, kDisconnect, kModel, kVersion, kBluetoothSettings,
                                        kWlanSettings, kLanSettings, kUsageSettings, kSerialSettings,
-                                       kCustomDeviceSettings, kNetProtocolSettings, kExit, kCaption};
+                                       kCustomDeviceSettings, kNetProtocolSettings, kExit, kCaption,
+                                       kFindHubs, kSaveSettings, kLoadSettings};
 
 // The controls that are enabled, of those whose state the window sets.
 std::set<int> EnabledSet(const CLumaroDlg& dlg) {
@@ -35,7 +36,8 @@ std::set<int> EnabledSet(const CLumaroDlg& dlg) {
 }
 
 const std::set<int> kConnectedSet = {kDisconnect,   kBluetoothSettings, kWlanSettings,        kLanSettings,
-                                     kUsageSettings, kSerialSettings,   kCustomDeviceSettings, kNetProtocolSettings};
+                                     kUsageSettings, kSerialSettings,   kCustomDeviceSettings, kNetProtocolSettings,
+                                     kSaveSettings,  kLoadSettings};
 }  // namespace
 
 class MainWindowTest : public CMainWindowTest {
@@ -71,7 +73,8 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
     EXPECT_EQ(dlg->Control(kSerialList)->accessibleName(), "Serial port");
 
     // Tab order follows the layout: the serial list comes after "Bluetooth",
-    // the address after "Ethernet", the settings buttons after Disconnect.
+    // the address after "Ethernet", the settings buttons after Disconnect,
+    // the search and settings files after them.
     std::vector<int> order;
     QWidget* p = dlg->Control(kUsb);
     for (int i = 0; i < 40 && p != nullptr; ++i, p = p->nextInFocusChain()) {
@@ -85,10 +88,10 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
     const std::vector<int> kExpected = {kUsb, kBluetooth, kSerialList, kEthernet, kTcpPort, kConnect,
                                         kDisconnect, kBluetoothSettings, kWlanSettings, kLanSettings,
                                         kUsageSettings, kSerialSettings, kCustomDeviceSettings,
-                                        kNetProtocolSettings, kExit};
+                                        kNetProtocolSettings, kFindHubs, kSaveSettings, kLoadSettings, kExit};
     EXPECT_EQ(order, kExpected);
 
-    const std::set<int> kIdle = {kConnect, kUsb, kBluetooth, kEthernet};
+    const std::set<int> kIdle = {kConnect, kUsb, kBluetooth, kEthernet, kFindHubs};
     EXPECT_EQ(EnabledSet(*dlg), kIdle);
     ClickControl(*dlg, kEthernet);
     std::set<int> ethernet = kIdle;

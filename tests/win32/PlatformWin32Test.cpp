@@ -1,13 +1,14 @@
 // The Win32 backends of the platform layer, run under Wine (or Windows):
-// sockets and the network port's link watch, ICMP, the log folder, the ANSI
-// code page, loading by name, the parallel status rule, the device setup
-// enumerations and a serial port that is a simulator's pty.
+// sockets and the network port's link watch, ICMP, the interface list, the
+// log folder, the ANSI code page, loading by name, the parallel status rule,
+// the device setup enumerations and a serial port that is a simulator's pty.
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "platform/DynLib.h"
 #include "platform/FileSys.h"
 #include "platform/Icmp.h"
+#include "platform/NetInterfaces.h"
 #include "platform/Parallel.h"
 #include "platform/Process.h"
 #include "platform/Serial.h"
@@ -238,6 +240,16 @@ TEST(Win32LinkWatch, NetworkPortReconnectsAfterTheHubDropsItAndClosesAtOnce) {
     pClosePort(dwPort, 0);
     EXPECT_LT(MsSince(start), 1500);
     EXPECT_EQ(pRemovePort(dwPort), 0u);
+}
+
+// Only read: the search for hubs takes its default range from this list.
+TEST(Win32NetInterfaces, AdaptersListLoopbackWithItsPrefix) {
+    const auto list = ListIpv4Interfaces();
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [](const SIpv4Interface& i) { return i.dwAddress == 0x7F000001u; });
+    ASSERT_NE(it, list.end()) << "127.0.0.1 not listed among " << list.size() << " addresses";
+    EXPECT_TRUE(it->bLoopback);
+    EXPECT_EQ(it->nPrefix, 8);
 }
 
 TEST(Win32Log, LogAndCaptureFilesUnderAFolderNamedOutsideTheCodePage) {

@@ -1,6 +1,8 @@
-// Pictures of the seven settings dialogs for the README: each page reads the
-// simulated hub through the real library and is captured as shown.
+// Pictures of the seven settings dialogs, "Find hubs…" and "Load settings…"
+// for the README: each reads simulated hubs through the real library and is
+// captured as shown. The search looks through 127.0.0.0/29 only.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" out/utility_pages_screenshots docs
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +16,9 @@
 
 #include "HubSimFixture.h"
 #include "client/CfgApiTable.h"
+#include "client/HubSession.h"
+#include "utility/FindHubsDlg.h"
+#include "utility/RestoreDlg.h"
 #include "utility/SettingsPages.h"
 
 using namespace vexal::utility;
@@ -107,6 +112,83 @@ int main(int argc, char** argv) {
         }
         page->hide();
     }
+    auto save = [&](QWidget& dlg, const char* pszName) {
+        const QString strFile = out.filePath(QString::fromLatin1(pszName));
+        if (!dlg.grab().save(strFile)) {
+            std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(strFile));
+            ++nFailed;
+        } else {
+            std::printf("Wrote %s\n", qPrintable(strFile));
+        }
+    };
+
+    // "Find hubs…" after a search: two hubs on one port.
+    CHubSimFixture::Options at2;
+    at2.strListenAddress = "127.0.0.2";
+    CHubSimFixture second(at2);
+    CHubSimFixture::Options at5;
+    at5.strListenAddress = "127.0.0.5";
+    at5.nListenPort = second.Port();
+    CHubSimFixture third(at5);
+    third.Control("SET model _VX-H300");
+    third.Control("SET firmware 3.0.1");
+    {
+        CFindHubsDlg find(api, worker, services, QStringLiteral("127.0.0.0/29"), second.Port());
+        find.show();
+        find.ListSelectRow(find_ids::kList, -1);
+        if (auto* pSearch = find.ControlAs<QAbstractButton>(find_ids::kSearch))
+            pSearch->click();
+        if (!Await([&] { return !find.IsBusy(); }))
+            ++nFailed;
+        find.ListSelectRow(find_ids::kList, 1);
+        Settle();
+        save(find, "dialog-find-hubs.png");
+    }
+
+    // "Load settings…": the backup of one till's hub over another's, as a clone.
+    CHubSimFixture::Options at6;
+    at6.strListenAddress = "127.0.0.6";
+    CHubSimFixture source(at6);
+    for (const char* psz : {"SET bluetooth.name Till 2", "SET lan.ip 192.168.0.12", "SET lan.mac 00:1B:5F:40:12:7C",
+                            "SET wlan.ssid Store-7", "SET snmp_ro shop", "SET serial.100 [6,1,0,2]"})
+        source.Control(psz);
+    struct SRead {
+        vexal::model::SBackup backup;
+        vexal::model::SHubSettings hub;
+    };
+    std::optional<SRead> read;
+    const std::string strSource = "127.0.0.6:" + std::to_string(source.Port());
+    worker.Start<SRead>(
+        nullptr,
+        [&api, strSource] {
+            SRead r;
+            std::vector<std::string> errors;
+            vexal::client::CHubSession other(api);
+            if (other.Open(ZAMO_IF_ETHERNET, strSource, strSource, 0) &&
+                other.ReadModel(r.backup.strModel, r.backup.strFirmware)) {
+                vexal::model::SHubSettings settings;
+                other.ReadSettings({}, settings, errors);
+                r.backup.settings = vexal::model::ToValues(settings);
+            }
+            other.Close();
+            vexal::client::CHubSession mine(api);
+            mine.Attach(api.m_nHandle);
+            mine.ReadSettings({}, r.hub, errors);
+            return r;
+        },
+        [&read](SRead r) { read = std::move(r); });
+    if (!Await([&] { return read.has_value(); })) {
+        ++nFailed;
+    } else {
+        read->backup.strTaken = "2026-12-08T08:30:00Z";
+        read->backup.strSource = "192.168.0.12:9100";
+        CRestoreDlg restore(api, worker, services, QStringLiteral("Till 2 2026-12-08.json"), read->backup, read->hub,
+                            {});
+        restore.show();
+        Settle();
+        save(restore, "dialog-load-settings.png");
+    }
+
     worker.Start(nullptr, [&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
     worker.Stop();  // after the close
     return nFailed == 0 ? 0 : 1;

@@ -52,10 +52,23 @@ int CRecordingServices::RunModal(QDialog& dlg) {
     return nResult;
 }
 
+std::optional<QString> CRecordingServices::ChooseFile(QWidget*, const SFileChoice& choice) {
+    m_fileChoices.push_back(choice);
+    if (m_files.empty())
+        return std::nullopt;
+    const QString strFile = m_files.front();
+    m_files.pop_front();
+    if (strFile.isEmpty())
+        return std::nullopt;
+    return strFile;
+}
+
 void CRecordingServices::Clear() {
     m_messages.clear();
     m_modalRuns.clear();
     m_answers.clear();
+    m_files.clear();
+    m_fileChoices.clear();
     m_bWaitCursorAtMessage = false;
 }
 

@@ -58,6 +58,11 @@ public:
     // Answers for the next message boxes, in order (then Ok, or No for Yes/No).
     void QueueAnswer(EMsgResult eAnswer) { m_answers.push_back(eAnswer); }
     void SetModalHandler(std::function<int(QDialog&)> fnHandler) { m_fnModal = std::move(fnHandler); }
+    // File choices: answers for the next ones, in order (an empty one, and
+    // any after the last, is a cancel), and those asked for.
+    std::optional<QString> ChooseFile(QWidget* pParent, const SFileChoice& choice) override;
+    void QueueFile(const QString& strFile) { m_files.push_back(strFile); }
+    const std::vector<SFileChoice>& FileChoices() const { return m_fileChoices; }
     // Whether a wait cursor was set while the last message box was up.
     bool WaitCursorAtLastMessage() const { return m_bWaitCursorAtMessage; }
     void Clear();
@@ -67,6 +72,8 @@ private:
     std::vector<QString> m_modalRuns;
     std::deque<EMsgResult> m_answers;
     std::function<int(QDialog&)> m_fnModal;
+    std::deque<QString> m_files;
+    std::vector<SFileChoice> m_fileChoices;
     bool m_bWaitCursorAtMessage = false;
 };
 
