@@ -63,6 +63,9 @@ struct SControlSpec {
     bool bStretchBefore = false;  // button row: pushed to the right, apart from those before
     std::vector<std::u16string> columns;  // list views: column headers
     std::vector<int> columnWidths;        // list views: widths in average characters (0: fit)
+    std::u16string strPlaceholder;  // edits: the hint shown while empty
+    bool bWordWrap = false;         // labels, values: long text wraps at the window's width
+    bool bStretchColumn = false;    // the control's grid column takes the window's spare width
 };
 
 struct SDialogSpec {
