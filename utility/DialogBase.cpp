@@ -262,9 +262,12 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
             columns.push_back(Q(col));
         auto* pList = MakeListView(c.nId, columns, strCaption);
         const int nChar = fontMetrics().averageCharWidth();
-        for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i)
+        for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i) {
             if (c.columnWidths[i] > 0)
                 pList->setColumnWidth(static_cast<int>(i), c.columnWidths[i] * nChar);
+            else
+                pList->header()->setSectionResizeMode(static_cast<int>(i), QHeaderView::ResizeToContents);
+        }
         if (c.nHeightLines > 0)
             pList->setMinimumHeight(pList->header()->sizeHint().height() +
                                     (c.nHeightLines + 1) * fontMetrics().height());
@@ -291,6 +294,10 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
         return nullptr;
     if (c.nWidthChars > 0)
         p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
+    if (auto* pLabel = qobject_cast<QLabel*>(p); pLabel != nullptr && c.bWordWrap)
+        pLabel->setWordWrap(true);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(p); pEdit != nullptr && !c.strPlaceholder.empty())
+        pEdit->setPlaceholderText(Q(c.strPlaceholder));
     if (c.bDisabled)
         p->setEnabled(false);
     return p;
@@ -359,6 +366,8 @@ void CDialogBase::Build(const SDialogSpec& spec) {
         for (const auto& o : spec.controls)
             bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group && c.eKind != EControl::Group &&
                                   o.nRow == c.nRow && o.nColumn == c.nColumn);
+        if (c.bStretchColumn)
+            pTarget->setColumnStretch(nColumn, 1);
         if (!bShared) {
             pTarget->addWidget(p, nRow, nColumn, c.nRowSpan, c.nColumnSpan);
             continue;

@@ -4,7 +4,6 @@
 #include "platform/DeviceNames.h"
 #include "platform/NetInterfaces.h"
 #include "utility/BackupRestore.h"
-#include "utility/FindHubsDlg.h"
 #include "utility/SettingsPages.h"
 #include "utility/WaitCursor.h"
 
@@ -54,7 +53,7 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
     : CDialogBase(kDialogId, services, pParent), m_options(options) {
     setWindowTitle(tr("Vexal Utility"));
     setAccessibleName(tr("Vexal Utility"));
-    m_pFiles = std::make_unique<CSettingsFiles>(*this, m_api, m_worker, m_progress);
+    m_pFiles = std::make_unique<CSettingsFilesLogic>(View(), m_api, m_worker.Jobs(), m_progress);
     m_fnSearchRanges = [] {
         QStringList ranges;
         for (const auto& strRange : client::DefaultScanRanges(platform::ListIpv4Interfaces()))
@@ -171,7 +170,7 @@ void CLumaroDlg::BuildControls() {
     OnClicked(kFindHubs, [this] { OnFindHubs(); });
     OnClicked(kSaveSettings, [this] {
         if (!IsBusy() && m_bConnected)
-            m_pFiles->Save(GetText(kModel), BackupSource(m_nInterface, m_strPortText.toStdString()),
+            m_pFiles->Save(GetText(kModel).toStdU16String(), BackupSource(m_nInterface, m_strPortText.toStdString()),
                            [this] { CloseIfRequested(); });
     });
     OnClicked(kLoadSettings, [this] {
@@ -375,9 +374,10 @@ void CLumaroDlg::OnFindHubs() {
     if (IsBusy() || m_bConnected || !m_api.IsBound())
         return;
     ControlsToMembers();
-    m_pFind = std::make_unique<CFindHubsDlg>(m_api, m_worker, Services(), m_fnSearchRanges ? m_fnSearchRanges() : QString(),
-                                             static_cast<uint16_t>(m_nTcpPort), this);
-    const bool bUse = Services().RunModal(*m_pFind) == QDialog::Accepted;
+    m_pFind = std::make_unique<CFindHubsLogic>(m_api, m_worker.Jobs(),
+                                               (m_fnSearchRanges ? m_fnSearchRanges() : QString()).toStdU16String(),
+                                               static_cast<uint16_t>(m_nTcpPort));
+    const bool bUse = View().RunModal(*m_pFind) == kAccepted;
     const auto chosen = m_pFind->Chosen();
     m_pFind.reset();
     if (bUse && chosen) {

@@ -6,8 +6,9 @@
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
+#include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/ProgressLogic.h"
-#include "utility/SettingsFiles.h"
+#include "utility/logic/SettingsFilesLogic.h"
 #include "utility/SettingsPage.h"
 #include "utility/UtilityOptions.h"
 
@@ -96,8 +97,8 @@ private:
     client::CfgApiTable m_api;
     CLibraryWorker m_worker;
     CProgressLogic m_progress;  // ended in Shutdown, before its window goes
-    std::unique_ptr<CSettingsFiles> m_pFiles;
-    std::unique_ptr<class CFindHubsDlg> m_pFind;  // while "Find hubs…" is up
+    std::unique_ptr<CSettingsFilesLogic> m_pFiles;
+    std::unique_ptr<CFindHubsLogic> m_pFind;  // while "Find hubs…" is up
     int m_nInterface = 16;
     Ipv4Octets m_address{192, 168, 0, 17};
     int m_nTcpPort = kDefaultTcpPort;
