@@ -23,8 +23,8 @@ SDialogSpec MakeSpec() {
     SControlSpec list = Ctl(EControl::ListView, kList, u"What would change", 3, 0);
     list.columns = {u"Group", u"Action", u"Changes"};
     list.columnWidths = {0, 0};  // the changes take what is left
-    list.nWidthChars = 80;
-    list.nHeightLines = 15;
+    list.nWidthChars = 93;
+    list.nHeightLines = 17;
     c.push_back(list);
     SControlSpec note = Ctl(EControl::Value, kNote, {}, 4, 0);
     note.bWordWrap = true;
