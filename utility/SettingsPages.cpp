@@ -26,4 +26,16 @@ std::unique_ptr<CSettingsPage> CreateLANConfiguration(const SQtPageContext& cont
     return WrapPage(MakeLanPage, context, pParent);
 }
 
+std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeCustomDevicePage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeNetProtocolPage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeInterfaceUsagePage, context, pParent);
+}
+
 }  // namespace vexal::utility
