@@ -1,24 +1,15 @@
 // The USB-to-serial settings page (dialog 141): line settings of one of the
 // adapters the hub carries under device IDs 100..129.
-#include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QStringList>
-#include <QVBoxLayout>
-
-#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
 #include "client/HubClient.h"
 #include "model/SerialLine.h"
-#include "utility/SettingsPages.h"
 #include "utility/TextBytes.h"
+#include "utility/logic/PageLogic.h"
+#include "utility/logic/Text.h"
 #include "utility/pages/PageLists.h"
-#include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
 
@@ -30,10 +21,10 @@ enum : int {
     kIdDataLength = 1044,
     kIdStopBit = 1045,
     kIdParity = 1046,
-    kIdGet = 1036,
-    kIdSet = 1037,
+    kIdGet = page_ids::kGet,
+    kIdSet = page_ids::kSet,
     kIdRefresh = 1038,
-    kIdClose = 1033,
+    kIdClose = page_ids::kClose,
 };
 
 constexpr int kSettingIds[] = {kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity};
@@ -57,46 +48,52 @@ struct SLineRead {
     CLineValues values{};
 };
 
-class CUsbToSerialConfiguration final : public CSettingsPage {
+SDialogSpec BuildSpec() {
+    SDialogSpec spec;
+    spec.nId = 141;
+    spec.strTitle = u"USB to Serial Configuration";
+    auto& c = spec.controls;
+    struct SList {
+        int nId;
+        const char16_t* pszLabel;
+        const char16_t* pszName;
+    };
+    const SList kLists[] = {{kIdDevice, u"&Device :", u"Device"},
+                            {kIdBaudRate, u"&Baudrate :", u"Baudrate"},
+                            {kIdDataLength, u"Data &Length :", u"Data Length"},
+                            {kIdStopBit, u"S&top Bit :", u"Stop Bit"},
+                            {kIdParity, u"&Parity :", u"Parity"}};
+    int nRow = 0;
+    for (const SList& list : kLists) {
+        c.push_back(LabelFor(list.nId, list.pszLabel, nRow, 0));
+        c.push_back(Ctl(EControl::Combo, list.nId, list.pszName, nRow++, 1));
+        c.back().bDisabled = true;
+    }
+    // Get Serial is never shown: picking a device reads it.
+    c.push_back(RowButton(kIdGet, u"Get Serial"));
+    c.back().bHidden = true;
+    c.back().bDisabled = true;
+    c.push_back(RowButton(kIdSet, u"Set Serial"));
+    c.back().bDisabled = true;
+    c.push_back(RowButton(kIdRefresh, u"Refresh"));
+    c.push_back(RowButton(kIdClose, u"Close"));
+    c.back().bStretchBefore = true;
+    return spec;
+}
+
+class CUsbToSerialPage final : public CPageLogic {
 public:
-    CUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(141, context, pParent) {
-        setWindowTitle(tr("USB to Serial Configuration"));
-        auto* pGrid = new QGridLayout;
-        auto addList = [&](int nRow, int nId, const QString& strLabel, const QString& strName) {
-            auto* pCombo = MakeCombo(nId, strName);
-            pGrid->addWidget(MakeLabel(strLabel, pCombo), nRow, 0);
-            pGrid->addWidget(pCombo, nRow, 1);
-            return pCombo;
-        };
-        addList(0, kIdDevice, tr("&Device :"), tr("Device"));
-        auto fill = [](QComboBox* pCombo, const std::vector<std::string>& entries) {
-            for (const std::string& strEntry : entries)
-                pCombo->addItem(QString::fromStdString(strEntry));
-        };
-        fill(addList(1, kIdBaudRate, tr("&Baudrate :"), tr("Baudrate")), BaudRateEntries());
-        fill(addList(2, kIdDataLength, tr("Data &Length :"), tr("Data Length")), DataLengthEntries());
-        fill(addList(3, kIdStopBit, tr("S&top Bit :"), tr("Stop Bit")), StopBitEntries());
-        fill(addList(4, kIdParity, tr("&Parity :"), tr("Parity")), ParityEntries());
+    using CPageLogic::CPageLogic;
 
-        auto* pButtons = new QHBoxLayout;
-        pButtons->addWidget(MakeButton(kIdGet, tr("Get Serial")));
-        pButtons->addWidget(MakeButton(kIdSet, tr("Set Serial")));
-        pButtons->addWidget(MakeButton(kIdRefresh, tr("Refresh")));
-        pButtons->addStretch(1);
-        pButtons->addWidget(MakeButton(kIdClose, tr("Close")));
-        auto* pLayout = new QVBoxLayout(this);
-        pLayout->addLayout(pGrid);
-        pLayout->addLayout(pButtons);
+    const SDialogSpec& Spec() const override {
+        static const SDialogSpec kSpec = BuildSpec();
+        return kSpec;
+    }
 
-        Show(kIdGet, false);
-        for (int nId : {kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdGet, kIdSet})
-            Enable(nId, false);
-
-        OnActivated(kIdDevice, [this](int) { OnGetSerial(); });
-        OnClicked(kIdGet, [this] { OnGetSerial(); });
-        OnClicked(kIdSet, [this] { OnSetSerial(); });
-        OnClicked(kIdRefresh, [this] { OnRefresh(); });
-        OnClicked(kIdClose, [this] { reject(); });
+    void OnInit() override {
+        FillLists();
+        if (m_bRead)
+            ShowFirstRead();
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
@@ -112,26 +109,43 @@ public:
             },
             [this, fnDone](SFirstRead r) {
                 if (r.list.nResult != 0 || r.list.texts.empty()) {
-                    Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
+                    Message(u"No connected USB to Serial device.", EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
                 if (r.nRead != 0) {
-                    Message(tr("Failed to getSerialConfiguration."), EMsgIcon::Warning);
+                    Message(u"Failed to getSerialConfiguration.", EMsgIcon::Warning);
                     fnDone(false);
                     return;
                 }
-                FillDevices(r.list.texts);
-                Enable(kIdGet, true);
-                Enable(kIdDevice, true);
-                ShowValues(r.values);
+                m_devices = std::move(r.list.texts);
+                m_values = r.values;
+                m_bRead = true;
+                if (HasView())
+                    ShowFirstRead();
                 fnDone(true);
             },
             fnDone);
     }
 
+    void OnClicked(int nId) override {
+        if (nId == kIdGet)
+            OnGetSerial();
+        else if (nId == kIdSet)
+            OnSetSerial();
+        else if (nId == kIdRefresh)
+            OnRefresh();
+        else if (nId == kIdClose)
+            Close(kRejected);
+    }
+
+    void OnActivated(int nId, int /*nIndex*/) override {
+        if (nId == kIdDevice)
+            OnGetSerial();
+    }
+
 private:
-    // On the worker: the hub's device IDs, the adapters among them.
+    // On the library thread: the hub's device IDs, the adapters among them.
     static SDeviceList ListDevices(const client::CfgApiTable& api, int32_t nSession) {
         std::vector<int> ids;
         SDeviceList list;
@@ -148,18 +162,39 @@ private:
         return nResult;
     }
 
-    static uint8_t DeviceId(const std::string& strText) {
+    static uint8_t DeviceId(std::u16string_view text) {
         uint8_t nId = 0;
-        const std::u16string text(strText.begin(), strText.end());
         HexTextToBytes(text, &nId, 1);
         return nId;
     }
+    static uint8_t DeviceId(const std::string& strText) { return DeviceId(Latin1ToU16(strText)); }
+
+    // The setting lists, in index order (the position is the hub's value);
+    // added once, whichever of the read and the window's start comes first.
+    void FillLists() {
+        IDialogView& view = View();
+        if (view.ComboCount(kIdBaudRate) != 0)
+            return;
+        const std::vector<std::string> entries[] = {BaudRateEntries(), DataLengthEntries(), StopBitEntries(),
+                                                    ParityEntries()};
+        for (size_t i = 0; i < std::size(kSettingIds); ++i)
+            for (const std::string& strEntry : entries[i])
+                view.ComboAdd(kSettingIds[i], Latin1ToU16(strEntry));
+    }
+
+    void ShowFirstRead() {
+        FillLists();
+        FillDevices(m_devices);
+        Enable(kIdGet, true);
+        Enable(kIdDevice, true);
+        ShowValues(m_values);
+    }
 
     void FillDevices(const std::vector<std::string>& texts) {
-        ComboClear(kIdDevice);
+        View().ComboClear(kIdDevice);
         for (const std::string& strText : texts)
-            ComboAdd(kIdDevice, QString::fromStdString(strText));
-        ComboSelect(kIdDevice, 0);
+            View().ComboAdd(kIdDevice, Latin1ToU16(strText));
+        View().ComboSelect(kIdDevice, 0);
     }
 
     // Shows the values just read for the selected device; only then may
@@ -169,22 +204,22 @@ private:
         m_values = values;
         for (size_t i = 0; i < values.size(); ++i) {
             const int nId = kSettingIds[i];
-            ComboSelect(nId, values[i] < ComboCount(nId) ? values[i] : -1);
+            View().ComboSelect(nId, values[i] < View().ComboCount(nId) ? values[i] : -1);
             Enable(nId, true);
         }
         Enable(kIdSet, true);
     }
 
     void OnGetSerial() {
-        if (ComboIndex(kIdDevice) < 0) {
-            Message(tr("Invalid device ID"), EMsgIcon::Warning);
+        if (View().ComboIndex(kIdDevice) < 0) {
+            Message(u"Invalid device ID", EMsgIcon::Warning);
             return;
         }
         ReadSelected();
     }
 
     void ReadSelected() {
-        const uint8_t nDevice = DeviceId(GetText(kIdDevice).toStdString());
+        const uint8_t nDevice = DeviceId(GetText(kIdDevice));
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SLineRead>(
@@ -197,7 +232,7 @@ private:
                 if (r.nResult != 0) {
                     // The lists now show another device's values: no writing them.
                     Enable(kIdSet, false);
-                    Message(tr("Wrong configuration value."), EMsgIcon::Warning);
+                    Message(u"Wrong configuration value.", EMsgIcon::Warning);
                     return;
                 }
                 ShowValues(r.values);
@@ -205,14 +240,14 @@ private:
     }
 
     void OnSetSerial() {
-        if (ComboIndex(kIdDevice) < 0) {
-            Message(tr("Invalid device ID"), EMsgIcon::Warning);
+        if (View().ComboIndex(kIdDevice) < 0) {
+            Message(u"Invalid device ID", EMsgIcon::Warning);
             return;
         }
-        const uint8_t nDevice = DeviceId(GetText(kIdDevice).toStdString());
+        const uint8_t nDevice = DeviceId(GetText(kIdDevice));
         CLineValues values = m_values;
         for (size_t i = 0; i < values.size(); ++i)
-            if (int nPosition = ComboIndex(kSettingIds[i]); nPosition >= 0)
+            if (int nPosition = View().ComboIndex(kSettingIds[i]); nPosition >= 0)
                 values[i] = static_cast<uint8_t>(nPosition);
         const auto& api = Api();
         const int32_t nSession = Session();
@@ -223,10 +258,10 @@ private:
             },
             [this](int32_t nResult) {
                 if (nResult == 0) {
-                    Message(tr("Success to configure Serial info."), EMsgIcon::Information);
-                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                    Message(u"Success to configure Serial info.", EMsgIcon::Information);
+                    Message(u"Please, turn off the printer and turn on the printer", EMsgIcon::Information);
                 } else {
-                    Message(tr("Failed to configure Serial info."), EMsgIcon::Warning);
+                    Message(u"Failed to configure Serial info.", EMsgIcon::Warning);
                 }
             });
     }
@@ -238,7 +273,7 @@ private:
             if (list.nResult != 0 || list.texts.empty()) {
                 for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})
                     Enable(nId, false);
-                Message(tr("No connected USB to Serial device."), EMsgIcon::Warning);
+                Message(u"No connected USB to Serial device.", EMsgIcon::Warning);
                 return;
             }
             FillDevices(list.texts);
@@ -251,13 +286,15 @@ private:
         });
     }
 
+    std::vector<std::string> m_devices;  // as the read before the page showed found them
     CLineValues m_values{};
+    bool m_bRead = false;
 };
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent) {
-    return std::make_unique<CUsbToSerialConfiguration>(context, pParent);
+std::unique_ptr<CPageLogic> MakeUsbToSerialPage(const SPageContext& context) {
+    return std::make_unique<CUsbToSerialPage>(context);
 }
 
 }  // namespace vexal::utility

@@ -1,19 +1,13 @@
 // The interface usage page (dialog 146): which of the hub's host interfaces
 // (Bluetooth, wired LAN, wireless LAN) may be used.
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QVBoxLayout>
-
 #include <array>
+#include <string>
 
 #include "client/HubClient.h"
 #include "model/Usage.h"
-#include "utility/SettingsPages.h"
+#include "utility/logic/PageLogic.h"
+#include "utility/logic/Text.h"
 #include "utility/pages/PageLists.h"
-#include "utility/pages/PageWidgets.h"
 
 namespace vexal::utility {
 
@@ -22,13 +16,45 @@ namespace {
 enum : int { kIdGet = 1076, kIdSet = 1077, kIdClose = 1033 };
 
 struct SRow {
-    const char* pszLabel;
+    const char16_t* pszLabel;
     int nDisable;
     int nEnable;
 };
 // USB, Bluetooth, LAN, WLAN: the order of the library's four values.
-constexpr std::array<SRow, 4> kRows = {{{"USB", 1034, 1035}, {"Bluetooth", 1036, 1037}, {"LAN", 1038, 1039},
-                                        {"WLAN", 1040, 1041}}};
+constexpr std::array<SRow, 4> kRows = {
+    {{u"USB", 1034, 1035}, {u"Bluetooth", 1036, 1037}, {u"LAN", 1038, 1039}, {u"WLAN", 1040, 1041}}};
+
+const SDialogSpec& InterfaceUsageSpec() {
+    static const SDialogSpec spec = [] {
+        SDialogSpec s;
+        s.nId = 146;
+        s.strTitle = u"Interface Usage Configuration";
+        for (size_t i = 0; i < kRows.size(); ++i) {
+            const SRow& row = kRows[i];
+            const int nRow = static_cast<int>(i);
+            const std::u16string strLabel = row.pszLabel;
+            SControlSpec label = LabelFor(row.nDisable, strLabel, nRow, 0);
+            SControlSpec disable = Ctl(EControl::Radio, row.nDisable, u"Disable", nRow, 1);
+            SControlSpec enable = Ctl(EControl::Radio, row.nEnable, u"Enable", nRow, 1);
+            // Each radio's accessible name says which row it belongs to.
+            disable.strAccessibleName = Arg(u"%1 Disable", strLabel);
+            enable.strAccessibleName = Arg(u"%1 Enable", strLabel);
+            disable.nGroup = enable.nGroup = nRow + 1;
+            // USB is always enabled and cannot be changed.
+            label.bHidden = disable.bHidden = enable.bHidden = i == 0;
+            s.controls.push_back(std::move(label));
+            s.controls.push_back(std::move(disable));
+            s.controls.push_back(std::move(enable));
+        }
+        s.controls.push_back(RowButton(kIdGet, u"GET"));
+        s.controls.back().bHidden = true;
+        s.controls.push_back(RowButton(kIdSet, u"SET"));
+        s.controls.push_back(RowButton(kIdClose, u"Close"));
+        s.controls.back().bStretchBefore = true;
+        return s;
+    }();
+    return spec;
+}
 
 using CUsage = std::array<int32_t, 4>;
 
@@ -37,42 +63,11 @@ struct SUsageRead {
     CUsage values{};
 };
 
-class CInterfaceUsageDlg final : public CSettingsPage {
+class CInterfaceUsagePage final : public CPageLogic {
 public:
-    CInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(146, context, pParent) {
-        setWindowTitle(tr("Interface Usage Configuration"));
-        auto* pGrid = new QGridLayout;
-        for (size_t i = 0; i < kRows.size(); ++i) {
-            const SRow& row = kRows[i];
-            MakeRadio(row.nDisable, tr("Disable"));
-            MakeRadio(row.nEnable, tr("Enable"));
-            auto* pLabel = MakeLabel(tr(row.pszLabel), Control(row.nDisable));
-            QWidget* pPair = MakeRadioRow(*this, row.nDisable, row.nEnable);
-            const int nRow = static_cast<int>(i);
-            pGrid->addWidget(pLabel, nRow, 0);
-            pGrid->addWidget(pPair, nRow, 1);
-            if (i == 0) {  // USB is always enabled and cannot be changed
-                pLabel->hide();
-                pPair->hide();
-            }
-            // Each radio's accessible name says which row it belongs to.
-            Control(row.nDisable)->setAccessibleName(tr("%1 Disable").arg(tr(row.pszLabel)));
-            Control(row.nEnable)->setAccessibleName(tr("%1 Enable").arg(tr(row.pszLabel)));
-        }
-        auto* pButtons = new QHBoxLayout;
-        pButtons->addWidget(MakeButton(kIdGet, tr("GET")));
-        pButtons->addWidget(MakeButton(kIdSet, tr("SET")));
-        pButtons->addStretch(1);
-        pButtons->addWidget(MakeButton(kIdClose, tr("Close")));
-        auto* pLayout = new QVBoxLayout(this);
-        pLayout->addLayout(pGrid);
-        pLayout->addLayout(pButtons);
-        Show(kIdGet, false);
+    using CPageLogic::CPageLogic;
 
-        OnClicked(kIdSet, [this] { OnSet(); });
-        OnClicked(kIdGet, [this] { OnGet(); });
-        OnClicked(kIdClose, [this] { reject(); });
-    }
+    const SDialogSpec& Spec() const override { return InterfaceUsageSpec(); }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read(false, [this, fnDone](bool bRead) {
@@ -80,6 +75,18 @@ public:
                 Enable(kIdSet, true);
             fnDone(bRead);
         });
+    }
+
+    void OnClicked(int nId) override {
+        if (nId == kIdSet)
+            OnSet();
+        else if (nId == kIdGet)
+            Read(false, [this](bool bRead) {
+                if (bRead)
+                    Enable(kIdSet, true);
+            });
+        else if (nId == kIdClose)
+            Close(kRejected);
     }
 
 private:
@@ -104,7 +111,7 @@ private:
                     m_values = read.values;
                     LoadRows();
                 } else {
-                    Message(tr("Failed to get interface usage."), EMsgIcon::Warning);
+                    Message(u"Failed to get interface usage.", EMsgIcon::Warning);
                     if (bForget) {
                         m_values = {1, 2, 2, 2};
                         LoadRows();
@@ -122,8 +129,7 @@ private:
             const SUsageRow row = UsageRow(m_values[i]);
             Enable(kRows[i].nDisable, row.bEnabled);
             Enable(kRows[i].nEnable, row.bEnabled);
-            SetRadioPair(*this, kRows[i].nDisable, kRows[i].nEnable,
-                         row.bDisableChecked ? 0 : row.bEnableChecked ? 1 : -1);
+            SetRadioPair(kRows[i].nDisable, kRows[i].nEnable, row.bDisableChecked ? 0 : row.bEnableChecked ? 1 : -1);
         }
     }
 
@@ -146,21 +152,14 @@ private:
             },
             [this](SWrite w) {
                 if (w.nError == 0 && w.nResult == 0) {
-                    Message(tr("Please, turn off the printer and turn on the printer"), EMsgIcon::Information);
+                    Message(u"Please, turn off the printer and turn on the printer", EMsgIcon::Information);
                     return;
                 }
                 // Without an error value the call failed on the way (no session, no
                 // reply, a rejected reply): not a success either.
-                Message(ToQString(InterfaceUsageErrorText(w.nError)), EMsgIcon::Warning);
+                Message(Latin1ToU16(InterfaceUsageErrorText(w.nError)), EMsgIcon::Warning);
                 Read(true);
             });
-    }
-
-    void OnGet() {
-        Read(false, [this](bool bRead) {
-            if (bRead)
-                Enable(kIdSet, true);
-        });
     }
 
     CUsage m_values{1, 2, 2, 2};
@@ -168,8 +167,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) {
-    return std::make_unique<CInterfaceUsageDlg>(context, pParent);
+std::unique_ptr<CPageLogic> MakeInterfaceUsagePage(const SPageContext& context) {
+    return std::make_unique<CInterfaceUsagePage>(context);
 }
 
 }  // namespace vexal::utility
