@@ -380,10 +380,6 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
         p->setAccessibleName(Q(c.strAccessibleName));
     if (c.nWidthChars > 0)
         p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
-    if (auto* pLabel = qobject_cast<QLabel*>(p); pLabel != nullptr && c.bWordWrap)
-        pLabel->setWordWrap(true);
-    if (auto* pEdit = qobject_cast<QLineEdit*>(p); pEdit != nullptr && !c.strPlaceholder.empty())
-        pEdit->setPlaceholderText(Q(c.strPlaceholder));
     if (c.bDisabled)
         p->setEnabled(false);
     return p;
@@ -454,8 +450,6 @@ void CDialogBase::Build(const SDialogSpec& spec) {
         for (const auto& o : spec.controls)
             bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group && c.eKind != EControl::Group &&
                                   o.nRow == c.nRow && o.nColumn == c.nColumn);
-        if (c.bStretchColumn)
-            pTarget->setColumnStretch(nColumn, 1);
         if (!bShared) {
             pTarget->addWidget(p, nRow, nColumn, c.nRowSpan, c.nColumnSpan);
             continue;
