@@ -203,6 +203,8 @@ public:
     int RunModal(CDialogLogic& child) override { return m_dlg.RunModal(child); }
     void ShowModeless(CDialogLogic& child) override { m_dlg.ShowModeless(child); }
     void HideModeless(CDialogLogic& child) override { m_dlg.HideModeless(child); }
+    void PrepareChild(CDialogLogic& child) override { m_dlg.PrepareChild(child); }
+    void ReleaseChild(CDialogLogic& child) override { m_dlg.ReleaseChild(child); }
     std::optional<std::string> ChooseFile(const SFileChoice& choice) override {
         const auto file = m_dlg.Services().ChooseFile(&m_dlg, choice);
         if (!file)
@@ -222,6 +224,10 @@ CDialogBase::CDialogBase(int nDialogId, IDialogServices& services, QWidget* pPar
 
 CDialogBase::CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent)
     : CDialogBase(logic.DialogId(), services, pParent) {
+    Render(logic);
+}
+
+void CDialogBase::Render(CDialogLogic& logic) {
     const SDialogSpec& spec = logic.Spec();
     m_bEscapeCloses = spec.bEscapeCloses;
     if (spec.bNoCaption) {
@@ -245,6 +251,11 @@ CDialogBase::~CDialogBase() {
 IDialogView& CDialogBase::View() const { return *m_pView; }
 
 void CDialogBase::DetachLogic() {
+    // The child windows' logics may go with this one's.
+    for (auto* pChildren : {&m_modeless, &m_prepared})
+        for (auto& [pLogic, pWindow] : *pChildren)
+            if (pWindow != nullptr)
+                pWindow->DetachLogic();
     if (m_pLogic == nullptr)
         return;
     for (auto& [nId, pTimer] : m_timers)
@@ -286,6 +297,8 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
         pEdit->setReadOnly(c.bReadOnly);
         if (c.bPassword)
             pEdit->setEchoMode(QLineEdit::Password);
+        if (!c.strPlaceholder.empty())
+            pEdit->setPlaceholderText(Q(c.strPlaceholder));
         p = pEdit;
         break;
     }
@@ -355,6 +368,11 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
     }
     if (p == nullptr)
         return nullptr;
+    if (auto* pLabel = qobject_cast<QLabel*>(p)) {
+        pLabel->setWordWrap(c.bWordWrap);
+        if (c.bCentred)
+            pLabel->setAlignment(Qt::AlignCenter);
+    }
     if (!c.strAccessibleName.empty())
         p->setAccessibleName(Q(c.strAccessibleName));
     if (c.nWidthChars > 0)
@@ -422,6 +440,8 @@ void CDialogBase::Build(const SDialogSpec& spec) {
             nRow -= pGroup->pSpec->nRow;
             nColumn -= pGroup->pSpec->nColumn;
         }
+        if (c.bStretchColumn)
+            pTarget->setColumnStretch(nColumn, 1);
         const auto key = std::make_pair(pTarget, std::make_pair(nRow, nColumn));
         bool bShared = false;
         for (const auto& o : spec.controls)
@@ -439,8 +459,18 @@ void CDialogBase::Build(const SDialogSpec& spec) {
         }
         pCell->addWidget(p);
     }
-    for (auto& [key, pCell] : cells)
-        pCell->addStretch(1);
+    // A pair of radios keeps to the left; a row of buttons shares the cell's width.
+    for (auto& [key, pCell] : cells) {
+        bool bButtons = true;
+        for (int i = 0; i < pCell->count(); ++i)
+            bButtons = bButtons && qobject_cast<QPushButton*>(pCell->itemAt(i)->widget()) != nullptr;
+        if (!bButtons)
+            pCell->addStretch(1);
+    }
+    // A frame taller than its controls (beside a taller one) keeps them at its top.
+    for (auto& g : groups)
+        if (auto* pInner = g.pBox != nullptr ? qobject_cast<QGridLayout*>(g.pBox->layout()) : nullptr)
+            pInner->setRowStretch(pInner->rowCount(), 1);
 
     for (auto& [pLabel, nBuddy] : buddies) {
         QWidget* pBuddy = Control(nBuddy);
@@ -563,8 +593,35 @@ void CDialogBase::SetBusy(bool bBusy) {
 }
 
 int CDialogBase::RunModal(CDialogLogic& child) {
+    if (auto* pQt = dynamic_cast<IQtWindowLogic*>(&child))
+        return m_services.RunModal(pQt->Window());
+    if (auto it = m_prepared.find(&child); it != m_prepared.end() && it->second != nullptr) {
+        const QPointer<CDialogBase> pWindow = it->second;
+        const int nResult = m_services.RunModal(*pWindow);
+        ReleaseChild(child);
+        return nResult;
+    }
     CDialogBase dlg(child, m_services, this);
     return m_services.RunModal(dlg);
+}
+
+void CDialogBase::PrepareChild(CDialogLogic& child) {
+    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0)
+        return;
+    m_prepared[&child] = new CDialogBase(child, m_services, this);  // owned by this window, not shown
+}
+
+void CDialogBase::ReleaseChild(CDialogLogic& child) {
+    auto it = m_prepared.find(&child);
+    if (it == m_prepared.end())
+        return;
+    const QPointer<CDialogBase> pWindow = it->second;
+    m_prepared.erase(it);
+    if (pWindow != nullptr) {
+        pWindow->hide();
+        pWindow->DetachLogic();
+        pWindow->deleteLater();  // the call may come from one of its own handlers
+    }
 }
 
 void CDialogBase::ShowModeless(CDialogLogic& child) {
