@@ -10,8 +10,8 @@ namespace vexal::utility {
 
 // An ASCII or Latin-1 text, each byte one character.
 std::u16string Latin1ToU16(std::string_view text);
-// UTF-8 both ways; a malformed sequence becomes U+FFFD (from UTF-8) and a
-// lone surrogate U+FFFD (to UTF-8).
+// UTF-8 both ways (the platform layer's codec: a malformed sequence or a
+// lone surrogate becomes U+FFFD).
 std::u16string Utf8ToU16(std::string_view text);
 std::string U16ToUtf8(std::u16string_view text);
 std::u16string NumberText(long long nValue);
