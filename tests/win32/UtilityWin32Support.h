@@ -1,0 +1,51 @@
+// What the Win32 renderer's tests share: the common controls, a message
+// pump with a time limit, the message and file hooks recorded, and driving a
+// control by identifier with the window messages a user's action makes.
+#pragma once
+#include "utility/logic/DialogLogic.h"
+#include "utility/win32/Win32Dialog.h"
+#include "utility/win32/Win32UiQueue.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexal::utility::win32::test {
+
+struct SRecordedMessage {
+    HWND hOwner = nullptr;
+    std::string strText;  // UTF-8
+    EMsgIcon eIcon = EMsgIcon::Information;
+};
+
+// Installs recording hooks for its lifetime; message boxes answer eAnswer.
+class CRecordedHooks {
+public:
+    CRecordedHooks();
+    ~CRecordedHooks();
+    std::vector<SRecordedMessage> messages;
+    std::vector<std::string> Texts() const;
+    EMsgResult eAnswer = EMsgResult::Ok;
+    std::optional<std::string> chosenFile;
+    std::vector<SFileChoice> fileChoices;
+};
+
+void InitControls();
+// Dispatches the thread's messages until pred() holds or nMs pass; pred()'s
+// last value.
+bool PumpUntil(const std::function<bool()>& pred, int nMs = 5000);
+void PumpFor(int nMs);
+
+// A user's actions, by identifier; each returns once its handler has run.
+void Click(HWND hDialog, int nId);                                 // BM_CLICK
+void Type(HWND hDialog, int nId, const std::u16string& strText);  // WM_SETTEXT (EN_CHANGE follows)
+void Pick(HWND hDialog, int nId, int nIndex);                     // CB_SETCURSEL + CBN_SELCHANGE
+void ActivateRow(HWND hDialog, int nId, int nRow);                // selection + LVN_ITEMACTIVATE
+void TypeIpv4(HWND hDialog, int nId, uint8_t a, uint8_t b, uint8_t c, uint8_t d);
+
+std::string U8(const std::u16string& str);
+
+}  // namespace vexal::utility::win32::test
