@@ -44,6 +44,8 @@ public:
     virtual void OnTextEdited(int /*nId*/, const std::u16string& /*strText*/) {}
     virtual void OnRowSelected(int /*nId*/, int /*nRow*/) {}  // -1: none; whoever changed it
     virtual void OnRowActivated(int /*nId*/, int /*nRow*/) {}  // double click, Enter
+    // A click on a row of a list view, also on the row already selected.
+    virtual void OnRowClicked(int /*nId*/, int /*nRow*/) {}
     virtual void OnTimer(int /*nTimerId*/) {}
     // The user asked to close (Escape, the close button): true lets the
     // window close with kRejected now. A window that is busy answers false and

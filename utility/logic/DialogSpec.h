@@ -29,6 +29,11 @@ enum class EControl {
     Ipv4,      // four-octet address field
     Progress,  // progress bar
     Group,     // a framed group whose caption spans the cells it covers
+    // A list of entries always shown open, single choice, none chosen at
+    // start, at least as wide as its longest entry. The Combo* calls address
+    // it. A user's pick (a click, also on the entry already chosen, or a key
+    // that moves the choice) calls OnActivated; focus alone chooses nothing.
+    ListBox,
 };
 
 // What an edit accepts as the user types (a paste holding anything else is
@@ -63,6 +68,11 @@ struct SControlSpec {
     bool bStretchBefore = false;  // button row: pushed to the right, apart from those before
     std::vector<std::u16string> columns;  // list views: column headers
     std::vector<int> columnWidths;        // list views: widths in average characters (0: fit)
+    // Screen readers' name when the caption alone does not say what the
+    // control is (a "Disable" radio of the row "TELNET"); empty: the caption.
+    std::u16string strAccessibleName;
+    bool bCentred = false;      // list views: headers and cells centred
+    int nRowExtraPixels = 0;    // list views: added to each row's natural height (pixels at 96 dpi)
 };
 
 struct SDialogSpec {
