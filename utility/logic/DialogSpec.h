@@ -73,6 +73,9 @@ struct SControlSpec {
     std::u16string strAccessibleName;
     bool bCentred = false;      // list views: headers and cells centred
     int nRowExtraPixels = 0;    // list views: added to each row's natural height (pixels at 96 dpi)
+    std::u16string strPlaceholder;  // edits: the hint shown while empty
+    bool bWordWrap = false;         // labels, values: long text wraps at the window's width
+    bool bStretchColumn = false;    // the control's grid column takes the window's spare width
 };
 
 struct SDialogSpec {

@@ -18,6 +18,8 @@
 
 namespace vexal::utility {
 
+class CRestoreLogic;
+
 class CSettingsFilesLogic {
 public:
     // window: the main window's view (messages, file choice, pop-up owner);
@@ -35,7 +37,21 @@ public:
     void Load(const std::string& strConnectedAddress, std::function<void()> fnEnded);
     // A save or load has not ended (a job runs or the load dialog is up).
     bool IsBusy() const;
-    // (the rest is the helper's to define)
+
+private:
+    // Asks for a file; then fnWork(file) on the library thread behind the
+    // progress pop-up, and fnDone(file, its result) here.
+    template <class R>
+    void WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
+                  std::function<void(const std::string&, R)> fnDone);
+
+    IDialogView& m_window;
+    client::CfgApiTable& m_api;
+    CLibraryJobs& m_jobs;
+    CProgressLogic& m_progress;
+    bool m_bRunning = false;
+    std::unique_ptr<CRestoreLogic> m_pRestore;  // while the load dialog is up
+    std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);  // continuations hold it weakly
 };
 
 }  // namespace vexal::utility
