@@ -20,6 +20,7 @@ constexpr int kInCellGap = 4;
 constexpr int kRowHeight = 14;
 constexpr int kButtonGap = 4;
 constexpr int kComboDropCy = 120;
+constexpr int kWrapCx = 240;
 
 int CaptionChars(const std::u16string& str) {
     int n = 0;
@@ -39,6 +40,7 @@ bool IsGridControl(const SControlSpec& c) { return !c.bButtonRow && c.eKind != E
 // A control that takes the whole width of its cell when alone in it.
 bool Stretches(EControl e) {
     return e == EControl::Edit || e == EControl::Combo || e == EControl::ListView || e == EControl::Progress ||
+           e == EControl::ListBox ||
            e == EControl::Value || e == EControl::Ipv4;
 }
 
@@ -49,8 +51,18 @@ struct SSize {
 SSize NaturalSize(const SControlSpec& c) {
     const int nMin = c.nWidthChars * kCharCx;
     switch (c.eKind) {
-    case EControl::Label: return {std::max(nMin, TextCx(c.strCaption)), 8};
-    case EControl::Value: return {std::max({nMin, TextCx(c.strCaption), 40}), 8};
+    case EControl::Label:
+    case EControl::Value: {
+        const int cx = std::max({nMin, TextCx(c.strCaption), c.eKind == EControl::Value ? 40 : 0});
+        // Long text that may wrap: kept to a readable width, as many lines as it needs.
+        if (c.bWordWrap && cx > kWrapCx)
+            return {kWrapCx, 8 * ((cx + kWrapCx - 1) / kWrapCx)};
+        return {cx, 8};
+    }
+    case EControl::ListBox: {
+        const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 6;
+        return {std::max(nMin + 8, 80), nLines * 8 + 4};
+    }
     case EControl::Edit: {
         int cx = 80;
         if (c.nWidthChars > 0)
@@ -341,6 +353,7 @@ SItemClass ClassOf(EControl e) {
     case EControl::Value: return {0x82, {}};
     case EControl::Edit: return {0x81, {}};
     case EControl::Combo: return {0x85, {}};
+    case EControl::ListBox: return {0x83, {}};
     case EControl::ListView: return {0, u"SysListView32"};
     case EControl::Ipv4: return {0, u"SysIPAddress32"};
     case EControl::Progress: return {0, u"msctls_progress32"};
@@ -409,6 +422,10 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
         case EControl::Combo: dwItem |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL; break;
         case EControl::ListView:
             dwItem |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+            dwEx |= WS_EX_CLIENTEDGE;
+            break;
+        case EControl::ListBox:
+            dwItem |= WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
             dwEx |= WS_EX_CLIENTEDGE;
             break;
         case EControl::Ipv4: dwItem |= WS_TABSTOP; break;

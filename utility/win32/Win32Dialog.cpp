@@ -16,6 +16,7 @@ namespace {
 // windows retired from inside their own handlers can be deleted.
 constexpr UINT kMsgCheckSelection = WM_APP + 1;
 constexpr UINT kMsgDeleteRetired = WM_APP + 2;
+constexpr UINT kMsgRunPosted = WM_APP + 3;
 
 const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
 std::u16string U(const wchar_t* psz) { return psz != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(psz)) : std::u16string(); }
@@ -185,6 +186,50 @@ bool CWin32Dialog::CreateModeless(HWND hOwner, bool bShow) {
     return true;
 }
 
+int CWin32Dialog::RunShown() {
+    if (m_hWnd == nullptr)
+        return kRejected;
+    const bool bOwnerWasEnabled = m_hOwner != nullptr && IsWindowEnabled(m_hOwner);
+    if (bOwnerWasEnabled)
+        EnableWindow(m_hOwner, FALSE);
+    m_bOwnLoop = true;
+    m_bEnded = false;
+    m_nResult = kRejected;
+    ShowWindow(m_hWnd, SW_SHOW);
+    SetForegroundWindow(m_hWnd);
+    MSG msg;
+    bool bQuit = false;
+    while (!m_bEnded && m_hWnd != nullptr) {
+        const BOOL bGot = GetMessageW(&msg, nullptr, 0, 0);
+        if (bGot <= 0) {
+            bQuit = bGot == 0;
+            break;
+        }
+        if (!IsDialogMessageW(m_hWnd, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    m_bOwnLoop = false;
+    // The owner takes input again before this window goes, so the focus
+    // returns to it.
+    if (bOwnerWasEnabled)
+        EnableWindow(m_hOwner, TRUE);
+    Destroy();
+    if (m_hOwner != nullptr)
+        SetActiveWindow(m_hOwner);
+    if (bQuit)
+        PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop around this one
+    return m_nResult;
+}
+
+void CWin32Dialog::PostCall(std::function<void()> fn) {
+    if (m_hWnd == nullptr)
+        return;
+    m_posted.push_back(std::move(fn));
+    PostMessageW(m_hWnd, kMsgRunPosted, 0, 0);
+}
+
 void CWin32Dialog::Destroy() {
     if (m_hWnd != nullptr)
         DestroyWindow(m_hWnd);  // WM_DESTROY detaches the logic
@@ -248,6 +293,18 @@ INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
     }
     case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
     case kMsgDeleteRetired: m_retired.clear(); return TRUE;
+    case kMsgRunPosted:
+        // A modal window shows itself once its loop is idle; a call posted at
+        // its start may come first and wants it up (busy state, owner of boxes).
+        if (m_bModal && !IsWindowVisible(m_hWnd))
+            ShowWindow(m_hWnd, SW_SHOW);
+        if (!m_posted.empty()) {
+            std::function<void()> fn = std::move(m_posted.front());
+            m_posted.pop_front();
+            if (fn)
+                fn();
+        }
+        return TRUE;
     case WM_DESTROY:
         for (int nTimer : m_timers)
             KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
@@ -256,6 +313,7 @@ INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
         m_logic.Attach(nullptr);
         return FALSE;
     case WM_NCDESTROY:
+        m_posted.clear();
         SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
         m_hWnd = nullptr;
         return FALSE;
@@ -282,6 +340,8 @@ void CWin32Dialog::OnInitDialog() {
         case EControl::Edit:
             SendMessageW(hControl, EM_LIMITTEXT, c.nMaxLength > 0 ? static_cast<WPARAM>(c.nMaxLength) : 0, 0);
             SetWindowSubclass(hControl, EditFilterProc, 1, static_cast<DWORD_PTR>(c.eInput));
+            if (!c.strPlaceholder.empty())
+                SendMessageW(hControl, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(W(c.strPlaceholder)));
             break;
         case EControl::Combo: m_comboShown[c.nId] = -1; break;
         case EControl::ListView: {
@@ -293,7 +353,9 @@ void CWin32Dialog::OnInitDialog() {
                 RECT rc{0, 0, nChars * 4 + 8, 8};
                 MapDialogRect(m_hWnd, &rc);
                 LVCOLUMNW col{};
-                col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+                col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+                // (The first column of a list view is always left-aligned.)
+                col.fmt = c.bCentred && i > 0 ? LVCFMT_CENTER : LVCFMT_LEFT;
                 col.pszText = const_cast<wchar_t*>(W(c.columns[i]));
                 col.cx = rc.right;
                 col.iSubItem = static_cast<int>(i);
@@ -368,6 +430,13 @@ void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
             }
         }
         break;
+    case EControl::ListBox:
+        // Every pick counts here, the entry already chosen too.
+        if (nCode == LBN_SELCHANGE) {
+            m_comboShown[nId] = ComboIndex(nId);
+            m_logic.OnActivated(nId, m_comboShown[nId]);
+        }
+        break;
     case EControl::Edit:
         if (nCode == EN_CHANGE)
             m_logic.OnTextEdited(nId, GetText(nId));
@@ -433,7 +502,7 @@ std::u16string CWin32Dialog::GetText(int nId) const {
     const SControlSpec* pSpec = SpecOf(nId);
     if (pSpec == nullptr)
         return {};
-    if (pSpec->eKind == EControl::Combo)
+    if (pSpec->eKind == EControl::Combo || pSpec->eKind == EControl::ListBox)
         return ComboItemText(nId, ComboIndex(nId));
     if (pSpec->eKind == EControl::ListView || pSpec->eKind == EControl::Progress || pSpec->eKind == EControl::Ipv4)
         return {};
@@ -502,29 +571,34 @@ void CWin32Dialog::Focus(int nId) {
         SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hControl), TRUE);
 }
 
+bool CWin32Dialog::IsListBox(int nId) const {
+    const SControlSpec* pSpec = SpecOf(nId);
+    return pSpec != nullptr && pSpec->eKind == EControl::ListBox;
+}
+
 void CWin32Dialog::ComboClear(int nId) {
     if (const HWND hControl = Control(nId)) {
-        SendMessageW(hControl, CB_RESETCONTENT, 0, 0);
+        SendMessageW(hControl, IsListBox(nId) ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
         m_comboShown[nId] = -1;
     }
 }
 
 void CWin32Dialog::ComboAdd(int nId, const std::u16string& strText) {
     if (const HWND hControl = Control(nId))
-        SendMessageW(hControl, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(strText)));
+        SendMessageW(hControl, IsListBox(nId) ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(strText)));
 }
 
 int CWin32Dialog::ComboCount(int nId) const {
     const HWND hControl = Control(nId);
-    return hControl != nullptr ? std::max(0, static_cast<int>(SendMessageW(hControl, CB_GETCOUNT, 0, 0))) : 0;
+    return hControl != nullptr ? std::max(0, static_cast<int>(SendMessageW(hControl, IsListBox(nId) ? LB_GETCOUNT : CB_GETCOUNT, 0, 0))) : 0;
 }
 
 int CWin32Dialog::ComboIndex(int nId) const {
     const HWND hControl = Control(nId);
     if (hControl == nullptr)
         return -1;
-    const auto n = SendMessageW(hControl, CB_GETCURSEL, 0, 0);
-    return n == CB_ERR ? -1 : static_cast<int>(n);
+    const auto n = SendMessageW(hControl, IsListBox(nId) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0);
+    return n < 0 ? -1 : static_cast<int>(n);
 }
 
 void CWin32Dialog::ComboSelect(int nId, int nIndex) {
@@ -533,7 +607,7 @@ void CWin32Dialog::ComboSelect(int nId, int nIndex) {
         return;
     if (nIndex < 0 || nIndex >= ComboCount(nId))
         nIndex = -1;
-    SendMessageW(hControl, CB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+    SendMessageW(hControl, IsListBox(nId) ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
     m_comboShown[nId] = nIndex;
 }
 
@@ -541,11 +615,13 @@ std::u16string CWin32Dialog::ComboItemText(int nId, int nIndex) const {
     const HWND hControl = Control(nId);
     if (hControl == nullptr || nIndex < 0 || nIndex >= ComboCount(nId))
         return {};
-    const auto nLength = SendMessageW(hControl, CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength == CB_ERR)
+    const bool bList = IsListBox(nId);
+    const auto nLength = SendMessageW(hControl, bList ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    if (nLength < 0)
         return {};
     std::wstring str(static_cast<size_t>(nLength) + 1, L'\0');
-    SendMessageW(hControl, CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(str.data()));
+    SendMessageW(hControl, bList ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
+                 reinterpret_cast<LPARAM>(str.data()));
     return U(str.c_str());
 }
 
@@ -661,7 +737,10 @@ bool CWin32Dialog::IsVisible() const { return m_hWnd != nullptr && IsWindowVisib
 void CWin32Dialog::Close(int nResult) {
     if (m_hWnd == nullptr)
         return;
-    if (m_bModal) {
+    if (m_bOwnLoop) {
+        m_bEnded = true;
+        m_nResult = nResult;
+    } else if (m_bModal) {
         EndDialog(m_hWnd, nResult);
     } else if (m_pOwnerView != nullptr && m_pOwnerView->m_modeless.count(&m_logic) != 0) {
         m_pOwnerView->HideModeless(m_logic);

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -51,8 +52,14 @@ public:
     // object's end.
     bool CreateModeless(HWND hOwner, bool bShow);
     void Destroy();
+    // Runs a window made by CreateModeless (filled while hidden) modally:
+    // shown, its owner disabled, until Close; then destroyed.
+    int RunShown();
 
     HWND Handle() const { return m_hWnd; }
+    // Runs fn later from this window's message loop (dropped when the window
+    // goes first).
+    void PostCall(std::function<void()> fn);
     HWND Control(int nId) const;
     CDialogLogic& Logic() const { return m_logic; }
 
@@ -105,6 +112,7 @@ private:
     void RequestClose();
     void CenterOverOwner();
     const SControlSpec* SpecOf(int nId) const;
+    bool IsListBox(int nId) const;
     HWND MessageOwner() const;
     // The caption-less pop-up shown by this window, hidden while a message
     // box is up.
@@ -116,12 +124,16 @@ private:
     HWND m_hWnd = nullptr;
     HWND m_hOwner = nullptr;
     bool m_bModal = false;
+    bool m_bOwnLoop = false;  // RunShown's loop runs
+    bool m_bEnded = false;
+    int m_nResult = kRejected;
     int m_nBusy = 0;
     HWND m_hFocusBeforeBusy = nullptr;
     int m_nSuppress = 0;             // >0 while the logic fills a control
     std::map<int, int> m_comboShown;  // the entry each drop-down showed last
     std::set<int> m_hidden;           // controls hidden by the spec or the logic
     std::set<int> m_timers;
+    std::deque<std::function<void()>> m_posted;
     std::map<int, int> m_listReported;  // the row each list view reported last
     std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_modeless;
     // Modeless windows hidden for good, deleted from this window's queue (one

@@ -1,0 +1,103 @@
+// Vexal_Configuration_Utility.exe: reads and changes a Vexal hub's settings.
+// The command line first (help, version and mistakes need no window), then
+// the log folder, the common controls, the library thread and the main
+// window; the way out waits for the job, closes every session, stops the
+// thread and only then unloads the library.
+#include "utility/logic/Text.h"
+#include "utility/win32/CommandLine.h"
+#include "utility/win32/MainWindow.h"
+#include "utility/win32/Win32Dialog.h"
+#include "utility/win32/Win32UiQueue.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifndef VEXAL_UTILITY_VERSION
+#define VEXAL_UTILITY_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using namespace vexal::utility;
+
+std::u16string U(const wchar_t* psz) { return std::u16string(reinterpret_cast<const char16_t*>(psz)); }
+const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
+
+// Help, version and errors: to the console or pipe the program was started
+// from, or in a message box when it has none (started from the desktop).
+void Tell(const std::string& strText, bool bError) {
+    const HANDLE hOut = GetStdHandle(bError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    const std::string strLine = strText + "\r\n";
+    DWORD nWritten = 0;
+    if (hOut != nullptr && hOut != INVALID_HANDLE_VALUE &&
+        WriteFile(hOut, strLine.data(), static_cast<DWORD>(strLine.size()), &nWritten, nullptr))
+        return;
+    MessageBoxW(nullptr, W(Utf8ToU16(strText)), W(win32::ApplicationName()),
+                bError ? MB_ICONWARNING : MB_ICONINFORMATION);
+}
+
+// The libraries' log goes to %LOCALAPPDATA%\Vexal unless VEXAL_LOG_DIR
+// names a folder.
+void PrepareLogDirectory() {
+    if (const wchar_t* pszSet = _wgetenv(L"VEXAL_LOG_DIR"); pszSet != nullptr && *pszSet != 0)
+        return;
+    PWSTR pszLocal = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &pszLocal)))
+        return;
+    std::wstring strDir = std::wstring(pszLocal) + L"\\Vexal";
+    CoTaskMemFree(pszLocal);
+    CreateDirectoryW(strDir.c_str(), nullptr);
+    // _wputenv_s changes the C library's copy as well as the process's.
+    _wputenv_s(L"VEXAL_LOG_DIR", strDir.c_str());
+}
+
+int Run() {
+    int nArgs = 0;
+    LPWSTR* ppszArgs = CommandLineToArgvW(GetCommandLineW(), &nArgs);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < nArgs; ++i)
+        arguments.push_back(U16ToUtf8(U(ppszArgs[i])));
+    LocalFree(ppszArgs);
+    const win32::SParsedCommandLine parsed = win32::ParseCommandLine(arguments, VEXAL_UTILITY_VERSION);
+    switch (parsed.eOutcome) {
+    case win32::EParsed::Help:
+    case win32::EParsed::Version: Tell(parsed.strText, false); return 0;
+    case win32::EParsed::Error:
+        Tell(parsed.strText + "\nTry '" + (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) +
+                 " --help'.",
+             true);
+        return 2;
+    case win32::EParsed::Run: break;
+    }
+
+    PrepareLogDirectory();
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_INTERNET_CLASSES |
+                                              ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    win32::CWin32UiQueue ui;
+    if (!ui.IsValid())
+        return 1;
+    vexal::client::CfgApiTable api;
+    CLibraryJobs jobs(ui);
+    win32::CMainWindowLogic logic(parsed.options, api, jobs, Utf8ToU16(VEXAL_UTILITY_VERSION));
+    {
+        win32::CWin32Dialog window(logic, nullptr);
+        logic.SetWindow(&window);
+        window.RunModal(nullptr);
+        logic.SetWindow(nullptr);
+    }
+    // A library whose call did not return stays loaded: the process ends
+    // around it.
+    return logic.Shutdown() ? 0 : 1;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return Run(); }
