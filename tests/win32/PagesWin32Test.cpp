@@ -1,0 +1,211 @@
+// The settings pages rendered by the Win32 renderer against the simulator,
+// driven by control identifier with window messages: what a page shows is
+// the hub's state, a change and SET reaches the hub with the right bytes, a
+// refused value shows its message and sends nothing.
+#include <gtest/gtest.h>
+
+#include "HubSimFixture.h"
+#include "UtilityWin32Support.h"
+#include "client/CfgApiTable.h"
+#include "utility/logic/PageLogic.h"
+#include "utility/logic/Text.h"
+
+#include <sstream>
+#include <thread>
+
+namespace vexal::utility::win32::test {
+namespace {
+
+class CPageWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitControls();
+        m_pHub = std::make_unique<CHubSimFixture>();
+        ASSERT_TRUE(m_api.Load("ZamoCfg")) << m_api.LastError();
+        const std::u16string strPort = Utf8ToU16("127.0.0.1:" + std::to_string(m_pHub->Port()));
+        client::CfgApiTable& api = m_api;
+        bool bDone = false;
+        int32_t nResult = -1;
+        ASSERT_TRUE(m_jobs.Start<int32_t>(
+            [&api, strPort] {
+                api.m_nHandle = api.m_pfn_selectInterface(2, strPort.c_str());
+                api.m_pfn_selectCommandMode(api.m_nHandle, 0);
+                api.m_pfn_openService(api.m_nHandle);
+                return api.m_pfn_getResult(api.m_nHandle);
+            },
+            [&](int32_t n) {
+                nResult = n;
+                bDone = true;
+            }));
+        ASSERT_TRUE(PumpUntil([&] { return bDone; }, 10000));
+        ASSERT_EQ(nResult, 0);
+    }
+    void TearDown() override {
+        m_pView.reset();
+        m_pPage.reset();
+        client::CfgApiTable& api = m_api;
+        bool bDone = false;
+        if (m_jobs.StartJob([&api] { api.m_pfn_closeService(api.m_nHandle, 0); }, [&] { bDone = true; }))
+            PumpUntil([&] { return bDone; }, 10000);
+        EXPECT_TRUE(m_jobs.Stop());
+    }
+
+    // Makes the page, fills it while hidden and shows it, as the main window
+    // does; false when the read failed.
+    bool Open(PageFactory fnFactory) {
+        m_pView.reset();
+        m_pPage = fnFactory(SPageContext{m_api, m_jobs});
+        m_pView = std::make_unique<CWin32Dialog>(*m_pPage, nullptr);
+        if (!m_pView->CreateModeless(nullptr, false))
+            return false;
+        std::optional<bool> read;
+        m_pPage->ReadFromHub([&read](bool b) { read = b; });
+        if (!PumpUntil([&] { return read.has_value(); }, 10000) || !*read)
+            return false;
+        ShowWindow(Hwnd(), SW_SHOW);
+        return true;
+    }
+    HWND Hwnd() const { return m_pView->Handle(); }
+    IDialogView& View() const { return *m_pView; }
+    // A user's click; returns once the job it started (if any) has shown its outcome.
+    void ClickAndWait(int nId) {
+        Click(Hwnd(), nId);
+        Settle();
+    }
+    void Settle() {
+        PumpUntil([this] { return !m_jobs.IsBusy(); }, 10000);
+        PumpFor(30);
+    }
+    std::string Control(const std::string& strLine) {
+        const std::string strAnswer = m_pHub->Control(strLine);
+        EXPECT_EQ(strAnswer.rfind("OK", 0), 0u) << strLine << " -> " << strAnswer;
+        return strAnswer.size() > 3 ? strAnswer.substr(3) : std::string();
+    }
+    std::vector<std::string> WaitReceived(size_t nAtLeast) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            std::vector<std::string> payloads;
+            std::istringstream words(Control("RX 0"));
+            std::string strWord;
+            while (words >> strWord)
+                payloads.push_back(strWord);
+            if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline)
+                return payloads;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    CRecordedHooks m_hooks;
+    std::unique_ptr<CHubSimFixture> m_pHub;
+    client::CfgApiTable m_api;
+    CWin32UiQueue m_ui;
+    CLibraryJobs m_jobs{m_ui};
+    std::unique_ptr<CPageLogic> m_pPage;
+    std::unique_ptr<CWin32Dialog> m_pView;
+};
+
+const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
+
+TEST_F(CPageWin32Test, BluetoothShowsTheHubRefusesShortValuesAndSendsTheWireOrder) {
+    constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto = 1043, kSet = 1037;
+    ASSERT_TRUE(Open(MakeBluetoothPage));
+    EXPECT_EQ(U8(View().GetText(kName)), "VexalHub");
+    EXPECT_EQ(View().ComboIndex(kEncryption), 1);
+    EXPECT_EQ(View().ComboIndex(kAuto), 1);
+    Control("RX CLEAR");
+    Type(Hwnd(), kPin, u"123");
+    Type(Hwnd(), kName, u"");
+    ClickAndWait(kSet);
+    EXPECT_EQ(m_hooks.Texts(), std::vector<std::string>{"Device Name : Minimum length is 1"});
+    EXPECT_EQ(U8(View().GetText(kName)), "VexalHub");
+    m_hooks.messages.clear();
+    ClickAndWait(kSet);
+    EXPECT_EQ(m_hooks.Texts(), std::vector<std::string>{"PIN Code : Minimum length is 4"});
+    EXPECT_EQ(Control("RX 0"), "");
+
+    m_hooks.messages.clear();
+    Type(Hwnd(), kName, u"Caf\u00E9\u20AC");
+    Type(Hwnd(), kPin, u"1234");
+    Pick(Hwnd(), kMode, 2);
+    Pick(Hwnd(), kEncryption, 0);
+    Pick(Hwnd(), kAuto, 0);
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(2), (std::vector<std::string>{"5900", "14003033313233340D436166E9800D"}));
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Set serial communication status is successful", kPowerCycle}));
+}
+
+TEST_F(CPageWin32Test, NetProtocolSendsOnlyChangedValuesInOrder) {
+    constexpr int kTelnetDisable = 1034, kTelnetEnable = 1035, kSnmpDisable = 1074, kSnmpEnable = 1075,
+                  kReadOnly = 1078, kReadWrite = 1079, kSet = 1077;
+    ASSERT_TRUE(Open(MakeNetProtocolPage));
+    EXPECT_TRUE(View().IsChecked(kTelnetEnable));
+    EXPECT_TRUE(View().IsChecked(kSnmpDisable));
+    EXPECT_FALSE(View().IsEnabled(kReadOnly));
+    EXPECT_EQ(U8(View().GetText(kReadOnly)), "public");
+    Click(Hwnd(), kSnmpEnable);
+    EXPECT_TRUE(View().IsEnabled(kReadWrite));
+    Type(Hwnd(), kReadWrite, u"secret");
+    Click(Hwnd(), kTelnetDisable);
+    Control("RX CLEAR");
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(3), (std::vector<std::string>{"D100", "D301", "D7736563726574"}));
+    EXPECT_EQ(m_hooks.Texts(), std::vector<std::string>{"Succeeded to configure web interface info."});
+    EXPECT_EQ(Control("GET telnet"), "0");
+}
+
+TEST_F(CPageWin32Test, InterfaceUsageRefusalByTheHubRevertsTheRows) {
+    constexpr int kUsbDisable = 1034, kBtDisable = 1036, kBtEnable = 1037, kLanDisable = 1038, kWlanDisable = 1040,
+                  kWlanEnable = 1041, kSet = 1077;
+    Control("SET interfaces.lan 0");
+    ASSERT_TRUE(Open(MakeInterfaceUsagePage));
+    EXPECT_FALSE(View().IsShown(kUsbDisable));
+    EXPECT_TRUE(View().IsChecked(kBtEnable));
+    EXPECT_TRUE(View().IsChecked(kLanDisable));
+    EXPECT_TRUE(View().IsChecked(kWlanEnable));
+    // Everything off would leave the hub unreachable: the hub refuses.
+    Click(Hwnd(), kBtDisable);
+    Click(Hwnd(), kWlanDisable);
+    Control("RX CLEAR");
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(2), (std::vector<std::string>{"0F010002000300", "0E"}));
+    EXPECT_EQ(m_hooks.Texts(), std::vector<std::string>{"Failed to set interface usage. Impossiable All Block."});
+    EXPECT_TRUE(View().IsChecked(kBtEnable));
+    EXPECT_TRUE(View().IsChecked(kWlanEnable));
+    m_hooks.messages.clear();
+    Click(Hwnd(), kBtDisable);
+    Control("RX CLEAR");
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"0F010002000301"});
+    EXPECT_EQ(m_hooks.Texts(), std::vector<std::string>{kPowerCycle});
+    EXPECT_EQ(Control("GET interfaces.bluetooth"), "0");
+}
+
+TEST_F(CPageWin32Test, WlanRefusesBadKeysAndSendsAValidOne) {
+    constexpr int kSsid = 1059, kAuthentication = 1064, kCipher = 1065, kWepKey = 1067, kPsk = 1068, kSet = 1037;
+    ASSERT_TRUE(Open(MakeWlanPage));  // WPA2-PSK, AES
+    EXPECT_EQ(U8(View().GetText(kSsid)), "ShopFloor");
+    EXPECT_EQ(U8(View().GetText(kPsk)), "vexal-demo-key");
+    Control("RX CLEAR");
+    Type(Hwnd(), kPsk, u"short12");
+    ClickAndWait(kSet);
+    Type(Hwnd(), kSsid, u"");
+    ClickAndWait(kSet);
+    Type(Hwnd(), kSsid, u"Lab");
+    Pick(Hwnd(), kAuthentication, 0);
+    Pick(Hwnd(), kCipher, 1);
+    Type(Hwnd(), kWepKey, u"123456");
+    ClickAndWait(kSet);
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"PSK Key : Minimum length is 8", "SSID : Minimum length is 1",
+                                                         "WEP key is invalid.\nWEP key must be 5 or 13 characters."}));
+    EXPECT_EQ(Control("RX 0"), "");
+    Type(Hwnd(), kWepKey, u"1234567890123");
+    ClickAndWait(kSet);
+    const auto sent = WaitReceived(1);
+    ASSERT_EQ(sent.size(), 1u);
+    // Block bytes 97.. as the hub got them: the cipher, the key index and the key.
+    EXPECT_EQ(sent[0].substr(2 * (2 + 97 - 18), 2 * 2), "0001");
+    EXPECT_EQ(Control("GET wlan.ssid"), "Lab");
+}
+
+}  // namespace
+}  // namespace vexal::utility::win32::test
