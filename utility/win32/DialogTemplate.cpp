@@ -61,7 +61,7 @@ SSize NaturalSize(const SControlSpec& c) {
     }
     case EControl::ListBox: {
         const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 6;
-        return {std::max(nMin + 8, 80), nLines * 8 + 4};
+        return {c.nWidthChars > 0 ? nMin + 8 : 120, nLines * 8 + 4};
     }
     case EControl::Edit: {
         int cx = 80;
