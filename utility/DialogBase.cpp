@@ -1,22 +1,28 @@
 #include "utility/DialogBase.h"
 
 #include "model/HubText.h"
-#include "utility/ProgressDlg.h"
+#include "utility/LibraryWorker.h"
 #include "utility/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QValidator>
 
 #include <algorithm>
@@ -28,14 +34,38 @@ namespace {
 // Pasted text can carry control characters (typing cannot); the hub's
 // records end at a CR or a NUL, so they never get into a field. Nor does a
 // character the hub's code page cannot hold: it would reach the hub as "?".
+// An edit of digits only (or hex digits) refuses a paste holding anything
+// else whole, as it refuses one holding a control character.
 class CPlainTextValidator final : public QValidator {
 public:
-    using QValidator::QValidator;
+    explicit CPlainTextValidator(QObject* pParent, EInput eInput = EInput::Text)
+        : QValidator(pParent), m_eInput(eInput) {}
     State validate(QString& input, int&) const override {
         const std::u16string text = input.toStdU16String();
-        return model::HasControlCharacter(text) || !model::FitsHubCodePage(text) ? Invalid : Acceptable;
+        if (model::HasControlCharacter(text) || !model::FitsHubCodePage(text))
+            return Invalid;
+        for (char16_t ch : text) {
+            const bool bDigit = ch >= u'0' && ch <= u'9';
+            const bool bHex = bDigit || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
+            if ((m_eInput == EInput::Digits && !bDigit) || (m_eInput == EInput::HexDigits && !bHex))
+                return Invalid;
+        }
+        return Acceptable;
     }
+
+private:
+    EInput m_eInput;
 };
+
+QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
+std::u16string U(const QString& s) { return s.toStdU16String(); }
+
+// The windows without a caption (the progress pop-up) that are alive; a
+// message box hides them. UI thread only.
+std::vector<CDialogBase*>& LivePopups() {
+    static std::vector<CDialogBase*> s_popups;
+    return s_popups;
+}
 
 // Qt reports a pick of the entry already shown like any other: notes the
 // entry shown when the user begins to act on the drop-down (a key, a press,
@@ -71,10 +101,426 @@ private:
 
 }  // namespace
 
+// What the logic sees: the window's accessors in UTF-16, and the window
+// services that need the renderer (timers, busy state, child windows).
+class CDialogBase::CView final : public IDialogView {
+public:
+    explicit CView(CDialogBase& dlg) : m_dlg(dlg) {}
+
+    std::u16string GetText(int nId) const override { return U(m_dlg.GetText(nId)); }
+    void SetText(int nId, const std::u16string& strText) override { m_dlg.SetText(nId, Q(strText)); }
+    bool IsChecked(int nId) const override { return m_dlg.IsChecked(nId); }
+    void SetCheck(int nId, bool bChecked) override { m_dlg.SetCheck(nId, bChecked); }
+    void Enable(int nId, bool bEnable) override { m_dlg.Enable(nId, bEnable); }
+    bool IsEnabled(int nId) const override { return m_dlg.IsEnabled(nId); }
+    void Show(int nId, bool bShow) override { m_dlg.Show(nId, bShow); }
+    bool IsShown(int nId) const override { return m_dlg.IsShown(nId); }
+    void Focus(int nId) override {
+        if (QWidget* p = m_dlg.Control(nId))
+            p->setFocus(Qt::OtherFocusReason);
+    }
+    void ComboClear(int nId) override { m_dlg.ComboClear(nId); }
+    void ComboAdd(int nId, const std::u16string& strText) override { m_dlg.ComboAdd(nId, Q(strText)); }
+    int ComboCount(int nId) const override { return m_dlg.ComboCount(nId); }
+    int ComboIndex(int nId) const override { return m_dlg.ComboIndex(nId); }
+    void ComboSelect(int nId, int nIndex) override { m_dlg.ComboSelect(nId, nIndex); }
+    std::u16string ComboItemText(int nId, int nIndex) const override { return U(m_dlg.ComboItemText(nId, nIndex)); }
+    void ListClear(int nId) override { m_dlg.ListClear(nId); }
+    int ListAddRow(int nId, const std::vector<std::u16string>& cells) override {
+        QStringList row;
+        for (const auto& cell : cells)
+            row.push_back(Q(cell));
+        return m_dlg.ListAddRow(nId, row);
+    }
+    int ListRowCount(int nId) const override { return m_dlg.ListRowCount(nId); }
+    std::u16string ListCell(int nId, int nRow, int nColumn) const override {
+        return U(m_dlg.ListCell(nId, nRow, nColumn));
+    }
+    int ListSelectedRow(int nId) const override { return m_dlg.ListSelectedRow(nId); }
+    void ListSelectRow(int nId, int nRow) override { m_dlg.ListSelectRow(nId, nRow); }
+    void SetIpv4(int nId, const Ipv4Octets& octets) override { m_dlg.SetIpv4(nId, octets); }
+    Ipv4Octets GetIpv4(int nId) const override { return m_dlg.GetIpv4(nId); }
+    void SetProgress(int nId, int nValue, int nMaximum) override { m_dlg.SetProgress(nId, nValue, nMaximum); }
+    int ProgressValue(int nId) const override { return m_dlg.ProgressValue(nId); }
+
+    void SetTitle(const std::u16string& strTitle) override { m_dlg.setWindowTitle(Q(strTitle)); }
+    bool IsVisible() const override { return m_dlg.isVisible(); }
+    void Close(int nResult) override { m_dlg.done(nResult); }
+    void SetBusy(bool bBusy) override { m_dlg.SetBusy(bBusy); }
+    void StartTimer(int nTimerId, int nMs) override { m_dlg.StartTimer(nTimerId, nMs); }
+    void StopTimer(int nTimerId) override { m_dlg.StopTimer(nTimerId); }
+    EMsgResult Message(const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons) override {
+        return m_dlg.Message(Q(strText), eIcon, eButtons);
+    }
+    int RunModal(CDialogLogic& child) override { return m_dlg.RunModal(child); }
+    void ShowModeless(CDialogLogic& child) override { m_dlg.ShowModeless(child); }
+    void HideModeless(CDialogLogic& child) override { m_dlg.HideModeless(child); }
+    std::optional<std::string> ChooseFile(const SFileChoice& choice) override {
+        const auto file = m_dlg.Services().ChooseFile(&m_dlg, choice);
+        if (!file)
+            return std::nullopt;
+        return file->toStdString();
+    }
+
+private:
+    CDialogBase& m_dlg;
+};
+
 CDialogBase::CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent)
-    : QDialog(pParent), m_nDialogId(nDialogId), m_services(services) {
+    : QDialog(pParent), m_nDialogId(nDialogId), m_services(services), m_pView(std::make_unique<CView>(*this)) {
     setObjectName(QString::number(nDialogId));
     setSizeGripEnabled(false);
+}
+
+CDialogBase::CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent)
+    : CDialogBase(logic.DialogId(), services, pParent) {
+    const SDialogSpec& spec = logic.Spec();
+    m_bEscapeCloses = spec.bEscapeCloses;
+    if (spec.bNoCaption) {
+        m_bPopup = true;
+        setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+        setWindowModality(Qt::ApplicationModal);
+        LivePopups().push_back(this);
+    }
+    Build(spec);
+    m_pLogic = &logic;
+    logic.Attach(m_pView.get());
+    logic.OnInit();
+}
+
+CDialogBase::~CDialogBase() {
+    DetachLogic();
+    auto& popups = LivePopups();
+    popups.erase(std::remove(popups.begin(), popups.end(), this), popups.end());
+}
+
+IDialogView& CDialogBase::View() const { return *m_pView; }
+
+void CDialogBase::DetachLogic() {
+    if (m_pLogic == nullptr)
+        return;
+    for (auto& [nId, pTimer] : m_timers)
+        pTimer->stop();
+    m_wantedTimers.clear();
+    m_pLogic->Attach(nullptr);
+    m_pLogic = nullptr;
+}
+
+CDialogBase* CDialogBase::ModelessWindow(const CDialogLogic& child) const {
+    auto it = m_modeless.find(&child);
+    return it == m_modeless.end() ? nullptr : it->second.data();
+}
+
+// A caption without its mnemonic marker, as a screen reader should say it.
+static QString PlainCaption(const QString& strCaption) {
+    QString strPlain = strCaption;
+    strPlain.remove(QLatin1Char('&'));
+    return strPlain;
+}
+
+QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
+    const QString strCaption = Q(c.strCaption);
+    QWidget* p = nullptr;
+    switch (c.eKind) {
+    case EControl::Label: {
+        auto* pLabel = new QLabel(strCaption, this);
+        if (c.nId != 0)
+            Register(c.nId, pLabel, {});
+        p = pLabel;
+        break;
+    }
+    case EControl::Value: p = MakeStatic(c.nId, strCaption); break;
+    case EControl::Edit: {
+        auto* pEdit = MakeEdit(c.nId, strCaption);
+        pEdit->setValidator(new CPlainTextValidator(pEdit, c.eInput));
+        if (c.nMaxLength > 0)
+            pEdit->setMaxLength(c.nMaxLength);
+        pEdit->setReadOnly(c.bReadOnly);
+        if (c.bPassword)
+            pEdit->setEchoMode(QLineEdit::Password);
+        p = pEdit;
+        break;
+    }
+    case EControl::Button: p = MakeButton(c.nId, strCaption); break;
+    case EControl::Radio: {
+        auto* pRadio = MakeRadio(c.nId, strCaption);
+        // Exclusive per group, not per parent widget, so radios of several
+        // groups can share a layout.
+        pRadio->setAutoExclusive(false);
+        QButtonGroup*& pGroup = m_radioGroups[c.nGroup];
+        if (pGroup == nullptr)
+            pGroup = new QButtonGroup(this);
+        pGroup->addButton(pRadio);
+        p = pRadio;
+        break;
+    }
+    case EControl::Check: p = MakeCheck(c.nId, strCaption); break;
+    case EControl::Combo: p = MakeCombo(c.nId, strCaption); break;
+    case EControl::ListView: {
+        QStringList columns;
+        for (const auto& col : c.columns)
+            columns.push_back(Q(col));
+        auto* pList = MakeListView(c.nId, columns, strCaption);
+        const int nChar = fontMetrics().averageCharWidth();
+        for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i)
+            if (c.columnWidths[i] > 0)
+                pList->setColumnWidth(static_cast<int>(i), c.columnWidths[i] * nChar);
+        if (c.nHeightLines > 0)
+            pList->setMinimumHeight(pList->header()->sizeHint().height() +
+                                    (c.nHeightLines + 1) * fontMetrics().height());
+        p = pList;
+        break;
+    }
+    case EControl::Ipv4: p = MakeIpv4(c.nId, strCaption); break;
+    case EControl::Progress: {
+        auto* pBar = MakeProgressBar(c.nId, strCaption);
+        pBar->setTextVisible(!m_bPopup);
+        p = pBar;
+        break;
+    }
+    case EControl::Group: {
+        auto* pGroup = MakeGroup(strCaption);
+        if (c.nId != 0)
+            Register(c.nId, pGroup, PlainCaption(strCaption));
+        new QGridLayout(pGroup);
+        p = pGroup;
+        break;
+    }
+    }
+    if (p == nullptr)
+        return nullptr;
+    if (c.nWidthChars > 0)
+        p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
+    if (c.bDisabled)
+        p->setEnabled(false);
+    return p;
+}
+
+void CDialogBase::Build(const SDialogSpec& spec) {
+    setWindowTitle(Q(spec.strTitle));
+    auto* pGrid = new QGridLayout;
+    auto* pButtons = new QHBoxLayout;
+    bool bButtonStretch = false;
+    for (const auto& c : spec.controls)
+        bButtonStretch = bButtonStretch || (c.bButtonRow && c.bStretchBefore);
+    if (!bButtonStretch)
+        pButtons->addStretch(1);  // right-aligned
+
+    // Groups first: a control in the cells a group covers goes into its frame.
+    struct SPlaced {
+        const SControlSpec* pSpec;
+        QGroupBox* pBox;
+    };
+    std::vector<SPlaced> groups;
+    for (const auto& c : spec.controls)
+        if (c.eKind == EControl::Group && !c.bButtonRow)
+            groups.push_back({&c, nullptr});
+    auto groupOf = [&](const SControlSpec& c) -> SPlaced* {
+        for (auto& g : groups) {
+            const SControlSpec& gs = *g.pSpec;
+            if (&gs != &c && c.nRow >= gs.nRow && c.nRow < gs.nRow + gs.nRowSpan && c.nColumn >= gs.nColumn &&
+                c.nColumn < gs.nColumn + gs.nColumnSpan)
+                return &g;
+        }
+        return nullptr;
+    };
+
+    // Controls sharing a cell lie side by side in one row of their own.
+    std::map<std::pair<QGridLayout*, std::pair<int, int>>, QHBoxLayout*> cells;
+    std::vector<std::pair<QLabel*, int>> buddies;
+    std::vector<QWidget*> hidden;
+    for (const auto& c : spec.controls) {
+        QWidget* p = MakeFromSpec(c);
+        if (p == nullptr)
+            continue;
+        if (c.eKind == EControl::Group)
+            for (auto& g : groups)
+                if (g.pSpec == &c)
+                    g.pBox = qobject_cast<QGroupBox*>(p);
+        if (c.eKind == EControl::Label && c.nBuddy != 0)
+            buddies.emplace_back(qobject_cast<QLabel*>(p), c.nBuddy);
+        if (c.bHidden)
+            hidden.push_back(p);
+        if (c.bButtonRow) {
+            if (c.bStretchBefore)
+                pButtons->addStretch(1);
+            pButtons->addWidget(p);
+            continue;
+        }
+        QGridLayout* pTarget = pGrid;
+        int nRow = c.nRow, nColumn = c.nColumn;
+        if (SPlaced* pGroup = groupOf(c); pGroup != nullptr && pGroup->pBox != nullptr) {
+            pTarget = qobject_cast<QGridLayout*>(pGroup->pBox->layout());
+            nRow -= pGroup->pSpec->nRow;
+            nColumn -= pGroup->pSpec->nColumn;
+        }
+        const auto key = std::make_pair(pTarget, std::make_pair(nRow, nColumn));
+        bool bShared = false;
+        for (const auto& o : spec.controls)
+            bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group && c.eKind != EControl::Group &&
+                                  o.nRow == c.nRow && o.nColumn == c.nColumn);
+        if (!bShared) {
+            pTarget->addWidget(p, nRow, nColumn, c.nRowSpan, c.nColumnSpan);
+            continue;
+        }
+        QHBoxLayout*& pCell = cells[key];
+        if (pCell == nullptr) {
+            pCell = new QHBoxLayout;
+            pCell->setContentsMargins(0, 0, 0, 0);
+            pTarget->addLayout(pCell, nRow, nColumn, c.nRowSpan, c.nColumnSpan);
+        }
+        pCell->addWidget(p);
+    }
+    for (auto& [key, pCell] : cells)
+        pCell->addStretch(1);
+
+    for (auto& [pLabel, nBuddy] : buddies) {
+        QWidget* pBuddy = Control(nBuddy);
+        if (pLabel == nullptr || pBuddy == nullptr)
+            continue;
+        pLabel->setBuddy(pBuddy);
+        if (pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
+            pBuddy->setAccessibleName(PlainCaption(pLabel->text()).remove(QLatin1Char(':')).trimmed());
+    }
+    for (QWidget* p : hidden)
+        p->hide();
+
+    auto* pLayout = new QVBoxLayout(this);
+    if (m_bPopup)
+        pLayout->setContentsMargins(2, 2, 2, 2);
+    pLayout->addLayout(pGrid);
+    if (pButtons->count() > (bButtonStretch ? 0 : 1))
+        pLayout->addLayout(pButtons);
+    else
+        delete pButtons;
+
+    for (const auto& c : spec.controls)
+        if (c.nId != 0)
+            BindToLogic(c);
+}
+
+// Every binding reaches the logic through m_pLogic, so a detached window
+// forwards nothing.
+void CDialogBase::BindToLogic(const SControlSpec& c) {
+    const int nId = c.nId;
+    switch (c.eKind) {
+    case EControl::Button:
+    case EControl::Radio:
+    case EControl::Check:
+        OnClicked(nId, [this, nId] {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnClicked(nId);
+        });
+        break;
+    case EControl::Combo:
+        OnActivated(nId, [this, nId](int nIndex) {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnActivated(nId, nIndex);
+        });
+        break;
+    case EControl::Edit:
+    case EControl::Ipv4:
+        OnTextEdited(nId, [this, nId](const QString& strText) {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnTextEdited(nId, U(strText));
+        });
+        break;
+    case EControl::ListView:
+        OnRowSelected(nId, [this, nId](int nRow) {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnRowSelected(nId, nRow);
+        });
+        OnRowActivated(nId, [this, nId](int nRow) {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnRowActivated(nId, nRow);
+        });
+        break;
+    default: break;
+    }
+}
+
+void CDialogBase::StartTimer(int nTimerId, int nMs) {
+    QTimer*& pTimer = m_timers[nTimerId];
+    if (pTimer == nullptr) {
+        pTimer = new QTimer(this);
+        pTimer->setTimerType(Qt::PreciseTimer);
+        connect(pTimer, &QTimer::timeout, this, [this, nTimerId] {
+            if (m_pLogic != nullptr)
+                m_pLogic->OnTimer(nTimerId);
+        });
+    }
+    pTimer->setInterval(std::max(nMs, 1));
+    m_wantedTimers.insert(nTimerId);
+    if (isVisible())
+        pTimer->start();
+}
+
+void CDialogBase::StopTimer(int nTimerId) {
+    m_wantedTimers.erase(nTimerId);
+    if (auto it = m_timers.find(nTimerId); it != m_timers.end())
+        it->second->stop();
+}
+
+void CDialogBase::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    for (int nId : m_wantedTimers)
+        m_timers[nId]->start();
+}
+
+void CDialogBase::hideEvent(QHideEvent* pEvent) {
+    for (auto& [nId, pTimer] : m_timers)
+        pTimer->stop();
+    QDialog::hideEvent(pEvent);
+}
+
+void CDialogBase::SetBusy(bool bBusy) {
+    if (bBusy) {
+        if (m_nBusy++ == 0)
+            m_pBusy = std::make_unique<CBusyGuard>(this);
+    } else if (m_nBusy > 0 && --m_nBusy == 0) {
+        m_pBusy.reset();
+    }
+}
+
+int CDialogBase::RunModal(CDialogLogic& child) {
+    CDialogBase dlg(child, m_services, this);
+    return m_services.RunModal(dlg);
+}
+
+void CDialogBase::ShowModeless(CDialogLogic& child) {
+    CDialogBase* pWindow = ModelessWindow(child);
+    if (pWindow == nullptr) {
+        pWindow = new CDialogBase(child, m_services, this);  // owned by this window
+        m_modeless[&child] = pWindow;
+    }
+    pWindow->show();
+    pWindow->raise();
+}
+
+void CDialogBase::HideModeless(CDialogLogic& child) {
+    auto it = m_modeless.find(&child);
+    if (it == m_modeless.end())
+        return;
+    if (CDialogBase* pWindow = it->second) {
+        pWindow->hide();
+        pWindow->DetachLogic();
+        pWindow->deleteLater();  // the call may come from one of its own handlers
+    }
+    m_modeless.erase(it);
+}
+
+void CDialogBase::reject() {
+    if (m_pLogic != nullptr && !m_pLogic->OnCloseRequest())
+        return;
+    QDialog::reject();
+}
+
+void CDialogBase::keyPressEvent(QKeyEvent* pEvent) {
+    if (!m_bEscapeCloses && pEvent->matches(QKeySequence::Cancel)) {
+        pEvent->accept();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
 }
 
 QWidget* CDialogBase::Control(int nId) const {
@@ -96,13 +542,6 @@ void CDialogBase::Register(int nId, QWidget* pControl, const QString& strAccessi
         m_order.push_back(nId);
     else
         m_controls[nId] = pControl;
-}
-
-// A caption without its mnemonic marker, as a screen reader should say it.
-static QString PlainCaption(const QString& strCaption) {
-    QString strPlain = strCaption;
-    strPlain.remove(QLatin1Char('&'));
-    return strPlain;
 }
 
 QPushButton* CDialogBase::MakeButton(int nId, const QString& strCaption, const QString& strAccessibleName) {
@@ -216,8 +655,18 @@ bool CDialogBase::IsChecked(int nId) const {
 }
 
 void CDialogBase::SetCheck(int nId, bool bChecked) {
-    if (auto* b = ControlAs<QAbstractButton>(nId))
+    auto* b = ControlAs<QAbstractButton>(nId);
+    if (b == nullptr)
+        return;
+    QButtonGroup* pGroup = b->group();
+    if (pGroup == nullptr || bChecked || !pGroup->exclusive()) {
         b->setChecked(bChecked);
+        return;
+    }
+    // An exclusive group ignores un-checking its checked button.
+    pGroup->setExclusive(false);
+    b->setChecked(false);
+    pGroup->setExclusive(true);
 }
 
 void CDialogBase::Enable(int nId, bool bEnable) {
@@ -337,7 +786,8 @@ int CDialogBase::ProgressValue(int nId) const {
 
 EMsgResult CDialogBase::Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons) {
     CWaitCursor::LiftAll();
-    CProgressDlg::HideAll();
+    for (CDialogBase* pPopup : LivePopups())
+        pPopup->hide();
     SMessage message{strText, eIcon, eButtons, QApplication::applicationDisplayName()};
     // A box is centred over its parent: a page that is not shown yet (a
     // failed read) hands it to the window the user sees.

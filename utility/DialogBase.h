@@ -1,43 +1,51 @@
-// The dialog layer every window of the utility is built on.
+// The Qt renderer of the utility's windows.
 //
-// A dialog (the main window, each settings page) derives from CDialogBase,
-// builds its controls with the Make* functions (Qt layouts, no pixel
-// geometry), and from then on addresses every control by its numeric
-// identifier, so page code reads like the dialog's table:
+// A window is a description and its logic (logic/DialogSpec.h,
+// logic/DialogLogic.h). CDialogBase(logic, services) builds the widgets
+// from logic.Spec() with Qt layouts (no pixel geometry), attaches itself as
+// the logic's IDialogView, calls OnInit before the window is first shown and
+// forwards the user's actions to the logic by identifier:
 //
-//   class CLanPage : public CSettingsPage {           // see SettingsPage.h
-//       CLanPage(...) : CSettingsPage(144, ...) {
-//           auto* pIp = MakeIpv4(1316, tr("IP address"));
-//           auto* pSet = MakeButton(1, tr("SET"));
-//           grid->addWidget(MakeLabel(tr("IP address :"), pIp), 0, 0); ...
-//           OnClicked(1, [this] { OnSet(); });          // user action only
-//       }
-//       void Fill() { SetIpv4(1316, {10, 0, 0, 5}); Enable(1317, false); }
-//       void OnSet() { if (GetIpv4(1316)[0] == 0) { Message(tr("..."), EMsgIcon::Warning); return; } ... }
-//   };
+//   CLanLogic logic(context);
+//   CDialogBase dlg(logic, services);      // rendered, OnInit done
+//   services.RunModal(dlg);                // or View().RunModal(child) from a logic
 //
-// Rules the layer keeps for every dialog:
+// The grid: a control's row and column; controls sharing a cell lie side by
+// side; a group's frame holds the controls of the cells it covers; the
+// button row goes right-aligned under the grid (a stretch where
+// bStretchBefore asks for one). Radios are exclusive per nGroup.
+//
+// A window not yet converted to a logic still builds itself with the Make*
+// functions and binds handlers with the On* functions (CDialogBase(nId,
+// services)); both kinds offer the same accessors by identifier, which the
+// tests use.
+//
+// Rules the layer keeps for every window:
 // - each identified control carries its identifier as object name ("1316")
 //   and an accessible name (its caption or the label beside it), except a
 //   label showing a value, whose text is what screen readers read (its
 //   caption reaches them through the buddy relation);
 // - handlers are bound to user actions only (clicked, activated,
-//   textEdited): filling a control from code never runs them, and a
-//   drop-down's handler runs only when the user picks another entry than the
-//   one it showed (choosing the shown one again changes nothing);
-// - every push button has autoDefault off and no dialog has a default
+//   textEdited, a row chosen): filling a control from code never runs them,
+//   and a drop-down's handler runs only when the user picks another entry
+//   than the one it showed (choosing the shown one again changes nothing);
+// - every push button has autoDefault off and no window has a default
 //   button, so Enter in a field never writes to the hub;
 // - Message() lifts the wait cursor and hides the progress pop-up first and
 //   goes through IDialogServices, which a test replaces with a recorder.
 #pragma once
 #include "utility/DialogServices.h"
 #include "utility/Ipv4Edit.h"
+#include "utility/logic/DialogLogic.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <vector>
 
 class QCheckBox;
@@ -49,19 +57,37 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
+class QButtonGroup;
+class QGridLayout;
+class QTimer;
 
 namespace vexal::utility {
 
 class CDialogBase : public QDialog {
     Q_OBJECT
 public:
+    // A window that builds itself (not converted yet).
     CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent = nullptr);
+    // Renders logic, which must outlive this window (or be let go first
+    // with DetachLogic).
+    CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent = nullptr);
+    ~CDialogBase() override;
 
     int DialogId() const { return m_nDialogId; }
     // True while a library job this window waits on has not ended (its
     // outcome not shown yet).
-    virtual bool IsBusy() const { return false; }
+    virtual bool IsBusy() const { return m_pLogic != nullptr && m_pLogic->IsBusy(); }
     IDialogServices& Services() const { return m_services; }
+    // This window as a logic sees it (also for windows that build
+    // themselves: pop-ups and modal children of a logic hang from it).
+    IDialogView& View() const;
+    CDialogLogic* Logic() const { return m_pLogic; }
+    // The logic stops seeing this window (its view becomes nullptr) and no
+    // action reaches it any more.
+    void DetachLogic();
+    // The window rendering child as a modeless window of this one, or
+    // nullptr when none is up.
+    CDialogBase* ModelessWindow(const CDialogLogic& child) const;
 
     // The control registered under nId, or nullptr.
     QWidget* Control(int nId) const;
@@ -111,7 +137,14 @@ public:
     // caption. Lifts the wait cursor and hides the progress pop-up first.
     EMsgResult Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons = EMsgButtons::Ok);
 
+    // Escape and the close button ask the logic first.
+    void reject() override;
+
 protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
+
     // Builders: create, register under nId and return the control.
     QPushButton* MakeButton(int nId, const QString& strCaption, const QString& strAccessibleName = {});
     QRadioButton* MakeRadio(int nId, const QString& strCaption);
@@ -145,10 +178,33 @@ protected:
     void OnRowActivated(int nId, std::function<void(int)> fnHandler);
 
 private:
+    class CView;
+    friend class CView;
+
+    void Build(const SDialogSpec& spec);
+    QWidget* MakeFromSpec(const SControlSpec& c);
+    void BindToLogic(const SControlSpec& c);
+    void StartTimer(int nTimerId, int nMs);
+    void StopTimer(int nTimerId);
+    void SetBusy(bool bBusy);
+    int RunModal(CDialogLogic& child);
+    void ShowModeless(CDialogLogic& child);
+    void HideModeless(CDialogLogic& child);
+
     int m_nDialogId;
     IDialogServices& m_services;
     std::map<int, QWidget*> m_controls;
     std::vector<int> m_order;
+    std::unique_ptr<CView> m_pView;
+    CDialogLogic* m_pLogic = nullptr;
+    bool m_bEscapeCloses = true;
+    bool m_bPopup = false;  // no caption: hidden before a message box
+    std::map<int, QButtonGroup*> m_radioGroups;  // by nGroup
+    std::map<int, QTimer*> m_timers;             // by timer id, children of this window
+    std::set<int> m_wantedTimers;                // started by the logic; run while shown
+    int m_nBusy = 0;
+    std::unique_ptr<class CBusyGuard> m_pBusy;
+    std::map<const CDialogLogic*, QPointer<CDialogBase>> m_modeless;
 };
 
 }  // namespace vexal::utility

@@ -32,16 +32,18 @@ EMsgResult CQtDialogServices::ShowMessage(QWidget* pParent, const SMessage& mess
 int CQtDialogServices::RunModal(QDialog& dlg) { return dlg.exec(); }
 
 std::optional<QString> CQtDialogServices::ChooseFile(QWidget* pParent, const SFileChoice& choice) {
-    QFileDialog dlg(pParent, choice.strCaption);
+    QFileDialog dlg(pParent, QString::fromStdU16String(choice.strCaption));
     const bool bSave = choice.eAction == EFileAction::Save;
     dlg.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dlg.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!choice.strFilter.isEmpty())
-        dlg.setNameFilter(choice.strFilter);
-    if (!choice.strSuffix.isEmpty())
-        dlg.setDefaultSuffix(choice.strSuffix);
-    if (!choice.strSuggested.isEmpty())
-        dlg.selectFile(choice.strSuggested);
+    if (!choice.strPattern.empty())
+        dlg.setNameFilters({QStringLiteral("%1 (%2)").arg(QString::fromStdU16String(choice.strFilterName),
+                                                          QString::fromStdU16String(choice.strPattern)),
+                            QFileDialog::tr("All files (*)")});
+    if (!choice.strSuffix.empty())
+        dlg.setDefaultSuffix(QString::fromStdU16String(choice.strSuffix));
+    if (!choice.strSuggested.empty())
+        dlg.selectFile(QString::fromStdU16String(choice.strSuggested));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
     return dlg.selectedFiles().front();

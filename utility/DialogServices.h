@@ -5,6 +5,8 @@
 // A page never calls QMessageBox or QDialog::exec itself: it calls
 // CDialogBase::Message(...) and Services().RunModal(dialog), which end here.
 #pragma once
+#include "utility/logic/DialogView.h"
+
 #include <QString>
 
 #include <optional>
@@ -14,25 +16,13 @@ class QWidget;
 
 namespace vexal::utility {
 
-enum class EMsgIcon { Information, Warning, Critical, Question };
-enum class EMsgButtons { Ok, OkCancel, YesNo };
-enum class EMsgResult { Ok, Cancel, Yes, No };
-
+// The message kinds and the file choice are the logic's (DialogView.h); a
+// message box as Qt shows it:
 struct SMessage {
     QString strText;
     EMsgIcon eIcon = EMsgIcon::Information;
     EMsgButtons eButtons = EMsgButtons::Ok;
     QString strCaption;
-};
-
-enum class EFileAction { Open, Save };
-
-struct SFileChoice {
-    EFileAction eAction = EFileAction::Open;
-    QString strCaption;
-    QString strSuggested;  // the file a save starts from
-    QString strFilter;     // "Vexal hub settings (*.json)"
-    QString strSuffix;     // added to a saved name given without one ("json")
 };
 
 class IDialogServices {

@@ -54,6 +54,8 @@ public:
     bool WaitForJob(std::chrono::milliseconds nWait) { return m_jobs.WaitForJob(nWait); }
     bool Stop(std::chrono::milliseconds nWait = std::chrono::seconds(10)) { return m_jobs.Stop(nWait); }
     bool OnWorkerThread() const { return m_jobs.OnWorkerThread(); }
+    // The toolkit-free core, as the windows' logic takes it.
+    CLibraryJobs& Jobs() { return m_jobs; }
 
 private:
     template <class... A>

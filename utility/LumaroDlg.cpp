@@ -54,8 +54,7 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
     : CDialogBase(kDialogId, services, pParent), m_options(options) {
     setWindowTitle(tr("Vexal Utility"));
     setAccessibleName(tr("Vexal Utility"));
-    m_pProgress = std::make_unique<CProgressDlg>(this);
-    m_pFiles = std::make_unique<CSettingsFiles>(*this, m_api, m_worker, *m_pProgress);
+    m_pFiles = std::make_unique<CSettingsFiles>(*this, m_api, m_worker, m_progress);
     m_fnSearchRanges = [] {
         QStringList ranges;
         for (const auto& strRange : client::DefaultScanRanges(platform::ListIpv4Interfaces()))
@@ -353,7 +352,7 @@ void CLumaroDlg::OnDisconnect() {
 void CLumaroDlg::OnSettings(int nButton) {
     if (IsBusy() || !m_bConnected)
         return;
-    const SPageContext context{m_api, m_worker, Services()};
+    const SQtPageContext context{m_api, m_worker, Services()};
     const PageFactory& fnFactory = m_factories[nButton];
     m_pPage = fnFactory ? fnFactory(context, this) : nullptr;
     if (!m_pPage) {
@@ -363,7 +362,7 @@ void CLumaroDlg::OnSettings(int nButton) {
     // The custom device page is shown at once, without the pop-up; it reads
     // what it needs itself.
     if (nButton != kCustomDeviceSettings)
-        m_pProgress->Begin();
+        m_progress.Begin(View());
     m_bPageReading = true;
     m_pPage->ReadFromHub([this](bool bRead) {
         m_bPageReading = false;
@@ -395,7 +394,7 @@ void CLumaroDlg::OnFindHubs() {
 }
 
 void CLumaroDlg::OpenPage(bool bRead) {
-    m_pProgress->End();
+    m_progress.End();
     if (m_pPage && bRead && !m_bCloseRequested)
         Services().RunModal(*m_pPage);
     m_pPage.reset();
@@ -436,7 +435,7 @@ bool CLumaroDlg::Shutdown() {
     if (m_bShutDown)
         return true;
     m_bShutDown = true;
-    m_pProgress->End();
+    m_progress.End();
     // The end of the program: no event loop will deliver a running job's
     // result, so wait for its call to return before anything goes.
     const bool bIdle = m_worker.WaitForJob(std::chrono::seconds(10));

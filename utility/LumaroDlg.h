@@ -6,7 +6,7 @@
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
-#include "utility/ProgressDlg.h"
+#include "utility/logic/ProgressLogic.h"
 #include "utility/SettingsFiles.h"
 #include "utility/SettingsPage.h"
 #include "utility/UtilityOptions.h"
@@ -36,7 +36,7 @@ inline constexpr int kSettingsButtons[] = {kBluetoothSettings, kWlanSettings, kL
 class CLumaroDlg final : public CDialogBase {
     Q_OBJECT
 public:
-    using PageFactory = std::function<std::unique_ptr<CSettingsPage>(const SPageContext&, QWidget*)>;
+    using PageFactory = std::function<std::unique_ptr<CSettingsPage>(const SQtPageContext&, QWidget*)>;
 
     static constexpr int kDialogId = 102;
 
@@ -64,7 +64,7 @@ public:
     const QString& PortText() const { return m_strPortText; }
     client::CfgApiTable& Api() { return m_api; }
     CLibraryWorker& Worker() { return m_worker; }
-    CProgressDlg& Progress() { return *m_pProgress; }
+    CProgressLogic& Progress() { return m_progress; }
     bool LibraryUnloaded() const { return m_bUnloaded; }
 
     // The page a settings button opens (the factories of SettingsPages.h by
@@ -95,7 +95,7 @@ private:
     std::function<QString()> m_fnSearchRanges;
     client::CfgApiTable m_api;
     CLibraryWorker m_worker;
-    std::unique_ptr<CProgressDlg> m_pProgress;
+    CProgressLogic m_progress;  // ended in Shutdown, before its window goes
     std::unique_ptr<CSettingsFiles> m_pFiles;
     std::unique_ptr<class CFindHubsDlg> m_pFind;  // while "Find hubs…" is up
     int m_nInterface = 16;

@@ -6,6 +6,7 @@
 #include "platform/TextFile.h"
 #include "utility/BackupRestore.h"
 #include "utility/RestoreDlg.h"
+#include "utility/logic/Text.h"
 
 #include <optional>
 #include <vector>
@@ -14,7 +15,8 @@ namespace vexal::utility {
 
 namespace {
 
-const QString kFilter = QStringLiteral("Vexal hub settings (*.json);;All files (*)");
+constexpr const char16_t* kFilterName = u"Vexal hub settings";
+constexpr const char16_t* kPattern = u"*.json";
 
 struct SSaved {
     std::vector<std::string> vecUnread;
@@ -74,7 +76,7 @@ SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const st
 }  // namespace
 
 CSettingsFiles::CSettingsFiles(CDialogBase& window, client::CfgApiTable& api, CLibraryWorker& worker,
-                               CProgressDlg& progress)
+                               CProgressLogic& progress)
     : m_window(window), m_api(api), m_worker(worker), m_progress(progress) {}
 
 CSettingsFiles::~CSettingsFiles() = default;
@@ -90,7 +92,7 @@ void CSettingsFiles::WithFile(const SFileChoice& choice, std::function<R(const s
     if (!file)
         return;
     const std::string strFile = file->toStdString();
-    m_progress.Begin();
+    m_progress.Begin(m_window.View());
     m_bRunning = m_worker.Start<R>(
         &m_window, [fnWork, strFile] { return fnWork(strFile); },
         [this, strFile, fnDone](R result) {
@@ -107,8 +109,8 @@ void CSettingsFiles::Save(const QString& strModel, const std::string& strSource,
     const client::CfgApiTable& api = m_api;
     const int32_t nSession = m_api.m_nHandle;
     WithFile<SSaved>(
-        {EFileAction::Save, QObject::tr("Save settings"),
-         QString::fromStdString(SuggestedBackupName(strModel.toStdString(), strTaken)), kFilter, QStringLiteral("json")},
+        {EFileAction::Save, u"Save settings", Utf8ToU16(SuggestedBackupName(strModel.toStdString(), strTaken)),
+         kFilterName, kPattern, u"json"},
         [&api, nSession, strTaken, strSource](const std::string& strFile) {
             return SaveBackup(api, nSession, strFile, strTaken, strSource);
         },
@@ -125,7 +127,7 @@ void CSettingsFiles::Load(const std::string& strConnectedAddress, std::function<
     const client::CfgApiTable& api = m_api;
     const int32_t nSession = m_api.m_nHandle;
     WithFile<SLoadRead>(
-        {EFileAction::Open, QObject::tr("Load settings"), {}, kFilter, {}},
+        {EFileAction::Open, u"Load settings", {}, kFilterName, kPattern, {}},
         [&api, nSession](const std::string& strFile) { return ReadForLoad(api, nSession, strFile); },
         [this, strConnectedAddress, fnEnded](const std::string& strFile, SLoadRead read) {
             if (!read.backup) {

@@ -11,7 +11,7 @@
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
-#include "utility/ProgressDlg.h"
+#include "utility/logic/ProgressLogic.h"
 
 #include <functional>
 #include <memory>
@@ -24,7 +24,7 @@ class CRestoreDlg;
 class CSettingsFiles {
 public:
     // window: the main window (messages, pop-up owner); all four outlive this.
-    CSettingsFiles(CDialogBase& window, client::CfgApiTable& api, CLibraryWorker& worker, CProgressDlg& progress);
+    CSettingsFiles(CDialogBase& window, client::CfgApiTable& api, CLibraryWorker& worker, CProgressLogic& progress);
     ~CSettingsFiles();
     CSettingsFiles(const CSettingsFiles&) = delete;
     CSettingsFiles& operator=(const CSettingsFiles&) = delete;
@@ -50,7 +50,7 @@ private:
     CDialogBase& m_window;
     client::CfgApiTable& m_api;
     CLibraryWorker& m_worker;
-    CProgressDlg& m_progress;
+    CProgressLogic& m_progress;
     bool m_bRunning = false;
     std::unique_ptr<CRestoreDlg> m_pRestore;
 };

@@ -1,37 +1,16 @@
-// The base of the seven settings dialogs.
+// A settings page as the Qt program shows it: the renderer over the page's
+// logic (logic/PageLogic.h), which it owns. The main window makes a page
+// through its factory (SettingsPages.h), reads it (ReadFromHub) and runs it
+// modally through IDialogServices only when the read succeeded.
 //
-// The main window makes a page through its factory (SettingsPages.h), then:
-//   1. shows the progress pop-up (not for the custom device page),
-//   2. calls ReadFromHub(fnDone) and returns to the event loop,
-//   3. once fnDone tells the outcome: hides the pop-up and runs the page
-//      modally through IDialogServices only when the read succeeded, and
-//      destroys it afterwards.
-//
-// A page reaches the hub only through the table and the worker it is given,
-// and never waits for a call: the result comes back to a continuation.
-//
-//   void CLANConfiguration::ReadFromHub(std::function<void(bool)> fnDone) {
-//       const auto& api = Api();
-//       const int32_t nSession = Session();
-//       StartJob<SRead>([&api, nSession] { SRead r; r.nResult = api.m_pfn_getLanInfo(nSession, r.block.data()); return r; },
-//                       [this, fnDone](SRead r) {                      // main thread again
-//                           if (r.nResult != 0) { Message(tr("..."), EMsgIcon::Warning); fnDone(false); return; }
-//                           Fill(r.block);
-//                           fnDone(true);
-//                       }, fnDone);
-//   }
-//   void CLANConfiguration::OnSet() {                 // bound with OnClicked
-//       const auto block = Collect();                 // widgets read here
-//       StartJob<int32_t>([...block] { ... setLanInfo ... }, [this](int32_t r) { ...messages... });
-//   }
-//
-// While a job of a shown page runs, the page takes no input and shows the
-// wait cursor (before the page is shown the pop-up blocks the input). A job
-// asked for while another runs is not started (the click is then ignored).
+// Pages not converted yet build themselves on this class (the legacy
+// constructor) and override ReadFromHub; they reach the hub through the
+// worker with StartJob, as the logic does through CLibraryJobs.
 #pragma once
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
 #include "utility/LibraryWorker.h"
+#include "utility/logic/PageLogic.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,25 +20,32 @@ class QGridLayout;
 
 namespace vexal::utility {
 
-// What every page is handed.
-struct SPageContext {
+// What every page is handed in the Qt program.
+struct SQtPageContext {
     client::CfgApiTable& api;
     CLibraryWorker& worker;
     IDialogServices& services;
+
+    SPageContext Logic() const { return {api, worker.Jobs()}; }
 };
 
 class CSettingsPage : public CDialogBase {
     Q_OBJECT
 public:
-    CSettingsPage(int nDialogId, const SPageContext& context, QWidget* pParent = nullptr);
+    // Renders the page's logic.
+    CSettingsPage(std::unique_ptr<CPageLogic> pLogic, const SQtPageContext& context, QWidget* pParent = nullptr);
+    // A page that builds itself.
+    CSettingsPage(int nDialogId, const SQtPageContext& context, QWidget* pParent = nullptr);
+    ~CSettingsPage() override;
 
     // Starts reading the page's settings from the hub and filling the
     // controls; fnDone(bool) follows on the main thread, once: false when the
     // read failed (the page has told the user) or could not start. The
     // custom device page reads when shown and reports true at once.
-    virtual void ReadFromHub(std::function<void(bool)> fnDone) = 0;
+    virtual void ReadFromHub(std::function<void(bool)> fnDone);
 
     bool IsBusy() const override { return m_context.worker.IsBusy(); }
+    CPageLogic* PageLogic() const { return m_pLogic.get(); }
 
 protected:
     // The hub's inactivity time (0..65535 s) as a hidden row of the grid: the
@@ -86,7 +72,8 @@ protected:
     }
 
 private:
-    SPageContext m_context;
+    SQtPageContext m_context;
+    std::unique_ptr<CPageLogic> m_pLogic;
 };
 
 }  // namespace vexal::utility

@@ -138,10 +138,10 @@ TEST_F(BackupSearchHubTest, SaveWritesEveryGroupInTheToolsFormat) {
     ClickControl(*dlg, kSaveSettings);
     ASSERT_EQ(m_services.FileChoices().size(), 1u);
     EXPECT_EQ(m_services.FileChoices()[0].eAction, EFileAction::Save);
-    EXPECT_TRUE(m_services.FileChoices()[0].strSuggested.startsWith(dlg->GetText(kModel) + " 20"));
+    EXPECT_TRUE(QString::fromStdU16String(m_services.FileChoices()[0].strSuggested).startsWith(dlg->GetText(kModel) + " 20"));
     ASSERT_EQ(m_services.Messages().size(), 1u);
     EXPECT_EQ(m_services.Messages()[0].strText, "The hub's settings were saved to " + File("till1.json") + ".");
-    EXPECT_FALSE(dlg->Progress().isVisible());
+    EXPECT_FALSE(PopupShown(*dlg, dlg->Progress()));
 
     QFile file(File("till1.json"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -6,10 +6,12 @@
 #include "utility/Ipv4Edit.h"
 #include "utility/LibraryJobs.h"
 #include "utility/LibraryWorker.h"
-#include "utility/ProgressDlg.h"
+#include "utility/logic/ProgressLogic.h"
+#include "utility/logic/Text.h"
 #include "utility/WaitCursor.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -128,18 +130,169 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
     EXPECT_EQ(dlg.ComboIndex(4242), -1);
 }
 
+namespace {
+// A window described as data, its logic recording what reached it.
+class CRecordingLogic final : public CDialogLogic {
+public:
+    CRecordingLogic() {
+        m_spec.nId = 901;
+        m_spec.strTitle = u"Sample";
+        auto& c = m_spec.controls;
+        c.push_back(LabelFor(20, u"&Port :", 0, 0));
+        SControlSpec port = Ctl(EControl::Edit, 20, {}, 0, 1);
+        port.eInput = EInput::Digits;
+        port.nMaxLength = 5;
+        c.push_back(port);
+        c.push_back(Ctl(EControl::Combo, 21, u"Speed", 1, 1));
+        for (int nId : {22, 23}) {  // a pair sharing one cell, and a second group beside it
+            c.push_back(Ctl(EControl::Radio, nId, nId == 22 ? u"&On" : u"O&ff", 2, 1));
+            c.back().nGroup = 1;
+        }
+        c.push_back(Ctl(EControl::Radio, 24, u"Other", 2, 1));
+        c.back().nGroup = 2;
+        c.push_back(Ctl(EControl::ListView, 25, u"Devices", 3, 0));
+        c.back().nColumnSpan = 2;
+        c.back().columns = {u"VID", u"PID"};
+        c.push_back(RowButton(26, u"SET"));
+        c.push_back(RowButton(27, u"Close"));
+        c.back().bStretchBefore = true;
+        c.push_back(RowButton(28, u"Hidden"));
+        c.back().bHidden = true;
+    }
+    const SDialogSpec& Spec() const override { return m_spec; }
+    void OnInit() override {
+        ++m_nInits;
+        for (const char16_t* s : {u"9600", u"19200", u"38400"})
+            View().ComboAdd(21, s);
+        View().ComboSelect(21, 0);
+        View().StartTimer(7, 10);
+    }
+    void OnClicked(int nId) override { m_events.push_back("click " + std::to_string(nId)); }
+    void OnActivated(int nId, int nIndex) override {
+        m_events.push_back("pick " + std::to_string(nId) + " " + std::to_string(nIndex));
+    }
+    void OnTextEdited(int nId, const std::u16string& strText) override {
+        m_events.push_back("edit " + std::to_string(nId) + " " + U16ToUtf8(strText));
+    }
+    void OnRowSelected(int nId, int nRow) override {
+        m_events.push_back("row " + std::to_string(nId) + " " + std::to_string(nRow));
+    }
+    void OnTimer(int) override { ++m_nTicks; }
+    bool OnCloseRequest() override {
+        m_events.push_back("close?");
+        return m_bMayClose;
+    }
+    IDialogView& Window() const { return View(); }
+
+    SDialogSpec m_spec;
+    std::vector<std::string> m_events;
+    int m_nInits = 0, m_nTicks = 0;
+    bool m_bMayClose = false;
+};
+}  // namespace
+
+TEST_F(DialogLayerTest, RendererBuildsTheWindowFromItsDescriptionAndForwardsUserActionsOnly) {
+    CRecordingLogic logic;
+    {
+        CDialogBase dlg(logic, m_services);
+        ASSERT_TRUE(logic.HasView());
+        EXPECT_EQ(logic.m_nInits, 1);
+        EXPECT_EQ(dlg.objectName(), "901");
+        EXPECT_EQ(dlg.windowTitle(), "Sample");
+        EXPECT_EQ(dlg.Control(20)->accessibleName(), "Port");  // from its label, which has it as buddy
+        EXPECT_EQ(dlg.ControlAs<QTreeWidget>(25)->headerItem()->text(1), "PID");
+        for (int nId : {26, 27, 28})
+            EXPECT_FALSE(dlg.ControlAs<QPushButton>(nId)->autoDefault()) << nId;
+        EXPECT_FALSE(dlg.IsShown(28));
+        EXPECT_EQ(logic.m_nTicks, 0);  // timers run only while shown
+        dlg.show();
+        ASSERT_TRUE(WaitFor([&] { return logic.m_nTicks > 0; }, 5s));
+        // The shared cell lies side by side, the button row under the grid, Close on the right.
+        EXPECT_EQ(dlg.Control(22)->y(), dlg.Control(24)->y());
+        EXPECT_LT(dlg.Control(22)->x(), dlg.Control(23)->x());
+        EXPECT_GT(dlg.Control(26)->y(), dlg.Control(25)->y());
+        EXPECT_GT(dlg.Control(27)->x(), dlg.Control(26)->x() + dlg.Control(26)->width());
+
+        // Filling from the logic runs nothing.
+        IDialogView& view = logic.Window();
+        view.SetText(20, u"123");
+        view.ComboSelect(21, 2);
+        view.SetCheck(22, true);
+        EXPECT_TRUE(logic.m_events.empty());
+        EXPECT_EQ(view.GetText(21), u"38400");
+
+        // Radios: exclusive per group only; the logic can clear a checked one.
+        ClickControl(dlg, 24);
+        EXPECT_TRUE(view.IsChecked(22));
+        ClickControl(dlg, 23);
+        EXPECT_FALSE(view.IsChecked(22));
+        EXPECT_TRUE(view.IsChecked(24));
+        view.SetCheck(23, false);
+        EXPECT_FALSE(view.IsChecked(23));
+
+        // Digits only, at most five; a paste holding anything else is dropped whole.
+        TypeInto(dlg, 20, "80a8");
+        EXPECT_EQ(dlg.GetText(20), "808");
+        QApplication::clipboard()->setText(QStringLiteral("99\r1"));
+        dlg.Control(20)->setFocus();
+        dlg.ControlAs<QLineEdit>(20)->selectAll();
+        QTest::keyClick(dlg.Control(20), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(dlg.GetText(20), "808");
+        TypeInto(dlg, 20, "1234567");
+        EXPECT_EQ(view.GetText(20), u"12345");
+
+        logic.m_events.clear();
+        ChooseFromOpenList(dlg, 21, 2);  // the entry shown: nothing
+        ActivateComboIndex(dlg, 21, 0);
+        view.ListAddRow(25, {u"5a4d", u"0e28"});
+        view.ListSelectRow(25, 0);
+        ClickControl(dlg, 26);
+        QTest::keyClick(dlg.Control(20), Qt::Key_Return);  // Enter writes nothing
+        EXPECT_EQ(logic.m_events, (std::vector<std::string>{"pick 21 0", "row 25 0", "click 26"}));
+
+        // Escape asks the logic, which may keep the window; Close ends it.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(logic.m_events.back(), "close?");
+        view.Close(kAccepted);
+        EXPECT_FALSE(dlg.isVisible());
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+
+        // Busy calls nest; the window takes input again after the last.
+        dlg.show();
+        view.SetBusy(true);
+        view.SetBusy(true);
+        view.SetBusy(false);
+        EXPECT_FALSE(dlg.isEnabled());
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 1);
+        view.SetBusy(false);
+        EXPECT_TRUE(dlg.isEnabled());
+        EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
+
+        // A child rendered and run modally through the services.
+        CRecordingLogic child;
+        child.m_bMayClose = true;
+        m_services.SetModalHandler([](QDialog&) { return QDialog::Accepted; });
+        EXPECT_EQ(view.RunModal(child), kAccepted);
+        EXPECT_EQ(m_services.ModalRuns(), std::vector<QString>{"901"});
+        EXPECT_FALSE(child.HasView());
+    }
+    EXPECT_FALSE(logic.HasView());  // the window went; the logic stays
+}
+
 TEST_F(DialogLayerTest, MessageLiftsTheWaitCursorAndHidesThePopup) {
     CSampleDialog dlg(m_services);
-    CProgressDlg popup(&dlg);
+    CProgressLogic popup;
     dlg.show();
     {
         CWaitCursor outer;
         CWaitCursor inner;
-        popup.Begin();
+        popup.Begin(dlg.View());
+        EXPECT_TRUE(PopupShown(dlg, popup));
         m_services.QueueAnswer(EMsgResult::Yes);
         EXPECT_EQ(dlg.Message("Really?", EMsgIcon::Question, EMsgButtons::YesNo), EMsgResult::Yes);
         EXPECT_FALSE(m_services.WaitCursorAtLastMessage());
-        EXPECT_FALSE(popup.isVisible());
+        EXPECT_FALSE(PopupShown(dlg, popup));
         EXPECT_EQ(CWaitCursor::ActiveCount(), 0);
         CWaitCursor later;  // a guard made after the box works as usual
         EXPECT_EQ(CWaitCursor::ActiveCount(), 1);
@@ -149,30 +302,42 @@ TEST_F(DialogLayerTest, MessageLiftsTheWaitCursorAndHidesThePopup) {
     ASSERT_EQ(m_services.Messages().size(), 1u);
     EXPECT_EQ(m_services.Messages()[0].strCaption, "Vexal Utility");
     EXPECT_EQ(m_services.Messages()[0].eIcon, EMsgIcon::Question);
+    popup.End();
 }
 
 TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
-    CProgressDlg popup(nullptr);
-    EXPECT_FALSE(popup.TimerRunning());
-    popup.Begin();
-    EXPECT_EQ(popup.Position(), 0);
-    EXPECT_TRUE(popup.TimerRunning());
-    EXPECT_TRUE(popup.isModal());
-    ASSERT_TRUE(WaitFor([&] { return popup.Position() >= 6; }, 5s));
-    EXPECT_EQ(popup.Position() % 2, 0);
-    auto* pBar = popup.findChild<QProgressBar*>("1053");
+    CSampleDialog owner(m_services);
+    owner.show();
+    CProgressLogic logic;
+    EXPECT_EQ(owner.ModelessWindow(logic), nullptr);
+    logic.Begin(owner.View());
+    CDialogBase* pPopup = owner.ModelessWindow(logic);
+    ASSERT_NE(pPopup, nullptr);
+    EXPECT_EQ(logic.Position(), 0);
+    EXPECT_TRUE(pPopup->isModal());
+    EXPECT_TRUE(pPopup->windowFlags().testFlag(Qt::FramelessWindowHint));
+    ASSERT_TRUE(WaitFor([&] { return logic.Position() >= 6; }, 5s));
+    EXPECT_EQ(logic.Position() % 2, 0);
+    auto* pBar = pPopup->findChild<QProgressBar*>("1053");
     ASSERT_NE(pBar, nullptr);
+    EXPECT_EQ(pBar->value(), logic.Position());
     pBar->setValue(100);
-    ASSERT_TRUE(WaitFor([&] { return popup.Position() < 100; }, 5s));
-    EXPECT_LE(popup.Position(), 2);
-    QTest::keyClick(&popup, Qt::Key_Escape);
-    popup.close();
-    EXPECT_TRUE(popup.isVisible());
-    popup.End();
-    EXPECT_FALSE(popup.TimerRunning());
-    const int nPos = popup.Position();
+    ASSERT_TRUE(WaitFor([&] { return pBar->value() < 100; }, 5s));
+    EXPECT_LE(logic.Position(), 2);
+    QTest::keyClick(pPopup, Qt::Key_Escape);
+    pPopup->close();
+    EXPECT_TRUE(pPopup->isVisible());
+    // Hidden (as before a message box), it stands still.
+    pPopup->hide();
+    int nPos = logic.Position();
     QTest::qWait(150);
-    EXPECT_EQ(popup.Position(), nPos);
+    EXPECT_EQ(logic.Position(), nPos);
+    logic.End();
+    EXPECT_FALSE(logic.IsShown());
+    EXPECT_EQ(owner.ModelessWindow(logic), nullptr);
+    nPos = logic.Position();
+    QTest::qWait(150);
+    EXPECT_EQ(logic.Position(), nPos);
 }
 
 // The library thread's core as a front end without Qt drives it: results

@@ -97,7 +97,7 @@ TEST_F(MainWindowHubTest, PopupMovesWhileASlowReadRunsAndTheMainThreadKeepsTurni
     QTimer sampler;
     sampler.setInterval(25);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        if (dlg->Progress().isVisible())
+        if (PopupShown(*dlg, dlg->Progress()))
             positions.push_back(dlg->Progress().Position());
     });
     sampler.start();
@@ -107,7 +107,7 @@ TEST_F(MainWindowHubTest, PopupMovesWhileASlowReadRunsAndTheMainThreadKeepsTurni
     sampler.stop();
     m_hub.Control("FAULT CLEAR");
     EXPECT_EQ(m_services.ModalRuns(), std::vector<QString>{"144"});  // the read succeeded
-    EXPECT_FALSE(dlg->Progress().isVisible());
+    EXPECT_FALSE(PopupShown(*dlg, dlg->Progress()));
     ASSERT_GE(positions.size(), 10u);
     EXPECT_GE(positions.back() - positions.front(), 10);
     EXPECT_LT(nGap, 100ms);

@@ -18,7 +18,7 @@ namespace vexal::utility::test {
 // A page whose read is getLanInfo on the session, as a settings page reads.
 class CReadingPage final : public CSettingsPage {
 public:
-    CReadingPage(const SPageContext& context, QWidget* pParent) : CSettingsPage(144, context, pParent) {}
+    CReadingPage(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(144, context, pParent) {}
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         const auto& api = Api();
         const int32_t nSession = Session();
@@ -43,7 +43,7 @@ protected:
         pDlg->show();
         m_bStarted = pDlg->Start();
         WaitUntilIdle(*pDlg);  // a connect asked for on the command line
-        pDlg->SetPageFactory(main_ids::kLanSettings, [](const SPageContext& c, QWidget* p) {
+        pDlg->SetPageFactory(main_ids::kLanSettings, [](const SQtPageContext& c, QWidget* p) {
             return std::unique_ptr<CSettingsPage>(std::make_unique<CReadingPage>(c, p));
         });
         return pDlg;

@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
     QTimer sampler;
     sampler.setInterval(20);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        if (dlg->Progress().isVisible()) {
+        if (PopupShown(*dlg, dlg->Progress())) {
             positions.push_back(dlg->Progress().Position());
             if (!bClickedDuringRead && positions.size() > 5) {
                 bClickedDuringRead = true;
@@ -255,8 +255,8 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
     const auto nGap = monitor.LongestGap();
     sampler.stop();
 
-    EXPECT_FALSE(dlg->Progress().isVisible());
-    EXPECT_FALSE(dlg->Progress().TimerRunning());
+    EXPECT_FALSE(PopupShown(*dlg, dlg->Progress()));
+    EXPECT_EQ(dlg->ModelessWindow(dlg->Progress()), nullptr);  // its timer went with it
     ASSERT_GE(positions.size(), 10u);
     EXPECT_EQ(positions.front() % 2, 0);
     EXPECT_GE(positions.back() - positions.front(), 12);  // ~16 steps in 800 ms
@@ -274,11 +274,11 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
     EXPECT_EQ(m_rec.Count("getLanInfo"), 2);
 
     // A page not built: told, nothing read, pop-up gone.
-    dlg->SetPageFactory(kWlanSettings, [](const SPageContext&, QWidget*) { return std::unique_ptr<CSettingsPage>(); });
+    dlg->SetPageFactory(kWlanSettings, [](const SQtPageContext&, QWidget*) { return std::unique_ptr<CSettingsPage>(); });
     ClickControl(*dlg, kWlanSettings);
     ASSERT_FALSE(m_services.Messages().empty());
     EXPECT_EQ(m_services.Messages().back().strText, "This settings dialog is not available in this build.");
-    EXPECT_FALSE(dlg->Progress().isVisible());
+    EXPECT_FALSE(PopupShown(*dlg, dlg->Progress()));
     EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     ExpectNoCursor();
 }

@@ -42,7 +42,7 @@ struct SRead {
 
 class CBluetoothConfiguration final : public CSettingsPage {
 public:
-    CBluetoothConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(136, context, pParent) {
+    CBluetoothConfiguration(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(136, context, pParent) {
         setWindowTitle(tr("Bluetooth Configuration"));
         auto* pNormal = MakeGroup(tr("Normal Setting"));
         auto* pGrid = new QGridLayout(pNormal);
@@ -216,7 +216,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateBluetoothConfiguration(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateBluetoothConfiguration(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CBluetoothConfiguration>(context, pParent);
 }
 

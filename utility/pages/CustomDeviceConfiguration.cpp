@@ -68,7 +68,7 @@ struct SDeviceRead {
 
 class CCustomDeviceConfiguration final : public CSettingsPage {
 public:
-    CCustomDeviceConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(143, context, pParent) {
+    CCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(143, context, pParent) {
         setWindowTitle(tr("Custom Device Configuration"));
         auto* pView = new QListWidget(this);
         Register(kIdView, pView, tr("View"));
@@ -354,7 +354,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CCustomDeviceConfiguration>(context, pParent);
 }
 

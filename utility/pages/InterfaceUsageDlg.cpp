@@ -39,7 +39,7 @@ struct SUsageRead {
 
 class CInterfaceUsageDlg final : public CSettingsPage {
 public:
-    CInterfaceUsageDlg(const SPageContext& context, QWidget* pParent) : CSettingsPage(146, context, pParent) {
+    CInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(146, context, pParent) {
         setWindowTitle(tr("Interface Usage Configuration"));
         auto* pGrid = new QGridLayout;
         for (size_t i = 0; i < kRows.size(); ++i) {
@@ -168,7 +168,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CInterfaceUsageDlg>(context, pParent);
 }
 

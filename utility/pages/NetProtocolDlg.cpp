@@ -48,7 +48,7 @@ struct SServicesWrite {
 
 class CNetProtocolDlg final : public CSettingsPage {
 public:
-    CNetProtocolDlg(const SPageContext& context, QWidget* pParent) : CSettingsPage(145, context, pParent) {
+    CNetProtocolDlg(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(145, context, pParent) {
         setWindowTitle(tr("Net Protocol Configuration"));
         auto* pProtocol = MakeGroup(tr("Protocol"));
         auto* pProtocolGrid = new QGridLayout(pProtocol);
@@ -236,7 +236,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CNetProtocolDlg>(context, pParent);
 }
 

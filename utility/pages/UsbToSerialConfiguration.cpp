@@ -59,7 +59,7 @@ struct SLineRead {
 
 class CUsbToSerialConfiguration final : public CSettingsPage {
 public:
-    CUsbToSerialConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(141, context, pParent) {
+    CUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(141, context, pParent) {
         setWindowTitle(tr("USB to Serial Configuration"));
         auto* pGrid = new QGridLayout;
         auto addList = [&](int nRow, int nId, const QString& strLabel, const QString& strName) {
@@ -256,7 +256,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CUsbToSerialConfiguration>(context, pParent);
 }
 

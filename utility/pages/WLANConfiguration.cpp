@@ -52,7 +52,7 @@ constexpr int kAddressIds[] = {kIdIp, kIdMask, kIdGateway};
 
 class CWLANConfiguration final : public CSettingsPage {
 public:
-    CWLANConfiguration(const SPageContext& context, QWidget* pParent) : CSettingsPage(137, context, pParent) {
+    CWLANConfiguration(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(137, context, pParent) {
         setWindowTitle(tr("WLAN Configuration"));
         auto* pGrid = new QGridLayout;
         int nRow = 0;
@@ -374,7 +374,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CSettingsPage> CreateWLANConfiguration(const SPageContext& context, QWidget* pParent) {
+std::unique_ptr<CSettingsPage> CreateWLANConfiguration(const SQtPageContext& context, QWidget* pParent) {
     return std::make_unique<CWLANConfiguration>(context, pParent);
 }
 

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
 
     struct SShot {
         const char* pszName;
-        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&, QWidget*);
+        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*);
     };
     const SShot kShots[] = {{"bluetooth", &CreateBluetoothConfiguration},
                             {"lan", &CreateLANConfiguration},
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
                             {"interface-usage", &CreateInterfaceUsageDlg},
                             {"net-protocol", &CreateNetProtocolDlg}};
     int nFailed = 0;
-    const SPageContext context{api, worker, services};
+    const SQtPageContext context{api, worker, services};
     for (const SShot& shot : kShots) {
         auto page = shot.pfnCreate(context, nullptr);
         std::optional<bool> read;

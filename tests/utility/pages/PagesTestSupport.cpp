@@ -112,7 +112,7 @@ std::vector<std::string> CHubPageTest::Texts() const {
 }
 
 std::unique_ptr<CSettingsPage> CRecorderPageTest::OpenActive(
-    std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&, QWidget*)) {
+    std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*)) {
     auto page = pfnCreate(Context(), nullptr);
     EXPECT_TRUE(ReadFromHub(*page));
     page->show();

@@ -27,7 +27,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    SPageContext Context() { return {m_api, m_worker, m_services}; }
+    SQtPageContext Context() { return {m_api, m_worker, m_services}; }
     // One control command; the answer without its "OK ".
     std::string Control(const std::string& strLine);
     void ClearReceived() { Control("RX CLEAR"); }
@@ -53,11 +53,11 @@ protected:
 class CRecorderPageTest : public CUtilityTest {
 protected:
     void SetUp() override { ASSERT_TRUE(m_api.Load(CRecorderControl::LibraryName())); }
-    SPageContext Context() { return {m_api, m_worker, m_services}; }
+    SQtPageContext Context() { return {m_api, m_worker, m_services}; }
     // Makes a page, reads it and shows it as the active window, with the
     // keyboard focus, as the main window opens it (the test fails when the
     // read does).
-    std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&,
+    std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&,
                                                                                        QWidget*));
 
     CRecorderControl m_rec;  // resets the record

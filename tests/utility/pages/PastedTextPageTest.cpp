@@ -14,7 +14,7 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
                                QString::fromUtf16(u"Shop\u0000Floor", 10), QStringLiteral("\x1b[2J"),
                                QStringLiteral("x\x7f")};
     struct SField {
-        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SPageContext&, QWidget*);
+        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*);
         int nId;
         const char* pszAccepted;
     };

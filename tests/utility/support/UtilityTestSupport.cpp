@@ -112,6 +112,11 @@ void WaitUntilIdle(const CDialogBase& dlg) {
         ADD_FAILURE() << "dialog " << dlg.DialogId() << " still waits for the library";
 }
 
+bool PopupShown(const CDialogBase& owner, const CDialogLogic& popup) {
+    const CDialogBase* pWindow = owner.ModelessWindow(popup);
+    return pWindow != nullptr && pWindow->isVisible();
+}
+
 bool ReadFromHub(CSettingsPage& page) {
     std::optional<bool> read;
     page.ReadFromHub([&read](bool bRead) { read = bRead; });

@@ -5,7 +5,7 @@
 //       CRecorderControl rec;                             // stand-in library
 //       client::CfgApiTable api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
 //       CLibraryWorker worker;
-//       SPageContext ctx{api, worker, m_services};
+//       SQtPageContext ctx{api, worker, m_services};
 //       auto page = CreateLANConfiguration(ctx, nullptr);
 //       ASSERT_TRUE(ReadFromHub(*page));                  // waits for the read
 //       page->show();                                     // shown, not run modally
@@ -111,6 +111,9 @@ void ActivateComboIndex(CDialogBase& dlg, int nId, int nIndex);
 void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex);
 // Processes events until fnDone is true or nTimeout passes.
 bool WaitFor(const std::function<bool()>& fnDone, std::chrono::milliseconds nTimeout = std::chrono::seconds(10));
+
+// Whether owner shows the window of popup (a modeless child) now.
+bool PopupShown(const CDialogBase& owner, const CDialogLogic& popup);
 
 // Starts a page's read and waits for its outcome.
 bool ReadFromHub(CSettingsPage& page);

@@ -1,0 +1,186 @@
+// The LAN settings page (dialog 144): the hub's MAC address, DHCP and fixed
+// addresses, read and written as the 30-byte LAN block.
+#include "client/HubClient.h"
+#include "model/Lan.h"
+#include "utility/logic/PageLogic.h"
+#include "utility/logic/Text.h"
+
+namespace vexal::utility {
+
+namespace {
+
+enum : int {
+    kIdMac = 1073,
+    kIdDhcpEnable = 1057,
+    kIdDhcpDisable = 1058,
+    kIdIp = 1061,
+    kIdMask = 1062,
+    kIdGateway = 1063,
+    kIdDns = 1064,
+    kIdInactivity = 1071,
+};
+
+constexpr int kAddressIds[] = {kIdIp, kIdMask, kIdGateway, kIdDns};
+
+class CLanPage final : public CPageLogic {
+public:
+    using CPageLogic::CPageLogic;
+
+    const SDialogSpec& Spec() const override {
+        static const SDialogSpec s_spec = MakeSpec();
+        return s_spec;
+    }
+
+    void OnClicked(int nId) override {
+        switch (nId) {
+        case kIdDhcpEnable: EnableAddresses(false); break;
+        case kIdDhcpDisable: EnableAddresses(true); break;
+        case page_ids::kSet: OnSet(); break;
+        case page_ids::kGet: OnGet(); break;
+        case page_ids::kClose: Close(kRejected); break;
+        default: break;
+        }
+    }
+
+    void ReadFromHub(std::function<void(bool)> fnDone) override {
+        Read([this, fnDone](bool bRead) {
+            if (!bRead) {
+                fnDone(false);
+                return;
+            }
+            Enable(kIdDhcpEnable, true);
+            Enable(kIdDhcpDisable, true);
+            ShowRead();
+            EnableAddresses(m_settings.nDhcp != 1);
+            fnDone(true);
+        });
+    }
+
+private:
+    static SDialogSpec MakeSpec() {
+        SDialogSpec spec;
+        spec.nId = 144;
+        spec.strTitle = u"LAN Configuration";
+        auto& c = spec.controls;
+        SControlSpec mac = Ctl(EControl::Edit, kIdMac, u"MAC Address", 0, 1);
+        mac.bReadOnly = true;
+        mac.bDisabled = true;
+        c.push_back(LabelFor(kIdMac, u"&MAC Address :", 0, 0));
+        c.push_back(mac);
+        c.push_back(LabelFor(kIdDhcpEnable, u"DHCP Mode :", 1, 0));
+        for (SControlSpec radio : {Ctl(EControl::Radio, kIdDhcpEnable, u" &Enable", 1, 1),
+                                   Ctl(EControl::Radio, kIdDhcpDisable, u" &Disable", 1, 1)}) {
+            radio.nGroup = 1;
+            c.push_back(radio);
+        }
+        c.push_back(LabelFor(kIdIp, u"&IP Address :", 2, 0));
+        c.push_back(Ctl(EControl::Ipv4, kIdIp, u"IP Address", 2, 1));
+        c.push_back(LabelFor(kIdMask, u"&Subnet Mask : ", 3, 0));
+        c.push_back(Ctl(EControl::Ipv4, kIdMask, u"Subnet Mask", 3, 1));
+        c.push_back(LabelFor(kIdGateway, u"&Gateway  :", 4, 0));
+        c.push_back(Ctl(EControl::Ipv4, kIdGateway, u"Gateway", 4, 1));
+        c.push_back(LabelFor(kIdDns, u"D&NS  :", 5, 0));
+        c.push_back(Ctl(EControl::Ipv4, kIdDns, u"DNS", 5, 1));
+        AddHiddenInactivityRow(spec, 6, kIdInactivity);
+        AddPageButtons(spec);
+        for (auto& control : c)
+            if (control.nId == page_ids::kSet)
+                control.bDisabled = true;  // until the page has been read
+        return spec;
+    }
+
+    struct SRead {
+        client::SCallResult result;
+        model::SLan value;
+    };
+
+    // Reads the block into the members; fnDone follows with the outcome (a
+    // failed read has shown its message).
+    void Read(std::function<void(bool)> fnDone) {
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        StartJob<SRead>(
+            [&api, nSession] {
+                SRead r;
+                r.result = client::CHubClient(api, nSession).ReadLan(r.value);
+                return r;
+            },
+            [this, fnDone](SRead r) {
+                if (!r.result.Ok()) {
+                    Message(u"Failed to read LAN configuration info.", EMsgIcon::Warning);
+                    fnDone(false);
+                    return;
+                }
+                m_settings = r.value;
+                fnDone(true);
+            },
+            fnDone);
+    }
+
+    // DHCP on: the hub finds its own addresses. A value other than 0 or 1
+    // checks neither button.
+    void ShowRead() {
+        SetText(kIdMac, Latin1ToU16(model::FormatMac(m_settings.mac)));
+        const uint8_t nDhcp = m_settings.nDhcp;
+        SetRadioPair(kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
+        SetIpv4(kIdIp, m_settings.ip);
+        SetIpv4(kIdMask, m_settings.mask);
+        SetIpv4(kIdGateway, m_settings.gateway);
+        SetIpv4(kIdDns, m_settings.dns);
+        Enable(page_ids::kSet, true);
+    }
+
+    void EnableAddresses(bool bEnable) {
+        for (int nId : kAddressIds)
+            Enable(nId, bEnable);
+    }
+
+    void OnGet() {
+        Read([this](bool bRead) {
+            if (bRead)
+                ShowRead();
+        });
+    }
+
+    void OnSet() {
+        model::SLan out;
+        // The MAC field cannot be edited: it holds what the hub sent.
+        out.mac = model::ParseMac(U16ToUtf8(GetText(kIdMac))).value_or(m_settings.mac);
+        out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
+        // Sent as they stand, also with DHCP on.
+        out.ip = GetIpv4(kIdIp);
+        out.mask = GetIpv4(kIdMask);
+        out.gateway = GetIpv4(kIdGateway);
+        out.dns = GetIpv4(kIdDns);
+        const auto& api = Api();
+        const int32_t nSession = Session();
+        struct SWrite {
+            client::SCallResult result;
+            uint8_t nStatus = 0;
+        };
+        StartJob<SWrite>(
+            [&api, nSession, out] {
+                SWrite w;
+                w.result = client::CHubClient(api, nSession).WriteLan(out, w.nStatus);
+                return w;
+            },
+            [this](SWrite w) {
+                if (!w.result.Ok()) {
+                    Message(u"Failed to read success message.", EMsgIcon::Warning);
+                } else if (w.nStatus != 0) {
+                    Message(u"Failed to configure network info.", EMsgIcon::Warning);
+                } else {
+                    Message(u"Succeeded to configure network info.", EMsgIcon::Information);
+                    Message(u"Please, turn off the printer and turn on the printer", EMsgIcon::Information);
+                }
+            });
+    }
+
+    model::SLan m_settings;
+};
+
+}  // namespace
+
+std::unique_ptr<CPageLogic> MakeLanPage(const SPageContext& context) { return std::make_unique<CLanPage>(context); }
+
+}  // namespace vexal::utility
