@@ -16,6 +16,8 @@
 namespace vexal::utility::win32::test {
 namespace {
 
+const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
+
 class CPageWin32Test : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -45,7 +47,8 @@ protected:
         m_pPage.reset();
         client::CfgApiTable& api = m_api;
         bool bDone = false;
-        if (m_jobs.StartJob([&api] { api.m_pfn_closeService(api.m_nHandle, 0); }, [&] { bDone = true; }))
+        if (api.IsBound() && api.m_nHandle != 0 &&
+            m_jobs.StartJob([&api] { api.m_pfn_closeService(api.m_nHandle, 0); }, [&] { bDone = true; }))
             PumpUntil([&] { return bDone; }, 10000);
         EXPECT_TRUE(m_jobs.Stop());
     }
@@ -104,7 +107,35 @@ protected:
     std::unique_ptr<CWin32Dialog> m_pView;
 };
 
-const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
+TEST_F(CPageWin32Test, LanShowsTheHubAndSetSendsTheBlockWithAddressesTyped) {
+    constexpr int kMac = 1073, kDhcpEnable = 1057, kDhcpDisable = 1058, kIp = 1061, kMask = 1062, kGateway = 1063,
+                  kDns = 1064, kSet = 1037;
+    Control("SET lan.dhcp 0");
+    ASSERT_TRUE(Open(MakeLanPage));
+    EXPECT_EQ(U8(View().GetText(kMac)), "00:1b:5f:40:12:7a");
+    EXPECT_FALSE(View().IsEnabled(kMac));
+    EXPECT_TRUE(View().IsChecked(kDhcpDisable));
+    EXPECT_EQ(View().GetIpv4(kMask), (Ipv4Octets{255, 255, 255, 0}));
+    for (int nId : {kIp, kMask, kGateway, kDns})
+        EXPECT_TRUE(View().IsEnabled(nId)) << nId;
+    TypeIpv4(Hwnd(), kIp, 10, 0, 0, 5);
+    TypeIpv4(Hwnd(), kDns, 8, 8, 4, 4);
+    Click(Hwnd(), kDhcpEnable);
+    for (int nId : {kIp, kMask, kGateway, kDns})
+        EXPECT_FALSE(View().IsEnabled(nId)) << nId;
+    Control("RX CLEAR");
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"25"
+                                                        "001B5F40127A"
+                                                        "0A000005"
+                                                        "FFFFFF00"
+                                                        "C0A80001"
+                                                        "08080404"
+                                                        "01"
+                                                        "00000000000000"});
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Succeeded to configure network info.", kPowerCycle}));
+    EXPECT_EQ(Control("GET lan.ip"), "10.0.0.5");
+}
 
 TEST_F(CPageWin32Test, BluetoothShowsTheHubRefusesShortValuesAndSendsTheWireOrder) {
     constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto = 1043, kSet = 1037;

@@ -94,7 +94,7 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
     Shoot(window.Handle(), "main-window");
 
     const std::pair<const char*, PageFactory> pages[] = {
-        {"bluetooth", MakeBluetoothPage},          {"wlan", MakeWlanPage},
+        {"bluetooth", MakeBluetoothPage},          {"wlan", MakeWlanPage}, {"lan", MakeLanPage},
         {"usb-to-serial", MakeUsbToSerialPage},    {"custom-device", MakeCustomDevicePage},
         {"net-protocol", MakeNetProtocolPage},     {"interface-usage", MakeInterfaceUsagePage},
     };

@@ -31,7 +31,7 @@ std::u16string ReadText(decltype(&::getVexalName) pfn, int32_t nHandle) {
 
 const std::map<int, PageFactory>& Factories() {
     static const std::map<int, PageFactory> s_factories = {
-        {kBluetoothSettings, MakeBluetoothPage}, {kWlanSettings, MakeWlanPage},
+        {kBluetoothSettings, MakeBluetoothPage}, {kWlanSettings, MakeWlanPage}, {kLanSettings, MakeLanPage},
         {kSerialSettings, MakeUsbToSerialPage},  {kCustomDeviceSettings, MakeCustomDevicePage},
         {kNetProtocolSettings, MakeNetProtocolPage}, {kUsageSettings, MakeInterfaceUsagePage},
     };
