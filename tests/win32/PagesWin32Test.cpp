@@ -238,5 +238,50 @@ TEST_F(CPageWin32Test, WlanRefusesBadKeysAndSendsAValidOne) {
     EXPECT_EQ(Control("GET wlan.ssid"), "Lab");
 }
 
+TEST_F(CPageWin32Test, CustomDeviceAddsListsPicksAndDeletesAnEntry) {
+    constexpr int kView = 1066, kListType = 1067, kList = 1068, kVid = 1069, kPid = 1070, kType = 1071, kAdd = 1072,
+                  kDelete = 1073;
+    ASSERT_TRUE(Open(MakeCustomDevicePage));
+    Type(Hwnd(), kVid, u"1a2B");
+    Type(Hwnd(), kPid, u"00FF");
+    Pick(Hwnd(), kType, 3);
+    Control("RX CLEAR");
+    ClickAndWait(kAdd);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"41031A2B00FF"});
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Add custom device success", kPowerCycle}));
+    // Not four hexadecimal digits: refused before anything is sent.
+    Control("RX CLEAR");
+    m_hooks.messages.clear();
+    Type(Hwnd(), kVid, u"12G4");
+    ClickAndWait(kAdd);
+    Type(Hwnd(), kVid, u"123");
+    ClickAndWait(kDelete);
+    EXPECT_EQ(m_hooks.Texts(),
+              (std::vector<std::string>{"The VID/PID is not hexadecimal.", "The VID/PID length is invalid."}));
+    EXPECT_EQ(Control("RX 0"), "");
+
+    PickListBoxRow(Hwnd(), kView, 0);
+    Settle();
+    EXPECT_TRUE(View().IsEnabled(kListType));
+    Pick(Hwnd(), kType, 0);
+    PickListBoxRow(Hwnd(), kListType, 3);
+    Settle();
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"4003"});
+    ASSERT_EQ(View().ListRowCount(kList), 1);
+    EXPECT_EQ(U8(View().ListCell(kList, 0, 2)), "1a2b");
+    EXPECT_EQ(U8(View().ListCell(kList, 0, 4)), "Barcode Scanner");
+    Pick(Hwnd(), kType, 0);
+    SelectRow(Hwnd(), kList, 0);
+    Settle();
+    EXPECT_EQ(View().ComboIndex(kType), 3);
+    EXPECT_EQ(U8(View().GetText(kPid)), "00ff");
+    Control("RX CLEAR");
+    m_hooks.messages.clear();
+    ClickAndWait(kDelete);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"42031A2B00FF"});
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Delete custom device success", kPowerCycle}));
+    EXPECT_EQ(Control("GET custom_devices.types.3"), "[]");
+}
+
 }  // namespace
 }  // namespace vexal::utility::win32::test

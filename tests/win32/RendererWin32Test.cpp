@@ -98,6 +98,9 @@ public:
     void OnRowActivated(int nId, int nRow) override {
         events.push_back("row " + std::to_string(nId) + " " + std::to_string(nRow));
     }
+    void OnRowClicked(int nId, int nRow) override {
+        events.push_back("click " + std::to_string(nId) + " " + std::to_string(nRow));
+    }
     void OnTimer(int nTimerId) override {
         if (fnTimer)
             fnTimer(nTimerId);
@@ -259,7 +262,7 @@ TEST_F(CRendererTest, UserActionsReachTheLogicAndFillingFromCodeDoesNot) {
     v.Show(kHidden, true);
     EXPECT_TRUE(v.IsShown(kHidden));
     EXPECT_EQ(logic.events, (std::vector<std::string>{"edited 10 42", "edited 80 B", "clicked 21", "activated 40 2",
-                                                      "selected 50 1", "row 50 1", "selected 50 -1"}));
+                                                      "selected 50 1", "click 50 1", "row 50 1", "selected 50 -1"}));
 
     // Enter writes nothing (no default button); on the list it opens the row.
     logic.events.clear();

@@ -68,18 +68,32 @@ void Pick(HWND hDialog, int nId, int nIndex) {
     SendMessageW(hDialog, WM_COMMAND, MAKEWPARAM(nId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hCombo));
 }
 
-void ActivateRow(HWND hDialog, int nId, int nRow) {
-    const HWND hList = GetDlgItem(hDialog, nId);
+static void NotifyRow(HWND hDialog, int nId, int nRow, UINT nCode) {
+    NMITEMACTIVATE nm{};
+    nm.hdr.hwndFrom = GetDlgItem(hDialog, nId);
+    nm.hdr.idFrom = static_cast<UINT_PTR>(nId);
+    nm.hdr.code = nCode;
+    nm.iItem = nRow;
+    SendMessageW(hDialog, WM_NOTIFY, static_cast<WPARAM>(nId), reinterpret_cast<LPARAM>(&nm));
+}
+
+void SelectRow(HWND hDialog, int nId, int nRow) {
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(hList, LVM_SETITEMSTATE, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&state));
-    NMITEMACTIVATE nm{};
-    nm.hdr.hwndFrom = hList;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(nId);
-    nm.hdr.code = LVN_ITEMACTIVATE;
-    nm.iItem = nRow;
-    SendMessageW(hDialog, WM_NOTIFY, static_cast<WPARAM>(nId), reinterpret_cast<LPARAM>(&nm));
+    SendMessageW(GetDlgItem(hDialog, nId), LVM_SETITEMSTATE, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&state));
+    NotifyRow(hDialog, nId, nRow, NM_CLICK);
+}
+
+void PickListBoxRow(HWND hDialog, int nId, int nRow) {
+    const HWND hList = GetDlgItem(hDialog, nId);
+    SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(nRow), 0);
+    SendMessageW(hDialog, WM_COMMAND, MAKEWPARAM(nId, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
+}
+
+void ActivateRow(HWND hDialog, int nId, int nRow) {
+    SelectRow(hDialog, nId, nRow);
+    NotifyRow(hDialog, nId, nRow, LVN_ITEMACTIVATE);
 }
 
 void TypeIpv4(HWND hDialog, int nId, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {

@@ -43,7 +43,9 @@ void PumpFor(int nMs);
 void Click(HWND hDialog, int nId);                                 // BM_CLICK
 void Type(HWND hDialog, int nId, const std::u16string& strText);  // WM_SETTEXT (EN_CHANGE follows)
 void Pick(HWND hDialog, int nId, int nIndex);                     // CB_SETCURSEL + CBN_SELCHANGE
-void ActivateRow(HWND hDialog, int nId, int nRow);                // selection + LVN_ITEMACTIVATE
+void ActivateRow(HWND hDialog, int nId, int nRow);                // a click, then LVN_ITEMACTIVATE
+void SelectRow(HWND hDialog, int nId, int nRow);                  // a row clicked: selection, NM_CLICK
+void PickListBoxRow(HWND hDialog, int nId, int nRow);             // LB_SETCURSEL + LBN_SELCHANGE
 void TypeIpv4(HWND hDialog, int nId, uint8_t a, uint8_t b, uint8_t c, uint8_t d);
 
 std::string U8(const std::u16string& str);

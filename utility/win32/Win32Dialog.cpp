@@ -473,6 +473,14 @@ bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
             PostMessageW(m_hWnd, kMsgCheckSelection, static_cast<WPARAM>(nId), 0);
         return false;
     }
+    case NM_CLICK: {
+        // A click on a row, the row already selected too (the selection
+        // itself is reported by LVN_ITEMCHANGED, before this).
+        const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
+        if (nm.iItem >= 0)
+            m_logic.OnRowClicked(nId, nm.iItem);
+        return false;
+    }
     case LVN_ITEMACTIVATE: {
         // (A double click sends NM_DBLCLK and then this: one activation.)
         const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
