@@ -10,6 +10,7 @@
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -96,6 +97,32 @@ protected:
                 return payloads;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+    }
+
+    // Plugs a device on the hub and waits (at most 5 s) until the library's
+    // device list shows it.
+    void Plug(int nId) {
+        Control("PLUG " + std::to_string(nId) + " serial");
+        client::CfgApiTable& api = m_api;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        bool bPresent = false;
+        while (!bPresent && std::chrono::steady_clock::now() < deadline) {
+            std::optional<bool> present;
+            m_jobs.Start<bool>(
+                [&api, nId] {
+                    uint8_t ids[256] = {};
+                    int32_t nCount = 0;
+                    api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
+                    const int n = std::clamp(nCount, 0, 256);
+                    return std::find(ids, ids + n, static_cast<uint8_t>(nId)) != ids + n;
+                },
+                [&present](bool b) { present = b; });
+            PumpUntil([&] { return present.has_value(); }, 5000);
+            bPresent = present.value_or(false);
+            if (!bPresent)
+                PumpFor(20);
+        }
+        EXPECT_TRUE(bPresent) << "device " << nId << " never appeared";
     }
 
     CRecordedHooks m_hooks;
@@ -236,6 +263,35 @@ TEST_F(CPageWin32Test, WlanRefusesBadKeysAndSendsAValidOne) {
     // Block bytes 97.. as the hub got them: the cipher, the key index and the key.
     EXPECT_EQ(sent[0].substr(2 * (2 + 97 - 18), 2 * 2), "0001");
     EXPECT_EQ(Control("GET wlan.ssid"), "Lab");
+}
+
+TEST_F(CPageWin32Test, UsbToSerialListsOnlyAdaptersAndSendsTheChosenValues) {
+    constexpr int kDevice = 1047, kBaud = 1043, kData = 1044, kStop = 1045, kParity = 1046, kSet = 1037;
+    Plug(99);
+    Plug(129);
+    Plug(130);
+    Control("SET serial.100 [2,1,0,0]");
+    ASSERT_TRUE(Open(MakeUsbToSerialPage));
+    std::vector<std::string> devices;
+    for (int i = 0; i < View().ComboCount(kDevice); ++i)
+        devices.push_back(U8(View().ComboItemText(kDevice, i)));
+    EXPECT_EQ(devices, (std::vector<std::string>{"64", "65", "81"}));
+    EXPECT_EQ(U8(View().GetText(kBaud)), "9600");
+    EXPECT_EQ(U8(View().GetText(kStop)), "1 Stop Bit");
+    Pick(Hwnd(), kBaud, 6);
+    Pick(Hwnd(), kData, 0);
+    Pick(Hwnd(), kStop, 1);
+    Pick(Hwnd(), kParity, 2);
+    Control("RX CLEAR");
+    ClickAndWait(kSet);
+    EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"026406000102"});
+    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Success to configure Serial info.", kPowerCycle}));
+    EXPECT_EQ(Control("GET serial.100"), "[6,0,1,2]");
+    // Another adapter chosen: it is read.
+    Control("RX CLEAR");
+    Pick(Hwnd(), kDevice, 2);
+    Settle();
+    EXPECT_EQ(WaitReceived(2).back(), "0381");
 }
 
 TEST_F(CPageWin32Test, CustomDeviceAddsListsPicksAndDeletesAnEntry) {
