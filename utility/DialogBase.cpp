@@ -17,9 +17,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -99,6 +101,52 @@ private:
     int m_nStart = -2;  // unknown: the first pick counts as a change
 };
 
+int ChosenRow(const QListWidget* pList) {
+    const auto selected = pList->selectedItems();
+    return selected.isEmpty() ? -1 : pList->row(selected.front());
+}
+
+// A list box's picks: a selection the user makes by click or key (focus
+// alone makes an entry current without selecting it), and a press on the
+// entry already chosen, which picks it again. Notes the chosen entry before
+// each press to tell the two apart.
+class CListBoxPicks final : public QObject {
+public:
+    CListBoxPicks(QListWidget* pList, std::function<void(int)> fnPicked)
+        : QObject(pList), m_pList(pList), m_fnPicked(std::move(fnPicked)) {
+        pList->viewport()->installEventFilter(this);
+        connect(pList, &QListWidget::itemSelectionChanged, this, [this] {
+            if (const int nRow = ChosenRow(m_pList); nRow >= 0)
+                m_fnPicked(nRow);
+        });
+        connect(pList, &QListWidget::itemPressed, this, [this](QListWidgetItem* pItem) {
+            if (const int nRow = m_pList->row(pItem); nRow >= 0 && nRow == m_nBeforePress)
+                m_fnPicked(nRow);
+        });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::MouseButtonPress)
+            m_nBeforePress = ChosenRow(m_pList);
+        return false;
+    }
+
+private:
+    QListWidget* m_pList;
+    std::function<void(int)> m_fnPicked;
+    int m_nBeforePress = -1;
+};
+
+// A list box is at least as wide as its longest entry.
+void FitListBox(QListWidget* pList) {
+    pList->setMinimumWidth(std::max(pList->minimumWidth(),
+                                    pList->sizeHintForColumn(0) + 2 * pList->frameWidth() + 4));
+}
+
+// Cells of a list view whose columns are centred are centred too.
+const char kCentredProperty[] = "vexalCentred";
+
 }  // namespace
 
 // What the logic sees: the window's accessors in UTF-16, and the window
@@ -155,6 +203,8 @@ public:
     int RunModal(CDialogLogic& child) override { return m_dlg.RunModal(child); }
     void ShowModeless(CDialogLogic& child) override { m_dlg.ShowModeless(child); }
     void HideModeless(CDialogLogic& child) override { m_dlg.HideModeless(child); }
+    void PrepareChild(CDialogLogic& child) override { m_dlg.PrepareChild(child); }
+    void ReleaseChild(CDialogLogic& child) override { m_dlg.ReleaseChild(child); }
     std::optional<std::string> ChooseFile(const SFileChoice& choice) override {
         const auto file = m_dlg.Services().ChooseFile(&m_dlg, choice);
         if (!file)
@@ -174,6 +224,10 @@ CDialogBase::CDialogBase(int nDialogId, IDialogServices& services, QWidget* pPar
 
 CDialogBase::CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent)
     : CDialogBase(logic.DialogId(), services, pParent) {
+    Render(logic);
+}
+
+void CDialogBase::Render(CDialogLogic& logic) {
     const SDialogSpec& spec = logic.Spec();
     m_bEscapeCloses = spec.bEscapeCloses;
     if (spec.bNoCaption) {
@@ -197,6 +251,11 @@ CDialogBase::~CDialogBase() {
 IDialogView& CDialogBase::View() const { return *m_pView; }
 
 void CDialogBase::DetachLogic() {
+    // The child windows' logics may go with this one's.
+    for (auto* pChildren : {&m_modeless, &m_prepared})
+        for (auto& [pLogic, pWindow] : *pChildren)
+            if (pWindow != nullptr)
+                pWindow->DetachLogic();
     if (m_pLogic == nullptr)
         return;
     for (auto& [nId, pTimer] : m_timers)
@@ -238,6 +297,8 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
         pEdit->setReadOnly(c.bReadOnly);
         if (c.bPassword)
             pEdit->setEchoMode(QLineEdit::Password);
+        if (!c.strPlaceholder.empty())
+            pEdit->setPlaceholderText(Q(c.strPlaceholder));
         p = pEdit;
         break;
     }
@@ -268,6 +329,24 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
         if (c.nHeightLines > 0)
             pList->setMinimumHeight(pList->header()->sizeHint().height() +
                                     (c.nHeightLines + 1) * fontMetrics().height());
+        if (c.bCentred) {
+            pList->header()->setDefaultAlignment(Qt::AlignCenter);
+            pList->setProperty(kCentredProperty, true);
+        }
+        if (c.nRowExtraPixels > 0) {
+            const int nTop = c.nRowExtraPixels / 2;
+            pList->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: %1px; padding-bottom: %2px; }")
+                                     .arg(nTop)
+                                     .arg(c.nRowExtraPixels - nTop));
+        }
+        p = pList;
+        break;
+    }
+    case EControl::ListBox: {
+        auto* pList = new QListWidget(this);
+        pList->setSelectionMode(QAbstractItemView::SingleSelection);
+        Register(c.nId, pList, strCaption);
+        FitListBox(pList);
         p = pList;
         break;
     }
@@ -289,6 +368,13 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
     }
     if (p == nullptr)
         return nullptr;
+    if (auto* pLabel = qobject_cast<QLabel*>(p)) {
+        pLabel->setWordWrap(c.bWordWrap);
+        if (c.bCentred)
+            pLabel->setAlignment(Qt::AlignCenter);
+    }
+    if (!c.strAccessibleName.empty())
+        p->setAccessibleName(Q(c.strAccessibleName));
     if (c.nWidthChars > 0)
         p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
     if (c.bDisabled)
@@ -354,6 +440,8 @@ void CDialogBase::Build(const SDialogSpec& spec) {
             nRow -= pGroup->pSpec->nRow;
             nColumn -= pGroup->pSpec->nColumn;
         }
+        if (c.bStretchColumn)
+            pTarget->setColumnStretch(nColumn, 1);
         const auto key = std::make_pair(pTarget, std::make_pair(nRow, nColumn));
         bool bShared = false;
         for (const auto& o : spec.controls)
@@ -371,8 +459,18 @@ void CDialogBase::Build(const SDialogSpec& spec) {
         }
         pCell->addWidget(p);
     }
-    for (auto& [key, pCell] : cells)
-        pCell->addStretch(1);
+    // A pair of radios keeps to the left; a row of buttons shares the cell's width.
+    for (auto& [key, pCell] : cells) {
+        bool bButtons = true;
+        for (int i = 0; i < pCell->count(); ++i)
+            bButtons = bButtons && qobject_cast<QPushButton*>(pCell->itemAt(i)->widget()) != nullptr;
+        if (!bButtons)
+            pCell->addStretch(1);
+    }
+    // A frame taller than its controls (beside a taller one) keeps them at its top.
+    for (auto& g : groups)
+        if (auto* pInner = g.pBox != nullptr ? qobject_cast<QGridLayout*>(g.pBox->layout()) : nullptr)
+            pInner->setRowStretch(pInner->rowCount(), 1);
 
     for (auto& [pLabel, nBuddy] : buddies) {
         QWidget* pBuddy = Control(nBuddy);
@@ -434,6 +532,18 @@ void CDialogBase::BindToLogic(const SControlSpec& c) {
             if (m_pLogic != nullptr)
                 m_pLogic->OnRowActivated(nId, nRow);
         });
+        if (auto* t = ControlAs<QTreeWidget>(nId))
+            connect(t, &QTreeWidget::itemClicked, this, [this, t, nId](QTreeWidgetItem* pItem, int) {
+                if (m_pLogic != nullptr)
+                    m_pLogic->OnRowClicked(nId, t->indexOfTopLevelItem(pItem));
+            });
+        break;
+    case EControl::ListBox:
+        if (auto* l = ControlAs<QListWidget>(nId))
+            new CListBoxPicks(l, [this, nId](int nRow) {  // owned by the list box
+                if (m_pLogic != nullptr)
+                    m_pLogic->OnActivated(nId, nRow);
+            });
         break;
     default: break;
     }
@@ -483,8 +593,35 @@ void CDialogBase::SetBusy(bool bBusy) {
 }
 
 int CDialogBase::RunModal(CDialogLogic& child) {
+    if (auto* pQt = dynamic_cast<IQtWindowLogic*>(&child))
+        return m_services.RunModal(pQt->Window());
+    if (auto it = m_prepared.find(&child); it != m_prepared.end() && it->second != nullptr) {
+        const QPointer<CDialogBase> pWindow = it->second;
+        const int nResult = m_services.RunModal(*pWindow);
+        ReleaseChild(child);
+        return nResult;
+    }
     CDialogBase dlg(child, m_services, this);
     return m_services.RunModal(dlg);
+}
+
+void CDialogBase::PrepareChild(CDialogLogic& child) {
+    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0)
+        return;
+    m_prepared[&child] = new CDialogBase(child, m_services, this);  // owned by this window, not shown
+}
+
+void CDialogBase::ReleaseChild(CDialogLogic& child) {
+    auto it = m_prepared.find(&child);
+    if (it == m_prepared.end())
+        return;
+    const QPointer<CDialogBase> pWindow = it->second;
+    m_prepared.erase(it);
+    if (pWindow != nullptr) {
+        pWindow->hide();
+        pWindow->DetachLogic();
+        pWindow->deleteLater();  // the call may come from one of its own handlers
+    }
 }
 
 void CDialogBase::ShowModeless(CDialogLogic& child) {
@@ -630,6 +767,10 @@ QString CDialogBase::GetText(int nId) const {
         return b->text();
     if (auto* c = qobject_cast<QComboBox*>(p))
         return c->currentText();
+    if (auto* l = qobject_cast<QListWidget*>(p)) {
+        const int nRow = ChosenRow(l);
+        return nRow >= 0 ? l->item(nRow)->text() : QString();
+    }
     if (auto* g = qobject_cast<QGroupBox*>(p))
         return g->title();
     return {};
@@ -689,34 +830,61 @@ bool CDialogBase::IsShown(int nId) const {
     return p != nullptr && !p->isHidden();
 }
 
+// Drop-downs and list boxes alike; a list box's signals are held while the
+// logic fills or chooses, so that no handler runs.
 void CDialogBase::ComboClear(int nId) {
-    if (auto* c = ControlAs<QComboBox>(nId))
+    if (auto* c = ControlAs<QComboBox>(nId)) {
         c->clear();
+    } else if (auto* l = ControlAs<QListWidget>(nId)) {
+        const QSignalBlocker blocker(l);
+        l->clear();
+    }
 }
 
 void CDialogBase::ComboAdd(int nId, const QString& strText) {
-    if (auto* c = ControlAs<QComboBox>(nId))
+    if (auto* c = ControlAs<QComboBox>(nId)) {
         c->addItem(strText);
+    } else if (auto* l = ControlAs<QListWidget>(nId)) {
+        const QSignalBlocker blocker(l);
+        l->addItem(strText);
+        FitListBox(l);
+    }
 }
 
 int CDialogBase::ComboCount(int nId) const {
-    auto* c = ControlAs<QComboBox>(nId);
-    return c != nullptr ? c->count() : 0;
+    if (auto* c = ControlAs<QComboBox>(nId))
+        return c->count();
+    if (auto* l = ControlAs<QListWidget>(nId))
+        return l->count();
+    return 0;
 }
 
 int CDialogBase::ComboIndex(int nId) const {
-    auto* c = ControlAs<QComboBox>(nId);
-    return c != nullptr ? c->currentIndex() : -1;
+    if (auto* c = ControlAs<QComboBox>(nId))
+        return c->currentIndex();
+    if (auto* l = ControlAs<QListWidget>(nId))
+        return ChosenRow(l);
+    return -1;
 }
 
 void CDialogBase::ComboSelect(int nId, int nIndex) {
-    if (auto* c = ControlAs<QComboBox>(nId); c != nullptr && nIndex >= -1 && nIndex < c->count())
+    if (auto* c = ControlAs<QComboBox>(nId); c != nullptr && nIndex >= -1 && nIndex < c->count()) {
         c->setCurrentIndex(nIndex);
+    } else if (auto* l = ControlAs<QListWidget>(nId); l != nullptr && nIndex >= -1 && nIndex < l->count()) {
+        const QSignalBlocker blocker(l);
+        if (nIndex < 0)
+            l->clearSelection();
+        else
+            l->setCurrentRow(nIndex);
+    }
 }
 
 QString CDialogBase::ComboItemText(int nId, int nIndex) const {
-    auto* c = ControlAs<QComboBox>(nId);
-    return c != nullptr ? c->itemText(nIndex) : QString();
+    if (auto* c = ControlAs<QComboBox>(nId))
+        return c->itemText(nIndex);
+    if (auto* l = ControlAs<QListWidget>(nId); l != nullptr && l->item(nIndex) != nullptr)
+        return l->item(nIndex)->text();
+    return {};
 }
 
 void CDialogBase::ListClear(int nId) {
@@ -728,7 +896,11 @@ int CDialogBase::ListAddRow(int nId, const QStringList& cells) {
     auto* t = ControlAs<QTreeWidget>(nId);
     if (t == nullptr)
         return -1;
-    t->addTopLevelItem(new QTreeWidgetItem(cells));  // the view owns its items
+    auto* pItem = new QTreeWidgetItem(cells);
+    if (t->property(kCentredProperty).toBool())
+        for (int i = 0; i < t->columnCount(); ++i)
+            pItem->setTextAlignment(i, Qt::AlignCenter);
+    t->addTopLevelItem(pItem);  // the view owns its items
     return t->topLevelItemCount() - 1;
 }
 

@@ -63,6 +63,15 @@ class QTimer;
 
 namespace vexal::utility {
 
+// A logic whose window is a Qt dialog of its own (a page not converted yet):
+// handed to RunModal, the renderer runs that dialog instead of rendering a
+// description.
+class IQtWindowLogic {
+public:
+    virtual ~IQtWindowLogic() = default;
+    virtual QDialog& Window() = 0;
+};
+
 class CDialogBase : public QDialog {
     Q_OBJECT
 public:
@@ -141,6 +150,10 @@ public:
     void reject() override;
 
 protected:
+    // For a derived window that owns its logic: builds from logic.Spec(),
+    // attaches and calls OnInit, as the rendering constructor does.
+    void Render(CDialogLogic& logic);
+
     void keyPressEvent(QKeyEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
     void hideEvent(QHideEvent* pEvent) override;
@@ -190,6 +203,8 @@ private:
     int RunModal(CDialogLogic& child);
     void ShowModeless(CDialogLogic& child);
     void HideModeless(CDialogLogic& child);
+    void PrepareChild(CDialogLogic& child);
+    void ReleaseChild(CDialogLogic& child);
 
     int m_nDialogId;
     IDialogServices& m_services;
@@ -205,6 +220,7 @@ private:
     int m_nBusy = 0;
     std::unique_ptr<class CBusyGuard> m_pBusy;
     std::map<const CDialogLogic*, QPointer<CDialogBase>> m_modeless;
+    std::map<const CDialogLogic*, QPointer<CDialogBase>> m_prepared;
 };
 
 }  // namespace vexal::utility

@@ -10,8 +10,32 @@ std::unique_ptr<CSettingsPage> WrapPage(std::unique_ptr<CPageLogic> (*pfnMake)(c
     return std::make_unique<CSettingsPage>(std::move(pLogic), context, pParent);
 }
 
+std::unique_ptr<CSettingsPage> CreateBluetoothConfiguration(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeBluetoothPage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateWLANConfiguration(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeWlanPage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeUsbToSerialPage, context, pParent);
+}
+
 std::unique_ptr<CSettingsPage> CreateLANConfiguration(const SQtPageContext& context, QWidget* pParent) {
     return WrapPage(MakeLanPage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeCustomDevicePage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeNetProtocolPage, context, pParent);
+}
+
+std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent) {
+    return WrapPage(MakeInterfaceUsagePage, context, pParent);
 }
 
 }  // namespace vexal::utility

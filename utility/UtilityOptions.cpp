@@ -113,34 +113,4 @@ QString DefaultLogDirectory(const QString& strXdgStateHome, const QString& strHo
     return QDir::cleanPath(strBase + QStringLiteral("/vexal"));
 }
 
-QStringList SerialPortEntries(uint32_t nHighest) {
-    const uint32_t n = nHighest == 0 ? 40 : nHighest;
-    QStringList entries;
-    entries.reserve(static_cast<qsizetype>(n));
-    for (uint32_t i = 1; i <= n; ++i)
-        entries.push_back(QStringLiteral("COM%1:").arg(i));
-    return entries;
-}
-
-QString BuildPortText(int nInterface, const Ipv4Octets& address, int nTcpPort, const QString& strSerialEntry) {
-    switch (nInterface) {
-    case 2:
-        return QStringLiteral("%1.%2.%3.%4:%5")
-            .arg(address[0])
-            .arg(address[1])
-            .arg(address[2])
-            .arg(address[3])
-            .arg(nTcpPort);
-    case 4: {
-        QString strPort = strSerialEntry;
-        if (strPort.endsWith(QLatin1Char(':')))
-            strPort.chop(1);
-        return strPort;
-    }
-    default: return {};
-    }
-}
-
-QString ModelLabelText(const QString& strModel) { return strModel.size() <= 1 ? QString() : strModel.mid(1); }
-
 }  // namespace vexal::utility

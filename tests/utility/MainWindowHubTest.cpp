@@ -89,6 +89,30 @@ TEST_F(MainWindowHubTest, WrongAddressGivesTheWarningAndNoSession) {
     EXPECT_TRUE(dlg->IsEnabled(kConnect));
 }
 
+TEST_F(MainWindowHubTest, APageIsReadBeforeItShowsTakesItsOwnJobsAndGoesAfterItsRun) {
+    auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
+    dlg->Logic().SetPageFactory(kLanSettings, MakeLanPage);  // the program's own page
+    Connect(*dlg);
+    m_services.Clear();
+    std::string strMac;
+    bool bShown = false;
+    m_services.SetModalHandler([&](QDialog& modal) {
+        auto& page = dynamic_cast<CDialogBase&>(modal);
+        strMac = page.GetText(1073).toStdString();
+        bShown = page.isVisible() && !PopupShown(*dlg, dlg->Progress());
+        ClickControl(page, 1037);  // SET: the read's job has ended, so the page's own starts
+        return QDialog::Rejected;
+    });
+    ClickControl(*dlg, kLanSettings);
+    EXPECT_EQ(m_services.ModalRuns(), std::vector<QString>{"144"});
+    EXPECT_EQ(strMac, "00:1b:5f:40:12:7a");
+    EXPECT_TRUE(bShown);
+    ASSERT_FALSE(m_services.Messages().empty());
+    EXPECT_EQ(m_services.Messages()[0].strText, "Succeeded to configure network info.");
+    EXPECT_TRUE(WaitFor([&] { return dlg->findChild<CDialogBase*>("144") == nullptr; }, 5s));
+    EXPECT_FALSE(dlg->IsBusy());
+}
+
 TEST_F(MainWindowHubTest, PopupMovesWhileASlowReadRunsAndTheMainThreadKeepsTurning) {
     auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
     Connect(*dlg);

@@ -38,7 +38,7 @@ protected:
     ~CMainWindowTest() override { qunsetenv("VEXAL_DEVICE_DIR"); }
 
     std::unique_ptr<CLumaroDlg> MakeMain(SUtilityOptions options, const QString& strLibrary) {
-        options.strLibrary = strLibrary;
+        options.strLibrary = strLibrary.toStdString();
         auto pDlg = std::make_unique<CLumaroDlg>(m_services, options);
         pDlg->show();
         m_bStarted = pDlg->Start();

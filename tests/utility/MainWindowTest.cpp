@@ -332,7 +332,7 @@ protected:
 TEST_F(MainWindowTest, AMessageShownBeforeAPageAppearsIsCentredOverTheMainWindow) {
     CQtDialogServices services;
     SUtilityOptions options;
-    options.strLibrary = QString::fromStdString(CRecorderControl::LibraryName());
+    options.strLibrary = CRecorderControl::LibraryName();
     CLumaroDlg dlg(services, options);
     dlg.show();
     ASSERT_TRUE(dlg.Start());

@@ -61,19 +61,20 @@ TEST(OptionsTest, BadValuesAreErrorsNamingTheOption) {
 }
 
 TEST(OptionsTest, SerialListPortTextModelLabelAndLogFolder) {
-    const QStringList none = SerialPortEntries(0);
-    ASSERT_EQ(none.size(), 40);
-    EXPECT_EQ(none.front(), "COM1:");
-    EXPECT_EQ(none.back(), "COM40:");
-    EXPECT_EQ(SerialPortEntries(7), (QStringList{"COM1:", "COM2:", "COM3:", "COM4:", "COM5:", "COM6:", "COM7:"}));
+    const std::vector<std::u16string> none = SerialPortEntries(0);
+    ASSERT_EQ(none.size(), 40u);
+    EXPECT_EQ(none.front(), u"COM1:");
+    EXPECT_EQ(none.back(), u"COM40:");
+    EXPECT_EQ(SerialPortEntries(7),
+              (std::vector<std::u16string>{u"COM1:", u"COM2:", u"COM3:", u"COM4:", u"COM5:", u"COM6:", u"COM7:"}));
 
-    EXPECT_EQ(BuildPortText(16, {192, 168, 0, 17}, 9100, "COM3:"), "");
-    EXPECT_EQ(BuildPortText(4, {192, 168, 0, 17}, 9100, "COM3:"), "COM3");
-    EXPECT_EQ(BuildPortText(2, {10, 0, 0, 5}, 9100, "COM3:"), "10.0.0.5:9100");
+    EXPECT_EQ(BuildPortText(16, {192, 168, 0, 17}, 9100, u"COM3:"), u"");
+    EXPECT_EQ(BuildPortText(4, {192, 168, 0, 17}, 9100, u"COM3:"), u"COM3");
+    EXPECT_EQ(BuildPortText(2, {10, 0, 0, 5}, 9100, u"COM3:"), u"10.0.0.5:9100");
 
-    EXPECT_EQ(ModelLabelText("_VX-H400"), "VX-H400");
-    EXPECT_EQ(ModelLabelText("X"), "");
-    EXPECT_EQ(ModelLabelText(""), "");
+    EXPECT_EQ(ModelLabelText(u"_VX-H400"), u"VX-H400");
+    EXPECT_EQ(ModelLabelText(u"X"), u"");
+    EXPECT_EQ(ModelLabelText(u""), u"");
 
     EXPECT_EQ(DefaultLogDirectory("/run/state", "/home/ann"), "/run/state/vexal");
     EXPECT_EQ(DefaultLogDirectory("", "/home/ann"), "/home/ann/.local/state/vexal");

@@ -71,7 +71,7 @@ struct SControlSpec {
     // Screen readers' name when the caption alone does not say what the
     // control is (a "Disable" radio of the row "TELNET"); empty: the caption.
     std::u16string strAccessibleName;
-    bool bCentred = false;      // list views: headers and cells centred
+    bool bCentred = false;      // list views: headers and cells centred; labels, values: text centred
     int nRowExtraPixels = 0;    // list views: added to each row's natural height (pixels at 96 dpi)
     std::u16string strPlaceholder;  // edits: the hint shown while empty
     bool bWordWrap = false;         // labels, values: long text wraps at the window's width

@@ -92,6 +92,13 @@ public:
     // Renders child as a window owned by this one and runs it modally;
     // returns the result it closed with. child outlives the call.
     virtual int RunModal(CDialogLogic& child) = 0;
+    // Renders child as a window owned by this one without showing it, so that
+    // its logic can fill it first (a settings page reads the hub before it is
+    // shown); OnInit runs here. A later RunModal(child) runs that window, and
+    // releases it when the run ends; ReleaseChild (or this window's end)
+    // releases one that is never run. child must outlive its window.
+    virtual void PrepareChild(CDialogLogic& child) = 0;
+    virtual void ReleaseChild(CDialogLogic& child) = 0;
     // Shows child as a modeless window owned by this one (it stays rendered
     // until HideModeless or this window's end); child must outlive that.
     virtual void ShowModeless(CDialogLogic& child) = 0;

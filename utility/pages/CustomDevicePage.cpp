@@ -57,10 +57,11 @@ const SDialogSpec& CustomDeviceSpec() {
         SControlSpec& list = add(Ctl(EControl::ListView, kIdList, u"Devices", 0, 2));
         list.nColumnSpan = 4;
         list.columns = {u"No.", u"ID", u"VID", u"PID", u"Device Type"};
-        // 560 pixels of a 6-pixel average character; with w a fifth of that
-        // less 2, the columns are w-45, w-20, w-20, w-20 and w+110 pixels.
+        // About 560 pixels of a 6-pixel average character; with w a fifth of
+        // that less 2, the columns are w-45, w-20, w-20, w-20 and w+110 pixels
+        // (the last a little less, so that no scroll bar shows: it stretches).
         list.nWidthChars = 93;
-        list.columnWidths = {11, 15, 15, 15, 37};
+        list.columnWidths = {11, 15, 15, 15, 36};
         list.bCentred = true;
         list.nRowExtraPixels = 15;
 

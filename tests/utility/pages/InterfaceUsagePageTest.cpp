@@ -24,6 +24,8 @@ TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_FALSE(page->Control(kUsbDisable)->isVisible());
+    // A screen reader tells the rows' "Enable" buttons apart.
+    EXPECT_EQ(page->Control(kLanEnable)->accessibleName(), "LAN Enable");
     EXPECT_TRUE(page->IsChecked(kBtEnable));
     EXPECT_TRUE(page->IsChecked(kLanDisable));
     EXPECT_FALSE(page->IsChecked(kLanEnable));

@@ -17,8 +17,8 @@
 #include "HubSimFixture.h"
 #include "client/CfgApiTable.h"
 #include "client/HubSession.h"
-#include "utility/FindHubsDlg.h"
-#include "utility/RestoreDlg.h"
+#include "utility/logic/FindHubsLogic.h"
+#include "utility/logic/RestoreLogic.h"
 #include "utility/SettingsPages.h"
 
 using namespace vexal::utility;
@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
     third.Control("SET model _VX-H300");
     third.Control("SET firmware 3.0.1");
     {
-        CFindHubsDlg find(api, worker, services, QStringLiteral("127.0.0.0/29"), second.Port());
+        CFindHubsLogic logic(api, worker.Jobs(), u"127.0.0.0/29", second.Port());
+        CDialogBase find(logic, services);
         find.show();
         find.ListSelectRow(find_ids::kList, -1);
         if (auto* pSearch = find.ControlAs<QAbstractButton>(find_ids::kSearch))
@@ -182,8 +183,8 @@ int main(int argc, char** argv) {
     } else {
         read->backup.strTaken = "2026-12-08T08:30:00Z";
         read->backup.strSource = "192.168.0.12:9100";
-        CRestoreDlg restore(api, worker, services, QStringLiteral("Till 2 2026-12-08.json"), read->backup, read->hub,
-                            {});
+        CRestoreLogic logic(api, worker.Jobs(), u"Till 2 2026-12-08.json", read->backup, read->hub, {});
+        CDialogBase restore(logic, services);
         restore.show();
         Settle();
         save(restore, "dialog-load-settings.png");
