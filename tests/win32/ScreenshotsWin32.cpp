@@ -10,7 +10,7 @@
 #include "client/CfgApiTable.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
-#include "utility/win32/MainWindow.h"
+#include "utility/logic/LumaroLogic.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -78,20 +78,21 @@ protected:
 };
 
 TEST_F(CScreenshots, MainWindowAndEveryPage) {
-    client::CfgApiTable api;
     CWin32UiQueue ui;
     CLibraryJobs jobs(ui);
-    SProgramOptions options;
+    SUtilityOptions options;
     options.nInterface = 2;
     options.address = Ipv4Octets{127, 0, 0, 1};
     options.nTcpPort = m_pHub->Port();
     options.bConnect = true;
-    CMainWindowLogic main(options, api, jobs, u"1.0.0");
+    options.strVersion = u"1.0.0";
+    CLumaroLogic main(options, jobs, DefaultLumaroHost());
     CWin32Dialog window(main, nullptr);
-    main.SetWindow(&window);
     ASSERT_TRUE(window.CreateModeless(nullptr, true));
+    ASSERT_TRUE(main.Start());
     ASSERT_TRUE(PumpUntil([&] { return main.IsConnected() && !jobs.IsBusy(); }, 15000));
     Shoot(window.Handle(), "main-window");
+    client::CfgApiTable& api = main.Api();
 
     const std::pair<const char*, PageFactory> pages[] = {
         {"bluetooth", MakeBluetoothPage},          {"wlan", MakeWlanPage}, {"lan", MakeLanPage},
@@ -110,9 +111,9 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
         Shoot(view.Handle(), pszName);
         view.Destroy();
     }
+    main.Shutdown();
+    EXPECT_TRUE(main.LibraryUnloaded());
     window.Destroy();
-    main.SetWindow(nullptr);
-    EXPECT_TRUE(main.Shutdown());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The Windows program's command line: the same options and messages as the
 // Linux program's, without a toolkit.
 #pragma once
-#include "utility/logic/DialogView.h"
+#include "utility/logic/LumaroLogic.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,15 +10,7 @@
 
 namespace vexal::utility::win32 {
 
-inline constexpr int kDefaultTcpPort = 9100;
-
-struct SProgramOptions {
-    int nInterface = 16;                // 16 USB, 2 Ethernet, 4 serial ("Bluetooth")
-    std::optional<Ipv4Octets> address;  // --address
-    std::optional<int> nTcpPort;        // --tcp-port
-    std::optional<uint32_t> nSerial;    // --serial COM<n>
-    bool bConnect = false;              // --connect
-};
+using SProgramOptions = SUtilityOptions;
 
 enum class EParsed { Run, Help, Version, Error };
 

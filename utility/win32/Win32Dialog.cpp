@@ -155,6 +155,7 @@ CWin32Dialog::CWin32Dialog(CDialogLogic& logic, CWin32Dialog* pOwnerView) : m_lo
 
 CWin32Dialog::~CWin32Dialog() {
     m_modeless.clear();
+    m_prepared.clear();
     m_retired.clear();
     Destroy();
 }
@@ -310,6 +311,7 @@ INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
             KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
         m_timers.clear();
         m_modeless.clear();
+        m_prepared.clear();
         m_logic.Attach(nullptr);
         return FALSE;
     case WM_NCDESTROY:
@@ -825,8 +827,36 @@ EMsgResult CWin32Dialog::Message(const std::u16string& strText, EMsgIcon eIcon, 
 }
 
 int CWin32Dialog::RunModal(CDialogLogic& child) {
+    // A window prepared (and filled) while hidden runs in a modal loop of
+    // its own; any other is a dialog box.
+    auto it = m_prepared.find(&child);
+    if (it != m_prepared.end()) {
+        std::unique_ptr<CWin32Dialog> pView = std::move(it->second);
+        m_prepared.erase(it);
+        const int nResult = pView->RunShown();
+        RetireLater(std::move(pView));
+        return nResult;
+    }
     CWin32Dialog view(child, this);
     return view.RunModal(MessageOwner());
+}
+
+void CWin32Dialog::PrepareChild(CDialogLogic& child) {
+    if (m_prepared.count(&child) != 0)
+        return;
+    auto pView = std::make_unique<CWin32Dialog>(child, this);
+    if (pView->CreateModeless(MessageOwner(), false))
+        m_prepared.emplace(&child, std::move(pView));
+}
+
+void CWin32Dialog::ReleaseChild(CDialogLogic& child) {
+    auto it = m_prepared.find(&child);
+    if (it == m_prepared.end())
+        return;
+    std::unique_ptr<CWin32Dialog> pView = std::move(it->second);
+    m_prepared.erase(it);
+    pView->Destroy();
+    RetireLater(std::move(pView));
 }
 
 void CWin32Dialog::ShowModeless(CDialogLogic& child) {

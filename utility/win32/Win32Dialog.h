@@ -97,6 +97,8 @@ public:
     void StopTimer(int nTimerId) override;
     EMsgResult Message(const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons) override;
     int RunModal(CDialogLogic& child) override;
+    void PrepareChild(CDialogLogic& child) override;
+    void ReleaseChild(CDialogLogic& child) override;
     void ShowModeless(CDialogLogic& child) override;
     void HideModeless(CDialogLogic& child) override;
     std::optional<std::string> ChooseFile(const SFileChoice& choice) override;
@@ -136,6 +138,7 @@ private:
     std::deque<std::function<void()>> m_posted;
     std::map<int, int> m_listReported;  // the row each list view reported last
     std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_modeless;
+    std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_prepared;  // made hidden, for a later RunModal
     // Modeless windows hidden for good, deleted from this window's queue (one
     // may be hidden from inside its own handler).
     std::vector<std::unique_ptr<CWin32Dialog>> m_retired;

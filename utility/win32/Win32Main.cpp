@@ -5,7 +5,7 @@
 // thread and only then unloads the library.
 #include "utility/logic/Text.h"
 #include "utility/win32/CommandLine.h"
-#include "utility/win32/MainWindow.h"
+#include "utility/logic/LumaroLogic.h"
 #include "utility/win32/Win32Dialog.h"
 #include "utility/win32/Win32UiQueue.h"
 
@@ -15,6 +15,8 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -84,18 +86,30 @@ int Run() {
     win32::CWin32UiQueue ui;
     if (!ui.IsValid())
         return 1;
-    vexal::client::CfgApiTable api;
+    SUtilityOptions options = parsed.options;
+    options.strVersion = Utf8ToU16(VEXAL_UTILITY_VERSION);
     CLibraryJobs jobs(ui);
-    win32::CMainWindowLogic logic(parsed.options, api, jobs, Utf8ToU16(VEXAL_UTILITY_VERSION));
+    CLumaroLogic logic(options, jobs, DefaultLumaroHost());
+    using namespace main_ids;
+    for (const auto& [nButton, fnFactory] : std::initializer_list<std::pair<int, PageFactory>>{
+             {kBluetoothSettings, MakeBluetoothPage}, {kWlanSettings, MakeWlanPage}, {kLanSettings, MakeLanPage},
+             {kUsageSettings, MakeInterfaceUsagePage}, {kSerialSettings, MakeUsbToSerialPage},
+             {kCustomDeviceSettings, MakeCustomDevicePage}, {kNetProtocolSettings, MakeNetProtocolPage}})
+        logic.SetPageFactory(nButton, fnFactory);
     {
         win32::CWin32Dialog window(logic, nullptr);
-        logic.SetWindow(&window);
+        // Start-up once the window is up (it is busy while the library binds
+        // and a connect asked for runs).
+        ui.Post([&window, &logic] {
+            if (window.Handle() != nullptr)
+                ShowWindow(window.Handle(), SW_SHOW);
+            logic.Start();
+        });
         window.RunModal(nullptr);
-        logic.SetWindow(nullptr);
     }
-    // A library whose call did not return stays loaded: the process ends
-    // around it.
-    return logic.Shutdown() ? 0 : 1;
+    // The one way out (it already ran when E X I T closed the window).
+    logic.Shutdown();
+    return 0;
 }
 
 }  // namespace
