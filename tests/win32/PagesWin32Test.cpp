@@ -7,6 +7,7 @@
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
 #include "client/CfgApiTable.h"
+#include "utility/logic/LumaroLogic.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
 
@@ -16,6 +17,12 @@
 
 namespace vexal::utility::win32::test {
 namespace {
+
+std::string Control(CHubSimFixture& hub, const std::string& strLine) {
+    const std::string strAnswer = hub.Control(strLine);
+    EXPECT_EQ(strAnswer.rfind("OK", 0), 0u) << strLine << " -> " << strAnswer;
+    return strAnswer.size() > 3 ? strAnswer.substr(3) : std::string();
+}
 
 const char kPowerCycle[] = "Please, turn off the printer and turn on the printer";
 
@@ -80,11 +87,7 @@ protected:
         PumpUntil([this] { return !m_jobs.IsBusy(); }, 10000);
         PumpFor(30);
     }
-    std::string Control(const std::string& strLine) {
-        const std::string strAnswer = m_pHub->Control(strLine);
-        EXPECT_EQ(strAnswer.rfind("OK", 0), 0u) << strLine << " -> " << strAnswer;
-        return strAnswer.size() > 3 ? strAnswer.substr(3) : std::string();
-    }
+    std::string Control(const std::string& strLine) { return test::Control(*m_pHub, strLine); }
     std::vector<std::string> WaitReceived(size_t nAtLeast) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         for (;;) {
@@ -337,6 +340,89 @@ TEST_F(CPageWin32Test, CustomDeviceAddsListsPicksAndDeletesAnEntry) {
     EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"42031A2B00FF"});
     EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Delete custom device success", kPowerCycle}));
     EXPECT_EQ(Control("GET custom_devices.types.3"), "[]");
+}
+
+}  // namespace
+}  // namespace vexal::utility::win32::test
+
+namespace vexal::utility::win32::test {
+namespace {
+
+// A user's steps while a modal loop runs: a thread timer, served by any
+// loop of the thread, runs each step once its window is there.
+class CScript {
+public:
+    explicit CScript(std::vector<std::function<bool()>> steps) : m_steps(std::move(steps)) {
+        s_pThis = this;
+        m_nTimer = SetTimer(nullptr, 0, 50, &CScript::Tick);
+    }
+    ~CScript() {
+        KillTimer(nullptr, m_nTimer);
+        s_pThis = nullptr;
+    }
+    bool Done() const { return m_nNext == m_steps.size(); }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        // A step that is not ready yet (false) is tried again next time.
+        if (s_pThis != nullptr && !s_pThis->Done() && !s_pThis->m_bInside) {
+            s_pThis->m_bInside = true;
+            if (s_pThis->m_steps[s_pThis->m_nNext]())
+                ++s_pThis->m_nNext;
+            s_pThis->m_bInside = false;
+        }
+    }
+    static inline CScript* s_pThis = nullptr;
+    std::vector<std::function<bool()>> m_steps;
+    size_t m_nNext = 0;
+    bool m_bInside = false;
+    UINT_PTR m_nTimer = 0;
+};
+
+TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledAndClosesEverySession) {
+    InitControls();
+    CRecordedHooks hooks;
+    CHubSimFixture hub;
+    Control(hub, "SET lan.dhcp 0");
+    CWin32UiQueue ui;
+    CLibraryJobs jobs(ui);
+    SUtilityOptions options;
+    options.nInterface = 2;
+    options.address = Ipv4Octets{127, 0, 0, 1};
+    options.nTcpPort = hub.Port();
+    options.bConnect = true;
+    CLumaroLogic logic(options, jobs, DefaultLumaroHost());
+    logic.SetPageFactory(main_ids::kLanSettings, MakeLanPage);
+    CWin32Dialog window(logic, nullptr);
+    ASSERT_TRUE(window.CreateModeless(nullptr, true));
+    ASSERT_TRUE(logic.Start());
+    ASSERT_TRUE(PumpUntil([&] { return logic.IsConnected() && !jobs.IsBusy(); }, 15000));
+    EXPECT_EQ(U8(window.GetText(main_ids::kModel)), "X-H400_VXL");
+
+    // The page shows with what the hub holds; its Close ends its run.
+    HWND hPage = nullptr;
+    bool bShownFilled = false;
+    CScript script({[&] {
+                        hPage = FindWindowW(nullptr, L"LAN Configuration");
+                        if (hPage == nullptr || !IsWindowVisible(hPage))
+                            return false;
+                        bShownFilled = IsDlgButtonChecked(hPage, 1058) == BST_CHECKED &&
+                                       !IsWindowEnabled(window.Handle());
+                        return true;
+                    },
+                    [&] {
+                        Click(hPage, page_ids::kClose);
+                        return true;
+                    }});
+    Click(window.Handle(), main_ids::kLanSettings);  // returns once the page's run has ended
+    EXPECT_TRUE(PumpUntil([&] { return script.Done(); }, 10000));
+    EXPECT_TRUE(bShownFilled);
+    EXPECT_FALSE(IsWindow(hPage));
+    EXPECT_TRUE(IsWindowEnabled(window.Handle()));
+
+    Click(window.Handle(), main_ids::kExit);
+    EXPECT_TRUE(PumpUntil([&] { return logic.IsShutDown(); }, 10000));
+    EXPECT_TRUE(logic.LibraryUnloaded());
 }
 
 }  // namespace
