@@ -348,37 +348,6 @@ TEST_F(CPageWin32Test, CustomDeviceAddsListsPicksAndDeletesAnEntry) {
 namespace vexal::utility::win32::test {
 namespace {
 
-// A user's steps while a modal loop runs: a thread timer, served by any
-// loop of the thread, runs each step once its window is there.
-class CScript {
-public:
-    explicit CScript(std::vector<std::function<bool()>> steps) : m_steps(std::move(steps)) {
-        s_pThis = this;
-        m_nTimer = SetTimer(nullptr, 0, 50, &CScript::Tick);
-    }
-    ~CScript() {
-        KillTimer(nullptr, m_nTimer);
-        s_pThis = nullptr;
-    }
-    bool Done() const { return m_nNext == m_steps.size(); }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        // A step that is not ready yet (false) is tried again next time.
-        if (s_pThis != nullptr && !s_pThis->Done() && !s_pThis->m_bInside) {
-            s_pThis->m_bInside = true;
-            if (s_pThis->m_steps[s_pThis->m_nNext]())
-                ++s_pThis->m_nNext;
-            s_pThis->m_bInside = false;
-        }
-    }
-    static inline CScript* s_pThis = nullptr;
-    std::vector<std::function<bool()>> m_steps;
-    size_t m_nNext = 0;
-    bool m_bInside = false;
-    UINT_PTR m_nTimer = 0;
-};
-
 TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledAndClosesEverySession) {
     InitControls();
     CRecordedHooks hooks;

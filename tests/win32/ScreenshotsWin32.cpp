@@ -111,6 +111,23 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
         Shoot(view.Handle(), pszName);
         view.Destroy();
     }
+    // Find hubs, over the main window once disconnected (a search of this PC only).
+    main.SetSearchRanges([] { return std::u16string(u"127.0.0.1/32"); });
+    Click(window.Handle(), main_ids::kDisconnect);
+    ASSERT_TRUE(PumpUntil([&] { return !main.IsConnected() && !jobs.IsBusy(); }, 10000));
+    HWND hFind = nullptr;
+    CScript script({[&] {
+                        hFind = FindWindowW(nullptr, L"Find hubs");
+                        return hFind != nullptr && IsWindowVisible(hFind);
+                    },
+                    [&] {
+                        Shoot(hFind, "find-hubs");
+                        PostMessageW(hFind, WM_CLOSE, 0, 0);
+                        return true;
+                    }});
+    Click(window.Handle(), main_ids::kFindHubs);
+    EXPECT_TRUE(PumpUntil([&] { return script.Done(); }, 10000));
+
     main.Shutdown();
     EXPECT_TRUE(main.LibraryUnloaded());
     window.Destroy();
