@@ -348,7 +348,7 @@ TEST_F(CPageWin32Test, CustomDeviceAddsListsPicksAndDeletesAnEntry) {
 namespace vexal::utility::win32::test {
 namespace {
 
-TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledAndClosesEverySession) {
+TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledSavesAndClosesEverySession) {
     InitControls();
     CRecordedHooks hooks;
     CHubSimFixture hub;
@@ -388,6 +388,30 @@ TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledAndClosesEverySession) {
     EXPECT_TRUE(bShownFilled);
     EXPECT_FALSE(IsWindow(hPage));
     EXPECT_TRUE(IsWindowEnabled(window.Handle()));
+
+    // Save settings: the file chosen (through the hook) is written with the
+    // hub's groups, behind the pop-up, from the library thread.
+    wchar_t szTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring strFile = std::wstring(szTemp) + L"vexal-win32-save.json";
+    DeleteFileW(strFile.c_str());
+    hooks.chosenFile = U8(std::u16string(strFile.begin(), strFile.end()));
+    hooks.messages.clear();
+    Click(window.Handle(), main_ids::kSaveSettings);
+    EXPECT_TRUE(PumpUntil([&] { return !logic.IsBusy() && !hooks.messages.empty(); }, 15000));
+    ASSERT_EQ(hooks.fileChoices.size(), 1u);
+    EXPECT_EQ(hooks.fileChoices[0].eAction, EFileAction::Save);
+    EXPECT_EQ(hooks.fileChoices[0].strSuffix, u"json");
+    const HANDLE hFile = CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << (hooks.messages.empty() ? "" : hooks.messages[0].strText);
+    std::string strText(1 << 16, '\0');
+    DWORD nRead = 0;
+    ReadFile(hFile, strText.data(), static_cast<DWORD>(strText.size()), &nRead, nullptr);
+    CloseHandle(hFile);
+    strText.resize(nRead);
+    EXPECT_NE(strText.find("\"lan\""), std::string::npos) << strText.substr(0, 200);
+    EXPECT_NE(strText.find("00:1b:5f:40:12:7a"), std::string::npos);
+    DeleteFileW(strFile.c_str());
 
     Click(window.Handle(), main_ids::kExit);
     EXPECT_TRUE(PumpUntil([&] { return logic.IsShutDown(); }, 10000));
