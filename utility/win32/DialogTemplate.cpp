@@ -404,8 +404,8 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
             dwItem |= WS_GROUP;
         nPreviousGroup = c.eKind == EControl::Radio ? c.nGroup : -1;
         switch (c.eKind) {
-        case EControl::Label: dwItem |= SS_LEFT; break;
-        case EControl::Value: dwItem |= SS_LEFT | SS_NOPREFIX; break;
+        case EControl::Label: dwItem |= c.bCentred ? SS_CENTER : SS_LEFT; break;
+        case EControl::Value: dwItem |= (c.bCentred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX; break;
         case EControl::Edit:
             dwItem |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
             dwEx |= WS_EX_CLIENTEDGE;

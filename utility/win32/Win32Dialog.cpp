@@ -364,6 +364,19 @@ void CWin32Dialog::OnInitDialog() {
                 SendMessageW(hControl, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
             }
             m_listReported[c.nId] = -1;
+            if (c.nRowExtraPixels > 0) {
+                // Rows are as tall as the small image list's images: an empty
+                // list of that height makes them taller (the control owns it).
+                TEXTMETRICW tm{};
+                HDC hDc = GetDC(hControl);
+                const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
+                GetTextMetricsW(hDc, &tm);
+                SelectObject(hDc, hOld);
+                ReleaseDC(hControl, hDc);
+                const int nExtra = MulDiv(c.nRowExtraPixels, static_cast<int>(GetDpiForWindow(m_hWnd)), 96);
+                if (HIMAGELIST hImages = ImageList_Create(1, tm.tmHeight + 2 + nExtra, ILC_COLOR, 1, 0))
+                    SendMessageW(hControl, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
+            }
             break;
         }
         case EControl::Progress: SendMessageW(hControl, PBM_SETRANGE32, 0, 100); break;
