@@ -13,8 +13,8 @@ SParsedCommandLine Parse(std::vector<std::string> args) {
 }
 
 TEST(CommandLineWin32, OptionsValuesAndTheMessagesOfBadOnes) {
-    const auto run = Parse({"--interface", "Ethernet", "--address=10.0.0.5", "--tcp-port", "9101", "--serial",
-                            "COM12", "--connect"});
+    const auto run = Parse(
+        {"--interface", "Ethernet", "--address=10.0.0.5", "--tcp-port", "9101", "--serial", "COM12", "--connect"});
     ASSERT_EQ(run.eOutcome, EParsed::Run) << run.strText;
     EXPECT_EQ(run.options.nInterface, 2);
     EXPECT_EQ(run.options.address, (Ipv4Octets{10, 0, 0, 5}));

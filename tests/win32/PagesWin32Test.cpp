@@ -192,7 +192,8 @@ TEST_F(CPageWin32Test, BluetoothShowsTheHubRefusesShortValuesAndSendsTheWireOrde
     Pick(Hwnd(), kAuto, 0);
     ClickAndWait(kSet);
     EXPECT_EQ(WaitReceived(2), (std::vector<std::string>{"5900", "14003033313233340D436166E9800D"}));
-    EXPECT_EQ(m_hooks.Texts(), (std::vector<std::string>{"Set serial communication status is successful", kPowerCycle}));
+    EXPECT_EQ(m_hooks.Texts(),
+              (std::vector<std::string>{"Set serial communication status is successful", kPowerCycle}));
 }
 
 TEST_F(CPageWin32Test, NetProtocolSendsOnlyChangedValuesInOrder) {
@@ -375,8 +376,8 @@ TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledSavesAndClosesEverySession)
                         hPage = FindWindowW(nullptr, L"LAN Configuration");
                         if (hPage == nullptr || !IsWindowVisible(hPage))
                             return false;
-                        bShownFilled = IsDlgButtonChecked(hPage, 1058) == BST_CHECKED &&
-                                       !IsWindowEnabled(window.Handle());
+                        bShownFilled =
+                            IsDlgButtonChecked(hPage, 1058) == BST_CHECKED && !IsWindowEnabled(window.Handle());
                         return true;
                     },
                     [&] {
@@ -402,7 +403,8 @@ TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledSavesAndClosesEverySession)
     ASSERT_EQ(hooks.fileChoices.size(), 1u);
     EXPECT_EQ(hooks.fileChoices[0].eAction, EFileAction::Save);
     EXPECT_EQ(hooks.fileChoices[0].strSuffix, u"json");
-    const HANDLE hFile = CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE hFile =
+        CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << (hooks.messages.empty() ? "" : hooks.messages[0].strText);
     std::string strText(1 << 16, '\0');
     DWORD nRead = 0;

@@ -15,8 +15,19 @@ namespace vexal::utility::win32::test {
 namespace {
 
 enum : int {
-    kName = 10, kModeA = 20, kModeB = 21, kCheck = 30, kCombo = 40, kList = 50, kIp = 60, kBar = 70,
-    kHex = 80, kHidden = 90, kGet = 102, kSet = 100, kClose = 101,
+    kName = 10,
+    kModeA = 20,
+    kModeB = 21,
+    kCheck = 30,
+    kCombo = 40,
+    kList = 50,
+    kIp = 60,
+    kBar = 70,
+    kHex = 80,
+    kHidden = 90,
+    kGet = 102,
+    kSet = 100,
+    kClose = 101,
 };
 
 SDialogSpec ProbeSpec() {
@@ -32,7 +43,8 @@ SDialogSpec ProbeSpec() {
     name.nMaxLength = 5;
     c.push_back(name);
     c.push_back(LabelFor(kModeA, u"Mode :", 1, 0));
-    for (SControlSpec r : {Ctl(EControl::Radio, kModeA, u"&First", 1, 1), Ctl(EControl::Radio, kModeB, u"&Second", 1, 1)}) {
+    for (SControlSpec r :
+         {Ctl(EControl::Radio, kModeA, u"&First", 1, 1), Ctl(EControl::Radio, kModeB, u"&Second", 1, 1)}) {
         r.nGroup = 1;
         c.push_back(r);
     }
@@ -180,9 +192,10 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
     EXPECT_EQ(style(kCombo) & 3, static_cast<DWORD>(CBS_DROPDOWNLIST));
     EXPECT_EQ(style(kList) & (LVS_TYPEMASK | LVS_SINGLESEL | LVS_SHOWSELALWAYS),
               static_cast<DWORD>(LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS));
-    EXPECT_EQ(style(kModeA) & (WS_GROUP | WS_TABSTOP | 0xF), static_cast<DWORD>(WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON));
-    EXPECT_EQ(style(kModeB) & (WS_GROUP | WS_TABSTOP), 0u);  // one group, one tab stop
-    EXPECT_NE(style(kCheck) & WS_GROUP, 0u);                  // arrows stop at the group's end
+    EXPECT_EQ(style(kModeA) & (WS_GROUP | WS_TABSTOP | 0xF),
+              static_cast<DWORD>(WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON));
+    EXPECT_EQ(style(kModeB) & (WS_GROUP | WS_TABSTOP), 0u);           // one group, one tab stop
+    EXPECT_NE(style(kCheck) & WS_GROUP, 0u);                          // arrows stop at the group's end
     EXPECT_EQ(style(kSet) & 0xF, static_cast<DWORD>(BS_PUSHBUTTON));  // no default button: Enter writes nothing
     EXPECT_EQ(SendMessageW(ListView_GetHeader(GetDlgItem(h, kList)), HDM_GETITEMCOUNT, 0, 0), 2);
 

@@ -95,9 +95,13 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
     client::CfgApiTable& api = main.Api();
 
     const std::pair<const char*, PageFactory> pages[] = {
-        {"bluetooth", MakeBluetoothPage},          {"wlan", MakeWlanPage}, {"lan", MakeLanPage},
-        {"usb-to-serial", MakeUsbToSerialPage},    {"custom-device", MakeCustomDevicePage},
-        {"net-protocol", MakeNetProtocolPage},     {"interface-usage", MakeInterfaceUsagePage},
+        {"bluetooth", MakeBluetoothPage},
+        {"wlan", MakeWlanPage},
+        {"lan", MakeLanPage},
+        {"usb-to-serial", MakeUsbToSerialPage},
+        {"custom-device", MakeCustomDevicePage},
+        {"net-protocol", MakeNetProtocolPage},
+        {"interface-usage", MakeInterfaceUsagePage},
     };
     for (const auto& [pszName, fnFactory] : pages) {
         auto pPage = fnFactory(SPageContext{api, jobs});

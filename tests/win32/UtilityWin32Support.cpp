@@ -19,7 +19,9 @@ CRecordedHooks::CRecordedHooks() {
     SetHooks(std::move(hooks));
 }
 
-CRecordedHooks::~CRecordedHooks() { SetHooks({}); }
+CRecordedHooks::~CRecordedHooks() {
+    SetHooks({});
+}
 
 std::vector<std::string> CRecordedHooks::Texts() const {
     std::vector<std::string> texts;
@@ -56,7 +58,9 @@ void PumpFor(int nMs) {
     PumpUntil([end] { return std::chrono::steady_clock::now() >= end; }, nMs + 100);
 }
 
-void Click(HWND hDialog, int nId) { SendMessageW(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0); }
+void Click(HWND hDialog, int nId) {
+    SendMessageW(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0);
+}
 
 void Type(HWND hDialog, int nId, const std::u16string& strText) {
     SendMessageW(GetDlgItem(hDialog, nId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
@@ -81,7 +85,8 @@ void SelectRow(HWND hDialog, int nId, int nRow) {
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(GetDlgItem(hDialog, nId), LVM_SETITEMSTATE, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(GetDlgItem(hDialog, nId), LVM_SETITEMSTATE, static_cast<WPARAM>(nRow),
+                 reinterpret_cast<LPARAM>(&state));
     NotifyRow(hDialog, nId, nRow, NM_CLICK);
 }
 
@@ -100,6 +105,8 @@ void TypeIpv4(HWND hDialog, int nId, uint8_t a, uint8_t b, uint8_t c, uint8_t d)
     SendMessageW(GetDlgItem(hDialog, nId), IPM_SETADDRESS, 0, static_cast<LPARAM>(MAKEIPADDRESS(a, b, c, d)));
 }
 
-std::string U8(const std::u16string& str) { return U16ToUtf8(str); }
+std::string U8(const std::u16string& str) {
+    return U16ToUtf8(str);
+}
 
 }  // namespace vexal::utility::win32::test

@@ -41,7 +41,7 @@ bool PumpUntil(const std::function<bool()>& pred, int nMs = 5000);
 void PumpFor(int nMs);
 
 // A user's actions, by identifier; each returns once its handler has run.
-void Click(HWND hDialog, int nId);                                 // BM_CLICK
+void Click(HWND hDialog, int nId);                                // BM_CLICK
 void Type(HWND hDialog, int nId, const std::u16string& strText);  // WM_SETTEXT (EN_CHANGE follows)
 void Pick(HWND hDialog, int nId, int nIndex);                     // CB_SETCURSEL + CBN_SELCHANGE
 void ActivateRow(HWND hDialog, int nId, int nRow);                // a click, then LVN_ITEMACTIVATE
@@ -81,6 +81,5 @@ private:
     bool m_bInside = false;
     UINT_PTR m_nTimer = 0;
 };
-
 
 }  // namespace vexal::utility::win32::test

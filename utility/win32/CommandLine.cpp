@@ -29,12 +29,13 @@ std::vector<SOption> Options() {
 }
 
 std::string HelpText(const std::string& strProgram) {
-    std::string strText = "Usage: " + strProgram + " [options]\nReads and changes the settings of a Vexal hub.\n\nOptions:\n";
+    std::string strText =
+        "Usage: " + strProgram + " [options]\nReads and changes the settings of a Vexal hub.\n\nOptions:\n";
     std::vector<std::pair<std::string, std::string>> rows;
     size_t nWidth = 0;
     for (const SOption& o : Options()) {
-        std::string strLeft = o.pszShort != nullptr ? std::string("-") + o.pszShort + ", --" + o.pszLong
-                                                    : std::string("--") + o.pszLong;
+        std::string strLeft =
+            o.pszShort != nullptr ? std::string("-") + o.pszShort + ", --" + o.pszLong : std::string("--") + o.pszLong;
         if (o.pszValue != nullptr)
             strLeft += std::string(" <") + o.pszValue + ">";
         nWidth = std::max(nWidth, strLeft.size());
@@ -48,7 +49,8 @@ std::string HelpText(const std::string& strProgram) {
 }
 
 std::optional<int> Number(const std::string& str, int nMax) {
-    if (str.empty() || str.size() > 5 || !std::all_of(str.begin(), str.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (str.empty() || str.size() > 5 ||
+        !std::all_of(str.begin(), str.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const int n = std::stoi(str);
     return n <= nMax ? std::optional<int>(n) : std::nullopt;

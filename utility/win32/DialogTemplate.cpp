@@ -33,15 +33,18 @@ int CaptionChars(const std::u16string& str) {
     return n;
 }
 
-int TextCx(const std::u16string& str) { return CaptionChars(str) * kCharCx + 4; }
+int TextCx(const std::u16string& str) {
+    return CaptionChars(str) * kCharCx + 4;
+}
 
-bool IsGridControl(const SControlSpec& c) { return !c.bButtonRow && c.eKind != EControl::Group; }
+bool IsGridControl(const SControlSpec& c) {
+    return !c.bButtonRow && c.eKind != EControl::Group;
+}
 
 // A control that takes the whole width of its cell when alone in it.
 bool Stretches(EControl e) {
     return e == EControl::Edit || e == EControl::Combo || e == EControl::ListView || e == EControl::Progress ||
-           e == EControl::ListBox ||
-           e == EControl::Value || e == EControl::Ipv4;
+           e == EControl::ListBox || e == EControl::Value || e == EControl::Ipv4;
 }
 
 struct SSize {
@@ -51,42 +54,42 @@ struct SSize {
 SSize NaturalSize(const SControlSpec& c) {
     const int nMin = c.nWidthChars * kCharCx;
     switch (c.eKind) {
-    case EControl::Label:
-    case EControl::Value: {
-        const int cx = std::max({nMin, TextCx(c.strCaption), c.eKind == EControl::Value ? 40 : 0});
-        // Long text that may wrap: kept to a readable width, as many lines as it needs.
-        if (c.bWordWrap && cx > kWrapCx)
-            return {kWrapCx, 8 * ((cx + kWrapCx - 1) / kWrapCx)};
-        return {cx, 8};
-    }
-    case EControl::ListBox: {
-        const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 6;
-        return {c.nWidthChars > 0 ? nMin + 8 : 120, nLines * 8 + 4};
-    }
-    case EControl::Edit: {
-        int cx = 80;
-        if (c.nWidthChars > 0)
-            cx = c.nWidthChars * kCharCx + 8;
-        else if (c.nMaxLength > 0)
-            cx = std::clamp(c.nMaxLength, 4, 32) * kCharCx + 8;
-        return {cx, 12};
-    }
-    case EControl::Button: return {std::max({50, TextCx(c.strCaption) + 8, nMin}), 14};
-    case EControl::Radio:
-    case EControl::Check: return {std::max(nMin, TextCx(c.strCaption) + 12), 10};
-    case EControl::Combo: return {c.nWidthChars > 0 ? nMin + 16 : 80, 12};
-    case EControl::ListView: {
-        int cx = 0;
-        for (size_t i = 0; i < c.columns.size(); ++i) {
-            const int nChars = i < c.columnWidths.size() ? c.columnWidths[i] : 0;
-            cx += nChars > 0 ? nChars * kCharCx + 8 : std::max(TextCx(c.columns[i]) + 8, 40);
+        case EControl::Label:
+        case EControl::Value: {
+            const int cx = std::max({nMin, TextCx(c.strCaption), c.eKind == EControl::Value ? 40 : 0});
+            // Long text that may wrap: kept to a readable width, as many lines as it needs.
+            if (c.bWordWrap && cx > kWrapCx)
+                return {kWrapCx, 8 * ((cx + kWrapCx - 1) / kWrapCx)};
+            return {cx, 8};
         }
-        const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 8;
-        return {std::max({cx + 4, nMin, 160}), nLines * 10 + 16};
-    }
-    case EControl::Ipv4: return {std::max(nMin, 90), 12};
-    case EControl::Progress: return {c.nWidthChars > 0 ? nMin : 160, 10};
-    case EControl::Group: return {TextCx(c.strCaption) + 16, 0};
+        case EControl::ListBox: {
+            const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 6;
+            return {c.nWidthChars > 0 ? nMin + 8 : 120, nLines * 8 + 4};
+        }
+        case EControl::Edit: {
+            int cx = 80;
+            if (c.nWidthChars > 0)
+                cx = c.nWidthChars * kCharCx + 8;
+            else if (c.nMaxLength > 0)
+                cx = std::clamp(c.nMaxLength, 4, 32) * kCharCx + 8;
+            return {cx, 12};
+        }
+        case EControl::Button: return {std::max({50, TextCx(c.strCaption) + 8, nMin}), 14};
+        case EControl::Radio:
+        case EControl::Check: return {std::max(nMin, TextCx(c.strCaption) + 12), 10};
+        case EControl::Combo: return {c.nWidthChars > 0 ? nMin + 16 : 80, 12};
+        case EControl::ListView: {
+            int cx = 0;
+            for (size_t i = 0; i < c.columns.size(); ++i) {
+                const int nChars = i < c.columnWidths.size() ? c.columnWidths[i] : 0;
+                cx += nChars > 0 ? nChars * kCharCx + 8 : std::max(TextCx(c.columns[i]) + 8, 40);
+            }
+            const int nLines = c.nHeightLines > 0 ? c.nHeightLines : 8;
+            return {std::max({cx + 4, nMin, 160}), nLines * 10 + 16};
+        }
+        case EControl::Ipv4: return {std::max(nMin, 90), 12};
+        case EControl::Progress: return {c.nWidthChars > 0 ? nMin : 160, 10};
+        case EControl::Group: return {TextCx(c.strCaption) + 16, 0};
     }
     return {0, 0};
 }
@@ -154,9 +157,8 @@ SLayout LayOut(const SDialogSpec& spec) {
     auto spanCx = [&](int c0, int c1) {
         int cx = 0;
         for (int c = c0; c <= c1; ++c)
-            cx += colCx[static_cast<size_t>(c)] + (c > c0 ? kColumnGap + colPadR[static_cast<size_t>(c - 1)] +
-                                                               colPadL[static_cast<size_t>(c)]
-                                                         : 0);
+            cx += colCx[static_cast<size_t>(c)] +
+                  (c > c0 ? kColumnGap + colPadR[static_cast<size_t>(c - 1)] + colPadL[static_cast<size_t>(c)] : 0);
         return cx;
     };
     for (size_t i = 0; i < ctls.size(); ++i) {
@@ -349,15 +351,15 @@ struct SItemClass {
 
 SItemClass ClassOf(EControl e) {
     switch (e) {
-    case EControl::Label:
-    case EControl::Value: return {0x82, {}};
-    case EControl::Edit: return {0x81, {}};
-    case EControl::Combo: return {0x85, {}};
-    case EControl::ListBox: return {0x83, {}};
-    case EControl::ListView: return {0, u"SysListView32"};
-    case EControl::Ipv4: return {0, u"SysIPAddress32"};
-    case EControl::Progress: return {0, u"msctls_progress32"};
-    default: return {0x80, {}};
+        case EControl::Label:
+        case EControl::Value: return {0x82, {}};
+        case EControl::Edit: return {0x81, {}};
+        case EControl::Combo: return {0x85, {}};
+        case EControl::ListBox: return {0x83, {}};
+        case EControl::ListView: return {0, u"SysListView32"};
+        case EControl::Ipv4: return {0, u"SysIPAddress32"};
+        case EControl::Progress: return {0, u"msctls_progress32"};
+        default: return {0x80, {}};
     }
 }
 
@@ -385,8 +387,8 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
     w.Word(0);  // no menu
     w.Word(0);  // the dialog class
     w.Text(spec.strTitle);
-    w.Word(8);    // points
-    w.Word(400);  // weight
+    w.Word(8);                         // points
+    w.Word(400);                       // weight
     w.Word(0x0100 * DEFAULT_CHARSET);  // italic 0, charset
     w.Text(u"MS Shell Dlg");
 
@@ -404,33 +406,33 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
             dwItem |= WS_GROUP;
         nPreviousGroup = c.eKind == EControl::Radio ? c.nGroup : -1;
         switch (c.eKind) {
-        case EControl::Label: dwItem |= c.bCentred ? SS_CENTER : SS_LEFT; break;
-        case EControl::Value: dwItem |= (c.bCentred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX; break;
-        case EControl::Edit:
-            dwItem |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
-            dwEx |= WS_EX_CLIENTEDGE;
-            if (c.eInput == EInput::Digits)
-                dwItem |= ES_NUMBER;
-            if (c.bPassword)
-                dwItem |= ES_PASSWORD;
-            if (c.bReadOnly)
-                dwItem |= ES_READONLY;
-            break;
-        case EControl::Button: dwItem |= WS_TABSTOP | BS_PUSHBUTTON; break;
-        case EControl::Radio: dwItem |= BS_AUTORADIOBUTTON | (bNewGroup ? WS_TABSTOP : 0); break;
-        case EControl::Check: dwItem |= WS_TABSTOP | BS_AUTOCHECKBOX; break;
-        case EControl::Combo: dwItem |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL; break;
-        case EControl::ListView:
-            dwItem |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
-            dwEx |= WS_EX_CLIENTEDGE;
-            break;
-        case EControl::ListBox:
-            dwItem |= WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
-            dwEx |= WS_EX_CLIENTEDGE;
-            break;
-        case EControl::Ipv4: dwItem |= WS_TABSTOP; break;
-        case EControl::Progress: break;
-        case EControl::Group: dwItem |= BS_GROUPBOX; break;
+            case EControl::Label: dwItem |= c.bCentred ? SS_CENTER : SS_LEFT; break;
+            case EControl::Value: dwItem |= (c.bCentred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX; break;
+            case EControl::Edit:
+                dwItem |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+                dwEx |= WS_EX_CLIENTEDGE;
+                if (c.eInput == EInput::Digits)
+                    dwItem |= ES_NUMBER;
+                if (c.bPassword)
+                    dwItem |= ES_PASSWORD;
+                if (c.bReadOnly)
+                    dwItem |= ES_READONLY;
+                break;
+            case EControl::Button: dwItem |= WS_TABSTOP | BS_PUSHBUTTON; break;
+            case EControl::Radio: dwItem |= BS_AUTORADIOBUTTON | (bNewGroup ? WS_TABSTOP : 0); break;
+            case EControl::Check: dwItem |= WS_TABSTOP | BS_AUTOCHECKBOX; break;
+            case EControl::Combo: dwItem |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL; break;
+            case EControl::ListView:
+                dwItem |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+                dwEx |= WS_EX_CLIENTEDGE;
+                break;
+            case EControl::ListBox:
+                dwItem |= WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
+                dwEx |= WS_EX_CLIENTEDGE;
+                break;
+            case EControl::Ipv4: dwItem |= WS_TABSTOP; break;
+            case EControl::Progress: break;
+            case EControl::Group: dwItem |= BS_GROUPBOX; break;
         }
         w.AlignDword();
         w.Dword(0);  // helpID
@@ -449,8 +451,7 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
             w.Text(cls.strName);
         }
         const bool bCaptioned = c.eKind == EControl::Label || c.eKind == EControl::Button ||
-                                c.eKind == EControl::Radio || c.eKind == EControl::Check ||
-                                c.eKind == EControl::Group;
+                                c.eKind == EControl::Radio || c.eKind == EControl::Check || c.eKind == EControl::Group;
         w.Text(bCaptioned ? c.strCaption : std::u16string());
         w.Word(0);  // no creation data
     }

@@ -18,8 +18,12 @@ constexpr UINT kMsgCheckSelection = WM_APP + 1;
 constexpr UINT kMsgDeleteRetired = WM_APP + 2;
 constexpr UINT kMsgRunPosted = WM_APP + 3;
 
-const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
-std::u16string U(const wchar_t* psz) { return psz != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(psz)) : std::u16string(); }
+const wchar_t* W(const std::u16string& str) {
+    return reinterpret_cast<const wchar_t*>(str.c_str());
+}
+std::u16string U(const wchar_t* psz) {
+    return psz != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(psz)) : std::u16string();
+}
 
 std::u16string& AppName() {
     static std::u16string s_strName = u"Vexal Utility";
@@ -40,15 +44,17 @@ std::u16string WindowText(HWND hWnd) {
     return U(str.c_str());
 }
 
-bool IsHex(wchar_t ch) { return (ch >= L'0' && ch <= L'9') || (ch >= L'a' && ch <= L'f') || (ch >= L'A' && ch <= L'F'); }
+bool IsHex(wchar_t ch) {
+    return (ch >= L'0' && ch <= L'9') || (ch >= L'a' && ch <= L'f') || (ch >= L'A' && ch <= L'F');
+}
 
 bool Accepts(EInput eInput, wchar_t ch) {
     if (ch < 0x20 || ch == 0x7F)
         return false;
     switch (eInput) {
-    case EInput::Digits: return ch >= L'0' && ch <= L'9';
-    case EInput::HexDigits: return IsHex(ch);
-    case EInput::Text: return true;
+        case EInput::Digits: return ch >= L'0' && ch <= L'9';
+        case EInput::HexDigits: return IsHex(ch);
+        case EInput::Text: return true;
     }
     return false;
 }
@@ -59,34 +65,34 @@ LRESULT CALLBACK EditFilterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPar
                                 DWORD_PTR nInput) {
     const auto eInput = static_cast<EInput>(nInput);
     switch (nMsg) {
-    case WM_CHAR: {
-        const auto ch = static_cast<wchar_t>(wParam);
-        // Backspace and the clipboard keys arrive as control characters.
-        if (ch >= 0x20 && ch != 0x7F && !Accepts(eInput, ch)) {
-            MessageBeep(MB_OK);
-            return 0;
-        }
-        break;
-    }
-    case WM_PASTE: {
-        std::wstring strClip;
-        if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(hWnd)) {
-            if (HANDLE hData = GetClipboardData(CF_UNICODETEXT)) {
-                if (const auto* psz = static_cast<const wchar_t*>(GlobalLock(hData))) {
-                    strClip.assign(psz, wcsnlen(psz, GlobalSize(hData) / sizeof(wchar_t)));
-                    GlobalUnlock(hData);
-                }
+        case WM_CHAR: {
+            const auto ch = static_cast<wchar_t>(wParam);
+            // Backspace and the clipboard keys arrive as control characters.
+            if (ch >= 0x20 && ch != 0x7F && !Accepts(eInput, ch)) {
+                MessageBeep(MB_OK);
+                return 0;
             }
-            CloseClipboard();
+            break;
         }
-        if (!std::all_of(strClip.begin(), strClip.end(), [eInput](wchar_t ch) { return Accepts(eInput, ch); })) {
-            MessageBeep(MB_OK);
-            return 0;
+        case WM_PASTE: {
+            std::wstring strClip;
+            if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(hWnd)) {
+                if (HANDLE hData = GetClipboardData(CF_UNICODETEXT)) {
+                    if (const auto* psz = static_cast<const wchar_t*>(GlobalLock(hData))) {
+                        strClip.assign(psz, wcsnlen(psz, GlobalSize(hData) / sizeof(wchar_t)));
+                        GlobalUnlock(hData);
+                    }
+                }
+                CloseClipboard();
+            }
+            if (!std::all_of(strClip.begin(), strClip.end(), [eInput](wchar_t ch) { return Accepts(eInput, ch); })) {
+                MessageBeep(MB_OK);
+                return 0;
+            }
+            break;
         }
-        break;
-    }
-    case WM_NCDESTROY: RemoveWindowSubclass(hWnd, EditFilterProc, nSubclass); break;
-    default: break;
+        case WM_NCDESTROY: RemoveWindowSubclass(hWnd, EditFilterProc, nSubclass); break;
+        default: break;
     }
     return DefSubclassProc(hWnd, nMsg, wParam, lParam);
 }
@@ -94,21 +100,21 @@ LRESULT CALLBACK EditFilterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPar
 EMsgResult DefaultMessage(HWND hOwner, const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons) {
     UINT nType = 0;
     switch (eIcon) {
-    case EMsgIcon::Information: nType |= MB_ICONINFORMATION; break;
-    case EMsgIcon::Warning: nType |= MB_ICONWARNING; break;
-    case EMsgIcon::Critical: nType |= MB_ICONERROR; break;
-    case EMsgIcon::Question: nType |= MB_ICONQUESTION; break;
+        case EMsgIcon::Information: nType |= MB_ICONINFORMATION; break;
+        case EMsgIcon::Warning: nType |= MB_ICONWARNING; break;
+        case EMsgIcon::Critical: nType |= MB_ICONERROR; break;
+        case EMsgIcon::Question: nType |= MB_ICONQUESTION; break;
     }
     switch (eButtons) {
-    case EMsgButtons::Ok: nType |= MB_OK; break;
-    case EMsgButtons::OkCancel: nType |= MB_OKCANCEL; break;
-    case EMsgButtons::YesNo: nType |= MB_YESNO; break;
+        case EMsgButtons::Ok: nType |= MB_OK; break;
+        case EMsgButtons::OkCancel: nType |= MB_OKCANCEL; break;
+        case EMsgButtons::YesNo: nType |= MB_YESNO; break;
     }
     switch (MessageBoxW(hOwner, W(strText), W(AppName()), nType)) {
-    case IDOK: return EMsgResult::Ok;
-    case IDYES: return EMsgResult::Yes;
-    case IDNO: return EMsgResult::No;
-    default: return eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+        case IDOK: return EMsgResult::Ok;
+        case IDYES: return EMsgResult::Yes;
+        case IDNO: return EMsgResult::No;
+        default: return eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
     }
 }
 
@@ -147,9 +153,15 @@ std::optional<std::string> DefaultChooseFile(HWND hOwner, const SFileChoice& cho
 
 }  // namespace
 
-void SetApplicationName(const std::u16string& strName) { AppName() = strName; }
-const std::u16string& ApplicationName() { return AppName(); }
-void SetHooks(SWin32Hooks hooks) { Hooks() = std::move(hooks); }
+void SetApplicationName(const std::u16string& strName) {
+    AppName() = strName;
+}
+const std::u16string& ApplicationName() {
+    return AppName();
+}
+void SetHooks(SWin32Hooks hooks) {
+    Hooks() = std::move(hooks);
+}
 
 CWin32Dialog::CWin32Dialog(CDialogLogic& logic, CWin32Dialog* pOwnerView) : m_logic(logic), m_pOwnerView(pOwnerView) {}
 
@@ -167,8 +179,8 @@ int CWin32Dialog::RunModal(HWND hOwner) {
     m_bModal = true;
     m_template = BuildTemplate(m_logic.Spec(), hOwner == nullptr && m_pOwnerView == nullptr);
     const INT_PTR nResult =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()),
-                                hOwner, DialogProc, reinterpret_cast<LPARAM>(this));
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()), hOwner,
+                                DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;
     return nResult == -1 ? kRejected : static_cast<int>(nResult);
 }
@@ -178,8 +190,8 @@ bool CWin32Dialog::CreateModeless(HWND hOwner, bool bShow) {
         return true;
     m_hOwner = hOwner;
     m_template = BuildTemplate(m_logic.Spec(), false);
-    CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()),
-                               hOwner, DialogProc, reinterpret_cast<LPARAM>(this));
+    CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()), hOwner,
+                               DialogProc, reinterpret_cast<LPARAM>(this));
     if (m_hWnd == nullptr)
         return false;
     if (bShow)
@@ -243,7 +255,9 @@ HWND CWin32Dialog::Control(int nId) const {
     return GetDlgItem(m_hWnd, nId);
 }
 
-const SControlSpec* CWin32Dialog::SpecOf(int nId) const { return FindControl(m_logic.Spec(), nId); }
+const SControlSpec* CWin32Dialog::SpecOf(int nId) const {
+    return FindControl(m_logic.Spec(), nId);
+}
 
 INT_PTR CALLBACK CWin32Dialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     auto* pThis = reinterpret_cast<CWin32Dialog*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
@@ -259,67 +273,65 @@ INT_PTR CALLBACK CWin32Dialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, L
 
 INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
     switch (nMsg) {
-    case WM_INITDIALOG: {
-        OnInitDialog();
-        // The logic may have put the focus somewhere; otherwise the first
-        // control that takes it.
-        const HWND hFocus = GetFocus();
-        return hFocus != nullptr && IsChild(m_hWnd, hFocus) ? FALSE : TRUE;
-    }
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-        return TRUE;
-    case WM_NOTIFY:
-        if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam)))
+        case WM_INITDIALOG: {
+            OnInitDialog();
+            // The logic may have put the focus somewhere; otherwise the first
+            // control that takes it.
+            const HWND hFocus = GetFocus();
+            return hFocus != nullptr && IsChild(m_hWnd, hFocus) ? FALSE : TRUE;
+        }
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return TRUE;
+        case WM_NOTIFY:
+            if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam)))
+                return TRUE;
+            return FALSE;
+        case WM_TIMER:
+            if (m_timers.count(static_cast<int>(wParam)) != 0)
+                m_logic.OnTimer(static_cast<int>(wParam));
             return TRUE;
-        return FALSE;
-    case WM_TIMER:
-        if (m_timers.count(static_cast<int>(wParam)) != 0)
-            m_logic.OnTimer(static_cast<int>(wParam));
-        return TRUE;
-    case WM_CLOSE: RequestClose(); return TRUE;
-    case WM_SETCURSOR:
-        if (m_nBusy > 0) {
-            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+        case WM_CLOSE: RequestClose(); return TRUE;
+        case WM_SETCURSOR:
+            if (m_nBusy > 0) {
+                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+                SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_DPICHANGED: {
+            // The system's suggestion keeps the window where it was, in the new size.
+            const auto* pRect = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(m_hWnd, nullptr, pRect->left, pRect->top, pRect->right - pRect->left,
+                         pRect->bottom - pRect->top, SWP_NOZORDER | SWP_NOACTIVATE);
             return TRUE;
         }
-        return FALSE;
-    case WM_DPICHANGED: {
-        // The system's suggestion keeps the window where it was, in the new size.
-        const auto* pRect = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(m_hWnd, nullptr, pRect->left, pRect->top, pRect->right - pRect->left,
-                     pRect->bottom - pRect->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        return TRUE;
-    }
-    case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
-    case kMsgDeleteRetired: m_retired.clear(); return TRUE;
-    case kMsgRunPosted:
-        // A modal window shows itself once its loop is idle; a call posted at
-        // its start may come first and wants it up (busy state, owner of boxes).
-        if (m_bModal && !IsWindowVisible(m_hWnd))
-            ShowWindow(m_hWnd, SW_SHOW);
-        if (!m_posted.empty()) {
-            std::function<void()> fn = std::move(m_posted.front());
-            m_posted.pop_front();
-            if (fn)
-                fn();
-        }
-        return TRUE;
-    case WM_DESTROY:
-        for (int nTimer : m_timers)
-            KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
-        m_timers.clear();
-        m_modeless.clear();
-        m_prepared.clear();
-        m_logic.Attach(nullptr);
-        return FALSE;
-    case WM_NCDESTROY:
-        m_posted.clear();
-        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-        m_hWnd = nullptr;
-        return FALSE;
-    default: return FALSE;
+        case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
+        case kMsgDeleteRetired: m_retired.clear(); return TRUE;
+        case kMsgRunPosted:
+            // A modal window shows itself once its loop is idle; a call posted at
+            // its start may come first and wants it up (busy state, owner of boxes).
+            if (m_bModal && !IsWindowVisible(m_hWnd))
+                ShowWindow(m_hWnd, SW_SHOW);
+            if (!m_posted.empty()) {
+                std::function<void()> fn = std::move(m_posted.front());
+                m_posted.pop_front();
+                if (fn)
+                    fn();
+            }
+            return TRUE;
+        case WM_DESTROY:
+            for (int nTimer : m_timers)
+                KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
+            m_timers.clear();
+            m_modeless.clear();
+            m_prepared.clear();
+            m_logic.Attach(nullptr);
+            return FALSE;
+        case WM_NCDESTROY:
+            m_posted.clear();
+            SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+            m_hWnd = nullptr;
+            return FALSE;
+        default: return FALSE;
     }
 }
 
@@ -329,58 +341,59 @@ void CWin32Dialog::OnInitDialog() {
         // The program's icon (resource 1), when it has one.
         const int nSmall = GetSystemMetrics(SM_CXSMICON), nBig = GetSystemMetrics(SM_CXICON);
         const HINSTANCE hInstance = GetModuleHandleW(nullptr);
-        if (auto hSmall = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, nSmall, nSmall, 0)))
-            SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmall));
-        if (auto hBig = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, nBig, nBig, 0)))
-            SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hBig));
+        // Shared icons: the system keeps them for the module's lifetime.
+        for (auto [nSize, nWhich] : {std::pair{nSmall, ICON_SMALL}, std::pair{nBig, ICON_BIG}})
+            if (HANDLE hIcon = LoadImageW(hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, nSize, nSize, LR_SHARED))
+                SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(nWhich), reinterpret_cast<LPARAM>(hIcon));
     }
     for (const SControlSpec& c : spec.controls) {
         const HWND hControl = c.nId != 0 ? GetDlgItem(m_hWnd, c.nId) : nullptr;
         if (hControl == nullptr)
             continue;
         switch (c.eKind) {
-        case EControl::Edit:
-            SendMessageW(hControl, EM_LIMITTEXT, c.nMaxLength > 0 ? static_cast<WPARAM>(c.nMaxLength) : 0, 0);
-            SetWindowSubclass(hControl, EditFilterProc, 1, static_cast<DWORD_PTR>(c.eInput));
-            if (!c.strPlaceholder.empty())
-                SendMessageW(hControl, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(W(c.strPlaceholder)));
-            break;
-        case EControl::Combo: m_comboShown[c.nId] = -1; break;
-        case EControl::ListView: {
-            SendMessageW(hControl, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-            for (size_t i = 0; i < c.columns.size(); ++i) {
-                const int nChars = i < c.columnWidths.size() && c.columnWidths[i] > 0
-                                       ? c.columnWidths[i]
-                                       : std::max(static_cast<int>(c.columns[i].size()) + 2, 10);
-                RECT rc{0, 0, nChars * 4 + 8, 8};
-                MapDialogRect(m_hWnd, &rc);
-                LVCOLUMNW col{};
-                col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
-                // (The first column of a list view is always left-aligned.)
-                col.fmt = c.bCentred && i > 0 ? LVCFMT_CENTER : LVCFMT_LEFT;
-                col.pszText = const_cast<wchar_t*>(W(c.columns[i]));
-                col.cx = rc.right;
-                col.iSubItem = static_cast<int>(i);
-                SendMessageW(hControl, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+            case EControl::Edit:
+                SendMessageW(hControl, EM_LIMITTEXT, c.nMaxLength > 0 ? static_cast<WPARAM>(c.nMaxLength) : 0, 0);
+                SetWindowSubclass(hControl, EditFilterProc, 1, static_cast<DWORD_PTR>(c.eInput));
+                if (!c.strPlaceholder.empty())
+                    SendMessageW(hControl, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(W(c.strPlaceholder)));
+                break;
+            case EControl::Combo: m_comboShown[c.nId] = -1; break;
+            case EControl::ListView: {
+                SendMessageW(hControl, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+                for (size_t i = 0; i < c.columns.size(); ++i) {
+                    const int nChars = i < c.columnWidths.size() && c.columnWidths[i] > 0
+                                           ? c.columnWidths[i]
+                                           : std::max(static_cast<int>(c.columns[i].size()) + 2, 10);
+                    RECT rc{0, 0, nChars * 4 + 8, 8};
+                    MapDialogRect(m_hWnd, &rc);
+                    LVCOLUMNW col{};
+                    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+                    // (The first column of a list view is always left-aligned.)
+                    col.fmt = c.bCentred && i > 0 ? LVCFMT_CENTER : LVCFMT_LEFT;
+                    col.pszText = const_cast<wchar_t*>(W(c.columns[i]));
+                    col.cx = rc.right;
+                    col.iSubItem = static_cast<int>(i);
+                    SendMessageW(hControl, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+                }
+                m_listReported[c.nId] = -1;
+                if (c.nRowExtraPixels > 0) {
+                    // Rows are as tall as the small image list's images: an empty
+                    // list of that height makes them taller (the control owns it).
+                    TEXTMETRICW tm{};
+                    HDC hDc = GetDC(hControl);
+                    const HGDIOBJ hOld =
+                        SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
+                    GetTextMetricsW(hDc, &tm);
+                    SelectObject(hDc, hOld);
+                    ReleaseDC(hControl, hDc);
+                    const int nExtra = MulDiv(c.nRowExtraPixels, static_cast<int>(GetDpiForWindow(m_hWnd)), 96);
+                    if (HIMAGELIST hImages = ImageList_Create(1, tm.tmHeight + 2 + nExtra, ILC_COLOR, 1, 0))
+                        SendMessageW(hControl, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
+                }
+                break;
             }
-            m_listReported[c.nId] = -1;
-            if (c.nRowExtraPixels > 0) {
-                // Rows are as tall as the small image list's images: an empty
-                // list of that height makes them taller (the control owns it).
-                TEXTMETRICW tm{};
-                HDC hDc = GetDC(hControl);
-                const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
-                GetTextMetricsW(hDc, &tm);
-                SelectObject(hDc, hOld);
-                ReleaseDC(hControl, hDc);
-                const int nExtra = MulDiv(c.nRowExtraPixels, static_cast<int>(GetDpiForWindow(m_hWnd)), 96);
-                if (HIMAGELIST hImages = ImageList_Create(1, tm.tmHeight + 2 + nExtra, ILC_COLOR, 1, 0))
-                    SendMessageW(hControl, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
-            }
-            break;
-        }
-        case EControl::Progress: SendMessageW(hControl, PBM_SETRANGE32, 0, 100); break;
-        default: break;
+            case EControl::Progress: SendMessageW(hControl, PBM_SETRANGE32, 0, 100); break;
+            default: break;
         }
     }
     if (m_hOwner != nullptr)
@@ -430,33 +443,33 @@ void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
     if (pSpec == nullptr || m_nSuppress > 0)
         return;
     switch (pSpec->eKind) {
-    case EControl::Button:
-    case EControl::Radio:
-    case EControl::Check:
-        if (nCode == BN_CLICKED)
-            m_logic.OnClicked(nId);
-        break;
-    case EControl::Combo:
-        if (nCode == CBN_SELCHANGE) {
-            const int nIndex = ComboIndex(nId);
-            if (nIndex != m_comboShown[nId]) {
-                m_comboShown[nId] = nIndex;
-                m_logic.OnActivated(nId, nIndex);
+        case EControl::Button:
+        case EControl::Radio:
+        case EControl::Check:
+            if (nCode == BN_CLICKED)
+                m_logic.OnClicked(nId);
+            break;
+        case EControl::Combo:
+            if (nCode == CBN_SELCHANGE) {
+                const int nIndex = ComboIndex(nId);
+                if (nIndex != m_comboShown[nId]) {
+                    m_comboShown[nId] = nIndex;
+                    m_logic.OnActivated(nId, nIndex);
+                }
             }
-        }
-        break;
-    case EControl::ListBox:
-        // Every pick counts here, the entry already chosen too.
-        if (nCode == LBN_SELCHANGE) {
-            m_comboShown[nId] = ComboIndex(nId);
-            m_logic.OnActivated(nId, m_comboShown[nId]);
-        }
-        break;
-    case EControl::Edit:
-        if (nCode == EN_CHANGE)
-            m_logic.OnTextEdited(nId, GetText(nId));
-        break;
-    default: break;
+            break;
+        case EControl::ListBox:
+            // Every pick counts here, the entry already chosen too.
+            if (nCode == LBN_SELCHANGE) {
+                m_comboShown[nId] = ComboIndex(nId);
+                m_logic.OnActivated(nId, m_comboShown[nId]);
+            }
+            break;
+        case EControl::Edit:
+            if (nCode == EN_CHANGE)
+                m_logic.OnTextEdited(nId, GetText(nId));
+            break;
+        default: break;
     }
 }
 
@@ -468,43 +481,43 @@ bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
     if (pSpec->eKind == EControl::Ipv4 && hdr.code == IPN_FIELDCHANGED) {
         if (m_nSuppress == 0) {
             const Ipv4Octets o = GetIpv4(nId);
-            m_logic.OnTextEdited(nId, NumberText(o[0]) + u"." + NumberText(o[1]) + u"." + NumberText(o[2]) + u"." +
-                                          NumberText(o[3]));
+            m_logic.OnTextEdited(
+                nId, NumberText(o[0]) + u"." + NumberText(o[1]) + u"." + NumberText(o[2]) + u"." + NumberText(o[3]));
         }
         return false;
     }
     if (pSpec->eKind != EControl::ListView)
         return false;
     switch (hdr.code) {
-    case LVN_ITEMCHANGED: {
-        const auto& nm = reinterpret_cast<const NMLISTVIEW&>(hdr);
-        if ((nm.uChanged & LVIF_STATE) == 0 || ((nm.uOldState ^ nm.uNewState) & LVIS_SELECTED) == 0)
+        case LVN_ITEMCHANGED: {
+            const auto& nm = reinterpret_cast<const NMLISTVIEW&>(hdr);
+            if ((nm.uChanged & LVIF_STATE) == 0 || ((nm.uOldState ^ nm.uNewState) & LVIS_SELECTED) == 0)
+                return false;
+            // A move from one row to another first clears the old row: the end
+            // of a selection is reported once the change is complete.
+            if ((nm.uNewState & LVIS_SELECTED) != 0)
+                ReportSelection(nId);
+            else
+                PostMessageW(m_hWnd, kMsgCheckSelection, static_cast<WPARAM>(nId), 0);
             return false;
-        // A move from one row to another first clears the old row: the end
-        // of a selection is reported once the change is complete.
-        if ((nm.uNewState & LVIS_SELECTED) != 0)
-            ReportSelection(nId);
-        else
-            PostMessageW(m_hWnd, kMsgCheckSelection, static_cast<WPARAM>(nId), 0);
-        return false;
-    }
-    case NM_CLICK: {
-        // A click on a row, the row already selected too (the selection
-        // itself is reported by LVN_ITEMCHANGED, before this).
-        const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
-        if (nm.iItem >= 0)
-            m_logic.OnRowClicked(nId, nm.iItem);
-        return false;
-    }
-    case LVN_ITEMACTIVATE: {
-        // (A double click sends NM_DBLCLK and then this: one activation.)
-        const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
-        const int nRow = nm.iItem >= 0 ? nm.iItem : ListSelectedRow(nId);
-        if (nRow >= 0)
-            m_logic.OnRowActivated(nId, nRow);
-        return false;
-    }
-    default: return false;
+        }
+        case NM_CLICK: {
+            // A click on a row, the row already selected too (the selection
+            // itself is reported by LVN_ITEMCHANGED, before this).
+            const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
+            if (nm.iItem >= 0)
+                m_logic.OnRowClicked(nId, nm.iItem);
+            return false;
+        }
+        case LVN_ITEMACTIVATE: {
+            // (A double click sends NM_DBLCLK and then this: one activation.)
+            const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
+            const int nRow = nm.iItem >= 0 ? nm.iItem : ListSelectedRow(nId);
+            if (nRow >= 0)
+                m_logic.OnRowActivated(nId, nRow);
+            return false;
+        }
+        default: return false;
     }
 }
 
@@ -539,8 +552,8 @@ void CWin32Dialog::SetText(int nId, const std::u16string& strText) {
         return;
     ++m_nSuppress;
     if (pSpec->eKind == EControl::Combo) {
-        const auto nIndex = SendMessageW(hControl, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                         reinterpret_cast<LPARAM>(W(strText)));
+        const auto nIndex =
+            SendMessageW(hControl, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(W(strText)));
         if (nIndex != CB_ERR)
             ComboSelect(nId, static_cast<int>(nIndex));
     } else if (pSpec->eKind != EControl::ListView && pSpec->eKind != EControl::Progress &&
@@ -613,7 +626,9 @@ void CWin32Dialog::ComboAdd(int nId, const std::u16string& strText) {
 
 int CWin32Dialog::ComboCount(int nId) const {
     const HWND hControl = Control(nId);
-    return hControl != nullptr ? std::max(0, static_cast<int>(SendMessageW(hControl, IsListBox(nId) ? LB_GETCOUNT : CB_GETCOUNT, 0, 0))) : 0;
+    return hControl != nullptr
+               ? std::max(0, static_cast<int>(SendMessageW(hControl, IsListBox(nId) ? LB_GETCOUNT : CB_GETCOUNT, 0, 0)))
+               : 0;
 }
 
 int CWin32Dialog::ComboIndex(int nId) const {
@@ -639,7 +654,8 @@ std::u16string CWin32Dialog::ComboItemText(int nId, int nIndex) const {
     if (hControl == nullptr || nIndex < 0 || nIndex >= ComboCount(nId))
         return {};
     const bool bList = IsListBox(nId);
-    const auto nLength = SendMessageW(hControl, bList ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
+    const auto nLength =
+        SendMessageW(hControl, bList ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
     if (nLength < 0)
         return {};
     std::wstring str(static_cast<size_t>(nLength) + 1, L'\0');
@@ -755,7 +771,9 @@ void CWin32Dialog::SetTitle(const std::u16string& strTitle) {
         SetWindowTextW(m_hWnd, W(strTitle));
 }
 
-bool CWin32Dialog::IsVisible() const { return m_hWnd != nullptr && IsWindowVisible(m_hWnd); }
+bool CWin32Dialog::IsVisible() const {
+    return m_hWnd != nullptr && IsWindowVisible(m_hWnd);
+}
 
 void CWin32Dialog::Close(int nResult) {
     if (m_hWnd == nullptr)

@@ -131,7 +131,7 @@ private:
     int m_nResult = kRejected;
     int m_nBusy = 0;
     HWND m_hFocusBeforeBusy = nullptr;
-    int m_nSuppress = 0;             // >0 while the logic fills a control
+    int m_nSuppress = 0;              // >0 while the logic fills a control
     std::map<int, int> m_comboShown;  // the entry each drop-down showed last
     std::set<int> m_hidden;           // controls hidden by the spec or the logic
     std::set<int> m_timers;

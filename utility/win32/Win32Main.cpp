@@ -28,8 +28,12 @@ namespace {
 
 using namespace vexal::utility;
 
-std::u16string U(const wchar_t* psz) { return std::u16string(reinterpret_cast<const char16_t*>(psz)); }
-const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
+std::u16string U(const wchar_t* psz) {
+    return std::u16string(reinterpret_cast<const char16_t*>(psz));
+}
+const wchar_t* W(const std::u16string& str) {
+    return reinterpret_cast<const wchar_t*>(str.c_str());
+}
 
 // Help, version and errors: to the console or pipe the program was started
 // from, or in a message box when it has none (started from the desktop).
@@ -68,14 +72,14 @@ int Run() {
     LocalFree(ppszArgs);
     const win32::SParsedCommandLine parsed = win32::ParseCommandLine(arguments, VEXAL_UTILITY_VERSION);
     switch (parsed.eOutcome) {
-    case win32::EParsed::Help:
-    case win32::EParsed::Version: Tell(parsed.strText, false); return 0;
-    case win32::EParsed::Error:
-        Tell(parsed.strText + "\nTry '" + (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) +
-                 " --help'.",
-             true);
-        return 2;
-    case win32::EParsed::Run: break;
+        case win32::EParsed::Help:
+        case win32::EParsed::Version: Tell(parsed.strText, false); return 0;
+        case win32::EParsed::Error:
+            Tell(parsed.strText + "\nTry '" +
+                     (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) + " --help'.",
+                 true);
+            return 2;
+        case win32::EParsed::Run: break;
     }
 
     PrepareLogDirectory();
@@ -91,10 +95,14 @@ int Run() {
     CLibraryJobs jobs(ui);
     CLumaroLogic logic(options, jobs, DefaultLumaroHost());
     using namespace main_ids;
-    for (const auto& [nButton, fnFactory] : std::initializer_list<std::pair<int, PageFactory>>{
-             {kBluetoothSettings, MakeBluetoothPage}, {kWlanSettings, MakeWlanPage}, {kLanSettings, MakeLanPage},
-             {kUsageSettings, MakeInterfaceUsagePage}, {kSerialSettings, MakeUsbToSerialPage},
-             {kCustomDeviceSettings, MakeCustomDevicePage}, {kNetProtocolSettings, MakeNetProtocolPage}})
+    for (const auto& [nButton, fnFactory] :
+         std::initializer_list<std::pair<int, PageFactory>>{{kBluetoothSettings, MakeBluetoothPage},
+                                                            {kWlanSettings, MakeWlanPage},
+                                                            {kLanSettings, MakeLanPage},
+                                                            {kUsageSettings, MakeInterfaceUsagePage},
+                                                            {kSerialSettings, MakeUsbToSerialPage},
+                                                            {kCustomDeviceSettings, MakeCustomDevicePage},
+                                                            {kNetProtocolSettings, MakeNetProtocolPage}})
         logic.SetPageFactory(nButton, fnFactory);
     {
         win32::CWin32Dialog window(logic, nullptr);
@@ -114,4 +122,6 @@ int Run() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return Run(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return Run();
+}
