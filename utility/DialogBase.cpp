@@ -323,9 +323,12 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
             columns.push_back(Q(col));
         auto* pList = MakeListView(c.nId, columns, strCaption);
         const int nChar = fontMetrics().averageCharWidth();
-        for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i)
+        for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i) {
             if (c.columnWidths[i] > 0)
                 pList->setColumnWidth(static_cast<int>(i), c.columnWidths[i] * nChar);
+            else
+                pList->header()->setSectionResizeMode(static_cast<int>(i), QHeaderView::ResizeToContents);
+        }
         if (c.nHeightLines > 0)
             pList->setMinimumHeight(pList->header()->sizeHint().height() +
                                     (c.nHeightLines + 1) * fontMetrics().height());

@@ -1,11 +1,12 @@
-// A settings page as the Qt program shows it: the renderer over the page's
-// logic (logic/PageLogic.h), which it owns. The main window makes a page
-// through its factory (SettingsPages.h), reads it (ReadFromHub) and runs it
-// modally through IDialogServices only when the read succeeded.
+// A settings page as a Qt window of its own: the renderer over the page's
+// logic (logic/PageLogic.h), which it owns. The factories of SettingsPages.h
+// make them and the pages' tests drive them; the main window's logic renders
+// its pages itself (IDialogView::PrepareChild), and runs a CSettingsPage it
+// is handed as it stands.
 //
-// Pages not converted yet build themselves on this class (the legacy
-// constructor) and override ReadFromHub; they reach the hub through the
-// worker with StartJob, as the logic does through CLibraryJobs.
+// A window may also build itself on this class (the second constructor, a
+// test's stand-in page) and override ReadFromHub; it reaches the hub through
+// the worker with StartJob, as the logic does through CLibraryJobs.
 #pragma once
 #include "client/CfgApiTable.h"
 #include "utility/DialogBase.h"
@@ -15,8 +16,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-class QGridLayout;
 
 namespace vexal::utility {
 
@@ -48,13 +47,6 @@ public:
     CPageLogic* PageLogic() const { return m_pLogic.get(); }
 
 protected:
-    // The hub's inactivity time (0..65535 s) as a hidden row of the grid: the
-    // pages keep the field but never show it.
-    void AddHiddenInactivityRow(QGridLayout* pGrid, int& nRow, int nId);
-    // Lays the page out as its grid over the button row GET, SET, Default
-    // Setting, Close; GET and Default Setting stay hidden, as the hub needs neither.
-    void LayOutWithButtons(QGridLayout* pGrid, int nGet, int nSet, int nDefault, int nClose);
-
     client::CfgApiTable& Api() const { return m_context.api; }
     int32_t Session() const { return m_context.api.m_nHandle; }
     CLibraryWorker& Worker() const { return m_context.worker; }

@@ -99,6 +99,14 @@ std::map<QString, QStringList> Rows(const CDialogBase& dlg, int nList) {
     return rows;
 }
 
+// The window a modal run shows, which must render a logic of type L.
+template <class L>
+CDialogBase& WindowOf(QDialog& modal) {
+    auto& dlg = dynamic_cast<CDialogBase&>(modal);
+    EXPECT_NE(dynamic_cast<L*>(dlg.Logic()), nullptr) << "window " << dlg.DialogId();
+    return dlg;
+}
+
 int RowOf(const CDialogBase& dlg, int nList, const QString& strFirst) {
     for (int r = 0; r < dlg.ListRowCount(nList); ++r)
         if (dlg.ListCell(nList, r, 0) == strFirst)
@@ -173,7 +181,7 @@ TEST_F(BackupSearchHubTest, LoadShowsThePlanWritesOnlyWhenToldAndReadsBack) {
     // First a look only: the plan, with and without clone; then Close.
     std::map<QString, QStringList> cloned, plain;
     m_services.SetModalHandler([&](QDialog& modal) {
-        auto& restore = dynamic_cast<CDialogBase&>(modal);
+        auto& restore = WindowOf<CRestoreLogic>(modal);
         EXPECT_TRUE(restore.IsChecked(restore_ids::kClone)) << "another hub's file: clone to start with";
         cloned = Rows(restore, restore_ids::kList);
         EXPECT_TRUE(restore.IsEnabled(restore_ids::kWrite));
@@ -198,7 +206,7 @@ TEST_F(BackupSearchHubTest, LoadShowsThePlanWritesOnlyWhenToldAndReadsBack) {
     // Then a clone that is written and read back, group by group.
     std::map<QString, QStringList> written;
     m_services.SetModalHandler([&](QDialog& modal) {
-        auto& restore = dynamic_cast<CDialogBase&>(modal);
+        auto& restore = WindowOf<CRestoreLogic>(modal);
         ClickControl(restore, restore_ids::kWrite);
         written = Rows(restore, restore_ids::kList);
         EXPECT_EQ(restore.GetText(restore_ids::kNote), "5 groups written and read back.");
@@ -271,7 +279,7 @@ TEST_F(BackupSearchHubTest, ABadFileIsRefusedWithItsPlaceAndNothingIsWritten) {
     rule.close();
     m_services.Clear();
     m_services.SetModalHandler([](QDialog& modal) {
-        auto& restore = dynamic_cast<CDialogBase&>(modal);
+        auto& restore = WindowOf<CRestoreLogic>(modal);
         const auto rows = Rows(restore, restore_ids::kList);
         EXPECT_EQ(rows.at("Net protocols")[0], "refused");
         EXPECT_EQ(rows.at("LAN")[0], "will write");
@@ -298,7 +306,7 @@ TEST_F(BackupSearchHubTest, FindListsWhatAnswersOffTheUiThreadAndFillsTheAddress
     dlg->SetSearchRanges([] { return QStringLiteral("127.0.0.0/29"); });
     std::map<QString, QStringList> rows;
     m_services.SetModalHandler([&](QDialog& modal) {
-        auto& find = dynamic_cast<CDialogBase&>(modal);
+        auto& find = WindowOf<CFindHubsLogic>(modal);
         EXPECT_EQ(find.GetText(find_ids::kRange), "127.0.0.0/29");
         EXPECT_FALSE(find.IsEnabled(find_ids::kUse));
         CStallMonitor monitor;
@@ -343,7 +351,7 @@ TEST_F(BackupSearchHubTest, StopEndsTheSearchAndACloseWaitsForTheAddressBeingAsk
     auto dlg = MakeMain(options, "ZamoCfg");
     dlg->SetSearchRanges([] { return QStringLiteral("127.0.0.2/31"); });
     m_services.SetModalHandler([&](QDialog& modal) {
-        auto& find = dynamic_cast<CDialogBase&>(modal);
+        auto& find = WindowOf<CFindHubsLogic>(modal);
         ClickDuringJob(find, find_ids::kSearch);
         EXPECT_TRUE(WaitFor([&] { return dlg->Worker().IsBusy(); }, 5s)) << "an address is being asked";
         ClickDuringJob(find, find_ids::kStop);

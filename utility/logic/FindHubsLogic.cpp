@@ -38,7 +38,7 @@ SDialogSpec MakeSpec() {
     list.nColumnSpan = 4;
     list.columns = {u"Address", u"Model", u"Firmware"};
     list.columnWidths = {0, 0, 0};
-    list.nWidthChars = 66;
+    list.nWidthChars = 77;
     list.nHeightLines = 8;
     c.push_back(list);
     c.push_back(RowButton(kUse, u"&Use this hub"));

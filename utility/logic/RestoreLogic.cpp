@@ -22,9 +22,9 @@ SDialogSpec MakeSpec() {
     c.push_back(LabelFor(kList, u"What &would change :", 2, 0));
     SControlSpec list = Ctl(EControl::ListView, kList, u"What would change", 3, 0);
     list.columns = {u"Group", u"Action", u"Changes"};
-    list.columnWidths = {0, 0, 0};
-    list.nWidthChars = 80;
-    list.nHeightLines = 16;
+    list.columnWidths = {0, 0};  // the changes take what is left
+    list.nWidthChars = 93;
+    list.nHeightLines = 17;
     c.push_back(list);
     SControlSpec note = Ctl(EControl::Value, kNote, {}, 4, 0);
     note.bWordWrap = true;
