@@ -4,7 +4,7 @@
 // window; the way out waits for the job, closes every session, stops the
 // thread and only then unloads the library.
 #include "utility/logic/Text.h"
-#include "utility/win32/CommandLine.h"
+#include "utility/logic/CommandLine.h"
 #include "utility/logic/LumaroLogic.h"
 #include "utility/win32/Win32Dialog.h"
 #include "utility/win32/Win32UiQueue.h"
@@ -70,16 +70,17 @@ int Run() {
     for (int i = 0; i < nArgs; ++i)
         arguments.push_back(U16ToUtf8(U(ppszArgs[i])));
     LocalFree(ppszArgs);
-    const win32::SParsedCommandLine parsed = win32::ParseCommandLine(arguments, VEXAL_UTILITY_VERSION);
+    const SCommandLine parsed =
+        ParseCommandLine(arguments, std::string("Vexal_Configuration_Utility ") + VEXAL_UTILITY_VERSION);
     switch (parsed.eOutcome) {
-        case win32::EParsed::Help:
-        case win32::EParsed::Version: Tell(parsed.strText, false); return 0;
-        case win32::EParsed::Error:
+        case ECommandLine::Help:
+        case ECommandLine::Version: Tell(parsed.strText, false); return 0;
+        case ECommandLine::Error:
             Tell(parsed.strText + "\nTry '" +
                      (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) + " --help'.",
                  true);
             return 2;
-        case win32::EParsed::Run: break;
+        case ECommandLine::Run: break;
     }
 
     PrepareLogDirectory();
