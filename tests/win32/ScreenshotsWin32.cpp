@@ -115,6 +115,28 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
         Shoot(view.Handle(), pszName);
         view.Destroy();
     }
+    // Load settings: the plan of a file saved from this hub a moment ago.
+    wchar_t szTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring strFile = std::wstring(szTemp) + L"vexal-win32-shot.json";
+    m_hooks.chosenFile = U8(std::u16string(strFile.begin(), strFile.end()));
+    m_hooks.messages.clear();
+    Click(window.Handle(), main_ids::kSaveSettings);
+    ASSERT_TRUE(PumpUntil([&] { return !main.IsBusy() && !m_hooks.messages.empty(); }, 15000));
+    HWND hLoad = nullptr;
+    CScript load({[&] {
+                      hLoad = FindWindowW(nullptr, L"Load settings");
+                      return hLoad != nullptr && IsWindowVisible(hLoad);
+                  },
+                  [&] {
+                      Shoot(hLoad, "load-settings");
+                      PostMessageW(hLoad, WM_CLOSE, 0, 0);
+                      return true;
+                  }});
+    Click(window.Handle(), main_ids::kLoadSettings);
+    EXPECT_TRUE(PumpUntil([&] { return load.Done() && !main.IsBusy(); }, 15000));
+    DeleteFileW(strFile.c_str());
+
     // Find hubs, over the main window once disconnected (a search of this PC only).
     main.SetSearchRanges([] { return std::u16string(u"127.0.0.1/32"); });
     Click(window.Handle(), main_ids::kDisconnect);

@@ -688,6 +688,17 @@ int CWin32Dialog::ListAddRow(int nId, const std::vector<std::u16string>& cells) 
         sub.pszText = const_cast<wchar_t*>(W(cells[i]));
         SendMessageW(hControl, LVM_SETITEMTEXTW, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&sub));
     }
+    // Columns given without a width fit their contents and header.
+    if (const SControlSpec* pSpec = SpecOf(nId))
+        for (size_t i = 0; i < pSpec->columns.size(); ++i)
+            if (i >= pSpec->columnWidths.size() || pSpec->columnWidths[i] == 0) {
+                SendMessageW(hControl, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE_USEHEADER);
+                // (Not narrower than the header's text with its margins.)
+                const auto nHeader =
+                    SendMessageW(hControl, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(W(pSpec->columns[i]))) + 16;
+                if (SendMessageW(hControl, LVM_GETCOLUMNWIDTH, i, 0) < nHeader)
+                    SendMessageW(hControl, LVM_SETCOLUMNWIDTH, i, nHeader);
+            }
     return static_cast<int>(nRow);
 }
 
