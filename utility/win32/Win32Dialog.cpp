@@ -298,11 +298,13 @@ INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
             }
             return FALSE;
         case WM_DPICHANGED: {
-            // The system's suggestion keeps the window where it was, in the new size.
+            // The system's suggestion keeps the window where it was, in the new
+            // size; the dialog manager then lays out the controls and sets their
+            // fonts for the new DPI (its default handling, hence FALSE).
             const auto* pRect = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(m_hWnd, nullptr, pRect->left, pRect->top, pRect->right - pRect->left,
                          pRect->bottom - pRect->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            return TRUE;
+            return FALSE;
         }
         case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
         case kMsgDeleteRetired: m_retired.clear(); return TRUE;
