@@ -98,7 +98,7 @@ windows_all() {  # DIR LINUX_BUILD_DIR
   local zip listed expected
   zip=$(ls "$dir"/vexal-*-win64.zip)
   listed=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort | tr '\n' ' ')
-  expected="LICENSE.txt README.txt ZamoCfg.dll include/zamocfg.h include/zamoport.h lib/ZamoCfg.lib vexalcfg.exe zamoport.dll "
+  expected="LICENSE.txt README.txt Vexal_Configuration_Utility.exe ZamoCfg.dll include/zamocfg.h include/zamoport.h lib/ZamoCfg.lib vexalcfg.exe zamoport.dll "
   if [ "$listed" != "$expected" ]; then
     echo "$zip holds: $listed"
     echo "expected:   $expected"

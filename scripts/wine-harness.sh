@@ -2,7 +2,8 @@
 # Runs the Windows build's programs under Wine, beside Linux hub simulators.
 #
 #   wine-harness.sh setup              make the Wine prefix, keep its server up,
-#                                      start the simulator service
+#                                      start the simulator service (and an
+#                                      Xvfb when there is no DISPLAY)
 #   wine-harness.sh run PROGRAM [ARG]  run a Windows program in that prefix
 #   wine-harness.sh teardown           stop the service and the server, remove
 #                                      the prefix
@@ -23,6 +24,20 @@ export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 broker_pid=$prefix/.vexal-broker.pid
 broker_port=$prefix/.vexal-broker.port
+xvfb_pid=$prefix/.vexal-xvfb.pid
+xvfb_display=$prefix/.vexal-xvfb.display
+
+# Windows need an X display: the caller's, or an Xvfb of this run's own.
+stop_xvfb() {
+  if [ -f "$xvfb_pid" ]; then
+    local pid
+    pid=$(cat "$xvfb_pid")
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+    fi
+    rm -f "$xvfb_pid" "$xvfb_display"
+  fi
+}
 
 stop_broker() {
   if [ -f "$broker_pid" ]; then
@@ -43,6 +58,7 @@ remove_prefix() {
     # The server of this prefix first: it holds files in it open.
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
+    stop_xvfb
     rm -rf "$prefix"
   fi
 }
@@ -52,12 +68,28 @@ setup)
   remove_prefix
   mkdir -p "$prefix"
   start=$SECONDS
+  if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
+    # -displayfd: the server picks a free display and writes its number.
+    exec 5>"$xvfb_display"
+    Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$prefix/.vexal-xvfb.log" 2>&1 &
+    echo $! >"$xvfb_pid"
+    exec 5>&-
+    for _ in $(seq 100); do [ -s "$xvfb_display" ] && break; sleep 0.05; done
+    [ -s "$xvfb_display" ] || { cat "$prefix/.vexal-xvfb.log"; echo "Xvfb did not start"; exit 1; }
+  fi
+  if [ -s "$xvfb_display" ]; then
+    export DISPLAY=:$(tr -d '\n' <"$xvfb_display")
+  fi
   # Persistent until teardown: every program then starts in a fraction of a second.
   "$wineserver" -p </dev/null >/dev/null 2>&1
   # (Without the 32-bit part wineboot reports a missing syswow64 program and
   # fails, yet makes a complete 64-bit prefix: its system folder decides.)
   "$wine" wineboot -i >"$prefix/.wineboot.log" 2>&1 || true
   [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ] || { cat "$prefix/.wineboot.log"; echo "no Wine prefix made"; exit 1; }
+  # Windows not handed to a window manager (there is none): Wine draws their
+  # frames itself and does not wait 2 s for a manager to withdraw each one
+  # that is hidden.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   hubsim=${VEXAL_HUBSIM:-}
   if [ -n "$hubsim" ] && [ -x "$hubsim" ]; then
     python3 "$top/scripts/hubsim-broker.py" --hubsim "$hubsim" --prefix "$prefix" --port-file "$broker_port" </dev/null \
@@ -79,6 +111,9 @@ run)
   # The libraries' log would otherwise go to the root of the current drive,
   # which under Wine is the build host's root folder.
   export VEXAL_LOG_DIR=${VEXAL_LOG_DIR:-$prefix/vexal-logs}
+  if [ -s "$xvfb_display" ]; then
+    export DISPLAY=:$(tr -d '\n' <"$xvfb_display")
+  fi
   exec "$wine" "$@"
   ;;
 teardown)

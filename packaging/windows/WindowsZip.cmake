@@ -2,7 +2,7 @@
 # build's target "package"): the two DLLs and vexalcfg.exe side by side, so
 # each loads the next from its own folder; the public headers; ZamoCfg.lib,
 # the import library for MSVC users; a short README and the licence.
-foreach(target zamoport ZamoCfg vexalcfg)
+foreach(target zamoport ZamoCfg vexalcfg Vexal_Configuration_Utility)
   if(TARGET ${target})
     install(FILES $<TARGET_FILE:${target}> DESTINATION .)
   endif()

@@ -17,3 +17,7 @@ convert -size 256x256 xc:none \
 for s in 16 32 48 64 128; do
   convert vexal-configuration-utility-256.png -resize "${s}x${s}" "vexal-configuration-utility-$s.png"
 done
+# The Windows program's icon: the same sizes in one .ico (PNG entries).
+convert vexal-configuration-utility-16.png vexal-configuration-utility-32.png vexal-configuration-utility-48.png \
+  vexal-configuration-utility-64.png vexal-configuration-utility-128.png vexal-configuration-utility-256.png \
+  vexal-configuration-utility.ico

@@ -1,0 +1,361 @@
+// The Win32 renderer with a window of every control kind: the template it
+// builds (classes, styles, order, places), the user's actions reaching the
+// logic and the logic's own filling not, modal runs with a job's result
+// coming back through the modal loop, and the caption-less pop-up.
+#include <gtest/gtest.h>
+
+#include "UtilityWin32Support.h"
+#include "utility/win32/DialogTemplate.h"
+
+#include <commctrl.h>
+
+#include <thread>
+
+namespace vexal::utility::win32::test {
+namespace {
+
+enum : int {
+    kName = 10,
+    kModeA = 20,
+    kModeB = 21,
+    kCheck = 30,
+    kCombo = 40,
+    kList = 50,
+    kIp = 60,
+    kBar = 70,
+    kHex = 80,
+    kHidden = 90,
+    kGet = 102,
+    kSet = 100,
+    kClose = 101,
+};
+
+SDialogSpec ProbeSpec() {
+    SDialogSpec spec;
+    spec.nId = 900;
+    spec.strTitle = u"Probe";
+    auto& c = spec.controls;
+    c.push_back(RowButton(kGet, u"GET"));
+    c.back().bHidden = true;
+    c.push_back(LabelFor(kName, u"&Name :", 0, 0));
+    SControlSpec name = Ctl(EControl::Edit, kName, u"Name", 0, 1);
+    name.eInput = EInput::Digits;
+    name.nMaxLength = 5;
+    c.push_back(name);
+    c.push_back(LabelFor(kModeA, u"Mode :", 1, 0));
+    for (SControlSpec r :
+         {Ctl(EControl::Radio, kModeA, u"&First", 1, 1), Ctl(EControl::Radio, kModeB, u"&Second", 1, 1)}) {
+        r.nGroup = 1;
+        c.push_back(r);
+    }
+    c.push_back(Ctl(EControl::Check, kCheck, u"&Check", 2, 1));
+    SControlSpec group = Ctl(EControl::Group, 0, u"Options", 1, 0);
+    group.nRowSpan = 2;
+    group.nColumnSpan = 2;
+    c.push_back(group);
+    c.push_back(LabelFor(kCombo, u"C&hoice :", 3, 0));
+    c.push_back(Ctl(EControl::Combo, kCombo, u"Choice", 3, 1));
+    SControlSpec list = Ctl(EControl::ListView, kList, u"Rows", 4, 0);
+    list.nColumnSpan = 2;
+    list.columns = {u"Address", u"Name"};
+    list.nHeightLines = 4;
+    c.push_back(list);
+    c.push_back(LabelFor(kIp, u"&IP :", 5, 0));
+    c.push_back(Ctl(EControl::Ipv4, kIp, u"IP", 5, 1));
+    c.push_back(Ctl(EControl::Progress, kBar, u"Progress", 6, 1));
+    c.push_back(LabelFor(kHex, u"He&x :", 7, 0));
+    SControlSpec hex = Ctl(EControl::Edit, kHex, u"Hex", 7, 1);
+    hex.eInput = EInput::HexDigits;
+    hex.nMaxLength = 4;
+    c.push_back(hex);
+    SControlSpec hiddenLabel = LabelFor(kHidden, u"A much longer hidden caption :", 8, 0);
+    hiddenLabel.bHidden = true;
+    c.push_back(hiddenLabel);
+    SControlSpec hidden = Ctl(EControl::Edit, kHidden, u"Hidden", 8, 1);
+    hidden.bHidden = true;
+    c.push_back(hidden);
+    c.push_back(RowButton(kSet, u"SET"));
+    c.push_back(RowButton(kClose, u"Close"));
+    c.back().bStretchBefore = true;
+    return spec;
+}
+
+class CProbeLogic : public CDialogLogic {
+public:
+    const SDialogSpec& Spec() const override {
+        static const SDialogSpec s_spec = ProbeSpec();
+        return s_spec;
+    }
+    void OnInit() override {
+        for (const char16_t* psz : {u"one", u"two", u"three"})
+            View().ComboAdd(kCombo, psz);
+        View().ComboSelect(kCombo, 0);
+        View().ListAddRow(kList, {u"10.0.0.1", u"hub-a"});
+        View().ListAddRow(kList, {u"10.0.0.2", u"hub-b"});
+        SetText(kName, u"123");
+        SetCheck(kModeA, true);
+        if (fnInit)
+            fnInit();
+    }
+    void OnClicked(int nId) override { events.push_back("clicked " + std::to_string(nId)); }
+    void OnActivated(int nId, int nIndex) override {
+        events.push_back("activated " + std::to_string(nId) + " " + std::to_string(nIndex));
+    }
+    void OnTextEdited(int nId, const std::u16string& str) override {
+        events.push_back("edited " + std::to_string(nId) + " " + U8(str));
+    }
+    void OnRowSelected(int nId, int nRow) override {
+        events.push_back("selected " + std::to_string(nId) + " " + std::to_string(nRow));
+    }
+    void OnRowActivated(int nId, int nRow) override {
+        events.push_back("row " + std::to_string(nId) + " " + std::to_string(nRow));
+    }
+    void OnRowClicked(int nId, int nRow) override {
+        events.push_back("click " + std::to_string(nId) + " " + std::to_string(nRow));
+    }
+    void OnTimer(int nTimerId) override {
+        if (fnTimer)
+            fnTimer(nTimerId);
+    }
+    bool OnCloseRequest() override {
+        events.push_back("close?");
+        return bMayClose;
+    }
+    IDialogView& PublicView() { return View(); }
+    template <class R>
+    bool Job(CLibraryJobs& jobs, std::function<R()> fnWork, std::function<void(R)> fnDone) {
+        return StartJob<R>(jobs, std::move(fnWork), std::move(fnDone));
+    }
+
+    std::vector<std::string> events;
+    bool bMayClose = true;
+    std::function<void()> fnInit;
+    std::function<void(int)> fnTimer;
+};
+
+class CPopupLogic : public CDialogLogic {
+public:
+    const SDialogSpec& Spec() const override {
+        static const SDialogSpec s_spec = [] {
+            SDialogSpec spec;
+            spec.nId = 947;
+            spec.bNoCaption = true;
+            spec.bEscapeCloses = false;
+            SControlSpec bar = Ctl(EControl::Progress, kBar, u"", 0, 0);
+            bar.nWidthChars = 40;
+            spec.controls.push_back(bar);
+            return spec;
+        }();
+        return s_spec;
+    }
+    void OnInit() override { View().StartTimer(1, 20); }
+    void OnTimer(int) override { View().SetProgress(kBar, ++nTicks % 100, 100); }
+    bool Shown() const { return View().IsVisible(); }
+    int nTicks = 0;
+};
+
+class CRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override { InitControls(); }
+    static std::wstring ClassOf(HWND h) {
+        wchar_t sz[64] = {};
+        GetClassNameW(h, sz, 64);
+        return sz;
+    }
+    static RECT ClientRectOf(HWND hDialog, int nId) {
+        RECT rc{};
+        GetWindowRect(GetDlgItem(hDialog, nId), &rc);
+        MapWindowPoints(nullptr, hDialog, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    }
+    CRecordedHooks m_hooks;
+};
+
+TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
+    CProbeLogic logic;
+    CWin32Dialog view(logic, nullptr);
+    ASSERT_TRUE(view.CreateModeless(nullptr, true));
+    const HWND h = view.Handle();
+    wchar_t szTitle[32] = {};
+    GetWindowTextW(h, szTitle, 32);
+    EXPECT_STREQ(szTitle, L"Probe");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kName)), L"Edit");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kCombo)), L"ComboBox");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kList)), L"SysListView32");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kIp)), L"SysIPAddress32");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kBar)), L"msctls_progress32");
+    EXPECT_EQ(ClassOf(GetDlgItem(h, kModeA)), L"Button");
+
+    auto style = [h](int nId) { return static_cast<DWORD>(GetWindowLongW(GetDlgItem(h, nId), GWL_STYLE)); };
+    EXPECT_EQ(style(kName) & ES_NUMBER, static_cast<DWORD>(ES_NUMBER));
+    EXPECT_EQ(SendMessageW(GetDlgItem(h, kName), EM_GETLIMITTEXT, 0, 0), 5);
+    EXPECT_EQ(style(kCombo) & 3, static_cast<DWORD>(CBS_DROPDOWNLIST));
+    EXPECT_EQ(style(kList) & (LVS_TYPEMASK | LVS_SINGLESEL | LVS_SHOWSELALWAYS),
+              static_cast<DWORD>(LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS));
+    EXPECT_EQ(style(kModeA) & (WS_GROUP | WS_TABSTOP | 0xF),
+              static_cast<DWORD>(WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON));
+    EXPECT_EQ(style(kModeB) & (WS_GROUP | WS_TABSTOP), 0u);           // one group, one tab stop
+    EXPECT_NE(style(kCheck) & WS_GROUP, 0u);                          // arrows stop at the group's end
+    EXPECT_EQ(style(kSet) & 0xF, static_cast<DWORD>(BS_PUSHBUTTON));  // no default button: Enter writes nothing
+    EXPECT_EQ(SendMessageW(ListView_GetHeader(GetDlgItem(h, kList)), HDM_GETITEMCOUNT, 0, 0), 2);
+
+    // Each label just before the control it names: its mnemonic moves there.
+    for (int nId : {kName, kModeA, kCombo, kIp, kHex}) {
+        wchar_t sz[40] = {};
+        GetWindowTextW(GetWindow(GetDlgItem(h, nId), GW_HWNDPREV), sz, 40);
+        EXPECT_EQ(sz[wcslen(sz) - 1], L':') << nId;
+    }
+    // Tab order follows the description: the hidden GET button first, the
+    // row buttons after the grid.
+    EXPECT_EQ(GetNextDlgTabItem(h, GetDlgItem(h, kName), FALSE), GetDlgItem(h, kModeA));
+    EXPECT_EQ(GetNextDlgTabItem(h, GetDlgItem(h, kHex), FALSE), GetDlgItem(h, kSet));
+
+    // Places: one column for the fields, the hidden row takes no room, SET
+    // left and Close right under the grid.
+    const RECT rcName = ClientRectOf(h, kName), rcCombo = ClientRectOf(h, kCombo), rcHex = ClientRectOf(h, kHex);
+    const RECT rcSet = ClientRectOf(h, kSet), rcClose = ClientRectOf(h, kClose);
+    RECT rcClient{};
+    GetClientRect(h, &rcClient);
+    EXPECT_EQ(rcName.left, rcCombo.left);
+    EXPECT_GT(rcSet.top, rcHex.bottom);
+    EXPECT_LT(rcSet.top - rcHex.bottom, 30);
+    EXPECT_LT(rcSet.right, rcClose.left);
+    EXPECT_NEAR(rcClient.right - rcClose.right, rcSet.left, 2);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(h, kHidden)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(h, kGet)));
+    const RECT rcList = ClientRectOf(h, kList);
+    EXPECT_LT(rcList.left, rcName.left);  // spans both columns
+    EXPECT_GE(rcList.right, rcName.right - 1);
+
+    // The hidden row's caption widens nothing either.
+    SDialogSpec shown = ProbeSpec();
+    for (auto& c : shown.controls)
+        if (c.nRow == 8 && !c.bButtonRow)
+            c.bHidden = false;
+    const SLayout withRow = LayOut(shown), without = LayOut(ProbeSpec());
+    EXPECT_GT(withRow.cy, without.cy);
+    EXPECT_GT(withRow.cx, without.cx);
+}
+
+TEST_F(CRendererTest, UserActionsReachTheLogicAndFillingFromCodeDoesNot) {
+    CProbeLogic logic;
+    CWin32Dialog view(logic, nullptr);
+    ASSERT_TRUE(view.CreateModeless(nullptr, true));
+    const HWND h = view.Handle();
+    IDialogView& v = logic.PublicView();
+    EXPECT_TRUE(logic.events.empty()) << logic.events.front();  // OnInit filled controls: no handler ran
+
+    Type(h, kName, u"42");
+    v.SetText(kName, u"77");
+    EXPECT_EQ(U8(v.GetText(kName)), "77");
+    // Typing into a hex field: a non-hex character is dropped.
+    SendMessageW(GetDlgItem(h, kHex), WM_CHAR, L'g', 0);
+    SendMessageW(GetDlgItem(h, kHex), WM_CHAR, L'B', 0);
+    Click(h, kModeB);
+    EXPECT_TRUE(v.IsChecked(kModeB));
+    EXPECT_FALSE(v.IsChecked(kModeA));
+    v.SetCheck(kModeA, true);  // from code: the other clears, no handler
+    EXPECT_FALSE(v.IsChecked(kModeB));
+    Pick(h, kCombo, 0);  // the entry shown: nothing
+    Pick(h, kCombo, 2);
+    Pick(h, kCombo, 2);
+    EXPECT_EQ(U8(v.GetText(kCombo)), "three");
+    ActivateRow(h, kList, 1);
+    EXPECT_EQ(U8(v.ListCell(kList, 1, 1)), "hub-b");
+    v.ListSelectRow(kList, -1);
+    PumpFor(50);
+    v.SetIpv4(kIp, {192, 168, 7, 9});
+    EXPECT_EQ(v.GetIpv4(kIp), (Ipv4Octets{192, 168, 7, 9}));
+    v.SetProgress(kBar, 30, 60);
+    EXPECT_EQ(v.ProgressValue(kBar), 30);
+    EXPECT_EQ(v.ProgressValue(kName), -1);
+    EXPECT_EQ(U8(v.GetText(12345)), "");  // unknown identifiers do nothing
+    v.Enable(kSet, false);
+    EXPECT_FALSE(v.IsEnabled(kSet));
+    v.Show(kHidden, true);
+    EXPECT_TRUE(v.IsShown(kHidden));
+    EXPECT_EQ(logic.events, (std::vector<std::string>{"edited 10 42", "edited 80 B", "clicked 21", "activated 40 2",
+                                                      "selected 50 1", "click 50 1", "row 50 1", "selected 50 -1"}));
+
+    // Enter writes nothing (no default button); on the list it opens the row.
+    logic.events.clear();
+    v.Focus(kName);
+    SendMessageW(h, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    v.ListSelectRow(kList, 0);
+    v.Focus(kList);
+    SendMessageW(h, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    // Escape asks the logic, which may refuse.
+    logic.bMayClose = false;
+    SendMessageW(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    EXPECT_TRUE(IsWindowVisible(h));
+    EXPECT_EQ(logic.events, (std::vector<std::string>{"selected 50 0", "row 50 0", "close?"}));
+}
+
+TEST_F(CRendererTest, ModalRunGetsJobResultsThroughItsLoopAndIsBusyMeanwhile) {
+    CWin32UiQueue ui;
+    ASSERT_TRUE(ui.IsValid());
+    CLibraryJobs jobs(ui);
+    CProbeLogic logic;
+    CWin32Dialog view(logic, nullptr);
+    const DWORD nUiThread = GetCurrentThreadId();
+    DWORD nWorkThread = 0;
+    int nBusyTicks = 0, nTicks = 0;
+    bool bEnabledAtEnd = false;
+    logic.fnInit = [&] { logic.PublicView().StartTimer(3, 20); };
+    // The job starts once the window is shown, from the modal loop.
+    auto startJob = [&] {
+        logic.Job<int>(
+            jobs,
+            [&] {
+                nWorkThread = GetCurrentThreadId();
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                return 7;
+            },
+            [&](int n) {
+                bEnabledAtEnd = IsWindowEnabled(view.Handle());
+                logic.PublicView().Close(n);
+            });
+    };
+    logic.fnTimer = [&](int nId) {
+        if (++nTicks == 1)
+            startJob();
+        if (nId == 3 && jobs.IsBusy() && !IsWindowEnabled(view.Handle()))
+            ++nBusyTicks;
+    };
+    EXPECT_EQ(view.RunModal(nullptr), 7);
+    EXPECT_GE(nBusyTicks, 2);  // timer ticks seen while the window was disabled
+    EXPECT_NE(nWorkThread, 0u);
+    EXPECT_NE(nWorkThread, nUiThread);
+    EXPECT_TRUE(bEnabledAtEnd);
+    EXPECT_GT(nTicks, 3);
+    EXPECT_FALSE(logic.HasView());
+    EXPECT_TRUE(jobs.Stop());
+}
+
+TEST_F(CRendererTest, PopupDisablesItsOwnerUntilHiddenAndAMessageHidesIt) {
+    CProbeLogic owner;
+    CWin32Dialog view(owner, nullptr);
+    ASSERT_TRUE(view.CreateModeless(nullptr, true));
+    CPopupLogic popup;
+    view.ShowModeless(popup);
+    ASSERT_TRUE(popup.HasView());
+    EXPECT_FALSE(IsWindowEnabled(view.Handle()));
+    EXPECT_TRUE(PumpUntil([&] { return popup.nTicks >= 5; }, 3000));
+    EXPECT_TRUE(popup.Shown());
+    view.Message(u"Failed to read LAN configuration info.", EMsgIcon::Warning, EMsgButtons::Ok);
+    ASSERT_EQ(m_hooks.messages.size(), 1u);
+    EXPECT_EQ(m_hooks.messages[0].hOwner, view.Handle());
+    EXPECT_EQ(m_hooks.messages[0].eIcon, EMsgIcon::Warning);
+    EXPECT_TRUE(IsWindowEnabled(view.Handle()));
+    EXPECT_FALSE(popup.Shown());
+    view.HideModeless(popup);
+    EXPECT_FALSE(popup.HasView());
+    EXPECT_TRUE(IsWindowEnabled(view.Handle()));
+    view.ShowModeless(popup);  // again, after it went
+    EXPECT_FALSE(IsWindowEnabled(view.Handle()));
+    view.HideModeless(popup);
+    EXPECT_TRUE(IsWindowEnabled(view.Handle()));
+}
+
+}  // namespace
+}  // namespace vexal::utility::win32::test

@@ -1,0 +1,37 @@
+// A window description turned into an in-memory dialog template
+// (DLGTEMPLATEEX and its items), laid out in dialog units from the grid.
+// What the dialog manager cannot say in a template (edit limits, list
+// columns, hidden and disabled controls) is applied after WM_INITDIALOG.
+#pragma once
+#include "utility/logic/DialogSpec.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vexal::utility::win32 {
+
+// A control's place in dialog units.
+struct SDluRect {
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+
+struct SLayout {
+    std::vector<SDluRect> rects;  // one per control of the spec, in its order (hidden rows: height 0)
+    int cx = 0, cy = 0;           // the client area
+};
+
+// Places every control: column widths from the widest cell (captions and
+// nWidthChars), controls sharing a cell side by side, a group's frame
+// around the cells it covers, the button row right-aligned under the grid.
+SLayout LayOut(const SDialogSpec& spec);
+
+// The order controls take in the template, which is also the tab order and
+// the order mnemonics follow: the spec's order, a label just before the
+// control it names, the radios of one group together.
+std::vector<size_t> TemplateOrder(const SDialogSpec& spec);
+
+// The template, DWORD-aligned, ready for DialogBoxIndirectParamW and
+// CreateDialogIndirectParamW ("MS Shell Dlg", 8 points).
+std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bChild);
+
+}  // namespace vexal::utility::win32
