@@ -262,8 +262,8 @@ TEST_F(CMainDialogsWin32Test, LoadRefusesABadFileThenWritesTheSavedValuesBack) {
                         return true;
                     }});
     Click(Main(), main_ids::kLoadSettings);
-    EXPECT_TRUE(PumpUntil([&] { return script.Done() && !m_pLogic->IsBusy() && ShownWindow(L"Load settings") == nullptr; },
-                          20000));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return script.Done() && !m_pLogic->IsBusy() && ShownWindow(L"Load settings") == nullptr; }, 20000));
     EXPECT_TRUE(bCloneOff) << "this hub's own file";
     EXPECT_TRUE(bWriteOn);
     EXPECT_EQ(plan["Bluetooth"], (std::vector<std::string>{"will write", "name Till 9 \u2192 VexalHub"}));

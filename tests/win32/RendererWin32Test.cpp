@@ -237,6 +237,72 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
     EXPECT_GT(withRow.cx, without.cx);
 }
 
+// Two narrow list boxes side by side over a button row: filled with
+// entries longer than they were described.
+class CListBoxLogic : public CDialogLogic {
+public:
+    enum : int { kLeft = 10, kRight = 11, kOk = 12 };
+    const SDialogSpec& Spec() const override {
+        static const SDialogSpec s_spec = [] {
+            SDialogSpec spec;
+            spec.nId = 901;
+            spec.strTitle = u"Boxes";
+            for (int nId : {kLeft, kRight}) {
+                SControlSpec box = Ctl(EControl::ListBox, nId, u"Box", 0, nId - kLeft);
+                box.nWidthChars = 4;
+                spec.controls.push_back(box);
+            }
+            spec.controls.push_back(RowButton(kOk, u"OK"));
+            return spec;
+        }();
+        return s_spec;
+    }
+    void OnInit() override {
+        for (const char16_t* psz : {u"Short", u"Find DevID match USB VID/PID", u"Mid length"})
+            View().ComboAdd(kLeft, psz);
+        View().ComboAdd(kRight, u"Tiny");
+    }
+    IDialogView& PublicView() { return View(); }
+};
+
+TEST_F(CRendererTest, AListBoxIsAsWideAsItsLongestEntryAndTheWindowMakesRoom) {
+    CListBoxLogic logic;
+    CWin32Dialog view(logic, nullptr);
+    ASSERT_TRUE(view.CreateModeless(nullptr, true));
+    const HWND h = view.Handle();
+    auto check = [&] {
+        for (int nId : {CListBoxLogic::kLeft, CListBoxLogic::kRight}) {
+            const HWND hBox = GetDlgItem(h, nId);
+            RECT rcBox{};
+            GetClientRect(hBox, &rcBox);
+            const HDC hDc = GetDC(hBox);
+            const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(hBox, WM_GETFONT, 0, 0)));
+            for (int i = 0; i < view.ComboCount(nId); ++i) {
+                const std::u16string strEntry = view.ComboItemText(nId, i);
+                SIZE size{};
+                GetTextExtentPoint32W(hDc, reinterpret_cast<const wchar_t*>(strEntry.c_str()),
+                                      static_cast<int>(strEntry.size()), &size);
+                EXPECT_LE(size.cx + 2, rcBox.right) << U8(strEntry);
+            }
+            SelectObject(hDc, hOld);
+            ReleaseDC(hBox, hDc);
+        }
+        const RECT rcLeft = ClientRectOf(h, CListBoxLogic::kLeft), rcRight = ClientRectOf(h, CListBoxLogic::kRight);
+        const RECT rcOk = ClientRectOf(h, CListBoxLogic::kOk);
+        RECT rcClient{};
+        GetClientRect(h, &rcClient);
+        EXPECT_LT(rcLeft.right, rcRight.left);
+        EXPECT_LT(rcRight.right, rcClient.right);
+        EXPECT_LT(rcOk.right, rcClient.right);
+        EXPECT_GT(rcOk.top, rcLeft.bottom);
+    };
+    check();
+    // An entry added once the window is up widens it too.
+    logic.PublicView().ComboAdd(CListBoxLogic::kRight, u"A rather longer entry added later on");
+    check();
+    EXPECT_EQ(view.ComboCount(CListBoxLogic::kRight), 2);
+}
+
 TEST_F(CRendererTest, UserActionsReachTheLogicAndFillingFromCodeDoesNot) {
     CProbeLogic logic;
     CWin32Dialog view(logic, nullptr);

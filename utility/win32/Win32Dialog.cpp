@@ -622,8 +622,91 @@ void CWin32Dialog::ComboClear(int nId) {
 }
 
 void CWin32Dialog::ComboAdd(int nId, const std::u16string& strText) {
-    if (const HWND hControl = Control(nId))
-        SendMessageW(hControl, IsListBox(nId) ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(strText)));
+    const HWND hControl = Control(nId);
+    if (hControl == nullptr)
+        return;
+    const bool bList = IsListBox(nId);
+    SendMessageW(hControl, bList ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(strText)));
+    if (bList)
+        FitListBox(nId, strText);
+}
+
+void CWin32Dialog::FitListBox(int nId, const std::u16string& strText) {
+    const HWND hList = Control(nId);
+    const SControlSpec* pSpec = SpecOf(nId);
+    if (hList == nullptr || pSpec == nullptr)
+        return;
+    if (HDC hDc = GetDC(hList)) {
+        const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(hList, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        if (GetTextExtentPoint32W(hDc, W(strText), static_cast<int>(strText.size()), &size))
+            m_listBoxTextPx[nId] = std::max(m_listBoxTextPx[nId], static_cast<int>(size.cx));
+        SelectObject(hDc, hOld);
+        ReleaseDC(hList, hDc);
+    }
+    // Beside the text: the item's padding, the sunken edges and, once the
+    // entries outnumber the lines, the scroll bar.
+    int nPx = m_listBoxTextPx[nId] + 6 + 2 * GetSystemMetrics(SM_CXEDGE);
+    RECT rcClient{};
+    GetClientRect(hList, &rcClient);
+    const auto nItemCy = SendMessageW(hList, LB_GETITEMHEIGHT, 0, 0);
+    if (nItemCy > 0 && SendMessageW(hList, LB_GETCOUNT, 0, 0) * nItemCy > rcClient.bottom)
+        nPx += GetSystemMetrics(SM_CXVSCROLL);
+    // In the template's units: an average character is 4 dialog units, and
+    // a list box is 8 units wider than the characters it is given.
+    RECT rcChar{0, 0, 4, 8};
+    MapDialogRect(m_hWnd, &rcChar);
+    if (rcChar.right <= 0)
+        return;
+    RECT rcNow{};
+    GetWindowRect(hList, &rcNow);
+    if (nPx <= rcNow.right - rcNow.left)
+        return;
+    const int nCharPx = static_cast<int>(rcChar.right);
+    const int nChars = std::max(0, (nPx + nCharPx - 1) / nCharPx - 2);
+    if (nChars <= std::max(pSpec->nWidthChars, m_listBoxChars[nId]))
+        return;
+    m_listBoxChars[nId] = nChars;
+    LayOutAgain();
+}
+
+void CWin32Dialog::LayOutAgain() {
+    SDialogSpec spec = m_logic.Spec();
+    for (SControlSpec& c : spec.controls)
+        if (const auto it = m_listBoxChars.find(c.nId); c.eKind == EControl::ListBox && it != m_listBoxChars.end())
+            c.nWidthChars = std::max(c.nWidthChars, it->second);
+    const SLayout layout = LayOut(spec);
+    const std::vector<size_t> order = TemplateOrder(spec);
+    // The dialog manager made the controls in the template's order, which
+    // is the order of the children; anything else and nothing is moved.
+    std::vector<HWND> children;
+    for (HWND h = GetWindow(m_hWnd, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT))
+        children.push_back(h);
+    if (children.size() != order.size())
+        return;
+    for (size_t k = 0; k < order.size(); ++k)
+        if (const int nId = spec.controls[order[k]].nId; nId != 0 && GetDlgCtrlID(children[k]) != nId)
+            return;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const SDluRect& r = layout.rects[order[k]];
+        RECT rc{r.x, r.y, r.x + r.cx, r.y + r.cy};
+        MapDialogRect(m_hWnd, &rc);
+        // A drop-down keeps the height that includes its list.
+        RECT rcNow{};
+        GetWindowRect(children[k], &rcNow);
+        const int cy = spec.controls[order[k]].eKind == EControl::Combo ? rcNow.bottom - rcNow.top : rc.bottom - rc.top;
+        SetWindowPos(children[k], nullptr, rc.left, rc.top, rc.right - rc.left, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT rcClient{0, 0, layout.cx, layout.cy}, rcNowClient{}, rcWindow{};
+    MapDialogRect(m_hWnd, &rcClient);
+    GetClientRect(m_hWnd, &rcNowClient);
+    GetWindowRect(m_hWnd, &rcWindow);
+    SetWindowPos(m_hWnd, nullptr, 0, 0, rcWindow.right - rcWindow.left + rcClient.right - rcNowClient.right,
+                 rcWindow.bottom - rcWindow.top + rcClient.bottom - rcNowClient.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (m_hOwner != nullptr && !IsWindowVisible(m_hWnd))
+        CenterOverOwner();
+    InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 int CWin32Dialog::ComboCount(int nId) const {

@@ -115,6 +115,10 @@ private:
     void CenterOverOwner();
     const SControlSpec* SpecOf(int nId) const;
     bool IsListBox(int nId) const;
+    // A list box as wide as its longest entry, measured in its font; the
+    // window is laid out again when one grows.
+    void FitListBox(int nId, const std::u16string& strText);
+    void LayOutAgain();
     HWND MessageOwner() const;
     // The caption-less pop-up shown by this window, hidden while a message
     // box is up.
@@ -137,6 +141,8 @@ private:
     std::set<int> m_timers;
     std::deque<std::function<void()>> m_posted;
     std::map<int, int> m_listReported;  // the row each list view reported last
+    std::map<int, int> m_listBoxTextPx;  // the widest entry of each list box, in pixels
+    std::map<int, int> m_listBoxChars;   // the width each list box was given, in average characters
     std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_modeless;
     std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_prepared;  // made hidden, for a later RunModal
     // Modeless windows hidden for good, deleted from this window's queue (one
