@@ -115,12 +115,12 @@ if [ "${1:-}" = "--step" ]; then
 fi
 
 stage install 900 bash "$top/scripts/deps.sh"
-stage build 900 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
+stage build 1200 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
 stage soak-valgrind 240 soak_valgrind "$build_root/ci"
 stage windows 600 windows_all "$build_root/win" "$build_root/ci"
-stage sanitizer-build 1200 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
+stage sanitizer-build 1500 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"
 unset ASAN_OPTIONS UBSAN_OPTIONS
