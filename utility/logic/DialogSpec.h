@@ -109,7 +109,7 @@ inline SControlSpec RowButton(int nId, std::u16string strCaption) {
     return c;
 }
 
-// The control of spec with identifier nId, or nullptr.
+// The control of the description with identifier nId, or nullptr.
 const SControlSpec* FindControl(const SDialogSpec& spec, int nId);
 
 }  // namespace vexal::utility

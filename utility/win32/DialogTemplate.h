@@ -16,7 +16,7 @@ struct SDluRect {
 };
 
 struct SLayout {
-    std::vector<SDluRect> rects;  // one per control of the spec, in its order (hidden rows: height 0)
+    std::vector<SDluRect> rects;  // one per control of the description, in its order (hidden rows: height 0)
     int cx = 0, cy = 0;           // the client area
 };
 
@@ -26,7 +26,7 @@ struct SLayout {
 SLayout LayOut(const SDialogSpec& spec);
 
 // The order controls take in the template, which is also the tab order and
-// the order mnemonics follow: the spec's order, a label just before the
+// the order mnemonics follow: the description's order, a label just before the
 // control it names, the radios of one group together.
 std::vector<size_t> TemplateOrder(const SDialogSpec& spec);
 

@@ -59,7 +59,7 @@ bool Accepts(EInput eInput, wchar_t ch) {
     return false;
 }
 
-// Typing and pasting into an edit: only what its spec accepts; a paste
+// Typing and pasting into an edit: only what its description accepts; a paste
 // holding anything else is dropped whole.
 LRESULT CALLBACK EditFilterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam, UINT_PTR nSubclass,
                                 DWORD_PTR nInput) {

@@ -137,7 +137,7 @@ private:
     HWND m_hFocusBeforeBusy = nullptr;
     int m_nSuppress = 0;              // >0 while the logic fills a control
     std::map<int, int> m_comboShown;  // the entry each drop-down showed last
-    std::set<int> m_hidden;           // controls hidden by the spec or the logic
+    std::set<int> m_hidden;           // controls hidden by the description or the logic
     std::set<int> m_timers;
     std::deque<std::function<void()>> m_posted;
     std::map<int, int> m_listReported;  // the row each list view reported last
