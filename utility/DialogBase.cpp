@@ -228,15 +228,15 @@ CDialogBase::CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget
 }
 
 void CDialogBase::Render(CDialogLogic& logic) {
-    const SDialogSpec& spec = logic.Spec();
-    m_bEscapeCloses = spec.bEscapeCloses;
-    if (spec.bNoCaption) {
+    const SDialogDesc& desc = logic.Desc();
+    m_bEscapeCloses = desc.bEscapeCloses;
+    if (desc.bNoCaption) {
         m_bPopup = true;
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
         setWindowModality(Qt::ApplicationModal);
         LivePopups().push_back(this);
     }
-    Build(spec);
+    Build(desc);
     m_pLogic = &logic;
     logic.Attach(m_pView.get());
     logic.OnInit();
@@ -277,7 +277,7 @@ static QString PlainCaption(const QString& strCaption) {
     return strPlain;
 }
 
-QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
+QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     const QString strCaption = Q(c.strCaption);
     QWidget* p = nullptr;
     switch (c.eKind) {
@@ -385,28 +385,28 @@ QWidget* CDialogBase::MakeFromSpec(const SControlSpec& c) {
     return p;
 }
 
-void CDialogBase::Build(const SDialogSpec& spec) {
-    setWindowTitle(Q(spec.strTitle));
+void CDialogBase::Build(const SDialogDesc& desc) {
+    setWindowTitle(Q(desc.strTitle));
     auto* pGrid = new QGridLayout;
     auto* pButtons = new QHBoxLayout;
     bool bButtonStretch = false;
-    for (const auto& c : spec.controls)
+    for (const auto& c : desc.controls)
         bButtonStretch = bButtonStretch || (c.bButtonRow && c.bStretchBefore);
     if (!bButtonStretch)
         pButtons->addStretch(1);  // right-aligned
 
     // Groups first: a control in the cells a group covers goes into its frame.
     struct SPlaced {
-        const SControlSpec* pSpec;
+        const SControlDesc* pDesc;
         QGroupBox* pBox;
     };
     std::vector<SPlaced> groups;
-    for (const auto& c : spec.controls)
+    for (const auto& c : desc.controls)
         if (c.eKind == EControl::Group && !c.bButtonRow)
             groups.push_back({&c, nullptr});
-    auto groupOf = [&](const SControlSpec& c) -> SPlaced* {
+    auto groupOf = [&](const SControlDesc& c) -> SPlaced* {
         for (auto& g : groups) {
-            const SControlSpec& gs = *g.pSpec;
+            const SControlDesc& gs = *g.pDesc;
             if (&gs != &c && c.nRow >= gs.nRow && c.nRow < gs.nRow + gs.nRowSpan && c.nColumn >= gs.nColumn &&
                 c.nColumn < gs.nColumn + gs.nColumnSpan)
                 return &g;
@@ -418,13 +418,13 @@ void CDialogBase::Build(const SDialogSpec& spec) {
     std::map<std::pair<QGridLayout*, std::pair<int, int>>, QHBoxLayout*> cells;
     std::vector<std::pair<QLabel*, int>> buddies;
     std::vector<QWidget*> hidden;
-    for (const auto& c : spec.controls) {
-        QWidget* p = MakeFromSpec(c);
+    for (const auto& c : desc.controls) {
+        QWidget* p = MakeFromDesc(c);
         if (p == nullptr)
             continue;
         if (c.eKind == EControl::Group)
             for (auto& g : groups)
-                if (g.pSpec == &c)
+                if (g.pDesc == &c)
                     g.pBox = qobject_cast<QGroupBox*>(p);
         if (c.eKind == EControl::Label && c.nBuddy != 0)
             buddies.emplace_back(qobject_cast<QLabel*>(p), c.nBuddy);
@@ -440,14 +440,14 @@ void CDialogBase::Build(const SDialogSpec& spec) {
         int nRow = c.nRow, nColumn = c.nColumn;
         if (SPlaced* pGroup = groupOf(c); pGroup != nullptr && pGroup->pBox != nullptr) {
             pTarget = qobject_cast<QGridLayout*>(pGroup->pBox->layout());
-            nRow -= pGroup->pSpec->nRow;
-            nColumn -= pGroup->pSpec->nColumn;
+            nRow -= pGroup->pDesc->nRow;
+            nColumn -= pGroup->pDesc->nColumn;
         }
         if (c.bStretchColumn)
             pTarget->setColumnStretch(nColumn, 1);
         const auto key = std::make_pair(pTarget, std::make_pair(nRow, nColumn));
         bool bShared = false;
-        for (const auto& o : spec.controls)
+        for (const auto& o : desc.controls)
             bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group && c.eKind != EControl::Group &&
                                   o.nRow == c.nRow && o.nColumn == c.nColumn);
         if (!bShared) {
@@ -495,14 +495,14 @@ void CDialogBase::Build(const SDialogSpec& spec) {
     else
         delete pButtons;
 
-    for (const auto& c : spec.controls)
+    for (const auto& c : desc.controls)
         if (c.nId != 0)
             BindToLogic(c);
 }
 
 // Every binding reaches the logic through m_pLogic, so a detached window
 // forwards nothing.
-void CDialogBase::BindToLogic(const SControlSpec& c) {
+void CDialogBase::BindToLogic(const SControlDesc& c) {
     const int nId = c.nId;
     switch (c.eKind) {
     case EControl::Button:

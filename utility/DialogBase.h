@@ -1,8 +1,8 @@
 // The Qt renderer of the utility's windows.
 //
-// A window is a description and its logic (logic/DialogSpec.h,
+// A window is a description and its logic (logic/DialogDesc.h,
 // logic/DialogLogic.h). CDialogBase(logic, services) builds the widgets
-// from logic.Spec() with Qt layouts (no pixel geometry), attaches itself as
+// from logic.Desc() with Qt layouts (no pixel geometry), attaches itself as
 // the logic's IDialogView, calls OnInit before the window is first shown and
 // forwards the user's actions to the logic by identifier:
 //
@@ -150,7 +150,7 @@ public:
     void reject() override;
 
 protected:
-    // For a derived window that owns its logic: builds from logic.Spec(),
+    // For a derived window that owns its logic: builds from logic.Desc(),
     // attaches and calls OnInit, as the rendering constructor does.
     void Render(CDialogLogic& logic);
 
@@ -194,9 +194,9 @@ private:
     class CView;
     friend class CView;
 
-    void Build(const SDialogSpec& spec);
-    QWidget* MakeFromSpec(const SControlSpec& c);
-    void BindToLogic(const SControlSpec& c);
+    void Build(const SDialogDesc& desc);
+    QWidget* MakeFromDesc(const SControlDesc& c);
+    void BindToLogic(const SControlDesc& c);
     void StartTimer(int nTimerId, int nMs);
     void StopTimer(int nTimerId);
     void SetBusy(bool bBusy);

@@ -17,16 +17,16 @@ class CQtPageLogic final : public CPageLogic, public IQtWindowLogic {
 public:
     CQtPageLogic(const SPageContext& context, std::unique_ptr<CSettingsPage> pPage)
         : CPageLogic(context), m_pPage(std::move(pPage)) {
-        m_spec.nId = m_pPage->DialogId();
+        m_desc.nId = m_pPage->DialogId();
     }
-    const SDialogSpec& Spec() const override { return m_spec; }
+    const SDialogDesc& Desc() const override { return m_desc; }
     void ReadFromHub(std::function<void(bool)> fnDone) override { m_pPage->ReadFromHub(std::move(fnDone)); }
     bool IsBusy() const override { return m_pPage->IsBusy(); }
     QDialog& Window() override { return *m_pPage; }
 
 private:
     std::unique_ptr<CSettingsPage> m_pPage;
-    SDialogSpec m_spec;
+    SDialogDesc m_desc;
 };
 
 // Why a serial port would not open on Linux: its device file.

@@ -135,11 +135,11 @@ namespace {
 class CRecordingLogic final : public CDialogLogic {
 public:
     CRecordingLogic() {
-        m_spec.nId = 901;
-        m_spec.strTitle = u"Sample";
-        auto& c = m_spec.controls;
+        m_desc.nId = 901;
+        m_desc.strTitle = u"Sample";
+        auto& c = m_desc.controls;
         c.push_back(LabelFor(20, u"&Port :", 0, 0));
-        SControlSpec port = Ctl(EControl::Edit, 20, {}, 0, 1);
+        SControlDesc port = Ctl(EControl::Edit, 20, {}, 0, 1);
         port.eInput = EInput::Digits;
         port.nMaxLength = 5;
         c.push_back(port);
@@ -159,7 +159,7 @@ public:
         c.push_back(RowButton(28, u"Hidden"));
         c.back().bHidden = true;
     }
-    const SDialogSpec& Spec() const override { return m_spec; }
+    const SDialogDesc& Desc() const override { return m_desc; }
     void OnInit() override {
         ++m_nInits;
         for (const char16_t* s : {u"9600", u"19200", u"38400"})
@@ -184,7 +184,7 @@ public:
     }
     IDialogView& Window() const { return View(); }
 
-    SDialogSpec m_spec;
+    SDialogDesc m_desc;
     std::vector<std::string> m_events;
     int m_nInits = 0, m_nTicks = 0;
     bool m_bMayClose = false;

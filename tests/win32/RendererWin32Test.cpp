@@ -30,32 +30,32 @@ enum : int {
     kClose = 101,
 };
 
-SDialogSpec ProbeSpec() {
-    SDialogSpec spec;
-    spec.nId = 900;
-    spec.strTitle = u"Probe";
-    auto& c = spec.controls;
+SDialogDesc ProbeDesc() {
+    SDialogDesc desc;
+    desc.nId = 900;
+    desc.strTitle = u"Probe";
+    auto& c = desc.controls;
     c.push_back(RowButton(kGet, u"GET"));
     c.back().bHidden = true;
     c.push_back(LabelFor(kName, u"&Name :", 0, 0));
-    SControlSpec name = Ctl(EControl::Edit, kName, u"Name", 0, 1);
+    SControlDesc name = Ctl(EControl::Edit, kName, u"Name", 0, 1);
     name.eInput = EInput::Digits;
     name.nMaxLength = 5;
     c.push_back(name);
     c.push_back(LabelFor(kModeA, u"Mode :", 1, 0));
-    for (SControlSpec r :
+    for (SControlDesc r :
          {Ctl(EControl::Radio, kModeA, u"&First", 1, 1), Ctl(EControl::Radio, kModeB, u"&Second", 1, 1)}) {
         r.nGroup = 1;
         c.push_back(r);
     }
     c.push_back(Ctl(EControl::Check, kCheck, u"&Check", 2, 1));
-    SControlSpec group = Ctl(EControl::Group, 0, u"Options", 1, 0);
+    SControlDesc group = Ctl(EControl::Group, 0, u"Options", 1, 0);
     group.nRowSpan = 2;
     group.nColumnSpan = 2;
     c.push_back(group);
     c.push_back(LabelFor(kCombo, u"C&hoice :", 3, 0));
     c.push_back(Ctl(EControl::Combo, kCombo, u"Choice", 3, 1));
-    SControlSpec list = Ctl(EControl::ListView, kList, u"Rows", 4, 0);
+    SControlDesc list = Ctl(EControl::ListView, kList, u"Rows", 4, 0);
     list.nColumnSpan = 2;
     list.columns = {u"Address", u"Name"};
     list.nHeightLines = 4;
@@ -64,27 +64,27 @@ SDialogSpec ProbeSpec() {
     c.push_back(Ctl(EControl::Ipv4, kIp, u"IP", 5, 1));
     c.push_back(Ctl(EControl::Progress, kBar, u"Progress", 6, 1));
     c.push_back(LabelFor(kHex, u"He&x :", 7, 0));
-    SControlSpec hex = Ctl(EControl::Edit, kHex, u"Hex", 7, 1);
+    SControlDesc hex = Ctl(EControl::Edit, kHex, u"Hex", 7, 1);
     hex.eInput = EInput::HexDigits;
     hex.nMaxLength = 4;
     c.push_back(hex);
-    SControlSpec hiddenLabel = LabelFor(kHidden, u"A much longer hidden caption :", 8, 0);
+    SControlDesc hiddenLabel = LabelFor(kHidden, u"A much longer hidden caption :", 8, 0);
     hiddenLabel.bHidden = true;
     c.push_back(hiddenLabel);
-    SControlSpec hidden = Ctl(EControl::Edit, kHidden, u"Hidden", 8, 1);
+    SControlDesc hidden = Ctl(EControl::Edit, kHidden, u"Hidden", 8, 1);
     hidden.bHidden = true;
     c.push_back(hidden);
     c.push_back(RowButton(kSet, u"SET"));
     c.push_back(RowButton(kClose, u"Close"));
     c.back().bStretchBefore = true;
-    return spec;
+    return desc;
 }
 
 class CProbeLogic : public CDialogLogic {
 public:
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec s_spec = ProbeSpec();
-        return s_spec;
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc s_desc = ProbeDesc();
+        return s_desc;
     }
     void OnInit() override {
         for (const char16_t* psz : {u"one", u"two", u"three"})
@@ -135,18 +135,18 @@ public:
 
 class CPopupLogic : public CDialogLogic {
 public:
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec s_spec = [] {
-            SDialogSpec spec;
-            spec.nId = 947;
-            spec.bNoCaption = true;
-            spec.bEscapeCloses = false;
-            SControlSpec bar = Ctl(EControl::Progress, kBar, u"", 0, 0);
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc s_desc = [] {
+            SDialogDesc desc;
+            desc.nId = 947;
+            desc.bNoCaption = true;
+            desc.bEscapeCloses = false;
+            SControlDesc bar = Ctl(EControl::Progress, kBar, u"", 0, 0);
             bar.nWidthChars = 40;
-            spec.controls.push_back(bar);
-            return spec;
+            desc.controls.push_back(bar);
+            return desc;
         }();
-        return s_spec;
+        return s_desc;
     }
     void OnInit() override { View().StartTimer(1, 20); }
     void OnTimer(int) override { View().SetProgress(kBar, ++nTicks % 100, 100); }
@@ -228,11 +228,11 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
     EXPECT_GE(rcList.right, rcName.right - 1);
 
     // The hidden row's caption widens nothing either.
-    SDialogSpec shown = ProbeSpec();
+    SDialogDesc shown = ProbeDesc();
     for (auto& c : shown.controls)
         if (c.nRow == 8 && !c.bButtonRow)
             c.bHidden = false;
-    const SLayout withRow = LayOut(shown), without = LayOut(ProbeSpec());
+    const SLayout withRow = LayOut(shown), without = LayOut(ProbeDesc());
     EXPECT_GT(withRow.cy, without.cy);
     EXPECT_GT(withRow.cx, without.cx);
 }
@@ -242,20 +242,20 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
 class CListBoxLogic : public CDialogLogic {
 public:
     enum : int { kLeft = 10, kRight = 11, kOk = 12 };
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec s_spec = [] {
-            SDialogSpec spec;
-            spec.nId = 901;
-            spec.strTitle = u"Boxes";
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc s_desc = [] {
+            SDialogDesc desc;
+            desc.nId = 901;
+            desc.strTitle = u"Boxes";
             for (int nId : {kLeft, kRight}) {
-                SControlSpec box = Ctl(EControl::ListBox, nId, u"Box", 0, nId - kLeft);
+                SControlDesc box = Ctl(EControl::ListBox, nId, u"Box", 0, nId - kLeft);
                 box.nWidthChars = 4;
-                spec.controls.push_back(box);
+                desc.controls.push_back(box);
             }
-            spec.controls.push_back(RowButton(kOk, u"OK"));
-            return spec;
+            desc.controls.push_back(RowButton(kOk, u"OK"));
+            return desc;
         }();
-        return s_spec;
+        return s_desc;
     }
     void OnInit() override {
         for (const char16_t* psz : {u"Short", u"Find DevID match USB VID/PID", u"Mid length"})

@@ -16,8 +16,8 @@ void CDialogLogic::SetRadioPair(int nFirst, int nSecond, int nWhich) {
         SetCheck(nSecond, true);
 }
 
-const SControlSpec* FindControl(const SDialogSpec& spec, int nId) {
-    for (const auto& c : spec.controls)
+const SControlDesc* FindControl(const SDialogDesc& desc, int nId) {
+    for (const auto& c : desc.controls)
         if (c.nId == nId && nId != 0)
             return &c;
     return nullptr;

@@ -1,6 +1,6 @@
 // The behaviour of one window, free of any toolkit: what it reads, checks,
 // sends, enables and which message it shows. A renderer builds the window
-// from Spec(), attaches itself as the view, calls OnInit() before the
+// from Desc(), attaches itself as the view, calls OnInit() before the
 // window is first shown, and forwards each user action by identifier.
 //
 // Handlers are called for user actions only (a click, a pick of another
@@ -8,13 +8,13 @@
 // control from the logic never calls them.
 //
 //   class CLanLogic final : public CPageLogic {
-//       const SDialogSpec& Spec() const override { return kSpec; }   // the table
+//       const SDialogDesc& Desc() const override { return kDesc; }   // the table
 //       void OnClicked(int nId) override { if (nId == kIdSet) OnSet(); ... }
 //       void OnSet() { if (GetIpv4(kIdIp)[0] == 0) { Message(u"...", EMsgIcon::Warning); return; } ... }
 //   };
 #pragma once
 #include "utility/LibraryJobs.h"
-#include "utility/logic/DialogSpec.h"
+#include "utility/logic/DialogDesc.h"
 #include "utility/logic/DialogView.h"
 
 #include <functional>
@@ -29,8 +29,8 @@ public:
     CDialogLogic(const CDialogLogic&) = delete;
     CDialogLogic& operator=(const CDialogLogic&) = delete;
 
-    virtual const SDialogSpec& Spec() const = 0;
-    int DialogId() const { return Spec().nId; }
+    virtual const SDialogDesc& Desc() const = 0;
+    int DialogId() const { return Desc().nId; }
 
     // The renderer attaches its view before OnInit and detaches it (nullptr)
     // when the window goes; the logic may outlive its window.

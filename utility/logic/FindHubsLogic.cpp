@@ -12,29 +12,29 @@ namespace {
 // A search takes at most four /22 ranges' worth of addresses.
 constexpr size_t kMaxAddresses = 4096;
 
-SDialogSpec MakeSpec() {
-    SDialogSpec spec;
-    spec.nId = CFindHubsLogic::kDialogId;
-    spec.strTitle = u"Find hubs";
-    auto& c = spec.controls;
+SDialogDesc MakeDesc() {
+    SDialogDesc desc;
+    desc.nId = CFindHubsLogic::kDialogId;
+    desc.strTitle = u"Find hubs";
+    auto& c = desc.controls;
     c.push_back(LabelFor(kRange, u"&Addresses :", 0, 0));
-    SControlSpec range = Ctl(EControl::Edit, kRange, u"Addresses to search", 0, 1);
+    SControlDesc range = Ctl(EControl::Edit, kRange, u"Addresses to search", 0, 1);
     range.strPlaceholder = u"192.168.0.0/24, 10.0.0.0/22";
     range.bStretchColumn = true;
     c.push_back(range);
     c.push_back(Ctl(EControl::Button, kSearch, u"&Search", 0, 2));
     c.push_back(Ctl(EControl::Button, kStop, u"S&top", 0, 3));
-    SControlSpec bar = Ctl(EControl::Progress, kProgress, u"Search progress", 1, 0);
+    SControlDesc bar = Ctl(EControl::Progress, kProgress, u"Search progress", 1, 0);
     bar.nColumnSpan = 4;
     c.push_back(bar);
-    SControlSpec status = Ctl(EControl::Value, kStatus, {}, 2, 0);
+    SControlDesc status = Ctl(EControl::Value, kStatus, {}, 2, 0);
     status.nColumnSpan = 4;
     status.bWordWrap = true;
     c.push_back(status);
-    SControlSpec listLabel = LabelFor(kList, u"&Hubs found :", 3, 0);
+    SControlDesc listLabel = LabelFor(kList, u"&Hubs found :", 3, 0);
     listLabel.nColumnSpan = 4;
     c.push_back(listLabel);
-    SControlSpec list = Ctl(EControl::ListView, kList, u"Hubs found", 4, 0);
+    SControlDesc list = Ctl(EControl::ListView, kList, u"Hubs found", 4, 0);
     list.nColumnSpan = 4;
     list.columns = {u"Address", u"Model", u"Firmware"};
     list.columnWidths = {0, 0, 0};
@@ -43,7 +43,7 @@ SDialogSpec MakeSpec() {
     c.push_back(list);
     c.push_back(RowButton(kUse, u"&Use this hub"));
     c.push_back(RowButton(kClose, u"Close"));
-    return spec;
+    return desc;
 }
 
 // The model as the main window shows it: without the hub's leading
@@ -60,9 +60,9 @@ CFindHubsLogic::CFindHubsLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std
 
 CFindHubsLogic::~CFindHubsLogic() { m_search.Stop(); }
 
-const SDialogSpec& CFindHubsLogic::Spec() const {
-    static const SDialogSpec kSpec = MakeSpec();
-    return kSpec;
+const SDialogDesc& CFindHubsLogic::Desc() const {
+    static const SDialogDesc kDesc = MakeDesc();
+    return kDesc;
 }
 
 void CFindHubsLogic::OnInit() {

@@ -39,7 +39,7 @@ public:
     std::optional<uint32_t> Chosen() const { return m_chosen; }
     CHubSearch::EState SearchState() { return m_search.State(); }
 
-    const SDialogSpec& Spec() const override;
+    const SDialogDesc& Desc() const override;
     void OnInit() override;
     void OnClicked(int nId) override;
     void OnRowSelected(int nId, int nRow) override;

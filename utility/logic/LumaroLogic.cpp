@@ -37,17 +37,17 @@ std::u16string ReadText(decltype(&::getVexalName) pfn, int32_t nHandle) {
     return std::u16string(buf.data(), std::min<uint32_t>(text.length, kTextUnits - 1));
 }
 
-SDialogSpec MakeSpec() {
-    SDialogSpec spec;
-    spec.nId = CLumaroLogic::kDialogId;
-    spec.strTitle = u"Vexal Utility";
-    auto& c = spec.controls;
-    auto add = [&c](SControlSpec s) -> SControlSpec& {
+SDialogDesc MakeDesc() {
+    SDialogDesc desc;
+    desc.nId = CLumaroLogic::kDialogId;
+    desc.strTitle = u"Vexal Utility";
+    auto& c = desc.controls;
+    auto add = [&c](SControlDesc s) -> SControlDesc& {
         c.push_back(std::move(s));
         return c.back();
     };
     auto group = [&add](std::u16string strCaption, int nRow, int nColumn, int nRows, int nColumns) {
-        SControlSpec& g = add(Ctl(EControl::Group, 0, std::move(strCaption), nRow, nColumn));
+        SControlDesc& g = add(Ctl(EControl::Group, 0, std::move(strCaption), nRow, nColumn));
         g.nRowSpan = nRows;
         g.nColumnSpan = nColumns;
     };
@@ -63,16 +63,16 @@ SDialogSpec MakeSpec() {
     // The port edit exists but stays hidden: the port is 9100 unless the
     // command line says otherwise.
     add(LabelFor(kTcpPort, u"TCP &port :", 3, 1)).bHidden = true;
-    SControlSpec& port = add(Ctl(EControl::Edit, kTcpPort, u"TCP port", 3, 2));
+    SControlDesc& port = add(Ctl(EControl::Edit, kTcpPort, u"TCP port", 3, 2));
     port.eInput = EInput::Digits;
     port.nMaxLength = 5;
     port.bHidden = true;
     for (auto [nId, pszCaption] : {std::pair{kConnect, u"&Connect"}, std::pair{kDisconnect, u"&Disconnect"}}) {
-        SControlSpec& b = add(Ctl(EControl::Button, nId, pszCaption, 4, 0));
+        SControlDesc& b = add(Ctl(EControl::Button, nId, pszCaption, 4, 0));
         b.nColumnSpan = 3;
     }
     add(LabelFor(kModel, u"Model :", 5, 0));
-    SControlSpec& model = add(Ctl(EControl::Value, kModel, {}, 5, 1));
+    SControlDesc& model = add(Ctl(EControl::Value, kModel, {}, 5, 1));
     model.nColumnSpan = 2;
     model.nWidthChars = 13;  // "VX-H400_VXL__"
     add(LabelFor(kVersion, u"version :", 6, 0));
@@ -95,13 +95,13 @@ SDialogSpec MakeSpec() {
     add(Ctl(EControl::Button, kSaveSettings, u"Sa&ve settings…", 11, 1));
     add(Ctl(EControl::Button, kLoadSettings, u"&Load settings…", 11, 2));
 
-    SControlSpec& exit = add(Ctl(EControl::Button, kExit, u"E X I T", 12, 0));
+    SControlDesc& exit = add(Ctl(EControl::Button, kExit, u"E X I T", 12, 0));
     exit.nColumnSpan = 3;
     exit.strAccessibleName = u"Exit";
-    SControlSpec& caption = add(Ctl(EControl::Value, kCaption, {}, 13, 0));
+    SControlDesc& caption = add(Ctl(EControl::Value, kCaption, {}, 13, 0));
     caption.nColumnSpan = 3;
     caption.bCentred = true;
-    return spec;
+    return desc;
 }
 }  // namespace
 
@@ -164,9 +164,9 @@ CLumaroLogic::~CLumaroLogic() {
     m_jobs.SetJobEndedHandler({});
 }
 
-const SDialogSpec& CLumaroLogic::Spec() const {
-    static const SDialogSpec s_spec = MakeSpec();
-    return s_spec;
+const SDialogDesc& CLumaroLogic::Desc() const {
+    static const SDialogDesc s_desc = MakeDesc();
+    return s_desc;
 }
 
 void CLumaroLogic::OnInit() {
@@ -202,7 +202,7 @@ bool CLumaroLogic::Start() {
     if (!m_api.Load(m_options.strLibrary)) {
         const std::string strError = m_api.LastError();
         std::fprintf(stderr, "Vexal utility: %s\n", strError.c_str());
-        for (const auto& c : Spec().controls)
+        for (const auto& c : Desc().controls)
             if (c.nId != 0 && c.nId != kExit && c.nId != kCaption)
                 Enable(c.nId, false);
         Message(Arg(u"The configuration library cannot be used, so the hub cannot be reached.\n%1",

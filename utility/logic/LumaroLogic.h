@@ -87,7 +87,7 @@ public:
     CLumaroLogic(const SUtilityOptions& options, CLibraryJobs& jobs, SLumaroHost host);
     ~CLumaroLogic() override;  // Shutdown()
 
-    const SDialogSpec& Spec() const override;
+    const SDialogDesc& Desc() const override;
     // Initial values and the serial list; the library is not bound yet.
     void OnInit() override;
     void OnClicked(int nId) override;

@@ -60,8 +60,8 @@ protected:
     // Adds the page's button row (GET, SET, Default Setting, Close; GET and
     // Default Setting hidden) and the hidden inactivity row (0..65535 s) at
     // nRow to a page table.
-    static void AddPageButtons(SDialogSpec& spec);
-    static void AddHiddenInactivityRow(SDialogSpec& spec, int nRow, int nId);
+    static void AddPageButtons(SDialogDesc& desc);
+    static void AddHiddenInactivityRow(SDialogDesc& desc, int nRow, int nId);
 
 private:
     SPageContext m_context;

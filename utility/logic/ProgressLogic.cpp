@@ -7,22 +7,22 @@ namespace vexal::utility {
 namespace {
 constexpr int kTimerId = 1;
 
-SDialogSpec MakeSpec() {
-    SDialogSpec spec;
-    spec.nId = CProgressLogic::kDialogId;
-    spec.strTitle = u"Working";
-    spec.bNoCaption = true;
-    spec.bEscapeCloses = false;
-    SControlSpec bar = Ctl(EControl::Progress, CProgressLogic::kBarId, u"Progress", 0, 0);
+SDialogDesc MakeDesc() {
+    SDialogDesc desc;
+    desc.nId = CProgressLogic::kDialogId;
+    desc.strTitle = u"Working";
+    desc.bNoCaption = true;
+    desc.bEscapeCloses = false;
+    SControlDesc bar = Ctl(EControl::Progress, CProgressLogic::kBarId, u"Progress", 0, 0);
     bar.nWidthChars = 58;  // about 232 dialog units
-    spec.controls.push_back(std::move(bar));
-    return spec;
+    desc.controls.push_back(std::move(bar));
+    return desc;
 }
 }  // namespace
 
-const SDialogSpec& CProgressLogic::Spec() const {
-    static const SDialogSpec s_spec = MakeSpec();
-    return s_spec;
+const SDialogDesc& CProgressLogic::Desc() const {
+    static const SDialogDesc s_desc = MakeDesc();
+    return s_desc;
 }
 
 void CProgressLogic::OnInit() {

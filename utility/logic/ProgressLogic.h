@@ -20,7 +20,7 @@ public:
     static constexpr int kStep = 2;
     static constexpr int kTimerMs = 50;
 
-    const SDialogSpec& Spec() const override;
+    const SDialogDesc& Desc() const override;
     void OnInit() override;
     void OnTimer(int nTimerId) override;
     bool OnCloseRequest() override { return false; }

@@ -10,28 +10,28 @@ using namespace restore_ids;
 
 namespace {
 
-SDialogSpec MakeSpec() {
-    SDialogSpec spec;
-    spec.nId = CRestoreLogic::kDialogId;
-    spec.strTitle = u"Load settings";
-    auto& c = spec.controls;
-    SControlSpec source = Ctl(EControl::Value, kSource, {}, 0, 0);
+SDialogDesc MakeDesc() {
+    SDialogDesc desc;
+    desc.nId = CRestoreLogic::kDialogId;
+    desc.strTitle = u"Load settings";
+    auto& c = desc.controls;
+    SControlDesc source = Ctl(EControl::Value, kSource, {}, 0, 0);
     source.bWordWrap = true;
     c.push_back(source);
     c.push_back(Ctl(EControl::Check, kClone, u"&Clone: keep this hub's addresses and Bluetooth name", 1, 0));
     c.push_back(LabelFor(kList, u"What &would change :", 2, 0));
-    SControlSpec list = Ctl(EControl::ListView, kList, u"What would change", 3, 0);
+    SControlDesc list = Ctl(EControl::ListView, kList, u"What would change", 3, 0);
     list.columns = {u"Group", u"Action", u"Changes"};
     list.columnWidths = {0, 0};  // the changes take what is left
     list.nWidthChars = 93;
     list.nHeightLines = 17;
     c.push_back(list);
-    SControlSpec note = Ctl(EControl::Value, kNote, {}, 4, 0);
+    SControlDesc note = Ctl(EControl::Value, kNote, {}, 4, 0);
     note.bWordWrap = true;
     c.push_back(note);
     c.push_back(RowButton(kWrite, u"&Write to hub"));
     c.push_back(RowButton(kClose, u"Close"));
-    return spec;
+    return desc;
 }
 
 // Blanks at either end of a text dropped (a backup without a model or
@@ -54,9 +54,9 @@ CRestoreLogic::CRestoreLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::
     MakePlan();
 }
 
-const SDialogSpec& CRestoreLogic::Spec() const {
-    static const SDialogSpec kSpec = MakeSpec();
-    return kSpec;
+const SDialogDesc& CRestoreLogic::Desc() const {
+    static const SDialogDesc kDesc = MakeDesc();
+    return kDesc;
 }
 
 void CRestoreLogic::OnInit() {

@@ -31,7 +31,7 @@ public:
     CRestoreLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strFile, model::SBackup backup,
                   model::SHubSettings hub, std::string strConnectedAddress);
 
-    const SDialogSpec& Spec() const override;
+    const SDialogDesc& Desc() const override;
     void OnInit() override;
     void OnClicked(int nId) override;
     bool OnCloseRequest() override;

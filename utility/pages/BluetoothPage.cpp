@@ -34,9 +34,9 @@ class CBluetoothPage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec kSpec = BuildSpec();
-        return kSpec;
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc kDesc = BuildDesc();
+        return kDesc;
     }
 
     void OnInit() override {
@@ -107,13 +107,13 @@ public:
     }
 
 private:
-    static SDialogSpec BuildSpec() {
-        SDialogSpec spec;
-        spec.nId = 136;
-        spec.strTitle = u"Bluetooth Configuration";
-        auto& c = spec.controls;
+    static SDialogDesc BuildDesc() {
+        SDialogDesc desc;
+        desc.nId = 136;
+        desc.strTitle = u"Bluetooth Configuration";
+        auto& c = desc.controls;
 
-        SControlSpec normal = Ctl(EControl::Group, 0, u"Normal Setting", 0, 0);
+        SControlDesc normal = Ctl(EControl::Group, 0, u"Normal Setting", 0, 0);
         normal.nRowSpan = 4;
         normal.nColumnSpan = 2;
         c.push_back(normal);
@@ -126,14 +126,14 @@ private:
         c.push_back(LabelFor(kIdMode, u"Connection &Mode :", 3, 0));
         c.push_back(Ctl(EControl::Combo, kIdMode, u"Connection Mode", 3, 1));
 
-        SControlSpec ios = Ctl(EControl::Group, 0, u"IOS Only", 4, 0);
+        SControlDesc ios = Ctl(EControl::Group, 0, u"IOS Only", 4, 0);
         ios.nColumnSpan = 2;
         c.push_back(ios);
         c.push_back(LabelFor(kIdAutoConnection, u"&Auto Connection :", 4, 0));
         c.push_back(Ctl(EControl::Combo, kIdAutoConnection, u"Auto Connection", 4, 1));
 
-        AddPageButtons(spec);
-        for (SControlSpec& control : c) {
+        AddPageButtons(desc);
+        for (SControlDesc& control : c) {
             // This page offers its defaults; the fields wait for the read.
             if (control.nId == page_ids::kDefault)
                 control.bHidden = false;
@@ -141,7 +141,7 @@ private:
                 if (control.nId == nId)
                     control.bDisabled = true;
         }
-        return spec;
+        return desc;
     }
 
     // The entries the lists always hold; added once, whichever of the read

@@ -40,12 +40,12 @@ const char16_t kMsgBadLength[] = u"The VID/PID length is invalid.";             
 const char16_t kMsgNotHexadecimal[] = u"The VID/PID is not hexadecimal.";
 const char16_t kMsgPowerCycle[] = u"Please, turn off the printer and turn on the printer";  // 141
 
-const SDialogSpec& CustomDeviceSpec() {
-    static const SDialogSpec spec = [] {
-        SDialogSpec s;
+const SDialogDesc& CustomDeviceDesc() {
+    static const SDialogDesc desc = [] {
+        SDialogDesc s;
         s.nId = 143;
         s.strTitle = u"Custom Device Configuration";
-        auto add = [&s](SControlSpec c) -> SControlSpec& {
+        auto add = [&s](SControlDesc c) -> SControlDesc& {
             s.controls.push_back(std::move(c));
             return s.controls.back();
         };
@@ -54,7 +54,7 @@ const SDialogSpec& CustomDeviceSpec() {
         add(Ctl(EControl::Group, 0, u"Get Custom Device", 0, 0)).nColumnSpan = 6;
         add(Ctl(EControl::ListBox, kIdView, u"View", 0, 0));
         add(Ctl(EControl::ListBox, kIdListType, u"Device type of the list", 0, 1)).bDisabled = true;
-        SControlSpec& list = add(Ctl(EControl::ListView, kIdList, u"Devices", 0, 2));
+        SControlDesc& list = add(Ctl(EControl::ListView, kIdList, u"Devices", 0, 2));
         list.nColumnSpan = 4;
         list.columns = {u"No.", u"ID", u"VID", u"PID", u"Device Type"};
         // About 560 pixels of a 6-pixel average character; with w a fifth of
@@ -66,7 +66,7 @@ const SDialogSpec& CustomDeviceSpec() {
         list.nRowExtraPixels = 15;
 
         // What is changed: a pair of identifiers and the type it belongs to.
-        SControlSpec& set = add(Ctl(EControl::Group, 0, u"Set/Del Custom Device", 1, 0));
+        SControlDesc& set = add(Ctl(EControl::Group, 0, u"Set/Del Custom Device", 1, 0));
         set.nRowSpan = 2;
         set.nColumnSpan = 6;
         add(LabelFor(kIdVid, u"&VID(Hex) :", 1, 0));
@@ -80,7 +80,7 @@ const SDialogSpec& CustomDeviceSpec() {
         add(Ctl(EControl::Button, kIdReInit, u"Re-Init Custom Device", 2, 5));
         return s;
     }();
-    return spec;
+    return desc;
 }
 
 struct SListRead {
@@ -103,7 +103,7 @@ class CCustomDevicePage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override { return CustomDeviceSpec(); }
+    const SDialogDesc& Desc() const override { return CustomDeviceDesc(); }
 
     // Reads when the user chooses a view.
     void ReadFromHub(std::function<void(bool)> fnDone) override { fnDone(true); }

@@ -24,18 +24,18 @@ struct SRow {
 constexpr std::array<SRow, 4> kRows = {
     {{u"USB", 1034, 1035}, {u"Bluetooth", 1036, 1037}, {u"LAN", 1038, 1039}, {u"WLAN", 1040, 1041}}};
 
-const SDialogSpec& InterfaceUsageSpec() {
-    static const SDialogSpec spec = [] {
-        SDialogSpec s;
+const SDialogDesc& InterfaceUsageDesc() {
+    static const SDialogDesc desc = [] {
+        SDialogDesc s;
         s.nId = 146;
         s.strTitle = u"Interface Usage Configuration";
         for (size_t i = 0; i < kRows.size(); ++i) {
             const SRow& row = kRows[i];
             const int nRow = static_cast<int>(i);
             const std::u16string strLabel = row.pszLabel;
-            SControlSpec label = LabelFor(row.nDisable, strLabel, nRow, 0);
-            SControlSpec disable = Ctl(EControl::Radio, row.nDisable, u"Disable", nRow, 1);
-            SControlSpec enable = Ctl(EControl::Radio, row.nEnable, u"Enable", nRow, 1);
+            SControlDesc label = LabelFor(row.nDisable, strLabel, nRow, 0);
+            SControlDesc disable = Ctl(EControl::Radio, row.nDisable, u"Disable", nRow, 1);
+            SControlDesc enable = Ctl(EControl::Radio, row.nEnable, u"Enable", nRow, 1);
             // Each radio's accessible name says which row it belongs to.
             disable.strAccessibleName = Arg(u"%1 Disable", strLabel);
             enable.strAccessibleName = Arg(u"%1 Enable", strLabel);
@@ -53,7 +53,7 @@ const SDialogSpec& InterfaceUsageSpec() {
         s.controls.back().bStretchBefore = true;
         return s;
     }();
-    return spec;
+    return desc;
 }
 
 using CUsage = std::array<int32_t, 4>;
@@ -67,7 +67,7 @@ class CInterfaceUsagePage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override { return InterfaceUsageSpec(); }
+    const SDialogDesc& Desc() const override { return InterfaceUsageDesc(); }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read(false, [this, fnDone](bool bRead) {

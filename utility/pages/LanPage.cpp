@@ -26,9 +26,9 @@ class CLanPage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec s_spec = MakeSpec();
-        return s_spec;
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc s_desc = MakeDesc();
+        return s_desc;
     }
 
     void OnClicked(int nId) override {
@@ -57,18 +57,18 @@ public:
     }
 
 private:
-    static SDialogSpec MakeSpec() {
-        SDialogSpec spec;
-        spec.nId = 144;
-        spec.strTitle = u"LAN Configuration";
-        auto& c = spec.controls;
-        SControlSpec mac = Ctl(EControl::Edit, kIdMac, u"MAC Address", 0, 1);
+    static SDialogDesc MakeDesc() {
+        SDialogDesc desc;
+        desc.nId = 144;
+        desc.strTitle = u"LAN Configuration";
+        auto& c = desc.controls;
+        SControlDesc mac = Ctl(EControl::Edit, kIdMac, u"MAC Address", 0, 1);
         mac.bReadOnly = true;
         mac.bDisabled = true;
         c.push_back(LabelFor(kIdMac, u"&MAC Address :", 0, 0));
         c.push_back(mac);
         c.push_back(LabelFor(kIdDhcpEnable, u"DHCP Mode :", 1, 0));
-        for (SControlSpec radio : {Ctl(EControl::Radio, kIdDhcpEnable, u" &Enable", 1, 1),
+        for (SControlDesc radio : {Ctl(EControl::Radio, kIdDhcpEnable, u" &Enable", 1, 1),
                                    Ctl(EControl::Radio, kIdDhcpDisable, u" &Disable", 1, 1)}) {
             radio.nGroup = 1;
             c.push_back(radio);
@@ -81,12 +81,12 @@ private:
         c.push_back(Ctl(EControl::Ipv4, kIdGateway, u"Gateway", 4, 1));
         c.push_back(LabelFor(kIdDns, u"D&NS  :", 5, 0));
         c.push_back(Ctl(EControl::Ipv4, kIdDns, u"DNS", 5, 1));
-        AddHiddenInactivityRow(spec, 6, kIdInactivity);
-        AddPageButtons(spec);
+        AddHiddenInactivityRow(desc, 6, kIdInactivity);
+        AddPageButtons(desc);
         for (auto& control : c)
             if (control.nId == page_ids::kSet)
                 control.bDisabled = true;  // until the page has been read
-        return spec;
+        return desc;
     }
 
     struct SRead {

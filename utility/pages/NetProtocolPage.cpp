@@ -27,22 +27,22 @@ enum : int {
     kIdClose = 1033,
 };
 
-const SDialogSpec& NetProtocolSpec() {
-    static const SDialogSpec spec = [] {
-        SDialogSpec s;
+const SDialogDesc& NetProtocolDesc() {
+    static const SDialogDesc desc = [] {
+        SDialogDesc s;
         s.nId = 145;
         s.strTitle = u"Net Protocol Configuration";
-        auto add = [&s](SControlSpec c) -> SControlSpec& {
+        auto add = [&s](SControlDesc c) -> SControlDesc& {
             s.controls.push_back(std::move(c));
             return s.controls.back();
         };
         auto radio = [&add](int nId, std::u16string strCaption, std::u16string strName, int nRow, int nGroup) {
-            SControlSpec& c = add(Ctl(EControl::Radio, nId, std::move(strCaption), nRow, 1));
+            SControlDesc& c = add(Ctl(EControl::Radio, nId, std::move(strCaption), nRow, 1));
             c.strAccessibleName = std::move(strName);
             c.nGroup = nGroup;
         };
 
-        SControlSpec& protocol = add(Ctl(EControl::Group, 0, u"Protocol", 0, 0));
+        SControlDesc& protocol = add(Ctl(EControl::Group, 0, u"Protocol", 0, 0));
         protocol.nRowSpan = 2;
         protocol.nColumnSpan = 2;
         add(LabelFor(kIdTelnetDisable, u"TELNET", 0, 0));
@@ -52,7 +52,7 @@ const SDialogSpec& NetProtocolSpec() {
         radio(kIdSnmpDisable, u"Disable", u"SNMP Disable", 1, 2);
         radio(kIdSnmpEnable, u"Enable", u"SNMP Enable", 1, 2);
 
-        SControlSpec& snmp = add(Ctl(EControl::Group, 0, u"SNMP(Simple Network Management Protocol)", 2, 0));
+        SControlDesc& snmp = add(Ctl(EControl::Group, 0, u"SNMP(Simple Network Management Protocol)", 2, 0));
         snmp.nRowSpan = 2;
         snmp.nColumnSpan = 2;
         add(LabelFor(kIdReadOnly, u"Read-&only community", 2, 0));
@@ -65,7 +65,7 @@ const SDialogSpec& NetProtocolSpec() {
         add(RowButton(kIdClose, u"Close")).bStretchBefore = true;
         return s;
     }();
-    return spec;
+    return desc;
 }
 
 struct SServicesRead {
@@ -83,7 +83,7 @@ class CNetProtocolPage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override { return NetProtocolSpec(); }
+    const SDialogDesc& Desc() const override { return NetProtocolDesc(); }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read([this, fnDone](bool bRead) {

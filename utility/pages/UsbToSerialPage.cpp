@@ -48,11 +48,11 @@ struct SLineRead {
     CLineValues values{};
 };
 
-SDialogSpec BuildSpec() {
-    SDialogSpec spec;
-    spec.nId = 141;
-    spec.strTitle = u"USB to Serial Configuration";
-    auto& c = spec.controls;
+SDialogDesc BuildDesc() {
+    SDialogDesc desc;
+    desc.nId = 141;
+    desc.strTitle = u"USB to Serial Configuration";
+    auto& c = desc.controls;
     struct SList {
         int nId;
         const char16_t* pszLabel;
@@ -78,16 +78,16 @@ SDialogSpec BuildSpec() {
     c.push_back(RowButton(kIdRefresh, u"Refresh"));
     c.push_back(RowButton(kIdClose, u"Close"));
     c.back().bStretchBefore = true;
-    return spec;
+    return desc;
 }
 
 class CUsbToSerialPage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec kSpec = BuildSpec();
-        return kSpec;
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc kDesc = BuildDesc();
+        return kDesc;
     }
 
     void OnInit() override {

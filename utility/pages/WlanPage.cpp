@@ -54,9 +54,9 @@ class CWlanPage final : public CPageLogic {
 public:
     using CPageLogic::CPageLogic;
 
-    const SDialogSpec& Spec() const override {
-        static const SDialogSpec kSpec = BuildSpec();
-        return kSpec;
+    const SDialogDesc& Desc() const override {
+        static const SDialogDesc kDesc = BuildDesc();
+        return kDesc;
     }
 
     void OnInit() override {
@@ -121,11 +121,11 @@ public:
     }
 
 private:
-    static SDialogSpec BuildSpec() {
-        SDialogSpec spec;
-        spec.nId = 137;
-        spec.strTitle = u"WLAN Configuration";
-        auto& c = spec.controls;
+    static SDialogDesc BuildDesc() {
+        SDialogDesc desc;
+        desc.nId = 137;
+        desc.strTitle = u"WLAN Configuration";
+        auto& c = desc.controls;
         int nRow = 0;
         auto addRow = [&](EControl eKind, int nId, const char16_t* pszLabel, const char16_t* pszName) {
             c.push_back(LabelFor(nId, pszLabel, nRow, 0));
@@ -155,12 +155,12 @@ private:
         addRow(EControl::Edit, kIdEapIdentity, u"Authentication I&D :", u"Authentication ID");
         addRow(EControl::Edit, kIdEapPassword, u"Authentication Pass&word : ", u"Authentication Password")
             ->bPassword = true;
-        AddHiddenInactivityRow(spec, nRow, kIdInactivity);
-        AddPageButtons(spec);
-        for (SControlSpec& control : c)
+        AddHiddenInactivityRow(desc, nRow, kIdInactivity);
+        AddPageButtons(desc);
+        for (SControlDesc& control : c)
             if (control.nId == page_ids::kSet)
                 control.bDisabled = true;
-        return spec;
+        return desc;
     }
 
     // The lists whose entries never change; added once, whichever of the

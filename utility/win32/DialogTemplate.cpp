@@ -37,7 +37,7 @@ int TextCx(const std::u16string& str) {
     return CaptionChars(str) * kCharCx + 4;
 }
 
-bool IsGridControl(const SControlSpec& c) {
+bool IsGridControl(const SControlDesc& c) {
     return !c.bButtonRow && c.eKind != EControl::Group;
 }
 
@@ -51,7 +51,7 @@ struct SSize {
     int cx = 0, cy = 0;
 };
 
-SSize NaturalSize(const SControlSpec& c) {
+SSize NaturalSize(const SControlDesc& c) {
     const int nMin = c.nWidthChars * kCharCx;
     switch (c.eKind) {
         case EControl::Label:
@@ -96,8 +96,8 @@ SSize NaturalSize(const SControlSpec& c) {
 
 }  // namespace
 
-SLayout LayOut(const SDialogSpec& spec) {
-    const auto& ctls = spec.controls;
+SLayout LayOut(const SDialogDesc& desc) {
+    const auto& ctls = desc.controls;
     int nRows = 0, nColumns = 0;
     for (const auto& c : ctls) {
         if (c.bButtonRow)
@@ -279,8 +279,8 @@ SLayout LayOut(const SDialogSpec& spec) {
     return layout;
 }
 
-std::vector<size_t> TemplateOrder(const SDialogSpec& spec) {
-    const auto& ctls = spec.controls;
+std::vector<size_t> TemplateOrder(const SDialogDesc& desc) {
+    const auto& ctls = desc.controls;
     std::vector<size_t> order;
     std::vector<bool> placed(ctls.size(), false);
     auto labelOf = [&](int nId) -> std::optional<size_t> {
@@ -301,7 +301,7 @@ std::vector<size_t> TemplateOrder(const SDialogSpec& spec) {
     };
     for (size_t i = 0; i < ctls.size(); ++i) {
         const auto& c = ctls[i];
-        if (placed[i] || (c.eKind == EControl::Label && c.nBuddy != 0 && FindControl(spec, c.nBuddy) != nullptr))
+        if (placed[i] || (c.eKind == EControl::Label && c.nBuddy != 0 && FindControl(desc, c.nBuddy) != nullptr))
             continue;
         if (c.eKind == EControl::Radio && c.nGroup != 0) {
             for (size_t j = i; j < ctls.size(); ++j)
@@ -365,12 +365,12 @@ SItemClass ClassOf(EControl e) {
 
 }  // namespace
 
-std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
-    const SLayout layout = LayOut(spec);
-    const std::vector<size_t> order = TemplateOrder(spec);
+std::vector<uint16_t> BuildTemplate(const SDialogDesc& desc, bool bMainWindow) {
+    const SLayout layout = LayOut(desc);
+    const std::vector<size_t> order = TemplateOrder(desc);
     CTemplateWriter w;
     DWORD dwStyle = WS_POPUP | DS_SETFONT | DS_FIXEDSYS | DS_MODALFRAME;
-    if (spec.bNoCaption)
+    if (desc.bNoCaption)
         dwStyle |= WS_BORDER;
     else
         dwStyle |= WS_CAPTION | WS_SYSMENU | (bMainWindow ? WS_MINIMIZEBOX : 0);
@@ -386,7 +386,7 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
     w.Short(layout.cy);
     w.Word(0);  // no menu
     w.Word(0);  // the dialog class
-    w.Text(spec.strTitle);
+    w.Text(desc.strTitle);
     w.Word(8);                         // points
     w.Word(400);                       // weight
     w.Word(0x0100 * DEFAULT_CHARSET);  // italic 0, charset
@@ -394,7 +394,7 @@ std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bMainWindow) {
 
     int nPreviousGroup = -1;
     for (size_t i : order) {
-        const SControlSpec& c = spec.controls[i];
+        const SControlDesc& c = desc.controls[i];
         const SDluRect& rc = layout.rects[i];
         DWORD dwItem = WS_CHILD | (c.bHidden ? 0 : WS_VISIBLE) | (c.bDisabled ? WS_DISABLED : 0);
         DWORD dwEx = 0;

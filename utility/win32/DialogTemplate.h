@@ -3,7 +3,7 @@
 // What the dialog manager cannot say in a template (edit limits, list
 // columns, hidden and disabled controls) is applied after WM_INITDIALOG.
 #pragma once
-#include "utility/logic/DialogSpec.h"
+#include "utility/logic/DialogDesc.h"
 
 #include <cstdint>
 #include <vector>
@@ -23,15 +23,15 @@ struct SLayout {
 // Places every control: column widths from the widest cell (captions and
 // nWidthChars), controls sharing a cell side by side, a group's frame
 // around the cells it covers, the button row right-aligned under the grid.
-SLayout LayOut(const SDialogSpec& spec);
+SLayout LayOut(const SDialogDesc& desc);
 
 // The order controls take in the template, which is also the tab order and
 // the order mnemonics follow: the description's order, a label just before the
 // control it names, the radios of one group together.
-std::vector<size_t> TemplateOrder(const SDialogSpec& spec);
+std::vector<size_t> TemplateOrder(const SDialogDesc& desc);
 
 // The template, DWORD-aligned, ready for DialogBoxIndirectParamW and
 // CreateDialogIndirectParamW ("MS Shell Dlg", 8 points).
-std::vector<uint16_t> BuildTemplate(const SDialogSpec& spec, bool bChild);
+std::vector<uint16_t> BuildTemplate(const SDialogDesc& desc, bool bChild);
 
 }  // namespace vexal::utility::win32

@@ -177,7 +177,7 @@ int CWin32Dialog::RunModal(HWND hOwner) {
         return kRejected;
     m_hOwner = hOwner;
     m_bModal = true;
-    m_template = BuildTemplate(m_logic.Spec(), hOwner == nullptr && m_pOwnerView == nullptr);
+    m_template = BuildTemplate(m_logic.Desc(), hOwner == nullptr && m_pOwnerView == nullptr);
     const INT_PTR nResult =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()), hOwner,
                                 DialogProc, reinterpret_cast<LPARAM>(this));
@@ -189,7 +189,7 @@ bool CWin32Dialog::CreateModeless(HWND hOwner, bool bShow) {
     if (m_hWnd != nullptr)
         return true;
     m_hOwner = hOwner;
-    m_template = BuildTemplate(m_logic.Spec(), false);
+    m_template = BuildTemplate(m_logic.Desc(), false);
     CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()), hOwner,
                                DialogProc, reinterpret_cast<LPARAM>(this));
     if (m_hWnd == nullptr)
@@ -250,13 +250,13 @@ void CWin32Dialog::Destroy() {
 }
 
 HWND CWin32Dialog::Control(int nId) const {
-    if (m_hWnd == nullptr || nId == 0 || SpecOf(nId) == nullptr)
+    if (m_hWnd == nullptr || nId == 0 || DescOf(nId) == nullptr)
         return nullptr;
     return GetDlgItem(m_hWnd, nId);
 }
 
-const SControlSpec* CWin32Dialog::SpecOf(int nId) const {
-    return FindControl(m_logic.Spec(), nId);
+const SControlDesc* CWin32Dialog::DescOf(int nId) const {
+    return FindControl(m_logic.Desc(), nId);
 }
 
 INT_PTR CALLBACK CWin32Dialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
@@ -338,8 +338,8 @@ INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CWin32Dialog::OnInitDialog() {
-    const SDialogSpec& spec = m_logic.Spec();
-    if (!spec.bNoCaption) {
+    const SDialogDesc& desc = m_logic.Desc();
+    if (!desc.bNoCaption) {
         // The program's icon (resource 1), when it has one.
         const int nSmall = GetSystemMetrics(SM_CXSMICON), nBig = GetSystemMetrics(SM_CXICON);
         const HINSTANCE hInstance = GetModuleHandleW(nullptr);
@@ -348,7 +348,7 @@ void CWin32Dialog::OnInitDialog() {
             if (HANDLE hIcon = LoadImageW(hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, nSize, nSize, LR_SHARED))
                 SendMessageW(m_hWnd, WM_SETICON, static_cast<WPARAM>(nWhich), reinterpret_cast<LPARAM>(hIcon));
     }
-    for (const SControlSpec& c : spec.controls) {
+    for (const SControlDesc& c : desc.controls) {
         const HWND hControl = c.nId != 0 ? GetDlgItem(m_hWnd, c.nId) : nullptr;
         if (hControl == nullptr)
             continue;
@@ -430,21 +430,21 @@ void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
     if (hControl == nullptr) {
         // Escape closes where the window allows it; Enter never writes to the
         // hub: it only activates the row of a list view that has the focus.
-        if (nId == IDCANCEL && m_logic.Spec().bEscapeCloses)
+        if (nId == IDCANCEL && m_logic.Desc().bEscapeCloses)
             RequestClose();
         if (nId == IDOK) {
             const HWND hFocus = GetFocus();
             const int nFocusId = hFocus != nullptr && IsChild(m_hWnd, hFocus) ? GetDlgCtrlID(hFocus) : 0;
-            const SControlSpec* pFocus = SpecOf(nFocusId);
+            const SControlDesc* pFocus = DescOf(nFocusId);
             if (pFocus != nullptr && pFocus->eKind == EControl::ListView && ListSelectedRow(nFocusId) >= 0)
                 m_logic.OnRowActivated(nFocusId, ListSelectedRow(nFocusId));
         }
         return;
     }
-    const SControlSpec* pSpec = SpecOf(nId);
-    if (pSpec == nullptr || m_nSuppress > 0)
+    const SControlDesc* pDesc = DescOf(nId);
+    if (pDesc == nullptr || m_nSuppress > 0)
         return;
-    switch (pSpec->eKind) {
+    switch (pDesc->eKind) {
         case EControl::Button:
         case EControl::Radio:
         case EControl::Check:
@@ -477,10 +477,10 @@ void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
 
 bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
     const int nId = static_cast<int>(hdr.idFrom);
-    const SControlSpec* pSpec = SpecOf(nId);
-    if (pSpec == nullptr)
+    const SControlDesc* pDesc = DescOf(nId);
+    if (pDesc == nullptr)
         return false;
-    if (pSpec->eKind == EControl::Ipv4 && hdr.code == IPN_FIELDCHANGED) {
+    if (pDesc->eKind == EControl::Ipv4 && hdr.code == IPN_FIELDCHANGED) {
         if (m_nSuppress == 0) {
             const Ipv4Octets o = GetIpv4(nId);
             m_logic.OnTextEdited(
@@ -488,7 +488,7 @@ bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
         }
         return false;
     }
-    if (pSpec->eKind != EControl::ListView)
+    if (pDesc->eKind != EControl::ListView)
         return false;
     switch (hdr.code) {
         case LVN_ITEMCHANGED: {
@@ -537,29 +537,29 @@ void CWin32Dialog::ReportSelection(int nId) {
 // ---- Controls ----
 
 std::u16string CWin32Dialog::GetText(int nId) const {
-    const SControlSpec* pSpec = SpecOf(nId);
-    if (pSpec == nullptr)
+    const SControlDesc* pDesc = DescOf(nId);
+    if (pDesc == nullptr)
         return {};
-    if (pSpec->eKind == EControl::Combo || pSpec->eKind == EControl::ListBox)
+    if (pDesc->eKind == EControl::Combo || pDesc->eKind == EControl::ListBox)
         return ComboItemText(nId, ComboIndex(nId));
-    if (pSpec->eKind == EControl::ListView || pSpec->eKind == EControl::Progress || pSpec->eKind == EControl::Ipv4)
+    if (pDesc->eKind == EControl::ListView || pDesc->eKind == EControl::Progress || pDesc->eKind == EControl::Ipv4)
         return {};
     return WindowText(Control(nId));
 }
 
 void CWin32Dialog::SetText(int nId, const std::u16string& strText) {
-    const SControlSpec* pSpec = SpecOf(nId);
+    const SControlDesc* pDesc = DescOf(nId);
     const HWND hControl = Control(nId);
-    if (pSpec == nullptr || hControl == nullptr)
+    if (pDesc == nullptr || hControl == nullptr)
         return;
     ++m_nSuppress;
-    if (pSpec->eKind == EControl::Combo) {
+    if (pDesc->eKind == EControl::Combo) {
         const auto nIndex =
             SendMessageW(hControl, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(W(strText)));
         if (nIndex != CB_ERR)
             ComboSelect(nId, static_cast<int>(nIndex));
-    } else if (pSpec->eKind != EControl::ListView && pSpec->eKind != EControl::Progress &&
-               pSpec->eKind != EControl::Ipv4) {
+    } else if (pDesc->eKind != EControl::ListView && pDesc->eKind != EControl::Progress &&
+               pDesc->eKind != EControl::Ipv4) {
         SetWindowTextW(hControl, W(strText));
     }
     --m_nSuppress;
@@ -571,14 +571,14 @@ bool CWin32Dialog::IsChecked(int nId) const {
 }
 
 void CWin32Dialog::SetCheck(int nId, bool bChecked) {
-    const SControlSpec* pSpec = SpecOf(nId);
+    const SControlDesc* pDesc = DescOf(nId);
     const HWND hControl = Control(nId);
-    if (pSpec == nullptr || hControl == nullptr || (pSpec->eKind != EControl::Radio && pSpec->eKind != EControl::Check))
+    if (pDesc == nullptr || hControl == nullptr || (pDesc->eKind != EControl::Radio && pDesc->eKind != EControl::Check))
         return;
     // A radio checked from code clears the others of its group, as a click does.
-    if (bChecked && pSpec->eKind == EControl::Radio)
-        for (const auto& c : m_logic.Spec().controls)
-            if (c.eKind == EControl::Radio && c.nGroup == pSpec->nGroup && c.nId != nId)
+    if (bChecked && pDesc->eKind == EControl::Radio)
+        for (const auto& c : m_logic.Desc().controls)
+            if (c.eKind == EControl::Radio && c.nGroup == pDesc->nGroup && c.nId != nId)
                 if (HWND hOther = Control(c.nId))
                     SendMessageW(hOther, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(hControl, BM_SETCHECK, bChecked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -610,8 +610,8 @@ void CWin32Dialog::Focus(int nId) {
 }
 
 bool CWin32Dialog::IsListBox(int nId) const {
-    const SControlSpec* pSpec = SpecOf(nId);
-    return pSpec != nullptr && pSpec->eKind == EControl::ListBox;
+    const SControlDesc* pDesc = DescOf(nId);
+    return pDesc != nullptr && pDesc->eKind == EControl::ListBox;
 }
 
 void CWin32Dialog::ComboClear(int nId) {
@@ -633,8 +633,8 @@ void CWin32Dialog::ComboAdd(int nId, const std::u16string& strText) {
 
 void CWin32Dialog::FitListBox(int nId, const std::u16string& strText) {
     const HWND hList = Control(nId);
-    const SControlSpec* pSpec = SpecOf(nId);
-    if (hList == nullptr || pSpec == nullptr)
+    const SControlDesc* pDesc = DescOf(nId);
+    if (hList == nullptr || pDesc == nullptr)
         return;
     if (HDC hDc = GetDC(hList)) {
         const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(hList, WM_GETFONT, 0, 0)));
@@ -664,19 +664,19 @@ void CWin32Dialog::FitListBox(int nId, const std::u16string& strText) {
         return;
     const int nCharPx = static_cast<int>(rcChar.right);
     const int nChars = std::max(0, (nPx + nCharPx - 1) / nCharPx - 2);
-    if (nChars <= std::max(pSpec->nWidthChars, m_listBoxChars[nId]))
+    if (nChars <= std::max(pDesc->nWidthChars, m_listBoxChars[nId]))
         return;
     m_listBoxChars[nId] = nChars;
     LayOutAgain();
 }
 
 void CWin32Dialog::LayOutAgain() {
-    SDialogSpec spec = m_logic.Spec();
-    for (SControlSpec& c : spec.controls)
+    SDialogDesc desc = m_logic.Desc();
+    for (SControlDesc& c : desc.controls)
         if (const auto it = m_listBoxChars.find(c.nId); c.eKind == EControl::ListBox && it != m_listBoxChars.end())
             c.nWidthChars = std::max(c.nWidthChars, it->second);
-    const SLayout layout = LayOut(spec);
-    const std::vector<size_t> order = TemplateOrder(spec);
+    const SLayout layout = LayOut(desc);
+    const std::vector<size_t> order = TemplateOrder(desc);
     // The dialog manager made the controls in the template's order, which
     // is the order of the children; anything else and nothing is moved.
     std::vector<HWND> children;
@@ -685,7 +685,7 @@ void CWin32Dialog::LayOutAgain() {
     if (children.size() != order.size())
         return;
     for (size_t k = 0; k < order.size(); ++k)
-        if (const int nId = spec.controls[order[k]].nId; nId != 0 && GetDlgCtrlID(children[k]) != nId)
+        if (const int nId = desc.controls[order[k]].nId; nId != 0 && GetDlgCtrlID(children[k]) != nId)
             return;
     for (size_t k = 0; k < order.size(); ++k) {
         const SDluRect& r = layout.rects[order[k]];
@@ -694,7 +694,7 @@ void CWin32Dialog::LayOutAgain() {
         // A drop-down keeps the height that includes its list.
         RECT rcNow{};
         GetWindowRect(children[k], &rcNow);
-        const int cy = spec.controls[order[k]].eKind == EControl::Combo ? rcNow.bottom - rcNow.top : rc.bottom - rc.top;
+        const int cy = desc.controls[order[k]].eKind == EControl::Combo ? rcNow.bottom - rcNow.top : rc.bottom - rc.top;
         SetWindowPos(children[k], nullptr, rc.left, rc.top, rc.right - rc.left, cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     RECT rcClient{0, 0, layout.cx, layout.cy}, rcNowClient{}, rcWindow{};
@@ -774,13 +774,13 @@ int CWin32Dialog::ListAddRow(int nId, const std::vector<std::u16string>& cells) 
         SendMessageW(hControl, LVM_SETITEMTEXTW, static_cast<WPARAM>(nRow), reinterpret_cast<LPARAM>(&sub));
     }
     // Columns given without a width fit their contents and header.
-    if (const SControlSpec* pSpec = SpecOf(nId))
-        for (size_t i = 0; i < pSpec->columns.size(); ++i)
-            if (i >= pSpec->columnWidths.size() || pSpec->columnWidths[i] == 0) {
+    if (const SControlDesc* pDesc = DescOf(nId))
+        for (size_t i = 0; i < pDesc->columns.size(); ++i)
+            if (i >= pDesc->columnWidths.size() || pDesc->columnWidths[i] == 0) {
                 SendMessageW(hControl, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE_USEHEADER);
                 // (Not narrower than the header's text with its margins.)
                 const auto nHeader =
-                    SendMessageW(hControl, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(W(pSpec->columns[i]))) + 16;
+                    SendMessageW(hControl, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(W(pDesc->columns[i]))) + 16;
                 if (SendMessageW(hControl, LVM_GETCOLUMNWIDTH, i, 0) < nHeader)
                     SendMessageW(hControl, LVM_SETCOLUMNWIDTH, i, nHeader);
             }
@@ -853,9 +853,9 @@ void CWin32Dialog::SetProgress(int nId, int nValue, int nMaximum) {
 }
 
 int CWin32Dialog::ProgressValue(int nId) const {
-    const SControlSpec* pSpec = SpecOf(nId);
+    const SControlDesc* pDesc = DescOf(nId);
     const HWND hControl = Control(nId);
-    if (pSpec == nullptr || hControl == nullptr || pSpec->eKind != EControl::Progress)
+    if (pDesc == nullptr || hControl == nullptr || pDesc->eKind != EControl::Progress)
         return -1;
     return static_cast<int>(SendMessageW(hControl, PBM_GETPOS, 0, 0));
 }
@@ -923,7 +923,7 @@ void CWin32Dialog::StopTimer(int nTimerId) {
 
 CWin32Dialog* CWin32Dialog::ShownPopup() const {
     for (const auto& [pLogic, pView] : m_modeless)
-        if (pLogic->Spec().bNoCaption && pView->IsVisible())
+        if (pLogic->Desc().bNoCaption && pView->IsVisible())
             return pView.get();
     return nullptr;
 }
@@ -994,7 +994,7 @@ void CWin32Dialog::ShowModeless(CDialogLogic& child) {
             return;
         it = m_modeless.emplace(&child, std::move(pView)).first;
     }
-    if (child.Spec().bNoCaption && m_hWnd != nullptr)
+    if (child.Desc().bNoCaption && m_hWnd != nullptr)
         EnableWindow(m_hWnd, FALSE);
     ShowWindow(it->second->m_hWnd, SW_SHOWNA);
     UpdateWindow(it->second->m_hWnd);
@@ -1008,7 +1008,7 @@ void CWin32Dialog::HideModeless(CDialogLogic& child) {
     m_modeless.erase(it);
     // The owner takes input again before the pop-up goes, so the focus
     // returns to it rather than to another program.
-    if (child.Spec().bNoCaption && m_hWnd != nullptr && m_nBusy == 0)
+    if (child.Desc().bNoCaption && m_hWnd != nullptr && m_nBusy == 0)
         EnableWindow(m_hWnd, TRUE);
     pView->Destroy();
     RetireLater(std::move(pView));

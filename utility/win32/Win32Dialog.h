@@ -113,7 +113,7 @@ private:
     bool OnNotify(const NMHDR& hdr);
     void RequestClose();
     void CenterOverOwner();
-    const SControlSpec* SpecOf(int nId) const;
+    const SControlDesc* DescOf(int nId) const;
     bool IsListBox(int nId) const;
     // A list box as wide as its longest entry, measured in its font; the
     // window is laid out again when one grows.

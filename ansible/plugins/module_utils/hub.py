@@ -26,11 +26,11 @@ CONNECTION_ARGS = dict(
 )
 
 
-def hub_module(argument_spec, **kwargs):
+def hub_module(options, **kwargs):
     """An AnsibleModule with the connection options; fails when vexal is missing."""
-    spec = dict(CONNECTION_ARGS)
-    spec.update(argument_spec)
-    module = AnsibleModule(argument_spec=spec, mutually_exclusive=[('ethernet', 'serial', 'usb')],
+    args = dict(CONNECTION_ARGS)
+    args.update(options)
+    module = AnsibleModule(argument_spec=args, mutually_exclusive=[('ethernet', 'serial', 'usb')],
                            supports_check_mode=True, **kwargs)
     if vexal is None:
         module.fail_json(msg=missing_required_lib('vexal (the Vexal hub software)'), exception=VEXAL_IMPORT_ERROR)

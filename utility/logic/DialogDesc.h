@@ -44,7 +44,7 @@ enum class EInput {
     HexDigits,  // 0-9, a-f, A-F
 };
 
-struct SControlSpec {
+struct SControlDesc {
     int nId = 0;  // 0 only for labels and groups
     EControl eKind = EControl::Label;
     std::u16string strCaption;  // a button's or label's text; a list view's or edit's accessible name
@@ -78,10 +78,10 @@ struct SControlSpec {
     bool bStretchColumn = false;    // the control's grid column takes the window's spare width
 };
 
-struct SDialogSpec {
+struct SDialogDesc {
     int nId = 0;
     std::u16string strTitle;
-    std::vector<SControlSpec> controls;
+    std::vector<SControlDesc> controls;
     // The progress pop-up: no title bar, no close button, and while shown no
     // other window of the program takes input.
     bool bNoCaption = false;
@@ -89,8 +89,8 @@ struct SDialogSpec {
 };
 
 // Builders that keep the page tables short.
-inline SControlSpec Ctl(EControl eKind, int nId, std::u16string strCaption, int nRow, int nColumn) {
-    SControlSpec c;
+inline SControlDesc Ctl(EControl eKind, int nId, std::u16string strCaption, int nRow, int nColumn) {
+    SControlDesc c;
     c.eKind = eKind;
     c.nId = nId;
     c.strCaption = std::move(strCaption);
@@ -98,18 +98,18 @@ inline SControlSpec Ctl(EControl eKind, int nId, std::u16string strCaption, int 
     c.nColumn = nColumn;
     return c;
 }
-inline SControlSpec LabelFor(int nBuddy, std::u16string strCaption, int nRow, int nColumn) {
-    SControlSpec c = Ctl(EControl::Label, 0, std::move(strCaption), nRow, nColumn);
+inline SControlDesc LabelFor(int nBuddy, std::u16string strCaption, int nRow, int nColumn) {
+    SControlDesc c = Ctl(EControl::Label, 0, std::move(strCaption), nRow, nColumn);
     c.nBuddy = nBuddy;
     return c;
 }
-inline SControlSpec RowButton(int nId, std::u16string strCaption) {
-    SControlSpec c = Ctl(EControl::Button, nId, std::move(strCaption), 0, 0);
+inline SControlDesc RowButton(int nId, std::u16string strCaption) {
+    SControlDesc c = Ctl(EControl::Button, nId, std::move(strCaption), 0, 0);
     c.bButtonRow = true;
     return c;
 }
 
 // The control of the description with identifier nId, or nullptr.
-const SControlSpec* FindControl(const SDialogSpec& spec, int nId);
+const SControlDesc* FindControl(const SDialogDesc& desc, int nId);
 
 }  // namespace vexal::utility
