@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev help2man
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   iputils-ping iproute2 util-linux procps
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick desktop-file-utils

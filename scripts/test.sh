@@ -107,6 +107,12 @@ windows_all() {  # DIR LINUX_BUILD_DIR
   echo "release archive: $zip"
 }
 
+# Every C and C++ source as .clang-format lays it out (clang-format of
+# Debian 12, the one scripts/deps.sh installs).
+format_check() {
+  git -C "$top" ls-files -z '*.c' '*.cpp' '*.h' | (cd "$top" && xargs -0 clang-format --dry-run --Werror)
+}
+
 # Internal: run one step function in a child process, so timeout can bound it.
 if [ "${1:-}" = "--step" ]; then
   shift
@@ -115,6 +121,7 @@ if [ "${1:-}" = "--step" ]; then
 fi
 
 stage install 900 bash "$top/scripts/deps.sh"
+stage format 120 format_check
 stage build 1200 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
