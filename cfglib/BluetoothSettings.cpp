@@ -18,7 +18,8 @@ struct SBluetoothLines {
 };
 
 constexpr SBluetoothLines kModeLines = {"getBluetoothConnectionMode read fail=%d",
-                                        "getBluetoothConnectionMode invalid read data", "getBluetoothConnectionMode:%s"};
+                                        "getBluetoothConnectionMode invalid read data",
+                                        "getBluetoothConnectionMode:%s"};
 constexpr SBluetoothLines kNameLines = {"getBluetoothName read fail=%d", "getBluetoothName invalid read data",
                                         "getBluetoothName:%s"};
 constexpr SBluetoothLines kPinLines = {"getBluetoothPinCode read fail=%d", "getBluetoothPinCode invalid read data",
@@ -28,12 +29,12 @@ constexpr SBluetoothLines kEncryptionLines = {"getBluetoothAuthentication read f
                                               "getBluetoothCertificationStatus invalid read data",
                                               "getBluetoothCertificationStatus:%d"};
 
-int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, int32_t* pValue)
-{
+int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, int32_t* pValue) {
     if (session.RefusedInPassThrough()) return kResultBypass;
     if (pValue == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
-    if (const int32_t nCode = ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
+    if (const int32_t nCode =
+            ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
         return nCode;
     const auto decoded = DecodeBluetoothChar(eItem, reply.Bytes());
     if (!decoded.Ok()) {
@@ -48,12 +49,12 @@ int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
     return session.m_nResult;
 }
 
-int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, ZamoText* pText)
-{
+int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, ZamoText* pText) {
     if (session.RefusedInPassThrough()) return kResultBypass;
     if (pText == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
-    if (const int32_t nCode = ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
+    if (const int32_t nCode =
+            ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
         return nCode;
     const auto decoded = DecodeBluetoothText(eItem, reply.Bytes());
     if (!decoded.Ok()) {
@@ -68,29 +69,24 @@ int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
 
 }  // namespace
 
-int32_t CZamoCtrl::getBluetoothConnectionMode(int32_t* pMode)
-{
+int32_t CZamoCtrl::getBluetoothConnectionMode(int32_t* pMode) {
     return ReadBluetoothChar(*this, EBluetoothItem::ConnectionMode, kModeLines, pMode);
 }
 
-int32_t CZamoCtrl::getBluetoothName(ZamoText* pName)
-{
+int32_t CZamoCtrl::getBluetoothName(ZamoText* pName) {
     return ReadBluetoothText(*this, EBluetoothItem::Name, kNameLines, pName);
 }
 
-int32_t CZamoCtrl::getBluetoothPinCode(ZamoText* pPinCode)
-{
+int32_t CZamoCtrl::getBluetoothPinCode(ZamoText* pPinCode) {
     return ReadBluetoothText(*this, EBluetoothItem::PinCode, kPinLines, pPinCode);
 }
 
-int32_t CZamoCtrl::getBluetoothAuthentication(int32_t* pEncryption)
-{
+int32_t CZamoCtrl::getBluetoothAuthentication(int32_t* pEncryption) {
     return ReadBluetoothChar(*this, EBluetoothItem::Encryption, kEncryptionLines, pEncryption);
 }
 
 int32_t CZamoCtrl::setBluetoothInfo(uint8_t byMode, const char16_t* pszName, const char16_t* pszPinCode,
-                                    uint8_t byEncryption)
-{
+                                    uint8_t byEncryption) {
     if (RefusedInPassThrough()) return kResultBypass;
     // Field lengths are those of the converted bytes, not of the UTF-16 text.
     const std::string strName = AnsiFromUtf16(TextFromInput(pszName));
@@ -100,8 +96,7 @@ int32_t CZamoCtrl::setBluetoothInfo(uint8_t byMode, const char16_t* pszName, con
     return m_nResult;
 }
 
-int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection)
-{
+int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pAutoConnection == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -118,8 +113,7 @@ int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection)
     return m_nResult;
 }
 
-int32_t CZamoCtrl::setBluetoothAutoConnection(int32_t nOn)
-{
+int32_t CZamoCtrl::setBluetoothAutoConnection(int32_t nOn) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (SendToHub(*this, BuildOnOff(kCmdBluetoothAutoWrite, nOn)) != kResultOk) return m_nResult;
     SettingsLog(kLogInfo, "-setBluetoothAutoConnection");

@@ -17,8 +17,7 @@ constexpr int32_t kFrameHeaderSize = 6;
 }  // namespace
 
 int32_t CZamoCtrl::ZamoDataWrite(const uint8_t* pData, int32_t nLength, uint32_t dwTarget) {
-    if (pData == nullptr || nLength <= 0)
-        return 0;
+    if (pData == nullptr || nLength <= 0) return 0;
     std::vector<uint8_t> frame(kFrameHeaderSize + kFramePayloadMax);
     int32_t nSent = 0;
     while (nSent < nLength) {
@@ -47,32 +46,25 @@ int32_t CZamoCtrl::ZamoDataWrite(const uint8_t* pData, int32_t nLength, uint32_t
     return nSent;
 }
 
-int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, uint32_t dwTarget,
-                                      uint32_t dwTimeoutMs, std::vector<uint8_t>& reply) {
+int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, uint32_t dwTarget, uint32_t dwTimeoutMs,
+                                      std::vector<uint8_t>& reply) {
     CVQTLoger::Instance().WriteLog(kLogInfo, "ZamoDeviceInfoRead");
     reply.clear();
     // The poll thread drains the session device's queue: keep it away while
     // this exchange waits for that device's reply.
     std::unique_lock<std::mutex> readLock;
     // (In pass-through mode the session's device is 0 itself.)
-    if (dwTarget == m_dwDeviceId)
-        readLock = std::unique_lock(m_pState->m_DeviceReadLock);
-    if (dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId)
-        SetMultiDeviceRead(dwTarget, 0);
+    if (dwTarget == m_dwDeviceId) readLock = std::unique_lock(m_pState->m_DeviceReadLock);
+    if (dwTarget != kHubDeviceId && dwTarget != kPnpDeviceId) SetMultiDeviceRead(dwTarget, 0);
     // Only the reply to this request may be read: drop anything left over.
-    if (IsPortOpen())
-        m_pState->CallClear(m_dwPortId, dwTarget);
-    if (nLength > 0 && pRequest != nullptr)
-        ZamoDataWrite(pRequest, nLength, dwTarget);
-    if (WaitAnswer(dwTimeoutMs, dwTarget) == 0)
-        return 1011;
+    if (IsPortOpen()) m_pState->CallClear(m_dwPortId, dwTarget);
+    if (nLength > 0 && pRequest != nullptr) ZamoDataWrite(pRequest, nLength, dwTarget);
+    if (WaitAnswer(dwTimeoutMs, dwTarget) == 0) return 1011;
     const uint32_t dwWaiting = WaitAnswer(dwTimeoutMs / 10, dwTarget);
-    if (dwWaiting == 0)
-        return 1011;
+    if (dwWaiting == 0) return 1011;
     std::vector<uint8_t> buffer(static_cast<size_t>(dwWaiting) + 1, 0);
     const int32_t nRead = ReadAnswer(buffer.data(), static_cast<int32_t>(dwWaiting), dwTarget);
-    if (nRead <= 0)
-        return 1011;
+    if (nRead <= 0) return 1011;
     buffer.resize(static_cast<size_t>(nRead) + 1);  // the reply and one zero byte
     buffer[static_cast<size_t>(nRead)] = 0;
     reply = std::move(buffer);
@@ -81,8 +73,7 @@ int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, 
 
 int32_t CZamoCtrl::SetMultiDeviceRead(uint32_t dwDeviceId, uint32_t dwMode) {
     CVQTLoger::Instance().WriteLog(kLogInfo, "SetMultiDeviceRead");
-    if (m_nCommandMode == 1)
-        return 0;
+    if (m_nCommandMode == 1) return 0;
     const uint8_t request[3] = {0x72, static_cast<uint8_t>(dwDeviceId), static_cast<uint8_t>(dwMode)};
     return ZamoDataWrite(request, 3, kHubDeviceId) == 3 ? 0 : 1000;
 }
@@ -97,8 +88,7 @@ uint32_t CZamoCtrl::WaitAnswer(uint32_t dwLimitMs, uint32_t dwDeviceId) {
 
 int32_t CZamoCtrl::ReadAnswer(uint8_t* pBuffer, int32_t nLength, uint32_t dwDeviceId) {
     const int32_t nRead = nLength > 0 ? m_pState->ReadAnswer(pBuffer, nLength, m_dwPortId, dwDeviceId) : 0;
-    if (nRead <= 0)
-        m_nResult = 1011;
+    if (nRead <= 0) m_nResult = 1011;
     return nRead;
 }
 

@@ -37,20 +37,18 @@ struct CHubTextQuery {
     const char* pszValue;
 };
 
-constexpr CHubTextQuery kModelNameQuery = {0x50, "GetVexalModelName read fail=%d", "GetVexalModelName Invalid read data",
-                                           "GetVexalModelName:%s"};
-constexpr CHubTextQuery kFWVersionQuery = {0x51, "GetVexalFWVersion read fail=%d", "GetVexalFWVersion Invalid read data",
-                                           "GetVexalFWVersion:%s"};
+constexpr CHubTextQuery kModelNameQuery = {0x50, "GetVexalModelName read fail=%d",
+                                           "GetVexalModelName Invalid read data", "GetVexalModelName:%s"};
+constexpr CHubTextQuery kFWVersionQuery = {0x51, "GetVexalFWVersion read fail=%d",
+                                           "GetVexalFWVersion Invalid read data", "GetVexalFWVersion:%s"};
 
 }  // namespace
 
 static int32_t ReadHubText(CZamoCtrl& session, const CHubTextQuery& query, std::u16string& strCache,
                            std::u16string& strOut) {
-    if (session.RefusedInPassThrough())
-        return 1003;
+    if (session.RefusedInPassThrough()) return 1003;
     if (!strCache.empty()) {
-        if (&strOut != &strCache)
-            strOut = strCache;
+        if (&strOut != &strCache) strOut = strCache;
         return 0;
     }
     std::vector<uint8_t> reply;
@@ -80,23 +78,20 @@ int32_t CZamoCtrl::GetVexalFWVersion(std::u16string& strOut) {
 }
 
 int32_t CZamoCtrl::CheckModelName() {
-    if (RefusedInPassThrough())
-        return m_nResult;
+    if (RefusedInPassThrough()) return m_nResult;
     GetVexalModelName(m_strModelName);
     if (m_nResult == 0) {
         const bool bKnown = std::any_of(kModelSuffixes.begin(), kModelSuffixes.end(), [&](std::u16string_view suffix) {
             return m_strModelName.find(suffix) != std::u16string::npos;
         });
         // Hubs with new model names must stay reachable: only note it.
-        if (!bKnown)
-            Log().WriteLog(kLogError, "unknown model name: %s", {m_strModelName});
+        if (!bKnown) Log().WriteLog(kLogError, "unknown model name: %s", {m_strModelName});
     }
     return m_nResult;
 }
 
 int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
-    if (RefusedInPassThrough())
-        return m_nResult;
+    if (RefusedInPassThrough()) return m_nResult;
     if (pList == nullptr) {
         m_nResult = 1004;
         return m_nResult;
@@ -121,8 +116,7 @@ int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
 }
 
 int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, ZamoText* pProductId) {
-    if (RefusedInPassThrough())
-        return m_nResult;
+    if (RefusedInPassThrough()) return m_nResult;
     if (pVendorId == nullptr || pProductId == nullptr) {
         m_nResult = 1004;
         return m_nResult;
@@ -157,8 +151,7 @@ int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, Zam
 
 int32_t CZamoCtrl::getDevIdList(uint8_t* pIds, int32_t* pCount) {
     Log().WriteLog(kLogInfo, "getDevIdList");
-    if (RefusedInPassThrough())
-        return m_nResult;
+    if (RefusedInPassThrough()) return m_nResult;
     if (pIds == nullptr || pCount == nullptr) {
         m_nResult = 1004;
         return m_nResult;
@@ -184,8 +177,7 @@ int32_t CZamoCtrl::ExchangeGSI(uint8_t n, std::vector<uint8_t>& reply) {
 
 int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, std::u16string& strOut) {
     std::vector<uint8_t> reply;
-    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0)
-        return nCode;
+    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0) return nCode;
     strOut = platform::Utf16FromAnsi(ReplyTextFrom(Reply(reply), 0));
     Log().WriteLog(kLogInfo, "getDeviceInfoByGSI:%s", {strOut});
     return m_nResult;
@@ -193,8 +185,7 @@ int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, std::u16string& strOut) {
 
 int32_t CZamoCtrl::getDeviceInfoByGSI(uint8_t n, uint8_t& byOut) {
     std::vector<uint8_t> reply;
-    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0)
-        return nCode;
+    if (const int32_t nCode = ExchangeGSI(n, reply); nCode != 0) return nCode;
     byOut = reply[0];  // a successful exchange holds at least one byte
     Log().WriteLog(kLogInfo, "getDeviceInfoByGSI:%d", {byOut});
     return m_nResult;
@@ -205,22 +196,26 @@ namespace {
 int32_t CachedGSI(CZamoCtrl& session, uint8_t n, std::u16string& strCache, std::u16string* pOut, const char* pszLine) {
     if (strCache.empty()) {
         std::u16string strValue;
-        if (session.getDeviceInfoByGSI(n, strValue) == 0)
-            strCache = strValue;
+        if (session.getDeviceInfoByGSI(n, strValue) == 0) strCache = strValue;
     }
-    if (pOut != nullptr)
-        *pOut = strCache;
+    if (pOut != nullptr) *pOut = strCache;
     Log().WriteLog(kLogInfo, pszLine, {strCache});
     return session.m_nResult;
 }
 
 }  // namespace
 
-int32_t CZamoCtrl::getDeviceName(std::u16string* pOut) { return CachedGSI(*this, 0x43, m_strDeviceName, pOut, "getDeviceName(%s)"); }
+int32_t CZamoCtrl::getDeviceName(std::u16string* pOut) {
+    return CachedGSI(*this, 0x43, m_strDeviceName, pOut, "getDeviceName(%s)");
+}
 
-int32_t CZamoCtrl::getFWVersion(std::u16string* pOut) { return CachedGSI(*this, 0x41, m_strFWVersion, pOut, "getFWVersion(%s)"); }
+int32_t CZamoCtrl::getFWVersion(std::u16string* pOut) {
+    return CachedGSI(*this, 0x41, m_strFWVersion, pOut, "getFWVersion(%s)");
+}
 
-int32_t CZamoCtrl::getCodepage(std::u16string* pOut) { return CachedGSI(*this, 0x45, m_strCodepage, pOut, "getCodepage(%s)"); }
+int32_t CZamoCtrl::getCodepage(std::u16string* pOut) {
+    return CachedGSI(*this, 0x45, m_strCodepage, pOut, "getCodepage(%s)");
+}
 
 int32_t CZamoCtrl::enablePNP(int32_t nForce) {
     Log().WriteLog(kLogInfo, "enablePNP(%d, %d)", {1, nForce});
@@ -236,8 +231,7 @@ int32_t CZamoCtrl::enablePNP(int32_t nForce) {
     }
     const uint8_t request[1] = {0x01};
     ZamoDataWrite(request, 1, kPnpDeviceId);
-    if (IsPortOpen())
-        m_pState->CallSetPnPMode(1, m_dwPortId, m_dwDeviceId);
+    if (IsPortOpen()) m_pState->CallSetPnPMode(1, m_dwPortId, m_dwDeviceId);
     return m_nResult;
 }
 

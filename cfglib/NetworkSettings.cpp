@@ -15,8 +15,7 @@ std::u16string BlockText(ReplyBytes reply) { return platform::Utf16FromAnsi(Text
 
 }  // namespace
 
-int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock)
-{
+int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pBlock == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -36,14 +35,13 @@ int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock)
     return m_nResult;
 }
 
-int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pStatus)
-{
+int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pStatus) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (nLength < 0 || nLength == INT32_MAX || (pData == nullptr && nLength > 0))
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;
-    if (const int32_t nCode = ExchangeWithHub(*this, BuildLanWrite(pData, static_cast<size_t>(nLength)),
-                                              kLongTimeoutMs, "setLanInfo read fail=%d", reply))
+    if (const int32_t nCode = ExchangeWithHub(*this, BuildLanWrite(pData, static_cast<size_t>(nLength)), kLongTimeoutMs,
+                                              "setLanInfo read fail=%d", reply))
         return nCode;
     const auto decoded = DecodeLanWrite(reply.Bytes());
     if (decoded.eError == EReplyError::TooShort) {
@@ -61,8 +59,7 @@ int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pS
     return m_nResult;
 }
 
-int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock)
-{
+int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pBlock == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -83,8 +80,7 @@ int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock)
     return m_nResult;
 }
 
-int32_t CZamoCtrl::setWlanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pReply)
-{
+int32_t CZamoCtrl::setWlanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pReply) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (nLength < 0 || nLength > INT32_MAX - 2 || (pData == nullptr && nLength > 0))
         return SetResult(*this, kResultArgument);

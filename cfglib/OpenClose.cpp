@@ -41,8 +41,7 @@ void SetCurrentSession(CZamoCtrl* pSession) {
 
 void ForgetCurrentSession(CZamoCtrl* pSession) {
     std::lock_guard lock(Current().m_lock);
-    if (Current().m_pSession == pSession)
-        Current().m_pSession = nullptr;
+    if (Current().m_pSession == pSession) Current().m_pSession = nullptr;
 }
 
 ZamoStatusCallback CurrentStatusCallback() {
@@ -55,16 +54,14 @@ void CZamoCtrl::processAlarmCallback(uint32_t /*dwKind*/, uint32_t /*dwZero*/, u
         Log().WriteLog(kLogInfo, "processAlarmCallback=%d", {dwCode});
         // The callback is copied under the lock and called outside it, so a
         // session destroyed meanwhile is never touched.
-        if (ZamoStatusCallback pfn = CurrentStatusCallback())
-            pfn(static_cast<int32_t>(dwCode));
+        if (ZamoStatusCallback pfn = CurrentStatusCallback()) pfn(static_cast<int32_t>(dwCode));
     } catch (...) {
         // Runs on the port library's reader thread: nothing may escape.
     }
 }
 
 int32_t CZamoCtrl::FindUsbHub() {
-    if (m_nInterface != ZAMO_IF_USB)
-        return 1006;
+    if (m_nInterface != ZAMO_IF_USB) return 1006;
     bool bToldOnce = false;
     CRegistUsb list(platform::SystemUsbBus(), [&](const std::u16string& strLine) {
         // A user without access to a hub is told why it was not found.
@@ -141,14 +138,11 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
         for (;;) {
             if (m_bConvertHID == 1) {
                 m_dwDeviceId = state.CallAvailableDevId(m_dwPortId, m_dwDeviceType, 20, 29);
-                if (m_dwDeviceId > 0)
-                    break;
+                if (m_dwDeviceId > 0) break;
             }
             m_dwDeviceId = state.CallAvailableDevId(m_dwPortId, m_dwDeviceType, dwDeviceId, m_dwMaxDeviceId);
-            if (m_dwDeviceId > 0)
-                break;
-            if (platform::TickMs() - qwStart > qwLimit)
-                break;
+            if (m_dwDeviceId > 0) break;
+            if (platform::TickMs() - qwStart > qwLimit) break;
             platform::SleepMs(kDeviceSearchPauseMs);
             if (nCount > 1) {
                 enablePNP(1);
@@ -156,28 +150,24 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
                 m_nResult = 0;
             }
         }
-        if (m_dwDeviceId == 0)
-            m_nResult = 1007;
+        if (m_dwDeviceId == 0) m_nResult = 1007;
     } else {
         m_dwDeviceId = 0;
     }
 
     m_nTransaction = 0;
     m_pTransactionData = std::make_unique<CZamoData>();
-    if (IsPortOpen())
-        state.CallSetAlarmCallback(m_dwPortId, m_dwDeviceId, &CZamoCtrl::processAlarmCallback);
+    if (IsPortOpen()) state.CallSetAlarmCallback(m_dwPortId, m_dwDeviceId, &CZamoCtrl::processAlarmCallback);
     return m_nResult;
 }
 
 int32_t CZamoCtrl::closeService(int32_t n) {
     Log().WriteLog(kLogInfo, "closeService(%d)", {n});
     m_nResult = 0;
-    if (!m_pState)
-        return 1006;
+    if (!m_pState) return 1006;
     CState& state = *m_pState;
     Log().WriteLog(kLogInfo, "Call ClosePort in closeService");
-    if (IsPortOpen())
-        state.CallSetAlarmCallback(m_dwPortId, m_dwDeviceId, nullptr);
+    if (IsPortOpen()) state.CallSetAlarmCallback(m_dwPortId, m_dwDeviceId, nullptr);
     state.ClosePort(m_dwPortId, m_dwDeviceId);
     state.SetSession(nullptr);
     const int32_t nLeft = static_cast<int32_t>(state.CallRemovePort(m_dwPortId));
@@ -193,8 +183,7 @@ int32_t CZamoConfigurationCtrl::openService() { return openServiceById(static_ca
 int32_t CZamoConfigurationCtrl::openServiceById(int32_t nDeviceId) {
     m_nResult = 0;
     if (m_bOpened) {
-        if (m_dwDeviceId == static_cast<uint32_t>(nDeviceId))
-            return 1;
+        if (m_dwDeviceId == static_cast<uint32_t>(nDeviceId)) return 1;
         // Opening again would register the port a second time and leak it.
         m_nResult = 1010;
         return m_nResult;
@@ -203,8 +192,7 @@ int32_t CZamoConfigurationCtrl::openServiceById(int32_t nDeviceId) {
     if (m_nResult != 0) {
         CState& state = *m_pState;
         if (m_dwPortId != 0) {
-            if (IsPortOpen())
-                state.CallSetPnPMode(0, m_dwPortId, m_dwDeviceId);
+            if (IsPortOpen()) state.CallSetPnPMode(0, m_dwPortId, m_dwDeviceId);
             // Device 0 carries the hub's replies for every user of the port:
             // detach the device this open asked for, not the hub.
             const uint32_t dwCloseId = m_dwDeviceId != 0 ? m_dwDeviceId : static_cast<uint32_t>(nDeviceId);
@@ -222,8 +210,7 @@ int32_t CZamoConfigurationCtrl::openServiceById(int32_t nDeviceId) {
 }
 
 int32_t CZamoConfigurationCtrl::closeService(int32_t n) {
-    if (IsPortOpen())
-        m_pState->CallSetPnPMode(0, m_dwPortId, m_dwDeviceId);
+    if (IsPortOpen()) m_pState->CallSetPnPMode(0, m_dwPortId, m_dwDeviceId);
     return CZamoCtrl::closeService(n);
 }
 
@@ -243,8 +230,7 @@ int32_t CZamoCtrl::setTransaction(int32_t nMode) {
         m_nResult = 1004;
         return m_nResult;
     }
-    if (nMode == m_nTransaction)
-        return 0;
+    if (nMode == m_nTransaction) return 0;
     std::vector<uint8_t> held;
     if (m_pTransactionData && m_pTransactionData->Length() > 0) {
         held.assign(m_pTransactionData->Data(), m_pTransactionData->Data() + m_pTransactionData->Length());
@@ -262,12 +248,16 @@ int32_t CZamoCtrl::setTransaction(int32_t nMode) {
                 uint8_t byModel = 0;
                 if (getDeviceInfoByGSI(0x01, byModel) == 0) {
                     switch (byModel) {
-                        case 0x0D: case 0x20: case 0x2E: case 0x30: case 0x40: case 0x41:
-                            break;
-                        default:
-                            Log().WriteLog(kLogError, "failed check printing transaction in SOLVANE_MODE");
-                            m_nResult = 1000;
-                            break;
+                    case 0x0D:
+                    case 0x20:
+                    case 0x2E:
+                    case 0x30:
+                    case 0x40:
+                    case 0x41: break;
+                    default:
+                        Log().WriteLog(kLogError, "failed check printing transaction in SOLVANE_MODE");
+                        m_nResult = 1000;
+                        break;
                     }
                 }
             }

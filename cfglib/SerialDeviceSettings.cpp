@@ -16,10 +16,10 @@ struct SCustomLines {
 
 // Add, delete and reset answer with the hub's status byte, which is also what
 // the command returns; the session's last result stays 0 then.
-int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& request, const SCustomLines& lines)
-{
+int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& request, const SCustomLines& lines) {
     CSettingsReply reply;
-    if (const int32_t nCode = ExchangeWithHub(session, request, kShortTimeoutMs, lines.pszReadFail, reply)) return nCode;
+    if (const int32_t nCode = ExchangeWithHub(session, request, kShortTimeoutMs, lines.pszReadFail, reply))
+        return nCode;
     const auto decoded = DecodeCustomChange(request[0], request[1], reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
@@ -32,8 +32,7 @@ int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& requ
 }  // namespace
 
 int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate, uint8_t* pDataBits,
-                                          uint8_t* pStopBits, uint8_t* pParity)
-{
+                                          uint8_t* pStopBits, uint8_t* pParity) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pBaudRate == nullptr || pDataBits == nullptr || pStopBits == nullptr || pParity == nullptr)
         return SetResult(*this, kResultArgument);
@@ -59,8 +58,7 @@ int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate
 }
 
 int32_t CZamoCtrl::setSerialConfiguration(uint8_t byDeviceId, uint8_t byBaudRate, uint8_t byDataBits,
-                                          uint8_t byStopBits, uint8_t byParity)
-{
+                                          uint8_t byStopBits, uint8_t byParity) {
     if (RefusedInPassThrough()) return kResultBypass;
     const SSerialConfig config{byBaudRate, byDataBits, byStopBits, byParity};
     if (SendToHub(*this, BuildSerialWrite(byDeviceId, config)) != kResultOk) return m_nResult;
@@ -68,8 +66,7 @@ int32_t CZamoCtrl::setSerialConfiguration(uint8_t byDeviceId, uint8_t byBaudRate
     return m_nResult;
 }
 
-int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList)
-{
+int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pList == nullptr) return SetResult(*this, kResultArgument);
     CSettingsReply reply;
@@ -87,32 +84,30 @@ int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList)
     return m_nResult;
 }
 
-int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId)
-{
+int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId) {
     if (RefusedInPassThrough()) return kResultBypass;
-    const auto request = BuildCustomChange(kCmdCustomAdd, byDeviceType,
-                                           platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
-                                           platform::AnsiFromUtf16(TextFromInput(pszProductId)));
-    return ChangeCustomDevices(*this, request,
-                               {"addCustomDevice read fail=%d", "addCustomDevice invalid read data", "-addCustomDevice"});
-}
-
-int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId)
-{
-    if (RefusedInPassThrough()) return kResultBypass;
-    const auto request = BuildCustomChange(kCmdCustomDelete, byDeviceType,
-                                           platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
-                                           platform::AnsiFromUtf16(TextFromInput(pszProductId)));
+    const auto request =
+        BuildCustomChange(kCmdCustomAdd, byDeviceType, platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
+                          platform::AnsiFromUtf16(TextFromInput(pszProductId)));
     return ChangeCustomDevices(
-        *this, request, {"deleteCustomDevice read fail=%d", "deleteCustomDevice invalid read data", "-deleteCustomDevice"});
+        *this, request, {"addCustomDevice read fail=%d", "addCustomDevice invalid read data", "-addCustomDevice"});
 }
 
-int32_t CZamoCtrl::resetCustomDeviceList(uint8_t byDeviceType)
-{
+int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId) {
     if (RefusedInPassThrough()) return kResultBypass;
-    return ChangeCustomDevices(*this, {kCmdCustomReset, byDeviceType},
-                               {"resetCustomDeviceList read fail=%d", "resetCustomDeviceList invalid read data",
-                                "-resetCustomDeviceList"});
+    const auto request =
+        BuildCustomChange(kCmdCustomDelete, byDeviceType, platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
+                          platform::AnsiFromUtf16(TextFromInput(pszProductId)));
+    return ChangeCustomDevices(
+        *this, request,
+        {"deleteCustomDevice read fail=%d", "deleteCustomDevice invalid read data", "-deleteCustomDevice"});
+}
+
+int32_t CZamoCtrl::resetCustomDeviceList(uint8_t byDeviceType) {
+    if (RefusedInPassThrough()) return kResultBypass;
+    return ChangeCustomDevices(
+        *this, {kCmdCustomReset, byDeviceType},
+        {"resetCustomDeviceList read fail=%d", "resetCustomDeviceList invalid read data", "-resetCustomDeviceList"});
 }
 
 }  // namespace vexal::cfg

@@ -13,8 +13,7 @@ struct SServiceLines {
     const char* pszValue;
 };
 
-int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, uint8_t* pValue)
-{
+int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, uint8_t* pValue) {
     if (session.RefusedInPassThrough()) return kResultBypass;
     if (pValue == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
@@ -30,8 +29,7 @@ int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
     return session.m_nResult;
 }
 
-int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, ZamoText* pText)
-{
+int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, ZamoText* pText) {
     if (session.RefusedInPassThrough()) return kResultBypass;
     if (pText == nullptr) return SetResult(session, kResultArgument);
     CSettingsReply reply;
@@ -49,8 +47,7 @@ int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
 }
 
 // pszDoneLine may be null: the SNMP switch writes no exit line.
-int32_t WriteService(CZamoCtrl& session, const std::vector<uint8_t>& message, const char* pszDoneLine)
-{
+int32_t WriteService(CZamoCtrl& session, const std::vector<uint8_t>& message, const char* pszDoneLine) {
     if (session.RefusedInPassThrough()) return kResultBypass;
     if (SendToHub(session, message) != kResultOk) return session.m_nResult;
     if (pszDoneLine != nullptr) SettingsLog(kLogInfo, pszDoneLine);
@@ -59,69 +56,58 @@ int32_t WriteService(CZamoCtrl& session, const std::vector<uint8_t>& message, co
 
 }  // namespace
 
-int32_t CZamoCtrl::getTelnetAvailable(uint8_t* pAvailable)
-{
-    return ReadServiceByte(*this, kCmdTelnetRead,
-                           {"getTelnetAvailable read fail=%d", "getTelnetAvailable invalid read data",
-                            "getTelnetAvailable:%d"},
-                           pAvailable);
+int32_t CZamoCtrl::getTelnetAvailable(uint8_t* pAvailable) {
+    return ReadServiceByte(
+        *this, kCmdTelnetRead,
+        {"getTelnetAvailable read fail=%d", "getTelnetAvailable invalid read data", "getTelnetAvailable:%d"},
+        pAvailable);
 }
 
-int32_t CZamoCtrl::setTelnetAvailable(int32_t nOn)
-{
+int32_t CZamoCtrl::setTelnetAvailable(int32_t nOn) {
     return WriteService(*this, BuildOnOff(kCmdTelnetWrite, nOn), "-setTelnetAvailable");
 }
 
-int32_t CZamoCtrl::getSNMPAvailable(uint8_t* pAvailable)
-{
-    return ReadServiceByte(*this, kCmdSnmpRead,
-                           {"getSNMPAvailable read fail=%d", "getSNMPAvailable Invalid read data", "getSNMPAvailable:%d"},
-                           pAvailable);
+int32_t CZamoCtrl::getSNMPAvailable(uint8_t* pAvailable) {
+    return ReadServiceByte(
+        *this, kCmdSnmpRead,
+        {"getSNMPAvailable read fail=%d", "getSNMPAvailable Invalid read data", "getSNMPAvailable:%d"}, pAvailable);
 }
 
-int32_t CZamoCtrl::setSNMPAvailable(int32_t nOn)
-{
+int32_t CZamoCtrl::setSNMPAvailable(int32_t nOn) {
     return WriteService(*this, BuildOnOff(kCmdSnmpWrite, nOn), nullptr);
 }
 
-int32_t CZamoCtrl::getSNMPROCommunity(ZamoText* pCommunity)
-{
-    return ReadServiceText(*this, kCmdSnmpRoRead,
-                           {"getSNMPROCommunity read fail=%d", "getSNMPROCommunity invalid read data",
-                            "getSNMPROCommunity:%s"},
-                           pCommunity);
+int32_t CZamoCtrl::getSNMPROCommunity(ZamoText* pCommunity) {
+    return ReadServiceText(
+        *this, kCmdSnmpRoRead,
+        {"getSNMPROCommunity read fail=%d", "getSNMPROCommunity invalid read data", "getSNMPROCommunity:%s"},
+        pCommunity);
 }
 
-int32_t CZamoCtrl::setSNMPROCommunity(const char16_t* pszCommunity)
-{
-    return WriteService(*this,
-                        BuildServiceText(kCmdSnmpRoWrite, platform::AnsiFromUtf16(TextFromInput(pszCommunity))),
+int32_t CZamoCtrl::setSNMPROCommunity(const char16_t* pszCommunity) {
+    return WriteService(*this, BuildServiceText(kCmdSnmpRoWrite, platform::AnsiFromUtf16(TextFromInput(pszCommunity))),
                         "-setSNMPROCommunity");
 }
 
-int32_t CZamoCtrl::getSNMPRWCommunity(ZamoText* pCommunity)
-{
-    return ReadServiceText(*this, kCmdSnmpRwRead,
-                           {"getSNMPRWCommunity read fail=%d", "getSNMPRWCommunity invalid read data",
-                            "getSNMPRWCommunity:%s"},
-                           pCommunity);
+int32_t CZamoCtrl::getSNMPRWCommunity(ZamoText* pCommunity) {
+    return ReadServiceText(
+        *this, kCmdSnmpRwRead,
+        {"getSNMPRWCommunity read fail=%d", "getSNMPRWCommunity invalid read data", "getSNMPRWCommunity:%s"},
+        pCommunity);
 }
 
-int32_t CZamoCtrl::setSNMPRWCommunity(const char16_t* pszCommunity)
-{
-    return WriteService(*this,
-                        BuildServiceText(kCmdSnmpRwWrite, platform::AnsiFromUtf16(TextFromInput(pszCommunity))),
+int32_t CZamoCtrl::setSNMPRWCommunity(const char16_t* pszCommunity) {
+    return WriteService(*this, BuildServiceText(kCmdSnmpRwWrite, platform::AnsiFromUtf16(TextFromInput(pszCommunity))),
                         "-setSNMPRWCommunity");
 }
 
-int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, int32_t* pLan, int32_t* pWlan)
-{
+int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, int32_t* pLan, int32_t* pWlan) {
     if (RefusedInPassThrough()) return kResultBypass;
     if (pUsb == nullptr || pBluetooth == nullptr || pLan == nullptr || pWlan == nullptr)
         return SetResult(*this, kResultArgument);
     CSettingsReply reply;
-    if (const int32_t nCode = ExchangeWithHub(*this, {kCmdUsageRead}, kMediumTimeoutMs,
-                                              "getInterfaceUsageStatus read fail=%d", reply))
+    if (const int32_t nCode =
+            ExchangeWithHub(*this, {kCmdUsageRead}, kMediumTimeoutMs, "getInterfaceUsageStatus read fail=%d", reply))
         return nCode;
     // Any refusal returns at once: the four outputs keep what they held.
     const auto decoded = DecodeInterfaceUsageRead(reply.Bytes());
@@ -143,8 +129,7 @@ int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, i
 }
 
 int32_t CZamoCtrl::setInterfaceUsageStatus(int32_t /*nUsb: always on, never sent*/, int32_t nBluetooth, int32_t nLan,
-                                           int32_t nWlan, int32_t* pError)
-{
+                                           int32_t nWlan, int32_t* pError) {
     if (RefusedInPassThrough()) return kResultBypass;
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, BuildInterfaceUsageWrite(nBluetooth, nLan, nWlan),

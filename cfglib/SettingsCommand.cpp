@@ -2,26 +2,22 @@
 
 namespace vexal::cfg {
 
-void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args)
-{
+void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args) {
     CVQTLoger::Instance().WriteLog(nLevel, format, args);
 }
 
-int32_t SetResult(CZamoCtrl& session, int32_t nResult)
-{
+int32_t SetResult(CZamoCtrl& session, int32_t nResult) {
     session.m_nResult = nResult;
     return nResult;
 }
 
-ReplyBytes CSettingsReply::Bytes() const
-{
+ReplyBytes CSettingsReply::Bytes() const {
     if (m_buffer.empty()) return {};
     return ReplyBytes(m_buffer.data(), m_buffer.size() - 1);
 }
 
 int32_t ExchangeWithHub(CZamoCtrl& session, const std::vector<uint8_t>& request, uint32_t dwTimeoutMs,
-                        const char* pszReadFailLine, CSettingsReply& reply)
-{
+                        const char* pszReadFailLine, CSettingsReply& reply) {
     reply.m_buffer.clear();
     const int32_t nCode = session.ZamoDeviceInfoRead(request.data(), static_cast<int32_t>(request.size()), kHubDeviceId,
                                                      dwTimeoutMs, reply.m_buffer);
@@ -33,8 +29,7 @@ int32_t ExchangeWithHub(CZamoCtrl& session, const std::vector<uint8_t>& request,
     return kResultOk;
 }
 
-int32_t SendToHub(CZamoCtrl& session, const std::vector<uint8_t>& message)
-{
+int32_t SendToHub(CZamoCtrl& session, const std::vector<uint8_t>& message) {
     const int32_t nLength = static_cast<int32_t>(message.size());
     if (session.ZamoDataWrite(message.data(), nLength, kHubDeviceId) < nLength) return SetResult(session, kResultFail);
     return kResultOk;

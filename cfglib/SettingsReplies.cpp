@@ -8,8 +8,7 @@ namespace vexal::cfg {
 namespace {
 
 template <typename T>
-SReplyResult<T> Refused(EReplyError eError, int32_t nDetail = 0)
-{
+SReplyResult<T> Refused(EReplyError eError, int32_t nDetail = 0) {
     SReplyResult<T> result;
     result.eError = eError;
     result.nDetail = nDetail;
@@ -17,32 +16,23 @@ SReplyResult<T> Refused(EReplyError eError, int32_t nDetail = 0)
 }
 
 template <typename T>
-SReplyResult<T> Value(T value)
-{
+SReplyResult<T> Value(T value) {
     SReplyResult<T> result;
     result.value = std::move(value);
     return result;
 }
 
-int32_t LengthOf(ReplyBytes reply)
-{
-    return static_cast<int32_t>(std::min<size_t>(reply.size(), INT32_MAX));
-}
+int32_t LengthOf(ReplyBytes reply) { return static_cast<int32_t>(std::min<size_t>(reply.size(), INT32_MAX)); }
 
 // The Bluetooth header echoes the command, then 00 "7" "B" and the item letter.
-bool BluetoothHeaderAccepted(EBluetoothItem eItem, ReplyBytes reply)
-{
+bool BluetoothHeaderAccepted(EBluetoothItem eItem, ReplyBytes reply) {
     static constexpr uint8_t kItemLetter[4] = {'c', 'd', 'k', 's'};
     const uint8_t nCommand = static_cast<uint8_t>(eItem);
-    return HeaderAccepted(reply, {{0, nCommand},
-                                  {1, 0x00},
-                                  {2, 0x37},
-                                  {3, 0x42},
-                                  {4, kItemLetter[(nCommand - 0x10) & 3]}});
+    return HeaderAccepted(reply,
+                          {{0, nCommand}, {1, 0x00}, {2, 0x37}, {3, 0x42}, {4, kItemLetter[(nCommand - 0x10) & 3]}});
 }
 
-int HexDigit(char c)
-{
+int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -51,16 +41,14 @@ int HexDigit(char c)
 
 }  // namespace
 
-bool HeaderAccepted(ReplyBytes reply, std::initializer_list<SHeaderByte> checks)
-{
+bool HeaderAccepted(ReplyBytes reply, std::initializer_list<SHeaderByte> checks) {
     for (const SHeaderByte& check : checks) {
         if (check.nOffset < reply.size() && reply[check.nOffset] == check.nExpected) return true;
     }
     return false;
 }
 
-std::string TextFrom(ReplyBytes reply, size_t nOffset)
-{
+std::string TextFrom(ReplyBytes reply, size_t nOffset) {
     if (nOffset >= reply.size()) return {};
     const auto itBegin = reply.begin() + static_cast<std::ptrdiff_t>(nOffset);
     const auto itEnd = std::find(itBegin, reply.end(), uint8_t{0});
@@ -69,20 +57,15 @@ std::string TextFrom(ReplyBytes reply, size_t nOffset)
 
 // ---- Bluetooth -------------------------------------------------------------
 
-std::vector<uint8_t> BuildBluetoothRead(EBluetoothItem eItem)
-{
-    return {static_cast<uint8_t>(eItem), 0x00};
-}
+std::vector<uint8_t> BuildBluetoothRead(EBluetoothItem eItem) { return {static_cast<uint8_t>(eItem), 0x00}; }
 
-SReplyResult<uint8_t> DecodeBluetoothChar(EBluetoothItem eItem, ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeBluetoothChar(EBluetoothItem eItem, ReplyBytes reply) {
     if (!BluetoothHeaderAccepted(eItem, reply)) return Refused<uint8_t>(EReplyError::BadHeader);
     if (reply.size() < kBluetoothValueOffset + 1) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     return Value(reply[kBluetoothValueOffset]);
 }
 
-SReplyResult<std::string> DecodeBluetoothText(EBluetoothItem eItem, ReplyBytes reply)
-{
+SReplyResult<std::string> DecodeBluetoothText(EBluetoothItem eItem, ReplyBytes reply) {
     if (!BluetoothHeaderAccepted(eItem, reply)) return Refused<std::string>(EReplyError::BadHeader);
     // The hub always terminates the text, so even an empty one has a sixth byte.
     if (reply.size() < kBluetoothValueOffset + 1) return Refused<std::string>(EReplyError::TooShort, LengthOf(reply));
@@ -90,8 +73,7 @@ SReplyResult<std::string> DecodeBluetoothText(EBluetoothItem eItem, ReplyBytes r
 }
 
 std::vector<uint8_t> BuildBluetoothInfo(uint8_t nMode, std::string_view strNameAnsi, std::string_view strPinAnsi,
-                                        uint8_t nEncryption)
-{
+                                        uint8_t nEncryption) {
     std::vector<uint8_t> message;
     message.reserve(6 + strPinAnsi.size() + strNameAnsi.size());
     message.push_back(kCmdBluetoothInfoWrite);
@@ -105,22 +87,19 @@ std::vector<uint8_t> BuildBluetoothInfo(uint8_t nMode, std::string_view strNameA
     return message;
 }
 
-SReplyResult<uint8_t> DecodeBluetoothAutoConnection(ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeBluetoothAutoConnection(ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdBluetoothAutoRead}})) return Refused<uint8_t>(EReplyError::BadHeader);
     if (reply.size() < 2) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     return Value(reply[1]);
 }
 
-std::vector<uint8_t> BuildOnOff(uint8_t nCommand, int32_t nOn)
-{
+std::vector<uint8_t> BuildOnOff(uint8_t nCommand, int32_t nOn) {
     return {nCommand, static_cast<uint8_t>(nOn != 0 ? 1 : 0)};
 }
 
 // ---- LAN and WLAN ----------------------------------------------------------
 
-SReplyResult<LanBlock> DecodeLanRead(ReplyBytes reply)
-{
+SReplyResult<LanBlock> DecodeLanRead(ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdLanRead}, {1, 0x00}})) return Refused<LanBlock>(EReplyError::BadHeader);
     if (reply.size() < 2 + kLanBlockSize) return Refused<LanBlock>(EReplyError::TooShort, LengthOf(reply));
     LanBlock block{};
@@ -128,15 +107,13 @@ SReplyResult<LanBlock> DecodeLanRead(ReplyBytes reply)
     return Value(block);
 }
 
-std::vector<uint8_t> BuildLanWrite(const uint8_t* pData, size_t nLength)
-{
+std::vector<uint8_t> BuildLanWrite(const uint8_t* pData, size_t nLength) {
     std::vector<uint8_t> request{kCmdLanWrite};
     if (pData != nullptr) request.insert(request.end(), pData, pData + nLength);
     return request;
 }
 
-SReplyResult<uint8_t> DecodeLanWrite(ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeLanWrite(ReplyBytes reply) {
     if (reply.size() < 2) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     SReplyResult<uint8_t> result = Value(reply[1]);
     if (!HeaderAccepted(reply, {{0, kCmdLanWrite}, {1, 0x00}})) {
@@ -146,8 +123,7 @@ SReplyResult<uint8_t> DecodeLanWrite(ReplyBytes reply)
     return result;
 }
 
-SReplyResult<WlanBlock> DecodeWlanRead(ReplyBytes reply)
-{
+SReplyResult<WlanBlock> DecodeWlanRead(ReplyBytes reply) {
     // A 14-byte answer is the hub's refusal, whatever its first bytes say.
     static constexpr size_t kRefusalLength = 14;
     if (!HeaderAccepted(reply, {{0, kCmdWlanRead}, {1, 0x00}})) return Refused<WlanBlock>(EReplyError::BadHeader);
@@ -158,15 +134,13 @@ SReplyResult<WlanBlock> DecodeWlanRead(ReplyBytes reply)
     return Value(block);
 }
 
-std::vector<uint8_t> BuildWlanWrite(const uint8_t* pData, size_t nLength)
-{
+std::vector<uint8_t> BuildWlanWrite(const uint8_t* pData, size_t nLength) {
     std::vector<uint8_t> request{kCmdWlanWrite, 0x00};
     if (pData != nullptr) request.insert(request.end(), pData, pData + nLength);
     return request;
 }
 
-SReplyResult<WlanAck> DecodeWlanWrite(ReplyBytes reply)
-{
+SReplyResult<WlanAck> DecodeWlanWrite(ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdWlanWrite}, {1, 0x00}})) return Refused<WlanAck>(EReplyError::BadHeader);
     if (reply.size() < 2 + kWlanAckSize) return Refused<WlanAck>(EReplyError::TooShort, LengthOf(reply));
     WlanAck ack{};
@@ -176,8 +150,7 @@ SReplyResult<WlanAck> DecodeWlanWrite(ReplyBytes reply)
 
 // ---- Serial adapter and custom devices ----------------------------------------
 
-SReplyResult<SSerialConfig> DecodeSerialRead(uint8_t nDeviceId, ReplyBytes reply)
-{
+SReplyResult<SSerialConfig> DecodeSerialRead(uint8_t nDeviceId, ReplyBytes reply) {
     // "N" or "O" in place of the baud rate: the hub has no such adapter. Tested
     // before the header, which such an answer still echoes.
     if (reply.size() > 2 && (reply[2] == 'N' || reply[2] == 'O'))
@@ -188,13 +161,11 @@ SReplyResult<SSerialConfig> DecodeSerialRead(uint8_t nDeviceId, ReplyBytes reply
     return Value(SSerialConfig{reply[2], reply[3], reply[4], reply[5]});
 }
 
-std::vector<uint8_t> BuildSerialWrite(uint8_t nDeviceId, const SSerialConfig& config)
-{
+std::vector<uint8_t> BuildSerialWrite(uint8_t nDeviceId, const SSerialConfig& config) {
     return {kCmdSerialWrite, nDeviceId, config.nBaudRate, config.nDataBits, config.nStopBits, config.nParity};
 }
 
-SReplyResult<std::string> DecodeCustomList(uint8_t nType, ReplyBytes reply)
-{
+SReplyResult<std::string> DecodeCustomList(uint8_t nType, ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdCustomList}, {1, nType}})) return Refused<std::string>(EReplyError::BadHeader);
     std::string strList;
     for (size_t i = 2; i + 4 <= reply.size(); i += 4) {
@@ -206,8 +177,7 @@ SReplyResult<std::string> DecodeCustomList(uint8_t nType, ReplyBytes reply)
     return Value(std::move(strList));
 }
 
-std::array<uint8_t, 2> HexIdBytes(std::string_view strAnsi)
-{
+std::array<uint8_t, 2> HexIdBytes(std::string_view strAnsi) {
     std::array<uint8_t, 2> bytes{};
     const size_t nDigits = std::min<size_t>(strAnsi.size(), 4);
     for (size_t i = 0; i < nDigits; ++i) {
@@ -218,15 +188,13 @@ std::array<uint8_t, 2> HexIdBytes(std::string_view strAnsi)
 }
 
 std::vector<uint8_t> BuildCustomChange(uint8_t nCommand, uint8_t nType, std::string_view strVendorAnsi,
-                                       std::string_view strProductAnsi)
-{
+                                       std::string_view strProductAnsi) {
     const auto vendor = HexIdBytes(strVendorAnsi);
     const auto product = HexIdBytes(strProductAnsi);
     return {nCommand, nType, vendor[0], vendor[1], product[0], product[1]};
 }
 
-SReplyResult<uint8_t> DecodeCustomChange(uint8_t nCommand, uint8_t nType, ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeCustomChange(uint8_t nCommand, uint8_t nType, ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, nCommand}, {1, nType}})) return Refused<uint8_t>(EReplyError::BadHeader);
     if (reply.size() < 3) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     return Value(reply[2]);
@@ -234,28 +202,24 @@ SReplyResult<uint8_t> DecodeCustomChange(uint8_t nCommand, uint8_t nType, ReplyB
 
 // ---- Services and interface usage --------------------------------------------
 
-SReplyResult<uint8_t> DecodeServiceByte(uint8_t nCommand, ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeServiceByte(uint8_t nCommand, ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, nCommand}})) return Refused<uint8_t>(EReplyError::BadHeader);
     if (reply.size() < 2) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     return Value(reply[1]);
 }
 
-SReplyResult<std::string> DecodeServiceText(uint8_t nCommand, ReplyBytes reply)
-{
+SReplyResult<std::string> DecodeServiceText(uint8_t nCommand, ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, nCommand}})) return Refused<std::string>(EReplyError::BadHeader);
     return Value(TextFrom(reply, 1));
 }
 
-std::vector<uint8_t> BuildServiceText(uint8_t nCommand, std::string_view strAnsi)
-{
+std::vector<uint8_t> BuildServiceText(uint8_t nCommand, std::string_view strAnsi) {
     std::vector<uint8_t> message{nCommand};
     message.insert(message.end(), strAnsi.begin(), strAnsi.end());
     return message;
 }
 
-SReplyResult<SInterfaceUsage> DecodeInterfaceUsageRead(ReplyBytes reply)
-{
+SReplyResult<SInterfaceUsage> DecodeInterfaceUsageRead(ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdUsageRead}})) return Refused<SInterfaceUsage>(EReplyError::BadHeader);
     if (reply.size() < 2) return Refused<SInterfaceUsage>(EReplyError::TooShort, LengthOf(reply));
     if (reply[1] != 0) return Refused<SInterfaceUsage>(EReplyError::HubStatus, reply[1]);
@@ -273,8 +237,7 @@ SReplyResult<SInterfaceUsage> DecodeInterfaceUsageRead(ReplyBytes reply)
     return Value(usage);
 }
 
-std::vector<uint8_t> BuildInterfaceUsageWrite(int32_t nBluetooth, int32_t nLan, int32_t nWlan)
-{
+std::vector<uint8_t> BuildInterfaceUsageWrite(int32_t nBluetooth, int32_t nLan, int32_t nWlan) {
     std::vector<uint8_t> request{kCmdUsageWrite};
     const int32_t values[3] = {nBluetooth, nLan, nWlan};
     for (uint8_t nType = 1; nType <= 3; ++nType) {
@@ -286,8 +249,7 @@ std::vector<uint8_t> BuildInterfaceUsageWrite(int32_t nBluetooth, int32_t nLan, 
     return request;
 }
 
-SReplyResult<uint8_t> DecodeInterfaceUsageWrite(ReplyBytes reply)
-{
+SReplyResult<uint8_t> DecodeInterfaceUsageWrite(ReplyBytes reply) {
     if (!HeaderAccepted(reply, {{0, kCmdUsageWrite}})) return Refused<uint8_t>(EReplyError::BadHeader);
     if (reply.size() < 2) return Refused<uint8_t>(EReplyError::TooShort, LengthOf(reply));
     if (reply[1] != 0) return Refused<uint8_t>(EReplyError::HubStatus, reply[1]);

@@ -35,8 +35,7 @@ CStateCommon::~CStateCommon() {
 }
 
 bool CStateCommon::LoadPortLibrary(const std::string& strFileName) {
-    if (!m_hPortLibrary.Load(strFileName, ThisModuleAnchor()))
-        return false;
+    if (!m_hPortLibrary.Load(strFileName, ThisModuleAnchor())) return false;
     const platform::CDynLib& lib = m_hPortLibrary;
     Bind(lib, "SetDeviceOption", m_pfnSetDeviceOption);
     Bind(lib, "OpenPort", m_pfnOpenPort);
@@ -56,9 +55,10 @@ bool CStateCommon::LoadPortLibrary(const std::string& strFileName) {
     Bind(lib, "SetPnPMode", m_pfnSetPnPMode);
     Bind(lib, "GetPnPMode", m_pfnGetPnPMode);
     Bind(lib, "SetAlarmCallback", m_pfnSetAlarmCallback);
-    m_bPortLibraryBound = m_pfnSetDeviceOption && m_pfnOpenPort && m_pfnClosePort && m_pfnRead && m_pfnReadAvailable && m_pfnWrite &&
-           m_pfnClear && m_pfnIsPowerState && m_pfnGetASBState && m_pfnAvailableDevId && m_pfnSetAsbMode &&
-           m_pfnGetAsbMode && m_pfnSetPnPMode && m_pfnGetPnPMode && m_pfnSetAlarmCallback;
+    m_bPortLibraryBound = m_pfnSetDeviceOption && m_pfnOpenPort && m_pfnClosePort && m_pfnRead && m_pfnReadAvailable &&
+                          m_pfnWrite && m_pfnClear && m_pfnIsPowerState && m_pfnGetASBState && m_pfnAvailableDevId &&
+                          m_pfnSetAsbMode && m_pfnGetAsbMode && m_pfnSetPnPMode && m_pfnGetPnPMode &&
+                          m_pfnSetAlarmCallback;
     return m_bPortLibraryBound;
 }
 
@@ -75,13 +75,11 @@ int32_t CStateCommon::OpenPort(const DeviceOption& option, uint32_t dwPortId, ui
 int32_t CStateCommon::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
     --m_nOpenCount;
     m_bStopPolling = true;
-    if (m_pPollRun)
-        m_pPollRun->m_bStop = true;
+    if (m_pPollRun) m_pPollRun->m_bStop = true;
     m_StopEvent.Set();
     if (!m_bPollEnded.load() && m_pPollRun) {
         const uint64_t qwStart = platform::TickMs();
-        while (!m_pPollRun->m_bEnded.load() && platform::TickMs() - qwStart < kPollStopWaitMs)
-            platform::SleepMs(10);
+        while (!m_pPollRun->m_bEnded.load() && platform::TickMs() - qwStart < kPollStopWaitMs) platform::SleepMs(10);
     }
     if (m_pPollThread.joinable()) {
         if (m_pPollRun && m_pPollRun->m_bEnded.load()) {
@@ -95,8 +93,7 @@ int32_t CStateCommon::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
     }
     m_bPollEnded = true;
     m_nOpenCount = 0;
-    if (m_pfnClosePort != nullptr)
-        m_pfnClosePort(dwPortId, dwDeviceId);
+    if (m_pfnClosePort != nullptr) m_pfnClosePort(dwPortId, dwDeviceId);
     return 0;
 }
 
@@ -122,13 +119,11 @@ int32_t CStateCommon::CallWrite(const uint8_t* pData, uint32_t dwLength, uint32_
 }
 
 void CStateCommon::CallSetWrite(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
-    if (IsInUse() && m_pfnSetWrite != nullptr)
-        m_pfnSetWrite(dwFlag, dwPortId, dwDeviceId);
+    if (IsInUse() && m_pfnSetWrite != nullptr) m_pfnSetWrite(dwFlag, dwPortId, dwDeviceId);
 }
 
 void CStateCommon::CallClear(uint32_t dwPortId, uint32_t dwDeviceId) {
-    if (IsInUse() && m_pfnClear != nullptr)
-        m_pfnClear(dwPortId, dwDeviceId);
+    if (IsInUse() && m_pfnClear != nullptr) m_pfnClear(dwPortId, dwDeviceId);
 }
 
 uint32_t CStateCommon::CallIsPowerState(uint32_t dwPortId, uint32_t dwDeviceId) {
@@ -137,8 +132,9 @@ uint32_t CStateCommon::CallIsPowerState(uint32_t dwPortId, uint32_t dwDeviceId) 
 
 uint32_t CStateCommon::CallAvailableDevId(uint32_t dwPortId, uint32_t dwDeviceType, uint32_t dwLowest,
                                           uint32_t dwHighest) {
-    return IsInUse() && m_pfnAvailableDevId != nullptr ? m_pfnAvailableDevId(dwPortId, dwDeviceType, dwLowest, dwHighest)
-                                                       : 0;
+    return IsInUse() && m_pfnAvailableDevId != nullptr
+               ? m_pfnAvailableDevId(dwPortId, dwDeviceType, dwLowest, dwHighest)
+               : 0;
 }
 
 uint32_t CStateCommon::CallSetPnPMode(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
@@ -150,8 +146,7 @@ uint32_t CStateCommon::CallGetPnPMode(uint32_t dwPortId, uint32_t dwDeviceId) {
 }
 
 void CStateCommon::CallSetAlarmCallback(uint32_t dwPortId, uint32_t dwDeviceId, ZamoAlarmCallback pfn) {
-    if (IsInUse() && m_pfnSetAlarmCallback != nullptr)
-        m_pfnSetAlarmCallback(dwPortId, dwDeviceId, pfn);
+    if (IsInUse() && m_pfnSetAlarmCallback != nullptr) m_pfnSetAlarmCallback(dwPortId, dwDeviceId, pfn);
 }
 
 }  // namespace vexal::cfg

@@ -50,7 +50,8 @@ public:
     uint32_t CallCreatePort(const std::u16string& strName, uint32_t dwDeviceType);
     uint32_t CallRemovePort(uint32_t dwPortId);
     uint32_t CallReadAvailable(uint32_t dwPortId, uint32_t dwDeviceId);
-    uint32_t CallRead(uint8_t* pBuffer, uint32_t dwLength, uint32_t dwTimeoutMs, uint32_t dwPortId, uint32_t dwDeviceId);
+    uint32_t CallRead(uint8_t* pBuffer, uint32_t dwLength, uint32_t dwTimeoutMs, uint32_t dwPortId,
+                      uint32_t dwDeviceId);
     int32_t CallWrite(const uint8_t* pData, uint32_t dwLength, uint32_t dwPortId);
     void CallSetWrite(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId);
     void CallClear(uint32_t dwPortId, uint32_t dwDeviceId);

@@ -29,8 +29,7 @@ CSessionRegistry& Registry() {
 
 CZamoConfigurationCtrl* FindSession(int32_t nHandle) {
     for (auto& pSession : Registry().m_sessions)
-        if (pSession->m_nHandle == nHandle)
-            return pSession.get();
+        if (pSession->m_nHandle == nHandle) return pSession.get();
     return nullptr;
 }
 
@@ -133,8 +132,7 @@ ZAMOCFG_API int32_t closeService(int32_t handle, int32_t n) {
     return Guarded(handle, u"[closeService]", kFail, [&](Session& s) {
         const int32_t nLeft = s.closeService(n);
         // The last user of the port releases the session and its handle.
-        if (nLeft == 0)
-            vexal::cfg::RemoveSession(handle);
+        if (nLeft == 0) vexal::cfg::RemoveSession(handle);
         return nLeft;
     });
 }
@@ -178,24 +176,20 @@ ZAMOCFG_API int32_t setDataEvent(int32_t handle, ZamoDataCallback callback) {
 
 ZAMOCFG_API int32_t getVexalName(int32_t handle, ZamoText* name) {
     return Guarded(handle, u"[getVexalName]", kFail, [&](Session& s) {
-        if (name == nullptr)
-            return s.m_nResult = 1004;
+        if (name == nullptr) return s.m_nResult = 1004;
         std::u16string strName;
         const int32_t nCode = s.GetVexalModelName(strName);
-        if (nCode == 0)
-            vexal::cfg::ZamoTextAssign(name, strName);
+        if (nCode == 0) vexal::cfg::ZamoTextAssign(name, strName);
         return nCode;
     });
 }
 
 ZAMOCFG_API int32_t getVexalVersion(int32_t handle, ZamoText* version) {
     return Guarded(handle, u"[getVexalVersion]", kFail, [&](Session& s) {
-        if (version == nullptr)
-            return s.m_nResult = 1004;
+        if (version == nullptr) return s.m_nResult = 1004;
         std::u16string strVersion;
         const int32_t nCode = s.GetVexalFWVersion(strVersion);
-        if (nCode == 0)
-            vexal::cfg::ZamoTextAssign(version, strVersion);
+        if (nCode == 0) vexal::cfg::ZamoTextAssign(version, strVersion);
         return nCode;
     });
 }
@@ -316,23 +310,19 @@ ZAMOCFG_API int32_t setSNMPAvailable(int32_t handle, int32_t on) {
 }
 
 ZAMOCFG_API int32_t getSNMPROCommunity(int32_t handle, ZamoText* community) {
-    return Guarded(handle, u"[getSNMPROCommunity]", kFail,
-                   [&](Session& s) { return s.getSNMPROCommunity(community); });
+    return Guarded(handle, u"[getSNMPROCommunity]", kFail, [&](Session& s) { return s.getSNMPROCommunity(community); });
 }
 
 ZAMOCFG_API int32_t setSNMPROCommunity(int32_t handle, const char16_t* community) {
-    return Guarded(handle, u"[setSNMPROCommunity]", kFail,
-                   [&](Session& s) { return s.setSNMPROCommunity(community); });
+    return Guarded(handle, u"[setSNMPROCommunity]", kFail, [&](Session& s) { return s.setSNMPROCommunity(community); });
 }
 
 ZAMOCFG_API int32_t getSNMPRWCommunity(int32_t handle, ZamoText* community) {
-    return Guarded(handle, u"[getSNMPRWCommunity]", kFail,
-                   [&](Session& s) { return s.getSNMPRWCommunity(community); });
+    return Guarded(handle, u"[getSNMPRWCommunity]", kFail, [&](Session& s) { return s.getSNMPRWCommunity(community); });
 }
 
 ZAMOCFG_API int32_t setSNMPRWCommunity(int32_t handle, const char16_t* community) {
-    return Guarded(handle, u"[setSNMPRWCommunity]", kFail,
-                   [&](Session& s) { return s.setSNMPRWCommunity(community); });
+    return Guarded(handle, u"[setSNMPRWCommunity]", kFail, [&](Session& s) { return s.setSNMPRWCommunity(community); });
 }
 
 ZAMOCFG_API int32_t getInterfaceUsageStatus(int32_t handle, int32_t* usb, int32_t* bluetooth, int32_t* lan,

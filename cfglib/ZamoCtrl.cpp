@@ -28,10 +28,8 @@ void CZamoData::Reset() {
 }
 
 void CZamoData::Append(const uint8_t* pData, size_t nLength) {
-    if (pData == nullptr || nLength == 0)
-        return;
-    if (m_nLength + nLength > m_buffer.size())
-        m_buffer.resize(m_nLength + nLength);  // grows to exact fit
+    if (pData == nullptr || nLength == 0) return;
+    if (m_nLength + nLength > m_buffer.size()) m_buffer.resize(m_nLength + nLength);  // grows to exact fit
     std::memcpy(m_buffer.data() + m_nLength, pData, nLength);
     m_nLength += nLength;
 }
@@ -51,8 +49,7 @@ CZamoCtrl::CZamoCtrl() {
 
 CZamoCtrl::~CZamoCtrl() {
     ForgetCurrentSession(this);
-    if (m_pState)
-        m_pState->SetSession(nullptr);
+    if (m_pState) m_pState->SetSession(nullptr);
 }
 
 CZamoConfigurationCtrl::CZamoConfigurationCtrl() {
@@ -81,8 +78,7 @@ int32_t CZamoCtrl::selectInterface(int32_t nInterface, const std::u16string& str
     m_DeviceOption = selection.option;
     SetPortName(selection.strPortName);
     m_nResult = selection.nResult;
-    if (m_nResult != 0)
-        Log().WriteLog(kLogError, "Invalid parameter in selectInterface");
+    if (m_nResult != 0) Log().WriteLog(kLogError, "Invalid parameter in selectInterface");
     return m_nResult;
 }
 
@@ -110,36 +106,31 @@ int32_t CZamoCtrl::setTimeout(int32_t nSeconds) {
         m_nResult = 1010;
         return m_nResult;
     }
-    if (nSeconds < 0)
-        return 1004;
+    if (nSeconds < 0) return 1004;
     // The open waits m_nTimeout * 1000 ms: keep that within 32 bits.
     m_nTimeout = std::min(nSeconds, INT32_MAX / 1000);
     return 0;
 }
 
 int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
-    if (pData == nullptr || nLength <= 0)
-        return 0;
+    if (pData == nullptr || nLength <= 0) return 0;
     CState& state = *m_pState;
     std::lock_guard lock(state.m_WriteLock);
     ++state.m_nWriters;
     // A frame that leaves in several pieces keeps the port's write flag set,
     // so the network port's keep-alive byte cannot fall between the pieces.
     const bool bHoldWriteFlag = nLength > m_nMaxWriteSize && IsPortOpen();
-    if (bHoldWriteFlag)
-        state.CallSetWrite(1, m_dwPortId, m_dwDeviceId);
+    if (bHoldWriteFlag) state.CallSetWrite(1, m_dwPortId, m_dwDeviceId);
 
     constexpr int kMaxFailures = 5;
     int nFailures = 0;
     int32_t nTotal = 0;
     while (nTotal < nLength) {
-        if (!m_bOpened)
-            break;
+        if (!m_bOpened) break;
         const int32_t nChunk = std::min(nLength - nTotal, m_nMaxWriteSize);
         const int32_t nCount =
             IsPortOpen() ? state.CallWrite(pData + nTotal, static_cast<uint32_t>(nChunk), m_dwPortId) : 0;
-        if (nCount > 0)
-            nTotal += std::min(nCount, nChunk);
+        if (nCount > 0) nTotal += std::min(nCount, nChunk);
         if (nCount != nChunk) {
             Log().WriteLog(kLogError, "write Fail(Fail Count=%d, SendData=%d/%d) in writeData.",
                            {kMaxFailures, nCount, nChunk});
@@ -147,8 +138,7 @@ int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
                 nFailures = 0;
             } else {
                 // Give up after a few attempts that made no progress.
-                if (++nFailures >= kMaxFailures)
-                    break;
+                if (++nFailures >= kMaxFailures) break;
                 platform::SleepMs(10);
             }
         }
@@ -160,8 +150,7 @@ int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
         }
     }
 
-    if (bHoldWriteFlag)
-        state.CallSetWrite(0, m_dwPortId, m_dwDeviceId);
+    if (bHoldWriteFlag) state.CallSetWrite(0, m_dwPortId, m_dwDeviceId);
     --state.m_nWriters;
     return nTotal;
 }
@@ -179,15 +168,13 @@ int32_t CZamoCtrl::directIO(const uint8_t* pData, int32_t nLength) {
         m_nResult = 1004;
         return m_nResult;
     }
-    if (nLength == 0)
-        return m_nResult;
+    if (nLength == 0) return m_nResult;
     // An open transaction holds the data back until setTransaction(0).
     if (m_nTransaction == 1 && m_pTransactionData) {
         m_pTransactionData->Append(pData, static_cast<size_t>(nLength));
         return m_nResult;
     }
-    if (ZamoDataWrite(pData, nLength, m_dwDeviceId) < nLength)
-        m_nResult = 1000;
+    if (ZamoDataWrite(pData, nLength, m_dwDeviceId) < nLength) m_nResult = 1000;
     return m_nResult;
 }
 

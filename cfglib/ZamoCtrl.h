@@ -180,7 +180,7 @@ public:
     std::u16string m_strDeviceName;
     int32_t m_bSolvaneMode = 0;
     DeviceOption m_DeviceOption{};
-    std::u16string m_strPortName;  // storage behind m_DeviceOption.portName
+    std::u16string m_strPortName;      // storage behind m_DeviceOption.portName
     std::shared_ptr<CState> m_pState;  // shared with the poll thread
     int32_t m_bPowerOffline = 0;
     int32_t m_nMaxWriteSize = 4096;

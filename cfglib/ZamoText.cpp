@@ -8,14 +8,12 @@ namespace {
 
 // Units of the current text that lie inside the storage.
 uint32_t HeldLength(const ZamoText* pText) {
-    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0)
-        return 0;
+    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0) return 0;
     return std::min(pText->length, pText->capacity - 1);
 }
 
 bool WriteAt(ZamoText* pText, uint32_t nAt, std::u16string_view text) {
-    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0)
-        return false;
+    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0) return false;
     const uint32_t nRoom = pText->capacity - 1 - nAt;
     const uint32_t nCopy = static_cast<uint32_t>(std::min<size_t>(text.size(), nRoom));
     std::copy_n(text.data(), nCopy, pText->data + nAt);
@@ -35,6 +33,8 @@ std::u16string_view ZamoTextView(const ZamoText* pText) {
     return n == 0 ? std::u16string_view() : std::u16string_view(pText->data, n);
 }
 
-std::u16string TextFromInput(const char16_t* pszText) { return pszText != nullptr ? std::u16string(pszText) : std::u16string(); }
+std::u16string TextFromInput(const char16_t* pszText) {
+    return pszText != nullptr ? std::u16string(pszText) : std::u16string();
+}
 
 }  // namespace vexal::cfg

@@ -19,13 +19,13 @@ bool CfgApiTable::Load(const std::string& strLibrary) {
         m_strError = "Cannot load " + platform::PlatformLibraryName(strLibrary) + ": " + lib->LastError();
         return false;
     }
-#define VEXAL_CFG_BIND(name)                                                                  \
-    m_pfn_##name = reinterpret_cast<decltype(&::name)>(lib->Symbol(#name));                \
-    if (m_pfn_##name == nullptr) {                                                            \
+#define VEXAL_CFG_BIND(name)                                                                             \
+    m_pfn_##name = reinterpret_cast<decltype(&::name)>(lib->Symbol(#name));                              \
+    if (m_pfn_##name == nullptr) {                                                                       \
         m_strError = "Entry point " #name " is missing in " + platform::PlatformLibraryName(strLibrary); \
-        lib->Unload();                                                                        \
-        ClearEntryPoints();                                                                   \
-        return false;                                                                         \
+        lib->Unload();                                                                                   \
+        ClearEntryPoints();                                                                              \
+        return false;                                                                                    \
     }
     VEXAL_CFG_ENTRY_POINTS(VEXAL_CFG_BIND)
 #undef VEXAL_CFG_BIND
@@ -52,14 +52,12 @@ void CfgApiTable::Unload() {
 }
 
 int32_t CfgApiTable::AddCustomDevice(uint8_t nType, const char16_t* pszVid, const char16_t* pszPid) const {
-    if (m_pfn_addCustomDevice == nullptr)
-        return ZAMO_E_FAIL;
+    if (m_pfn_addCustomDevice == nullptr) return ZAMO_E_FAIL;
     return m_pfn_addCustomDevice(m_nHandle, nType, pszVid, pszPid);
 }
 
 int32_t CfgApiTable::DeleteCustomDevice(uint8_t nType, const char16_t* pszVid, const char16_t* pszPid) const {
-    if (m_pfn_deleteCustomDevice == nullptr)
-        return ZAMO_E_FAIL;
+    if (m_pfn_deleteCustomDevice == nullptr) return ZAMO_E_FAIL;
     return m_pfn_deleteCustomDevice(m_nHandle, nType, pszVid, pszPid);
 }
 

@@ -35,16 +35,14 @@ const char* CustomCallName(ECustomAction eAction) {
 SCallResult CHubClient::ReadModel(std::string& strModel) {
     CLibText text;
     const auto r = Call(m_api.m_pfn_getVexalName(m_nSession, text.Get()), "getVexalName");
-    if (r.Ok())
-        strModel = text.Utf8();
+    if (r.Ok()) strModel = text.Utf8();
     return r;
 }
 
 SCallResult CHubClient::ReadFirmware(std::string& strFirmware) {
     CLibText text;
     const auto r = Call(m_api.m_pfn_getVexalVersion(m_nSession, text.Get()), "getVexalVersion");
-    if (r.Ok())
-        strFirmware = text.Utf8();
+    if (r.Ok()) strFirmware = text.Utf8();
     return r;
 }
 
@@ -52,16 +50,14 @@ SCallResult CHubClient::ReadDeviceIds(std::vector<int>& vecIds) {
     std::array<uint8_t, 256> ids{};
     int32_t nCount = 0;
     const auto r = Call(m_api.m_pfn_getDevIdList(m_nSession, ids.data(), &nCount), "getDevIdList");
-    if (r.Ok())
-        vecIds = Ids(ids, nCount);
+    if (r.Ok()) vecIds = Ids(ids, nCount);
     return r;
 }
 
 SCallResult CHubClient::ReadUsbList(std::vector<std::string>& vecPieces) {
     CLibText text;
     const auto r = Call(m_api.m_pfn_getUsbList(m_nSession, text.Get()), "getUsbList");
-    if (r.Ok())
-        vecPieces = model::SplitListText(text.Utf8(), text.IsFull());
+    if (r.Ok()) vecPieces = model::SplitListText(text.Utf8(), text.IsFull());
     return r;
 }
 
@@ -77,24 +73,18 @@ SCallResult CHubClient::ReadUsbInfo(int nDeviceId, std::string& strVid, std::str
 
 SCallResult CHubClient::ReadInfo(model::SHubInfo& info) {
     SCallResult r = ReadModel(info.strModel);
-    if (r.Ok())
-        r = ReadFirmware(info.strFirmware);
-    if (r.Ok())
-        r = ReadDeviceIds(info.vecDeviceIds);
+    if (r.Ok()) r = ReadFirmware(info.strFirmware);
+    if (r.Ok()) r = ReadDeviceIds(info.vecDeviceIds);
     std::vector<std::string> pieces;
-    if (r.Ok())
-        r = ReadUsbList(pieces);
-    if (!r.Ok())
-        return r;
+    if (r.Ok()) r = ReadUsbList(pieces);
+    if (!r.Ok()) return r;
     info.vecUsbList.clear();
     for (const auto& strPiece : pieces)
-        if (auto entry = model::ParseUsbIdEntry(strPiece))
-            info.vecUsbList.push_back(*entry);
+        if (auto entry = model::ParseUsbIdEntry(strPiece)) info.vecUsbList.push_back(*entry);
     info.vecDevices.clear();
     for (int nId : info.vecDeviceIds) {
         model::SUsbDevice device{nId, {}, {}};
-        if (r = ReadUsbInfo(nId, device.strVid, device.strPid); !r.Ok())
-            return r;
+        if (r = ReadUsbInfo(nId, device.strVid, device.strPid); !r.Ok()) return r;
         info.vecDevices.push_back(device);
     }
     return r;
@@ -107,12 +97,9 @@ SCallResult CHubClient::ReadBluetooth(model::SBluetooth& value) {
     SCallResult r = Call(m_api.m_pfn_getBluetoothName(m_nSession, name.Get()), "getBluetoothName");
     if (r.Ok())
         r = Call(m_api.m_pfn_getBluetoothAuthentication(m_nSession, &nEncryption), "getBluetoothAuthentication");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getBluetoothPinCode(m_nSession, pin.Get()), "getBluetoothPinCode");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getBluetoothConnectionMode(m_nSession, &nMode), "getBluetoothConnectionMode");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getBluetoothAutoConnection(m_nSession, &nAuto), "getBluetoothAutoConnection");
+    if (r.Ok()) r = Call(m_api.m_pfn_getBluetoothPinCode(m_nSession, pin.Get()), "getBluetoothPinCode");
+    if (r.Ok()) r = Call(m_api.m_pfn_getBluetoothConnectionMode(m_nSession, &nMode), "getBluetoothConnectionMode");
+    if (r.Ok()) r = Call(m_api.m_pfn_getBluetoothAutoConnection(m_nSession, &nAuto), "getBluetoothAutoConnection");
     if (r.Ok())
         value = {name.Utf8(), pin.Utf8(), static_cast<uint8_t>(nEncryption), static_cast<uint8_t>(nMode), nAuto};
     return r;
@@ -131,8 +118,7 @@ SCallResult CHubClient::WriteBluetoothInfo(const model::SBluetooth& value) {
 SCallResult CHubClient::ReadLan(model::SLan& value) {
     model::CLanBlock block{};
     const auto r = Call(m_api.m_pfn_getLanInfo(m_nSession, block.data()), "getLanInfo");
-    if (r.Ok())
-        value = model::DecodeLan(block);
+    if (r.Ok()) value = model::DecodeLan(block);
     return r;
 }
 
@@ -145,8 +131,7 @@ SCallResult CHubClient::WriteLan(const model::SLan& value, uint8_t& nStatus) {
 SCallResult CHubClient::ReadWlan(model::SWlan& value) {
     model::CWlanBlock block{};
     const auto r = Call(m_api.m_pfn_getWlanInfo(m_nSession, block.data()), "getWlanInfo");
-    if (r.Ok())
-        value = model::DecodeWlan(block);
+    if (r.Ok()) value = model::DecodeWlan(block);
     return r;
 }
 
@@ -161,12 +146,9 @@ SCallResult CHubClient::ReadNetProto(model::SNetProto& value) {
     model::SNetProto read;
     CLibText ro, rw;
     SCallResult r = Call(m_api.m_pfn_getTelnetAvailable(m_nSession, &read.nTelnet), "getTelnetAvailable");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getSNMPAvailable(m_nSession, &read.nSnmp), "getSNMPAvailable");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getSNMPROCommunity(m_nSession, ro.Get()), "getSNMPROCommunity");
-    if (r.Ok())
-        r = Call(m_api.m_pfn_getSNMPRWCommunity(m_nSession, rw.Get()), "getSNMPRWCommunity");
+    if (r.Ok()) r = Call(m_api.m_pfn_getSNMPAvailable(m_nSession, &read.nSnmp), "getSNMPAvailable");
+    if (r.Ok()) r = Call(m_api.m_pfn_getSNMPROCommunity(m_nSession, ro.Get()), "getSNMPROCommunity");
+    if (r.Ok()) r = Call(m_api.m_pfn_getSNMPRWCommunity(m_nSession, rw.Get()), "getSNMPRWCommunity");
     if (r.Ok()) {
         read.strReadOnly = ro.Utf8();
         read.strReadWrite = rw.Utf8();
@@ -193,18 +175,17 @@ SCallResult CHubClient::WriteReadWriteCommunity(const std::string& strCommunity)
 
 SCallResult CHubClient::ReadUsage(model::SUsage& value) {
     model::SUsage read;  // USB 1, the others 2: what the hub does not report stays 2
-    const auto r = Call(m_api.m_pfn_getInterfaceUsageStatus(m_nSession, &read.nUsb, &read.nBluetooth, &read.nLan,
-                                                            &read.nWlan),
-                        "getInterfaceUsageStatus");
-    if (r.Ok())
-        value = read;
+    const auto r =
+        Call(m_api.m_pfn_getInterfaceUsageStatus(m_nSession, &read.nUsb, &read.nBluetooth, &read.nLan, &read.nWlan),
+             "getInterfaceUsageStatus");
+    if (r.Ok()) value = read;
     return r;
 }
 
 SCallResult CHubClient::WriteUsage(const model::SUsage& value, int32_t& nError) {
-    return Call(m_api.m_pfn_setInterfaceUsageStatus(m_nSession, value.nUsb, value.nBluetooth, value.nLan, value.nWlan,
-                                                    &nError),
-                "setInterfaceUsageStatus");
+    return Call(
+        m_api.m_pfn_setInterfaceUsageStatus(m_nSession, value.nUsb, value.nBluetooth, value.nLan, value.nWlan, &nError),
+        "setInterfaceUsageStatus");
 }
 
 SCallResult CHubClient::ReadSerialLine(int nDeviceId, model::SSerialLine& value) {
@@ -212,8 +193,7 @@ SCallResult CHubClient::ReadSerialLine(int nDeviceId, model::SSerialLine& value)
     const auto r = Call(m_api.m_pfn_getSerialConfiguration(m_nSession, static_cast<uint8_t>(nDeviceId), &read.nBaud,
                                                            &read.nDataBits, &read.nStopBits, &read.nParity),
                         "getSerialConfiguration");
-    if (r.Ok())
-        value = read;
+    if (r.Ok()) value = read;
     return r;
 }
 
@@ -227,8 +207,7 @@ SCallResult CHubClient::ReadCustomList(int nType, std::vector<std::string>& vecP
     CLibText text;
     const auto r = Call(m_api.m_pfn_getCustomDeviceList(m_nSession, static_cast<uint8_t>(nType), text.Get()),
                         "getCustomDeviceList");
-    if (r.Ok())
-        vecPieces = model::SplitListText(text.Utf8(), text.IsFull());
+    if (r.Ok()) vecPieces = model::SplitListText(text.Utf8(), text.IsFull());
     return r;
 }
 

@@ -30,8 +30,7 @@ void CPortProbe::Start(std::vector<uint32_t> vecAddresses, const SProbeOptions& 
         m_nRunning = nThreads;
         m_vecOpen.clear();
     }
-    for (size_t t = 0; t < nThreads; ++t)
-        m_threads.emplace_back([this] { Run(); });
+    for (size_t t = 0; t < nThreads; ++t) m_threads.emplace_back([this] { Run(); });
 }
 
 void CPortProbe::Run() {
@@ -39,17 +38,15 @@ void CPortProbe::Run() {
         const uint32_t dwAddress = m_vecAddresses[i];
         platform::CTcpSocket socket;
         int nErr = 0;
-        const bool bOpen = socket.Create() == 0 && socket.SetNonBlocking() == 0 &&
-                           socket.StartConnect(dwAddress, m_options.wPort) == 0 &&
-                           socket.WaitWritable(m_options.nConnectTimeoutMs, nullptr, nErr) ==
-                               platform::ESocketWait::Ready;
+        const bool bOpen =
+            socket.Create() == 0 && socket.SetNonBlocking() == 0 &&
+            socket.StartConnect(dwAddress, m_options.wPort) == 0 &&
+            socket.WaitWritable(m_options.nConnectTimeoutMs, nullptr, nErr) == platform::ESocketWait::Ready;
         socket.Close();
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nDone;
-        if (bOpen)
-            m_vecOpen.push_back(dwAddress);
-        if (m_fnStep)
-            m_fnStep(m_nDone, dwAddress, bOpen);
+        if (bOpen) m_vecOpen.push_back(dwAddress);
+        if (m_fnStep) m_fnStep(m_nDone, dwAddress, bOpen);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_nRunning;
@@ -58,8 +55,7 @@ void CPortProbe::Run() {
 void CPortProbe::Cancel() { m_bCancel = true; }
 
 void CPortProbe::Wait() {
-    for (auto& t : m_threads)
-        t.join();
+    for (auto& t : m_threads) t.join();
     m_threads.clear();
 }
 
@@ -81,8 +77,7 @@ SFoundHub IdentifyHub(const CfgApiTable& api, uint32_t dwAddress, uint16_t wPort
                               nTimeoutSeconds) &&
                  session.ReadModel(found.strModel, found.strFirmware);
     // Something listens on the port but does not answer as a hub (a printer, say).
-    if (!found.bHub)
-        found.strError = session.Error();
+    if (!found.bHub) found.strError = session.Error();
     return found;
 }
 

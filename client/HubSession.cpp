@@ -33,40 +33,34 @@ struct SGroupWriter {
         const auto& t = Target<model::SBluetooth>();
         if ((cur.nAutoConnect != 0) != (t.nAutoConnect != 0) && !Go(hub.WriteBluetoothAutoConnect(t.nAutoConnect != 0)))
             return;
-        if (cur.strName != t.strName || cur.strPin != t.strPin || cur.nEncryption != t.nEncryption || cur.nMode != t.nMode)
+        if (cur.strName != t.strName || cur.strPin != t.strPin || cur.nEncryption != t.nEncryption ||
+            cur.nMode != t.nMode)
             Go(hub.WriteBluetoothInfo(t));
     }
     void operator()(const model::SLan& cur) {
         const auto& t = Target<model::SLan>();
-        if (model::EncodeLan(cur) == model::EncodeLan(t))
-            return;
+        if (model::EncodeLan(cur) == model::EncodeLan(t)) return;
         uint8_t nStatus = 0;
         if (Go(hub.WriteLan(t, nStatus)) && nStatus != 0)
             strRefusal = "setLanInfo: the hub refused the LAN settings (status " + std::to_string(nStatus) + ")";
     }
     void operator()(const model::SWlan& cur) {
         const auto& t = Target<model::SWlan>();
-        if (model::EncodeWlan(cur) == model::EncodeWlan(t))
-            return;
+        if (model::EncodeWlan(cur) == model::EncodeWlan(t)) return;
         model::CWlanAnswer answer{};
         if (Go(hub.WriteWlan(t, answer)) && !model::IsWlanWriteAcknowledged(answer))
             strRefusal = "setWlanInfo: the hub did not confirm the WLAN settings";
     }
     void operator()(const model::SNetProto& cur) {
         const auto& t = Target<model::SNetProto>();
-        if (cur.Telnet() != t.Telnet() && !Go(hub.WriteTelnet(t.Telnet())))
-            return;
-        if (cur.Snmp() != t.Snmp() && !Go(hub.WriteSnmp(t.Snmp())))
-            return;
-        if (cur.strReadOnly != t.strReadOnly && !Go(hub.WriteReadOnlyCommunity(t.strReadOnly)))
-            return;
-        if (cur.strReadWrite != t.strReadWrite)
-            Go(hub.WriteReadWriteCommunity(t.strReadWrite));
+        if (cur.Telnet() != t.Telnet() && !Go(hub.WriteTelnet(t.Telnet()))) return;
+        if (cur.Snmp() != t.Snmp() && !Go(hub.WriteSnmp(t.Snmp()))) return;
+        if (cur.strReadOnly != t.strReadOnly && !Go(hub.WriteReadOnlyCommunity(t.strReadOnly))) return;
+        if (cur.strReadWrite != t.strReadWrite) Go(hub.WriteReadWriteCommunity(t.strReadWrite));
     }
     void operator()(const model::SUsage& cur) {
         const auto& t = Target<model::SUsage>();
-        if (cur == t)
-            return;
+        if (cur == t) return;
         int32_t nError = 0;
         const SCallResult r = hub.WriteUsage(t, nError);
         Go(r);
@@ -78,8 +72,7 @@ struct SGroupWriter {
     }
     void operator()(const model::SSerialLine& cur) {
         const auto& t = Target<model::SSerialLine>();
-        if (cur != t)
-            Go(hub.WriteSerialLine(nSerialId, t));
+        if (cur != t) Go(hub.WriteSerialLine(nSerialId, t));
     }
 };
 
@@ -91,8 +84,7 @@ bool CHubSession::Fail(const std::string& strText) {
 }
 
 bool CHubSession::Check(const SCallResult& r) {
-    if (r.Ok())
-        return true;
+    if (r.Ok()) return true;
     m_nErrorCode = r.nCode;
     return Fail(std::string(r.pszCall) + ": " + std::to_string(r.nCode) + ": " + ResultMeaning(r.nCode));
 }
@@ -103,11 +95,9 @@ bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const
     m_nErrorCode = 0;
     const std::u16string strPort = platform::Utf16FromUtf8(strPortText);
     m_nSession = m_api.m_pfn_selectInterface(nInterface, strPort.c_str());
-    if (m_nSession == 0)
-        return Fail("selectInterface(" + strPortText + ") refused the port");
+    if (m_nSession == 0) return Fail("selectInterface(" + strPortText + ") refused the port");
     m_bOwned = true;
-    if (!Check({m_api.m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"}))
-        return false;
+    if (!Check({m_api.m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"})) return false;
     if (nTimeoutSeconds > 0 && !Check({m_api.m_pfn_setTimeout(m_nSession, nTimeoutSeconds), "setTimeout"}))
         return false;
     m_api.m_pfn_openService(m_nSession);
@@ -129,8 +119,7 @@ void CHubSession::Attach(int32_t nSession) {
 }
 
 void CHubSession::Close() {
-    if (m_nSession != 0 && m_bOwned)
-        m_api.m_pfn_closeService(m_nSession, 0);
+    if (m_nSession != 0 && m_bOwned) m_api.m_pfn_closeService(m_nSession, 0);
     m_bOwned = false;
     m_nSession = 0;
 }
@@ -144,30 +133,33 @@ bool CHubSession::ReadInfo(model::SHubInfo& info) { return Check(Client().ReadIn
 
 bool CHubSession::SerialAdapters(std::vector<int>& vecIds) {
     std::vector<int> ids;
-    if (!Check(Client().ReadDeviceIds(ids)))
-        return false;
+    if (!Check(Client().ReadDeviceIds(ids))) return false;
     vecIds = model::SerialAdapters(ids);
     return true;
 }
 
 bool CHubSession::ReadGroup(const std::string& strGroup, int nSerialId, model::CGroupValue& value) {
     auto made = model::MakeGroupValue(strGroup);
-    if (!made)
-        return Fail("unknown group " + strGroup);
+    if (!made) return Fail("unknown group " + strGroup);
     CHubClient hub = Client();
     const SCallResult r = std::visit(
         [&hub, nSerialId](auto& v) -> SCallResult {
             using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, model::SBluetooth>) return hub.ReadBluetooth(v);
-            else if constexpr (std::is_same_v<T, model::SLan>) return hub.ReadLan(v);
-            else if constexpr (std::is_same_v<T, model::SWlan>) return hub.ReadWlan(v);
-            else if constexpr (std::is_same_v<T, model::SNetProto>) return hub.ReadNetProto(v);
-            else if constexpr (std::is_same_v<T, model::SUsage>) return hub.ReadUsage(v);
-            else return hub.ReadSerialLine(nSerialId, v);
+            if constexpr (std::is_same_v<T, model::SBluetooth>)
+                return hub.ReadBluetooth(v);
+            else if constexpr (std::is_same_v<T, model::SLan>)
+                return hub.ReadLan(v);
+            else if constexpr (std::is_same_v<T, model::SWlan>)
+                return hub.ReadWlan(v);
+            else if constexpr (std::is_same_v<T, model::SNetProto>)
+                return hub.ReadNetProto(v);
+            else if constexpr (std::is_same_v<T, model::SUsage>)
+                return hub.ReadUsage(v);
+            else
+                return hub.ReadSerialLine(nSerialId, v);
         },
         *made);
-    if (!Check(r))
-        return false;
+    if (!Check(r)) return false;
     value = std::move(*made);
     return true;
 }
@@ -175,8 +167,7 @@ bool CHubSession::ReadGroup(const std::string& strGroup, int nSerialId, model::C
 bool CHubSession::WriteGroup(int nSerialId, const model::CGroupValue& current, const model::CGroupValue& target,
                              bool& bWrote) {
     bWrote = false;
-    if (current.index() != target.index())
-        return Fail("a value of another group");
+    if (current.index() != target.index()) return Fail("a value of another group");
     SGroupWriter writer{Client(), nSerialId, target, bWrote, {}, {}};
     std::visit(writer, current);
     if (!writer.strRefusal.empty()) {
@@ -188,12 +179,10 @@ bool CHubSession::WriteGroup(int nSerialId, const model::CGroupValue& current, c
 
 bool CHubSession::ReadCustomList(int nType, std::vector<std::string>& vecEntries) {
     std::vector<std::string> pieces;
-    if (!Check(Client().ReadCustomList(nType, pieces)))
-        return false;
+    if (!Check(Client().ReadCustomList(nType, pieces))) return false;
     vecEntries.clear();
     for (const auto& strPiece : pieces)
-        if (auto entry = model::ParseUsbIdEntry(strPiece))
-            vecEntries.push_back(*entry);
+        if (auto entry = model::ParseUsbIdEntry(strPiece)) vecEntries.push_back(*entry);
     return true;
 }
 
@@ -204,8 +193,8 @@ int32_t CHubSession::ChangeCustom(ECustomAction eAction, int nType, const std::s
     // Statuses 1-6 are the hub's verdict; 1000 and above are the library's codes.
     if (nResult > 0 && nResult < ZAMO_E_FAIL) {
         const char* pszMeaning = model::CustomStatusMeaning(nResult);
-        m_strError = std::string(CustomCallName(eAction)) + ": the hub refused: " +
-                     (pszMeaning != nullptr ? pszMeaning : "unknown status");
+        m_strError = std::string(CustomCallName(eAction)) +
+                     ": the hub refused: " + (pszMeaning != nullptr ? pszMeaning : "unknown status");
     } else if (nResult != 0) {
         Check({nResult, CustomCallName(eAction)});
     }
@@ -215,8 +204,7 @@ int32_t CHubSession::ChangeCustom(ECustomAction eAction, int nType, const std::s
 bool CHubSession::Confirm(int nSerialId, const model::CGroupValue& target, model::GroupValues& readBack) {
     const model::SGroupDef& group = model::GroupOf(target);
     model::CGroupValue read = target;
-    if (!ReadGroup(group.strName, nSerialId, read))
-        return Fail("reading back: " + m_strError);
+    if (!ReadGroup(group.strName, nSerialId, read)) return Fail("reading back: " + m_strError);
     readBack = model::ToKeyValues(read);
     for (const auto& change : model::DiffGroup(group, model::ToKeyValues(target), readBack))
         if (!change.bReadOnly)
@@ -227,8 +215,7 @@ bool CHubSession::Confirm(int nSerialId, const model::CGroupValue& target, model
 CHubSession::ESet CHubSession::Set(const model::SGroupDef& group, int nSerialId, const model::GroupValues& wanted,
                                    SSetResult& result, bool bDryRun) {
     model::CGroupValue current = *model::MakeGroupValue(group.strName);
-    if (!ReadGroup(group.strName, nSerialId, current))
-        return ESet::Failed;
+    if (!ReadGroup(group.strName, nSerialId, current)) return ESet::Failed;
     result.current = model::ToKeyValues(current);
     std::string strError;
     const auto targetValues = model::MergeAndValidate(group, result.current, wanted, strError);
@@ -238,15 +225,12 @@ CHubSession::ESet CHubSession::Set(const model::SGroupDef& group, int nSerialId,
     }
     result.vecChanges = model::DiffGroup(group, result.current, *targetValues);
     result.readBack = *targetValues;
-    if (bDryRun)
-        return ESet::Done;
+    if (bDryRun) return ESet::Done;
     model::CGroupValue target = current;
     model::ApplyKeyValues(target, *targetValues);
     bool bWrote = false;
-    if (!WriteGroup(nSerialId, current, target, bWrote))
-        return ESet::Failed;
-    if (bWrote && !Confirm(nSerialId, target, result.readBack))
-        return ESet::Failed;
+    if (!WriteGroup(nSerialId, current, target, bWrote)) return ESet::Failed;
+    if (bWrote && !Confirm(nSerialId, target, result.readBack)) return ESet::Failed;
     return ESet::Done;
 }
 
@@ -256,13 +240,11 @@ bool CHubSession::ReadSettings(const std::set<std::string>& only, model::SHubSet
                                std::vector<std::string>& vecErrors, const CStepFn& pfnStep) {
     auto wanted = [&](const std::string& g) { return only.empty() || only.count(g) != 0; };
     auto step = [&pfnStep](size_t nStep, const std::string& strWhat) {
-        if (pfnStep)
-            pfnStep(nStep, strWhat);
+        if (pfnStep) pfnStep(nStep, strWhat);
     };
     size_t nStep = 0;
     for (const auto& group : model::SettingGroups()) {
-        if (group.strName == "serial" || !wanted(group.strName))
-            continue;
+        if (group.strName == "serial" || !wanted(group.strName)) continue;
         step(++nStep, "reading " + group.strName);
         model::CGroupValue value = *model::MakeGroupValue(group.strName);
         if (ReadGroup(group.strName, 0, value))
@@ -272,8 +254,7 @@ bool CHubSession::ReadSettings(const std::set<std::string>& only, model::SHubSet
     }
     if (wanted("serial")) {
         std::vector<int> ids;
-        if (!SerialAdapters(ids))
-            vecErrors.push_back("serial: " + m_strError);
+        if (!SerialAdapters(ids)) vecErrors.push_back("serial: " + m_strError);
         for (int nId : ids) {
             model::SSerialLine line;
             if (Check(Client().ReadSerialLine(nId, line)))
@@ -297,27 +278,22 @@ bool CHubSession::ReadSettings(const std::set<std::string>& only, model::SHubSet
 bool CHubSession::ApplyPlan(const model::SGroupPlan& plan, const model::SHubSettings& hub) {
     if (plan.strKind == "custom") {
         for (const auto& e : plan.vecDelete)
-            if (ChangeCustom(ECustomAction::Delete, plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0)
-                return false;
+            if (ChangeCustom(ECustomAction::Delete, plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0) return false;
         for (const auto& e : plan.vecAdd)
-            if (ChangeCustom(ECustomAction::Add, plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0)
-                return false;
+            if (ChangeCustom(ECustomAction::Add, plan.nCustomType, e.substr(0, 4), e.substr(5)) != 0) return false;
         return true;
     }
     std::optional<model::CGroupValue> current;
     if (plan.strKind == "serial") {
-        if (auto it = hub.serial.find(plan.nSerialId); it != hub.serial.end())
-            current = it->second;
+        if (auto it = hub.serial.find(plan.nSerialId); it != hub.serial.end()) current = it->second;
     } else {
         current = model::GroupOfSettings(hub, plan.strKind);
     }
-    if (!current)
-        return Fail(plan.strGroup + ": not read from the hub");
+    if (!current) return Fail(plan.strGroup + ": not read from the hub");
     model::CGroupValue target = *current;
     model::ApplyKeyValues(target, plan.target);
     bool bWrote = false;
-    if (!WriteGroup(plan.nSerialId, *current, target, bWrote))
-        return false;
+    if (!WriteGroup(plan.nSerialId, *current, target, bWrote)) return false;
     model::GroupValues readBack;
     return !bWrote || Confirm(plan.nSerialId, target, readBack);
 }
@@ -325,8 +301,7 @@ bool CHubSession::ApplyPlan(const model::SGroupPlan& plan, const model::SHubSett
 bool CHubSession::ReadBackup(const std::string& strSource, model::SBackup& backup, std::vector<std::string>& vecErrors,
                              const CStepFn& pfnStep) {
     backup.strSource = strSource;
-    if (!ReadModel(backup.strModel, backup.strFirmware))
-        return false;
+    if (!ReadModel(backup.strModel, backup.strFirmware)) return false;
     model::SHubSettings hub;
     ReadSettings({}, hub, vecErrors, pfnStep);
     backup.settings = model::ToValues(hub);
@@ -350,8 +325,7 @@ bool CHubSession::ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, c
     bool bOk = !bRefused;
     for (size_t i = 0; i < vecPlans.size(); ++i) {
         const model::SGroupPlan& plan = vecPlans[i];
-        if (pfnStep)
-            pfnStep(i + 1, plan.strGroup);
+        if (pfnStep) pfnStep(i + 1, plan.strGroup);
         SRestoreStep step{plan, {}, {}};
         switch (plan.eAction) {
         case model::EPlanAction::Same: step.strOutcome = "same"; break;

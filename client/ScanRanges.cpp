@@ -29,7 +29,7 @@ std::optional<std::vector<uint32_t>> ParseCidr(std::string_view strText, std::st
         int n = -1;
         const auto [p, ec] = std::from_chars(strBits.data(), strBits.data() + strBits.size(), n);
         bits = ec == std::errc() && p == strBits.data() + strBits.size() && !strBits.empty() ? std::optional<int>(n)
-                                                                                              : std::nullopt;
+                                                                                             : std::nullopt;
     }
     if (!address || !bits || *bits < 0 || *bits > 32) {
         strError = "'" + model::Printable(strText) + "' is not an IPv4 range ADDR/BITS";
@@ -44,32 +44,29 @@ std::optional<std::vector<uint32_t>> ParseCidr(std::string_view strText, std::st
     const uint32_t dwLast = dwFirst | ~dwMask;
     std::vector<uint32_t> hosts;
     for (uint64_t a = dwFirst; a <= dwLast; ++a) {
-        if (*bits <= 30 && (a == dwFirst || a == dwLast))
-            continue;
+        if (*bits <= 30 && (a == dwFirst || a == dwLast)) continue;
         hosts.push_back(static_cast<uint32_t>(a));
     }
     return hosts;
 }
 
-std::optional<std::vector<uint32_t>> ParseRanges(std::string_view strText, size_t nMaxAddresses, std::string& strError) {
+std::optional<std::vector<uint32_t>> ParseRanges(std::string_view strText, size_t nMaxAddresses,
+                                                 std::string& strError) {
     std::vector<uint32_t> all;
     std::unordered_set<uint32_t> seen;
     size_t nPos = 0;
     bool bAny = false;
     while (nPos < strText.size()) {
         const size_t nStart = strText.find_first_not_of(", \t", nPos);
-        if (nStart == std::string_view::npos)
-            break;
+        if (nStart == std::string_view::npos) break;
         const size_t nEnd = std::min(strText.find_first_of(", \t", nStart), strText.size());
         const std::string_view strRange = strText.substr(nStart, nEnd - nStart);
         nPos = nEnd;
         bAny = true;
         const auto hosts = ParseCidr(strRange, strError);
-        if (!hosts)
-            return std::nullopt;
+        if (!hosts) return std::nullopt;
         for (uint32_t a : *hosts)
-            if (seen.insert(a).second)
-                all.push_back(a);
+            if (seen.insert(a).second) all.push_back(a);
         if (all.size() > nMaxAddresses) {
             strError = "more than " + std::to_string(nMaxAddresses) + " addresses in all";
             return std::nullopt;
@@ -88,12 +85,10 @@ std::vector<std::string> DefaultScanRanges(const std::vector<platform::SIpv4Inte
         // Link-local addresses are picked at random over a /16: a /22 of it
         // would almost never hold the hub. A /31 or /32 has no other host.
         const bool bLinkLocal = (i.dwAddress & 0xFFFF0000u) == 0xA9FE0000u;
-        if (!i.bUp || i.bLoopback || bLinkLocal || i.nPrefix <= 0 || i.nPrefix > 30)
-            continue;
+        if (!i.bUp || i.bLoopback || bLinkLocal || i.nPrefix <= 0 || i.nPrefix > 30) continue;
         const int nPrefix = std::max(i.nPrefix, kWidestScanPrefix);
         const std::string strRange = FormatIPv4(i.dwAddress & MaskOf(nPrefix)) + "/" + std::to_string(nPrefix);
-        if (std::find(ranges.begin(), ranges.end(), strRange) == ranges.end())
-            ranges.push_back(strRange);
+        if (std::find(ranges.begin(), ranges.end(), strRange) == ranges.end()) ranges.push_back(strRange);
     }
     return ranges;
 }

@@ -14,7 +14,7 @@
 namespace vexal {
 
 struct UsbDeviceRecord {
-    uint32_t m_dwIndex = 0;        // 1 + entries before it with the same product ID
+    uint32_t m_dwIndex = 0;          // 1 + entries before it with the same product ID
     std::u16string m_strDevicePath;  // upper case
     std::u16string m_strPortName;    // "USB001:", "USB002:", ... by position
     std::u16string m_strProductId;   // four upper-case hex digits

@@ -28,7 +28,6 @@ std::string ResolveDir(const std::string& strDir) {
 
 std::string VqtFolder(const std::string& strDir) { return ResolveDir(strDir) + platform::kPathSeparator + "VQTLog"; }
 
-
 // UTF-16LE bytes, no byte-order mark.
 std::string LittleEndianBytes(std::u16string_view text) {
     std::string bytes;
@@ -61,34 +60,35 @@ std::u16string FormatLogMessage(std::string_view format, std::span<const CLogArg
         const char conv = format[++i];
         char sz[64];
         switch (conv) {
-            case 'd':
-            case 'x': {
-                const CLogArg* pArg = next();
-                if (pArg == nullptr) break;
-                if (const auto* pn = std::get_if<int32_t>(&pArg->Value())) {
-                    if (conv == 'd') std::snprintf(sz, sizeof sz, "%d", *pn);
-                    else std::snprintf(sz, sizeof sz, "%x", static_cast<uint32_t>(*pn));
-                    out += Ascii16(sz);
-                }
-                break;
+        case 'd':
+        case 'x': {
+            const CLogArg* pArg = next();
+            if (pArg == nullptr) break;
+            if (const auto* pn = std::get_if<int32_t>(&pArg->Value())) {
+                if (conv == 'd')
+                    std::snprintf(sz, sizeof sz, "%d", *pn);
+                else
+                    std::snprintf(sz, sizeof sz, "%x", static_cast<uint32_t>(*pn));
+                out += Ascii16(sz);
             }
-            case 's': {
-                const CLogArg* pArg = next();
-                if (pArg == nullptr) break;
-                if (const auto* ps = std::get_if<std::u16string>(&pArg->Value())) out += *ps;
-                break;
+            break;
+        }
+        case 's': {
+            const CLogArg* pArg = next();
+            if (pArg == nullptr) break;
+            if (const auto* ps = std::get_if<std::u16string>(&pArg->Value())) out += *ps;
+            break;
+        }
+        case 'f': {
+            const CLogArg* pArg = next();
+            if (pArg == nullptr) break;
+            if (const auto* pf = std::get_if<double>(&pArg->Value())) {
+                std::snprintf(sz, sizeof sz, "%.5g", *pf);
+                out += Ascii16(sz);
             }
-            case 'f': {
-                const CLogArg* pArg = next();
-                if (pArg == nullptr) break;
-                if (const auto* pf = std::get_if<double>(&pArg->Value())) {
-                    std::snprintf(sz, sizeof sz, "%.5g", *pf);
-                    out += Ascii16(sz);
-                }
-                break;
-            }
-            default:
-                break;  // consumed, outputs nothing, takes no argument
+            break;
+        }
+        default: break;  // consumed, outputs nothing, takes no argument
         }
     }
     return out;
@@ -97,8 +97,7 @@ std::u16string FormatLogMessage(std::string_view format, std::span<const CLogArg
 std::u16string FormatLogLine(ELogLayout layout, int nLevel, const platform::LocalTime& time,
                              std::u16string_view message) {
     char sz[64];
-    std::snprintf(sz, sizeof sz, "- (%02d:%02d:%02d.%03d) ", time.nHour, time.nMinute, time.nSecond,
-                  time.nMillisecond);
+    std::snprintf(sz, sizeof sz, "- (%02d:%02d:%02d.%03d) ", time.nHour, time.nMinute, time.nSecond, time.nMillisecond);
     std::u16string line = Ascii16(sz);
     if (layout == ELogLayout::Registry) line += u" ";  // the empty tag and its blank
     if (nLevel != kLogInfo) line += u"!ERROR: ";

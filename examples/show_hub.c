@@ -15,8 +15,7 @@
 #define TEXT_UNITS 256
 
 /* The library speaks UTF-16; the terminal wants UTF-8. */
-static void PrintUtf16(const char16_t *text, uint32_t length)
-{
+static void PrintUtf16(const char16_t* text, uint32_t length) {
     for (uint32_t i = 0; i < length; ++i) {
         uint32_t code = text[i];
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -48,8 +47,7 @@ typedef struct Text {
     ZamoText object;
 } Text;
 
-static ZamoText *EmptyText(Text *text)
-{
+static ZamoText* EmptyText(Text* text) {
     text->units[0] = 0;
     text->object.data = text->units;
     text->object.capacity = TEXT_UNITS;
@@ -57,8 +55,7 @@ static ZamoText *EmptyText(Text *text)
     return &text->object;
 }
 
-static void PrintText(const char *label, int32_t result, const Text *text)
-{
+static void PrintText(const char* label, int32_t result, const Text* text) {
     printf("  %-22s ", label);
     if (result != 0) {
         printf("(not read: error %d)\n", (int)result);
@@ -68,26 +65,20 @@ static void PrintText(const char *label, int32_t result, const Text *text)
     putchar('\n');
 }
 
-static void PrintFailure(const char *label, int32_t result)
-{
+static void PrintFailure(const char* label, int32_t result) {
     printf("  %-22s (not read: error %d)\n", label, (int)result);
 }
 
-static const char *OnOff(int value)
-{
-    return value == 0 ? "off" : value == 1 ? "on" : "not reported";
-}
+static const char* OnOff(int value) { return value == 0 ? "off" : value == 1 ? "on" : "not reported"; }
 
-static void PrintAddress(const char *label, const uint8_t *octets)
-{
+static void PrintAddress(const char* label, const uint8_t* octets) {
     printf("  %-22s %u.%u.%u.%u\n", label, octets[0], octets[1], octets[2], octets[3]);
 }
 
 /* A text field of the WLAN block: NUL-terminated unless it fills the field.
  * The bytes are in the hub's code page; shown here as Latin-1, which agrees
  * with the usual code page outside 0x80..0x9F. */
-static void PrintField(const char *label, const uint8_t *field, size_t size)
-{
+static void PrintField(const char* label, const uint8_t* field, size_t size) {
     char16_t units[104];
     uint32_t length = 0;
     while (length < size && length < sizeof units / sizeof units[0] && field[length] != 0) {
@@ -99,8 +90,7 @@ static void PrintField(const char *label, const uint8_t *field, size_t size)
     putchar('\n');
 }
 
-static void ShowBluetooth(int32_t hub)
-{
+static void ShowBluetooth(int32_t hub) {
     Text text;
     int32_t value = 0;
     uint8_t byte = 0;
@@ -128,8 +118,7 @@ static void ShowBluetooth(int32_t hub)
         PrintFailure("auto connection", result);
 }
 
-static void ShowLan(int32_t hub)
-{
+static void ShowLan(int32_t hub) {
     uint8_t block[30];
     int32_t result;
 
@@ -148,10 +137,9 @@ static void ShowLan(int32_t hub)
     printf("  %-22s %s\n", "DHCP", OnOff(block[22]));
 }
 
-static void ShowWlan(int32_t hub)
-{
-    static const char *const kAuth[] = {"open system", "shared key", "WPA-PSK", "WPA2-PSK", "WPA-EAP", "WPA2-EAP"};
-    static const char *const kCipher[] = {"none", "WEP", "TKIP", "AES", "AES and TKIP"};
+static void ShowWlan(int32_t hub) {
+    static const char* const kAuth[] = {"open system", "shared key", "WPA-PSK", "WPA2-PSK", "WPA-EAP", "WPA2-EAP"};
+    static const char* const kCipher[] = {"none", "WEP", "TKIP", "AES", "AES and TKIP"};
     uint8_t block[592];
     int32_t result;
 
@@ -173,10 +161,9 @@ static void ShowWlan(int32_t hub)
     printf("  %-22s %u s\n", "inactivity time", (unsigned)(block[587] * 256 + block[588]));
 }
 
-static void ShowSerialAdapters(int32_t hub)
-{
-    static const char *const kBaud[] = {"2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400"};
-    static const char *const kParity[] = {"none", "even", "odd"};
+static void ShowSerialAdapters(int32_t hub) {
+    static const char* const kBaud[] = {"2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400"};
+    static const char* const kParity[] = {"none", "even", "odd"};
     uint8_t ids[254];
     int32_t count = 0;
     int found = 0;
@@ -188,18 +175,22 @@ static void ShowSerialAdapters(int32_t hub)
         if (ids[i] < 100 || ids[i] > 129) continue; /* adapters use device IDs 100..129 */
         if (getSerialConfiguration(hub, ids[i], &baud, &data, &stop, &parity) != 0) continue;
         printf("  device %-15u %s baud, %s data bits, %s stop bit(s), parity %s\n", ids[i],
-               baud < 8 ? kBaud[baud] : "?", data == 0 ? "7" : data == 1 ? "8" : "?",
-               stop == 0 ? "1" : stop == 1 ? "2" : "?", parity < 3 ? kParity[parity] : "?");
+               baud < 8 ? kBaud[baud] : "?",
+               data == 0   ? "7"
+               : data == 1 ? "8"
+                           : "?",
+               stop == 0   ? "1"
+               : stop == 1 ? "2"
+                           : "?",
+               parity < 3 ? kParity[parity] : "?");
         ++found;
     }
     if (found == 0) printf("  (none attached)\n");
 }
 
-static void ShowCustomDevices(int32_t hub)
-{
-    static const char *const kTypes[] = {"POS Printer", "Label Printer", "MSR",          "Barcode Scanner",
-                                         "RFID",        "Dallas Key",    "NFC",          "BCD Display",
-                                         "USB to Serial", "Scale"};
+static void ShowCustomDevices(int32_t hub) {
+    static const char* const kTypes[] = {"POS Printer", "Label Printer", "MSR",         "Barcode Scanner", "RFID",
+                                         "Dallas Key",  "NFC",           "BCD Display", "USB to Serial",   "Scale"};
     printf("Custom USB devices\n");
     for (uint8_t type = 0; type < 10; ++type) {
         Text text;
@@ -211,8 +202,7 @@ static void ShowCustomDevices(int32_t hub)
     }
 }
 
-static void ShowServices(int32_t hub)
-{
+static void ShowServices(int32_t hub) {
     Text text;
     uint8_t byte = 0;
     int32_t result;
@@ -234,8 +224,7 @@ static void ShowServices(int32_t hub)
     PrintText("SNMP write community", result, &text);
 }
 
-static void ShowInterfaces(int32_t hub)
-{
+static void ShowInterfaces(int32_t hub) {
     int32_t usb = 0, bluetooth = 0, lan = 0, wlan = 0;
     const int32_t result = getInterfaceUsageStatus(hub, &usb, &bluetooth, &lan, &wlan);
 
@@ -250,8 +239,7 @@ static void ShowInterfaces(int32_t hub)
     printf("  %-22s %s\n", "wireless LAN", OnOff(wlan));
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     char16_t port[64];
     Text text;
     size_t length;

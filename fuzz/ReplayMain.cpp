@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize);
 
 namespace {
 
-void RunExactCopy(const std::vector<uint8_t>& input, size_t nLength, int nSelector)
-{
+void RunExactCopy(const std::vector<uint8_t>& input, size_t nLength, int nSelector) {
     auto pCopy = std::make_unique<uint8_t[]>(nLength);
     std::copy_n(input.begin(), nLength, pCopy.get());
     if (nSelector >= 0 && nLength > 0) pCopy[0] = static_cast<uint8_t>(nSelector);
@@ -34,8 +33,7 @@ void RunExactCopy(const std::vector<uint8_t>& input, size_t nLength, int nSelect
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     bool bEverySelector = false;
     std::vector<std::filesystem::path> dirs;
     for (int i = 1; i < argc; ++i) {

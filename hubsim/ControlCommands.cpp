@@ -17,39 +17,35 @@ std::string Ok(const std::string& strText = "") { return strText.empty() ? "OK" 
 std::string Err(const std::string& strText) { return "ERR " + strText; }
 
 // Command codes are written in hex, with or without 0x: "50", "0x50", "D0".
-std::optional<uint8_t> ParseCommandCode(std::string strWord)
-{
-    if (strWord.size() > 2 && strWord[0] == '0' && (strWord[1] == 'x' || strWord[1] == 'X')) strWord = strWord.substr(2);
+std::optional<uint8_t> ParseCommandCode(std::string strWord) {
+    if (strWord.size() > 2 && strWord[0] == '0' && (strWord[1] == 'x' || strWord[1] == 'X'))
+        strWord = strWord.substr(2);
     if (strWord.size() == 1) strWord = "0" + strWord;
     const auto bytes = ParseHex(strWord);
     if (!bytes || bytes->size() != 1) return std::nullopt;
     return (*bytes)[0];
 }
 
-std::optional<uint8_t> ParseByte(const std::string& strWord, long nMin = 0, long nMax = 255)
-{
+std::optional<uint8_t> ParseByte(const std::string& strWord, long nMin = 0, long nMax = 255) {
     const auto n = ParseNumber(strWord, nMin, nMax);
     if (!n) return std::nullopt;
     return static_cast<uint8_t>(*n);
 }
 
 // Appends a word with one space before it unless it is the first.
-void AppendWord(std::string& out, const std::string& strWord)
-{
+void AppendWord(std::string& out, const std::string& strWord) {
     if (!out.empty()) out += ' ';
     out += strWord;
 }
 
-std::string JoinFrom(const std::vector<std::string>& words, size_t nFirst)
-{
+std::string JoinFrom(const std::vector<std::string>& words, size_t nFirst) {
     std::string out;
     for (size_t i = nFirst; i < words.size(); ++i) AppendWord(out, words[i]);
     return out;
 }
 
 // The text after the first nWords words of the line, spaces inside kept.
-std::string RestOfLine(const std::string& strLine, size_t nWords)
-{
+std::string RestOfLine(const std::string& strLine, size_t nWords) {
     size_t i = 0;
     for (size_t nWord = 0; nWord < nWords; ++nWord) {
         while (i < strLine.size() && std::isspace(static_cast<unsigned char>(strLine[i]))) ++i;
@@ -61,8 +57,7 @@ std::string RestOfLine(const std::string& strLine, size_t nWords)
     return strRest;
 }
 
-bool OnOff(const std::string& strWord, bool& bValue)
-{
+bool OnOff(const std::string& strWord, bool& bValue) {
     const std::string strUpper = ToUpper(strWord);
     if (strUpper == "ON" || strUpper == "1") {
         bValue = true;
@@ -76,8 +71,7 @@ bool OnOff(const std::string& strWord, bool& bValue)
 }
 
 // Walks a dotted path ("bluetooth.name", "devices.0.kind") to its node; nullptr when absent.
-json* FindNode(json& doc, const std::vector<std::string>& path, bool bAllowNewLeaf)
-{
+json* FindNode(json& doc, const std::vector<std::string>& path, bool bAllowNewLeaf) {
     json* pNode = &doc;
     for (size_t i = 0; i < path.size(); ++i) {
         const bool bLast = i + 1 == path.size();
@@ -97,8 +91,7 @@ json* FindNode(json& doc, const std::vector<std::string>& path, bool bAllowNewLe
     return pNode;
 }
 
-std::vector<std::string> SplitPath(const std::string& strPath)
-{
+std::vector<std::string> SplitPath(const std::string& strPath) {
     std::vector<std::string> parts;
     size_t nStart = 0;
     for (;;) {
@@ -113,27 +106,22 @@ std::vector<std::string> SplitPath(const std::string& strPath)
 }  // namespace
 
 CControlInterpreter::CControlInterpreter(CHub& hub, CUsbSimTransport* pUsb, std::function<void()> fnQuit)
-    : m_hub(hub), m_pUsb(pUsb), m_fnQuit(std::move(fnQuit))
-{
-}
+    : m_hub(hub), m_pUsb(pUsb), m_fnQuit(std::move(fnQuit)) {}
 
-std::string CControlInterpreter::Help()
-{
+std::string CControlInterpreter::Help() {
     return "PING | HELP | INFO | DEVICES | PLUG <id> [kind [vid pid]] | UNPLUG <id> | PRESENCE | "
            "ALARM WRITE <dev> <status> | ALARM HUB <type> <level> | ASB <dev> [hex4] | IASB <dev> [hex4] | "
            "SEND <dev> <hex> | RAW <hex> | SET <path> <value> | GET [path] | RX [<dev>|CLEAR] | KEEPALIVE | FRAMES | "
            "READMODE <dev> | FAULT [...] | KICK | USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS | SAVE | QUIT";
 }
 
-std::string CControlInterpreter::PostAndSync(const Bytes& bytes, EPostKind eKind)
-{
+std::string CControlInterpreter::PostAndSync(const Bytes& bytes, EPostKind eKind) {
     m_hub.Broadcast(bytes, eKind);
     m_hub.SyncTransports();
     return Ok();
 }
 
-std::string CControlInterpreter::Execute(const std::string& strLine)
-{
+std::string CControlInterpreter::Execute(const std::string& strLine) {
     // A text set through JSON escapes may hold a line break, which would end
     // the answer early and leave the rest to pass for the next one.
     std::string strAnswer;
@@ -148,8 +136,7 @@ std::string CControlInterpreter::Execute(const std::string& strLine)
     return strAnswer;
 }
 
-std::string CControlInterpreter::Answer(const std::string& strLine)
-{
+std::string CControlInterpreter::Answer(const std::string& strLine) {
     const std::vector<std::string> words = SplitWords(strLine);
     if (words.empty()) return Err("empty command");
     const std::string strCommand = ToUpper(words[0]);
@@ -157,8 +144,8 @@ std::string CControlInterpreter::Answer(const std::string& strLine)
         if (strCommand == "PING") return Ok("PONG");
         if (strCommand == "HELP") return Ok(Help());
         if (strCommand == "INFO") {
-            return Ok("frames=" + std::to_string(m_hub.FramesReceived()) + " keepalive=" + std::to_string(m_hub.KeepAliveCount()) +
-                      " " + m_hub.Faults().Snapshot().Describe());
+            return Ok("frames=" + std::to_string(m_hub.FramesReceived()) + " keepalive=" +
+                      std::to_string(m_hub.KeepAliveCount()) + " " + m_hub.Faults().Snapshot().Describe());
         }
         if (strCommand == "DEVICES") {
             return Ok(m_hub.WithState([](CHubState& state) {
@@ -214,15 +201,15 @@ std::string CControlInterpreter::Answer(const std::string& strLine)
     }
 }
 
-std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Fault(const std::vector<std::string>& words) {
     if (words.size() == 1) return Ok(m_hub.Faults().Snapshot().Describe());
     const std::string strKind = ToUpper(words[1]);
     const std::string strArg = words.size() > 2 ? words[2] : "";
     const bool bOff = ToUpper(strArg) == "OFF";
     std::string strError;
     auto needArg = [&](size_t nCount) {
-        if (words.size() != 2 + nCount) strError = "usage: FAULT " + strKind + " <" + std::to_string(nCount) + " argument(s)>";
+        if (words.size() != 2 + nCount)
+            strError = "usage: FAULT " + strKind + " <" + std::to_string(nCount) + " argument(s)>";
         return strError.empty();
     };
 
@@ -249,8 +236,11 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
                 set.insert(nCode);
         });
     } else if (strKind == "SHORT" || strKind == "CUT") {
-        if (words.size() != 3 && words.size() != 4) return Err("usage: FAULT " + strKind + " <cmd> [bytes] | FAULT " + strKind + " OFF");
-        auto replyMap = [&](SFaults& f) -> std::map<uint8_t, int>& { return strKind == "SHORT" ? f.mapShortReply : f.mapCutReply; };
+        if (words.size() != 3 && words.size() != 4)
+            return Err("usage: FAULT " + strKind + " <cmd> [bytes] | FAULT " + strKind + " OFF");
+        auto replyMap = [&](SFaults& f) -> std::map<uint8_t, int>& {
+            return strKind == "SHORT" ? f.mapShortReply : f.mapCutReply;
+        };
         if (bOff) {
             m_hub.Faults().Modify([&](SFaults& f) { replyMap(f).clear(); });
         } else {
@@ -310,8 +300,7 @@ std::string CControlInterpreter::Fault(const std::vector<std::string>& words)
     return Ok();
 }
 
-std::string CControlInterpreter::Set(const std::string& strLine, const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Set(const std::string& strLine, const std::vector<std::string>& words) {
     if (words.size() < 3) return Err("usage: SET <path> <value>");
     const std::vector<std::string> path = SplitPath(words[1]);
     const std::string strValue = RestOfLine(strLine, 2);
@@ -337,23 +326,23 @@ std::string CControlInterpreter::Set(const std::string& strLine, const std::vect
     return Ok();
 }
 
-std::string CControlInterpreter::Get(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Get(const std::vector<std::string>& words) {
     if (words.size() > 2) return Err("usage: GET [path]");
     json doc = m_hub.WithState([](CHubState& state) { return state.ToJson(); });
     if (words.size() == 1) return Ok(doc.dump(-1, ' ', false, json::error_handler_t::replace));
     const json* pNode = FindNode(doc, SplitPath(words[1]), false);
     if (!pNode) return Err("no setting '" + words[1] + "'");
-    return Ok(pNode->is_string() ? pNode->get<std::string>() : pNode->dump(-1, ' ', false, json::error_handler_t::replace));
+    return Ok(pNode->is_string() ? pNode->get<std::string>()
+                                 : pNode->dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
-std::string CControlInterpreter::Plug(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Plug(const std::vector<std::string>& words) {
     if (words.size() != 2 && words.size() != 3 && words.size() != 5) return Err("usage: PLUG <id> [kind [vid pid]]");
     const auto nId = ParseByte(words[1], 1, 254);
     if (!nId) return Err("device id must be 1..254");
     SAttachedDevice device{*nId, EDeviceKind::Echo, 0x1234, 0x5678};
-    if (words.size() >= 3 && !ParseDeviceKind(words[2], device.eKind)) return Err("kind must be printer, hid, serial, echo or sink");
+    if (words.size() >= 3 && !ParseDeviceKind(words[2], device.eKind))
+        return Err("kind must be printer, hid, serial, echo or sink");
     if (words.size() == 5) {
         const auto vid = ParseHex(words[3]);
         const auto pid = ParseHex(words[4]);
@@ -366,8 +355,7 @@ std::string CControlInterpreter::Plug(const std::vector<std::string>& words)
     return Ok();
 }
 
-std::string CControlInterpreter::Unplug(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Unplug(const std::vector<std::string>& words) {
     if (words.size() != 2) return Err("usage: UNPLUG <id>");
     const auto nId = ParseByte(words[1], 1, 254);
     if (!nId) return Err("device id must be 1..254");
@@ -378,8 +366,7 @@ std::string CControlInterpreter::Unplug(const std::vector<std::string>& words)
     return Ok();
 }
 
-std::string CControlInterpreter::Alarm(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Alarm(const std::vector<std::string>& words) {
     if (words.size() != 4) return Err("usage: ALARM WRITE <dev> <status> | ALARM HUB <type> <level>");
     const std::string strKind = ToUpper(words[1]);
     const auto a = ParseByte(words[2]);
@@ -390,8 +377,7 @@ std::string CControlInterpreter::Alarm(const std::vector<std::string>& words)
     return Err("expected WRITE or HUB");
 }
 
-std::string CControlInterpreter::StatusRecord(const std::vector<std::string>& words, bool bSecondKind)
-{
+std::string CControlInterpreter::StatusRecord(const std::vector<std::string>& words, bool bSecondKind) {
     if (words.size() < 2) return Err("usage: ASB|IASB <dev 10..19> [4 hex bytes]");
     const auto nDevice = ParseByte(words[1], 10, 19);
     if (!nDevice) return Err("status records come from devices 10..19");
@@ -404,8 +390,7 @@ std::string CControlInterpreter::StatusRecord(const std::vector<std::string>& wo
     return PostAndSync(EncodeFrame(*nDevice, record), EPostKind::Frame);
 }
 
-std::string CControlInterpreter::Send(const std::vector<std::string>& words, const std::string& strCommand)
-{
+std::string CControlInterpreter::Send(const std::vector<std::string>& words, const std::string& strCommand) {
     if (strCommand == "RAW") {
         if (words.size() < 2) return Err("usage: RAW <hex>");
         const auto bytes = ParseHex(JoinFrom(words, 1));
@@ -420,8 +405,7 @@ std::string CControlInterpreter::Send(const std::vector<std::string>& words, con
     return PostAndSync(EncodeFrame(*nDevice, *bytes), EPostKind::Frame);
 }
 
-std::string CControlInterpreter::Received(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Received(const std::vector<std::string>& words) {
     if (words.size() == 1) {
         std::string out;
         for (const auto& [nDevice, nCount] : m_hub.ReceivedCounts())
@@ -440,8 +424,7 @@ std::string CControlInterpreter::Received(const std::vector<std::string>& words)
     return Ok(out);
 }
 
-std::string CControlInterpreter::Usb(const std::vector<std::string>& words)
-{
+std::string CControlInterpreter::Usb(const std::vector<std::string>& words) {
     if (!m_pUsb) return Err("no simulated USB hub (start with --usb-sim DIR)");
     if (words.size() < 2) return Err("usage: USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS");
     const std::string strWhat = ToUpper(words[1]);

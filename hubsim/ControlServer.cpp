@@ -19,8 +19,7 @@ constexpr size_t kMaxLine = 1024 * 1024;  // long enough for any frame in hex
 }
 
 CControlServer::CControlServer(CControlInterpreter& interpreter, const std::string& strAddress, bool bStdin)
-    : m_interpreter(interpreter), m_bStdin(bStdin)
-{
+    : m_interpreter(interpreter), m_bStdin(bStdin) {
     if (!strAddress.empty()) {
         sockaddr_in address{};
         std::string strError;
@@ -28,7 +27,8 @@ CControlServer::CControlServer(CControlInterpreter& interpreter, const std::stri
         m_listen.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         const int nOne = 1;
         ::setsockopt(m_listen.Get(), SOL_SOCKET, SO_REUSEADDR, &nOne, sizeof nOne);
-        if (!m_listen.Valid() || ::bind(m_listen.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        if (!m_listen.Valid() ||
+            ::bind(m_listen.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
             ::listen(m_listen.Get(), 8) != 0)
             throw std::runtime_error("control: cannot listen on " + strAddress + ": " + std::strerror(errno));
         sockaddr_in bound{};
@@ -38,20 +38,17 @@ CControlServer::CControlServer(CControlInterpreter& interpreter, const std::stri
     }
 }
 
-void CControlServer::Start()
-{
+void CControlServer::Start() {
     if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
 }
 
-CControlServer::~CControlServer()
-{
+CControlServer::~CControlServer() {
     m_bStop = true;
     m_wake.Signal();
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CControlServer::WriteAll(int fd, const std::string& strText)
-{
+void CControlServer::WriteAll(int fd, const std::string& strText) {
     size_t nDone = 0;
     while (nDone < strText.size()) {
         pollfd pfd{fd, POLLOUT, 0};
@@ -67,8 +64,7 @@ void CControlServer::WriteAll(int fd, const std::string& strText)
     }
 }
 
-bool CControlServer::HandleInput(SClient& client, const char* pData, size_t nLength)
-{
+bool CControlServer::HandleInput(SClient& client, const char* pData, size_t nLength) {
     const int fd = client.bStdin ? STDOUT_FILENO : client.fd.Get();
     client.strBuffer.append(pData, nLength);
     size_t nNewline;
@@ -92,8 +88,7 @@ bool CControlServer::HandleInput(SClient& client, const char* pData, size_t nLen
     return true;
 }
 
-void CControlServer::Run()
-{
+void CControlServer::Run() {
     std::vector<std::unique_ptr<SClient>> clients;
     bool bStdinOpen = m_bStdin;
     SClient stdinClient;  // keeps a partial line between reads
@@ -144,7 +139,8 @@ void CControlServer::Run()
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0 || !HandleInput(*clients[i], buffer, static_cast<size_t>(n))) dropped.push_back(i);
         }
-        for (auto it = dropped.rbegin(); it != dropped.rend(); ++it) clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(*it));
+        for (auto it = dropped.rbegin(); it != dropped.rend(); ++it)
+            clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(*it));
     }
 }
 

@@ -8,8 +8,7 @@ namespace {
 constexpr uint8_t kMarker[3] = {0x56, 0x51, 0x54};  // "VQT"
 }
 
-Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength)
-{
+Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength) {
     Bytes out;
     // A frame of length 0 is invalid on the link: nothing to send is no frame at all.
     if (nLength == 0) return out;
@@ -26,16 +25,14 @@ Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength)
     return out;
 }
 
-void CFrameDecoder::Reset()
-{
+void CFrameDecoder::Reset() {
     m_nHeaderHave = 0;
     m_bInPayload = false;
     m_nPayloadWant = 0;
     m_current = SFrame{};
 }
 
-void CFrameDecoder::Feed(const uint8_t* pData, size_t nLength, const FrameSink& sink)
-{
+void CFrameDecoder::Feed(const uint8_t* pData, size_t nLength, const FrameSink& sink) {
     size_t i = 0;
     while (i < nLength) {
         if (m_bInPayload) {

@@ -23,7 +23,9 @@ struct SFrame {
 // Builds one frame; payloads longer than 65535 bytes are cut into several frames,
 // and an empty payload gives no bytes (length 0 is invalid).
 Bytes EncodeFrame(uint8_t nDevice, const uint8_t* pPayload, size_t nLength);
-inline Bytes EncodeFrame(uint8_t nDevice, const Bytes& payload) { return EncodeFrame(nDevice, payload.data(), payload.size()); }
+inline Bytes EncodeFrame(uint8_t nDevice, const Bytes& payload) {
+    return EncodeFrame(nDevice, payload.data(), payload.size());
+}
 
 // Stream decoder. Unlike a strict per-read parser it carries a partial header over
 // to the next chunk, as the hub's UART buffer would. Bytes outside frames are

@@ -6,8 +6,7 @@
 namespace hubsim {
 
 namespace {
-int HexDigit(char c)
-{
+int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -15,8 +14,7 @@ int HexDigit(char c)
 }
 }  // namespace
 
-std::optional<Bytes> ParseHex(std::string_view text)
-{
+std::optional<Bytes> ParseHex(std::string_view text) {
     Bytes out;
     int nHigh = -1;
     for (char c : text) {
@@ -37,8 +35,7 @@ std::optional<Bytes> ParseHex(std::string_view text)
     return out;
 }
 
-std::string ToHex(const uint8_t* pData, size_t nLength)
-{
+std::string ToHex(const uint8_t* pData, size_t nLength) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(nLength * 2);
@@ -49,8 +46,7 @@ std::string ToHex(const uint8_t* pData, size_t nLength)
     return out;
 }
 
-std::optional<long> ParseNumber(std::string_view text, long nMin, long nMax)
-{
+std::optional<long> ParseNumber(std::string_view text, long nMin, long nMax) {
     int nBase = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         text.remove_prefix(2);
@@ -64,8 +60,7 @@ std::optional<long> ParseNumber(std::string_view text, long nMin, long nMax)
     return nValue;
 }
 
-std::vector<std::string> SplitWords(std::string_view line)
-{
+std::vector<std::string> SplitWords(std::string_view line) {
     std::vector<std::string> words;
     size_t i = 0;
     while (i < line.size()) {
@@ -77,8 +72,7 @@ std::vector<std::string> SplitWords(std::string_view line)
     return words;
 }
 
-std::string ToUpper(std::string_view text)
-{
+std::string ToUpper(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;

@@ -18,13 +18,11 @@ const Bytes kGarbage = {0xAA, 'V', 0x00, 'V', 'Q', '!', 0x55, 0x13};
 }  // namespace
 
 CHostLink::CHostLink(CHub& hub, CUniqueFd fd, std::string strName, bool bFixed)
-    : m_hub(hub), m_fd(std::move(fd)), m_bFixed(bFixed)
-{
+    : m_hub(hub), m_fd(std::move(fd)), m_bFixed(bFixed) {
     m_context.strName = std::move(strName);
 }
 
-bool CHostLink::OnReadable()
-{
+bool CHostLink::OnReadable() {
     uint8_t buffer[4096];
     // A bounded number of reads per wake-up, so a flooding host cannot starve the writes.
     for (int nRead = 0; nRead < 16; ++nRead) {
@@ -66,8 +64,7 @@ bool CHostLink::OnReadable()
     return true;
 }
 
-void CHostLink::Push(Clock::time_point due, Bytes bytes)
-{
+void CHostLink::Push(Clock::time_point due, Bytes bytes) {
     if (m_nPendingBytes + bytes.size() > kMaxPendingBytes) {
         LogLine(Name() + ": host is not reading; " + std::to_string(bytes.size()) + " bytes dropped");
         return;
@@ -78,8 +75,7 @@ void CHostLink::Push(Clock::time_point due, Bytes bytes)
     m_queuePending.push_back(SPending{due, std::move(bytes), 0});
 }
 
-void CHostLink::Schedule(const Bytes& frame, bool bReply)
-{
+void CHostLink::Schedule(const Bytes& frame, bool bReply) {
     const SFaults faults = m_hub.Faults().Snapshot();
     if (faults.bSilent) return;
     Clock::time_point due = Clock::now();
@@ -91,27 +87,27 @@ void CHostLink::Schedule(const Bytes& frame, bool bReply)
     }
     for (size_t nOffset = 0; nOffset < frame.size(); nOffset += faults.nSplitBytes) {
         const size_t nEnd = std::min(frame.size(), nOffset + faults.nSplitBytes);
-        Push(due, Bytes(frame.begin() + static_cast<std::ptrdiff_t>(nOffset), frame.begin() + static_cast<std::ptrdiff_t>(nEnd)));
+        Push(due, Bytes(frame.begin() + static_cast<std::ptrdiff_t>(nOffset),
+                        frame.begin() + static_cast<std::ptrdiff_t>(nEnd)));
         due += std::chrono::milliseconds(faults.nSplitPauseMs);
     }
 }
 
-void CHostLink::ScheduleRaw(const Bytes& bytes)
-{
+void CHostLink::ScheduleRaw(const Bytes& bytes) {
     if (m_hub.Faults().Snapshot().bSilent || bytes.empty()) return;
     Push(Clock::now(), bytes);
 }
 
-bool CHostLink::WantsWrite(Clock::time_point now) const { return !m_queuePending.empty() && m_queuePending.front().due <= now; }
+bool CHostLink::WantsWrite(Clock::time_point now) const {
+    return !m_queuePending.empty() && m_queuePending.front().due <= now;
+}
 
-std::optional<Clock::time_point> CHostLink::NextDue() const
-{
+std::optional<Clock::time_point> CHostLink::NextDue() const {
     if (m_queuePending.empty()) return std::nullopt;
     return m_queuePending.front().due;
 }
 
-bool CHostLink::Flush(Clock::time_point now)
-{
+bool CHostLink::Flush(Clock::time_point now) {
     while (!m_queuePending.empty() && m_queuePending.front().due <= now) {
         SPending& item = m_queuePending.front();
         const uint8_t* pData = item.bytes.data() + item.nSent;

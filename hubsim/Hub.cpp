@@ -12,61 +12,55 @@ namespace hubsim {
 namespace {
 constexpr size_t kMaxRecordedPerDevice = 4096;  // a chatty host must not eat the memory
 
-std::string Hex2(unsigned n)
-{
+std::string Hex2(unsigned n) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", n & 0xFF);
     return buf;
 }
 }  // namespace
 
-CHub::CHub(CHubState state, std::string strStateFile) : m_state(std::move(state)), m_strStateFile(std::move(strStateFile)) {}
+CHub::CHub(CHubState state, std::string strStateFile)
+    : m_state(std::move(state)), m_strStateFile(std::move(strStateFile)) {}
 
-void CHub::Register(ITransport* pTransport)
-{
+void CHub::Register(ITransport* pTransport) {
     std::lock_guard<std::mutex> lock(m_transportMutex);
     m_setTransports.insert(pTransport);
 }
 
-void CHub::Unregister(ITransport* pTransport)
-{
+void CHub::Unregister(ITransport* pTransport) {
     std::lock_guard<std::mutex> lock(m_transportMutex);
     m_setTransports.erase(pTransport);
 }
 
-void CHub::Broadcast(const Bytes& bytes, EPostKind eKind)
-{
+void CHub::Broadcast(const Bytes& bytes, EPostKind eKind) {
     std::lock_guard<std::mutex> lock(m_transportMutex);
     for (ITransport* pTransport : m_setTransports) pTransport->Post(bytes, eKind);
 }
 
-void CHub::SyncTransports()
-{
+void CHub::SyncTransports() {
     std::lock_guard<std::mutex> lock(m_transportMutex);
     for (ITransport* pTransport : m_setTransports) pTransport->Sync();
 }
 
-void CHub::KickAll()
-{
+void CHub::KickAll() {
     std::lock_guard<std::mutex> lock(m_transportMutex);
     for (ITransport* pTransport : m_setTransports) pTransport->Kick();
 }
 
-Bytes CHub::PresenceFrame()
-{
+Bytes CHub::PresenceFrame() {
     const Bytes list = WithState([](CHubState& state) { return state.PresenceList(); });
     // An empty report cannot travel (length 0 is invalid), so "nothing attached" is
     // reported as device 0, which is never a device behind the hub.
     return EncodeFrame(kDevicePresence, list.empty() ? Bytes{0x00} : list);
 }
 
-bool CHub::SaveState(std::string& strError)
-{
+bool CHub::SaveState(std::string& strError) {
     if (m_strStateFile.empty()) {
         strError = "no state file (start with --state FILE)";
         return false;
     }
-    const std::string strText = WithState([](CHubState& state) { return state.ToJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace); });
+    const std::string strText = WithState(
+        [](CHubState& state) { return state.ToJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace); });
     std::lock_guard<std::mutex> lock(m_saveMutex);
     // Write aside and rename, so a reader never sees half a file.
     const std::string strTemp = m_strStateFile + ".tmp";
@@ -87,8 +81,7 @@ bool CHub::SaveState(std::string& strError)
     return true;
 }
 
-void CHub::SaveAfterChange()
-{
+void CHub::SaveAfterChange() {
     if (m_strStateFile.empty()) return;
     std::string strError;
     try {
@@ -99,8 +92,7 @@ void CHub::SaveAfterChange()
     }
 }
 
-Bytes CHub::ApplyReplyFaults(uint8_t nCommand, Bytes reply, size_t nHeaderLength)
-{
+Bytes CHub::ApplyReplyFaults(uint8_t nCommand, Bytes reply, size_t nHeaderLength) {
     const SFaults faults = m_faults.Snapshot();
     if (faults.setWrongHeader.count(nCommand)) {
         // Every byte the host checks differs, so no lenient header check can let it through.
@@ -115,8 +107,7 @@ Bytes CHub::ApplyReplyFaults(uint8_t nCommand, Bytes reply, size_t nHeaderLength
     return reply;
 }
 
-std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
-{
+std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link) {
     ++m_nFramesReceived;
     {
         std::lock_guard<std::mutex> lock(m_receivedMutex);
@@ -134,7 +125,8 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
             link.bPnpEnabled = true;
             out.push_back(PresenceFrame());
         } else {
-            LogLine(link.strName + ": unknown payload " + ToHex(frame.vecPayload) + " on the presence channel, ignored");
+            LogLine(link.strName + ": unknown payload " + ToHex(frame.vecPayload) +
+                    " on the presence channel, ignored");
         }
         return out;
     }
@@ -147,8 +139,8 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
         }
         const uint8_t nCommand = frame.vecPayload.empty() ? 0 : frame.vecPayload[0];
         if (!result.bKnown) {
-            LogLine(link.strName + ": unknown command " + Hex2(nCommand) + " (" + std::to_string(frame.vecPayload.size()) +
-                    " bytes) to the hub, no reply");
+            LogLine(link.strName + ": unknown command " + Hex2(nCommand) + " (" +
+                    std::to_string(frame.vecPayload.size()) + " bytes) to the hub, no reply");
             return out;
         }
         if (IsVerbose() || !result.optReply) LogLine(link.strName + ": " + result.strNote);
@@ -158,7 +150,8 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
             LogLine(link.strName + ": reply to " + Hex2(nCommand) + " withheld (fault)");
             return out;
         }
-        Bytes frame = EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.optReply), result.nHeaderLength));
+        Bytes frame =
+            EncodeFrame(kDeviceHub, ApplyReplyFaults(nCommand, std::move(*result.optReply), result.nHeaderLength));
         const SFaults faults = m_faults.Snapshot();
         const auto itCut = faults.mapCutReply.find(nCommand);
         if (itCut != faults.mapCutReply.end()) {
@@ -166,7 +159,8 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
             const size_t nKeep = itCut->second < 0 ? frame.size() / 2 : static_cast<size_t>(itCut->second);
             frame.resize(std::clamp<size_t>(nKeep, 1, frame.size() - 1));
             link.bReplyCut = true;
-            LogLine(link.strName + ": reply to " + Hex2(nCommand) + " cut after " + std::to_string(frame.size()) + " bytes (fault)");
+            LogLine(link.strName + ": reply to " + Hex2(nCommand) + " cut after " + std::to_string(frame.size()) +
+                    " bytes (fault)");
         }
         out.push_back(std::move(frame));
         return out;
@@ -181,23 +175,20 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link)
     return out;
 }
 
-std::vector<Bytes> CHub::Received(uint8_t nDevice)
-{
+std::vector<Bytes> CHub::Received(uint8_t nDevice) {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
     const auto it = m_mapReceived.find(nDevice);
     return it == m_mapReceived.end() ? std::vector<Bytes>{} : it->second;
 }
 
-std::map<uint8_t, size_t> CHub::ReceivedCounts()
-{
+std::map<uint8_t, size_t> CHub::ReceivedCounts() {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
     std::map<uint8_t, size_t> counts;
     for (const auto& [nDevice, list] : m_mapReceived) counts[nDevice] = list.size();
     return counts;
 }
 
-void CHub::ClearReceived()
-{
+void CHub::ClearReceived() {
     std::lock_guard<std::mutex> lock(m_receivedMutex);
     m_mapReceived.clear();
     m_nKeepAlive = 0;

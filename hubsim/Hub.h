@@ -56,15 +56,15 @@ public:
     void KickAll();
 
     // Runs fn on the state under the hub's lock; saves the state file when fn returns true.
-    template <typename Fn> auto WithState(Fn&& fn)
-    {
+    template <typename Fn>
+    auto WithState(Fn&& fn) {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         return fn(m_state);
     }
     // Changes the state under the lock (fn may throw, leaving it unchanged), saves it,
     // and sends a presence report when the set of attached devices changed.
-    template <typename Fn> void ModifyState(Fn&& fn)
-    {
+    template <typename Fn>
+    void ModifyState(Fn&& fn) {
         bool bDevicesChanged = false;
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);

@@ -23,20 +23,15 @@ constexpr uint8_t kUsageOutOfRange = 3;
 constexpr uint8_t kUsageNotAvailable = 4;
 constexpr uint8_t kUsageBlocksAll = 5;
 
-std::string Hex2(unsigned n)
-{
+std::string Hex2(unsigned n) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", n & 0xFF);
     return buf;
 }
 
-void AppendText(Bytes& out, const std::string& strText)
-{
-    out.insert(out.end(), strText.begin(), strText.end());
-}
+void AppendText(Bytes& out, const std::string& strText) { out.insert(out.end(), strText.begin(), strText.end()); }
 
-SHubReply Known(Bytes reply, size_t nHeaderLength, std::string strNote)
-{
+SHubReply Known(Bytes reply, size_t nHeaderLength, std::string strNote) {
     SHubReply result;
     result.bKnown = true;
     result.optReply = std::move(reply);
@@ -45,8 +40,7 @@ SHubReply Known(Bytes reply, size_t nHeaderLength, std::string strNote)
     return result;
 }
 
-SHubReply Changed(std::string strNote)
-{
+SHubReply Changed(std::string strNote) {
     SHubReply result;
     result.bKnown = true;
     result.bChanged = true;
@@ -54,22 +48,26 @@ SHubReply Changed(std::string strNote)
     return result;
 }
 
-SHubReply Rejected(std::string strNote)
-{
+SHubReply Rejected(std::string strNote) {
     SHubReply result;
     result.bKnown = true;
     result.strNote = std::move(strNote);
     return result;
 }
 
-SHubReply BluetoothRead(const CHubState& state, uint8_t nCommand)
-{
+SHubReply BluetoothRead(const CHubState& state, uint8_t nCommand) {
     static constexpr uint8_t kItemLetter[4] = {'c', 'd', 'k', 's'};
     Bytes reply = {nCommand, 0x00, kBtHeaderMid[0], kBtHeaderMid[1], kItemLetter[nCommand - 0x10]};
     switch (nCommand) {
     case 0x10: reply.push_back(state.m_nBtMode); break;
-    case 0x11: AppendText(reply, state.m_strBtName); reply.push_back(0); break;
-    case 0x12: AppendText(reply, state.m_strBtPin); reply.push_back(0); break;
+    case 0x11:
+        AppendText(reply, state.m_strBtName);
+        reply.push_back(0);
+        break;
+    case 0x12:
+        AppendText(reply, state.m_strBtPin);
+        reply.push_back(0);
+        break;
     case 0x13: reply.push_back(state.m_nBtEncryption); break;
     default: break;
     }
@@ -77,8 +75,7 @@ SHubReply BluetoothRead(const CHubState& state, uint8_t nCommand)
 }
 
 // 0x14 0x00 encryption mode PIN 0x0D name 0x0D
-SHubReply BluetoothWrite(CHubState& state, const Bytes& p)
-{
+SHubReply BluetoothWrite(CHubState& state, const Bytes& p) {
     if (p.size() < 6) return Rejected("bluetooth write too short (" + std::to_string(p.size()) + " bytes), ignored");
     const auto itPinEnd = std::find(p.begin() + 4, p.end(), 0x0D);
     if (itPinEnd == p.end()) return Rejected("bluetooth write without PIN terminator, ignored");
@@ -86,9 +83,11 @@ SHubReply BluetoothWrite(CHubState& state, const Bytes& p)
     if (itNameEnd == p.end()) return Rejected("bluetooth write without name terminator, ignored");
     if (static_cast<size_t>(itPinEnd - (p.begin() + 4)) > kMaxBluetoothText ||
         static_cast<size_t>(itNameEnd - (itPinEnd + 1)) > kMaxBluetoothText)
-        return Rejected("bluetooth write with a name or PIN over " + std::to_string(kMaxBluetoothText) + " bytes, ignored");
+        return Rejected("bluetooth write with a name or PIN over " + std::to_string(kMaxBluetoothText) +
+                        " bytes, ignored");
     // The state file cannot hold a NUL in a text, so such a write would not survive a restart.
-    if (std::find(p.begin() + 4, itNameEnd, 0x00) != itNameEnd) return Rejected("bluetooth write with a NUL byte, ignored");
+    if (std::find(p.begin() + 4, itNameEnd, 0x00) != itNameEnd)
+        return Rejected("bluetooth write with a NUL byte, ignored");
     state.m_nBtEncryption = p[2];
     state.m_nBtMode = p[3];
     state.m_strBtPin.assign(p.begin() + 4, itPinEnd);
@@ -96,8 +95,7 @@ SHubReply BluetoothWrite(CHubState& state, const Bytes& p)
     return Changed("bluetooth settings written: name '" + state.m_strBtName + "'");
 }
 
-SHubReply CustomChange(CHubState& state, const Bytes& p)
-{
+SHubReply CustomChange(CHubState& state, const Bytes& p) {
     const uint8_t nCommand = p[0];
     if (p.size() < 2) return Rejected("custom device command " + Hex2(nCommand) + " without type, ignored");
     const uint8_t nType = p[1];
@@ -115,8 +113,8 @@ SHubReply CustomChange(CHubState& state, const Bytes& p)
         return answer(kCustomOk, true);
     }
     if (p.size() != 6) return answer(kCustomApiError, false);
-    const uint32_t nEntry = static_cast<uint32_t>(p[2]) << 24 | static_cast<uint32_t>(p[3]) << 16 |
-                            static_cast<uint32_t>(p[4]) << 8 | p[5];
+    const uint32_t nEntry =
+        static_cast<uint32_t>(p[2]) << 24 | static_cast<uint32_t>(p[3]) << 16 | static_cast<uint32_t>(p[4]) << 8 | p[5];
     const auto it = std::find(list.begin(), list.end(), nEntry);
     if (nCommand == 0x41) {
         if (it != list.end()) return answer(kCustomOverlap, false);
@@ -129,8 +127,7 @@ SHubReply CustomChange(CHubState& state, const Bytes& p)
     return answer(kCustomOk, true);
 }
 
-SHubReply InterfaceUsageWrite(CHubState& state, const Bytes& p)
-{
+SHubReply InterfaceUsageWrite(CHubState& state, const Bytes& p) {
     auto answer = [](uint8_t nStatus, bool bChanged) {
         SHubReply result = Known(Bytes{0x0F, nStatus}, 1, "interface usage write status " + std::to_string(nStatus));
         result.bChanged = bChanged;
@@ -155,8 +152,7 @@ SHubReply InterfaceUsageWrite(CHubState& state, const Bytes& p)
 
 }  // namespace
 
-Bytes WlanAcknowledgement(bool bSuccess)
-{
+Bytes WlanAcknowledgement(bool bSuccess) {
     // The host looks only at bytes 4, 14, 15 and 16 ("_", "S", "U", "C" on success).
     static const char kSuccess[] = "WLAN_SET_DONE_SUCC";
     static const char kFailure[] = "WLAN_SET_FAIL_ERR!";
@@ -166,8 +162,7 @@ Bytes WlanAcknowledgement(bool bSuccess)
     return ack;
 }
 
-SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
-{
+SHubReply HandleHubCommand(CHubState& state, const Bytes& p) {
     if (p.empty()) return SHubReply{};
     const uint8_t nCommand = p[0];
     switch (nCommand) {
@@ -248,7 +243,8 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
         if (p.size() < 2) return Rejected("serial settings read without device id, ignored");
         const uint8_t nDevice = p[1];
         if (!state.IsSerialAdapter(nDevice))
-            return Known(Bytes{0x03, nDevice, 'N', 'O'}, 2, "serial settings of " + std::to_string(nDevice) + ": no adapter");
+            return Known(Bytes{0x03, nDevice, 'N', 'O'}, 2,
+                         "serial settings of " + std::to_string(nDevice) + ": no adapter");
         const auto config = state.SerialConfig(nDevice);
         return Known(Bytes{0x03, nDevice, config[0], config[1], config[2], config[3]}, 2,
                      "serial settings of " + std::to_string(nDevice));
@@ -256,8 +252,10 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     case 0x02: {
         if (p.size() != 6) return Rejected("serial settings write of " + std::to_string(p.size()) + " bytes, ignored");
         const uint8_t nDevice = p[1];
-        if (!state.IsSerialAdapter(nDevice)) return Rejected("serial settings write for " + std::to_string(nDevice) + ": no adapter");
-        if (p[2] > 7 || p[3] > 1 || p[4] > 1 || p[5] > 2) return Rejected("serial settings write out of range, ignored");
+        if (!state.IsSerialAdapter(nDevice))
+            return Rejected("serial settings write for " + std::to_string(nDevice) + ": no adapter");
+        if (p[2] > 7 || p[3] > 1 || p[4] > 1 || p[5] > 2)
+            return Rejected("serial settings write out of range, ignored");
         state.m_mapSerial[nDevice] = {p[2], p[3], p[4], p[5]};
         return Changed("serial settings of " + std::to_string(nDevice) + " written");
     }
@@ -288,7 +286,8 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     case 0xD3: {
         if (p.size() < 2) return Rejected("service switch " + Hex2(nCommand) + " without value, ignored");
         (nCommand == 0xD1 ? state.m_nTelnet : state.m_nSnmp) = p[1] != 0 ? 1 : 0;
-        return Changed(std::string(nCommand == 0xD1 ? "telnet" : "SNMP") + " availability " + std::to_string(p[1] != 0));
+        return Changed(std::string(nCommand == 0xD1 ? "telnet" : "SNMP") + " availability " +
+                       std::to_string(p[1] != 0));
     }
     case 0xD5:
     case 0xD7: {
@@ -312,8 +311,7 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p)
     }
 }
 
-std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data)
-{
+std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data) {
     std::vector<Bytes> answers;
     const auto it = state.m_mapDevices.find(nDevice);
     if (it == state.m_mapDevices.end()) return answers;  // nothing plugged there: the data goes nowhere
@@ -327,9 +325,18 @@ std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, con
             Bytes answer;
             switch (n) {
             case 0x01: answer.push_back(state.m_printer.nModelId); break;
-            case 0x41: AppendText(answer, state.m_printer.strFirmware); answer.push_back(0); break;
-            case 0x43: AppendText(answer, state.m_printer.strName); answer.push_back(0); break;
-            case 0x45: AppendText(answer, state.m_printer.strCodepage); answer.push_back(0); break;
+            case 0x41:
+                AppendText(answer, state.m_printer.strFirmware);
+                answer.push_back(0);
+                break;
+            case 0x43:
+                AppendText(answer, state.m_printer.strName);
+                answer.push_back(0);
+                break;
+            case 0x45:
+                AppendText(answer, state.m_printer.strCodepage);
+                answer.push_back(0);
+                break;
             default: break;
             }
             if (!answer.empty()) answers.push_back(std::move(answer));

@@ -12,11 +12,11 @@
 namespace hubsim {
 
 struct SHubReply {
-    bool bKnown = false;      // a command the hub understands (unknown ones get no reply)
-    bool bChanged = false;    // settings changed: the state file is to be written
+    bool bKnown = false;    // a command the hub understands (unknown ones get no reply)
+    bool bChanged = false;  // settings changed: the state file is to be written
     std::optional<Bytes> optReply;
-    size_t nHeaderLength = 0; // leading reply bytes the host compares with the request
-    std::string strNote;      // one line for the log
+    size_t nHeaderLength = 0;  // leading reply bytes the host compares with the request
+    std::string strNote;       // one line for the log
 };
 
 // A payload the host sent to device 0.

@@ -41,8 +41,7 @@ constexpr SAddressField kLanAddresses[] = {{"ip", 6}, {"mask", 10}, {"gateway", 
 
 // Texts on the wire are single bytes in the host's code page. The file shows each
 // byte as the character of the same value (Latin-1), so every byte survives a round trip.
-std::string Latin1ToUtf8(const std::string& strBytes)
-{
+std::string Latin1ToUtf8(const std::string& strBytes) {
     std::string out;
     for (unsigned char c : strBytes) {
         if (c < 0x80) {
@@ -55,8 +54,7 @@ std::string Latin1ToUtf8(const std::string& strBytes)
     return out;
 }
 
-bool Utf8ToLatin1(const std::string& strText, std::string& out)
-{
+bool Utf8ToLatin1(const std::string& strText, std::string& out) {
     out.clear();
     for (size_t i = 0; i < strText.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(strText[i]);
@@ -73,15 +71,13 @@ bool Utf8ToLatin1(const std::string& strText, std::string& out)
     return true;
 }
 
-std::string AddressText(const uint8_t* p)
-{
+std::string AddressText(const uint8_t* p) {
     char buf[20];
     std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", p[0], p[1], p[2], p[3]);
     return buf;
 }
 
-void ParseAddress(const json& value, const std::string& strPath, uint8_t* pOut)
-{
+void ParseAddress(const json& value, const std::string& strPath, uint8_t* pOut) {
     if (!value.is_string()) Fail(strPath + ": expected a dotted IPv4 address");
     const std::string strText = value.get<std::string>();
     unsigned a[4];
@@ -94,15 +90,13 @@ void ParseAddress(const json& value, const std::string& strPath, uint8_t* pOut)
     }
 }
 
-std::string MacText(const uint8_t* p)
-{
+std::string MacText(const uint8_t* p) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "%02X:%02X:%02X:%02X:%02X:%02X", p[0], p[1], p[2], p[3], p[4], p[5]);
     return buf;
 }
 
-long GetInt(const json& value, const std::string& strPath, long nMin, long nMax)
-{
+long GetInt(const json& value, const std::string& strPath, long nMin, long nMax) {
     long nValue = 0;
     if (value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(nMax)) {
         // Beyond a long: converting it first would wrap it into the range.
@@ -119,12 +113,12 @@ long GetInt(const json& value, const std::string& strPath, long nMin, long nMax)
         Fail(strPath + ": expected a number");
     }
     if (nValue < nMin || nValue > nMax)
-        Fail(strPath + ": " + std::to_string(nValue) + " is outside " + std::to_string(nMin) + ".." + std::to_string(nMax));
+        Fail(strPath + ": " + std::to_string(nValue) + " is outside " + std::to_string(nMin) + ".." +
+             std::to_string(nMax));
     return nValue;
 }
 
-std::string GetText(const json& value, const std::string& strPath, size_t nMaxBytes = 4096)
-{
+std::string GetText(const json& value, const std::string& strPath, size_t nMaxBytes = 4096) {
     if (!value.is_string()) Fail(strPath + ": expected text");
     std::string strText;
     if (!Utf8ToLatin1(value.get<std::string>(), strText))
@@ -135,18 +129,17 @@ std::string GetText(const json& value, const std::string& strPath, size_t nMaxBy
 }
 
 // One byte that travels as an ASCII character; accepts "1" or 0x31 alike.
-uint8_t GetCharByte(const json& value, const std::string& strPath)
-{
+uint8_t GetCharByte(const json& value, const std::string& strPath) {
     if (value.is_string()) {
         std::string strText;
-        if (!Utf8ToLatin1(value.get<std::string>(), strText) || strText.size() != 1) Fail(strPath + ": expected one character");
+        if (!Utf8ToLatin1(value.get<std::string>(), strText) || strText.size() != 1)
+            Fail(strPath + ": expected one character");
         return static_cast<uint8_t>(strText[0]);
     }
     return static_cast<uint8_t>(GetInt(value, strPath, 0, 255));
 }
 
-uint16_t GetId16(const json& value, const std::string& strPath)
-{
+uint16_t GetId16(const json& value, const std::string& strPath) {
     if (value.is_string()) {
         const auto bytes = ParseHex(value.get<std::string>());
         if (!bytes || bytes->size() != 2) Fail(strPath + ": expected four hex digits");
@@ -155,22 +148,19 @@ uint16_t GetId16(const json& value, const std::string& strPath)
     return static_cast<uint16_t>(GetInt(value, strPath, 0, 0xFFFF));
 }
 
-std::string Id16Text(uint16_t n)
-{
+std::string Id16Text(uint16_t n) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%04X", n);
     return buf;
 }
 
-std::string CustomEntryText(uint32_t nEntry)
-{
+std::string CustomEntryText(uint32_t nEntry) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04x&%04x", nEntry >> 16, nEntry & 0xFFFF);
     return buf;
 }
 
-uint32_t ParseCustomEntry(const json& value, const std::string& strPath)
-{
+uint32_t ParseCustomEntry(const json& value, const std::string& strPath) {
     if (!value.is_string()) Fail(strPath + ": expected \"vvvv&pppp\"");
     std::string strText = value.get<std::string>();
     const auto nAmp = strText.find('&');
@@ -182,22 +172,19 @@ uint32_t ParseCustomEntry(const json& value, const std::string& strPath)
            static_cast<uint32_t>((*pid)[0]) << 8 | (*pid)[1];
 }
 
-std::string FieldText(const uint8_t* p, size_t nSize)
-{
+std::string FieldText(const uint8_t* p, size_t nSize) {
     size_t n = 0;
     while (n < nSize && p[n] != 0) ++n;
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-void PutFieldText(uint8_t* p, size_t nSize, const std::string& strText)
-{
+void PutFieldText(uint8_t* p, size_t nSize, const std::string& strText) {
     std::fill(p, p + nSize, 0);
     std::copy(strText.begin(), strText.end(), p);
 }
 
 // A key the loader does not know would be dropped silently by the next save.
-void RefuseUnknownKeys(const json& object, const std::string& strPrefix, const std::vector<std::string_view>& known)
-{
+void RefuseUnknownKeys(const json& object, const std::string& strPrefix, const std::vector<std::string_view>& known) {
     for (const auto& item : object.items()) {
         if (std::find(known.begin(), known.end(), item.key()) == known.end())
             Fail(strPrefix + item.key() + ": unknown key");
@@ -205,15 +192,13 @@ void RefuseUnknownKeys(const json& object, const std::string& strPrefix, const s
 }
 
 template <typename TField, size_t N>
-void AddKeys(std::vector<std::string_view>& keys, const TField (&fields)[N])
-{
+void AddKeys(std::vector<std::string_view>& keys, const TField (&fields)[N]) {
     for (const auto& field : fields) keys.push_back(field.pszKey);
 }
 
 }  // namespace
 
-const char* DeviceKindName(EDeviceKind eKind)
-{
+const char* DeviceKindName(EDeviceKind eKind) {
     switch (eKind) {
     case EDeviceKind::Printer: return "printer";
     case EDeviceKind::Hid: return "hid";
@@ -224,9 +209,9 @@ const char* DeviceKindName(EDeviceKind eKind)
     return "sink";
 }
 
-bool ParseDeviceKind(const std::string& strName, EDeviceKind& eKind)
-{
-    for (EDeviceKind e : {EDeviceKind::Printer, EDeviceKind::Hid, EDeviceKind::Serial, EDeviceKind::Echo, EDeviceKind::Sink}) {
+bool ParseDeviceKind(const std::string& strName, EDeviceKind& eKind) {
+    for (EDeviceKind e :
+         {EDeviceKind::Printer, EDeviceKind::Hid, EDeviceKind::Serial, EDeviceKind::Echo, EDeviceKind::Sink}) {
         if (strName == DeviceKindName(e)) {
             eKind = e;
             return true;
@@ -235,8 +220,7 @@ bool ParseDeviceKind(const std::string& strName, EDeviceKind& eKind)
     return false;
 }
 
-CHubState::CHubState()
-{
+CHubState::CHubState() {
     const uint8_t mac[6] = {0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A};
     std::copy(mac, mac + 6, m_arrLan.begin());
     const uint8_t lanAddresses[16] = {192, 168, 0, 10, 255, 255, 255, 0, 192, 168, 0, 1, 192, 168, 0, 1};
@@ -249,8 +233,8 @@ CHubState::CHubState()
     const uint8_t wlanAddresses[12] = {192, 168, 1, 50, 255, 255, 255, 0, 192, 168, 1, 1};
     std::copy(wlanAddresses, wlanAddresses + 12, m_arrWlan.begin() + 53);
     PutFieldText(&m_arrWlan[65], 32, "ShopFloor");
-    m_arrWlan[97] = 3;   // WPA2-PSK
-    m_arrWlan[98] = 3;   // AES
+    m_arrWlan[97] = 3;  // WPA2-PSK
+    m_arrWlan[98] = 3;  // AES
     PutFieldText(&m_arrWlan[203], 64, "vexal-demo-key");
     m_arrWlan[267] = 0x06;
     m_arrWlan[397] = 0x23;  // 9100, the hub's data port
@@ -264,27 +248,23 @@ CHubState::CHubState()
     m_mapDevices[101] = {101, EDeviceKind::Serial, 0x5A4D, 0x2303};
 }
 
-Bytes CHubState::PresenceList() const
-{
+Bytes CHubState::PresenceList() const {
     Bytes out;
     for (const auto& [nId, device] : m_mapDevices) out.push_back(nId);
     return out;
 }
 
-bool CHubState::IsSerialAdapter(uint8_t nDevice) const
-{
+bool CHubState::IsSerialAdapter(uint8_t nDevice) const {
     const auto it = m_mapDevices.find(nDevice);
     return it != m_mapDevices.end() && it->second.eKind == EDeviceKind::Serial;
 }
 
-std::array<uint8_t, 4> CHubState::SerialConfig(uint8_t nDevice) const
-{
+std::array<uint8_t, 4> CHubState::SerialConfig(uint8_t nDevice) const {
     const auto it = m_mapSerial.find(nDevice);
     return it == m_mapSerial.end() ? kDefaultSerial : it->second;
 }
 
-json CHubState::ToJson() const
-{
+json CHubState::ToJson() const {
     json doc;
     doc["model"] = Latin1ToUtf8(m_strModel);
     doc["firmware"] = Latin1ToUtf8(m_strFirmware);
@@ -304,7 +284,8 @@ json CHubState::ToJson() const
 
     json wlan;
     wlan["block"] = ToHex(m_arrWlan.data(), m_arrWlan.size());
-    for (const auto& field : kWlanTexts) wlan[field.pszKey] = Latin1ToUtf8(FieldText(&m_arrWlan[field.nOffset], field.nSize));
+    for (const auto& field : kWlanTexts)
+        wlan[field.pszKey] = Latin1ToUtf8(FieldText(&m_arrWlan[field.nOffset], field.nSize));
     for (const auto& field : kWlanBytes) wlan[field.pszKey] = m_arrWlan[field.nOffset];
     for (const auto& field : kWlanAddresses) wlan[field.pszKey] = AddressText(&m_arrWlan[field.nOffset]);
     wlan["inactivity"] = m_arrWlan[587] * 256 + m_arrWlan[588];
@@ -344,11 +325,11 @@ json CHubState::ToJson() const
     return doc;
 }
 
-CHubState CHubState::FromJson(const json& doc)
-{
+CHubState CHubState::FromJson(const json& doc) {
     if (!doc.is_object()) Fail("state: expected a JSON object");
-    RefuseUnknownKeys(doc, "", {"model", "firmware", "bluetooth", "lan", "wlan", "serial", "custom_devices", "telnet",
-                                "snmp", "snmp_ro", "snmp_rw", "interfaces", "devices", "printer"});
+    RefuseUnknownKeys(doc, "",
+                      {"model", "firmware", "bluetooth", "lan", "wlan", "serial", "custom_devices", "telnet", "snmp",
+                       "snmp_ro", "snmp_rw", "interfaces", "devices", "printer"});
     CHubState state;
     if (doc.contains("model")) state.m_strModel = GetText(doc["model"], "model", 200);
     if (doc.contains("firmware")) state.m_strFirmware = GetText(doc["firmware"], "firmware", 200);
@@ -385,7 +366,8 @@ CHubState CHubState::FromJson(const json& doc)
         }
         if (lan.contains("dhcp")) state.m_arrLan[22] = static_cast<uint8_t>(GetInt(lan["dhcp"], "lan.dhcp", 0, 255));
         if (lan.contains("reserved")) {
-            const auto reserved = lan["reserved"].is_string() ? ParseHex(lan["reserved"].get<std::string>()) : std::nullopt;
+            const auto reserved =
+                lan["reserved"].is_string() ? ParseHex(lan["reserved"].get<std::string>()) : std::nullopt;
             if (!reserved || reserved->size() != 7) Fail("lan.reserved: expected 7 hex bytes");
             std::copy(reserved->begin(), reserved->end(), state.m_arrLan.begin() + 23);
         }
@@ -435,7 +417,8 @@ CHubState CHubState::FromJson(const json& doc)
         for (const auto& [strKey, value] : serial.items()) {
             const auto nId = ParseNumber(strKey, 1, 254);
             if (!nId) Fail("serial." + strKey + ": key is not a device id 1..254");
-            if (!value.is_array() || value.size() != 4) Fail("serial." + strKey + ": expected [baud, data, stop, parity]");
+            if (!value.is_array() || value.size() != 4)
+                Fail("serial." + strKey + ": expected [baud, data, stop, parity]");
             const long limits[4] = {7, 1, 1, 2};
             std::array<uint8_t, 4> config{};
             for (size_t i = 0; i < 4; ++i)
@@ -449,7 +432,8 @@ CHubState CHubState::FromJson(const json& doc)
         if (!custom.is_object()) Fail("custom_devices: expected an object");
         RefuseUnknownKeys(custom, "custom_devices.", {"max_entries", "types"});
         if (custom.contains("max_entries"))
-            state.m_nCustomMax = static_cast<size_t>(GetInt(custom["max_entries"], "custom_devices.max_entries", 0, 1000));
+            state.m_nCustomMax =
+                static_cast<size_t>(GetInt(custom["max_entries"], "custom_devices.max_entries", 0, 1000));
         if (custom.contains("types")) {
             const json& types = custom["types"];
             if (!types.is_object()) Fail("custom_devices.types: expected an object keyed by type");
@@ -458,7 +442,8 @@ CHubState CHubState::FromJson(const json& doc)
                 if (!nType) Fail("custom_devices.types." + strKey + ": unknown device type");
                 if (!list.is_array()) Fail("custom_devices.types." + strKey + ": expected a list");
                 std::vector<uint32_t> entries;
-                for (const auto& entry : list) entries.push_back(ParseCustomEntry(entry, "custom_devices.types." + strKey));
+                for (const auto& entry : list)
+                    entries.push_back(ParseCustomEntry(entry, "custom_devices.types." + strKey));
                 state.m_arrCustom[static_cast<size_t>(*nType)] = entries;
             }
         }
@@ -473,7 +458,8 @@ CHubState CHubState::FromJson(const json& doc)
         const json& ifs = doc["interfaces"];
         if (!ifs.is_object()) Fail("interfaces: expected an object");
         RefuseUnknownKeys(ifs, "interfaces.", {"bluetooth", "lan", "wlan"});
-        if (ifs.contains("bluetooth")) state.m_nIfBluetooth = static_cast<uint8_t>(GetInt(ifs["bluetooth"], "interfaces.bluetooth", 0, 1));
+        if (ifs.contains("bluetooth"))
+            state.m_nIfBluetooth = static_cast<uint8_t>(GetInt(ifs["bluetooth"], "interfaces.bluetooth", 0, 1));
         if (ifs.contains("lan")) state.m_nIfLan = static_cast<uint8_t>(GetInt(ifs["lan"], "interfaces.lan", 0, 1));
         if (ifs.contains("wlan")) state.m_nIfWlan = static_cast<uint8_t>(GetInt(ifs["wlan"], "interfaces.wlan", 0, 1));
     }
@@ -503,10 +489,13 @@ CHubState CHubState::FromJson(const json& doc)
         const json& printer = doc["printer"];
         if (!printer.is_object()) Fail("printer: expected an object");
         RefuseUnknownKeys(printer, "printer.", {"model_id", "firmware", "name", "codepage"});
-        if (printer.contains("model_id")) state.m_printer.nModelId = static_cast<uint8_t>(GetInt(printer["model_id"], "printer.model_id", 0, 255));
-        if (printer.contains("firmware")) state.m_printer.strFirmware = GetText(printer["firmware"], "printer.firmware", 80);
+        if (printer.contains("model_id"))
+            state.m_printer.nModelId = static_cast<uint8_t>(GetInt(printer["model_id"], "printer.model_id", 0, 255));
+        if (printer.contains("firmware"))
+            state.m_printer.strFirmware = GetText(printer["firmware"], "printer.firmware", 80);
         if (printer.contains("name")) state.m_printer.strName = GetText(printer["name"], "printer.name", 80);
-        if (printer.contains("codepage")) state.m_printer.strCodepage = GetText(printer["codepage"], "printer.codepage", 80);
+        if (printer.contains("codepage"))
+            state.m_printer.strCodepage = GetText(printer["codepage"], "printer.codepage", 80);
     }
     return state;
 }

@@ -11,8 +11,7 @@ std::mutex g_logMutex;
 std::atomic<bool> g_bVerbose{false};
 }  // namespace
 
-void LogLine(const std::string& strLine)
-{
+void LogLine(const std::string& strLine) {
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::fprintf(stderr, "hubsim: %s\n", strLine.c_str());
     std::fflush(stderr);

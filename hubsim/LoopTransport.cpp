@@ -18,20 +18,16 @@ constexpr auto kSyncLimit = std::chrono::seconds(3);
 }  // namespace
 
 CLoopTransport::CLoopTransport(CHub& hub, std::string strName, bool bGreet)
-    : m_hub(hub), m_strName(std::move(strName)), m_bGreet(bGreet)
-{
-}
+    : m_hub(hub), m_strName(std::move(strName)), m_bGreet(bGreet) {}
 
 CLoopTransport::~CLoopTransport() { StopLoop(); }
 
-void CLoopTransport::StartLoop()
-{
+void CLoopTransport::StartLoop() {
     m_thread = std::thread([this] { Run(); });
     m_hub.Register(this);
 }
 
-void CLoopTransport::StopLoop()
-{
+void CLoopTransport::StopLoop() {
     if (!m_thread.joinable()) return;
     m_hub.Unregister(this);
     {
@@ -47,14 +43,12 @@ void CLoopTransport::StopLoop()
     }
 }
 
-void CLoopTransport::SetFixedLink(CUniqueFd fd)
-{
+void CLoopTransport::SetFixedLink(CUniqueFd fd) {
     m_pLink = std::make_unique<CHostLink>(m_hub, std::move(fd), m_strName, true);
     m_bFixedLink = true;
 }
 
-void CLoopTransport::Post(const Bytes& bytes, EPostKind eKind)
-{
+void CLoopTransport::Post(const Bytes& bytes, EPostKind eKind) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_vecPosted.push_back(SPosted{bytes, eKind});
@@ -62,8 +56,7 @@ void CLoopTransport::Post(const Bytes& bytes, EPostKind eKind)
     m_wake.Signal();
 }
 
-void CLoopTransport::Sync()
-{
+void CLoopTransport::Sync() {
     std::unique_lock<std::mutex> lock(m_mutex);
     // Two more passes, each woken at once: the pass running now may have looked
     // at things before the change.
@@ -74,21 +67,18 @@ void CLoopTransport::Sync()
     }
 }
 
-void CLoopTransport::Kick()
-{
+void CLoopTransport::Kick() {
     m_bKick = true;
     m_wake.Signal();
 }
 
-void CLoopTransport::CloseLink(const std::string& strWhy)
-{
+void CLoopTransport::CloseLink(const std::string& strWhy) {
     if (!m_pLink || m_bFixedLink) return;
     LogLine(m_pLink->Name() + ": connection closed (" + strWhy + ")");
     m_pLink.reset();
 }
 
-void CLoopTransport::Accept()
-{
+void CLoopTransport::Accept() {
     CUniqueFd fd(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!fd.Valid()) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
@@ -108,8 +98,7 @@ void CLoopTransport::Accept()
     if (m_bGreet) m_pLink->Schedule(EncodeFrame(kGreetDevice, Bytes{0x00}), false);
 }
 
-void CLoopTransport::Run()
-{
+void CLoopTransport::Run() {
     for (;;) {
         std::vector<SPosted> posted;
         {

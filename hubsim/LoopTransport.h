@@ -68,8 +68,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_loopDone;
     std::vector<SPosted> m_vecPosted;  // guarded by m_mutex
-    uint64_t m_nLoops = 0;          // guarded by m_mutex
-    bool m_bStop = false;           // guarded by m_mutex
+    uint64_t m_nLoops = 0;             // guarded by m_mutex
+    bool m_bStop = false;              // guarded by m_mutex
     std::atomic<bool> m_bKick{false};
     std::thread m_thread;
 };

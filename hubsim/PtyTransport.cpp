@@ -19,11 +19,12 @@ namespace {
 std::string Errno(const std::string& strWhat) { return strWhat + ": " + std::strerror(errno); }
 }  // namespace
 
-CPtyTransport::CPtyTransport(CHub& hub, const std::string& strComLink, bool bGreet) : CLoopTransport(hub, "pty", bGreet)
-{
+CPtyTransport::CPtyTransport(CHub& hub, const std::string& strComLink, bool bGreet)
+    : CLoopTransport(hub, "pty", bGreet) {
     CUniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master.Valid()) throw std::runtime_error(Errno("posix_openpt"));
-    if (::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0) throw std::runtime_error(Errno("grantpt/unlockpt"));
+    if (::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0)
+        throw std::runtime_error(Errno("grantpt/unlockpt"));
     char name[PATH_MAX] = {};
     if (::ptsname_r(master.Get(), name, sizeof name) != 0) throw std::runtime_error(Errno("ptsname_r"));
     m_strSlavePath = name;
@@ -45,7 +46,8 @@ CPtyTransport::CPtyTransport(CHub& hub, const std::string& strComLink, bool bGre
             if (!S_ISLNK(info.st_mode)) throw std::runtime_error(strComLink + " exists and is not a symbolic link");
             ::unlink(strComLink.c_str());
         }
-        if (::symlink(m_strSlavePath.c_str(), strComLink.c_str()) != 0) throw std::runtime_error(Errno("symlink " + strComLink));
+        if (::symlink(m_strSlavePath.c_str(), strComLink.c_str()) != 0)
+            throw std::runtime_error(Errno("symlink " + strComLink));
         m_strComLink = strComLink;
     }
     SetFixedLink(std::move(master));
@@ -53,8 +55,7 @@ CPtyTransport::CPtyTransport(CHub& hub, const std::string& strComLink, bool bGre
     if (bGreet) Post(EncodeFrame(kGreetDevice, Bytes{0x00}), EPostKind::Frame);
 }
 
-CPtyTransport::~CPtyTransport()
-{
+CPtyTransport::~CPtyTransport() {
     StopLoop();
     if (!m_strComLink.empty()) {
         char target[PATH_MAX] = {};

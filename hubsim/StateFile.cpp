@@ -14,8 +14,7 @@ namespace hubsim {
 
 namespace {
 
-std::string Place(std::string_view strText, size_t nOffset)
-{
+std::string Place(std::string_view strText, size_t nOffset) {
     size_t nLine = 1, nColumn = 1;
     for (size_t i = 0; i < nOffset && i < strText.size(); ++i) {
         if (strText[i] == '\n') {
@@ -30,8 +29,7 @@ std::string Place(std::string_view strText, size_t nOffset)
 
 // The parser quotes what it read last, which may be any bytes of the file;
 // the reason ends up on a line of standard output.
-std::string Printable(std::string_view strText)
-{
+std::string Printable(std::string_view strText) {
     std::string out;
     for (const unsigned char c : strText) {
         if (c >= 0x20 && c < 0x7F) {
@@ -47,8 +45,7 @@ std::string Printable(std::string_view strText)
 
 }  // namespace
 
-CHubState StateFromText(std::string_view strText)
-{
+CHubState StateFromText(std::string_view strText) {
     if (strText.find_first_not_of(" \t\r\n") == std::string_view::npos) throw std::runtime_error("the file is empty");
     // The parser takes a NUL for the end of the text and would ignore what follows.
     if (const size_t nNul = strText.find('\0'); nNul != std::string_view::npos)
@@ -69,8 +66,7 @@ CHubState StateFromText(std::string_view strText)
     return CHubState::FromJson(doc);
 }
 
-std::optional<CHubState> LoadStateFile(const std::string& strPath)
-{
+std::optional<CHubState> LoadStateFile(const std::string& strPath) {
     auto failure = [&strPath](const std::string& strWhy) { return std::runtime_error(strPath + ": " + strWhy); };
     // Non-blocking, so that a FIFO in the file's place cannot hold the start up.
     CUniqueFd file(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -82,7 +78,8 @@ std::optional<CHubState> LoadStateFile(const std::string& strPath)
     if (::fstat(file.Get(), &info) != 0) throw failure(std::string("cannot read: ") + std::strerror(errno));
     if (S_ISDIR(info.st_mode)) throw failure("is a directory, not a state file");
     if (!S_ISREG(info.st_mode)) throw failure("not a regular file");
-    const std::string strTooLarge = "larger than " + std::to_string(kMaxStateFileSize / 1024) + " KiB, not a state file";
+    const std::string strTooLarge =
+        "larger than " + std::to_string(kMaxStateFileSize / 1024) + " KiB, not a state file";
     if (static_cast<unsigned long long>(info.st_size) > kMaxStateFileSize) throw failure(strTooLarge);
     std::string strText;
     char buffer[16384];

@@ -13,8 +13,7 @@
 
 namespace hubsim {
 
-bool ParseListenAddress(const std::string& strText, sockaddr_in& address, std::string& strError)
-{
+bool ParseListenAddress(const std::string& strText, sockaddr_in& address, std::string& strError) {
     const auto nColon = strText.rfind(':');
     if (nColon == std::string::npos) {
         strError = "expected ADDR:PORT, got '" + strText + "'";
@@ -36,8 +35,8 @@ bool ParseListenAddress(const std::string& strText, sockaddr_in& address, std::s
     return true;
 }
 
-CTcpTransport::CTcpTransport(CHub& hub, const std::string& strAddress, bool bGreet) : CLoopTransport(hub, "tcp", bGreet)
-{
+CTcpTransport::CTcpTransport(CHub& hub, const std::string& strAddress, bool bGreet)
+    : CLoopTransport(hub, "tcp", bGreet) {
     std::string strError;
     if (!ParseListenAddress(strAddress, m_address, strError)) throw std::runtime_error(strError);
     CUniqueFd fd = Listen(strError);
@@ -48,15 +47,13 @@ CTcpTransport::CTcpTransport(CHub& hub, const std::string& strAddress, bool bGre
 
 CTcpTransport::~CTcpTransport() { StopLoop(); }
 
-std::string CTcpTransport::Address() const
-{
+std::string CTcpTransport::Address() const {
     char buf[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &m_address.sin_addr, buf, sizeof buf);
     return buf;
 }
 
-CUniqueFd CTcpTransport::Listen(std::string& strError)
-{
+CUniqueFd CTcpTransport::Listen(std::string& strError) {
     CUniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.Valid()) {
         strError = std::string("socket: ") + std::strerror(errno);
@@ -82,8 +79,7 @@ CUniqueFd CTcpTransport::Listen(std::string& strError)
     return fd;
 }
 
-CUniqueFd CTcpTransport::OpenListener()
-{
+CUniqueFd CTcpTransport::OpenListener() {
     std::string strError;
     CUniqueFd fd = Listen(strError);
     if (fd.Valid())
@@ -93,8 +89,7 @@ CUniqueFd CTcpTransport::OpenListener()
     return fd;
 }
 
-void CTcpTransport::ConfigureAccepted(int fd)
-{
+void CTcpTransport::ConfigureAccepted(int fd) {
     const int nOne = 1;
     // Split frames must leave as separate segments, not be merged by Nagle.
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);

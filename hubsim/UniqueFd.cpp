@@ -8,20 +8,17 @@
 
 namespace hubsim {
 
-CWakeFd::CWakeFd() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
+CWakeFd::CWakeFd() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (!m_fd.Valid()) throw std::runtime_error("eventfd failed");
 }
 
-void CWakeFd::Signal()
-{
+void CWakeFd::Signal() {
     const uint64_t nOne = 1;
     // A full counter already means "wake up"; nothing else can go wrong worth reporting.
     [[maybe_unused]] const ssize_t n = ::write(m_fd.Get(), &nOne, sizeof nOne);
 }
 
-void CWakeFd::Drain()
-{
+void CWakeFd::Drain() {
     uint64_t nValue = 0;
     while (::read(m_fd.Get(), &nValue, sizeof nValue) > 0) {
     }

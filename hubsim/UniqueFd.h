@@ -13,8 +13,7 @@ public:
     explicit CUniqueFd(int fd) : m_fd(fd) {}
     ~CUniqueFd() { Reset(); }
     CUniqueFd(CUniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    CUniqueFd& operator=(CUniqueFd&& other) noexcept
-    {
+    CUniqueFd& operator=(CUniqueFd&& other) noexcept {
         if (this != &other) {
             Reset();
             m_fd = std::exchange(other.m_fd, -1);
@@ -26,8 +25,7 @@ public:
 
     int Get() const { return m_fd; }
     bool Valid() const { return m_fd >= 0; }
-    void Reset(int fd = -1)
-    {
+    void Reset(int fd = -1) {
         if (m_fd >= 0) ::close(m_fd);
         m_fd = fd;
     }

@@ -16,8 +16,11 @@ namespace hubsim {
 
 CUsbSimTransport::CUsbSimTransport(CHub& hub, const std::string& strDirectory, const std::string& strLocation,
                                    uint16_t nVid, uint16_t nPid, bool bGreet)
-    : CLoopTransport(hub, "usb", bGreet), m_strDirectory(strDirectory), m_strLocation(strLocation), m_nVid(nVid), m_nPid(nPid)
-{
+    : CLoopTransport(hub, "usb", bGreet),
+      m_strDirectory(strDirectory),
+      m_strLocation(strLocation),
+      m_nVid(nVid),
+      m_nPid(nPid) {
     if (strLocation.empty() || strLocation.find('/') != std::string::npos)
         throw std::runtime_error("bad USB location '" + strLocation + "'");
     std::string strError;
@@ -27,14 +30,12 @@ CUsbSimTransport::CUsbSimTransport(CHub& hub, const std::string& strDirectory, c
     StartLoop();
 }
 
-CUsbSimTransport::~CUsbSimTransport()
-{
+CUsbSimTransport::~CUsbSimTransport() {
     m_bPlugged = false;  // the hub leaves the bus with the program
     StopLoop();
 }
 
-CUniqueFd CUsbSimTransport::Listen(std::string& strError)
-{
+CUniqueFd CUsbSimTransport::Listen(std::string& strError) {
     const std::string strPath = SocketPath();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -49,7 +50,8 @@ CUniqueFd CUsbSimTransport::Listen(std::string& strError)
         return fd;
     }
     ::unlink(strPath.c_str());  // a socket file left by a refused or crashed run
-    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd.Get(), 4) != 0) {
+    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd.Get(), 4) != 0) {
         strError = "listen on " + strPath + ": " + std::strerror(errno);
         return CUniqueFd();
     }
@@ -60,8 +62,7 @@ CUniqueFd CUsbSimTransport::Listen(std::string& strError)
     return fd;
 }
 
-bool CUsbSimTransport::WriteDescriptor(std::string& strError)
-{
+bool CUsbSimTransport::WriteDescriptor(std::string& strError) {
     std::lock_guard<std::mutex> lock(m_fileMutex);
     char text[96];
     std::snprintf(text, sizeof text, "{\"vid\": \"%04X\", \"pid\": \"%04X\", \"exclusive\": %s}\n", m_nVid, m_nPid,
@@ -84,8 +85,7 @@ bool CUsbSimTransport::WriteDescriptor(std::string& strError)
     return true;
 }
 
-CUniqueFd CUsbSimTransport::OpenListener()
-{
+CUniqueFd CUsbSimTransport::OpenListener() {
     std::string strError;
     CUniqueFd fd = Listen(strError);
     if (fd.Valid())
@@ -95,23 +95,20 @@ CUniqueFd CUsbSimTransport::OpenListener()
     return fd;
 }
 
-void CUsbSimTransport::ListenerClosed()
-{
+void CUsbSimTransport::ListenerClosed() {
     if (m_bPlugged) return;  // refusing only: the stale socket file makes connects fail, the hub stays listed
     std::lock_guard<std::mutex> lock(m_fileMutex);
     ::unlink(DescriptorPath().c_str());
     ::unlink(SocketPath().c_str());
 }
 
-void CUsbSimTransport::SetPlugged(bool bPlugged)
-{
+void CUsbSimTransport::SetPlugged(bool bPlugged) {
     m_bPlugged = bPlugged;
     if (!bPlugged) Kick();
     Sync();
 }
 
-void CUsbSimTransport::SetExclusive(bool bExclusive)
-{
+void CUsbSimTransport::SetExclusive(bool bExclusive) {
     m_bExclusive = bExclusive;
     if (!m_bPlugged) return;
     std::string strError;

@@ -27,14 +27,12 @@ namespace {
 
 std::atomic<bool> g_bQuit{false};
 
-void PrintLine(const std::string& strLine)
-{
+void PrintLine(const std::string& strLine) {
     std::fprintf(stdout, "%s\n", strLine.c_str());
     std::fflush(stdout);
 }
 
-uint16_t ParseUsbId(const std::string& strText, const char* pszWhat)
-{
+uint16_t ParseUsbId(const std::string& strText, const char* pszWhat) {
     const auto bytes = ParseHex(strText);
     if (!bytes || bytes->size() != 2) throw std::runtime_error(std::string(pszWhat) + " must be four hex digits");
     return static_cast<uint16_t>((*bytes)[0] << 8 | (*bytes)[1]);
@@ -42,8 +40,7 @@ uint16_t ParseUsbId(const std::string& strText, const char* pszWhat)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CLI::App app{"vexal-hubsim: a simulated Vexal hub for tests and demos"};
     std::string strListen = "127.0.0.1:9100";
     bool bNoTcp = false;
@@ -70,7 +67,8 @@ int main(int argc, char** argv)
     app.add_option("--listen", strListen, "TCP address ADDR:PORT to serve the host on (port 0 picks a free one)")
         ->capture_default_str();
     app.add_flag("--no-tcp", bNoTcp, "do not serve TCP");
-    app.add_option("--control", strControl, "control socket ADDR:PORT (port 0 picks a free one)")->capture_default_str();
+    app.add_option("--control", strControl, "control socket ADDR:PORT (port 0 picks a free one)")
+        ->capture_default_str();
     app.add_flag("--no-control", bNoControl, "no control socket");
     app.add_flag("--stdin-control", bStdinControl, "also read control commands from standard input");
     app.add_flag("--greet", bGreet, "send one frame to device 254 right after a host connects");
@@ -90,7 +88,8 @@ int main(int argc, char** argv)
     app.add_option("--no-reply", vecNoReply, "leave this command (hex) unanswered");
     app.add_option("--wrong-header", vecWrongHeader, "answer this command (hex) with a wrong header");
     app.add_option("--short-reply", vecShortReply, "cut the reply to this command: CMD or CMD:BYTES");
-    app.add_option("--cut-reply", vecCutReply, "send part of the reply frame to this command, then drop the link: CMD or CMD:BYTES");
+    app.add_option("--cut-reply", vecCutReply,
+                   "send part of the reply frame to this command, then drop the link: CMD or CMD:BYTES");
     app.add_flag("--garbage", bGarbage, "send junk bytes before every frame");
     app.add_option("--split", strSplit, "send every frame in pieces: BYTES:PAUSE_MS");
     app.add_option("--close-on-accept", strCloseOnAccept, "close connections right after accepting: once or always");
@@ -106,13 +105,16 @@ int main(int argc, char** argv)
     for (const auto& [strKind, vecLines] : {std::pair{"SHORT ", &vecShortReply}, std::pair{"CUT ", &vecCutReply}}) {
         for (const auto& s : *vecLines) {
             const auto nColon = s.find(':');
-            faultLines.push_back(strKind + (nColon == std::string::npos ? s : s.substr(0, nColon) + " " + s.substr(nColon + 1)));
+            faultLines.push_back(strKind +
+                                 (nColon == std::string::npos ? s : s.substr(0, nColon) + " " + s.substr(nColon + 1)));
         }
     }
     if (bGarbage) faultLines.push_back("GARBAGE ON");
     if (!strSplit.empty()) {
         const auto nColon = strSplit.find(':');
-        faultLines.push_back("SPLIT " + (nColon == std::string::npos ? strSplit : strSplit.substr(0, nColon) + " " + strSplit.substr(nColon + 1)));
+        faultLines.push_back("SPLIT " + (nColon == std::string::npos
+                                             ? strSplit
+                                             : strSplit.substr(0, nColon) + " " + strSplit.substr(nColon + 1)));
     }
     if (!strCloseOnAccept.empty()) faultLines.push_back("CLOSE " + strCloseOnAccept);
     if (nDropAfter > 0) faultLines.push_back("DROP " + std::to_string(nDropAfter));
@@ -153,15 +155,19 @@ int main(int argc, char** argv)
             PrintLine("PTY " + pPty->SlavePath());
         }
         if (!strUsbDir.empty()) {
-            pUsb = std::make_unique<CUsbSimTransport>(hub, strUsbDir, strUsbLocation, ParseUsbId(strUsbVid, "--usb-vid"),
-                                                      ParseUsbId(strUsbPid, "--usb-pid"), bGreet);
+            pUsb =
+                std::make_unique<CUsbSimTransport>(hub, strUsbDir, strUsbLocation, ParseUsbId(strUsbVid, "--usb-vid"),
+                                                   ParseUsbId(strUsbPid, "--usb-pid"), bGreet);
             PrintLine("USB " + pUsb->BasePath());
         }
         CControlInterpreter control(hub, pUsb.get(), [] { g_bQuit = true; });
         std::unique_ptr<CControlServer> pControl;
         if (!bNoControl || bStdinControl) {
-            pControl = std::make_unique<CControlServer>(control, bNoControl ? std::string() : strControl, bStdinControl);
-            if (!bNoControl) PrintLine("CONTROL " + strControl.substr(0, strControl.rfind(':')) + ":" + std::to_string(pControl->Port()));
+            pControl =
+                std::make_unique<CControlServer>(control, bNoControl ? std::string() : strControl, bStdinControl);
+            if (!bNoControl)
+                PrintLine("CONTROL " + strControl.substr(0, strControl.rfind(':')) + ":" +
+                          std::to_string(pControl->Port()));
         }
         hub.SyncTransports();  // start-up faults (a refusal) are in force before READY
         PrintLine("READY");

@@ -40,24 +40,24 @@ extern "C" {
 /* Transport settings, passed by value to SetDeviceOption. The port name is
  * copied; the caller keeps ownership of its text. */
 typedef struct DeviceOption {
-    const char16_t *portName;          /* 0: port name, NUL-terminated UTF-16 */
-    uint32_t portType;                 /* 1: ZAMO_PORT_* */
-    uint32_t rawMode;                  /* 2: 1 = bytes are not parsed as frames */
-    uint32_t speed;                    /* 3: baud rate, or TCP port number */
-    uint32_t dataBits;                 /* 4 */
-    uint32_t stopBits;                 /* 5: stop-bits code */
-    uint32_t parity;                   /* 6: parity code */
-    uint32_t flowControl;              /* 7: flow-control code */
-    uint32_t readIntervalTimeout;      /* 8: ms */
-    uint32_t readTotalTimeoutMultiplier; /* 9: ms */
-    uint32_t readTotalTimeoutConstant; /* 10: ms */
+    const char16_t* portName;             /* 0: port name, NUL-terminated UTF-16 */
+    uint32_t portType;                    /* 1: ZAMO_PORT_* */
+    uint32_t rawMode;                     /* 2: 1 = bytes are not parsed as frames */
+    uint32_t speed;                       /* 3: baud rate, or TCP port number */
+    uint32_t dataBits;                    /* 4 */
+    uint32_t stopBits;                    /* 5: stop-bits code */
+    uint32_t parity;                      /* 6: parity code */
+    uint32_t flowControl;                 /* 7: flow-control code */
+    uint32_t readIntervalTimeout;         /* 8: ms */
+    uint32_t readTotalTimeoutMultiplier;  /* 9: ms */
+    uint32_t readTotalTimeoutConstant;    /* 10: ms */
     uint32_t writeTotalTimeoutMultiplier; /* 11: ms */
-    uint32_t writeTotalTimeoutConstant; /* 12: ms */
-    uint32_t inputQueueSize;           /* 13: bytes */
-    uint32_t outputQueueSize;          /* 14: bytes */
-    uint32_t bluetoothCheck;           /* 15: 1 = find the Bluetooth stack */
-    uint32_t bluetoothStack;           /* 16: 0 unknown, 1 Microsoft, 2 TOSHIBA, 3 IVT */
-    uint32_t reserved;                 /* 17 */
+    uint32_t writeTotalTimeoutConstant;   /* 12: ms */
+    uint32_t inputQueueSize;              /* 13: bytes */
+    uint32_t outputQueueSize;             /* 14: bytes */
+    uint32_t bluetoothCheck;              /* 15: 1 = find the Bluetooth stack */
+    uint32_t bluetoothStack;              /* 16: 0 unknown, 1 Microsoft, 2 TOSHIBA, 3 IVT */
+    uint32_t reserved;                    /* 17 */
 } DeviceOption;
 
 /* Alarm callback: (kind 0x74, 0, code 1200..1204). Called on the port's
@@ -69,7 +69,7 @@ typedef void (*ZamoAlarmCallback)(uint32_t kind, uint32_t zero, uint32_t code);
  * portName: NUL-terminated UTF-16, copied. deviceType: only logged.
  * Returns the port identifier (10000 upwards, never reused), 0 for an empty
  * name or on failure. */
-ZAMOPORT_API uint32_t CreatePort(const char16_t *portName, uint32_t deviceType);
+ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType);
 
 /* Drops one reference. Returns the references left; 0 when the port was
  * destroyed or is unknown. Close the port before the last RemovePort. */
@@ -88,14 +88,14 @@ ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device);
 
 /* Takes up to `wanted` bytes of the device's receive queue into dest, waiting
  * up to timeoutMs. Returns the bytes delivered (0 on failure). */
-ZAMOPORT_API uint32_t Read(uint8_t *dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device);
 
 /* Bytes waiting in the device's receive queue; 0 if none or unknown. */
 ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device);
 
 /* Writes bytes unchanged to the transport. Returns the bytes written, 0 for
  * invalid arguments or an unknown port, -1 for a broken link. */
-ZAMOPORT_API int32_t Write(const uint8_t *data, uint32_t length, uint32_t port);
+ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port);
 
 /* Sets the port's write flag (no keep-alive byte while it is set). device is ignored. */
 ZAMOPORT_API void SetWrite(uint32_t isWrite, uint32_t port, uint32_t device);
@@ -108,7 +108,7 @@ ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device);
 
 /* Copies the oldest 4-byte status record of the device into dest (at least 4
  * bytes). Returns 1 when one was copied, else 0 (dest unchanged). */
-ZAMOPORT_API uint32_t GetASBState(uint8_t *dest, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t GetASBState(uint8_t* dest, uint32_t port, uint32_t device);
 
 /* The lowest present device in [lowest, highest], given a receive queue; 0 if none. */
 ZAMOPORT_API uint32_t AvailableDevId(uint32_t port, uint32_t unused, uint32_t lowest, uint32_t highest);

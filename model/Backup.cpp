@@ -27,8 +27,7 @@ std::string Place(const std::string& strText, size_t nOffset) {
 std::optional<int> IdKey(const std::string& str) {
     int n = 0;
     auto [p, ec] = std::from_chars(str.data(), str.data() + str.size(), n);
-    if (ec != std::errc() || p != str.data() + str.size())
-        return std::nullopt;
+    if (ec != std::errc() || p != str.data() + str.size()) return std::nullopt;
     return n;
 }
 
@@ -39,15 +38,12 @@ const char* const kGroupOrder[] = {"bluetooth", "lan", "wlan", "netproto", "usag
 nlohmann::json SettingsToJson(const SSettingsValues& s) {
     nlohmann::json j = nlohmann::json::object();
     for (const char* psz : kGroupOrder)
-        if (auto it = s.groups.find(psz); it != s.groups.end())
-            j[psz] = GroupToJson(*FindGroup(psz), it->second);
+        if (auto it = s.groups.find(psz); it != s.groups.end()) j[psz] = GroupToJson(*FindGroup(psz), it->second);
     nlohmann::json serial = nlohmann::json::object();
-    for (const auto& [nId, values] : s.serial)
-        serial[std::to_string(nId)] = GroupToJson(SerialLineGroup(), values);
+    for (const auto& [nId, values] : s.serial) serial[std::to_string(nId)] = GroupToJson(SerialLineGroup(), values);
     j["serial"] = serial;
     nlohmann::json custom = nlohmann::json::object();
-    for (const auto& [nType, entries] : s.custom)
-        custom[CustomTypeName(nType)] = entries;
+    for (const auto& [nType, entries] : s.custom) custom[CustomTypeName(nType)] = entries;
     j["custom"] = custom;
     return j;
 }
@@ -100,60 +96,49 @@ std::optional<SBackup> ReadBackupText(const std::string& strText, const std::str
                     std::to_string(kBackupVersion) + ")");
     SBackup b;
     b.nVersion = version.get<int>();
-    if (doc.contains("taken") && doc["taken"].is_string())
-        b.strTaken = doc["taken"].get<std::string>();
+    if (doc.contains("taken") && doc["taken"].is_string()) b.strTaken = doc["taken"].get<std::string>();
     if (doc.contains("hub") && doc["hub"].is_object()) {
         const auto& hub = doc["hub"];
         for (auto [pszKey, pStr] : {std::pair{"model", &b.strModel}, std::pair{"firmware", &b.strFirmware},
                                     std::pair{"source", &b.strSource}})
             if (hub.contains(pszKey)) {
-                if (!hub[pszKey].is_string())
-                    return fail(std::string("hub.") + pszKey + ": not a text");
+                if (!hub[pszKey].is_string()) return fail(std::string("hub.") + pszKey + ": not a text");
                 *pStr = hub[pszKey].get<std::string>();
             }
     }
-    if (!doc.contains("settings") || !doc["settings"].is_object())
-        return fail("settings: missing");
+    if (!doc.contains("settings") || !doc["settings"].is_object()) return fail("settings: missing");
     for (const auto& [strGroup, value] : doc["settings"].items()) {
         const std::string strPath = "settings." + strGroup;
         if (strGroup == "serial") {
-            if (!value.is_object())
-                return fail(strPath + ": expected an object");
+            if (!value.is_object()) return fail(strPath + ": expected an object");
             for (const auto& [strId, line] : value.items()) {
                 const auto nId = IdKey(strId);
                 if (!nId || !IsSerialAdapterId(*nId))
                     return fail(strPath + "." + strId + ": not a USB-to-serial device ID (100-129)");
                 auto values = GroupFromJson(SerialLineGroup(), line, strPath + "." + strId, true, strError);
-                if (!values)
-                    return fail(strError);
+                if (!values) return fail(strError);
                 b.settings.serial[*nId] = *values;
             }
         } else if (strGroup == "custom") {
-            if (!value.is_object())
-                return fail(strPath + ": expected an object");
+            if (!value.is_object()) return fail(strPath + ": expected an object");
             for (const auto& [strType, entries] : value.items()) {
                 const auto nType = ParseCustomType(strType);
-                if (!nType)
-                    return fail(strPath + "." + strType + ": unknown device type");
-                if (!entries.is_array())
-                    return fail(strPath + "." + strType + ": expected a list");
+                if (!nType) return fail(strPath + "." + strType + ": unknown device type");
+                if (!entries.is_array()) return fail(strPath + "." + strType + ": expected a list");
                 std::vector<std::string> list;
                 for (size_t i = 0; i < entries.size(); ++i) {
                     const auto& e = entries[i];
                     const std::string strEntryPath = strPath + "." + strType + "[" + std::to_string(i) + "]";
-                    if (!e.is_string())
-                        return fail(strEntryPath + ": expected \"vvvv&pppp\"");
+                    if (!e.is_string()) return fail(strEntryPath + ": expected \"vvvv&pppp\"");
                     const auto entry = ParseUsbIdEntry(e.get<std::string>());
-                    if (!entry)
-                        return fail(strEntryPath + ": '" + e.get<std::string>() + "' is not \"vvvv&pppp\"");
+                    if (!entry) return fail(strEntryPath + ": '" + e.get<std::string>() + "' is not \"vvvv&pppp\"");
                     list.push_back(*entry);
                 }
                 b.settings.custom[*nType] = list;
             }
         } else if (const SGroupDef* pGroup = FindGroup(strGroup); pGroup != nullptr && strGroup != "serial") {
             auto values = GroupFromJson(*pGroup, value, strPath, true, strError);
-            if (!values)
-                return fail(strError);
+            if (!values) return fail(strError);
             b.settings.groups[strGroup] = *values;
         } else {
             return fail(strPath + ": unknown settings group");

@@ -12,11 +12,11 @@ namespace vexal::model {
 // characters; a character the hub sends that names nothing is kept as it
 // came and goes back unchanged unless the value is changed.
 struct SBluetooth {
-    std::string strName;         // UTF-8; 1 to 30 bytes in the code page
-    std::string strPin;          // 4 to 16 bytes
-    uint8_t nEncryption = '1';   // '0' disabled, '1' enabled
-    uint8_t nMode = '1';         // '1' to '3'
-    uint8_t nAutoConnect = 0;    // 0 disabled, 1 enabled
+    std::string strName;        // UTF-8; 1 to 30 bytes in the code page
+    std::string strPin;         // 4 to 16 bytes
+    uint8_t nEncryption = '1';  // '0' disabled, '1' enabled
+    uint8_t nMode = '1';        // '1' to '3'
+    uint8_t nAutoConnect = 0;   // 0 disabled, 1 enabled
     bool operator==(const SBluetooth&) const = default;
 };
 

@@ -10,17 +10,16 @@ namespace vexal::model {
 namespace {
 
 constexpr std::array<const char*, kCustomTypeCount> kTypeNames = {
-    "pos-printer", "label-printer", "msr", "barcode-scanner", "rfid",
-    "dallas-key",  "nfc",           "bcd-display", "usb-to-serial", "scale"};
+    "pos-printer", "label-printer", "msr",         "barcode-scanner", "rfid",
+    "dallas-key",  "nfc",           "bcd-display", "usb-to-serial",   "scale"};
 constexpr std::array<const char*, kCustomTypeCount> kTypeTitles = {
-    "POS Printer", "Label Printer", "MSR", "Barcode Scanner", "RFID",
-    "Dallas Key",  "NFC",           "BCD Display", "USB to Serial", "Scale"};
+    "POS Printer", "Label Printer", "MSR",         "Barcode Scanner", "RFID",
+    "Dallas Key",  "NFC",           "BCD Display", "USB to Serial",   "Scale"};
 
 std::string Squeeze(std::string_view str) {
     std::string out;
     for (unsigned char c : str)
-        if (c != ' ' && c != '-' && c != '_')
-            out += static_cast<char>(std::tolower(c));
+        if (c != ' ' && c != '-' && c != '_') out += static_cast<char>(std::tolower(c));
     return out;
 }
 
@@ -41,15 +40,14 @@ std::optional<int> ParseCustomType(std::string_view strText) {
         return n >= 0 && n < kCustomTypeCount ? std::optional<int>(n) : std::nullopt;
     const std::string strWanted = Squeeze(strText);
     for (int i = 0; i < kCustomTypeCount; ++i)
-        if (!strWanted.empty() && Squeeze(kTypeNames[static_cast<size_t>(i)]) == strWanted)
-            return i;
+        if (!strWanted.empty() && Squeeze(kTypeNames[static_cast<size_t>(i)]) == strWanted) return i;
     return std::nullopt;
 }
 
 const char* CustomStatusMeaning(int32_t nStatus) {
-    static constexpr const char* kMeanings[] = {"success",        "Fail-UnknownReason", "Fail-ErrorAPI",
-                                                "Fail-UnknownDevType", "Fail-OverlapID", "Fail-NoSearchID",
-                                                "Fail-ListFull"};
+    static constexpr const char* kMeanings[] = {
+        "success",        "Fail-UnknownReason", "Fail-ErrorAPI", "Fail-UnknownDevType",
+        "Fail-OverlapID", "Fail-NoSearchID",    "Fail-ListFull"};
     return IsCustomStatus(nStatus) ? kMeanings[nStatus] : nullptr;
 }
 

@@ -20,15 +20,13 @@ size_t CharUnits(std::u16string_view text, size_t i) {
 // The code page's bytes of the longest start of the text that fits nMaxBytes.
 std::string HubPrefix(std::u16string_view text, size_t nMaxBytes) {
     std::string whole = platform::AnsiFromUtf16(text);
-    if (whole.size() <= nMaxBytes)
-        return whole;
+    if (whole.size() <= nMaxBytes) return whole;
     // Character by character, so that a cut never falls inside one.
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const size_t nUnits = CharUnits(text, i);
         const std::string bytes = platform::AnsiFromUtf16(text.substr(i, nUnits));
-        if (out.size() + bytes.size() > nMaxBytes)
-            break;
+        if (out.size() + bytes.size() > nMaxBytes) break;
         out += bytes;
         i += nUnits;
     }
@@ -58,15 +56,13 @@ bool HasControlCharacter(std::string_view strUtf8) {
 }
 
 std::u16string CutToHubBytes(std::u16string_view text, size_t nMaxBytes) {
-    if (HubByteLength(text) <= nMaxBytes)
-        return std::u16string(text);
+    if (HubByteLength(text) <= nMaxBytes) return std::u16string(text);
     size_t nBytes = 0;
     size_t i = 0;
     while (i < text.size()) {
         const size_t nUnits = CharUnits(text, i);
         const size_t nChar = HubByteLength(text.substr(i, nUnits));
-        if (nBytes + nChar > nMaxBytes)
-            break;
+        if (nBytes + nChar > nMaxBytes) break;
         nBytes += nChar;
         i += nUnits;
     }
@@ -97,8 +93,7 @@ std::string Printable(std::string_view strText, size_t nMax) {
             out += sz;
         }
     }
-    if (strText.size() > nMax)
-        out += "...";
+    if (strText.size() > nMax) out += "...";
     return out;
 }
 

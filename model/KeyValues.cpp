@@ -25,18 +25,15 @@ std::string Lower(std::string_view str) {
 
 std::optional<long> ParseLong(std::string_view str) {
     long n = 0;
-    if (str.empty())
-        return std::nullopt;
+    if (str.empty()) return std::nullopt;
     auto [p, ec] = std::from_chars(str.data(), str.data() + str.size(), n);
-    if (ec != std::errc() || p != str.data() + str.size())
-        return std::nullopt;
+    if (ec != std::errc() || p != str.data() + str.size()) return std::nullopt;
     return n;
 }
 
 std::string Choices(const std::vector<std::string>& vecChoices) {
     std::string strList;
-    for (const auto& c : vecChoices)
-        strList += (strList.empty() ? "" : "|") + c;
+    for (const auto& c : vecChoices) strList += (strList.empty() ? "" : "|") + c;
     return strList;
 }
 
@@ -82,8 +79,7 @@ SKeyDef PerHub(SKeyDef key) {
 
 const SKeyDef* SGroupDef::Find(std::string_view strKey) const {
     for (const auto& key : vecKeys)
-        if (key.strName == strKey)
-            return &key;
+        if (key.strName == strKey) return &key;
     return nullptr;
 }
 
@@ -95,8 +91,7 @@ const std::vector<SGroupDef>& SettingGroups() {
 
 const SGroupDef* FindGroup(std::string_view strName) {
     for (const auto& group : SettingGroups())
-        if (group.strName == strName)
-            return &group;
+        if (group.strName == strName) return &group;
     return nullptr;
 }
 
@@ -106,8 +101,7 @@ std::string NameOrUnknown(const std::vector<std::string>& vecNames, unsigned nVa
 
 std::optional<uint8_t> IndexOfName(const std::vector<std::string>& vecNames, std::string_view strName) {
     for (size_t i = 0; i < vecNames.size(); ++i)
-        if (vecNames[i] == strName)
-            return static_cast<uint8_t>(i);
+        if (vecNames[i] == strName) return static_cast<uint8_t>(i);
     return std::nullopt;
 }
 
@@ -116,11 +110,9 @@ std::optional<std::string> CanonicalValue(const SKeyDef& key, std::string_view s
     switch (key.eKind) {
     case EKeyKind::Bool:
         for (const char* psz : {"on", "1", "true", "yes", "enable", "enabled"})
-            if (strLower == psz)
-                return "on";
+            if (strLower == psz) return "on";
         for (const char* psz : {"off", "0", "false", "no", "disable", "disabled"})
-            if (strLower == psz)
-                return "off";
+            if (strLower == psz) return "off";
         strError = key.strName + ": '" + std::string(strValue) + "' is not on or off";
         return std::nullopt;
     case EKeyKind::Int: {
@@ -134,26 +126,21 @@ std::optional<std::string> CanonicalValue(const SKeyDef& key, std::string_view s
     }
     case EKeyKind::Choice:
         for (const auto& choice : key.vecChoices)
-            if (strLower == choice)
-                return choice;
-        if (key.bEmptyAllowed && strValue.empty())
-            return std::string();
+            if (strLower == choice) return choice;
+        if (key.bEmptyAllowed && strValue.empty()) return std::string();
         strError = key.strName + ": '" + std::string(strValue) + "' is not one of " + Choices(key.vecChoices);
         return std::nullopt;
     case EKeyKind::IPv4:
-        if (auto ip = ParseIpv4(strValue))
-            return FormatIpv4(*ip);
+        if (auto ip = ParseIpv4(strValue)) return FormatIpv4(*ip);
         strError = key.strName + ": '" + std::string(strValue) + "' is not an IPv4 address";
         return std::nullopt;
-    case EKeyKind::Text:
-        return std::string(strValue);
+    case EKeyKind::Text: return std::string(strValue);
     }
     return std::nullopt;
 }
 
 std::string CheckKeyText(const SGroupDef& group, const SKeyDef& key, const std::string& strValue) {
-    if (!key.eText || key.bReadOnly || (key.bEmptyWhenUnused && strValue.empty()))
-        return {};
+    if (!key.eText || key.bReadOnly || (key.bEmptyWhenUnused && strValue.empty())) return {};
     const std::string strWhat = group.strName + " " + key.strName + ": ";
     switch (CheckHubText(*key.eText, strValue)) {
     case ETextProblem::None: return {};
@@ -201,12 +188,10 @@ std::optional<GroupValues> ParseAssignments(const SGroupDef& group, const std::v
         }
         if (group.pfnRefuse != nullptr) {
             strError = group.pfnRefuse({}, {{strKey, *value}});
-            if (!strError.empty())
-                return std::nullopt;
+            if (!strError.empty()) return std::nullopt;
         }
         strError = CheckKeyText(group, *pKey, *value);
-        if (!strError.empty())
-            return std::nullopt;
+        if (!strError.empty()) return std::nullopt;
         values[strKey] = *value;
     }
     return values;
@@ -215,14 +200,11 @@ std::optional<GroupValues> ParseAssignments(const SGroupDef& group, const std::v
 std::string ValidateGroup(const SGroupDef& group, const GroupValues& values) {
     for (const auto& key : group.vecKeys) {
         auto it = values.find(key.strName);
-        if (it == values.end())
-            return group.strName + " " + key.strName + ": missing";
+        if (it == values.end()) return group.strName + " " + key.strName + ": missing";
         std::string strError;
-        if (!CanonicalValue(key, it->second, strError))
-            return group.strName + " " + strError;
+        if (!CanonicalValue(key, it->second, strError)) return group.strName + " " + strError;
         strError = CheckKeyText(group, key, it->second);
-        if (!strError.empty())
-            return strError;
+        if (!strError.empty()) return strError;
     }
     return group.pfnValidate != nullptr ? group.pfnValidate(values) : std::string();
 }
@@ -231,17 +213,13 @@ std::optional<GroupValues> MergeAndValidate(const SGroupDef& group, const GroupV
                                             const GroupValues& wanted, std::string& strError) {
     if (group.pfnRefuse != nullptr) {
         strError = group.pfnRefuse(current, wanted);
-        if (!strError.empty())
-            return std::nullopt;
+        if (!strError.empty()) return std::nullopt;
     }
     GroupValues merged = current;
-    for (const auto& [strKey, strValue] : wanted)
-        merged[strKey] = strValue;
-    if (group.pfnFollow != nullptr)
-        group.pfnFollow(merged, wanted);
+    for (const auto& [strKey, strValue] : wanted) merged[strKey] = strValue;
+    if (group.pfnFollow != nullptr) group.pfnFollow(merged, wanted);
     strError = ValidateGroup(group, merged);
-    if (!strError.empty())
-        return std::nullopt;
+    if (!strError.empty()) return std::nullopt;
     return merged;
 }
 
@@ -255,8 +233,7 @@ std::vector<SKeyChange> DiffGroup(const SGroupDef& group, const GroupValues& fro
     for (const auto& key : group.vecKeys) {
         const auto& a = get(from, key.strName);
         const auto& b = get(to, key.strName);
-        if (a != b)
-            changes.push_back({key.strName, a, b, key.bReadOnly});
+        if (a != b) changes.push_back({key.strName, a, b, key.bReadOnly});
     }
     return changes;
 }
@@ -265,8 +242,7 @@ nlohmann::json GroupToJson(const SGroupDef& group, const GroupValues& values) {
     nlohmann::json object = nlohmann::json::object();
     for (const auto& key : group.vecKeys) {
         auto it = values.find(key.strName);
-        if (it == values.end())
-            continue;
+        if (it == values.end()) continue;
         if (key.eKind == EKeyKind::Bool && (it->second == "on" || it->second == "off"))
             object[key.strName] = it->second == "on";
         else if (key.eKind == EKeyKind::Int && ParseLong(it->second))

@@ -124,8 +124,7 @@ struct SKeyBinding {
 template <class T, size_t N>
 GroupValues ToKeyValuesOf(const T& value, const SKeyBinding<T> (&bindings)[N]) {
     GroupValues values;
-    for (const auto& binding : bindings)
-        values[binding.pszKey] = binding.pfnGet(value);
+    for (const auto& binding : bindings) values[binding.pszKey] = binding.pfnGet(value);
     return values;
 }
 
@@ -140,12 +139,12 @@ void ApplyKeyValuesTo(T& value, const GroupValues& values, const SKeyBinding<T> 
 
 // Defines a group's table function and its typed conversions from its
 // bindings and the function that makes its table.
-#define VEXAL_MODEL_GROUP_FORM(Type, GroupFn, MakeGroupFn, bindings)                                           \
-    const SGroupDef& GroupFn() {                                                                              \
-        static const SGroupDef s_group = MakeGroupFn();                                                       \
-        return s_group;                                                                                       \
-    }                                                                                                         \
-    GroupValues ToKeyValues(const Type& value) { return ToKeyValuesOf(value, bindings); }                    \
+#define VEXAL_MODEL_GROUP_FORM(Type, GroupFn, MakeGroupFn, bindings)                      \
+    const SGroupDef& GroupFn() {                                                          \
+        static const SGroupDef s_group = MakeGroupFn();                                   \
+        return s_group;                                                                   \
+    }                                                                                     \
+    GroupValues ToKeyValues(const Type& value) { return ToKeyValuesOf(value, bindings); } \
     void ApplyKeyValues(Type& value, const GroupValues& values) { ApplyKeyValuesTo(value, values, bindings); }
 
 }  // namespace vexal::model

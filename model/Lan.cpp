@@ -22,19 +22,18 @@ void Put(CLanBlock& block, size_t nAt, const std::array<uint8_t, N>& value) {
 }
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
 // An address key: shown dotted, set from a canonical dotted text.
+// clang-format off
 #define VEXAL_LAN_ADDRESS(field)                                                   \
     {#field, [](const SLan& v) { return FormatIpv4(v.field); },                    \
      [](SLan& v, const std::string& s) { v.field = ParseIpv4(s).value_or(v.field); }}
+// clang-format on
 
 const SKeyBinding<SLan> kBindings[] = {
     {"mac", [](const SLan& v) { return FormatMac(v.mac); }, nullptr},
@@ -93,14 +92,12 @@ std::string FormatMac(const CMac& mac) {
 std::optional<CMac> ParseMac(std::string_view strText) {
     std::string digits;
     std::copy_if(strText.begin(), strText.end(), std::back_inserter(digits), [](char c) { return c != ':'; });
-    if (digits.size() != 12)
-        return std::nullopt;
+    if (digits.size() != 12) return std::nullopt;
     CMac mac{};
     for (size_t i = 0; i < mac.size(); ++i) {
         const int nHigh = HexValue(digits[2 * i]);
         const int nLow = HexValue(digits[2 * i + 1]);
-        if (nHigh < 0 || nLow < 0)
-            return std::nullopt;
+        if (nHigh < 0 || nLow < 0) return std::nullopt;
         mac[i] = static_cast<uint8_t>(nHigh * 16 + nLow);
     }
     return mac;

@@ -11,7 +11,7 @@ namespace vexal::model {
 struct SNetProto {
     uint8_t nTelnet = 0;  // as read: 0 off, anything else on
     uint8_t nSnmp = 0;
-    std::string strReadOnly;   // UTF-8; up to 4095 bytes in the code page
+    std::string strReadOnly;  // UTF-8; up to 4095 bytes in the code page
     std::string strReadWrite;
     bool Telnet() const { return nTelnet != 0; }
     bool Snmp() const { return nSnmp != 0; }

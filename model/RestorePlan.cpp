@@ -11,7 +11,8 @@ const char* const kGroupOrder[] = {"bluetooth", "lan", "wlan", "netproto", "usag
 }
 
 const std::vector<std::string>& RestoreGroupNames() {
-    static const std::vector<std::string> s_names = {"bluetooth", "lan", "wlan", "netproto", "usage", "serial", "custom"};
+    static const std::vector<std::string> s_names = {"bluetooth", "lan",    "wlan",  "netproto",
+                                                     "usage",     "serial", "custom"};
     return s_names;
 }
 
@@ -19,36 +20,33 @@ std::vector<std::string> PerHubKeys() {
     std::vector<std::string> keys;
     for (const auto& group : SettingGroups())
         for (const auto& key : group.vecKeys)
-            if (key.bPerHub)
-                keys.push_back(group.strName + "." + key.strName);
+            if (key.bPerHub) keys.push_back(group.strName + "." + key.strName);
     return keys;
 }
 
 bool IsRefused(const std::vector<SGroupPlan>& plans) {
-    return std::any_of(plans.begin(), plans.end(), [](const SGroupPlan& g) { return g.eAction == EPlanAction::Refused; });
+    return std::any_of(plans.begin(), plans.end(),
+                       [](const SGroupPlan& g) { return g.eAction == EPlanAction::Refused; });
 }
 
-std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettingsValues& hub, const SRestoreOptions& o) {
+std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettingsValues& hub,
+                                    const SRestoreOptions& o) {
     std::vector<SGroupPlan> plans;
     auto wanted = [&](const std::string& strGroup) { return o.only.empty() || o.only.count(strGroup) != 0; };
     auto planGroup = [&](SGroupPlan plan, const SGroupDef& def, const GroupValues& from, const GroupValues& current) {
         plan.current = current;
         plan.target = current;
         for (const auto& key : def.vecKeys) {
-            if (key.bReadOnly)
-                continue;
+            if (key.bReadOnly) continue;
             const std::string strPath = def.strName + "." + key.strName;
-            if (o.bClone && key.bPerHub && o.include.count(strPath) == 0)
-                continue;
-            if (auto it = from.find(key.strName); it != from.end())
-                plan.target[key.strName] = it->second;
+            if (o.bClone && key.bPerHub && o.include.count(strPath) == 0) continue;
+            if (auto it = from.find(key.strName); it != from.end()) plan.target[key.strName] = it->second;
         }
         // Read-only keys are compared against the backup, but the target keeps the hub's.
         GroupValues compared = plan.target;
         for (const auto& key : def.vecKeys)
             if (key.bReadOnly && !o.bClone)
-                if (auto it = from.find(key.strName); it != from.end())
-                    compared[key.strName] = it->second;
+                if (auto it = from.find(key.strName); it != from.end()) compared[key.strName] = it->second;
         plan.vecChanges = DiffGroup(def, current, compared);
         const bool bWrite = std::any_of(plan.vecChanges.begin(), plan.vecChanges.end(),
                                         [](const SKeyChange& c) { return !c.bReadOnly; });
@@ -60,11 +58,9 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
         plans.push_back(std::move(plan));
     };
     for (const char* psz : kGroupOrder) {
-        if (!wanted(psz))
-            continue;
+        if (!wanted(psz)) continue;
         auto from = backup.groups.find(psz);
-        if (from == backup.groups.end())
-            continue;
+        if (from == backup.groups.end()) continue;
         SGroupPlan plan;
         plan.strGroup = plan.strKind = psz;
         auto current = hub.groups.find(psz);
@@ -112,8 +108,7 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
                 continue;
             }
             for (const auto& e : current->second)
-                if (std::find(entries.begin(), entries.end(), e) == entries.end())
-                    plan.vecDelete.push_back(e);
+                if (std::find(entries.begin(), entries.end(), e) == entries.end()) plan.vecDelete.push_back(e);
             for (const auto& e : entries)
                 if (std::find(current->second.begin(), current->second.end(), e) == current->second.end() &&
                     std::find(plan.vecAdd.begin(), plan.vecAdd.end(), e) == plan.vecAdd.end())

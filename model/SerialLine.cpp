@@ -30,9 +30,11 @@ uint8_t IndexOr(const std::vector<std::string>& vecNames, const std::string& str
     return IndexOfName(vecNames, strName).value_or(nOld);
 }
 
+// clang-format off
 #define VEXAL_SERIAL_KEY(key, field, names)                                          \
     {key, [](const SSerialLine& v) { return NameOrUnknown(names, v.field); },         \
      [](SSerialLine& v, const std::string& s) { v.field = IndexOr(names, s, v.field); }}
+// clang-format on
 const SKeyBinding<SSerialLine> kBindings[] = {
     VEXAL_SERIAL_KEY("baud", nBaud, NamesOf<kBaudRates>()),
     VEXAL_SERIAL_KEY("data", nDataBits, NamesOf<kDataBits>()),
@@ -46,7 +48,8 @@ SGroupDef MakeGroup() {
     group.strName = "serial";
     group.strTitle = "USB-to-serial line";
     group.vecKeys = {ChoiceKey("baud", NamesOf<kBaudRates>(), "baud rate 2400 to 230400"),
-                     ChoiceKey("data", NamesOf<kDataBits>(), "data bits 7|8"), ChoiceKey("stop", NamesOf<kStopBits>(), "stop bits 1|2"),
+                     ChoiceKey("data", NamesOf<kDataBits>(), "data bits 7|8"),
+                     ChoiceKey("stop", NamesOf<kStopBits>(), "stop bits 1|2"),
                      ChoiceKey("parity", NamesOf<kParityNames>(), "parity none|even|odd")};
     return group;
 }
@@ -56,8 +59,7 @@ SGroupDef MakeGroup() {
 std::vector<int> SerialAdapters(const std::vector<int>& vecDeviceIds) {
     std::vector<int> adapters;
     for (int nId : vecDeviceIds)
-        if (IsSerialAdapterId(nId))
-            adapters.push_back(nId);
+        if (IsSerialAdapterId(nId)) adapters.push_back(nId);
     return adapters;
 }
 

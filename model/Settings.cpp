@@ -41,8 +41,7 @@ SSettingsValues ToValues(const SHubSettings& s) {
     if (s.wlan) values.groups["wlan"] = ToKeyValues(*s.wlan);
     if (s.netproto) values.groups["netproto"] = ToKeyValues(*s.netproto);
     if (s.usage) values.groups["usage"] = ToKeyValues(*s.usage);
-    for (const auto& [nId, line] : s.serial)
-        values.serial[nId] = ToKeyValues(line);
+    for (const auto& [nId, line] : s.serial) values.serial[nId] = ToKeyValues(line);
     values.custom = s.custom;
     return values;
 }

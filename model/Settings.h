@@ -37,8 +37,8 @@ struct SHubSettings {
     std::optional<SWlan> wlan;
     std::optional<SNetProto> netproto;
     std::optional<SUsage> usage;
-    std::map<int, SSerialLine> serial;                // by adapter device ID
-    std::map<int, std::vector<std::string>> custom;   // by type, "vvvv&pppp" entries
+    std::map<int, SSerialLine> serial;               // by adapter device ID
+    std::map<int, std::vector<std::string>> custom;  // by type, "vvvv&pppp" entries
 };
 
 // The same in the text form, as backups hold it and plans compare it.

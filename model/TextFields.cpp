@@ -23,14 +23,10 @@ bool AllHex(std::basic_string_view<Char> text) {
 
 // The length rules, given the text's byte count and whether it is all hexadecimal.
 ETextProblem CheckLength(EHubText eText, size_t nBytes, bool bAllHex) {
-    if (eText == EHubText::WepKey)
-        return nBytes == 5 || nBytes == 13 ? ETextProblem::None : ETextProblem::WepKeyLength;
-    if (eText == EHubText::Psk && nBytes == kPskHexDigits && bAllHex)
-        return ETextProblem::None;
-    if (nBytes < MinHubBytes(eText))
-        return ETextProblem::TooShort;
-    if (nBytes > MaxHubBytes(eText))
-        return ETextProblem::TooLong;
+    if (eText == EHubText::WepKey) return nBytes == 5 || nBytes == 13 ? ETextProblem::None : ETextProblem::WepKeyLength;
+    if (eText == EHubText::Psk && nBytes == kPskHexDigits && bAllHex) return ETextProblem::None;
+    if (nBytes < MinHubBytes(eText)) return ETextProblem::TooShort;
+    if (nBytes > MaxHubBytes(eText)) return ETextProblem::TooLong;
     return ETextProblem::None;
 }
 
@@ -62,25 +58,20 @@ size_t MaxHubBytes(EHubText eText) {
 }
 
 ETextProblem CheckHubText(EHubText eText, std::u16string_view text) {
-    if (HasControlCharacter(text))
-        return ETextProblem::ControlCharacter;
-    if (!FitsHubCodePage(text))
-        return ETextProblem::NotInCodePage;
+    if (HasControlCharacter(text)) return ETextProblem::ControlCharacter;
+    if (!FitsHubCodePage(text)) return ETextProblem::NotInCodePage;
     return CheckLength(eText, HubByteLength(text), AllHex(text));
 }
 
 ETextProblem CheckHubText(EHubText eText, std::string_view strUtf8) {
-    if (HasControlCharacter(strUtf8))
-        return ETextProblem::ControlCharacter;
-    if (!FitsHubCodePage(strUtf8))
-        return ETextProblem::NotInCodePage;
+    if (HasControlCharacter(strUtf8)) return ETextProblem::ControlCharacter;
+    if (!FitsHubCodePage(strUtf8)) return ETextProblem::NotInCodePage;
     return CheckLength(eText, HubByteLength(strUtf8), AllHex(strUtf8));
 }
 
 bool IsOverLong(EHubText eText, std::u16string_view text) {
     const size_t nBytes = HubByteLength(text);
-    if (eText == EHubText::Psk && nBytes == kPskHexDigits && AllHex(text))
-        return false;
+    if (eText == EHubText::Psk && nBytes == kPskHexDigits && AllHex(text)) return false;
     return nBytes > MaxHubBytes(eText);
 }
 

@@ -9,8 +9,10 @@ constexpr const char* kNotReported = "n/a";
 std::string Word(int32_t nValue) { return nValue == kUsageOff ? "off" : nValue == kUsageOn ? "on" : kNotReported; }
 int32_t Value(const std::string& s) { return s == "on" ? kUsageOn : s == "off" ? kUsageOff : kUsageNotReported; }
 
+// clang-format off
 #define VEXAL_USAGE_ROW(key, field) \
     {key, [](const SUsage& v) { return Word(v.field); }, [](SUsage& v, const std::string& s) { v.field = Value(s); }}
+// clang-format on
 const SKeyBinding<SUsage> kBindings[] = {
     {"usb", [](const SUsage&) { return std::string("on"); }, nullptr},
     VEXAL_USAGE_ROW("bluetooth", nBluetooth),
@@ -23,8 +25,7 @@ const SKeyBinding<SUsage> kBindings[] = {
 // the hub does not report cannot be set.
 std::string Refuse(const GroupValues& current, const GroupValues& wanted) {
     for (const auto& [strKey, strValue] : wanted) {
-        if (strValue == kNotReported)
-            return "usage " + strKey + ": n/a cannot be set";
+        if (strValue == kNotReported) return "usage " + strKey + ": n/a cannot be set";
         if (auto it = current.find(strKey); it != current.end() && it->second == kNotReported)
             return "usage " + strKey + ": the hub does not report this interface";
     }

@@ -9,9 +9,9 @@ namespace vexal::model {
 
 namespace {
 
-constexpr size_t kDeviceName = 18, kMode = 51, kDhcp = 52, kIp = 53, kMask = 57, kGateway = 61, kSsid = 65,
-                 kAuth = 97, kCipher = 98, kWepKey = 99, kPsk = 203, kConstant06 = 267, kEapMethod = 268,
-                 kEapIdentity = 269, kEapPassword = 301, kPort = 397, kInactivity = 587, kSignature = 590;
+constexpr size_t kDeviceName = 18, kMode = 51, kDhcp = 52, kIp = 53, kMask = 57, kGateway = 61, kSsid = 65, kAuth = 97,
+                 kCipher = 98, kWepKey = 99, kPsk = 203, kConstant06 = 267, kEapMethod = 268, kEapIdentity = 269,
+                 kEapPassword = 301, kPort = 397, kInactivity = 587, kSignature = 590;
 constexpr size_t kSsidSize = 32, kWepKeySize = 104, kPskSize = 64, kEapIdentitySize = 32, kEapPasswordSize = 96;
 
 // Function statics, so that no other file's static object can find them unmade.
@@ -55,14 +55,20 @@ uint8_t IndexOr(const std::vector<std::string>& vecNames, const std::string& str
     return IndexOfName(vecNames, strName).value_or(nOld);
 }
 
+// clang-format off
 #define VEXAL_WLAN_TEXT(key, field) \
     {key, [](const SWlan& v) { return v.field; }, [](SWlan& v, const std::string& s) { v.field = s; }}
+// clang-format on
+// clang-format off
 #define VEXAL_WLAN_ADDRESS(field)                                \
     {#field, [](const SWlan& v) { return FormatIpv4(v.field); }, \
      [](SWlan& v, const std::string& s) { v.field = ParseIpv4(s).value_or(v.field); }}
+// clang-format on
+// clang-format off
 #define VEXAL_WLAN_CHOICE(key, field, names)                                  \
     {key, [](const SWlan& v) { return NameOrUnknown(names, v.field); },        \
      [](SWlan& v, const std::string& s) { v.field = IndexOr(names, s, v.field); }}
+// clang-format on
 
 const SKeyBinding<SWlan> kBindings[] = {
     {"device_name", [](const SWlan& v) { return v.DeviceName(); }, nullptr},
@@ -78,9 +84,7 @@ const SKeyBinding<SWlan> kBindings[] = {
     VEXAL_WLAN_TEXT("wep_key", strWepKey),
     VEXAL_WLAN_TEXT("psk", strPsk),
     {"eap", [](const SWlan& v) { return v.nEapMethod ? NameOrUnknown(EapNames(), *v.nEapMethod) : std::string(); },
-     [](SWlan& v, const std::string& s) {
-         v.nEapMethod = s.empty() ? std::nullopt : IndexOfName(EapNames(), s);
-     }},
+     [](SWlan& v, const std::string& s) { v.nEapMethod = s.empty() ? std::nullopt : IndexOfName(EapNames(), s); }},
     VEXAL_WLAN_TEXT("eap_identity", strEapIdentity),
     VEXAL_WLAN_TEXT("eap_password", strEapPassword),
     {"inactivity", [](const SWlan& v) { return std::to_string(v.nInactivity); },
@@ -110,8 +114,7 @@ bool EapUsed(const GroupValues& v) { return IsEapAuth(AuthOf(v)); }
 
 std::vector<std::string> CipherNamesFor(int nAuth) {
     std::vector<std::string> names;
-    for (uint8_t n : CiphersFor(nAuth))
-        names.push_back(CipherNames()[n]);
+    for (uint8_t n : CiphersFor(nAuth)) names.push_back(CipherNames()[n]);
     return names;
 }
 
@@ -119,27 +122,21 @@ std::string Validate(const GroupValues& v) {
     const bool bAdhoc = Get(v, "mode") == "adhoc";
     const int nAuth = AuthOf(v);
     const auto& auth = Get(v, "auth");
-    if (bAdhoc && nAuth >= AuthCount(kWlanAdhoc))
-        return "wlan auth: only open or shared in ad hoc mode";
-    if (bAdhoc && Get(v, "dhcp") == "on")
-        return "wlan dhcp: not available in ad hoc mode";
+    if (bAdhoc && nAuth >= AuthCount(kWlanAdhoc)) return "wlan auth: only open or shared in ad hoc mode";
+    if (bAdhoc && Get(v, "dhcp") == "on") return "wlan dhcp: not available in ad hoc mode";
     const auto ciphers = CipherNamesFor(nAuth);
     if (std::find(ciphers.begin(), ciphers.end(), Get(v, "cipher")) == ciphers.end()) {
         std::string strList;
-        for (const auto& c : ciphers)
-            strList += (strList.empty() ? "" : "|") + c;
+        for (const auto& c : ciphers) strList += (strList.empty() ? "" : "|") + c;
         return "wlan cipher: with auth " + auth + " it must be " + strList;
     }
     if (WepUsed(v) && CheckHubText(EHubText::WepKey, Get(v, "wep_key")) != ETextProblem::None)
         return "wlan wep_key: WEP key must be 5 or 13 characters";
-    if (!WepUsed(v) && !Get(v, "wep_key").empty())
-        return "wlan wep_key: only used with cipher wep";
+    if (!WepUsed(v) && !Get(v, "wep_key").empty()) return "wlan wep_key: only used with cipher wep";
     if (PskUsed(v) && HubByteLength(Get(v, "psk")) < MinHubBytes(EHubText::Psk))
         return "wlan psk: minimum length is " + std::to_string(MinHubBytes(EHubText::Psk));
-    if (!PskUsed(v) && !Get(v, "psk").empty())
-        return "wlan psk: only used with auth wpa-psk or wpa2-psk";
-    if (EapUsed(v) && Get(v, "eap").empty())
-        return "wlan eap: an EAP method is needed with auth " + auth;
+    if (!PskUsed(v) && !Get(v, "psk").empty()) return "wlan psk: only used with auth wpa-psk or wpa2-psk";
+    if (EapUsed(v) && Get(v, "eap").empty()) return "wlan eap: an EAP method is needed with auth " + auth;
     if (!EapUsed(v) && (!Get(v, "eap").empty() || !Get(v, "eap_identity").empty() || !Get(v, "eap_password").empty()))
         return "wlan eap: eap, eap_identity and eap_password are only used with auth wpa-eap or wpa2-eap";
     return {};
@@ -151,22 +148,17 @@ std::string Validate(const GroupValues& v) {
 void Follow(GroupValues& merged, const GroupValues& wanted) {
     auto given = [&](const char* psz) { return wanted.count(psz) != 0; };
     if (Get(merged, "mode") == "adhoc") {
-        if (!given("auth") && AuthOf(merged) >= AuthCount(kWlanAdhoc))
-            merged["auth"] = AuthNames()[kAuthOpenSystem];
-        if (!given("dhcp"))
-            merged["dhcp"] = "off";
+        if (!given("auth") && AuthOf(merged) >= AuthCount(kWlanAdhoc)) merged["auth"] = AuthNames()[kAuthOpenSystem];
+        if (!given("dhcp")) merged["dhcp"] = "off";
     }
     const auto ciphers = CipherNamesFor(AuthOf(merged));
     if (!given("cipher") && std::find(ciphers.begin(), ciphers.end(), Get(merged, "cipher")) == ciphers.end())
         merged["cipher"] = ciphers.front();
-    if (!given("wep_key") && !WepUsed(merged))
-        merged["wep_key"].clear();
-    if (!given("psk") && !PskUsed(merged))
-        merged["psk"].clear();
+    if (!given("wep_key") && !WepUsed(merged)) merged["wep_key"].clear();
+    if (!given("psk") && !PskUsed(merged)) merged["psk"].clear();
     if (!EapUsed(merged)) {
         for (const char* psz : {"eap", "eap_identity", "eap_password"})
-            if (!given(psz))
-                merged[psz].clear();
+            if (!given(psz)) merged[psz].clear();
     } else if (!given("eap") && Get(merged, "eap").empty()) {
         merged["eap"] = EapNames().front();
     }
@@ -178,8 +170,8 @@ SGroupDef MakeGroup() {
     group.strTitle = "WLAN";
     SKeyDef wepKey = TextKey("wep_key", EHubText::WepKey, "WEP key, 5 or 13 characters (with cipher wep)");
     wepKey.bEmptyWhenUnused = true;
-    SKeyDef psk = TextKey("psk", EHubText::Psk,
-                          "pre-shared key, 8 to 63 bytes or 64 hex digits (with wpa-psk, wpa2-psk)");
+    SKeyDef psk =
+        TextKey("psk", EHubText::Psk, "pre-shared key, 8 to 63 bytes or 64 hex digits (with wpa-psk, wpa2-psk)");
     psk.bEmptyWhenUnused = true;
     SKeyDef eap = ChoiceKey("eap", EapNames(), "EAP method peap|ttls|tls|leap|fast (with wpa-eap, wpa2-eap)");
     eap.bEmptyAllowed = true;
@@ -238,12 +230,9 @@ int CipherPosition(int nAuth, int nCipher) {
 }
 
 EWlanKey KeyInUse(int nAuth, int nCipher) {
-    if (nAuth == kAuthOpenSystem)
-        return nCipher == kCipherWep ? EWlanKey::Wep : EWlanKey::None;
-    if (nAuth == kAuthSharedKey)
-        return EWlanKey::Wep;
-    if (IsEapAuth(nAuth))
-        return EWlanKey::Eap;
+    if (nAuth == kAuthOpenSystem) return nCipher == kCipherWep ? EWlanKey::Wep : EWlanKey::None;
+    if (nAuth == kAuthSharedKey) return EWlanKey::Wep;
+    if (IsEapAuth(nAuth)) return EWlanKey::Eap;
     return EWlanKey::Psk;
 }
 

@@ -13,8 +13,8 @@ void SleepMs(uint32_t ms);
 
 struct LocalTime {
     int nYear = 0;
-    int nMonth = 0;   // 1..12
-    int nDay = 0;     // 1..31
+    int nMonth = 0;  // 1..12
+    int nDay = 0;    // 1..31
     int nHour = 0;
     int nMinute = 0;
     int nSecond = 0;

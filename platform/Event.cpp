@@ -35,8 +35,7 @@ bool CEvent::Wait(uint32_t ms) {
     } else {
         bSet = m_cond.wait_for(lock, std::chrono::milliseconds(ms), signalled);
     }
-    if (bSet && !m_bManualReset)
-        m_bSignalled = false;
+    if (bSet && !m_bManualReset) m_bSignalled = false;
     return bSet;
 }
 

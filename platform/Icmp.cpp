@@ -8,14 +8,10 @@ namespace vexal::platform {
 
 const char* IcmpPathName(EIcmpPath path) {
     switch (path) {
-    case EIcmpPath::Raw:
-        return "raw socket";
-    case EIcmpPath::Datagram:
-        return "datagram socket";
-    case EIcmpPath::PingProgram:
-        return "ping program";
-    case EIcmpPath::HelperApi:
-        return "ICMP helper API";
+    case EIcmpPath::Raw: return "raw socket";
+    case EIcmpPath::Datagram: return "datagram socket";
+    case EIcmpPath::PingProgram: return "ping program";
+    case EIcmpPath::HelperApi: return "ICMP helper API";
     }
     return "?";
 }

@@ -5,11 +5,11 @@ namespace vexal::platform {
 namespace {
 const char* ParityName(EParity parity) {
     switch (parity) {
-        case EParity::None: return "none";
-        case EParity::Odd: return "odd";
-        case EParity::Even: return "even";
-        case EParity::Mark: return "mark";
-        case EParity::Space: return "space";
+    case EParity::None: return "none";
+    case EParity::Odd: return "odd";
+    case EParity::Even: return "even";
+    case EParity::Mark: return "mark";
+    case EParity::Space: return "space";
     }
     return "none";
 }
@@ -23,14 +23,10 @@ SSerialLinePlan Refuse(std::string strWhy) {
 
 SSerialLinePlan PlanSerialLine(const SSerialLine& line) {
     // The same values a serial driver refuses outright.
-    if (line.dwBaud == 0)
-        return Refuse("baud rate 0");
-    if (line.dwDataBits < 5 || line.dwDataBits > 8)
-        return Refuse("data bits " + std::to_string(line.dwDataBits));
-    if (line.dwStopBits > 2)
-        return Refuse("stop-bits code " + std::to_string(line.dwStopBits));
-    if (line.dwParity > 4)
-        return Refuse("parity code " + std::to_string(line.dwParity));
+    if (line.dwBaud == 0) return Refuse("baud rate 0");
+    if (line.dwDataBits < 5 || line.dwDataBits > 8) return Refuse("data bits " + std::to_string(line.dwDataBits));
+    if (line.dwStopBits > 2) return Refuse("stop-bits code " + std::to_string(line.dwStopBits));
+    if (line.dwParity > 4) return Refuse("parity code " + std::to_string(line.dwParity));
 
     SSerialLinePlan plan;
     plan.bValid = true;
@@ -46,18 +42,16 @@ SSerialLinePlan PlanSerialLine(const SSerialLine& line) {
         plan.approximations.push_back("2 stop bits with 5 data bits sent as 1.5");
 
     switch (line.dwFlowControl) {
-        case 2:
-            plan.bCtsHandshake = false;
-            plan.bDtrOn = false;
-            plan.bRtsOn = false;
-            break;
-        case 1:
-            plan.bXonXoff = true;
-            [[fallthrough]];
-        default:
-            plan.bCtsHandshake = true;
-            plan.approximations.push_back("output waits for CTS only (no DSR handshake); RTS follows the input buffer");
-            break;
+    case 2:
+        plan.bCtsHandshake = false;
+        plan.bDtrOn = false;
+        plan.bRtsOn = false;
+        break;
+    case 1: plan.bXonXoff = true; [[fallthrough]];
+    default:
+        plan.bCtsHandshake = true;
+        plan.approximations.push_back("output waits for CTS only (no DSR handshake); RTS follows the input buffer");
+        break;
     }
     return plan;
 }

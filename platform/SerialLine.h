@@ -23,15 +23,15 @@ enum class EParity { None, Odd, Even, Mark, Space };
 // What the driver is asked for.
 struct SSerialLinePlan {
     bool bValid = false;
-    std::string strRefusal;        // why an invalid line is refused
+    std::string strRefusal;  // why an invalid line is refused
     uint32_t dwBaud = 0;
-    uint32_t dwDataBits = 8;       // 5..8
+    uint32_t dwDataBits = 8;  // 5..8
     EParity parity = EParity::None;
-    bool bTwoStopBits = false;     // CSTOPB: two stop bits, one and a half with 5 data bits
-    bool bCtsHandshake = false;    // output waits for CTS (CRTSCTS)
-    bool bDtrOn = true;            // DTR and RTS held on (true) or off
+    bool bTwoStopBits = false;   // CSTOPB: two stop bits, one and a half with 5 data bits
+    bool bCtsHandshake = false;  // output waits for CTS (CRTSCTS)
+    bool bDtrOn = true;          // DTR and RTS held on (true) or off
     bool bRtsOn = true;
-    bool bXonXoff = false;         // XON/XOFF both directions
+    bool bXonXoff = false;  // XON/XOFF both directions
     // What the driver cannot say and was approximated, one text each.
     std::vector<std::string> approximations;
 };

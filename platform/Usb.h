@@ -24,15 +24,15 @@
 namespace vexal::platform {
 
 enum class EUsbResult {
-    Ok,            // the slice moved what was asked (or, reading, some bytes)
-    TimedOut,      // the slice ended; nDone tells what it moved before
-    Cancelled,     // Cancel() was called
-    Stalled,       // the endpoint stalled; the halt was cleared
-    NoDevice,      // the device is gone (unplugged, link closed)
-    AccessDenied,  // no permission (see "USB access" in the README)
-    InvalidHandle, // the handle is closed or was never open
-    InUse,         // claimed by another program (open only)
-    Failed,        // any other error
+    Ok,             // the slice moved what was asked (or, reading, some bytes)
+    TimedOut,       // the slice ended; nDone tells what it moved before
+    Cancelled,      // Cancel() was called
+    Stalled,        // the endpoint stalled; the halt was cleared
+    NoDevice,       // the device is gone (unplugged, link closed)
+    AccessDenied,   // no permission (see "USB access" in the README)
+    InvalidHandle,  // the handle is closed or was never open
+    InUse,          // claimed by another program (open only)
+    Failed,         // any other error
 };
 
 const char* UsbResultName(EUsbResult eResult);

@@ -33,9 +33,9 @@ std::optional<uint16_t> Hex4(std::string_view s) {
     uint16_t w = 0;
     for (char c : s) {
         const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                      : (c >= 'A' && c <= 'F')                     ? c - 'A' + 10
-                      : (c >= 'a' && c <= 'f')                     ? c - 'a' + 10
-                                                                   : -1;
+                      : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                      : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                                                                  : -1;
         if (v < 0) return std::nullopt;
         w = static_cast<uint16_t>(w * 16 + v);
     }
@@ -53,15 +53,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 const char* UsbResultName(EUsbResult eResult) {
     switch (eResult) {
-        case EUsbResult::Ok: return "ok";
-        case EUsbResult::TimedOut: return "timed out";
-        case EUsbResult::Cancelled: return "cancelled";
-        case EUsbResult::Stalled: return "stalled";
-        case EUsbResult::NoDevice: return "no device";
-        case EUsbResult::AccessDenied: return "access denied";
-        case EUsbResult::InvalidHandle: return "invalid handle";
-        case EUsbResult::InUse: return "in use by another program";
-        case EUsbResult::Failed: return "failed";
+    case EUsbResult::Ok: return "ok";
+    case EUsbResult::TimedOut: return "timed out";
+    case EUsbResult::Cancelled: return "cancelled";
+    case EUsbResult::Stalled: return "stalled";
+    case EUsbResult::NoDevice: return "no device";
+    case EUsbResult::AccessDenied: return "access denied";
+    case EUsbResult::InvalidHandle: return "invalid handle";
+    case EUsbResult::InUse: return "in use by another program";
+    case EUsbResult::Failed: return "failed";
     }
     return "failed";
 }

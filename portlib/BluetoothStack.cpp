@@ -3,8 +3,6 @@
 
 namespace vexal {
 
-uint32_t GetBluetoothStackType(std::u16string_view strPortName) {
-    return platform::BluetoothStackOfPort(strPortName);
-}
+uint32_t GetBluetoothStackType(std::u16string_view strPortName) { return platform::BluetoothStackOfPort(strPortName); }
 
 }  // namespace vexal

@@ -9,12 +9,9 @@ namespace vexal {
 uint16_t InternetChecksum(std::span<const uint8_t> data) {
     uint32_t dwSum = 0;
     size_t i = 0;
-    for (; i + 1 < data.size(); i += 2)
-        dwSum += static_cast<uint32_t>((data[i] << 8) | data[i + 1]);
-    if (i < data.size())
-        dwSum += static_cast<uint32_t>(data[i] << 8);
-    while (dwSum >> 16)
-        dwSum = (dwSum & 0xFFFFu) + (dwSum >> 16);
+    for (; i + 1 < data.size(); i += 2) dwSum += static_cast<uint32_t>((data[i] << 8) | data[i + 1]);
+    if (i < data.size()) dwSum += static_cast<uint32_t>(data[i] << 8);
+    while (dwSum >> 16) dwSum = (dwSum & 0xFFFFu) + (dwSum >> 16);
     return static_cast<uint16_t>(~dwSum & 0xFFFFu);
 }
 
@@ -24,8 +21,7 @@ EchoRequest BuildEchoRequest(uint16_t wIdentifier) {
     request[1] = 0x00;
     request[4] = static_cast<uint8_t>(wIdentifier >> 8);
     request[5] = static_cast<uint8_t>(wIdentifier);
-    for (size_t i = 8; i < kEchoRequestSize; ++i)
-        request[i] = 0x20;
+    for (size_t i = 8; i < kEchoRequestSize; ++i) request[i] = 0x20;
     const uint16_t wSum = InternetChecksum(request);
     request[2] = static_cast<uint8_t>(wSum >> 8);
     request[3] = static_cast<uint8_t>(wSum);
@@ -40,18 +36,13 @@ uint16_t EchoIdentifierForSeed(uint32_t dwSeconds) {
 
 EEchoReply ValidateEchoReply(std::span<const uint8_t> datagram, uint32_t dwSource, uint32_t dwDestination,
                              uint16_t wIdentifier) {
-    if (dwSource != dwDestination)
-        return EEchoReply::WrongSource;
-    if (datagram.empty())
-        return EEchoReply::TooShort;
+    if (dwSource != dwDestination) return EEchoReply::WrongSource;
+    if (datagram.empty()) return EEchoReply::TooShort;
     const size_t nHeader = static_cast<size_t>(datagram[0] & 0x0F) * 4;
-    if (datagram.size() < nHeader + 8)
-        return EEchoReply::TooShort;
-    if (datagram[nHeader] != kIcmpEchoReplyType)
-        return EEchoReply::WrongType;
+    if (datagram.size() < nHeader + 8) return EEchoReply::TooShort;
+    if (datagram[nHeader] != kIcmpEchoReplyType) return EEchoReply::WrongType;
     const uint16_t wGot = static_cast<uint16_t>((datagram[nHeader + 4] << 8) | datagram[nHeader + 5]);
-    if (wGot != wIdentifier)
-        return EEchoReply::WrongIdentifier;
+    if (wGot != wIdentifier) return EEchoReply::WrongIdentifier;
     return EEchoReply::Valid;
 }
 
@@ -77,8 +68,7 @@ CEchoIdLease::CEchoIdLease(uint16_t wWanted) {
 }
 
 CEchoIdLease::~CEchoIdLease() {
-    if (!m_bHeld)
-        return;
+    if (!m_bHeld) return;
     std::lock_guard lock(g_idMutex);
     g_idsInUse.reset(m_wId);
 }

@@ -43,12 +43,12 @@ std::string RepeatedByteFormat(std::string_view head, uint32_t n) {
 
 uint32_t WriteAlarmCode(uint8_t status) {
     switch (status) {
-        case 0: return 1200;
-        case 1: return 1201;
-        case 2: return 1202;
-        case 4: return 1203;
-        case 6: return 1203;
-        default: return 1204;  // 3, 5 and everything else
+    case 0: return 1200;
+    case 1: return 1201;
+    case 2: return 1202;
+    case 4: return 1203;
+    case 6: return 1203;
+    default: return 1204;  // 3, 5 and everything else
     }
 }
 
@@ -109,7 +109,7 @@ void CFrameDispatch::Queue(uint32_t dwDevice, const uint8_t* p, uint32_t dwLengt
         Flush();
         m_dwDevice = dwDevice;
     }
-    if (dwLength == 0) return;  // a forwarded frame with no data bytes
+    if (dwLength == 0) return;                       // a forwarded frame with no data bytes
     m_batch.insert(m_batch.end(), p, p + dwLength);  // no zero-fill before the copy
 }
 
@@ -251,8 +251,7 @@ void CPortInterface::ClosePort() {
     }
     if (thread.joinable()) {
         const uint64_t nStart = platform::TickMs();
-        while (!bOnReader && !pRun->m_bThreadEnded && platform::TickMs() - nStart < kStopJoinMs)
-            platform::SleepMs(10);
+        while (!bOnReader && !pRun->m_bThreadEnded && platform::TickMs() - nStart < kStopJoinMs) platform::SleepMs(10);
         if (!bOnReader && pRun->m_bThreadEnded) {
             thread.join();
         } else {
@@ -294,8 +293,7 @@ void CPortInterface::TagReadGeneration(uint64_t nGeneration) {
 }
 
 bool CPortInterface::IsTerminating() const {
-    if (t_pOwnStopFlag != nullptr)
-        return *t_pOwnStopFlag;
+    if (t_pOwnStopFlag != nullptr) return *t_pOwnStopFlag;
     std::lock_guard lock(m_csThread);
     return !m_pRun || m_pRun->m_bTerminateThread;
 }
@@ -345,8 +343,7 @@ void CPortInterface::ProcessReadBytes(const uint8_t* pBytes, uint32_t n) {
 }
 
 void CPortInterface::ApplyLinkGeneration(CFrameParser& parser, uint64_t nGeneration) {
-    if (parser.SetLinkGeneration(nGeneration))
-        LogPort(kLogError, "frame cut by a link change dropped in readthread");
+    if (parser.SetLinkGeneration(nGeneration)) LogPort(kLogError, "frame cut by a link change dropped in readthread");
 }
 
 void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch, const uint8_t* pBytes, uint32_t n,
@@ -354,8 +351,10 @@ void CPortInterface::ProcessWith(CFrameParser& parser, CFrameDispatch& dispatch,
     if (pBytes == nullptr || n == 0) return;
     ApplyLinkGeneration(parser, nGeneration);
     if (m_nRawMode == 1) {
-        if (m_nAsbMode) ASBParseReadData(pBytes, n, 0);
-        else EnqueueData(0, pBytes, n);
+        if (m_nAsbMode)
+            ASBParseReadData(pBytes, n, 0);
+        else
+            EnqueueData(0, pBytes, n);
         return;
     }
     DropFrameBegunBeforeClear(parser);
@@ -381,15 +380,9 @@ uint64_t CPortInterface::Now() const { return m_pfnTick ? m_pfnTick() : platform
 
 void CPortInterface::OnParserEvent(EParserEvent event, uint32_t dwValue) {
     switch (event) {
-        case EParserEvent::InvalidByte:
-            LogPort(kLogError, "Invalid Zamo data packet=%c in readthread", {dwValue});
-            break;
-        case EParserEvent::ZeroLength:
-            LogPort(kLogError, "dwZamoDataLen is zero in readthread");
-            break;
-        case EParserEvent::PieceTimeout:
-            LogPort(kLogError, "remain packet timeout(%dms) in readthread", {dwValue});
-            break;
+    case EParserEvent::InvalidByte: LogPort(kLogError, "Invalid Zamo data packet=%c in readthread", {dwValue}); break;
+    case EParserEvent::ZeroLength: LogPort(kLogError, "dwZamoDataLen is zero in readthread"); break;
+    case EParserEvent::PieceTimeout: LogPort(kLogError, "remain packet timeout(%dms) in readthread", {dwValue}); break;
     }
 }
 
@@ -532,14 +525,15 @@ public:
             if (pQueue) pQueue->Append(r, kStatusRecordSize);
         }
         if (m_bTrace) {
-            m_log.WriteLog(kLogInfo, bSecondKind ? "Input IASB : %02x %02x %02x %02x" : "Input ASB : %02x %02x %02x %02x",
+            m_log.WriteLog(kLogInfo,
+                           bSecondKind ? "Input IASB : %02x %02x %02x %02x" : "Input ASB : %02x %02x %02x %02x",
                            {uint32_t{r[0]}, uint32_t{r[1]}, uint32_t{r[2]}, uint32_t{r[3]}});
         }
     }
     void OnStatusTrace(EStatusTrace kind, const uint8_t* p, uint32_t n) override {
-        const char* head = kind == EStatusTrace::Mixed ? "3filter Input byte :"
+        const char* head = kind == EStatusTrace::Mixed     ? "3filter Input byte :"
                            : kind == EStatusTrace::Flushed ? "1filter Input byte :"
-                                                            : "2filter Input byte :";
+                                                           : "2filter Input byte :";
         std::vector<CLogArg> args(p, p + n);
         m_log.WriteLogArgs(kLogInfo, RepeatedByteFormat(head, n), args);
     }
@@ -585,8 +579,10 @@ uint32_t CPortInterface::GetASBState(uint8_t* pDest, uint32_t dwDevice) {
     {
         std::lock_guard lock(m_csStatus);
         CVexalStatus* pQueue = FindFirst(m_statusQueues, dwDevice);
-        if (pQueue == nullptr) nResult = 1;
-        else if (pDest == nullptr || !pQueue->TakeRecord(pDest)) nResult = 2;
+        if (pQueue == nullptr)
+            nResult = 1;
+        else if (pDest == nullptr || !pQueue->TakeRecord(pDest))
+            nResult = 2;
     }
     if (nResult == 1) {
         LogPort(kLogError, "-GetASBState : pVxlStatus is NULL");

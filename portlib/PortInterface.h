@@ -188,8 +188,8 @@ protected:
     void TagReadGeneration(uint64_t nGeneration);
 
     std::unique_ptr<CVQTPortLogger> m_pPortLog;
-    std::u16string m_strAddress;          // network address or device name, for the transports
-    CTransportSettings m_settings;        // fields 3..17 of the device option record
+    std::u16string m_strAddress;    // network address or device name, for the transports
+    CTransportSettings m_settings;  // fields 3..17 of the device option record
 
 private:
     // One run of the reader thread: its own stop flag, so a late thread of an

@@ -12,10 +12,10 @@ constexpr uint32_t kOffline = ZAMO_LINK_OFFLINE;
 
 std::shared_ptr<CPortInterface> MakeTransport(uint32_t dwType) {
     switch (dwType) {
-        case ZAMO_PORT_COM: return std::make_shared<CPortCom>();
-        case ZAMO_PORT_USB: return std::make_shared<CPortUsb>();
-        case ZAMO_PORT_LPT: return std::make_shared<CPortLpt>();
-        default: return std::make_shared<CPortNet>();
+    case ZAMO_PORT_COM: return std::make_shared<CPortCom>();
+    case ZAMO_PORT_USB: return std::make_shared<CPortUsb>();
+    case ZAMO_PORT_LPT: return std::make_shared<CPortLpt>();
+    default: return std::make_shared<CPortNet>();
     }
 }
 }  // namespace
@@ -198,8 +198,7 @@ void CPortListMng::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
         LogA(kLogError, "ClosePort : pPortInterface is NULL");
         return;
     }
-    if (pPort->m_bOpening)
-        pPort->CancelOpen();
+    if (pPort->m_bOpening) pPort->CancelOpen();
     std::lock_guard lock(pPort->m_csOpenClose);
     pPort->RemoveListData(dwDeviceId);
     if (pPort->m_dwOpenCount > 1) {

@@ -42,8 +42,7 @@ uint32_t CPortLpt::SetDeviceOption(const DeviceOption& option) {
     m_settings.m_dwInputQueueSize = option.inputQueueSize;
     m_settings.m_dwOutputQueueSize = option.outputQueueSize;
     const std::u16string strAddress = option.portName != nullptr ? std::u16string(option.portName) : std::u16string();
-    if (strAddress.size() < 3 || strAddress.compare(0, 3, u"LPT") != 0)
-        return 0;
+    if (strAddress.size() < 3 || strAddress.compare(0, 3, u"LPT") != 0) return 0;
     m_strAddress = strAddress;
     return 1;
 }
@@ -55,17 +54,14 @@ uint32_t CPortLpt::WriteTimeoutMs(uint32_t dwLength) const {
 }
 
 uint32_t CPortLpt::OpenPort() {
-    if (m_bCapture)
-        PortLog().InitCapture(true, m_strCaptureDir, u"LptPRN");
+    if (m_bCapture) PortLog().InitCapture(true, m_strCaptureDir, u"LptPRN");
     LogPort(kLogInfo, "+OpenPort : Lpt dll");
-    if (m_hPort.IsOpen())
-        return m_bOpen ? 1 : 0;
+    if (m_hPort.IsOpen()) return m_bOpen ? 1 : 0;
     NewLinkGeneration();
     int nErr = 0;
     const uint64_t nGeneration = m_hPort.Open([&]() -> std::optional<CParallelHandle> {
         auto pDevice = m_pfnOpenDevice ? m_pfnOpenDevice(m_strAddress, nErr) : nullptr;
-        if (!pDevice)
-            return std::nullopt;
+        if (!pDevice) return std::nullopt;
         return CParallelHandle{std::move(pDevice), std::make_unique<platform::CWakeSignal>()};
     });
     if (nGeneration == 0) {
@@ -98,8 +94,7 @@ int32_t CPortLpt::WritePort(const uint8_t* pData, uint32_t dwLength) {
         return 0;
     }
     auto hold = m_hPort.Hold();
-    if (!hold)
-        return 0;
+    if (!hold) return 0;
     size_t nWritten = 0;
     int nErr = 0;
     platform::EDeviceIo result;
@@ -111,10 +106,8 @@ int32_t CPortLpt::WritePort(const uint8_t* pData, uint32_t dwLength) {
         result = hold->m_pDevice->Write(pData, dwLength, nWritten, WriteTimeoutMs(dwLength), hold->m_pWake.get(), nErr);
     }
     LogTrace(kLogInfo, "GetLastError() : %d", {nErr});
-    if (result != platform::EDeviceIo::Done)
-        LogTrace(kLogInfo, "Port Write ERROR_IO_PENDING");
-    if (m_bCapture && PortLog().IsCaptureOpen() && nWritten > 0)
-        PortLog().WriteCapture(pData, nWritten);
+    if (result != platform::EDeviceIo::Done) LogTrace(kLogInfo, "Port Write ERROR_IO_PENDING");
+    if (m_bCapture && PortLog().IsCaptureOpen() && nWritten > 0) PortLog().WriteCapture(pData, nWritten);
     const auto nResult = static_cast<int32_t>(std::min<size_t>(nWritten, dwLength));
     LogTrace(kLogInfo, "-Lpt Write(%d/%d)", {nResult, dwLength});
     return nResult;
@@ -161,16 +154,14 @@ int32_t CPortLpt::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
 
     if (!m_bOpen) {
         LogPort(kLogInfo, "m_bOpen is FALSE");
-        if (IsTerminating())
-            LogPort(kLogInfo, "Read Thread : last flag.");
+        if (IsTerminating()) LogPort(kLogInfo, "Read Thread : last flag.");
         return 0;
     }
     LogTrace(kLogInfo, "************ ReadFile start *********************");
     size_t nRead = 0;
     int nErr = 0;
     const size_t nWanted = std::min<size_t>(kReadSize, pBuffer != nullptr ? dwSize : 0);
-    if (nWanted > 0)
-        device.Read(pBuffer, nWanted, nRead, m_settings.m_dwReadIntervalTimeout, pWake, nErr);
+    if (nWanted > 0) device.Read(pBuffer, nWanted, nRead, m_settings.m_dwReadIntervalTimeout, pWake, nErr);
     if (nRead > 0) {
         TagReadGeneration(hold.Generation());
         return static_cast<int32_t>(nRead);
@@ -185,8 +176,7 @@ int32_t CPortLpt::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
     } else {
         LogPort(kLogInfo, "m_bOpen is FALSE");
     }
-    if (IsTerminating())
-        LogPort(kLogInfo, "Read Thread : last flag.");
+    if (IsTerminating()) LogPort(kLogInfo, "Read Thread : last flag.");
     return 0;
 }
 

@@ -36,15 +36,13 @@ std::string NarrowAddress(const std::u16string& str) {
     // Dotted-decimal text: anything outside ASCII cannot be part of it.
     std::string out;
     out.reserve(str.size());
-    for (char16_t c : str)
-        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    for (char16_t c : str) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     return out;
 }
 
 std::u16string Widen(const char* psz) {
     std::u16string out;
-    for (; *psz != '\0'; ++psz)
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*psz)));
+    for (; *psz != '\0'; ++psz) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*psz)));
     return out;
 }
 
@@ -56,9 +54,7 @@ uint32_t SecondsNow() {
 
 CPortNet::CPortNet() : m_pfnOpenIcmp([](int& nErr) { return platform::OpenIcmpEndpoint(nErr); }) {}
 
-CPortNet::~CPortNet() {
-    LogPort(kLogInfo, "~CPortNet");
-}
+CPortNet::~CPortNet() { LogPort(kLogInfo, "~CPortNet"); }
 
 void CPortNet::SetIcmpEndpointFactory(platform::IcmpEndpointFactory pfnFactory) {
     m_pfnOpenIcmp = std::move(pfnFactory);
@@ -71,12 +67,10 @@ bool CPortNet::StopRequested() const { return IsTerminating() || m_StopEvent.IsS
 uint32_t CPortNet::SetDeviceOption(const DeviceOption& option) {
     CPortInterface::SetDeviceOption(option);
     std::u16string strAddress = option.portName != nullptr ? std::u16string(option.portName) : std::u16string();
-    if (strAddress.empty())
-        return 0;
+    if (strAddress.empty()) return 0;
     // A further user of an open port names the same address; the reader
     // thread reads the link's address and port, so they stay as opened.
-    if (m_bOpen && strAddress == m_strAddress)
-        return 1;
+    if (m_bOpen && strAddress == m_strAddress) return 1;
     m_strAddress = strAddress;
     const auto address = platform::ParseIPv4(NarrowAddress(strAddress));
     m_bAddressValid = address.has_value();
@@ -109,8 +103,7 @@ uint32_t CPortNet::ConnectSocket() {
     Pause(kConnectStartPauseMs);
     // The close notification needs no binding here: CheckFinReceived asks the socket.
     switch (m_hPort.WaitWritable(kConnectWaitMs, &m_StopEvent, nErr)) {
-    case platform::ESocketWait::Ready:
-        break;
+    case platform::ESocketWait::Ready: break;
     case platform::ESocketWait::Failed:
         LogPort(kLogError, "select error:GLE[%d] in ConnectSocket", {nErr});
         m_hPort.Close();
@@ -159,30 +152,22 @@ CPortNet::EReplyWait CPortNet::AwaitReply(platform::IIcmpEndpoint& endpoint, uin
         size_t nLength = 0;
         uint32_t dwSource = 0;
         switch (endpoint.Receive(buffer, nLength, dwSource, nLeft, &m_StopEvent, nErr)) {
-        case platform::EIcmpWait::Received:
-            break;
-        case platform::EIcmpWait::TimedOut:
-            return bAnyReceived ? EReplyWait::OnlyInvalid : EReplyWait::NothingArrived;
-        case platform::EIcmpWait::Woken:
-            return EReplyWait::Woken;
-        case platform::EIcmpWait::WaitFailed:
-            return EReplyWait::WaitFailed;
-        case platform::EIcmpWait::Failed:
-            return EReplyWait::ReceiveFailed;
+        case platform::EIcmpWait::Received: break;
+        case platform::EIcmpWait::TimedOut: return bAnyReceived ? EReplyWait::OnlyInvalid : EReplyWait::NothingArrived;
+        case platform::EIcmpWait::Woken: return EReplyWait::Woken;
+        case platform::EIcmpWait::WaitFailed: return EReplyWait::WaitFailed;
+        case platform::EIcmpWait::Failed: return EReplyWait::ReceiveFailed;
         }
         bAnyReceived = true;
         const std::span<const uint8_t> datagram(buffer.data(), std::min(nLength, buffer.size()));
-        if (ValidateEchoReply(datagram, dwSource, dwDestination, wId) == EEchoReply::Valid)
-            return EReplyWait::Valid;
-        if (nLeft == 0)
-            return EReplyWait::OnlyInvalid;
+        if (ValidateEchoReply(datagram, dwSource, dwDestination, wId) == EEchoReply::Valid) return EReplyWait::Valid;
+        if (nLeft == 0) return EReplyWait::OnlyInvalid;
     }
 }
 
 uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
     LogPort(kLogInfo, "+CheckPingResponse");
-    if (m_StopEvent.IsSet())
-        return 0;  // closing
+    if (m_StopEvent.IsSet()) return 0;  // closing
     int nErr = 0;
     std::unique_ptr<platform::IIcmpEndpoint> pEndpoint = m_pfnOpenIcmp ? m_pfnOpenIcmp(nErr) : nullptr;
     if (!pEndpoint) {
@@ -210,18 +195,11 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
     auto waitFailed = [&](EReplyWait wait, int nTimeoutLevel, const char* pszTimeout, const char* pszRecvFail) {
         switch (wait) {
         case EReplyWait::Valid:
-        case EReplyWait::OnlyInvalid:
-            return false;
-        case EReplyWait::NothingArrived:
-            LogPort(nTimeoutLevel, pszTimeout);
-            return true;
+        case EReplyWait::OnlyInvalid: return false;
+        case EReplyWait::NothingArrived: LogPort(nTimeoutLevel, pszTimeout); return true;
         case EReplyWait::WaitFailed:
-        case EReplyWait::Woken:
-            LogPort(kLogError, "ping select error:%d", {nErr});
-            return true;
-        case EReplyWait::ReceiveFailed:
-            LogPort(kLogError, pszRecvFail, {nErr});
-            return true;
+        case EReplyWait::Woken: LogPort(kLogError, "ping select error:%d", {nErr}); return true;
+        case EReplyWait::ReceiveFailed: LogPort(kLogError, pszRecvFail, {nErr}); return true;
         }
         return true;
     };
@@ -229,8 +207,7 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
     const uint64_t nSentAt = platform::TickMs();
     EReplyWait result = AwaitReply(*pEndpoint, dwDestination, lease.Id(), nErr);
     const uint32_t dwReplyMs = static_cast<uint32_t>(platform::TickMs() - nSentAt);
-    if (waitFailed(result, kLogInfo, "ping response time is exceed 1.0sec", "ping recvfrom error:%d"))
-        return 0;
+    if (waitFailed(result, kLogInfo, "ping response time is exceed 1.0sec", "ping recvfrom error:%d")) return 0;
 
     if (result == EReplyWait::Valid && dwReplyMs > kSlowReplyMs) {
         // A slow answer is confirmed by a second exchange, which decides.
@@ -240,8 +217,7 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
             return 0;
         }
         result = AwaitReply(*pEndpoint, dwDestination, lease.Id(), nErr);
-        if (waitFailed(result, kLogError, "ping response 2 timeout", "ping recvfrom 2 error:%d"))
-            return 0;
+        if (waitFailed(result, kLogError, "ping response 2 timeout", "ping recvfrom 2 error:%d")) return 0;
     }
     if (result != EReplyWait::Valid) {
         LogPort(kLogError, "-CheckPingResponse");
@@ -254,8 +230,7 @@ uint32_t CPortNet::CheckPingResponse(const std::u16string& strAddress) {
 
 uint32_t CPortNet::OpenPort() {
     m_StopEvent.Reset();
-    if (m_bCapture)
-        PortLog().InitCapture(true, m_strCaptureDir, u"EthPRN");
+    if (m_bCapture) PortLog().InitCapture(true, m_strCaptureDir, u"EthPRN");
     // The socket library needs no start-up here; sockets are made per connect.
     LogPort(kLogInfo, "ConnectSocket in OpenPort");
     bool bConnected = ConnectSocket() != 0;
@@ -283,13 +258,11 @@ uint32_t CPortNet::OpenPort() {
 
 int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
     m_dwReaderPause = kReaderPauseMs;
-    if (m_StopEvent.IsSet())
-        return 0;  // closing: leave every flag as ClosePort set it
+    if (m_StopEvent.IsSet()) return 0;  // closing: leave every flag as ClosePort set it
 
     for (int i = 0; i < kEchoChecksPerCycle && !StopRequested(); ++i) {
         m_bReachable = CheckPingResponse(m_strAddress);
-        if (m_bReachable)
-            break;
+        if (m_bReachable) break;
     }
     if (!m_bReachable) {
         m_dwLinkState = kLinkOffline;
@@ -303,8 +276,7 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
             m_bOpen = false;
             m_hPort.Close();
             LogPort(kLogInfo, "Socket is closed and sleep");
-            if (Pause(kReconnectClosePauseMs))
-                return 0;
+            if (Pause(kReconnectClosePauseMs)) return 0;
         }
         m_bOpen = ConnectSocket() != 0;
         if (!m_bOpen) {
@@ -314,8 +286,7 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
             Pause(kReconnectFailPauseMs);
             return 0;
         }
-        if (Pause(kReconnectOkPauseMs))
-            return 0;
+        if (Pause(kReconnectOkPauseMs)) return 0;
         m_bOpen = true;
         if (!CheckFinReceived()) {
             m_dwLinkState = kLinkOffline;
@@ -332,20 +303,16 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         m_bOpen = true;
         return 0;
     }
-    if (!m_bOpen)
-        return 0;
-    if (StopRequested())
-        return 0;
+    if (!m_bOpen) return 0;
+    if (StopRequested()) return 0;
 
     std::this_thread::yield();
     int nErr = 0;
     switch (m_hPort.WaitReadable(kDataWaitMs, &m_StopEvent, nErr)) {
     case platform::ESocketWait::Ready: {
         const ptrdiff_t n = m_hPort.Receive(pBuffer, std::min(dwSize, kReadMax), nErr);
-        if (n > 0)
-            return static_cast<int32_t>(n);
-        if (n < 0 && nErr == platform::SocketErrorWouldBlock())
-            break;  // a spurious wake-up counts as an idle wait
+        if (n > 0) return static_cast<int32_t>(n);
+        if (n < 0 && nErr == platform::SocketErrorWouldBlock()) break;  // a spurious wake-up counts as an idle wait
         if (n < 0) {
             LogPort(kLogInfo, "Ethernet ReadPort WSAGLE[%d]", {nErr});
             if (nErr == platform::SocketErrorNotSocket()) {
@@ -360,20 +327,15 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         }
         break;  // the hub closed: the next cycle sees it
     }
-    case platform::ESocketWait::Woken:
-        return 0;
-    case platform::ESocketWait::TimedOut:
-        break;
-    default:
-        m_bOpen = false;
-        break;
+    case platform::ESocketWait::Woken: return 0;
+    case platform::ESocketWait::TimedOut: break;
+    default: m_bOpen = false; break;
     }
 
     ptrdiff_t nSent;
     {
         std::lock_guard lock(m_csSend);
-        if (StopRequested() || m_bWrite)
-            return 0;
+        if (StopRequested() || m_bWrite) return 0;
         LogPort(kLogInfo, "NULL Packet");
         const uint8_t keepAlive = 0x00;
         nSent = m_hPort.Send(&keepAlive, 1, nErr);
@@ -385,8 +347,7 @@ int32_t CPortNet::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
         m_dwLinkState = kLinkOffline;
         return 0;
     }
-    if (nSent != 1)
-        LogPort(kLogError, "NULL byte writing is fail");
+    if (nSent != 1) LogPort(kLogError, "NULL byte writing is fail");
     return 0;
 }
 
@@ -408,8 +369,7 @@ int32_t CPortNet::WritePort(const uint8_t* pData, uint32_t dwLength) {
         m_bReconnect = 1;  // the reader thread reconnects
         return -1;
     }
-    if (m_bCapture && PortLog().IsCaptureOpen())
-        PortLog().WriteCapture(pData, static_cast<size_t>(nSent));
+    if (m_bCapture && PortLog().IsCaptureOpen()) PortLog().WriteCapture(pData, static_cast<size_t>(nSent));
     platform::SleepMs(kAfterSendPauseMs);
     if (static_cast<uint32_t>(nSent) < dwLength)
         LogPort(kLogError, "-Ethernet Write (%d/%d)", {static_cast<int32_t>(nSent), dwLength});
@@ -428,8 +388,7 @@ void CPortNet::ClosePort() {
     LogPort(kLogInfo, "ClosePort : call shutdown.");
     const int nErr = m_hPort.Shutdown();
     LogPort(kLogInfo, "ClosePort : call closesocket.");
-    if (nErr != 0)
-        LogPort(kLogError, "ClosePort : error closesocket WSAGetLastError=%d", {nErr});
+    if (nErr != 0) LogPort(kLogError, "ClosePort : error closesocket WSAGetLastError=%d", {nErr});
     LogPort(kLogInfo, "-ClosePort : Success");
     CPortInterface::ClosePort();
     // A cycle that was reconnecting may have set them again before it stopped.

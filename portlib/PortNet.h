@@ -45,7 +45,7 @@ private:
     bool StopRequested() const;
     void ClearLinkFlags();
 
-    platform::CTcpSocket m_hPort;       // the TCP link to the hub
+    platform::CTcpSocket m_hPort;  // the TCP link to the hub
     // Orders the keep-alive byte against callers' writes: the write flag is
     // tested and the byte sent under it, so a SetWrite(1) followed by a write
     // can never let the byte fall inside a frame that goes out in pieces.
@@ -54,8 +54,8 @@ private:
     platform::IcmpEndpointFactory m_pfnOpenIcmp;
     std::atomic<uint32_t> m_bReachable{0};
     std::atomic<uint32_t> m_bReconnect{0};
-    int m_nLastIcmpPath = -1;           // the path last used, logged when it changes
-    uint32_t m_dwAddress = 0;           // parsed address text, host order
+    int m_nLastIcmpPath = -1;  // the path last used, logged when it changes
+    uint32_t m_dwAddress = 0;  // parsed address text, host order
     bool m_bAddressValid = false;
     uint16_t m_wPortNumber = 0;
 };

@@ -41,13 +41,13 @@ bool UsbWriteReopens(EUsbResult eResult) {
 
 uint32_t UsbErrorNumber(EUsbResult eResult) {
     switch (eResult) {
-        case EUsbResult::Ok: return 0;
-        case EUsbResult::AccessDenied: return 5;
-        case EUsbResult::InvalidHandle: return 6;
-        case EUsbResult::NoDevice: return 1167;
-        case EUsbResult::TimedOut: return 1460;
-        case EUsbResult::Cancelled: return 995;
-        default: return 31;
+    case EUsbResult::Ok: return 0;
+    case EUsbResult::AccessDenied: return 5;
+    case EUsbResult::InvalidHandle: return 6;
+    case EUsbResult::NoDevice: return 1167;
+    case EUsbResult::TimedOut: return 1460;
+    case EUsbResult::Cancelled: return 995;
+    default: return 31;
     }
 }
 
@@ -93,7 +93,8 @@ uint32_t CPortUsb::OpenPortUSB() {
     if (nOpened == 0) {
         LogPort(kLogError, "-OpenPortUSB : port is INVALID_HANDLE_VALUE");
         if (eResult == EUsbResult::AccessDenied)
-            LogPort(kLogError, "OpenPortUSB : access denied to %s (install the udev rule, see \"USB access\" in the README)",
+            LogPort(kLogError,
+                    "OpenPortUSB : access denied to %s (install the udev rule, see \"USB access\" in the README)",
                     {m_strAddress});
         else
             LogPort(kLogError, "OpenPortUSB : %s", {Widen(platform::UsbResultName(eResult))});
@@ -329,24 +330,22 @@ int32_t CPortUsb::ReadPort(uint8_t* pBuffer, uint32_t dwSize) {
             return static_cast<int32_t>(dwRead);
         }
         switch (eResult) {
-            case EUsbResult::Ok:
-            case EUsbResult::TimedOut:
-            case EUsbResult::Stalled:  // cleared by the backend: read on
-                break;
-            case EUsbResult::Cancelled:
-                if (IsTerminating()) LogPort(kLogInfo, "ReadThread: wait cancelled, but m_bTerminateThread is true");
-                return 0;
-            case EUsbResult::NoDevice:
-            case EUsbResult::AccessDenied:
-            case EUsbResult::InvalidHandle:
-                // The hub left (or its handle is unusable): off-line at once;
-                // the check closes the handle and reopens when it is back.
-                LogPort(kLogError, "ReadPort : %s", {Widen(platform::UsbResultName(eResult))});
-                GoOffline();
-                return 0;
-            default:
-                LogTrace(kLogInfo, "********** Read Result :%d", {0});
-                return 0;
+        case EUsbResult::Ok:
+        case EUsbResult::TimedOut:
+        case EUsbResult::Stalled:  // cleared by the backend: read on
+            break;
+        case EUsbResult::Cancelled:
+            if (IsTerminating()) LogPort(kLogInfo, "ReadThread: wait cancelled, but m_bTerminateThread is true");
+            return 0;
+        case EUsbResult::NoDevice:
+        case EUsbResult::AccessDenied:
+        case EUsbResult::InvalidHandle:
+            // The hub left (or its handle is unusable): off-line at once;
+            // the check closes the handle and reopens when it is back.
+            LogPort(kLogError, "ReadPort : %s", {Widen(platform::UsbResultName(eResult))});
+            GoOffline();
+            return 0;
+        default: LogTrace(kLogInfo, "********** Read Result :%d", {0}); return 0;
         }
         if (IsTerminating() || hold.IsClosing()) {
             if (IsTerminating()) LogPort(kLogInfo, "ReadThread: wait cancelled, but m_bTerminateThread is true");

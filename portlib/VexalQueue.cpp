@@ -5,8 +5,7 @@
 
 namespace vexal {
 
-CVexalData::CVexalData(uint32_t dwDeviceId, uint32_t dwCapacity)
-    : m_dwDeviceId(dwDeviceId), m_buffer(dwCapacity, 0) {}
+CVexalData::CVexalData(uint32_t dwDeviceId, uint32_t dwCapacity) : m_dwDeviceId(dwDeviceId), m_buffer(dwCapacity, 0) {}
 
 void CVexalData::Append(const uint8_t* pData, uint32_t n) {
     if (n == 0 || pData == nullptr) return;

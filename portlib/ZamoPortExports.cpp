@@ -7,9 +7,10 @@ using vexal::CPortListMng;
 
 extern "C" {
 
-ZAMOPORT_API uint32_t CreatePort(const char16_t *portName, uint32_t deviceType) {
+ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType) {
     try {
-        return CPortListMng::Instance().CreatePort(portName ? std::u16string_view(portName) : std::u16string_view(), deviceType);
+        return CPortListMng::Instance().CreatePort(portName ? std::u16string_view(portName) : std::u16string_view(),
+                                                   deviceType);
     } catch (...) {
         return 0;
     }
@@ -47,7 +48,7 @@ ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t Read(uint8_t *dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().Read(dest, wanted, timeoutMs, port, device);
     } catch (...) {
@@ -63,7 +64,7 @@ ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API int32_t Write(const uint8_t *data, uint32_t length, uint32_t port) {
+ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port) {
     try {
         return CPortListMng::Instance().Write(data, length, port);
     } catch (...) {
@@ -95,7 +96,7 @@ ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t GetASBState(uint8_t *dest, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t GetASBState(uint8_t* dest, uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().GetASBState(dest, port, device);
     } catch (...) {

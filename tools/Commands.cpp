@@ -23,7 +23,6 @@
 namespace vexal::tools {
 namespace {
 
-using nlohmann::json;
 using client::CHubSession;
 using client::ECustomAction;
 using model::CustomTypeName;
@@ -36,6 +35,7 @@ using model::SGroupDef;
 using model::SKeyChange;
 using model::SRestoreOptions;
 using model::SSettingsValues;
+using nlohmann::json;
 
 // Signals a problem with the command line (exit status 2) rather than with a hub.
 struct SUsageError {
@@ -71,7 +71,8 @@ SPrepared Prepare(const SOptions& o) {
     SPrepared p;
     const auto& args = o.vecArgs;
     if (o.strCommand == "get" || o.strCommand == "set") {
-        if (args.empty()) throw SUsageError{o.strCommand + ": name a group (bluetooth, lan, wlan, netproto, usage, serial)"};
+        if (args.empty())
+            throw SUsageError{o.strCommand + ": name a group (bluetooth, lan, wlan, netproto, usage, serial)"};
         p.pGroup = FindGroup(args[0]);
         if (p.pGroup == nullptr) throw SUsageError{o.strCommand + ": unknown group '" + args[0] + "'"};
         size_t nNext = 1;
@@ -142,8 +143,7 @@ SPrepared Prepare(const SOptions& o) {
 SSettingsValues ReadSettings(CHubSession& session, const std::set<std::string>& only, model::SHubSettings& hub,
                              std::vector<std::string>& vecErrors, CProgress* pProgress = nullptr) {
     session.ReadSettings(only, hub, vecErrors, [pProgress](size_t nStep, const std::string& strWhat) {
-        if (pProgress != nullptr)
-            pProgress->Step(nStep, strWhat);
+        if (pProgress != nullptr) pProgress->Step(nStep, strWhat);
     });
     return model::ToValues(hub);
 }
@@ -220,7 +220,10 @@ int CmdInfo(CHubSession& session, const SOptions& o, const SConnection& c) {
     if (o.bJson) {
         json devices = json::array();
         for (const auto& d : info.vecDevices)
-            devices.push_back({{"id", d.nDeviceId}, {"type", model::DeviceTypeName(d.nDeviceId)}, {"vid", d.strVid}, {"pid", d.strPid}});
+            devices.push_back({{"id", d.nDeviceId},
+                               {"type", model::DeviceTypeName(d.nDeviceId)},
+                               {"vid", d.strVid},
+                               {"pid", d.strPid}});
         PrintJson({{"hub", c.strLabel},
                    {"model", info.strModel},
                    {"firmware", info.strFirmware},
@@ -250,9 +253,13 @@ int CmdShow(CHubSession& session, const SOptions& o, const SConnection& c) {
     const SSettingsValues s = ReadSettings(session, {}, hub, errors);
     for (const auto& e : errors) Error(c.strLabel + ": " + e);
     if (o.bJson)
-        PrintJson({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}, {"settings", model::SettingsToJson(s)}});
+        PrintJson({{"hub", c.strLabel},
+                   {"model", strModel},
+                   {"firmware", strFirmware},
+                   {"settings", model::SettingsToJson(s)}});
     else
-        std::cout << FormatTable({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}}) << SettingsText(s);
+        std::cout << FormatTable({{"hub", c.strLabel}, {"model", strModel}, {"firmware", strFirmware}})
+                  << SettingsText(s);
     return errors.empty() ? kExitOk : kExitFailed;
 }
 
@@ -264,7 +271,8 @@ int CmdGet(CHubSession& session, const SOptions& o, const SConnection& c, const 
     }
     const GroupValues values = model::ToKeyValues(value);
     if (o.bJson) {
-        json doc = {{"hub", c.strLabel}, {"group", p.pGroup->strName}, {"values", model::GroupToJson(*p.pGroup, values)}};
+        json doc = {
+            {"hub", c.strLabel}, {"group", p.pGroup->strName}, {"values", model::GroupToJson(*p.pGroup, values)}};
         if (p.nSerialId != 0) doc["device"] = p.nSerialId;
         PrintJson(doc);
     } else {
@@ -304,8 +312,10 @@ int CmdCustom(CHubSession& session, const SOptions& o, const SConnection& c, con
         for (int nType = 0; nType < model::kCustomTypeCount; ++nType) {
             if (p.nCustomType >= 0 && nType != p.nCustomType) continue;
             std::vector<std::string> entries;
-            if (session.ReadCustomList(nType, entries)) s.custom[nType] = entries;
-            else errors.push_back(std::string(CustomTypeName(nType)) + ": " + session.Error());
+            if (session.ReadCustomList(nType, entries))
+                s.custom[nType] = entries;
+            else
+                errors.push_back(std::string(CustomTypeName(nType)) + ": " + session.Error());
         }
         for (const auto& e : errors) Error(c.strLabel + ": custom list " + e);
         if (o.bJson) {
@@ -325,8 +335,11 @@ int CmdCustom(CHubSession& session, const SOptions& o, const SConnection& c, con
     const char* pszAction = p.cCustomAction == 'a' ? "add" : p.cCustomAction == 'd' ? "delete" : "reset";
     if (nResult != 0) Error(c.strLabel + ": custom " + pszAction + ": " + session.Error());
     if (o.bJson) {
-        json doc = {{"hub", c.strLabel}, {"action", pszAction}, {"type", CustomTypeName(p.nCustomType)},
-                    {"status", nResult}, {"result", nResult == 0 ? "success" : session.Error()}};
+        json doc = {{"hub", c.strLabel},
+                    {"action", pszAction},
+                    {"type", CustomTypeName(p.nCustomType)},
+                    {"status", nResult},
+                    {"result", nResult == 0 ? "success" : session.Error()}};
         if (p.cCustomAction != 'r') {
             doc["vid"] = p.strVid;
             doc["pid"] = p.strPid;
@@ -347,8 +360,9 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
     bool bRead = false;
     {
         CProgress progress("backup", CHubSession::ReadSettingsSteps());
-        bRead = session.ReadBackup(c.strLabel, backup, errors,
-                                   [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
+        bRead = session.ReadBackup(c.strLabel, backup, errors, [&progress](size_t nStep, const std::string& strWhat) {
+            progress.Step(nStep, strWhat);
+        });
     }
     if (!bRead) {
         Error(c.strLabel + ": backup: " + session.Error());
@@ -363,8 +377,8 @@ int CmdBackup(CHubSession& session, const SOptions& o, const SConnection& c) {
     if (o.bJson)
         PrintJson({{"hub", c.strLabel}, {"file", strFile}, {"taken", backup.strTaken}, {"complete", errors.empty()}});
     else
-        std::cout << "backup of " << c.strLabel << " (" << backup.strModel << " " << backup.strFirmware << ") written to "
-                  << strFile << (errors.empty() ? "" : " (incomplete)") << "\n";
+        std::cout << "backup of " << c.strLabel << " (" << backup.strModel << " " << backup.strFirmware
+                  << ") written to " << strFile << (errors.empty() ? "" : " (incomplete)") << "\n";
     return errors.empty() ? kExitOk : kExitFailed;
 }
 
@@ -375,8 +389,9 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
     bool bRead = false;
     {
         CProgress progress("restore: reading", CHubSession::ReadSettingsSteps());
-        bRead = session.PlanRestore(p.backup->settings, p.restore, hub, plans, errors,
-                                    [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
+        bRead = session.PlanRestore(
+            p.backup->settings, p.restore, hub, plans, errors,
+            [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
     }
     if (!bRead) {
         for (const auto& e : errors) Error(c.strLabel + ": restore: " + e);
@@ -387,8 +402,9 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
     bool bOk = false;
     {
         CProgress progress(o.bDryRun ? "restore (dry run)" : "restore", plans.size());
-        bOk = session.ApplyRestore(plans, hub, o.bDryRun, steps,
-                                   [&progress](size_t nStep, const std::string& strWhat) { progress.Step(nStep, strWhat); });
+        bOk = session.ApplyRestore(plans, hub, o.bDryRun, steps, [&progress](size_t nStep, const std::string& strWhat) {
+            progress.Step(nStep, strWhat);
+        });
     }
     std::vector<std::string> detail(steps.size());
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -427,7 +443,8 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
                    {"groups", groups}});
     } else {
         std::vector<std::vector<std::string>> rows = {{"GROUP", "OUTCOME", "DETAIL"}};
-        for (size_t i = 0; i < steps.size(); ++i) rows.push_back({steps[i].plan.strGroup, steps[i].strOutcome, detail[i]});
+        for (size_t i = 0; i < steps.size(); ++i)
+            rows.push_back({steps[i].plan.strGroup, steps[i].strOutcome, detail[i]});
         std::cout << FormatTable(rows);
     }
     return bOk ? kExitOk : kExitFailed;
@@ -458,14 +475,17 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
     const auto addresses = client::ParseCidr(o.vecArgs[0], strError);
     if (!addresses) throw SUsageError{"scan: " + strError};
     if (o.nParallel < 1 || o.nParallel > 1024) throw SUsageError{"scan --parallel: 1 to 1024"};
-    if (o.nConnectTimeoutMs < 10 || o.nConnectTimeoutMs > 10000) throw SUsageError{"scan --connect-timeout: 10 to 10000 ms"};
+    if (o.nConnectTimeoutMs < 10 || o.nConnectTimeoutMs > 10000)
+        throw SUsageError{"scan --connect-timeout: 10 to 10000 ms"};
     std::vector<uint32_t> open;
     {
         CProgress progress("scan", addresses->size());
         client::CPortProbe probe;
         probe.Start(*addresses,
                     {static_cast<uint16_t>(o.nScanPort), o.nParallel, static_cast<uint32_t>(o.nConnectTimeoutMs)},
-                    [&progress](size_t nDone, uint32_t dwAddress, bool) { progress.Step(nDone, client::FormatIPv4(dwAddress)); });
+                    [&progress](size_t nDone, uint32_t dwAddress, bool) {
+                        progress.Step(nDone, client::FormatIPv4(dwAddress));
+                    });
         probe.Wait();
         open = probe.TakeOpen();
     }
@@ -474,7 +494,8 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
     json hubs = json::array();
     std::vector<std::vector<std::string>> rows = {{"ADDRESS", "MODEL", "FIRMWARE"}};
     for (uint32_t dwAddress : open) {
-        const client::SFoundHub hub = client::IdentifyHub(api, dwAddress, static_cast<uint16_t>(o.nScanPort), o.nTimeout);
+        const client::SFoundHub hub =
+            client::IdentifyHub(api, dwAddress, static_cast<uint16_t>(o.nScanPort), o.nTimeout);
         const std::string strModel = hub.bHub ? hub.strModel : "?";
         const std::string strFirmware = hub.bHub ? hub.strFirmware : hub.strError;
         hubs.push_back({{"address", hub.strAddress}, {"model", strModel}, {"firmware", strFirmware}});
@@ -514,14 +535,22 @@ int RunCommand(const SOptions& o) {
             return kExitFailed;
         }
         int nExit = kExitFailed;
-        if (o.strCommand == "info") nExit = CmdInfo(session, o, *connection);
-        else if (o.strCommand == "show") nExit = CmdShow(session, o, *connection);
-        else if (o.strCommand == "get") nExit = CmdGet(session, o, *connection, p);
-        else if (o.strCommand == "set") nExit = CmdSet(session, o, *connection, p);
-        else if (o.strCommand == "custom") nExit = CmdCustom(session, o, *connection, p);
-        else if (o.strCommand == "backup") nExit = CmdBackup(session, o, *connection);
-        else if (o.strCommand == "restore") nExit = CmdRestore(session, o, *connection, p);
-        else throw SUsageError{"unknown command '" + o.strCommand + "'"};
+        if (o.strCommand == "info")
+            nExit = CmdInfo(session, o, *connection);
+        else if (o.strCommand == "show")
+            nExit = CmdShow(session, o, *connection);
+        else if (o.strCommand == "get")
+            nExit = CmdGet(session, o, *connection, p);
+        else if (o.strCommand == "set")
+            nExit = CmdSet(session, o, *connection, p);
+        else if (o.strCommand == "custom")
+            nExit = CmdCustom(session, o, *connection, p);
+        else if (o.strCommand == "backup")
+            nExit = CmdBackup(session, o, *connection);
+        else if (o.strCommand == "restore")
+            nExit = CmdRestore(session, o, *connection, p);
+        else
+            throw SUsageError{"unknown command '" + o.strCommand + "'"};
         session.Close();
         return nExit;
     } catch (const SUsageError& e) {
@@ -604,7 +633,8 @@ int RunFleet(const SOptions& o, const std::vector<std::string>& vecWorkerArgs) {
         while (!strErr.empty() && strErr.back() == '\n') strErr.pop_back();
         json result = json::parse(r.strStdout, nullptr, false);
         if (result.is_discarded()) result = nullptr;
-        list.push_back({{"host", (*hosts)[i]}, {"ok", bOk}, {"exit", r.nExitStatus}, {"result", result}, {"error", strErr}});
+        list.push_back(
+            {{"host", (*hosts)[i]}, {"ok", bOk}, {"exit", r.nExitStatus}, {"result", result}, {"error", strErr}});
         std::string strFirst = strErr.substr(0, strErr.find('\n'));
         if (strFirst.rfind("vexalcfg: ", 0) == 0) strFirst.erase(0, 10);
         if (r.nExitStatus < 0 && strFirst.empty()) strFirst = "the worker could not run";

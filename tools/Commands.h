@@ -19,7 +19,7 @@ struct SOptions {
     int nJobs = 8;
     std::string strLibrary = "ZamoCfg";
     // What
-    std::string strCommand;          // info, show, get, set, custom, backup, restore, scan, ports
+    std::string strCommand;            // info, show, get, set, custom, backup, restore, scan, ports
     std::vector<std::string> vecArgs;  // the command's positional arguments
     std::vector<std::string> vecOnly, vecInclude;
     bool bDryRun = false, bClone = false;

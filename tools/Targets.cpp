@@ -110,7 +110,7 @@ std::optional<SConnection> ParseSerial(std::string_view strText, const std::stri
 }
 
 std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText, const std::string& strFile,
-                                                        std::string& strError) {
+                                                       std::string& strError) {
     std::vector<std::string> hosts;
     size_t nLine = 0, nPos = 0;
     while (nPos <= strText.size()) {

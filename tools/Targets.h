@@ -28,6 +28,6 @@ std::optional<SConnection> ParseSerial(std::string_view strText, const std::stri
 // One address (ADDR or ADDR:PORT) per line; '#' starts a comment; blank lines
 // are skipped. The message names the file and line of the first bad entry.
 std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText, const std::string& strFile,
-                                                        std::string& strError);
+                                                       std::string& strError);
 
 }  // namespace vexal::tools

@@ -89,18 +89,24 @@ int main(int argc, char** argv) {
     app.fallthrough();
     app.get_formatter()->column_width(34);
 
-    auto* pEthernet = app.add_option("--ethernet", o.strEthernet, "reach the hub over TCP at ADDR[:PORT] (port 9100 by default)");
-    auto* pSerial = app.add_option("--serial", o.strSerial, "reach the hub on a serial port: COM<n> or /dev/PATH, optionally :BAUD or :BAUD:DATA:PARITY:STOP:FLOW");
+    auto* pEthernet =
+        app.add_option("--ethernet", o.strEthernet, "reach the hub over TCP at ADDR[:PORT] (port 9100 by default)");
+    auto* pSerial = app.add_option(
+        "--serial", o.strSerial,
+        "reach the hub on a serial port: COM<n> or /dev/PATH, optionally :BAUD or :BAUD:DATA:PARITY:STOP:FLOW");
     auto* pUsb = app.add_flag("--usb", o.bUsb, "reach the hub attached by USB");
-    auto* pHosts = app.add_option("--hosts", o.strHosts, "run the command against every hub listed in FILE, in parallel");
+    auto* pHosts =
+        app.add_option("--hosts", o.strHosts, "run the command against every hub listed in FILE, in parallel");
     pEthernet->excludes(pSerial)->excludes(pUsb)->excludes(pHosts);
     pSerial->excludes(pUsb)->excludes(pHosts);
     pUsb->excludes(pHosts);
     app.add_option("--jobs", o.nJobs, "with --hosts: how many hubs at once (default 8)")->check(CLI::Range(1, 256));
-    app.add_option("--timeout", o.nTimeout, "seconds the session waits for the hub's device ID at open (library default 3)")
+    app.add_option("--timeout", o.nTimeout,
+                   "seconds the session waits for the hub's device ID at open (library default 3)")
         ->check(CLI::Range(1, 600));
     app.add_flag("--json", o.bJson, "print one JSON document instead of tables");
-    app.add_option("--library", o.strLibrary, "configuration library to load (default ZamoCfg, looked for next to the program first)");
+    app.add_option("--library", o.strLibrary,
+                   "configuration library to load (default ZamoCfg, looked for next to the program first)");
 
     auto* pInfo = app.add_subcommand("info", "model, firmware, device IDs present and the USB devices behind the hub");
     auto* pShow = app.add_subcommand("show", "every settings group at once");
@@ -108,21 +114,26 @@ int main(int argc, char** argv) {
     pGet->add_option("GROUP", o.vecArgs, "bluetooth | lan | wlan | netproto | usage | serial DEVICE-ID")->required();
     pGet->footer(AllKeysHelp());
     auto* pSet = app.add_subcommand(
-        "set", "change keys of one group: reads it, changes only the keys given, writes, and reads back to confirm. "
-               "Values are checked before anything is sent.");
-    pSet->add_option("GROUP KEY=VALUE", o.vecArgs, "the group (serial with its DEVICE-ID), then KEY=VALUE...")->required();
+        "set",
+        "change keys of one group: reads it, changes only the keys given, writes, and reads back to confirm. "
+        "Values are checked before anything is sent.");
+    pSet->add_option("GROUP KEY=VALUE", o.vecArgs, "the group (serial with its DEVICE-ID), then KEY=VALUE...")
+        ->required();
     pSet->footer(AllKeysHelp());
     auto* pCustom = app.add_subcommand("custom", "the hub's table of custom USB devices");
-    pCustom->add_option("ACTION TYPE VID PID", o.vecArgs,
-                        "list [TYPE] | add TYPE VID PID | delete TYPE VID PID | reset TYPE; VID and PID are four hexadecimal digits")
+    pCustom
+        ->add_option("ACTION TYPE VID PID", o.vecArgs,
+                     "list [TYPE] | add TYPE VID PID | delete TYPE VID PID | reset TYPE; VID and PID are four "
+                     "hexadecimal digits")
         ->required();
     pCustom->footer(CustomTypesHelp());
     auto* pBackup = app.add_subcommand(
         "backup", "write every readable setting to FILE (JSON with the hub's model, firmware and the time taken)");
     pBackup->add_option("FILE", o.vecArgs, "the backup file; with --hosts put {host} in the name")->required();
     auto* pRestore = app.add_subcommand(
-        "restore", "write back what differs between FILE and the hub, group by group, and report each group's outcome. "
-                   "Read-only fields (MAC address, WLAN device name) are compared, never written.");
+        "restore",
+        "write back what differs between FILE and the hub, group by group, and report each group's outcome. "
+        "Read-only fields (MAC address, WLAN device name) are compared, never written.");
     pRestore->add_option("FILE", o.vecArgs, "a backup file")->required();
     pRestore->add_option("--only", o.vecOnly, "only these groups: bluetooth,lan,wlan,netproto,usage,serial,custom")
         ->delimiter(',');
@@ -134,7 +145,8 @@ int main(int argc, char** argv) {
         ->delimiter(',');
     auto* pScan = app.add_subcommand("scan", "find hubs listening on TCP 9100 in an address range (at most a /22)");
     pScan->add_option("CIDR", o.vecArgs, "range such as 192.168.0.0/24")->required();
-    pScan->add_option("--parallel", o.nParallel, "connection attempts at once (default 64)")->check(CLI::Range(1, 1024));
+    pScan->add_option("--parallel", o.nParallel, "connection attempts at once (default 64)")
+        ->check(CLI::Range(1, 1024));
     pScan->add_option("--connect-timeout", o.nConnectTimeoutMs, "connect time-out per address in ms (default 300)")
         ->check(CLI::Range(10, 10000));
     pScan->add_option("--port", o.nScanPort, "TCP port to look for (default 9100)")->check(CLI::Range(1, 65535));

@@ -14,10 +14,8 @@ std::string Plural(size_t n, const char* pszOne, const char* pszMany) {
 }
 
 std::string GroupTitle(const model::SGroupPlan& plan) {
-    if (plan.strKind == "serial")
-        return "USB-to-serial adapter " + std::to_string(plan.nSerialId);
-    if (plan.strKind == "custom")
-        return std::string("Custom devices: ") + model::CustomTypeTitle(plan.nCustomType);
+    if (plan.strKind == "serial") return "USB-to-serial adapter " + std::to_string(plan.nSerialId);
+    if (plan.strKind == "custom") return std::string("Custom devices: ") + model::CustomTypeTitle(plan.nCustomType);
     const model::SGroupDef* pGroup = model::FindGroup(plan.strKind);
     return pGroup != nullptr ? pGroup->strTitle : plan.strGroup;
 }
@@ -26,14 +24,11 @@ std::string DetailOf(const model::SGroupPlan& plan) {
     std::string str;
     auto add = [&str](const std::string& strPart) { str += (str.empty() ? "" : ", ") + strPart; };
     if (plan.strKind == "custom") {
-        for (const auto& e : plan.vecDelete)
-            add("remove " + e);
-        for (const auto& e : plan.vecAdd)
-            add("add " + e);
+        for (const auto& e : plan.vecDelete) add("remove " + e);
+        for (const auto& e : plan.vecAdd) add("add " + e);
         return str;
     }
-    if (!plan.strNote.empty())
-        return plan.strNote;
+    if (!plan.strNote.empty()) return plan.strNote;
     for (const auto& c : plan.vecChanges)
         add(c.strKey + " " + (c.strFrom.empty() ? "-" : c.strFrom) + " \u2192 " + (c.strTo.empty() ? "-" : c.strTo) +
             (c.bReadOnly ? " (read-only, kept)" : ""));
@@ -41,9 +36,8 @@ std::string DetailOf(const model::SGroupPlan& plan) {
 }
 
 size_t CountWrites(const std::vector<model::SGroupPlan>& plans) {
-    return static_cast<size_t>(std::count_if(plans.begin(), plans.end(), [](const model::SGroupPlan& p) {
-        return p.eAction == model::EPlanAction::Write;
-    }));
+    return static_cast<size_t>(std::count_if(
+        plans.begin(), plans.end(), [](const model::SGroupPlan& p) { return p.eAction == model::EPlanAction::Write; }));
 }
 
 }  // namespace
@@ -51,41 +45,33 @@ size_t CountWrites(const std::vector<model::SGroupPlan>& plans) {
 std::string SuggestedBackupName(std::string_view strModel, std::string_view strTaken) {
     std::string strName;
     for (char c : strModel)
-        strName += std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos ||
-                           static_cast<unsigned char>(c) < 0x20
-                       ? '_'
-                       : c;
-    if (strName.empty())
-        strName = "hub";
-    if (strTaken.size() >= 10)
-        strName += " " + std::string(strTaken.substr(0, 10));
+        strName +=
+            std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos || static_cast<unsigned char>(c) < 0x20
+                ? '_'
+                : c;
+    if (strName.empty()) strName = "hub";
+    if (strTaken.size() >= 10) strName += " " + std::string(strTaken.substr(0, 10));
     return strName + ".json";
 }
 
 std::string BackupSource(int nInterface, std::string_view strPortText) {
-    if (nInterface == 16)
-        return "USB";
+    if (nInterface == 16) return "USB";
     return std::string(strPortText);
 }
 
 SOutcomeText SaveOutcomeText(const std::string& strFile, const std::vector<std::string>& vecUnread,
                              const std::string& strError) {
-    if (!strError.empty())
-        return {"The settings were not saved.\n" + strError, true};
-    if (vecUnread.empty())
-        return {"The hub's settings were saved to " + strFile + ".", false};
-    std::string strText = "The hub's settings were saved to " + strFile +
-                          ", without what could not be read:";
-    for (const auto& e : vecUnread)
-        strText += "\n" + e;
+    if (!strError.empty()) return {"The settings were not saved.\n" + strError, true};
+    if (vecUnread.empty()) return {"The hub's settings were saved to " + strFile + ".", false};
+    std::string strText = "The hub's settings were saved to " + strFile + ", without what could not be read:";
+    for (const auto& e : vecUnread) strText += "\n" + e;
     return {strText, true};
 }
 
 bool CloneByDefault(const model::SSettingsValues& backup, const model::SSettingsValues& hub) {
     auto macOf = [](const model::SSettingsValues& s) -> std::string {
         auto group = s.groups.find("lan");
-        if (group == s.groups.end())
-            return {};
+        if (group == s.groups.end()) return {};
         auto mac = group->second.find("mac");
         return mac == group->second.end() ? std::string() : mac->second;
     };
@@ -95,14 +81,11 @@ bool CloneByDefault(const model::SSettingsValues& backup, const model::SSettings
 
 bool MovesConnectedHub(const std::vector<model::SGroupPlan>& plans, std::string_view strConnectedAddress) {
     for (const auto& plan : plans) {
-        if (plan.eAction != model::EPlanAction::Write || (plan.strKind != "lan" && plan.strKind != "wlan"))
-            continue;
+        if (plan.eAction != model::EPlanAction::Write || (plan.strKind != "lan" && plan.strKind != "wlan")) continue;
         auto ip = plan.current.find("ip");
-        if (ip == plan.current.end() || ip->second != strConnectedAddress)
-            continue;
+        if (ip == plan.current.end() || ip->second != strConnectedAddress) continue;
         for (const auto& c : plan.vecChanges)
-            if (!c.bReadOnly && (c.strKey == "ip" || c.strKey == "dhcp"))
-                return true;
+            if (!c.bReadOnly && (c.strKey == "ip" || c.strKey == "dhcp")) return true;
     }
     return false;
 }
@@ -122,8 +105,7 @@ std::vector<SRestoreRow> RestoreRows(const std::vector<model::SGroupPlan>& plans
         if (plan.eAction == model::EPlanAction::Write && i < vecApplied.size()) {
             const SApplied& a = vecApplied[i];
             row.strAction = !a.bTried ? "not written" : a.bOk ? "written" : "failed";
-            if (a.bTried && !a.bOk)
-                row.strDetail = a.strError;
+            if (a.bTried && !a.bOk) row.strDetail = a.strError;
         }
         rows.push_back(std::move(row));
     }
@@ -138,16 +120,14 @@ SRestoreSummary RestoreSummary(const std::vector<model::SGroupPlan>& plans, cons
             nOk += a.bTried && a.bOk ? 1 : 0;
             nFailed += a.bTried && !a.bOk ? 1 : 0;
         }
-        if (nFailed == 0)
-            return {Plural(nOk, "group", "groups") + " written and read back.", false, false};
+        if (nFailed == 0) return {Plural(nOk, "group", "groups") + " written and read back.", false, false};
         return {Plural(nOk, "group", "groups") + " written and read back; " + Plural(nFailed, "group", "groups") +
                     " failed (see the list).",
                 false, true};
     }
     if (model::IsRefused(plans))
         return {"The file breaks the hub's rules where the list says refused: nothing can be written.", false, true};
-    if (nWrites == 0)
-        return {"The hub already holds these settings: nothing to write.", false, false};
+    if (nWrites == 0) return {"The hub already holds these settings: nothing to write.", false, false};
     return {Plural(nWrites, "group", "groups") + " will be written and read back.", true, false};
 }
 

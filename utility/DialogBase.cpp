@@ -44,13 +44,11 @@ public:
         : QValidator(pParent), m_eInput(eInput) {}
     State validate(QString& input, int&) const override {
         const std::u16string text = input.toStdU16String();
-        if (model::HasControlCharacter(text) || !model::FitsHubCodePage(text))
-            return Invalid;
+        if (model::HasControlCharacter(text) || !model::FitsHubCodePage(text)) return Invalid;
         for (char16_t ch : text) {
             const bool bDigit = ch >= u'0' && ch <= u'9';
             const bool bHex = bDigit || (ch >= u'a' && ch <= u'f') || (ch >= u'A' && ch <= u'F');
-            if ((m_eInput == EInput::Digits && !bDigit) || (m_eInput == EInput::HexDigits && !bHex))
-                return Invalid;
+            if ((m_eInput == EInput::Digits && !bDigit) || (m_eInput == EInput::HexDigits && !bHex)) return Invalid;
         }
         return Acceptable;
     }
@@ -76,8 +74,7 @@ class CChoiceStart final : public QObject {
 public:
     explicit CChoiceStart(QComboBox* pCombo) : QObject(pCombo), m_pCombo(pCombo) {
         pCombo->installEventFilter(this);
-        if (QWidget* pPopup = pCombo->view()->parentWidget())
-            pPopup->installEventFilter(this);
+        if (QWidget* pPopup = pCombo->view()->parentWidget()) pPopup->installEventFilter(this);
     }
     // Whether nIndex, just picked, differs from the entry shown before.
     bool IsChange(int nIndex) {
@@ -89,9 +86,9 @@ public:
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
         const QEvent::Type eType = pEvent->type();
-        if (pWatched == m_pCombo ? (eType == QEvent::KeyPress || eType == QEvent::MouseButtonPress ||
-                                    eType == QEvent::Wheel)
-                                 : eType == QEvent::Show)
+        if (pWatched == m_pCombo
+                ? (eType == QEvent::KeyPress || eType == QEvent::MouseButtonPress || eType == QEvent::Wheel)
+                : eType == QEvent::Show)
             m_nStart = m_pCombo->currentIndex();
         return false;
     }
@@ -116,19 +113,16 @@ public:
         : QObject(pList), m_pList(pList), m_fnPicked(std::move(fnPicked)) {
         pList->viewport()->installEventFilter(this);
         connect(pList, &QListWidget::itemSelectionChanged, this, [this] {
-            if (const int nRow = ChosenRow(m_pList); nRow >= 0)
-                m_fnPicked(nRow);
+            if (const int nRow = ChosenRow(m_pList); nRow >= 0) m_fnPicked(nRow);
         });
         connect(pList, &QListWidget::itemPressed, this, [this](QListWidgetItem* pItem) {
-            if (const int nRow = m_pList->row(pItem); nRow >= 0 && nRow == m_nBeforePress)
-                m_fnPicked(nRow);
+            if (const int nRow = m_pList->row(pItem); nRow >= 0 && nRow == m_nBeforePress) m_fnPicked(nRow);
         });
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* pEvent) override {
-        if (pEvent->type() == QEvent::MouseButtonPress)
-            m_nBeforePress = ChosenRow(m_pList);
+        if (pEvent->type() == QEvent::MouseButtonPress) m_nBeforePress = ChosenRow(m_pList);
         return false;
     }
 
@@ -140,8 +134,7 @@ private:
 
 // A list box is at least as wide as its longest entry.
 void FitListBox(QListWidget* pList) {
-    pList->setMinimumWidth(std::max(pList->minimumWidth(),
-                                    pList->sizeHintForColumn(0) + 2 * pList->frameWidth() + 4));
+    pList->setMinimumWidth(std::max(pList->minimumWidth(), pList->sizeHintForColumn(0) + 2 * pList->frameWidth() + 4));
 }
 
 // Cells of a list view whose columns are centred are centred too.
@@ -164,8 +157,7 @@ public:
     void Show(int nId, bool bShow) override { m_dlg.Show(nId, bShow); }
     bool IsShown(int nId) const override { return m_dlg.IsShown(nId); }
     void Focus(int nId) override {
-        if (QWidget* p = m_dlg.Control(nId))
-            p->setFocus(Qt::OtherFocusReason);
+        if (QWidget* p = m_dlg.Control(nId)) p->setFocus(Qt::OtherFocusReason);
     }
     void ComboClear(int nId) override { m_dlg.ComboClear(nId); }
     void ComboAdd(int nId, const std::u16string& strText) override { m_dlg.ComboAdd(nId, Q(strText)); }
@@ -176,8 +168,7 @@ public:
     void ListClear(int nId) override { m_dlg.ListClear(nId); }
     int ListAddRow(int nId, const std::vector<std::u16string>& cells) override {
         QStringList row;
-        for (const auto& cell : cells)
-            row.push_back(Q(cell));
+        for (const auto& cell : cells) row.push_back(Q(cell));
         return m_dlg.ListAddRow(nId, row);
     }
     int ListRowCount(int nId) const override { return m_dlg.ListRowCount(nId); }
@@ -207,8 +198,7 @@ public:
     void ReleaseChild(CDialogLogic& child) override { m_dlg.ReleaseChild(child); }
     std::optional<std::string> ChooseFile(const SFileChoice& choice) override {
         const auto file = m_dlg.Services().ChooseFile(&m_dlg, choice);
-        if (!file)
-            return std::nullopt;
+        if (!file) return std::nullopt;
         return file->toStdString();
     }
 
@@ -254,12 +244,9 @@ void CDialogBase::DetachLogic() {
     // The child windows' logics may go with this one's.
     for (auto* pChildren : {&m_modeless, &m_prepared})
         for (auto& [pLogic, pWindow] : *pChildren)
-            if (pWindow != nullptr)
-                pWindow->DetachLogic();
-    if (m_pLogic == nullptr)
-        return;
-    for (auto& [nId, pTimer] : m_timers)
-        pTimer->stop();
+            if (pWindow != nullptr) pWindow->DetachLogic();
+    if (m_pLogic == nullptr) return;
+    for (auto& [nId, pTimer] : m_timers) pTimer->stop();
     m_wantedTimers.clear();
     m_pLogic->Attach(nullptr);
     m_pLogic = nullptr;
@@ -283,8 +270,7 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     switch (c.eKind) {
     case EControl::Label: {
         auto* pLabel = new QLabel(strCaption, this);
-        if (c.nId != 0)
-            Register(c.nId, pLabel, {});
+        if (c.nId != 0) Register(c.nId, pLabel, {});
         p = pLabel;
         break;
     }
@@ -292,13 +278,10 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     case EControl::Edit: {
         auto* pEdit = MakeEdit(c.nId, strCaption);
         pEdit->setValidator(new CPlainTextValidator(pEdit, c.eInput));
-        if (c.nMaxLength > 0)
-            pEdit->setMaxLength(c.nMaxLength);
+        if (c.nMaxLength > 0) pEdit->setMaxLength(c.nMaxLength);
         pEdit->setReadOnly(c.bReadOnly);
-        if (c.bPassword)
-            pEdit->setEchoMode(QLineEdit::Password);
-        if (!c.strPlaceholder.empty())
-            pEdit->setPlaceholderText(Q(c.strPlaceholder));
+        if (c.bPassword) pEdit->setEchoMode(QLineEdit::Password);
+        if (!c.strPlaceholder.empty()) pEdit->setPlaceholderText(Q(c.strPlaceholder));
         p = pEdit;
         break;
     }
@@ -309,8 +292,7 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
         // groups can share a layout.
         pRadio->setAutoExclusive(false);
         QButtonGroup*& pGroup = m_radioGroups[c.nGroup];
-        if (pGroup == nullptr)
-            pGroup = new QButtonGroup(this);
+        if (pGroup == nullptr) pGroup = new QButtonGroup(this);
         pGroup->addButton(pRadio);
         p = pRadio;
         break;
@@ -319,8 +301,7 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     case EControl::Combo: p = MakeCombo(c.nId, strCaption); break;
     case EControl::ListView: {
         QStringList columns;
-        for (const auto& col : c.columns)
-            columns.push_back(Q(col));
+        for (const auto& col : c.columns) columns.push_back(Q(col));
         auto* pList = MakeListView(c.nId, columns, strCaption);
         const int nChar = fontMetrics().averageCharWidth();
         for (size_t i = 0; i < c.columnWidths.size() && i < c.columns.size(); ++i) {
@@ -362,26 +343,20 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     }
     case EControl::Group: {
         auto* pGroup = MakeGroup(strCaption);
-        if (c.nId != 0)
-            Register(c.nId, pGroup, PlainCaption(strCaption));
+        if (c.nId != 0) Register(c.nId, pGroup, PlainCaption(strCaption));
         new QGridLayout(pGroup);
         p = pGroup;
         break;
     }
     }
-    if (p == nullptr)
-        return nullptr;
+    if (p == nullptr) return nullptr;
     if (auto* pLabel = qobject_cast<QLabel*>(p)) {
         pLabel->setWordWrap(c.bWordWrap);
-        if (c.bCentred)
-            pLabel->setAlignment(Qt::AlignCenter);
+        if (c.bCentred) pLabel->setAlignment(Qt::AlignCenter);
     }
-    if (!c.strAccessibleName.empty())
-        p->setAccessibleName(Q(c.strAccessibleName));
-    if (c.nWidthChars > 0)
-        p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
-    if (c.bDisabled)
-        p->setEnabled(false);
+    if (!c.strAccessibleName.empty()) p->setAccessibleName(Q(c.strAccessibleName));
+    if (c.nWidthChars > 0) p->setMinimumWidth(c.nWidthChars * fontMetrics().averageCharWidth());
+    if (c.bDisabled) p->setEnabled(false);
     return p;
 }
 
@@ -390,10 +365,8 @@ void CDialogBase::Build(const SDialogDesc& desc) {
     auto* pGrid = new QGridLayout;
     auto* pButtons = new QHBoxLayout;
     bool bButtonStretch = false;
-    for (const auto& c : desc.controls)
-        bButtonStretch = bButtonStretch || (c.bButtonRow && c.bStretchBefore);
-    if (!bButtonStretch)
-        pButtons->addStretch(1);  // right-aligned
+    for (const auto& c : desc.controls) bButtonStretch = bButtonStretch || (c.bButtonRow && c.bStretchBefore);
+    if (!bButtonStretch) pButtons->addStretch(1);  // right-aligned
 
     // Groups first: a control in the cells a group covers goes into its frame.
     struct SPlaced {
@@ -402,8 +375,7 @@ void CDialogBase::Build(const SDialogDesc& desc) {
     };
     std::vector<SPlaced> groups;
     for (const auto& c : desc.controls)
-        if (c.eKind == EControl::Group && !c.bButtonRow)
-            groups.push_back({&c, nullptr});
+        if (c.eKind == EControl::Group && !c.bButtonRow) groups.push_back({&c, nullptr});
     auto groupOf = [&](const SControlDesc& c) -> SPlaced* {
         for (auto& g : groups) {
             const SControlDesc& gs = *g.pDesc;
@@ -420,19 +392,14 @@ void CDialogBase::Build(const SDialogDesc& desc) {
     std::vector<QWidget*> hidden;
     for (const auto& c : desc.controls) {
         QWidget* p = MakeFromDesc(c);
-        if (p == nullptr)
-            continue;
+        if (p == nullptr) continue;
         if (c.eKind == EControl::Group)
             for (auto& g : groups)
-                if (g.pDesc == &c)
-                    g.pBox = qobject_cast<QGroupBox*>(p);
-        if (c.eKind == EControl::Label && c.nBuddy != 0)
-            buddies.emplace_back(qobject_cast<QLabel*>(p), c.nBuddy);
-        if (c.bHidden)
-            hidden.push_back(p);
+                if (g.pDesc == &c) g.pBox = qobject_cast<QGroupBox*>(p);
+        if (c.eKind == EControl::Label && c.nBuddy != 0) buddies.emplace_back(qobject_cast<QLabel*>(p), c.nBuddy);
+        if (c.bHidden) hidden.push_back(p);
         if (c.bButtonRow) {
-            if (c.bStretchBefore)
-                pButtons->addStretch(1);
+            if (c.bStretchBefore) pButtons->addStretch(1);
             pButtons->addWidget(p);
             continue;
         }
@@ -443,13 +410,12 @@ void CDialogBase::Build(const SDialogDesc& desc) {
             nRow -= pGroup->pDesc->nRow;
             nColumn -= pGroup->pDesc->nColumn;
         }
-        if (c.bStretchColumn)
-            pTarget->setColumnStretch(nColumn, 1);
+        if (c.bStretchColumn) pTarget->setColumnStretch(nColumn, 1);
         const auto key = std::make_pair(pTarget, std::make_pair(nRow, nColumn));
         bool bShared = false;
         for (const auto& o : desc.controls)
-            bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group && c.eKind != EControl::Group &&
-                                  o.nRow == c.nRow && o.nColumn == c.nColumn);
+            bShared = bShared || (&o != &c && !o.bButtonRow && o.eKind != EControl::Group &&
+                                  c.eKind != EControl::Group && o.nRow == c.nRow && o.nColumn == c.nColumn);
         if (!bShared) {
             pTarget->addWidget(p, nRow, nColumn, c.nRowSpan, c.nColumnSpan);
             continue;
@@ -467,8 +433,7 @@ void CDialogBase::Build(const SDialogDesc& desc) {
         bool bButtons = true;
         for (int i = 0; i < pCell->count(); ++i)
             bButtons = bButtons && qobject_cast<QPushButton*>(pCell->itemAt(i)->widget()) != nullptr;
-        if (!bButtons)
-            pCell->addStretch(1);
+        if (!bButtons) pCell->addStretch(1);
     }
     // A frame taller than its controls (beside a taller one) keeps them at its top.
     for (auto& g : groups)
@@ -477,18 +442,15 @@ void CDialogBase::Build(const SDialogDesc& desc) {
 
     for (auto& [pLabel, nBuddy] : buddies) {
         QWidget* pBuddy = Control(nBuddy);
-        if (pLabel == nullptr || pBuddy == nullptr)
-            continue;
+        if (pLabel == nullptr || pBuddy == nullptr) continue;
         pLabel->setBuddy(pBuddy);
         if (pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
             pBuddy->setAccessibleName(PlainCaption(pLabel->text()).remove(QLatin1Char(':')).trimmed());
     }
-    for (QWidget* p : hidden)
-        p->hide();
+    for (QWidget* p : hidden) p->hide();
 
     auto* pLayout = new QVBoxLayout(this);
-    if (m_bPopup)
-        pLayout->setContentsMargins(2, 2, 2, 2);
+    if (m_bPopup) pLayout->setContentsMargins(2, 2, 2, 2);
     pLayout->addLayout(pGrid);
     if (pButtons->count() > (bButtonStretch ? 0 : 1))
         pLayout->addLayout(pButtons);
@@ -496,8 +458,7 @@ void CDialogBase::Build(const SDialogDesc& desc) {
         delete pButtons;
 
     for (const auto& c : desc.controls)
-        if (c.nId != 0)
-            BindToLogic(c);
+        if (c.nId != 0) BindToLogic(c);
 }
 
 // Every binding reaches the logic through m_pLogic, so a detached window
@@ -509,43 +470,36 @@ void CDialogBase::BindToLogic(const SControlDesc& c) {
     case EControl::Radio:
     case EControl::Check:
         OnClicked(nId, [this, nId] {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnClicked(nId);
+            if (m_pLogic != nullptr) m_pLogic->OnClicked(nId);
         });
         break;
     case EControl::Combo:
         OnActivated(nId, [this, nId](int nIndex) {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnActivated(nId, nIndex);
+            if (m_pLogic != nullptr) m_pLogic->OnActivated(nId, nIndex);
         });
         break;
     case EControl::Edit:
     case EControl::Ipv4:
         OnTextEdited(nId, [this, nId](const QString& strText) {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnTextEdited(nId, U(strText));
+            if (m_pLogic != nullptr) m_pLogic->OnTextEdited(nId, U(strText));
         });
         break;
     case EControl::ListView:
         OnRowSelected(nId, [this, nId](int nRow) {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnRowSelected(nId, nRow);
+            if (m_pLogic != nullptr) m_pLogic->OnRowSelected(nId, nRow);
         });
         OnRowActivated(nId, [this, nId](int nRow) {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnRowActivated(nId, nRow);
+            if (m_pLogic != nullptr) m_pLogic->OnRowActivated(nId, nRow);
         });
         if (auto* t = ControlAs<QTreeWidget>(nId))
             connect(t, &QTreeWidget::itemClicked, this, [this, t, nId](QTreeWidgetItem* pItem, int) {
-                if (m_pLogic != nullptr)
-                    m_pLogic->OnRowClicked(nId, t->indexOfTopLevelItem(pItem));
+                if (m_pLogic != nullptr) m_pLogic->OnRowClicked(nId, t->indexOfTopLevelItem(pItem));
             });
         break;
     case EControl::ListBox:
         if (auto* l = ControlAs<QListWidget>(nId))
             new CListBoxPicks(l, [this, nId](int nRow) {  // owned by the list box
-                if (m_pLogic != nullptr)
-                    m_pLogic->OnActivated(nId, nRow);
+                if (m_pLogic != nullptr) m_pLogic->OnActivated(nId, nRow);
             });
         break;
     default: break;
@@ -558,46 +512,39 @@ void CDialogBase::StartTimer(int nTimerId, int nMs) {
         pTimer = new QTimer(this);
         pTimer->setTimerType(Qt::PreciseTimer);
         connect(pTimer, &QTimer::timeout, this, [this, nTimerId] {
-            if (m_pLogic != nullptr)
-                m_pLogic->OnTimer(nTimerId);
+            if (m_pLogic != nullptr) m_pLogic->OnTimer(nTimerId);
         });
     }
     pTimer->setInterval(std::max(nMs, 1));
     m_wantedTimers.insert(nTimerId);
-    if (isVisible())
-        pTimer->start();
+    if (isVisible()) pTimer->start();
 }
 
 void CDialogBase::StopTimer(int nTimerId) {
     m_wantedTimers.erase(nTimerId);
-    if (auto it = m_timers.find(nTimerId); it != m_timers.end())
-        it->second->stop();
+    if (auto it = m_timers.find(nTimerId); it != m_timers.end()) it->second->stop();
 }
 
 void CDialogBase::showEvent(QShowEvent* pEvent) {
     QDialog::showEvent(pEvent);
-    for (int nId : m_wantedTimers)
-        m_timers[nId]->start();
+    for (int nId : m_wantedTimers) m_timers[nId]->start();
 }
 
 void CDialogBase::hideEvent(QHideEvent* pEvent) {
-    for (auto& [nId, pTimer] : m_timers)
-        pTimer->stop();
+    for (auto& [nId, pTimer] : m_timers) pTimer->stop();
     QDialog::hideEvent(pEvent);
 }
 
 void CDialogBase::SetBusy(bool bBusy) {
     if (bBusy) {
-        if (m_nBusy++ == 0)
-            m_pBusy = std::make_unique<CBusyGuard>(this);
+        if (m_nBusy++ == 0) m_pBusy = std::make_unique<CBusyGuard>(this);
     } else if (m_nBusy > 0 && --m_nBusy == 0) {
         m_pBusy.reset();
     }
 }
 
 int CDialogBase::RunModal(CDialogLogic& child) {
-    if (auto* pQt = dynamic_cast<IQtWindowLogic*>(&child))
-        return m_services.RunModal(pQt->Window());
+    if (auto* pQt = dynamic_cast<IQtWindowLogic*>(&child)) return m_services.RunModal(pQt->Window());
     if (auto it = m_prepared.find(&child); it != m_prepared.end() && it->second != nullptr) {
         const QPointer<CDialogBase> pWindow = it->second;
         const int nResult = m_services.RunModal(*pWindow);
@@ -609,15 +556,13 @@ int CDialogBase::RunModal(CDialogLogic& child) {
 }
 
 void CDialogBase::PrepareChild(CDialogLogic& child) {
-    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0)
-        return;
+    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0) return;
     m_prepared[&child] = new CDialogBase(child, m_services, this);  // owned by this window, not shown
 }
 
 void CDialogBase::ReleaseChild(CDialogLogic& child) {
     auto it = m_prepared.find(&child);
-    if (it == m_prepared.end())
-        return;
+    if (it == m_prepared.end()) return;
     const QPointer<CDialogBase> pWindow = it->second;
     m_prepared.erase(it);
     if (pWindow != nullptr) {
@@ -639,8 +584,7 @@ void CDialogBase::ShowModeless(CDialogLogic& child) {
 
 void CDialogBase::HideModeless(CDialogLogic& child) {
     auto it = m_modeless.find(&child);
-    if (it == m_modeless.end())
-        return;
+    if (it == m_modeless.end()) return;
     if (CDialogBase* pWindow = it->second) {
         pWindow->hide();
         pWindow->DetachLogic();
@@ -650,8 +594,7 @@ void CDialogBase::HideModeless(CDialogLogic& child) {
 }
 
 void CDialogBase::reject() {
-    if (m_pLogic != nullptr && !m_pLogic->OnCloseRequest())
-        return;
+    if (m_pLogic != nullptr && !m_pLogic->OnCloseRequest()) return;
     QDialog::reject();
 }
 
@@ -669,11 +612,9 @@ QWidget* CDialogBase::Control(int nId) const {
 }
 
 void CDialogBase::Register(int nId, QWidget* pControl, const QString& strAccessibleName) {
-    if (pControl == nullptr)
-        return;
+    if (pControl == nullptr) return;
     pControl->setObjectName(QString::number(nId));
-    if (!strAccessibleName.isEmpty())
-        pControl->setAccessibleName(strAccessibleName);
+    if (!strAccessibleName.isEmpty()) pControl->setAccessibleName(strAccessibleName);
     if (auto* pButton = qobject_cast<QPushButton*>(pControl)) {
         pButton->setAutoDefault(false);
         pButton->setDefault(false);
@@ -762,20 +703,15 @@ QLabel* CDialogBase::MakeLabel(const QString& strText, QWidget* pBuddy) {
 
 QString CDialogBase::GetText(int nId) const {
     QWidget* p = Control(nId);
-    if (auto* e = qobject_cast<QLineEdit*>(p))
-        return e->text();
-    if (auto* l = qobject_cast<QLabel*>(p))
-        return l->text();
-    if (auto* b = qobject_cast<QAbstractButton*>(p))
-        return b->text();
-    if (auto* c = qobject_cast<QComboBox*>(p))
-        return c->currentText();
+    if (auto* e = qobject_cast<QLineEdit*>(p)) return e->text();
+    if (auto* l = qobject_cast<QLabel*>(p)) return l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(p)) return b->text();
+    if (auto* c = qobject_cast<QComboBox*>(p)) return c->currentText();
     if (auto* l = qobject_cast<QListWidget*>(p)) {
         const int nRow = ChosenRow(l);
         return nRow >= 0 ? l->item(nRow)->text() : QString();
     }
-    if (auto* g = qobject_cast<QGroupBox*>(p))
-        return g->title();
+    if (auto* g = qobject_cast<QGroupBox*>(p)) return g->title();
     return {};
 }
 
@@ -800,8 +736,7 @@ bool CDialogBase::IsChecked(int nId) const {
 
 void CDialogBase::SetCheck(int nId, bool bChecked) {
     auto* b = ControlAs<QAbstractButton>(nId);
-    if (b == nullptr)
-        return;
+    if (b == nullptr) return;
     QButtonGroup* pGroup = b->group();
     if (pGroup == nullptr || bChecked || !pGroup->exclusive()) {
         b->setChecked(bChecked);
@@ -814,8 +749,7 @@ void CDialogBase::SetCheck(int nId, bool bChecked) {
 }
 
 void CDialogBase::Enable(int nId, bool bEnable) {
-    if (QWidget* p = Control(nId))
-        p->setEnabled(bEnable);
+    if (QWidget* p = Control(nId)) p->setEnabled(bEnable);
 }
 
 bool CDialogBase::IsEnabled(int nId) const {
@@ -824,8 +758,7 @@ bool CDialogBase::IsEnabled(int nId) const {
 }
 
 void CDialogBase::Show(int nId, bool bShow) {
-    if (QWidget* p = Control(nId))
-        p->setVisible(bShow);
+    if (QWidget* p = Control(nId)) p->setVisible(bShow);
 }
 
 bool CDialogBase::IsShown(int nId) const {
@@ -855,18 +788,14 @@ void CDialogBase::ComboAdd(int nId, const QString& strText) {
 }
 
 int CDialogBase::ComboCount(int nId) const {
-    if (auto* c = ControlAs<QComboBox>(nId))
-        return c->count();
-    if (auto* l = ControlAs<QListWidget>(nId))
-        return l->count();
+    if (auto* c = ControlAs<QComboBox>(nId)) return c->count();
+    if (auto* l = ControlAs<QListWidget>(nId)) return l->count();
     return 0;
 }
 
 int CDialogBase::ComboIndex(int nId) const {
-    if (auto* c = ControlAs<QComboBox>(nId))
-        return c->currentIndex();
-    if (auto* l = ControlAs<QListWidget>(nId))
-        return ChosenRow(l);
+    if (auto* c = ControlAs<QComboBox>(nId)) return c->currentIndex();
+    if (auto* l = ControlAs<QListWidget>(nId)) return ChosenRow(l);
     return -1;
 }
 
@@ -883,26 +812,22 @@ void CDialogBase::ComboSelect(int nId, int nIndex) {
 }
 
 QString CDialogBase::ComboItemText(int nId, int nIndex) const {
-    if (auto* c = ControlAs<QComboBox>(nId))
-        return c->itemText(nIndex);
+    if (auto* c = ControlAs<QComboBox>(nId)) return c->itemText(nIndex);
     if (auto* l = ControlAs<QListWidget>(nId); l != nullptr && l->item(nIndex) != nullptr)
         return l->item(nIndex)->text();
     return {};
 }
 
 void CDialogBase::ListClear(int nId) {
-    if (auto* t = ControlAs<QTreeWidget>(nId))
-        t->clear();
+    if (auto* t = ControlAs<QTreeWidget>(nId)) t->clear();
 }
 
 int CDialogBase::ListAddRow(int nId, const QStringList& cells) {
     auto* t = ControlAs<QTreeWidget>(nId);
-    if (t == nullptr)
-        return -1;
+    if (t == nullptr) return -1;
     auto* pItem = new QTreeWidgetItem(cells);
     if (t->property(kCentredProperty).toBool())
-        for (int i = 0; i < t->columnCount(); ++i)
-            pItem->setTextAlignment(i, Qt::AlignCenter);
+        for (int i = 0; i < t->columnCount(); ++i) pItem->setTextAlignment(i, Qt::AlignCenter);
     t->addTopLevelItem(pItem);  // the view owns its items
     return t->topLevelItemCount() - 1;
 }
@@ -920,16 +845,14 @@ QString CDialogBase::ListCell(int nId, int nRow, int nColumn) const {
 
 int CDialogBase::ListSelectedRow(int nId) const {
     auto* t = ControlAs<QTreeWidget>(nId);
-    if (t == nullptr)
-        return -1;
+    if (t == nullptr) return -1;
     const auto selected = t->selectedItems();
     return selected.isEmpty() ? -1 : t->indexOfTopLevelItem(selected.front());
 }
 
 void CDialogBase::ListSelectRow(int nId, int nRow) {
     auto* t = ControlAs<QTreeWidget>(nId);
-    if (t == nullptr)
-        return;
+    if (t == nullptr) return;
     QTreeWidgetItem* pItem = t->topLevelItem(nRow);
     if (pItem == nullptr)
         t->clearSelection();
@@ -938,8 +861,7 @@ void CDialogBase::ListSelectRow(int nId, int nRow) {
 }
 
 void CDialogBase::SetIpv4(int nId, const Ipv4Octets& octets) {
-    if (auto* a = ControlAs<CIpv4Edit>(nId))
-        a->SetOctets(octets);
+    if (auto* a = ControlAs<CIpv4Edit>(nId)) a->SetOctets(octets);
 }
 
 Ipv4Octets CDialogBase::GetIpv4(int nId) const {
@@ -961,14 +883,12 @@ int CDialogBase::ProgressValue(int nId) const {
 
 EMsgResult CDialogBase::Message(const QString& strText, EMsgIcon eIcon, EMsgButtons eButtons) {
     CWaitCursor::LiftAll();
-    for (CDialogBase* pPopup : LivePopups())
-        pPopup->hide();
+    for (CDialogBase* pPopup : LivePopups()) pPopup->hide();
     SMessage message{strText, eIcon, eButtons, QApplication::applicationDisplayName()};
     // A box is centred over its parent: a page that is not shown yet (a
     // failed read) hands it to the window the user sees.
     QWidget* pOwner = this;
-    while (!pOwner->isVisible() && pOwner->parentWidget() != nullptr)
-        pOwner = pOwner->parentWidget()->window();
+    while (!pOwner->isVisible() && pOwner->parentWidget() != nullptr) pOwner = pOwner->parentWidget()->window();
     return m_services.ShowMessage(pOwner, message);
 }
 
@@ -981,8 +901,7 @@ void CDialogBase::OnActivated(int nId, std::function<void(int)> fnHandler) {
     if (auto* c = ControlAs<QComboBox>(nId)) {
         auto* pStart = new CChoiceStart(c);  // owned by the drop-down
         connect(c, &QComboBox::activated, this, [pStart, fn = std::move(fnHandler)](int nIndex) {
-            if (pStart->IsChange(nIndex))
-                fn(nIndex);
+            if (pStart->IsChange(nIndex)) fn(nIndex);
         });
     }
 }
@@ -1003,9 +922,8 @@ void CDialogBase::OnRowSelected(int nId, std::function<void(int)> fnHandler) {
 
 void CDialogBase::OnRowActivated(int nId, std::function<void(int)> fnHandler) {
     if (auto* t = ControlAs<QTreeWidget>(nId))
-        connect(t, &QTreeWidget::itemActivated, this, [t, fn = std::move(fnHandler)](QTreeWidgetItem* pItem, int) {
-            fn(t->indexOfTopLevelItem(pItem));
-        });
+        connect(t, &QTreeWidget::itemActivated, this,
+                [t, fn = std::move(fnHandler)](QTreeWidgetItem* pItem, int) { fn(t->indexOfTopLevelItem(pItem)); });
 }
 
 }  // namespace vexal::utility

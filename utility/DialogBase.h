@@ -213,7 +213,7 @@ private:
     std::unique_ptr<CView> m_pView;
     CDialogLogic* m_pLogic = nullptr;
     bool m_bEscapeCloses = true;
-    bool m_bPopup = false;  // no caption: hidden before a message box
+    bool m_bPopup = false;                       // no caption: hidden before a message box
     std::map<int, QButtonGroup*> m_radioGroups;  // by nGroup
     std::map<int, QTimer*> m_timers;             // by timer id, children of this window
     std::set<int> m_wantedTimers;                // started by the logic; run while shown

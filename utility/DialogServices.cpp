@@ -40,12 +40,9 @@ std::optional<QString> CQtDialogServices::ChooseFile(QWidget* pParent, const SFi
         dlg.setNameFilters({QStringLiteral("%1 (%2)").arg(QString::fromStdU16String(choice.strFilterName),
                                                           QString::fromStdU16String(choice.strPattern)),
                             QFileDialog::tr("All files (*)")});
-    if (!choice.strSuffix.empty())
-        dlg.setDefaultSuffix(QString::fromStdU16String(choice.strSuffix));
-    if (!choice.strSuggested.empty())
-        dlg.selectFile(QString::fromStdU16String(choice.strSuggested));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (!choice.strSuffix.empty()) dlg.setDefaultSuffix(QString::fromStdU16String(choice.strSuffix));
+    if (!choice.strSuggested.empty()) dlg.selectFile(QString::fromStdU16String(choice.strSuggested));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     return dlg.selectedFiles().front();
 }
 

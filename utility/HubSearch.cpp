@@ -15,8 +15,7 @@ void CHubSearch::Start(std::vector<uint32_t> vecAddresses, uint16_t wPort, int n
 }
 
 void CHubSearch::Stop() {
-    if (!m_bStarted)
-        return;
+    if (!m_bStarted) return;
     m_bStopRequested = true;
     m_probe.Cancel();
     m_queue.clear();
@@ -24,10 +23,8 @@ void CHubSearch::Stop() {
 
 std::optional<uint32_t> CHubSearch::NextToIdentify() {
     for (uint32_t dwAddress : m_probe.TakeOpen())
-        if (!m_bStopRequested)
-            m_queue.push_back(dwAddress);
-    if (m_bIdentifying || m_queue.empty())
-        return std::nullopt;
+        if (!m_bStopRequested) m_queue.push_back(dwAddress);
+    if (m_bIdentifying || m_queue.empty()) return std::nullopt;
     const uint32_t dwAddress = m_queue.front();
     m_queue.pop_front();
     m_bIdentifying = true;
@@ -41,20 +38,16 @@ void CHubSearch::Identified(const client::SFoundHub& hub) {
 
 void CHubSearch::NotStarted(uint32_t dwAddress) {
     m_bIdentifying = false;
-    if (!m_bStopRequested)
-        m_queue.push_front(dwAddress);
+    if (!m_bStopRequested) m_queue.push_front(dwAddress);
 }
 
 CHubSearch::EState CHubSearch::State() {
-    if (!m_bStarted)
-        return EState::Idle;
+    if (!m_bStarted) return EState::Idle;
     // Open addresses the probe found since the last look are still work.
     for (uint32_t dwAddress : m_probe.TakeOpen())
-        if (!m_bStopRequested)
-            m_queue.push_back(dwAddress);
+        if (!m_bStopRequested) m_queue.push_back(dwAddress);
     const bool bEnded = m_probe.Progress().bFinished && !m_bIdentifying && m_queue.empty();
-    if (m_bStopRequested)
-        return bEnded ? EState::Stopped : EState::Stopping;
+    if (m_bStopRequested) return bEnded ? EState::Stopped : EState::Stopping;
     return bEnded ? EState::Done : EState::Searching;
 }
 
@@ -70,7 +63,9 @@ int CHubSearch::Percent() const {
 
 std::string CHubSearch::StatusText() {
     const size_t nHubs = HubCount();
-    const std::string strHubs = nHubs == 0 ? "no hub found" : nHubs == 1 ? "1 hub found" : std::to_string(nHubs) + " hubs found";
+    const std::string strHubs = nHubs == 0   ? "no hub found"
+                                : nHubs == 1 ? "1 hub found"
+                                             : std::to_string(nHubs) + " hubs found";
     const size_t nDone = m_probe.Progress().nDone;
     switch (State()) {
     case EState::Idle: return "Give the addresses to search and press Search.";
@@ -89,8 +84,7 @@ std::string CHubSearch::StatusText() {
 }
 
 SFoundRow FoundRow(const client::SFoundHub& hub) {
-    if (hub.bHub)
-        return {hub.strAddress, hub.strModel, hub.strFirmware, true};
+    if (hub.bHub) return {hub.strAddress, hub.strModel, hub.strFirmware, true};
     return {hub.strAddress, "(not a hub)", hub.strError, false};
 }
 

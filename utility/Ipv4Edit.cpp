@@ -9,18 +9,14 @@
 namespace vexal::utility {
 
 std::optional<uint8_t> ParseOctet(const QString& strText) {
-    if (strText.isEmpty())
-        return uint8_t{0};
-    if (strText.size() > 3)
-        return std::nullopt;
+    if (strText.isEmpty()) return uint8_t{0};
+    if (strText.size() > 3) return std::nullopt;
     unsigned nValue = 0;
     for (QChar c : strText) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
         nValue = nValue * 10 + static_cast<unsigned>(c.unicode() - '0');
     }
-    if (nValue > 255)
-        return std::nullopt;
+    if (nValue > 255) return std::nullopt;
     return static_cast<uint8_t>(nValue);
 }
 
@@ -34,8 +30,7 @@ CIpv4Edit::CIpv4Edit(QWidget* pParent) : QWidget(pParent) {
     pLayout->setSpacing(2);
     auto* pValidator = new COctetValidator(this);
     for (size_t i = 0; i < m_fields.size(); ++i) {
-        if (i > 0)
-            pLayout->addWidget(new QLabel(QStringLiteral("."), this));
+        if (i > 0) pLayout->addWidget(new QLabel(QStringLiteral("."), this));
         auto* pField = new QLineEdit(this);
         pField->setValidator(pValidator);
         pField->setMaxLength(3);
@@ -48,20 +43,17 @@ CIpv4Edit::CIpv4Edit(QWidget* pParent) : QWidget(pParent) {
     }
     pLayout->addStretch(1);
     setFocusProxy(m_fields[0]);
-    for (size_t i = 1; i < m_fields.size(); ++i)
-        setTabOrder(m_fields[i - 1], m_fields[i]);
+    for (size_t i = 1; i < m_fields.size(); ++i) setTabOrder(m_fields[i - 1], m_fields[i]);
     SetAccessibleBaseName(QStringLiteral("IP address"));
 }
 
 void CIpv4Edit::SetOctets(const Ipv4Octets& octets) {
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        m_fields[i]->setText(QString::number(octets[i]));
+    for (size_t i = 0; i < m_fields.size(); ++i) m_fields[i]->setText(QString::number(octets[i]));
 }
 
 Ipv4Octets CIpv4Edit::Octets() const {
     Ipv4Octets octets{};
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        octets[i] = ParseOctet(m_fields[i]->text()).value_or(0);
+    for (size_t i = 0; i < m_fields.size(); ++i) octets[i] = ParseOctet(m_fields[i]->text()).value_or(0);
     return octets;
 }
 

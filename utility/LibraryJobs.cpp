@@ -27,8 +27,7 @@ struct CLibraryJobs::SUi {
     std::function<void()> fnJobEnded;
 };
 
-CLibraryJobs::CLibraryJobs(IUiQueue& ui)
-    : m_pShared(std::make_shared<SShared>()), m_pUi(std::make_shared<SUi>()) {
+CLibraryJobs::CLibraryJobs(IUiQueue& ui) : m_pShared(std::make_shared<SShared>()), m_pUi(std::make_shared<SUi>()) {
     m_pShared->pUi = &ui;
     m_pShared->ui = m_pUi;
     // The thread holds the shared state, so a thread left to run out by
@@ -37,8 +36,7 @@ CLibraryJobs::CLibraryJobs(IUiQueue& ui)
         std::unique_lock<std::mutex> lock(p->mutex);
         for (;;) {
             p->cv.wait(lock, [&] { return p->bStop || p->fnWork; });
-            if (!p->fnWork)
-                break;  // stopped, and the last job has run
+            if (!p->fnWork) break;  // stopped, and the last job has run
             std::function<void()> fnWork = std::move(p->fnWork);
             p->fnWork = nullptr;
             const unsigned nJob = p->nJob;
@@ -52,8 +50,7 @@ CLibraryJobs::CLibraryJobs(IUiQueue& ui)
             fnWork = nullptr;  // its captures go on this thread, with no lock held
             lock.lock();
             p->bWorking = false;
-            if (p->pUi != nullptr)
-                p->pUi->Post([ui = p->ui, nJob] { Deliver(ui.lock(), nJob); });
+            if (p->pUi != nullptr) p->pUi->Post([ui = p->ui, nJob] { Deliver(ui.lock(), nJob); });
             p->cv.notify_all();
         }
         p->bExited = true;
@@ -71,8 +68,7 @@ bool CLibraryJobs::OnWorkerThread() const { return std::this_thread::get_id() ==
 void CLibraryJobs::SetJobEndedHandler(std::function<void()> fnHandler) { m_pUi->fnJobEnded = std::move(fnHandler); }
 
 bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> fnDone) {
-    if (m_bStopped || m_pUi->bBusy || OnWorkerThread() || !fnWork)
-        return false;
+    if (m_bStopped || m_pUi->bBusy || OnWorkerThread() || !fnWork) return false;
     m_pUi->bBusy = true;
     m_pUi->fnDone = std::move(fnDone);
     const unsigned nJob = ++m_pUi->nJob;
@@ -87,21 +83,17 @@ bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> 
 
 void CLibraryJobs::Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob) {
     // A late result of a job dropped by WaitForJob or Stop is not delivered.
-    if (!pUi || !pUi->bBusy || pUi->nJob != nJob)
-        return;
+    if (!pUi || !pUi->bBusy || pUi->nJob != nJob) return;
     std::function<void()> fnDone = std::move(pUi->fnDone);
     pUi->fnDone = nullptr;
     pUi->bBusy = false;  // the continuation may start the next job
-    if (fnDone)
-        fnDone();
+    if (fnDone) fnDone();
     fnDone = nullptr;
-    if (std::function<void()> fnEnded = pUi->fnJobEnded)
-        fnEnded();
+    if (std::function<void()> fnEnded = pUi->fnJobEnded) fnEnded();
 }
 
 bool CLibraryJobs::WaitForJob(std::chrono::milliseconds nWait) {
-    if (!m_pUi->bBusy)
-        return true;
+    if (!m_pUi->bBusy) return true;
     {
         std::unique_lock<std::mutex> lock(m_pShared->mutex);
         if (!m_pShared->cv.wait_for(lock, nWait, [&] { return !m_pShared->fnWork && !m_pShared->bWorking; }))
@@ -114,8 +106,7 @@ bool CLibraryJobs::WaitForJob(std::chrono::milliseconds nWait) {
 }
 
 bool CLibraryJobs::Stop(std::chrono::milliseconds nWait) {
-    if (m_bStopped)
-        return m_bEnded;
+    if (m_bStopped) return m_bEnded;
     m_bStopped = true;
     bool bEnded = false;
     {

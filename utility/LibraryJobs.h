@@ -53,8 +53,7 @@ public:
         auto pResult = std::make_shared<std::optional<R>>();
         return StartJob([pResult, fn = std::move(fnWork)] { pResult->emplace(fn()); },
                         [pResult, fn = std::move(fnDone)] {
-                            if (pResult->has_value() && fn)
-                                fn(std::move(**pResult));
+                            if (pResult->has_value() && fn) fn(std::move(**pResult));
                         });
     }
 

@@ -24,18 +24,17 @@ CLibraryWorker::CLibraryWorker() : m_pQueue(std::make_unique<CQtUiQueue>()), m_j
 CLibraryWorker::~CLibraryWorker() = default;
 
 CBusyGuard::CBusyGuard(QWidget* pWindow)
-    : m_pWindow(pWindow), m_pFocus(pWindow != nullptr ? pWindow->focusWidget() : nullptr),
-      m_bWasEnabled(pWindow != nullptr && pWindow->isEnabled()), m_pWait(std::make_unique<CWaitCursor>()) {
-    if (m_pWindow != nullptr)
-        m_pWindow->setEnabled(false);
+    : m_pWindow(pWindow),
+      m_pFocus(pWindow != nullptr ? pWindow->focusWidget() : nullptr),
+      m_bWasEnabled(pWindow != nullptr && pWindow->isEnabled()),
+      m_pWait(std::make_unique<CWaitCursor>()) {
+    if (m_pWindow != nullptr) m_pWindow->setEnabled(false);
 }
 
 CBusyGuard::~CBusyGuard() {
-    if (m_pWindow == nullptr || !m_bWasEnabled)
-        return;
+    if (m_pWindow == nullptr || !m_bWasEnabled) return;
     m_pWindow->setEnabled(true);
-    if (m_pFocus != nullptr && m_pFocus->isEnabled() && m_pFocus->isVisible())
-        m_pFocus->setFocus(Qt::OtherFocusReason);
+    if (m_pFocus != nullptr && m_pFocus->isEnabled() && m_pFocus->isVisible()) m_pFocus->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace vexal::utility

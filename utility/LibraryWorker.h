@@ -24,7 +24,6 @@
 #include <functional>
 #include <memory>
 
-
 namespace vexal::utility {
 
 class CLibraryWorker {
@@ -60,11 +59,9 @@ public:
 private:
     template <class... A>
     static std::function<void(A...)> Guarded(QObject* pContext, std::function<void(A...)> fn) {
-        if (pContext == nullptr || !fn)
-            return fn;
+        if (pContext == nullptr || !fn) return fn;
         return [p = QPointer<QObject>(pContext), fn = std::move(fn)](A... args) {
-            if (p)
-                fn(std::move(args)...);
+            if (p) fn(std::move(args)...);
         };
     }
 
@@ -96,21 +93,20 @@ private:
 // message box of fnDone takes input. False when another job runs; fnRefused
 // is then called, so that a chain that reports its end always does.
 template <class R>
-bool StartWindowJob(CLibraryWorker& worker, QWidget* pWindow, std::function<R()> fnWork,
-                    std::function<void(R)> fnDone, const std::function<void()>& fnRefused = {}) {
+bool StartWindowJob(CLibraryWorker& worker, QWidget* pWindow, std::function<R()> fnWork, std::function<void(R)> fnDone,
+                    const std::function<void()>& fnRefused = {}) {
     if (worker.IsBusy()) {
-        if (fnRefused)
-            fnRefused();
+        if (fnRefused) fnRefused();
         return false;
     }
     std::shared_ptr<CBusyGuard> pBusy =
         pWindow != nullptr && pWindow->isVisible() ? std::make_shared<CBusyGuard>(pWindow) : nullptr;
-    const bool bStarted = worker.Start<R>(pWindow, std::move(fnWork), [pBusy, fn = std::move(fnDone)](R result) mutable {
-        pBusy.reset();
-        fn(std::move(result));
-    });
-    if (!bStarted && fnRefused)
-        fnRefused();
+    const bool bStarted =
+        worker.Start<R>(pWindow, std::move(fnWork), [pBusy, fn = std::move(fnDone)](R result) mutable {
+            pBusy.reset();
+            fn(std::move(result));
+        });
+    if (!bStarted && fnRefused) fnRefused();
     return bStarted;
 }
 

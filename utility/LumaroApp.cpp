@@ -21,10 +21,8 @@ static void InitResources() { Q_INIT_RESOURCE(utility); }
 namespace vexal::utility {
 
 void CLumaroApp::PrepareLogDirectory() {
-    if (!qEnvironmentVariableIsEmpty("VEXAL_LOG_DIR"))
-        return;
-    const QString strDir =
-        DefaultLogDirectory(qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath());
+    if (!qEnvironmentVariableIsEmpty("VEXAL_LOG_DIR")) return;
+    const QString strDir = DefaultLogDirectory(qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath());
     QDir().mkpath(strDir);
     qputenv("VEXAL_LOG_DIR", QFile::encodeName(strDir));
 }
@@ -36,14 +34,11 @@ int CLumaroApp::Main(int argc, char** argv) {
 
     // The command line first: --help, --version and mistakes need no display.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const SParseResult parsed = ParseUtilityOptions(arguments);
     switch (parsed.eOutcome) {
     case EParseOutcome::Help:
-    case EParseOutcome::Version:
-        std::fprintf(stdout, "%s\n", parsed.strText.toLocal8Bit().constData());
-        return 0;
+    case EParseOutcome::Version: std::fprintf(stdout, "%s\n", parsed.strText.toLocal8Bit().constData()); return 0;
     case EParseOutcome::Error:
         std::fprintf(stderr, "%s\nTry '%s --help'.\n", parsed.strText.toLocal8Bit().constData(),
                      argc > 0 ? argv[0] : "Vexal_Configuration_Utility");

@@ -54,7 +54,7 @@ std::u16string SerialOpenFailureCause(const std::u16string& strPortText) {
 SLumaroHost QtHost() {
     SLumaroHost host = DefaultLumaroHost();
     host.fnOpenFailureCause = [fnDefault = host.fnOpenFailureCause](int nInterface, const std::u16string& strPort,
-                                                                     int32_t nResult) {
+                                                                    int32_t nResult) {
         return nInterface == 4 ? SerialOpenFailureCause(strPort) : fnDefault(nInterface, strPort, nResult);
     };
     return host;
@@ -71,12 +71,14 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
     : CDialogBase(kDialogId, services, pParent), m_logic(WithVersion(options), m_worker.Jobs(), QtHost()) {
     setAccessibleName(tr("Vexal Utility"));
     const std::pair<int, std::unique_ptr<CPageLogic> (*)(const SPageContext&)> pages[] = {
-        {kBluetoothSettings, &MakeBluetoothPage}, {kWlanSettings, &MakeWlanPage},
-        {kLanSettings, &MakeLanPage},             {kUsageSettings, &MakeInterfaceUsagePage},
-        {kSerialSettings, &MakeUsbToSerialPage},  {kCustomDeviceSettings, &MakeCustomDevicePage},
+        {kBluetoothSettings, &MakeBluetoothPage},
+        {kWlanSettings, &MakeWlanPage},
+        {kLanSettings, &MakeLanPage},
+        {kUsageSettings, &MakeInterfaceUsagePage},
+        {kSerialSettings, &MakeUsbToSerialPage},
+        {kCustomDeviceSettings, &MakeCustomDevicePage},
         {kNetProtocolSettings, &MakeNetProtocolPage}};
-    for (const auto& [nButton, pfnMake] : pages)
-        m_logic.SetPageFactory(nButton, pfnMake);
+    for (const auto& [nButton, pfnMake] : pages) m_logic.SetPageFactory(nButton, pfnMake);
     Render(m_logic);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -58,8 +58,7 @@ protected:
     bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
                   const std::function<void(bool)>& fnRefused = {}) {
         return StartWindowJob<R>(m_context.worker, this, std::move(fnWork), std::move(fnDone), [fnRefused] {
-            if (fnRefused)
-                fnRefused(false);
+            if (fnRefused) fnRefused(false);
         });
     }
 

@@ -15,14 +15,14 @@ namespace vexal::utility {
 std::unique_ptr<CSettingsPage> WrapPage(std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&),
                                         const SQtPageContext& context, QWidget* pParent);
 
-std::unique_ptr<CSettingsPage> CreateBluetoothConfiguration(const SQtPageContext& context, QWidget* pParent);      // 136
-std::unique_ptr<CSettingsPage> CreateWLANConfiguration(const SQtPageContext& context, QWidget* pParent);           // 137
-std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent);    // 141
-std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent);   // 143
-std::unique_ptr<CSettingsPage> CreateLANConfiguration(const SQtPageContext& context, QWidget* pParent);            // 144
-std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SQtPageContext& context, QWidget* pParent);              // 145
+std::unique_ptr<CSettingsPage> CreateBluetoothConfiguration(const SQtPageContext& context, QWidget* pParent);     // 136
+std::unique_ptr<CSettingsPage> CreateWLANConfiguration(const SQtPageContext& context, QWidget* pParent);          // 137
+std::unique_ptr<CSettingsPage> CreateUsbToSerialConfiguration(const SQtPageContext& context, QWidget* pParent);   // 141
+std::unique_ptr<CSettingsPage> CreateCustomDeviceConfiguration(const SQtPageContext& context, QWidget* pParent);  // 143
+std::unique_ptr<CSettingsPage> CreateLANConfiguration(const SQtPageContext& context, QWidget* pParent);           // 144
+std::unique_ptr<CSettingsPage> CreateNetProtocolDlg(const SQtPageContext& context, QWidget* pParent);             // 145
 // The interface usage page's ReadFromHub makes the read with the values
 // preset to 1, 2, 2, 2 and shows "Failed to get interface usage." itself.
-std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent);           // 146
+std::unique_ptr<CSettingsPage> CreateInterfaceUsageDlg(const SQtPageContext& context, QWidget* pParent);  // 146
 
 }  // namespace vexal::utility

@@ -9,8 +9,7 @@
 namespace vexal::utility {
 
 size_t TextToBytes(std::u16string_view text, uint8_t* pDest, size_t nSize) {
-    if (pDest == nullptr || nSize == 0)
-        return 0;
+    if (pDest == nullptr || nSize == 0) return 0;
     const std::string bytes = platform::AnsiFromUtf16(text);
     const size_t nCopy = std::min(bytes.size(), nSize - 1);
     std::memcpy(pDest, bytes.data(), nCopy);
@@ -19,10 +18,8 @@ size_t TextToBytes(std::u16string_view text, uint8_t* pDest, size_t nSize) {
 }
 
 static uint8_t HexValue(uint8_t c) {
-    if (c == 0)
-        return 0;
-    if (c >= '0' && c <= '9')
-        return static_cast<uint8_t>(c - '0');
+    if (c == 0) return 0;
+    if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
     return static_cast<uint8_t>((c - 0x37) & 0x0F);
 }
 

@@ -10,11 +10,11 @@ namespace vexal::utility {
 // The toolkit-free parser (logic/CommandLine.h) with Qt's texts around it.
 SParseResult ParseUtilityOptions(const QStringList& arguments) {
     std::vector<std::string> args;
-    for (const QString& strArg : arguments)
-        args.push_back(strArg.toStdString());
-    const SCommandLine parsed = ParseCommandLine(
-        args, QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion())
-                  .toStdString());
+    for (const QString& strArg : arguments) args.push_back(strArg.toStdString());
+    const SCommandLine parsed =
+        ParseCommandLine(args, QStringLiteral("%1 %2")
+                                   .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion())
+                                   .toStdString());
     SParseResult result;
     result.options = parsed.options;
     result.strText = QString::fromStdString(parsed.strText);
@@ -29,8 +29,7 @@ SParseResult ParseUtilityOptions(const QStringList& arguments) {
 
 QString DefaultLogDirectory(const QString& strXdgStateHome, const QString& strHome) {
     QString strBase = strXdgStateHome;
-    if (strBase.isEmpty() || !QDir::isAbsolutePath(strBase))
-        strBase = strHome + QStringLiteral("/.local/state");
+    if (strBase.isEmpty() || !QDir::isAbsolutePath(strBase)) strBase = strHome + QStringLiteral("/.local/state");
     return QDir::cleanPath(strBase + QStringLiteral("/vexal"));
 }
 

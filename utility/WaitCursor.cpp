@@ -20,11 +20,9 @@ CWaitCursor::CWaitCursor() : m_nGeneration(s_nGeneration) {
 CWaitCursor::~CWaitCursor() { Release(); }
 
 void CWaitCursor::Release() {
-    if (!m_bActive)
-        return;
+    if (!m_bActive) return;
     m_bActive = false;
-    if (m_nGeneration != s_nGeneration)
-        return;
+    if (m_nGeneration != s_nGeneration) return;
     QApplication::restoreOverrideCursor();
     --s_nActive;
 }

@@ -69,12 +69,28 @@ int main(int argc, char** argv) {
     std::u16string strValue;
 
     const std::vector<SCommand> commands = {
-        {"model name (50)", 1500, 1, [&] { session.m_strModelName.clear(); return session.GetVexalModelName(session.m_strModelName); }},
-        {"firmware version (51)", 1500, 1, [&] { session.m_strVexalFWVersion.clear(); return session.GetVexalFWVersion(session.m_strVexalFWVersion); }},
+        {"model name (50)", 1500, 1,
+         [&] {
+             session.m_strModelName.clear();
+             return session.GetVexalModelName(session.m_strModelName);
+         }},
+        {"firmware version (51)", 1500, 1,
+         [&] {
+             session.m_strVexalFWVersion.clear();
+             return session.GetVexalFWVersion(session.m_strVexalFWVersion);
+         }},
         {"USB list (44)", 1500, 1, [&] { return session.getUsbList(fresh()); }},
-        {"USB IDs (45)", 1500, 1, [&] { ZamoText t2 = text; return session.getUsbInfoByDevId(20, fresh(), &t2); }},
+        {"USB IDs (45)", 1500, 1,
+         [&] {
+             ZamoText t2 = text;
+             return session.getUsbInfoByDevId(20, fresh(), &t2);
+         }},
         {"GS I device name (1D 49 43)", 1500, 2, [&] { return session.getDeviceInfoByGSI(0x43, strValue); }},
-        {"device ID list", 0, 0, [&] { int32_t n = 0; return session.getDevIdList(block.data(), &n); }},
+        {"device ID list", 0, 0,
+         [&] {
+             int32_t n = 0;
+             return session.getDevIdList(block.data(), &n);
+         }},
         {"PnP enable (01, forced)", 0, 1, [&] { return session.enablePNP(1); }},
         {"BT connection mode (10)", 3000, 1, [&] { return session.getBluetoothConnectionMode(&n1); }},
         {"BT name (11)", 3000, 1, [&] { return session.getBluetoothName(fresh()); }},
@@ -93,8 +109,8 @@ int main(int argc, char** argv) {
     };
 
     std::printf("%d iterations per command, simulator on %s\n", nIterations, strPort.c_str());
-    std::printf("%-28s %7s %9s %9s %9s %7s %7s %s\n", "command", "poll", "floor", "median", "p95", "med/fl",
-                "p95-fl", "failures");
+    std::printf("%-28s %7s %9s %9s %9s %7s %7s %s\n", "command", "poll", "floor", "median", "p95", "med/fl", "p95-fl",
+                "failures");
     for (const SCommand& command : commands) {
         std::vector<double> times;
         int nFailures = 0;
@@ -102,8 +118,7 @@ int main(int argc, char** argv) {
             const auto start = Clock::now();
             const int32_t nResult = command.fnRun();
             times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-            if (nResult != 0)
-                ++nFailures;
+            if (nResult != 0) ++nFailures;
         }
         const double dPoll = command.dwTimeoutMs / 50.0;
         const double dFloor =

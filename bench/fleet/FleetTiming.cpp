@@ -44,15 +44,16 @@ int main(int argc, char** argv) {
         dOne = std::min(dOne, Seconds({"--ethernet", "127.0.0.1:" + std::to_string(hubs[0]->Port()), "show"}, nExit));
     const double dFleet = Seconds({"--hosts", strHosts, "--jobs", std::to_string(nJobs), "show"}, nExit);
     const double dFloor = dOne * ((nHubs + nJobs - 1) / nJobs);
-    std::printf("fleet: %d hubs, %d jobs: %.2f s, floor %.2f s (one show %.2f s x %d), ratio %.2f (goal <= 1.25), exit %d\n",
-                nHubs, nJobs, dFleet, dFloor, dOne, (nHubs + nJobs - 1) / nJobs, dFleet / dFloor, nExit);
+    std::printf(
+        "fleet: %d hubs, %d jobs: %.2f s, floor %.2f s (one show %.2f s x %d), ratio %.2f (goal <= 1.25), exit %d\n",
+        nHubs, nJobs, dFleet, dFloor, dOne, (nHubs + nJobs - 1) / nJobs, dFleet / dFloor, nExit);
     std::remove(strHosts.c_str());
 
     const int nConnectMs = 300, nParallel = 64, nAddresses = 254;
-    const double dScan = Seconds({"scan", "127.0.0.0/24", "--port", std::to_string(hubs[0]->Port()),
-                                  "--connect-timeout", std::to_string(nConnectMs), "--parallel",
-                                  std::to_string(nParallel)},
-                                 nExit);
+    const double dScan =
+        Seconds({"scan", "127.0.0.0/24", "--port", std::to_string(hubs[0]->Port()), "--connect-timeout",
+                 std::to_string(nConnectMs), "--parallel", std::to_string(nParallel)},
+                nExit);
     const double dScanFloor = nConnectMs / 1000.0 * ((nAddresses + nParallel - 1) / nParallel);
     std::printf("scan: 127.0.0.0/24 (%d addresses, 1 hub): %.2f s, floor %.2f s, ratio %.2f (goal < 5 s), exit %d\n",
                 nAddresses, dScan, dScanFloor, dScan / dScanFloor, nExit);

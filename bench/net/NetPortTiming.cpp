@@ -41,8 +41,7 @@ double CpuMs(int who = RUSAGE_SELF) {
 }
 
 double Median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
+    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -54,12 +53,10 @@ double EchoTimeMs(const vexal::platform::IcmpEndpointFactory& pfnOpen) {
         int nErr = 0;
         const double t0 = NowMs();
         auto p = pfnOpen(nErr);
-        if (!p)
-            return 0;
+        if (!p) return 0;
         vexal::CEchoIdLease lease(static_cast<uint16_t>(1000 + i));
         const auto request = vexal::BuildEchoRequest(lease.Id());
-        if (p->SendTo(request, 0x7F000001) != 0)
-            return 0;
+        if (p->SendTo(request, 0x7F000001) != 0) return 0;
         std::array<uint8_t, vexal::kEchoBufferSize> buf{};
         size_t n = 0;
         uint32_t dwFrom = 0;
@@ -78,9 +75,10 @@ double OneFrame(CHubSimFixture& hub, vexal::CPortNet& port) {
     const double t0 = NowMs();
     hub.Control("SEND 0 A5");
     while (port.AvailableCount(0) == 0) {
-        if (NowMs() - t0 > 10000)
-            return -1;
-        struct timespec pause{0, 100000};  // 0.1 ms
+        if (NowMs() - t0 > 10000) return -1;
+        struct timespec pause {
+            0, 100000
+        };  // 0.1 ms
         nanosleep(&pause, nullptr);
     }
     const double t = NowMs() - t0;
@@ -132,20 +130,22 @@ int main(int argc, char** argv) {
     std::vector<double> afterRead, idle;
     OneFrame(hub, *pPort);
     for (int i = 0; i < nSamples; ++i) {
-        OneFrame(hub, *pPort);                   // the reader has just read this one
+        OneFrame(hub, *pPort);  // the reader has just read this one
         afterRead.push_back(OneFrame(hub, *pPort));
-        vexal::platform::SleepMs(600);           // now it waits for data
+        vexal::platform::SleepMs(600);  // now it waits for data
         idle.push_back(OneFrame(hub, *pPort));
     }
     const double dFloorAfter = dPause + dEcho;
     const double dAfter = Median(afterRead);
     const double dIdle = Median(idle);
-    std::printf("(a) frame to queue, sent just after a read: median %.2f ms, floor %.2f ms "
-                "(reader pause %.0f + echo %.2f), ratio %.3f, over floor %+.2f ms (goal <= 5)\n",
-                dAfter, dFloorAfter, dPause, dEcho, dAfter / dFloorAfter, dAfter - dFloorAfter);
-    std::printf("(a) frame to queue, sent on an idle line: median %.2f ms, floor 0 ms (the reader waits on the "
-                "socket), over floor %+.2f ms (goal <= 5); control round trip %.2f ms is included\n",
-                dIdle, dIdle, dControl);
+    std::printf(
+        "(a) frame to queue, sent just after a read: median %.2f ms, floor %.2f ms "
+        "(reader pause %.0f + echo %.2f), ratio %.3f, over floor %+.2f ms (goal <= 5)\n",
+        dAfter, dFloorAfter, dPause, dEcho, dAfter / dFloorAfter, dAfter - dFloorAfter);
+    std::printf(
+        "(a) frame to queue, sent on an idle line: median %.2f ms, floor 0 ms (the reader waits on the "
+        "socket), over floor %+.2f ms (goal <= 5); control round trip %.2f ms is included\n",
+        dIdle, dIdle, dControl);
 
     // (b) one idle open port.
     const double c0 = CpuMs() + CpuMs(RUSAGE_CHILDREN);
@@ -155,9 +155,10 @@ int main(int argc, char** argv) {
     const double dWall = NowMs() - w0;
     const double dPerMinute = dCpu * 60000.0 / dWall;
     const double dCycleMs = 2000.0 + dPause + dEcho;
-    std::printf("(b) idle open port over %.1f s: %.1f ms CPU per minute = %.4f %% of one core (goal < 0.5 %%); "
-                "floor 0, %.1f read cycles per minute (2 s data wait + pause + echo)\n",
-                dWall / 1000.0, dPerMinute, dPerMinute / 600.0, 60000.0 / dCycleMs);
+    std::printf(
+        "(b) idle open port over %.1f s: %.1f ms CPU per minute = %.4f %% of one core (goal < 0.5 %%); "
+        "floor 0, %.1f read cycles per minute (2 s data wait + pause + echo)\n",
+        dWall / 1000.0, dPerMinute, dPerMinute / 600.0, 60000.0 / dCycleMs);
     pPort->ClosePort();
     return 0;
 }

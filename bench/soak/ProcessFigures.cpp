@@ -13,16 +13,13 @@ std::optional<int64_t> StatusNumber(std::string_view strStatus, std::string_view
     size_t nLineStart = 0;
     while (nLineStart < strStatus.size()) {
         size_t nLineEnd = strStatus.find('\n', nLineStart);
-        if (nLineEnd == std::string_view::npos)
-            nLineEnd = strStatus.size();
+        if (nLineEnd == std::string_view::npos) nLineEnd = strStatus.size();
         const std::string_view strLine = strStatus.substr(nLineStart, nLineEnd - nLineStart);
         if (strLine.size() > strKey.size() && strLine.substr(0, strKey.size()) == strKey &&
             strLine[strKey.size()] == ':') {
             size_t i = strKey.size() + 1;
-            while (i < strLine.size() && (strLine[i] == ' ' || strLine[i] == '\t'))
-                ++i;
-            if (i == strLine.size() || !std::isdigit(static_cast<unsigned char>(strLine[i])))
-                return std::nullopt;
+            while (i < strLine.size() && (strLine[i] == ' ' || strLine[i] == '\t')) ++i;
+            if (i == strLine.size() || !std::isdigit(static_cast<unsigned char>(strLine[i]))) return std::nullopt;
             int64_t nValue = 0;
             for (; i < strLine.size() && std::isdigit(static_cast<unsigned char>(strLine[i])); ++i)
                 nValue = nValue * 10 + (strLine[i] - '0');

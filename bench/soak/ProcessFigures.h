@@ -8,9 +8,9 @@
 namespace vexal::soak {
 
 struct SProcessFigures {
-    int64_t nRssKiB = -1;     // VmRSS
-    int nThreads = -1;        // Threads
-    int nDescriptors = -1;    // entries of /proc/self/fd, the listing's own one left out
+    int64_t nRssKiB = -1;   // VmRSS
+    int nThreads = -1;      // Threads
+    int nDescriptors = -1;  // entries of /proc/self/fd, the listing's own one left out
 };
 
 // The number after "Key:" in the text of /proc/<pid>/status ("VmRSS:  1234 kB"

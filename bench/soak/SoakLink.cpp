@@ -28,22 +28,18 @@ int32_t GetText(TextGetter pfn, int32_t nHandle, std::optional<std::u16string>& 
     std::array<char16_t, 256> units{};
     ZamoText text{units.data(), static_cast<uint32_t>(units.size()), 0};
     const int32_t nResult = pfn(nHandle, &text);
-    if (nResult == 0)
-        out = std::u16string(units.data(), text.length);
+    if (nResult == 0) out = std::u16string(units.data(), text.length);
     return nResult;
 }
 
 int32_t GetByte(ByteGetter pfn, int32_t nHandle, std::optional<uint8_t>& out) {
     uint8_t byValue = 0;
     const int32_t nResult = pfn(nHandle, &byValue);
-    if (nResult == 0)
-        out = byValue;
+    if (nResult == 0) out = byValue;
     return nResult;
 }
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 
@@ -58,8 +54,7 @@ void SLinkStats::Add(const SLinkStats& other) {
     nOpenFailures += other.nOpenFailures;
     nReopens += other.nReopens;
     nCloseFailures += other.nCloseFailures;
-    for (const auto& [nCode, nCount] : other.errors)
-        errors[nCode] += nCount;
+    for (const auto& [nCode, nCount] : other.errors) errors[nCode] += nCount;
 }
 
 CSoakLink::CSoakLink(const client::CfgApiTable& api, std::string strName, int32_t nInterface, std::u16string strPort,
@@ -247,13 +242,11 @@ void CSoakLink::Record(int32_t nResult, double dSeconds) {
     m_stats.dFailedSeconds += dSeconds;
     m_bRoundFailed = true;
     m_lastFailure = Clock::now();
-    if (m_nFailuresInRow++ == 0)
-        m_firstFailure = m_lastFailure;
+    if (m_nFailuresInRow++ == 0) m_firstFailure = m_lastFailure;
 }
 
 void CSoakLink::Tell(const std::string& strEvent) const {
-    if (m_fnEvent)
-        m_fnEvent(*this, strEvent);
+    if (m_fnEvent) m_fnEvent(*this, strEvent);
 }
 
 void CSoakLink::Open() {
@@ -281,8 +274,7 @@ void CSoakLink::Open() {
 }
 
 void CSoakLink::Close() {
-    if (m_nHandle == 0)
-        return;
+    if (m_nHandle == 0) return;
     // The session is released when its port has no other user: every link
     // has a port of its own, so a result other than 0 is a fault.
     if (const int32_t nResult = m_api.m_pfn_closeService(m_nHandle, 0); nResult != 0) {
@@ -295,8 +287,7 @@ void CSoakLink::Close() {
 bool CSoakLink::Step() {
     const Clock::time_point now = Clock::now();
     if (m_nHandle == 0) {
-        if (now < m_nextOpenTry)
-            return false;
+        if (now < m_nextOpenTry) return false;
         Open();
         return true;
     }
@@ -327,8 +318,7 @@ bool CSoakLink::Step() {
         ++m_stats.nRounds;
         if (!m_bRoundFailed) {
             ++m_stats.nCleanRounds;
-            if (m_roundStart >= m_recoveryMark)
-                m_bRecovered = true;
+            if (m_roundStart >= m_recoveryMark) m_bRecovered = true;
         }
         if (m_nCycleRounds > 0 && m_stats.nRounds % static_cast<uint64_t>(m_nCycleRounds) == 0) {
             Close();

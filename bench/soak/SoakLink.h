@@ -19,16 +19,16 @@ namespace vexal::soak {
 using Clock = std::chrono::steady_clock;
 
 struct SLinkStats {
-    uint64_t nCalls = 0;         // settings calls made
-    uint64_t nFailedCalls = 0;   // of them, those that did not give 0
-    double dFailedSeconds = 0;   // time spent in failed calls (mostly waits for time-outs)
+    uint64_t nCalls = 0;        // settings calls made
+    uint64_t nFailedCalls = 0;  // of them, those that did not give 0
+    double dFailedSeconds = 0;  // time spent in failed calls (mostly waits for time-outs)
     double dLongestCallSeconds = 0;
-    uint64_t nRounds = 0;        // every group read and written once
-    uint64_t nCleanRounds = 0;   // rounds without a failed call
-    uint64_t nOpens = 0;         // openService calls
+    uint64_t nRounds = 0;       // every group read and written once
+    uint64_t nCleanRounds = 0;  // rounds without a failed call
+    uint64_t nOpens = 0;        // openService calls
     uint64_t nOpenFailures = 0;
-    uint64_t nReopens = 0;       // closed and opened again after failing too long
-    uint64_t nCloseFailures = 0; // closeService that did not release the session
+    uint64_t nReopens = 0;               // closed and opened again after failing too long
+    uint64_t nCloseFailures = 0;         // closeService that did not release the session
     std::map<int32_t, uint64_t> errors;  // result code (hub status byte for custom devices) -> count
 
     void Add(const SLinkStats& other);

@@ -64,8 +64,7 @@ public:
     }
     ~CScratchDir() {
         std::error_code error;
-        if (!m_bKeep)
-            fs::remove_all(m_path, error);
+        if (!m_bKeep) fs::remove_all(m_path, error);
     }
     CScratchDir(const CScratchDir&) = delete;
     CScratchDir& operator=(const CScratchDir&) = delete;
@@ -139,15 +138,15 @@ private:
     int m_nPeakThreads = 0;
 };
 
-void CSoak::AddHub(ELinkKind eKind, CHubSimFixture::Options options, const std::string& strLogName,
-                   int32_t nInterface, const std::function<SPortText(const CHubSimFixture&)>& fnPortText) {
+void CSoak::AddHub(ELinkKind eKind, CHubSimFixture::Options options, const std::string& strLogName, int32_t nInterface,
+                   const std::function<SPortText(const CHubSimFixture&)>& fnPortText) {
     options.strStderrFile = (m_scratch.Path() / ("hubsim-" + strLogName + ".log")).string();
     SHubLink hub;
     hub.eKind = eKind;
     hub.pHub = std::make_unique<CHubSimFixture>(options);
     const SPortText port = fnPortText(*hub.pHub);
-    hub.pLink = std::make_unique<CSoakLink>(m_api, port.strName, nInterface, Widen(port.strText), m_options.dReopenAfter,
-                                            m_options.nCycleRounds);
+    hub.pLink = std::make_unique<CSoakLink>(m_api, port.strName, nInterface, Widen(port.strText),
+                                            m_options.dReopenAfter, m_options.nCycleRounds);
     m_hubs.push_back(std::move(hub));
 }
 
@@ -167,8 +166,9 @@ void CSoak::StartHubs() {
         options.bPty = true;
         options.strComLink = (m_scratch.Sub("dev") / strCom).string();
         options.extraArgs = {"--no-tcp"};
-        AddHub(ELinkKind::Pty, options, "pty", ZAMO_IF_SERIAL,
-               [&](const CHubSimFixture&) { return SPortText{"pty " + strCom, strCom}; });
+        AddHub(ELinkKind::Pty, options, "pty", ZAMO_IF_SERIAL, [&](const CHubSimFixture&) {
+            return SPortText{"pty " + strCom, strCom};
+        });
     }
     if (!m_options.bNoUsb) {
         CHubSimFixture::Options options;
@@ -186,8 +186,7 @@ void CSoak::SamplePeakThreads() { m_nPeakThreads = std::max(m_nPeakThreads, Read
 template <typename TDone>
 bool CSoak::Drive(Clock::time_point deadline, bool bFaultPlan, TDone fnDone) {
     while (!fnDone()) {
-        if (Clock::now() >= deadline)
-            return false;
+        if (Clock::now() >= deadline) return false;
         bool bWorked = false;
         for (SHubLink& hub : m_hubs) {
             const SLinkStats before = hub.pLink->Stats();
@@ -199,34 +198,28 @@ bool CSoak::Drive(Clock::time_point deadline, bool bFaultPlan, TDone fnDone) {
                 figures.nFailed += hub.pLink->Stats().nFailedCalls - before.nFailedCalls;
             }
             SamplePeakThreads();
-            if (bFaultPlan)
-                FollowFaultPlan();
+            if (bFaultPlan) FollowFaultPlan();
         }
-        if (!bWorked)
-            std::this_thread::sleep_for(kIdlePause);
+        if (!bWorked) std::this_thread::sleep_for(kIdlePause);
     }
     return true;
 }
 
 void CSoak::FollowFaultPlan() {
-    if (m_options.bNoFaults)
-        return;
+    if (m_options.bNoFaults) return;
     const auto nSlot = static_cast<uint64_t>(Seconds(Clock::now() - m_runStart) / m_options.dFaultPeriod);
     for (size_t i = 0; i < m_hubs.size(); ++i) {
         const EFault eNext = PlannedFault(m_hubs[i].eKind, i, nSlot, !m_options.bNoRestarts);
-        if (eNext != m_hubs[i].eFault)
-            SwitchFault(m_hubs[i], eNext);
+        if (eNext != m_hubs[i].eFault) SwitchFault(m_hubs[i], eNext);
     }
 }
 
 void CSoak::SwitchFault(SHubLink& hub, EFault eNext) {
     auto control = [&](const std::string& strCommand) {
-        if (hub.pHub->Control(strCommand).rfind("OK", 0) != 0)
-            ++m_nControlFailures;
+        if (hub.pHub->Control(strCommand).rfind("OK", 0) != 0) ++m_nControlFailures;
     };
     try {
-        for (const std::string& strCommand : FaultOffCommands(hub.eFault))
-            control(strCommand);
+        for (const std::string& strCommand : FaultOffCommands(hub.eFault)) control(strCommand);
         if (hub.eFault != EFault::None) {
             hub.eLastFault = hub.eFault;
             hub.lastFaultEnd = Clock::now();
@@ -236,10 +229,8 @@ void CSoak::SwitchFault(SHubLink& hub, EFault eNext) {
             hub.pHub->Restart();
             control("PING");  // the control link is open again, as it was at the start
         }
-        for (const std::string& strCommand : FaultOnCommands(eNext))
-            control(strCommand);
-        if (eNext != EFault::None)
-            ++m_faultFigures[static_cast<size_t>(eNext)].nSwitchedOn;
+        for (const std::string& strCommand : FaultOnCommands(eNext)) control(strCommand);
+        if (eNext != EFault::None) ++m_faultFigures[static_cast<size_t>(eNext)].nSwitchedOn;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "soak: %s: %s\n", hub.pLink->Name().c_str(), error.what());
         ++m_nControlFailures;
@@ -254,8 +245,7 @@ void CSoak::ClearFaults() {
 }
 
 void CSoak::CloseAll() {
-    for (SHubLink& hub : m_hubs)
-        hub.pLink->Close();
+    for (SHubLink& hub : m_hubs) hub.pLink->Close();
 }
 
 int CSoak::Run() {
@@ -272,8 +262,7 @@ int CSoak::RunChecks() {
     ::setenv("VEXAL_DEVICE_DIR", m_scratch.Sub("dev").c_str(), 1);
     ::setenv("VEXAL_USB_SIM_DIR", m_scratch.Sub("usb").c_str(), 1);
     ::setenv("VEXAL_LOG_DIR", m_scratch.Sub("log").c_str(), 1);
-    if (m_options.bLibraryLog)
-        ::setenv("VEXAL_LOG", "1", 1);
+    if (m_options.bLibraryLog) ::setenv("VEXAL_LOG", "1", 1);
     try {
         StartHubs();
     } catch (const std::exception& error) {
@@ -298,13 +287,13 @@ int CSoak::RunChecks() {
     }
     std::printf("soak: %d TCP hub(s)%s%s, %.0f s, faults %s, one client thread\n", m_options.nTcpHubs,
                 m_options.bNoPty ? "" : " + pty", m_options.bNoUsb ? "" : " + USB", m_options.dSeconds,
-                m_options.bNoFaults ? "off"
-                                    : (m_options.bNoRestarts ? "on (no restarts)" : "on"));
+                m_options.bNoFaults ? "off" : (m_options.bNoRestarts ? "on (no restarts)" : "on"));
 
     // Warm-up: first-use allocations and process-wide objects are made here,
     // so that the start figures hold only what a running program keeps.
     const bool bWarm = Drive(Clock::now() + Duration(m_options.dWarmUp), false, [&] {
-        return std::all_of(m_hubs.begin(), m_hubs.end(), [](const SHubLink& h) { return h.pLink->Stats().nRounds > 0; });
+        return std::all_of(m_hubs.begin(), m_hubs.end(),
+                           [](const SHubLink& h) { return h.pLink->Stats().nRounds > 0; });
     });
     CloseAll();
     if (!bWarm) {
@@ -316,15 +305,15 @@ int CSoak::RunChecks() {
     for (SHubLink& hub : m_hubs) {
         hub.pLink->ResetStats();
         // The fault plan talks to every hub: its control link is open from here on.
-        if (hub.pHub->Control("PING") != "OK PONG")
-            ++m_nControlFailures;
+        if (hub.pHub->Control("PING") != "OK PONG") ++m_nControlFailures;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const SProcessFigures start = ReadProcessFigures();
     m_nPeakThreads = start.nThreads;
-    std::printf("start (after a warm-up round: every session opened, every group read and written once, every "
-                "session closed): rss %lld KiB, descriptors %d, threads %d\n",
-                static_cast<long long>(start.nRssKiB), start.nDescriptors, start.nThreads);
+    std::printf(
+        "start (after a warm-up round: every session opened, every group read and written once, every "
+        "session closed): rss %lld KiB, descriptors %d, threads %d\n",
+        static_cast<long long>(start.nRssKiB), start.nDescriptors, start.nThreads);
     std::fflush(stdout);
 
     m_runStart = Clock::now();
@@ -369,8 +358,7 @@ int CSoak::RunChecks() {
             if (!hub.pLink->Recovered()) std::printf("  %s did not recover\n", hub.pLink->Name().c_str());
     }
     SLinkStats total;
-    for (const SHubLink& hub : m_hubs)
-        total.Add(hub.pLink->Stats());
+    for (const SHubLink& hub : m_hubs) total.Add(hub.pLink->Stats());
     if (total.nCloseFailures != 0) {
         std::printf("FAIL: %llu closeService call(s) did not release their session\n",
                     static_cast<unsigned long long>(total.nCloseFailures));
@@ -401,13 +389,15 @@ void CSoak::Report(const SProcessFigures& start, const SProcessFigures& end, dou
         total.Add(hub.pLink->Stats());
     }
     printRow("total", total);
-    std::printf("(calls: settings calls in the run and in the clean round after it; wait: seconds spent in failed "
-                "calls, mostly waiting for time-outs; opens and open failures include the reopens)\n");
+    std::printf(
+        "(calls: settings calls in the run and in the clean round after it; wait: seconds spent in failed "
+        "calls, mostly waiting for time-outs; opens and open failures include the reopens)\n");
 
     std::printf("\nerrors by result code:%s\n", total.errors.empty() ? " none" : "");
     for (const auto& [nCode, nCount] : total.errors) {
         if (nCode >= ZAMO_E_FAIL)
-            std::printf("  %d (%s): %llu\n", nCode, client::ResultMeaning(nCode), static_cast<unsigned long long>(nCount));
+            std::printf("  %d (%s): %llu\n", nCode, client::ResultMeaning(nCode),
+                        static_cast<unsigned long long>(nCount));
         else
             std::printf("  hub status %d (custom device change refused): %llu\n", nCode,
                         static_cast<unsigned long long>(nCount));
@@ -419,9 +409,10 @@ void CSoak::Report(const SProcessFigures& start, const SProcessFigures& end, dou
                     static_cast<unsigned long long>(f.nSwitchedOn), static_cast<unsigned long long>(f.nCalls),
                     static_cast<unsigned long long>(f.nFailed));
     }
-    std::printf("(calls made while the link's hub was under the fault, during the run with faults; control commands "
-                "refused or unanswered: %llu)\n",
-                static_cast<unsigned long long>(m_nControlFailures));
+    std::printf(
+        "(calls made while the link's hub was under the fault, during the run with faults; control commands "
+        "refused or unanswered: %llu)\n",
+        static_cast<unsigned long long>(m_nControlFailures));
     std::printf("status callbacks: %llu\n", static_cast<unsigned long long>(CSoakLink::StatusEvents()));
     std::printf("%s: %s in %.1f s\n",
                 m_options.bNoFaults ? "a clean round after the run" : "recovery after the faults ended (a clean round)",
@@ -429,8 +420,8 @@ void CSoak::Report(const SProcessFigures& start, const SProcessFigures& end, dou
     std::printf("\n%-12s %10s %10s %10s\n", "", "start", "peak", "end");
     std::printf("%-12s %10d %10d %10d\n", "threads", start.nThreads, m_nPeakThreads, end.nThreads);
     std::printf("%-12s %10d %10s %10d\n", "descriptors", start.nDescriptors, "", end.nDescriptors);
-    std::printf("%-12s %10lld %10s %10lld   (growth %lld KiB%s)\n", "rss KiB", static_cast<long long>(start.nRssKiB), "",
-                static_cast<long long>(end.nRssKiB), static_cast<long long>(end.nRssKiB - start.nRssKiB),
+    std::printf("%-12s %10lld %10s %10lld   (growth %lld KiB%s)\n", "rss KiB", static_cast<long long>(start.nRssKiB),
+                "", static_cast<long long>(end.nRssKiB), static_cast<long long>(end.nRssKiB - start.nRssKiB),
                 m_options.bNoRssCheck ? ", not checked" : "");
     std::printf("(end: after every session was closed)\n");
 }
@@ -439,8 +430,9 @@ void CSoak::Report(const SProcessFigures& start, const SProcessFigures& end, dou
 
 int main(int argc, char** argv) {
     SOptions options;
-    CLI::App app{"Soak of the configuration library: sessions on simulated hubs (TCP, pty, USB) read and write every "
-                 "settings group while the hubs fail and recover; checks memory, descriptors and threads."};
+    CLI::App app{
+        "Soak of the configuration library: sessions on simulated hubs (TCP, pty, USB) read and write every "
+        "settings group while the hubs fail and recover; checks memory, descriptors and threads."};
     app.add_option("--hubs", options.nTcpHubs, "simulated hubs over TCP (127.0.0.2, 127.0.0.3, ...)")
         ->check(CLI::Range(0, 250))
         ->capture_default_str();
@@ -473,8 +465,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("--no-rss-check", options.bNoRssCheck,
                  "do not check resident memory (under valgrind it is valgrind's own)");
-    app.add_flag("--keep", options.bKeep, "keep the scratch folder with the simulators' and the library's logs "
-                                          "(kept anyway when a check fails)");
+    app.add_flag("--keep", options.bKeep,
+                 "keep the scratch folder with the simulators' and the library's logs "
+                 "(kept anyway when a check fails)");
     app.add_flag("--library-log", options.bLibraryLog, "have the libraries write every log line (VEXAL_LOG=1)");
     CLI11_PARSE(app, argc, argv);
     if (options.nTcpHubs == 0 && options.bNoPty && options.bNoUsb) {

@@ -77,9 +77,10 @@ int main(int argc, char** argv) {
         pPort->ClosePort();
     }
     std::filesystem::remove_all(dir);
-    std::printf("(a) one idle open port on the simulated bus over %.1f s: %.1f ms CPU = %.4f %% of one core "
-                "(goal < 0.5 %%)\n",
-                port.dWallMs / 1000.0, port.dCpuMs, port.Percent());
+    std::printf(
+        "(a) one idle open port on the simulated bus over %.1f s: %.1f ms CPU = %.4f %% of one core "
+        "(goal < 0.5 %%)\n",
+        port.dWallMs / 1000.0, port.dCpuMs, port.Percent());
 
     ::unsetenv("VEXAL_USB_SIM_DIR");
     const auto pBus = vexal::platform::SystemUsbBus();
@@ -97,10 +98,11 @@ int main(int argc, char** argv) {
             vexal::platform::SleepMs(vexal::kUsbCheckPeriodMs);
         }
     });
-    std::printf("(b) libusb enumeration pass every %u ms over %.1f s (%llu passes, %zu devices, %zu hubs): "
-                "%.1f ms CPU = %.4f %% of one core (goal < 0.5 %%), %.3f ms per pass\n",
-                vexal::kUsbCheckPeriodMs, enumeration.dWallMs / 1000.0, static_cast<unsigned long long>(nPasses),
-                nDevices, nHubs, enumeration.dCpuMs, enumeration.Percent(),
-                nPasses ? enumeration.dCpuMs / static_cast<double>(nPasses) : 0.0);
+    std::printf(
+        "(b) libusb enumeration pass every %u ms over %.1f s (%llu passes, %zu devices, %zu hubs): "
+        "%.1f ms CPU = %.4f %% of one core (goal < 0.5 %%), %.3f ms per pass\n",
+        vexal::kUsbCheckPeriodMs, enumeration.dWallMs / 1000.0, static_cast<unsigned long long>(nPasses), nDevices,
+        nHubs, enumeration.dCpuMs, enumeration.Percent(),
+        nPasses ? enumeration.dCpuMs / static_cast<double>(nPasses) : 0.0);
     return 0;
 }

@@ -137,9 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     const std::span<const uint8_t> input = exact.Bytes();
     const ReplySpan reply = input;
     switch (bySelector % 3) {
-    case 0:
-        CheckIdentification(reply, byParam);
-        break;
+    case 0: CheckIdentification(reply, byParam); break;
     case 1: {
         std::u16string strPort(input.size() / 2, u'\0');
         for (size_t i = 0; i < strPort.size(); ++i)
@@ -147,9 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         CheckPortText(strPort, byParam);
         break;
     }
-    default:
-        CheckDeviceText(reply, byParam);
-        break;
+    default: CheckDeviceText(reply, byParam); break;
     }
     return 0;
 }

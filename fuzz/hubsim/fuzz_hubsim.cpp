@@ -33,10 +33,10 @@ using vexal::fuzz::Require;
 namespace {
 
 // The state file the simulator writes for this state reads back unchanged.
-void RequireStateLoadsBack(const CHubState& state)
-{
+void RequireStateLoadsBack(const CHubState& state) {
     const nlohmann::json saved = state.ToJson();
-    const nlohmann::json text = nlohmann::json::parse(saved.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+    const nlohmann::json text =
+        nlohmann::json::parse(saved.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
     try {
         Require(CHubState::FromJson(text).ToJson() == saved);
     } catch (const std::runtime_error&) {
@@ -44,8 +44,7 @@ void RequireStateLoadsBack(const CHubState& state)
     }
 }
 
-void RunRequests(std::string_view input)
-{
+void RunRequests(std::string_view input) {
     CHubState state;
     bool bChanged = false;
     size_t i = 0;
@@ -77,8 +76,7 @@ void RunRequests(std::string_view input)
     if (bChanged) RequireStateLoadsBack(state);
 }
 
-void RunControlLines(std::string_view input)
-{
+void RunControlLines(std::string_view input) {
     CHub hub(CHubState{}, std::string());
     CControlInterpreter interpreter(hub, nullptr, [] {});
     size_t nStart = 0;
@@ -99,8 +97,7 @@ void RunControlLines(std::string_view input)
 
 // The --state loader: text that is not JSON, or JSON that is not a state, is
 // refused with a message; nothing else may escape.
-void RunStateText(std::string_view input)
-{
+void RunStateText(std::string_view input) {
     try {
         RequireStateLoadsBack(StateFromText(input));
     } catch (const std::runtime_error& e) {
@@ -108,8 +105,7 @@ void RunStateText(std::string_view input)
     }
 }
 
-void RunStream(std::string_view input, size_t nRead)
-{
+void RunStream(std::string_view input, size_t nRead) {
     const Bytes stream(input.begin(), input.end());
     std::vector<SFrame> whole, cut;
     CFrameDecoder wholeDecoder, cutDecoder;
@@ -131,13 +127,13 @@ void RunStream(std::string_view input, size_t nRead)
         Require(again.size() == 1 && again[0].vecPayload == whole[k].vecPayload && !echo.InFrame());
     }
     const auto& stats = wholeDecoder.Stats();
-    Require(stats.nFrames == whole.size() && nBytes + stats.nSkippedBytes + kFrameHeaderSize * stats.nZeroLengthFrames <= stream.size());
+    Require(stats.nFrames == whole.size() &&
+            nBytes + stats.nSkippedBytes + kFrameHeaderSize * stats.nZeroLengthFrames <= stream.size());
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize < 2) return 0;
     const vexal::fuzz::CExactInput exact(pData, nSize, 1);
     const std::string_view input = exact.Text();

@@ -42,8 +42,7 @@ std::array<uint8_t, N> Block(std::span<const uint8_t> bytes) {
 
 std::u16string Units(std::span<const uint8_t> bytes) {
     std::u16string text(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     return text;
 }
 
@@ -58,12 +57,10 @@ void CheckBackup(std::string_view text) {
         Require(strError.rfind("hub.json:", 0) == 0);
         return;
     }
-    for (const auto& [nId, values] : backup->settings.serial)
-        Require(IsSerialAdapterId(nId) && values.size() == 4);
+    for (const auto& [nId, values] : backup->settings.serial) Require(IsSerialAdapterId(nId) && values.size() == 4);
     for (const auto& [nType, entries] : backup->settings.custom) {
         Require(nType >= 0 && nType < kCustomTypeCount);
-        for (const auto& entry : entries)
-            Require(ParseUsbIdEntry(entry) == entry);
+        for (const auto& entry : entries) Require(ParseUsbIdEntry(entry) == entry);
     }
     const nlohmann::json written = BackupToJson(*backup);
     const auto again = ReadBackupText(written.dump(2), "again.json", strError);
@@ -75,8 +72,12 @@ CGroupValue Current(const std::string& strGroup) {
     CGroupValue value = *MakeGroupValue(strGroup);
     if (auto* p = std::get_if<SBluetooth>(&value)) *p = {"Till 1", "0000", '1', '1', 0};
     if (auto* p = std::get_if<SLan>(&value))
-        *p = {{0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A}, {192, 168, 0, 10}, {255, 255, 255, 0}, {192, 168, 0, 1},
-              {192, 168, 0, 1}, 0};
+        *p = {{0x00, 0x1B, 0x5F, 0x40, 0x12, 0x7A},
+              {192, 168, 0, 10},
+              {255, 255, 255, 0},
+              {192, 168, 0, 1},
+              {192, 168, 0, 1},
+              0};
     if (auto* p = std::get_if<SWlan>(&value)) {
         std::copy_n("Hub-WLAN", 8, p->deviceName.begin());
         p->nDhcp = 1;
@@ -137,8 +138,7 @@ void CheckAssignments(std::string_view text, uint8_t nGroup) {
         return;
     }
     Require(ValidateGroup(group, *merged).empty());
-    for (const auto& [strKey, strValue] : *wanted)
-        Require(merged->at(strKey) == strValue);
+    for (const auto& [strKey, strValue] : *wanted) Require(merged->at(strKey) == strValue);
     // The typed value takes exactly those values, and the hub's bytes carry them.
     CGroupValue target = current;
     ApplyKeyValues(target, *merged);
@@ -171,14 +171,12 @@ void CheckWlan(std::span<const uint8_t> bytes) {
     // A cipher a list shows is the cipher the block holds.
     const int nPosition = CipherPosition(wlan.nAuth, wlan.nCipher);
     Require(nPosition < static_cast<int>(CiphersFor(wlan.nAuth).size()));
-    if (nPosition >= 0)
-        Require(CipherAt(wlan.nAuth, nPosition) == wlan.nCipher);
+    if (nPosition >= 0) Require(CipherAt(wlan.nAuth, nPosition) == wlan.nCipher);
     // The text form shows what the bytes hold and sets nothing it shows.
     SWlan again = wlan;
     ApplyKeyValues(again, ToKeyValues(wlan));
     Require(again == wlan);
-    if (CheckGroup(wlan).empty())
-        Require(ToKeyValues(DecodeWlan(once)) == ToKeyValues(wlan));
+    if (CheckGroup(wlan).empty()) Require(ToKeyValues(DecodeWlan(once)) == ToKeyValues(wlan));
 }
 
 void CheckText(const std::u16string& text, size_t nSize) {
@@ -189,7 +187,8 @@ void CheckText(const std::u16string& text, size_t nSize) {
         // Cut between characters, and no later than needed.
         const size_t nAt = strCut.size();
         Require(nBytes > nSize && !(IsLowSurrogate(text[nAt]) && nAt > 0 && IsHighSurrogate(text[nAt - 1])));
-        const size_t nNext = IsHighSurrogate(text[nAt]) && nAt + 1 < text.size() && IsLowSurrogate(text[nAt + 1]) ? 2 : 1;
+        const size_t nNext =
+            IsHighSurrogate(text[nAt]) && nAt + 1 < text.size() && IsLowSurrogate(text[nAt + 1]) ? 2 : 1;
         Require(HubByteLength(text.substr(0, nAt + nNext)) > nSize);
     }
     // A field of exactly nSize bytes: the text as far as it fits, then zeros.
@@ -198,7 +197,8 @@ void CheckText(const std::u16string& text, size_t nSize) {
     const std::string strUtf8 = vexal::platform::Utf8FromUtf16(text);
     const size_t nWritten = WriteHubField(strUtf8, field);
     Require(nWritten <= nSize);
-    Require(std::all_of(field.begin() + static_cast<std::ptrdiff_t>(nWritten), field.end(), [](uint8_t b) { return b == 0; }));
+    Require(std::all_of(field.begin() + static_cast<std::ptrdiff_t>(nWritten), field.end(),
+                        [](uint8_t b) { return b == 0; }));
     const std::u16string strRead = vexal::platform::Utf16FromUtf8(ReadHubField(field));
     Require(vexal::platform::AnsiFromUtf16(strRead) ==
             vexal::platform::AnsiFromUtf16(vexal::platform::Utf16FromUtf8(strUtf8)).substr(0, strRead.size()));
@@ -207,8 +207,7 @@ void CheckText(const std::u16string& text, size_t nSize) {
     for (EHubText eText : {EHubText::BluetoothName, EHubText::Psk, EHubText::WepKey, EHubText::Community}) {
         const ETextProblem eProblem = CheckHubText(eText, text);
         Require(eProblem == CheckHubText(eText, strUtf8) || !FitsHubCodePage(text));
-        if (eProblem == ETextProblem::None)
-            Require(!IsOverLong(eText, text));
+        if (eProblem == ETextProblem::None) Require(!IsOverLong(eText, text));
     }
 }
 
@@ -225,31 +224,27 @@ void CheckSerial(std::span<const uint8_t> bytes) {
 void CheckLists(std::span<const uint8_t> bytes, bool bCut) {
     const std::string strText(bytes.begin(), bytes.end());
     const std::vector<std::string> pieces = SplitListText(strText, bCut);
-    for (const std::string& strPiece : pieces)
-        Require(!strPiece.empty() && strPiece.find(',') == std::string::npos);
+    for (const std::string& strPiece : pieces) Require(!strPiece.empty() && strPiece.find(',') == std::string::npos);
     if (bCut) {
         // Nothing after the last comma of a cut text is taken.
         const size_t nLastComma = strText.rfind(',');
-        Require(pieces == SplitListText(nLastComma == std::string::npos ? "" : strText.substr(0, nLastComma + 1), false));
+        Require(pieces ==
+                SplitListText(nLastComma == std::string::npos ? "" : strText.substr(0, nLastComma + 1), false));
     }
     for (const std::string& strEntry : ParseUsbIdList(strText, bCut)) {
         Require(strEntry.size() == 9 && strEntry[4] == '&');
         Require(ParseUsbIdEntry(strEntry) == strEntry);
     }
-    if (const auto nType = ParseCustomType(strText))
-        Require(*nType >= 0 && *nType < kCustomTypeCount);
-    if (const auto nId = ParseSerialDeviceId(strText))
-        Require(IsSerialAdapterId(*nId));
+    if (const auto nType = ParseCustomType(strText)) Require(*nType >= 0 && *nType < kCustomTypeCount);
+    if (const auto nId = ParseSerialDeviceId(strText)) Require(IsSerialAdapterId(*nId));
     const std::vector<int> ids(bytes.begin(), bytes.end());
-    for (int nId : SerialAdapters(ids))
-        Require(IsSerialAdapterId(nId) && DeviceIdText(nId).size() == 2);
+    for (int nId : SerialAdapters(ids)) Require(IsSerialAdapterId(nId) && DeviceIdText(nId).size() == 2);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-    if (nSize < 2)
-        return 0;
+    if (nSize < 2) return 0;
     const vexal::fuzz::CExactInput exact(pData, nSize, 2);
     switch (pData[0] % 6) {
     case 0: CheckBackup(exact.Text()); break;

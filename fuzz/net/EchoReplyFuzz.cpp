@@ -8,8 +8,7 @@
 #include "portlib/PingCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-    if (nSize < 3)
-        return 0;
+    if (nSize < 3) return 0;
     const auto wId = static_cast<uint16_t>((pData[0] << 8) | pData[1]);
     const uint32_t dwHub = 0x7F000001;
     const uint32_t dwSource = (pData[2] & 1) ? dwHub : dwHub + 1;

@@ -3,9 +3,8 @@
 //
 // Byte 0 picks the path and switches (bit 0: status filter alone; bit 1: raw
 // mode; bit 2: status-back mode; bit 3: filter traces; bit 4: long pauses
-// between read cycles; bit 5: device 3's queue cleared after each), byte 1 the read-cycle size (0: 1024); the rest is the
-// received stream, copied into an exactly sized buffer so a read past its end
-// is caught.
+// between read cycles; bit 5: device 3's queue cleared after each), byte 1 the read-cycle size (0: 1024); the rest is
+// the received stream, copied into an exactly sized buffer so a read past its end is caught.
 #include <algorithm>
 #include <cstdint>
 #include <memory>

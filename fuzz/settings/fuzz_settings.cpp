@@ -12,21 +12,18 @@ using namespace vexal::cfg;
 
 namespace {
 
-void Require(bool bCondition)
-{
+void Require(bool bCondition) {
     if (!bCondition) __builtin_trap();
 }
 
 template <typename T>
-void Check(const SReplyResult<T>& result, size_t nLength, size_t nMinimum)
-{
+void Check(const SReplyResult<T>& result, size_t nLength, size_t nMinimum) {
     if (result.Ok()) Require(nLength >= nMinimum);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (nSize == 0) return 0;
     const uint8_t nSelector = pData[0];
     const size_t nLength = nSize - 1;
@@ -55,7 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         break;
     }
     case 9: Check(DecodeCustomChange(static_cast<uint8_t>(0x41 + nParam % 3), nParam, reply), nLength, 3); break;
-    case 10: Check(DecodeServiceByte(0xD0, reply), nLength, 2); Check(DecodeServiceText(0xD4, reply), nLength, 1); break;
+    case 10:
+        Check(DecodeServiceByte(0xD0, reply), nLength, 2);
+        Check(DecodeServiceText(0xD4, reply), nLength, 1);
+        break;
     case 11: Check(DecodeInterfaceUsageRead(reply), nLength, 2); break;
     default: Check(DecodeInterfaceUsageWrite(reply), nLength, 2); break;
     }

@@ -63,11 +63,12 @@ void CheckTargets(std::string_view text) {
         Require(connection->nInterface == ZAMO_IF_ETHERNET);
         const auto again = ParseEthernet(connection->strPortText, strError);
         Require(again && again->strPortText == connection->strPortText);
-        const auto selection = vexal::cfg::ParsePortText(ZAMO_IF_ETHERNET,
-            vexal::platform::Utf16FromUtf8(connection->strPortText), 0, DeviceOption{});
+        const auto selection = vexal::cfg::ParsePortText(
+            ZAMO_IF_ETHERNET, vexal::platform::Utf16FromUtf8(connection->strPortText), 0, DeviceOption{});
         const size_t nColon = connection->strPortText.find(':');
         Require(vexal::platform::ParseIPv4(connection->strPortText.substr(0, nColon)).has_value());
-        Require(selection.nResult == 0 && std::to_string(selection.option.speed) == connection->strPortText.substr(nColon + 1));
+        Require(selection.nResult == 0 &&
+                std::to_string(selection.option.speed) == connection->strPortText.substr(nColon + 1));
     }
     if (const auto connection = ParseSerial(text, "COM9", strError)) {
         Require(connection->nInterface == ZAMO_IF_SERIAL || connection->nInterface == ZAMO_IF_SERIAL_EXPLICIT);

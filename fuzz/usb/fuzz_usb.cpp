@@ -39,7 +39,8 @@ void CheckPath(std::string_view text) {
         const std::string strPath = MakeUsbInterfacePath(parts->wVendorId, parts->wProductId, parts->strLocation);
         Require(Upper(strPath) == Upper(text));
         // The positions the port name rules rely on.
-        Require(strPath.substr(12, 4) == Upper(text.substr(12, 4)) && strPath.substr(21, 4) == Upper(text.substr(21, 4)));
+        Require(strPath.substr(12, 4) == Upper(text.substr(12, 4)) &&
+                strPath.substr(21, 4) == Upper(text.substr(21, 4)));
     }
     // Any text as a location: refused, or a path that reads back as made.
     const std::string strMade = MakeUsbInterfacePath(0x5A4D, 0x005D, text);
@@ -52,7 +53,8 @@ void CheckPath(std::string_view text) {
 bool IsHex4(const nlohmann::json& value) {
     if (!value.is_string()) return false;
     const std::string strText = value.get<std::string>();
-    return strText.size() == 4 && std::all_of(strText.begin(), strText.end(), [](unsigned char c) { return std::isxdigit(c); });
+    return strText.size() == 4 &&
+           std::all_of(strText.begin(), strText.end(), [](unsigned char c) { return std::isxdigit(c); });
 }
 
 size_t Count(std::string_view text, std::string_view what) {
@@ -151,9 +153,11 @@ void CheckConfiguration(std::string_view bytes) {
     if (nFirst < 0) {
         Require(chosen.nInterface == -1 && chosen.byIn == 0 && chosen.byOut == 0);
     } else {
-        const libusb_interface_descriptor& alt = interfaces[nFirstPreferred >= 0 ? nFirstPreferred : nFirst].altsetting[0];
+        const libusb_interface_descriptor& alt =
+            interfaces[nFirstPreferred >= 0 ? nFirstPreferred : nFirst].altsetting[0];
         Require(chosen.nInterface == alt.bInterfaceNumber);
-        Require((chosen.byIn & LIBUSB_ENDPOINT_IN) != 0 && (chosen.byOut & LIBUSB_ENDPOINT_IN) == 0 && chosen.byOut != 0);
+        Require((chosen.byIn & LIBUSB_ENDPOINT_IN) != 0 && (chosen.byOut & LIBUSB_ENDPOINT_IN) == 0 &&
+                chosen.byOut != 0);
     }
 
     // The location of any device makes a path that reads back.

@@ -9,8 +9,7 @@ namespace vexal::platform {
 uint32_t BluetoothStackOfPort(std::u16string_view strPortName) {
     constexpr uint32_t kBlueZStack = 1;
     const auto strName = AsciiPortName(strPortName);
-    if (!strName)
-        return 0;
+    if (!strName) return 0;
     return PortProvider(*strName, "COM") == "rfcomm" ? kBlueZStack : 0;
 }
 

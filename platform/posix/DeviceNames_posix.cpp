@@ -38,11 +38,9 @@ std::string ProviderOfPath(const std::string& strPath) {
     for (int nHop = 0; nHop < 8; ++nHop) {
         char target[PATH_MAX] = {};
         const ssize_t n = readlink(strCurrent.c_str(), target, sizeof target - 1);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         std::string strNext(target, static_cast<size_t>(n));
-        if (isRfcomm(strNext))
-            return "rfcomm";
+        if (isRfcomm(strNext)) return "rfcomm";
         if (strNext.front() != '/') {
             const size_t nSlash = strCurrent.rfind('/');
             strNext = (nSlash == std::string::npos ? std::string() : strCurrent.substr(0, nSlash + 1)) + strNext;
@@ -62,12 +60,10 @@ std::vector<PortLink> ListPortLinks(std::string_view strPrefix) {
     std::vector<PortLink> links;
     const std::string dir = DeviceDirectory();
     std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
-    if (!d)
-        return links;
+    if (!d) return links;
     while (dirent* e = readdir(d.get())) {
         auto n = ParsePortNumber(e->d_name, strPrefix);
-        if (!n)
-            continue;
+        if (!n) continue;
         const std::string path = dir + "/" + e->d_name;
         links.push_back({*n, e->d_name, ResolvedTarget(path), ProviderOfPath(path)});
     }
@@ -83,24 +79,20 @@ uint32_t HighestComNumber() {
 std::optional<std::string> ResolvePortName(std::string_view strName, std::string_view strPrefix,
                                            std::string_view strFallback) {
     auto n = ParsePortNumber(strName, strPrefix);
-    if (!n)
-        return std::nullopt;
+    if (!n) return std::nullopt;
     const std::string path = DeviceDirectory() + "/" + std::string(strName);
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT)
-            return std::nullopt;
+        if (errno != ENOENT) return std::nullopt;
         return std::string(strFallback) + std::to_string(*n - 1);
     }
     std::string target = ResolvedTarget(path);
-    if (target.empty())
-        return std::nullopt;
+    if (target.empty()) return std::nullopt;
     return target;
 }
 
 std::string PortProvider(std::string_view strName, std::string_view strPrefix) {
-    if (!ParsePortNumber(strName, strPrefix))
-        return {};
+    if (!ParsePortNumber(strName, strPrefix)) return {};
     return ProviderOfPath(DeviceDirectory() + "/" + std::string(strName));
 }
 

@@ -9,13 +9,10 @@ std::string PlatformLibraryName(const std::string& strName) {
     const std::string dll = ".dll";
     if (base.size() > dll.size()) {
         std::string tail = base.substr(base.size() - dll.size());
-        for (auto& c : tail)
-            c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
-        if (tail == dll)
-            base.resize(base.size() - dll.size());
+        for (auto& c : tail) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+        if (tail == dll) base.resize(base.size() - dll.size());
     }
-    if (base.find('/') != std::string::npos || base.rfind(".so") != std::string::npos)
-        return base;
+    if (base.find('/') != std::string::npos || base.rfind(".so") != std::string::npos) return base;
     return "lib" + base + ".so";
 }
 
@@ -33,8 +30,7 @@ bool CDynLib::Load(const std::string& strName, const void* pAnchor) {
             m_pHandle = dlopen((dir + file).c_str(), RTLD_NOW | RTLD_LOCAL);
         }
     }
-    if (m_pHandle == nullptr)
-        m_pHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m_pHandle == nullptr) m_pHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (m_pHandle == nullptr) {
         const char* err = dlerror();
         m_strError = err != nullptr ? err : "dlopen failed";
@@ -45,8 +41,7 @@ bool CDynLib::Load(const std::string& strName, const void* pAnchor) {
 }
 
 void* CDynLib::Symbol(const char* pszName) const {
-    if (m_pHandle == nullptr || pszName == nullptr)
-        return nullptr;
+    if (m_pHandle == nullptr || pszName == nullptr) return nullptr;
     return dlsym(m_pHandle, pszName);
 }
 

@@ -8,9 +8,8 @@
 namespace vexal::platform {
 
 bool MakeDirectory(const std::string& strPath) {
-    if (mkdir(strPath.c_str(), 0777) == 0)
-        return true;
-    struct stat st{};
+    if (mkdir(strPath.c_str(), 0777) == 0) return true;
+    struct stat st {};
     return errno == EEXIST && stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -39,14 +38,12 @@ bool CFile::OpenReadWrite(const std::string& strPath) {
 }
 
 bool CFile::Write(const void* pData, size_t nLength) {
-    if (m_nFd < 0)
-        return false;
+    if (m_nFd < 0) return false;
     auto* p = static_cast<const unsigned char*>(pData);
     while (nLength > 0) {
         ssize_t n = write(m_nFd, p, nLength);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         p += n;

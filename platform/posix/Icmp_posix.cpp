@@ -43,8 +43,7 @@ class CIcmpSocketEndpoint : public IIcmpEndpoint {
 public:
     CIcmpSocketEndpoint(int hSocket, EIcmpPath path) : m_hSocket(hSocket), m_path(path) {}
     ~CIcmpSocketEndpoint() override {
-        if (m_hSocket >= 0)
-            close(m_hSocket);
+        if (m_hSocket >= 0) close(m_hSocket);
         m_hSocket = -1;
     }
     CIcmpSocketEndpoint(const CIcmpSocketEndpoint&) = delete;
@@ -53,19 +52,15 @@ public:
     EIcmpPath Path() const override { return m_path; }
 
     int SendTo(std::span<const uint8_t> message, uint32_t dwAddress) override {
-        if (m_bShutdown)
-            return ENOTSOCK;
-        if (message.size() >= 6)
-            m_wSentId = static_cast<uint16_t>((message[4] << 8) | message[5]);
+        if (m_bShutdown) return ENOTSOCK;
+        if (message.size() >= 6) m_wSentId = static_cast<uint16_t>((message[4] << 8) | message[5]);
         m_dwDestination = dwAddress;
         const sockaddr_in sa = MakeAddress(dwAddress);
         for (;;) {
             const ssize_t n = sendto(m_hSocket, message.data(), message.size(), MSG_NOSIGNAL,
                                      reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-            if (n >= 0)
-                return 0;
-            if (errno != EINTR)
-                return errno;
+            if (n >= 0) return 0;
+            if (errno != EINTR) return errno;
         }
     }
 
@@ -84,32 +79,25 @@ public:
             const uint32_t nLeft = nElapsed >= ms ? 0 : static_cast<uint32_t>(ms - nElapsed);
             short nRevents = 0;
             switch (PollWithWake(m_hSocket, POLLIN, nLeft, pWake, nRevents, nErr)) {
-            case EPollOutcome::TimedOut:
-                return EIcmpWait::TimedOut;
-            case EPollOutcome::Woken:
-                return EIcmpWait::Woken;
-            case EPollOutcome::Failed:
-                return EIcmpWait::WaitFailed;
-            case EPollOutcome::Ready:
-                break;
+            case EPollOutcome::TimedOut: return EIcmpWait::TimedOut;
+            case EPollOutcome::Woken: return EIcmpWait::Woken;
+            case EPollOutcome::Failed: return EIcmpWait::WaitFailed;
+            case EPollOutcome::Ready: break;
             }
             if (m_bShutdown) {
                 nErr = ENOTSOCK;
                 return EIcmpWait::Failed;
             }
             const EIcmpWait result = ReceiveOne(buffer, nLength, dwSource, nErr);
-            if (result != EIcmpWait::TimedOut)
-                return result;
-            if (nLeft == 0)
-                return EIcmpWait::TimedOut;
+            if (result != EIcmpWait::TimedOut) return result;
+            if (nLeft == 0) return EIcmpWait::TimedOut;
             // Readable but nothing taken (a dropped datagram): wait again.
         }
     }
 
     void Shutdown() override {
         m_bShutdown = true;
-        if (m_hSocket >= 0)
-            shutdown(m_hSocket, SHUT_RDWR);  // unconnected: fails, yet wakes pollers
+        if (m_hSocket >= 0) shutdown(m_hSocket, SHUT_RDWR);  // unconnected: fails, yet wakes pollers
     }
 
 private:
@@ -128,8 +116,7 @@ private:
                errno == EINTR) {
         }
         if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return EIcmpWait::TimedOut;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return EIcmpWait::TimedOut;
             nErr = errno;
             return EIcmpWait::Failed;
         }
@@ -156,8 +143,7 @@ private:
 
 int OpenRawSocket(int& hSocket) {
     hSocket = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (hSocket < 0)
-        return errno;
+    if (hSocket < 0) return errno;
     // Only echo replies: on loopback the socket would also get its own request.
     icmp_filter filter{};
     filter.data = ~(1u << ICMP_ECHOREPLY);
@@ -188,8 +174,7 @@ public:
     EIcmpPath Path() const override { return EIcmpPath::PingProgram; }
 
     int SendTo(std::span<const uint8_t> message, uint32_t dwAddress) override {
-        if (m_bShutdown)
-            return ENOTSOCK;
+        if (m_bShutdown) return ENOTSOCK;
         StopChild();
         m_request.assign(message.begin(), message.end());
         m_dwDestination = dwAddress;
@@ -201,8 +186,7 @@ public:
         inet_ntop(AF_INET, &addr, szAddress, sizeof szAddress);
 
         int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            return errno;
+        if (pipe2(fds, O_CLOEXEC) != 0) return errno;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -211,19 +195,17 @@ public:
 
         // Fixed arguments, no shell: one request, 1 s for the reply, numeric output.
         std::string strCount = "1", strWait = "1";
-        std::vector<char*> argv = {m_strProgram.data(), const_cast<char*>("-c"), strCount.data(),
-                                   const_cast<char*>("-W"), strWait.data(), const_cast<char*>("-n"),
-                                   szAddress, nullptr};
+        std::vector<char*> argv = {
+            m_strProgram.data(), const_cast<char*>("-c"), strCount.data(), const_cast<char*>("-W"),
+            strWait.data(),      const_cast<char*>("-n"), szAddress,       nullptr};
         // Untranslated output, whatever the caller's locale.
         std::vector<std::string> env;
         for (char** p = environ; p != nullptr && *p != nullptr; ++p) {
-            if (std::strncmp(*p, "LC_ALL=", 7) != 0 && std::strncmp(*p, "LANGUAGE=", 9) != 0)
-                env.emplace_back(*p);
+            if (std::strncmp(*p, "LC_ALL=", 7) != 0 && std::strncmp(*p, "LANGUAGE=", 9) != 0) env.emplace_back(*p);
         }
         env.emplace_back("LC_ALL=C");
         std::vector<char*> envp;
-        for (auto& s : env)
-            envp.push_back(s.data());
+        for (auto& s : env) envp.push_back(s.data());
         envp.push_back(nullptr);
 
         pid_t pid = -1;
@@ -248,8 +230,7 @@ public:
             nErr = ENOTSOCK;
             return EIcmpWait::Failed;
         }
-        if (m_hOutput < 0)
-            return EIcmpWait::TimedOut;  // no request under way: nothing can come
+        if (m_hOutput < 0) return EIcmpWait::TimedOut;  // no request under way: nothing can come
         const uint64_t nStart = TickMs();
         for (;;) {
             const uint64_t nElapsed = TickMs() - nStart;
@@ -274,8 +255,7 @@ public:
             }
             if (n > 0) {
                 // Only the first lines matter; a runaway program cannot grow this.
-                if (m_strOutput.size() < 4096)
-                    m_strOutput.append(chunk, static_cast<size_t>(n));
+                if (m_strOutput.size() < 4096) m_strOutput.append(chunk, static_cast<size_t>(n));
                 continue;
             }
             // End of output: the program is done.
@@ -293,30 +273,26 @@ private:
     EIcmpWait ReplyFromOutput(std::span<uint8_t> buffer, size_t& nLength, uint32_t& dwSource) {
         // "64 bytes from 127.0.0.1: icmp_seq=1 ttl=64 time=0.05 ms"
         const auto nAt = m_strOutput.find(" bytes from ");
-        if (nAt == std::string::npos)
-            return EIcmpWait::TimedOut;
+        if (nAt == std::string::npos) return EIcmpWait::TimedOut;
         const size_t nBegin = nAt + 12;
         const size_t nEnd = m_strOutput.find_first_of(": \n", nBegin);
         const std::string strFrom = m_strOutput.substr(nBegin, nEnd == std::string::npos ? nEnd : nEnd - nBegin);
         in_addr from{};
-        if (inet_pton(AF_INET, strFrom.c_str(), &from) != 1)
-            return EIcmpWait::TimedOut;
+        if (inet_pton(AF_INET, strFrom.c_str(), &from) != 1) return EIcmpWait::TimedOut;
         dwSource = ntohl(from.s_addr);
         // The reply an echo server returns: the request with type 0.
         const size_t nTotal = std::min(buffer.size(), kIpv4HeaderSize + m_request.size());
         std::vector<uint8_t> datagram(kIpv4HeaderSize + m_request.size());
         WriteIpv4Header(datagram.data(), datagram.size(), dwSource, m_dwDestination);
         std::copy(m_request.begin(), m_request.end(), datagram.begin() + kIpv4HeaderSize);
-        if (m_request.size() >= 1)
-            datagram[kIpv4HeaderSize] = kIcmpEchoReply;
+        if (m_request.size() >= 1) datagram[kIpv4HeaderSize] = kIcmpEchoReply;
         std::copy_n(datagram.begin(), nTotal, buffer.begin());
         nLength = nTotal;
         return EIcmpWait::Received;
     }
 
     void StopChild() {
-        if (m_hOutput >= 0)
-            close(m_hOutput);
+        if (m_hOutput >= 0) close(m_hOutput);
         m_hOutput = -1;
         if (m_pidChild > 0) {
             // Our own child only, by its id.
@@ -341,8 +317,7 @@ private:
 
 std::string FindPingProgram() {
     for (const char* psz : {"/usr/bin/ping", "/bin/ping", "/usr/sbin/ping", "/sbin/ping"}) {
-        if (access(psz, X_OK) == 0)
-            return psz;
+        if (access(psz, X_OK) == 0) return psz;
     }
     return {};
 }
@@ -353,12 +328,8 @@ std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
     nErr = 0;
     int hSocket = -1;
     switch (path) {
-    case EIcmpPath::Raw:
-        nErr = OpenRawSocket(hSocket);
-        break;
-    case EIcmpPath::Datagram:
-        nErr = OpenDatagramSocket(hSocket);
-        break;
+    case EIcmpPath::Raw: nErr = OpenRawSocket(hSocket); break;
+    case EIcmpPath::Datagram: nErr = OpenDatagramSocket(hSocket); break;
     case EIcmpPath::PingProgram: {
         std::string strProgram = FindPingProgram();
         if (strProgram.empty()) {
@@ -371,16 +342,14 @@ std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
         nErr = ENOSYS;  // a Windows service
         return nullptr;
     }
-    if (nErr != 0)
-        return nullptr;
+    if (nErr != 0) return nullptr;
     return std::make_unique<CIcmpSocketEndpoint>(hSocket, path);
 }
 
 std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(int& nErr) {
     for (EIcmpPath path : {EIcmpPath::Raw, EIcmpPath::Datagram, EIcmpPath::PingProgram}) {
         auto pEndpoint = OpenIcmpEndpoint(path, nErr);
-        if (pEndpoint)
-            return pEndpoint;
+        if (pEndpoint) return pEndpoint;
     }
     return nullptr;
 }

@@ -53,8 +53,7 @@ public:
     }
     bool GetAbortOnError(bool& bOn) override {
         int nFlags = 0;
-        if (ioctl(m_hFd, LPGETFLAGS, &nFlags) != 0)
-            return false;
+        if (ioctl(m_hFd, LPGETFLAGS, &nFlags) != 0) return false;
         bOn = (nFlags & LP_ABORT) != 0;
         return true;
     }
@@ -71,23 +70,20 @@ public:
         // Without it lp waits about 10 s inside each write to a printer that
         // is not ready, where no wake of ours reaches it.
         bool bOn = false;
-        if (m_pOps->GetAbortOnError(bOn) && !bOn)
-            m_bRestoreAbort = m_pOps->SetAbortOnError(true);
+        if (m_pOps->GetAbortOnError(bOn) && !bOn) m_bRestoreAbort = m_pOps->SetAbortOnError(true);
     }
     ~CParallelDevice() override {
         short nRevents = 0;
         int nErr = 0;
         m_pOps->WaitWritten(kCloseDrainMs, nullptr, nRevents, nErr);
-        if (m_bRestoreAbort)
-            m_pOps->SetAbortOnError(false);  // the flag belongs to the port, not to this open
+        if (m_bRestoreAbort) m_pOps->SetAbortOnError(false);  // the flag belongs to the port, not to this open
     }
     CParallelDevice(const CParallelDevice&) = delete;
     CParallelDevice& operator=(const CParallelDevice&) = delete;
 
     int Status(uint8_t& status, uint8_t& validBits) override {
         int value = 0;
-        if (const int nErr = m_pOps->GetStatus(value); nErr != 0)
-            return nErr;
+        if (const int nErr = m_pOps->GetStatus(value); nErr != 0) return nErr;
         status = static_cast<uint8_t>(value);
         validBits = m_validBits;
         return 0;
@@ -105,15 +101,11 @@ public:
                 nErr = 0;
                 return EDeviceIo::Done;
             }
-            if (n < 0 && nErr == EINTR)
-                continue;
-            if (n < 0 && !NotReady(nErr))
-                return EDeviceIo::Failed;
+            if (n < 0 && nErr == EINTR) continue;
+            if (n < 0 && !NotReady(nErr)) return EDeviceIo::Failed;
             nErr = 0;
-            if (TickMs() - nStart >= ms)
-                return EDeviceIo::TimedOut;
-            if (Pause(pWake))
-                return EDeviceIo::Woken;
+            if (TickMs() - nStart >= ms) return EDeviceIo::TimedOut;
+            if (Pause(pWake)) return EDeviceIo::Woken;
         }
     }
 
@@ -129,29 +121,25 @@ public:
                 // close kills it: only its completion makes the bytes written.
                 const uint64_t nSpent = TickMs() - nStart;
                 short nRevents = 0;
-                switch (m_pOps->WaitWritten(static_cast<uint32_t>(nSpent >= ms ? 0 : ms - nSpent), pWake, nRevents,
-                                            nErr)) {
-                    case EPollOutcome::Ready:
-                        if ((nRevents & POLLOUT) == 0) {
-                            nErr = EIO;  // hung up or failed, not completed
-                            return EDeviceIo::Failed;
-                        }
-                        nWritten += static_cast<size_t>(n);
-                        continue;
-                    case EPollOutcome::TimedOut: return EDeviceIo::TimedOut;
-                    case EPollOutcome::Woken: return EDeviceIo::Woken;
-                    case EPollOutcome::Failed: return EDeviceIo::Failed;
+                switch (
+                    m_pOps->WaitWritten(static_cast<uint32_t>(nSpent >= ms ? 0 : ms - nSpent), pWake, nRevents, nErr)) {
+                case EPollOutcome::Ready:
+                    if ((nRevents & POLLOUT) == 0) {
+                        nErr = EIO;  // hung up or failed, not completed
+                        return EDeviceIo::Failed;
+                    }
+                    nWritten += static_cast<size_t>(n);
+                    continue;
+                case EPollOutcome::TimedOut: return EDeviceIo::TimedOut;
+                case EPollOutcome::Woken: return EDeviceIo::Woken;
+                case EPollOutcome::Failed: return EDeviceIo::Failed;
                 }
             }
-            if (n < 0 && nErr == EINTR)
-                continue;
-            if (n < 0 && !NotReadyToWrite(nErr))
-                return EDeviceIo::Failed;
+            if (n < 0 && nErr == EINTR) continue;
+            if (n < 0 && !NotReadyToWrite(nErr)) return EDeviceIo::Failed;
             nErr = 0;
-            if (TickMs() - nStart >= ms)
-                return EDeviceIo::TimedOut;
-            if (Pause(pWake))
-                return EDeviceIo::Woken;
+            if (TickMs() - nStart >= ms) return EDeviceIo::TimedOut;
+            if (Pause(pWake)) return EDeviceIo::Woken;
         }
         return EDeviceIo::Done;
     }
@@ -159,8 +147,7 @@ public:
 private:
     // A pause between two tries; true when the wake signal ended it.
     static bool Pause(const CWakeSignal* pWake) {
-        if (pWake != nullptr)
-            return pWake->SleepMs(kParallelRetryMs);
+        if (pWake != nullptr) return pWake->SleepMs(kParallelRetryMs);
         SleepMs(kParallelRetryMs);
         return false;
     }

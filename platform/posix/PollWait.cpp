@@ -14,15 +14,13 @@ namespace {
 constexpr uint32_t kWakeSliceMs = 20;
 }  // namespace
 
-EPollOutcome PollWithWake(int hFd, short events, uint32_t ms, const CWakeSignal* pWake, short& nRevents,
-                          int& nErr) {
+EPollOutcome PollWithWake(int hFd, short events, uint32_t ms, const CWakeSignal* pWake, short& nRevents, int& nErr) {
     nRevents = 0;
     nErr = 0;
     const uint64_t nStart = TickMs();
     const bool bSliced = pWake != nullptr && pWake->Handle() < 0;
     for (;;) {
-        if (pWake != nullptr && pWake->IsSet())
-            return EPollOutcome::Woken;
+        if (pWake != nullptr && pWake->IsSet()) return EPollOutcome::Woken;
         const uint64_t nElapsed = TickMs() - nStart;
         const uint32_t nLeft = nElapsed >= ms ? 0 : static_cast<uint32_t>(ms - nElapsed);
         uint32_t nSlice = bSliced ? std::min(nLeft, kWakeSliceMs) : nLeft;
@@ -42,13 +40,11 @@ EPollOutcome PollWithWake(int hFd, short events, uint32_t ms, const CWakeSignal*
         }
         const int rc = poll(fds, nCount, static_cast<int>(nSlice));
         if (rc < 0) {
-            if (errno == EINTR)
-                continue;  // retried with the time left
+            if (errno == EINTR) continue;  // retried with the time left
             nErr = errno;
             return EPollOutcome::Failed;
         }
-        if (nWakeIndex < nCount && fds[nWakeIndex].revents != 0)
-            return EPollOutcome::Woken;
+        if (nWakeIndex < nCount && fds[nWakeIndex].revents != 0) return EPollOutcome::Woken;
         if (hFd >= 0 && fds[0].revents != 0) {
             nRevents = fds[0].revents;
             return EPollOutcome::Ready;

@@ -8,8 +8,7 @@ namespace vexal::platform {
 
 int SetAnyBaud(int hFd, uint32_t dwBaud) {
     struct termios2 tio {};
-    if (ioctl(hFd, TCGETS2, &tio) != 0)
-        return errno;
+    if (ioctl(hFd, TCGETS2, &tio) != 0) return errno;
     tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     tio.c_ispeed = dwBaud;
@@ -19,8 +18,7 @@ int SetAnyBaud(int hFd, uint32_t dwBaud) {
 
 int GetBaud(int hFd, uint32_t& dwBaud) {
     struct termios2 tio {};
-    if (ioctl(hFd, TCGETS2, &tio) != 0)
-        return errno;
+    if (ioctl(hFd, TCGETS2, &tio) != 0) return errno;
     dwBaud = tio.c_ospeed;
     return 0;
 }

@@ -55,8 +55,8 @@ private:
     // A purge and a writer's next Put never cross: a purge either comes
     // before the Put (the writer sees it and stops) or flushes what it put.
     std::mutex m_csPut;
-    uint64_t m_nPurges = 0;         // under m_csPut
-    size_t m_nPurgedUnsent = 0;     // under m_csPut: what the last purge discarded
+    uint64_t m_nPurges = 0;      // under m_csPut
+    size_t m_nPurgedUnsent = 0;  // under m_csPut: what the last purge discarded
 };
 
 // A write with no write time-out still ends after this long.

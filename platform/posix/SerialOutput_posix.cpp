@@ -18,8 +18,7 @@ constexpr uint32_t kDrainPollMs = 2;
 size_t CSerialOutput::Unsent(size_t nWritten) {
     size_t nQueued = 0;
     int nErr = 0;
-    if (m_ops.Queued(nQueued, nErr))
-        return nQueued;
+    if (m_ops.Queued(nQueued, nErr)) return nQueued;
     return nErr == ENOTTY || nErr == EINVAL ? 0 : nWritten;
 }
 
@@ -51,19 +50,15 @@ EDeviceIo CSerialOutput::Write(const uint8_t* pData, size_t nLength, uint64_t nL
         int nPutErr = 0;
         {
             std::lock_guard lock(m_csPut);
-            if (m_nPurges != nPurges)
-                return finish(EDeviceIo::Woken, m_nPurgedUnsent);
-            if (nWritten < nLength)
-                n = m_ops.Put(pData + nWritten, nLength - nWritten, nPutErr);
+            if (m_nPurges != nPurges) return finish(EDeviceIo::Woken, m_nPurgedUnsent);
+            if (nWritten < nLength) n = m_ops.Put(pData + nWritten, nLength - nWritten, nPutErr);
         }
         if (n > 0) {
             nWritten += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && nPutErr == EINTR)
-            continue;
-        if (n < 0 && nPutErr == EIO)
-            return finish(EDeviceIo::HungUp, Unsent(nWritten));
+        if (n < 0 && nPutErr == EINTR) continue;
+        if (n < 0 && nPutErr == EIO) return finish(EDeviceIo::HungUp, Unsent(nWritten));
         if (n < 0 && nPutErr != EAGAIN) {
             nErr = nPutErr;
             return finish(EDeviceIo::Failed, Unsent(nWritten));
@@ -73,19 +68,18 @@ EDeviceIo CSerialOutput::Write(const uint8_t* pData, size_t nLength, uint64_t nL
         if (nWritten < nLength && nLeft > 0) {
             short nRevents = 0;
             switch (m_ops.WaitRoom(static_cast<uint32_t>(nLeft), pWake, nRevents, nErr)) {
-                case EPollOutcome::Ready:
-                    if ((nRevents & POLLOUT) == 0 && (nRevents & (POLLHUP | POLLERR)) != 0)
-                        return finish(EDeviceIo::HungUp, Unsent(nWritten));
-                    continue;
-                case EPollOutcome::TimedOut: continue;  // the time-out is handled below
-                case EPollOutcome::Woken: return finish(EDeviceIo::Woken, Unsent(nWritten));
-                case EPollOutcome::Failed: return finish(EDeviceIo::Failed, Unsent(nWritten));
+            case EPollOutcome::Ready:
+                if ((nRevents & POLLOUT) == 0 && (nRevents & (POLLHUP | POLLERR)) != 0)
+                    return finish(EDeviceIo::HungUp, Unsent(nWritten));
+                continue;
+            case EPollOutcome::TimedOut: continue;  // the time-out is handled below
+            case EPollOutcome::Woken: return finish(EDeviceIo::Woken, Unsent(nWritten));
+            case EPollOutcome::Failed: return finish(EDeviceIo::Failed, Unsent(nWritten));
             }
         }
         // All taken (or out of time): wait for the queue to drain.
         const size_t nUnsent = Unsent(nWritten);
-        if (nWritten == nLength && nUnsent == 0)
-            return finish(EDeviceIo::Done, 0);
+        if (nWritten == nLength && nUnsent == 0) return finish(EDeviceIo::Done, 0);
         if (nLeft == 0) {
             // What did not leave in time must never leave later, as if the
             // write had stopped there.

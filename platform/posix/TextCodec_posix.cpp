@@ -39,11 +39,9 @@ std::unique_ptr<CCodePage> BuildCodePage(const std::string& strName) {
         }
         page->toUnicode[static_cast<size_t>(b)] = unit;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1))
-        iconv_close(cd);
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     // Reverse map; the first byte wins when two map to one character.
-    for (int b = 255; b >= 0; --b)
-        page->fromUnicode[page->toUnicode[static_cast<size_t>(b)]] = static_cast<uint8_t>(b);
+    for (int b = 255; b >= 0; --b) page->fromUnicode[page->toUnicode[static_cast<size_t>(b)]] = static_cast<uint8_t>(b);
     return page;
 }
 
@@ -52,12 +50,10 @@ const CCodePage& CurrentCodePage() {
     // Never destroyed: conversions may run on threads at process exit.
     static auto* pages = new std::unordered_map<std::string, std::unique_ptr<CCodePage>>();
     std::string name = GetEnv("VEXAL_ANSI_CODEPAGE").value_or("CP1252");
-    if (name.empty())
-        name = "CP1252";
+    if (name.empty()) name = "CP1252";
     std::lock_guard lock(mutex);
     auto& slot = (*pages)[name];
-    if (!slot)
-        slot = BuildCodePage(name);
+    if (!slot) slot = BuildCodePage(name);
     return *slot;
 }
 
@@ -88,8 +84,7 @@ std::u16string Utf16FromAnsi(std::string_view bytes) {
     const CCodePage& page = CurrentCodePage();
     std::u16string out;
     out.reserve(bytes.size());
-    for (char b : bytes)
-        out.push_back(page.toUnicode[static_cast<unsigned char>(b)]);
+    for (char b : bytes) out.push_back(page.toUnicode[static_cast<unsigned char>(b)]);
     return out;
 }
 

@@ -29,15 +29,15 @@ namespace vexal::platform {
 namespace {
 EUsbResult FromError(int nErr) {
     switch (nErr) {
-        case LIBUSB_SUCCESS: return EUsbResult::Ok;
-        case LIBUSB_ERROR_TIMEOUT: return EUsbResult::TimedOut;
-        case LIBUSB_ERROR_NO_DEVICE:
-        case LIBUSB_ERROR_NOT_FOUND: return EUsbResult::NoDevice;
-        case LIBUSB_ERROR_ACCESS: return EUsbResult::AccessDenied;
-        case LIBUSB_ERROR_BUSY: return EUsbResult::InUse;
-        case LIBUSB_ERROR_PIPE: return EUsbResult::Stalled;
-        case LIBUSB_ERROR_INTERRUPTED: return EUsbResult::Cancelled;
-        default: return EUsbResult::Failed;
+    case LIBUSB_SUCCESS: return EUsbResult::Ok;
+    case LIBUSB_ERROR_TIMEOUT: return EUsbResult::TimedOut;
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND: return EUsbResult::NoDevice;
+    case LIBUSB_ERROR_ACCESS: return EUsbResult::AccessDenied;
+    case LIBUSB_ERROR_BUSY: return EUsbResult::InUse;
+    case LIBUSB_ERROR_PIPE: return EUsbResult::Stalled;
+    case LIBUSB_ERROR_INTERRUPTED: return EUsbResult::Cancelled;
+    default: return EUsbResult::Failed;
     }
 }
 
@@ -82,8 +82,8 @@ std::string DeviceFileOf(libusb_device* pDevice) {
 // device (bus and port numbers): "usbfs" while a program has claimed it, a
 // kernel driver's name, or empty when none is bound.
 std::string InterfaceDriver(libusb_device* pDevice, uint8_t byConfiguration, int nInterface) {
-    const std::string strLink = "/sys/bus/usb/devices/" + LocationOf(pDevice) + ":" +
-                                std::to_string(byConfiguration) + "." + std::to_string(nInterface) + "/driver";
+    const std::string strLink = "/sys/bus/usb/devices/" + LocationOf(pDevice) + ":" + std::to_string(byConfiguration) +
+                                "." + std::to_string(nInterface) + "/driver";
     char target[PATH_MAX];
     const ssize_t n = ::readlink(strLink.c_str(), target, sizeof target - 1);
     if (n <= 0) return {};
@@ -343,14 +343,12 @@ EUsbResult CLibusbDevice::Transfer(uint8_t byEndpoint, const uint8_t* pOut, uint
     nDone = static_cast<size_t>(std::clamp(pTransfer->actual_length, 0, nLength));
     if (pIn != nullptr) std::memcpy(pIn, pSlot->buffer.data(), nDone);
     switch (pTransfer->status) {
-        case LIBUSB_TRANSFER_COMPLETED: return EUsbResult::Ok;
-        case LIBUSB_TRANSFER_TIMED_OUT: return EUsbResult::TimedOut;
-        case LIBUSB_TRANSFER_CANCELLED: return EUsbResult::Cancelled;
-        case LIBUSB_TRANSFER_NO_DEVICE: return EUsbResult::NoDevice;
-        case LIBUSB_TRANSFER_STALL:
-            libusb_clear_halt(m_hDevice, byEndpoint);
-            return EUsbResult::Stalled;
-        default: return EUsbResult::Failed;
+    case LIBUSB_TRANSFER_COMPLETED: return EUsbResult::Ok;
+    case LIBUSB_TRANSFER_TIMED_OUT: return EUsbResult::TimedOut;
+    case LIBUSB_TRANSFER_CANCELLED: return EUsbResult::Cancelled;
+    case LIBUSB_TRANSFER_NO_DEVICE: return EUsbResult::NoDevice;
+    case LIBUSB_TRANSFER_STALL: libusb_clear_halt(m_hDevice, byEndpoint); return EUsbResult::Stalled;
+    default: return EUsbResult::Failed;
     }
 }
 }  // namespace

@@ -46,10 +46,10 @@ public:
         short nRevents = 0;
         int nErr = 0;
         switch (PollWithWake(m_hSocket, POLLIN, dwTimeoutMs, &m_wake, nRevents, nErr)) {
-            case EPollOutcome::TimedOut: return EUsbResult::TimedOut;
-            case EPollOutcome::Woken: return EUsbResult::Cancelled;
-            case EPollOutcome::Failed: return EUsbResult::Failed;
-            case EPollOutcome::Ready: break;
+        case EPollOutcome::TimedOut: return EUsbResult::TimedOut;
+        case EPollOutcome::Woken: return EUsbResult::Cancelled;
+        case EPollOutcome::Failed: return EUsbResult::Failed;
+        case EPollOutcome::Ready: break;
         }
         for (;;) {
             const ssize_t n = ::recv(m_hSocket, pBuffer, nSize, MSG_DONTWAIT);
@@ -80,19 +80,19 @@ public:
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 return errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? EUsbResult::NoDevice
-                                                                                 : EUsbResult::Failed;
+                                                                                  : EUsbResult::Failed;
             const uint64_t nElapsed = TickMs() - nStart;
             if (nElapsed >= dwTimeoutMs) return EUsbResult::TimedOut;
             short nRevents = 0;
             int nErr = 0;
             switch (PollWithWake(m_hSocket, POLLOUT, static_cast<uint32_t>(dwTimeoutMs - nElapsed), &m_wake, nRevents,
                                  nErr)) {
-                case EPollOutcome::TimedOut: return EUsbResult::TimedOut;
-                case EPollOutcome::Woken: return EUsbResult::Cancelled;
-                case EPollOutcome::Failed: return EUsbResult::Failed;
-                case EPollOutcome::Ready:
-                    if ((nRevents & (POLLHUP | POLLERR)) && !(nRevents & POLLOUT)) return EUsbResult::NoDevice;
-                    break;
+            case EPollOutcome::TimedOut: return EUsbResult::TimedOut;
+            case EPollOutcome::Woken: return EUsbResult::Cancelled;
+            case EPollOutcome::Failed: return EUsbResult::Failed;
+            case EPollOutcome::Ready:
+                if ((nRevents & (POLLHUP | POLLERR)) && !(nRevents & POLLOUT)) return EUsbResult::NoDevice;
+                break;
             }
         }
         return EUsbResult::Ok;

@@ -12,8 +12,7 @@ namespace vexal::platform {
 CWakeSignal::CWakeSignal() : m_hEvent(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 CWakeSignal::~CWakeSignal() {
-    if (m_hEvent >= 0)
-        close(m_hEvent);
+    if (m_hEvent >= 0) close(m_hEvent);
     m_hEvent = -1;
 }
 

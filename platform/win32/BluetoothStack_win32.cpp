@@ -14,12 +14,9 @@ constexpr uint32_t kStackIvt = 3;
 
 uint32_t ClassifyProvider(const wchar_t* pszProvider) {
     const std::wstring_view provider(pszProvider);
-    if (provider.find(L"Microsoft") != std::wstring_view::npos)
-        return kStackMicrosoft;
-    if (provider.find(L"TOSHIBA") != std::wstring_view::npos)
-        return kStackToshiba;
-    if (provider.find(L"IVT") != std::wstring_view::npos)
-        return kStackIvt;
+    if (provider.find(L"Microsoft") != std::wstring_view::npos) return kStackMicrosoft;
+    if (provider.find(L"TOSHIBA") != std::wstring_view::npos) return kStackToshiba;
+    if (provider.find(L"IVT") != std::wstring_view::npos) return kStackIvt;
     return 0;
 }
 
@@ -28,8 +25,7 @@ uint32_t ClassifyProvider(const wchar_t* pszProvider) {
 uint32_t ProviderStack(HDEVINFO hSet, SP_DEVINFO_DATA& device) {
     SP_DEVINSTALL_PARAMS_W params{};
     params.cbSize = sizeof params;
-    if (SetupDiGetDeviceInstallParamsW(hSet, &device, &params))
-        SetupDiSetDeviceInstallParamsW(hSet, &device, &params);
+    if (SetupDiGetDeviceInstallParamsW(hSet, &device, &params)) SetupDiSetDeviceInstallParamsW(hSet, &device, &params);
     SetupDiBuildDriverInfoList(hSet, &device, SPDIT_COMPATDRIVER);
     uint32_t dwStack = 0;
     SP_DRVINFO_DATA_W driver{};
@@ -53,8 +49,7 @@ uint32_t BluetoothStackOfPort(std::u16string_view strPortName) {
     const std::wstring wanted(strPortName.begin(), strPortName.end());
     uint32_t dwStack = 0;
     win32::ForEachPortsDevice([&](HDEVINFO hSet, SP_DEVINFO_DATA& device, const std::wstring& strPortNameValue) {
-        if (strPortNameValue == wanted)
-            dwStack = ProviderStack(hSet, device);
+        if (strPortNameValue == wanted) dwStack = ProviderStack(hSet, device);
     });
     return dwStack;
 }

@@ -9,11 +9,9 @@ namespace vexal::platform {
 namespace {
 
 bool EndsWithDll(const std::string& strName) {
-    if (strName.size() < 4)
-        return false;
+    if (strName.size() < 4) return false;
     std::string tail = strName.substr(strName.size() - 4);
-    for (auto& c : tail)
-        c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+    for (auto& c : tail) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
     return tail == ".dll";
 }
 
@@ -28,15 +26,13 @@ std::wstring FolderOfModule(const void* pAnchor) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD n = GetModuleFileNameW(hModule, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return {};
+        if (n == 0) return {};
         if (n < buffer.size()) {
             std::wstring path(buffer.data(), n);
             const size_t nSlash = path.find_last_of(L"\\/");
             return nSlash == std::wstring::npos ? std::wstring() : path.substr(0, nSlash + 1);
         }
-        if (buffer.size() >= 32768)
-            return {};
+        if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -44,8 +40,7 @@ std::wstring FolderOfModule(const void* pAnchor) {
 }  // namespace
 
 std::string PlatformLibraryName(const std::string& strName) {
-    if (EndsWithDll(strName) || IsPath(strName))
-        return strName;
+    if (EndsWithDll(strName) || IsPath(strName)) return strName;
     return strName + ".dll";
 }
 
@@ -60,8 +55,7 @@ bool CDynLib::Load(const std::string& strName, const void* pAnchor) {
         // come from its folder.
         std::vector<wchar_t> full(32768);
         const DWORD n = GetFullPathNameW(wideFile.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n > 0 && n < full.size())
-            hLibrary = LoadLibraryExW(full.data(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (n > 0 && n < full.size()) hLibrary = LoadLibraryExW(full.data(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         dwError = GetLastError();
     } else {
         // Next to the loading module first, as the libraries are installed
@@ -90,8 +84,7 @@ bool CDynLib::Load(const std::string& strName, const void* pAnchor) {
 }
 
 void* CDynLib::Symbol(const char* pszName) const {
-    if (m_pHandle == nullptr || pszName == nullptr)
-        return nullptr;
+    if (m_pHandle == nullptr || pszName == nullptr) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(m_pHandle), pszName));
 }
 

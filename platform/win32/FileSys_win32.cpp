@@ -19,8 +19,7 @@ std::intptr_t OpenShared(const std::string& strPath, DWORD dwAccess) {
 
 bool MakeDirectory(const std::string& strPath) {
     const std::wstring path = win32::WideFromUtf8(strPath);
-    if (CreateDirectoryW(path.c_str(), nullptr))
-        return true;
+    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
     const DWORD dwAttributes = GetFileAttributesW(path.c_str());
     return GetLastError() == ERROR_ALREADY_EXISTS ||
            (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
@@ -44,14 +43,12 @@ bool CFile::OpenReadWrite(const std::string& strPath) {
 }
 
 bool CFile::Write(const void* pData, size_t nLength) {
-    if (m_nFd < 0)
-        return false;
+    if (m_nFd < 0) return false;
     auto* p = static_cast<const unsigned char*>(pData);
     while (nLength > 0) {
         const DWORD dwChunk = nLength > 0x40000000u ? 0x40000000u : static_cast<DWORD>(nLength);
         DWORD dwWritten = 0;
-        if (!WriteFile(HandleOf(m_nFd), p, dwChunk, &dwWritten, nullptr) || dwWritten == 0)
-            return false;
+        if (!WriteFile(HandleOf(m_nFd), p, dwChunk, &dwWritten, nullptr) || dwWritten == 0) return false;
         p += dwWritten;
         nLength -= dwWritten;
     }

@@ -36,8 +36,7 @@ public:
     EIcmpPath Path() const override { return EIcmpPath::Raw; }
 
     int SendTo(std::span<const uint8_t> message, uint32_t dwAddress) override {
-        if (m_bShutdown)
-            return WSAENOTSOCK;
+        if (m_bShutdown) return WSAENOTSOCK;
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_addr.s_addr = htonl(dwAddress);
@@ -64,14 +63,10 @@ public:
             return bReadable ? 1 : 0;
         });
         switch (wait) {
-        case ESocketWait::Ready:
-            break;
-        case ESocketWait::TimedOut:
-            return EIcmpWait::TimedOut;
-        case ESocketWait::Woken:
-            return EIcmpWait::Woken;
-        default:
-            return EIcmpWait::WaitFailed;
+        case ESocketWait::Ready: break;
+        case ESocketWait::TimedOut: return EIcmpWait::TimedOut;
+        case ESocketWait::Woken: return EIcmpWait::Woken;
+        default: return EIcmpWait::WaitFailed;
         }
         if (m_bShutdown) {
             nErr = WSAENOTSOCK;
@@ -84,8 +79,7 @@ public:
         if (n == SOCKET_ERROR) {
             nErr = WSAGetLastError();
             // A datagram larger than the buffer arrives cut: still one datagram.
-            if (nErr != WSAEMSGSIZE)
-                return nErr == WSAEWOULDBLOCK ? EIcmpWait::TimedOut : EIcmpWait::Failed;
+            if (nErr != WSAEMSGSIZE) return nErr == WSAEWOULDBLOCK ? EIcmpWait::TimedOut : EIcmpWait::Failed;
             nErr = 0;
             nLength = buffer.size();
         } else {
@@ -127,8 +121,7 @@ public:
     EIcmpPath Path() const override { return EIcmpPath::HelperApi; }
 
     int SendTo(std::span<const uint8_t> message, uint32_t dwAddress) override {
-        if (m_bShutdown)
-            return ERROR_INVALID_HANDLE;
+        if (m_bShutdown) return ERROR_INVALID_HANDLE;
         if (m_bPending && WaitForSingleObject(m_hEvent.Get(), kHelperTimeoutMs + 1000) != WAIT_OBJECT_0)
             return ERROR_BUSY;  // the earlier request never ended: the buffer is still the system's
         m_bPending = false;
@@ -136,8 +129,7 @@ public:
         m_dwDestination = dwAddress;
         // The helper builds the ICMP header itself; it sends our payload.
         std::vector<uint8_t> payload;
-        if (m_request.size() > kIcmpHeaderSize)
-            payload.assign(m_request.begin() + kIcmpHeaderSize, m_request.end());
+        if (m_request.size() > kIcmpHeaderSize) payload.assign(m_request.begin() + kIcmpHeaderSize, m_request.end());
         ResetEvent(m_hEvent.Get());
         std::memset(m_reply.get(), 0, kReplySize);
         const DWORD n = IcmpSendEcho2(m_hIcmp, m_hEvent.Get(), nullptr, nullptr, htonl(dwAddress), payload.data(),
@@ -145,8 +137,7 @@ public:
                                       static_cast<DWORD>(kReplySize), kHelperTimeoutMs);
         if (n == 0) {
             const DWORD dwError = GetLastError();
-            if (dwError != ERROR_IO_PENDING)
-                return static_cast<int>(dwError);
+            if (dwError != ERROR_IO_PENDING) return static_cast<int>(dwError);
         }
         // Pending, or done at once; either way the event tells.
         m_bPending = true;
@@ -162,31 +153,23 @@ public:
             nErr = ERROR_INVALID_HANDLE;
             return EIcmpWait::Failed;
         }
-        if (!m_bPending)
-            return EIcmpWait::TimedOut;  // no request under way: nothing can come
+        if (!m_bPending) return EIcmpWait::TimedOut;  // no request under way: nothing can come
         switch (win32::WaitWithWake(m_hEvent.Get(), ms, pWake)) {
-        case win32::EHandleWait::Signalled:
-            break;
-        case win32::EHandleWait::TimedOut:
-            return EIcmpWait::TimedOut;
-        case win32::EHandleWait::Woken:
-            return EIcmpWait::Woken;
-        case win32::EHandleWait::Failed:
-            nErr = static_cast<int>(GetLastError());
-            return EIcmpWait::WaitFailed;
+        case win32::EHandleWait::Signalled: break;
+        case win32::EHandleWait::TimedOut: return EIcmpWait::TimedOut;
+        case win32::EHandleWait::Woken: return EIcmpWait::Woken;
+        case win32::EHandleWait::Failed: nErr = static_cast<int>(GetLastError()); return EIcmpWait::WaitFailed;
         }
         m_bPending = false;
         if (IcmpParseReplies(m_reply.get(), static_cast<DWORD>(kReplySize)) == 0) {
             const DWORD dwError = GetLastError();
-            if (dwError == IP_REQ_TIMED_OUT || dwError == ERROR_SUCCESS)
-                return EIcmpWait::TimedOut;
+            if (dwError == IP_REQ_TIMED_OUT || dwError == ERROR_SUCCESS) return EIcmpWait::TimedOut;
             nErr = static_cast<int>(dwError);
             return EIcmpWait::Failed;
         }
         ICMP_ECHO_REPLY reply{};
         std::memcpy(&reply, m_reply.get(), sizeof reply);
-        if (reply.Status == IP_REQ_TIMED_OUT)
-            return EIcmpWait::TimedOut;
+        if (reply.Status == IP_REQ_TIMED_OUT) return EIcmpWait::TimedOut;
         dwSource = ntohl(reply.Address);
         // An echo reply with the request's identifier and payload, as an echo
         // server returns it; anything else shows as a message of another type.
@@ -223,8 +206,7 @@ private:
 };
 
 std::unique_ptr<IIcmpEndpoint> OpenRaw(int& nErr) {
-    if ((nErr = win32::StartWinsock()) != 0)
-        return nullptr;
+    if ((nErr = win32::StartWinsock()) != 0) return nullptr;
     // Windows refuses this without administrator rights (10013).
     const SOCKET s = WSASocketW(AF_INET, SOCK_RAW, IPPROTO_ICMP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET) {
@@ -256,13 +238,10 @@ std::unique_ptr<IIcmpEndpoint> OpenHelper(int& nErr) {
 std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
     nErr = 0;
     switch (path) {
-    case EIcmpPath::Raw:
-        return OpenRaw(nErr);
-    case EIcmpPath::HelperApi:
-        return OpenHelper(nErr);
+    case EIcmpPath::Raw: return OpenRaw(nErr);
+    case EIcmpPath::HelperApi: return OpenHelper(nErr);
     case EIcmpPath::Datagram:
-    case EIcmpPath::PingProgram:
-        break;
+    case EIcmpPath::PingProgram: break;
     }
     nErr = WSAEAFNOSUPPORT;  // Linux paths
     return nullptr;
@@ -271,8 +250,7 @@ std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(EIcmpPath path, int& nErr) {
 std::unique_ptr<IIcmpEndpoint> OpenIcmpEndpoint(int& nErr) {
     for (EIcmpPath path : {EIcmpPath::Raw, EIcmpPath::HelperApi}) {
         auto pEndpoint = OpenIcmpEndpoint(path, nErr);
-        if (pEndpoint)
-            return pEndpoint;
+        if (pEndpoint) return pEndpoint;
     }
     return nullptr;
 }

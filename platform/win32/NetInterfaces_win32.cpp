@@ -22,14 +22,12 @@ std::vector<SIpv4Interface> ListIpv4Interfaces() {
         ulResult = GetAdaptersAddresses(AF_INET, ulFlags, nullptr,
                                         reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &ulSize);
     }
-    if (ulResult != NO_ERROR)
-        return list;
+    if (ulResult != NO_ERROR) return list;
     for (auto* pAdapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); pAdapter != nullptr;
          pAdapter = pAdapter->Next) {
         for (auto* pUnicast = pAdapter->FirstUnicastAddress; pUnicast != nullptr; pUnicast = pUnicast->Next) {
             const SOCKADDR* pAddress = pUnicast->Address.lpSockaddr;
-            if (pAddress == nullptr || pAddress->sa_family != AF_INET)
-                continue;
+            if (pAddress == nullptr || pAddress->sa_family != AF_INET) continue;
             SIpv4Interface entry;
             entry.strName = pAdapter->FriendlyName != nullptr ? win32::Utf8FromWide(pAdapter->FriendlyName) : "";
             entry.dwAddress = ntohl(reinterpret_cast<const sockaddr_in*>(pAddress)->sin_addr.s_addr);

@@ -18,17 +18,13 @@ uint8_t ParallelRegisterFromDriverStatus(uint8_t byStatus) {
     constexpr uint8_t kNotBusy = 0x80, kAcknowledge = 0x40, kPaperOut = 0x20, kSelected = 0x10, kNoError = 0x08;
     // Any condition besides selection, busy and paper (off line, power off,
     // not connected, and the init and auto-feed lines) is an error.
-    constexpr uint8_t kErrorConditions = PARALLEL_NOT_CONNECTED | PARALLEL_POWER_OFF | PARALLEL_OFF_LINE |
-                                         PARALLEL_AUTOFEED | PARALLEL_INIT;
+    constexpr uint8_t kErrorConditions =
+        PARALLEL_NOT_CONNECTED | PARALLEL_POWER_OFF | PARALLEL_OFF_LINE | PARALLEL_AUTOFEED | PARALLEL_INIT;
     uint8_t byRegister = kAcknowledge;
-    if ((byStatus & PARALLEL_BUSY) == 0)
-        byRegister |= kNotBusy;
-    if ((byStatus & PARALLEL_PAPER_EMPTY) != 0)
-        byRegister |= kPaperOut;
-    if ((byStatus & PARALLEL_SELECTED) != 0)
-        byRegister |= kSelected;
-    if ((byStatus & kErrorConditions) == 0)
-        byRegister |= kNoError;
+    if ((byStatus & PARALLEL_BUSY) == 0) byRegister |= kNotBusy;
+    if ((byStatus & PARALLEL_PAPER_EMPTY) != 0) byRegister |= kPaperOut;
+    if ((byStatus & PARALLEL_SELECTED) != 0) byRegister |= kSelected;
+    if ((byStatus & kErrorConditions) == 0) byRegister |= kNoError;
     return byRegister;
 }
 
@@ -69,9 +65,9 @@ public:
         nErr = 0;
         DWORD dwDone = 0;
         const auto dwAsk = static_cast<DWORD>(std::min<size_t>(nSize, 0x7FFFFFFF));
-        const EDeviceIo result = Overlapped(
-            [&](OVERLAPPED* pOv) { return ReadFile(m_hPort.Get(), pBuffer, dwAsk, nullptr, pOv); },
-            ms + kDriverGraceMs, pWake, dwDone, nErr);
+        const EDeviceIo result =
+            Overlapped([&](OVERLAPPED* pOv) { return ReadFile(m_hPort.Get(), pBuffer, dwAsk, nullptr, pOv); },
+                       ms + kDriverGraceMs, pWake, dwDone, nErr);
         nRead = dwDone;
         return result == EDeviceIo::Done && dwDone == 0 ? EDeviceIo::TimedOut : result;
     }
@@ -82,9 +78,9 @@ public:
         nErr = 0;
         DWORD dwDone = 0;
         const auto dwAsk = static_cast<DWORD>(std::min<size_t>(nLength, 0x7FFFFFFF));
-        const EDeviceIo result = Overlapped(
-            [&](OVERLAPPED* pOv) { return WriteFile(m_hPort.Get(), pData, dwAsk, nullptr, pOv); },
-            ms + kDriverGraceMs, pWake, dwDone, nErr);
+        const EDeviceIo result =
+            Overlapped([&](OVERLAPPED* pOv) { return WriteFile(m_hPort.Get(), pData, dwAsk, nullptr, pOv); },
+                       ms + kDriverGraceMs, pWake, dwDone, nErr);
         nWritten = dwDone;
         return result == EDeviceIo::Done && dwDone < dwAsk ? EDeviceIo::TimedOut : result;
     }
@@ -95,14 +91,10 @@ private:
                          DWORD& dwDone, int& nErr) {
         DWORD dwError = 0;
         switch (win32::OverlappedRequest(m_hPort.Get(), start, ms, pWake, dwDone, dwError)) {
-        case win32::EHandleWait::Signalled:
-            return EDeviceIo::Done;
-        case win32::EHandleWait::Woken:
-            return EDeviceIo::Woken;
-        case win32::EHandleWait::TimedOut:
-            return EDeviceIo::TimedOut;
-        case win32::EHandleWait::Failed:
-            break;
+        case win32::EHandleWait::Signalled: return EDeviceIo::Done;
+        case win32::EHandleWait::Woken: return EDeviceIo::Woken;
+        case win32::EHandleWait::TimedOut: return EDeviceIo::TimedOut;
+        case win32::EHandleWait::Failed: break;
         }
         nErr = static_cast<int>(dwError);
         return dwError == ERROR_OPERATION_ABORTED ? EDeviceIo::TimedOut : EDeviceIo::Failed;
@@ -115,8 +107,7 @@ private:
 
 std::unique_ptr<IParallelEndpoint> OpenParallelDevice(const std::string& strPath, int& nErr) {
     win32::CHandle hDevice = win32::OpenDeviceExclusive(strPath, nErr);
-    if (!hDevice.IsValid())
-        return nullptr;
+    if (!hDevice.IsValid()) return nullptr;
     const HANDLE h = hDevice.Release();
     // The port's own time-outs (read interval 1 ms, writes 3000 ms plus 1 ms
     // a byte) and empty queues; the outcome is not checked.

@@ -47,8 +47,7 @@ public:
     int ReadLine(SSerialLineState& state) override {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(m_hPort.Get(), &dcb))
-            return static_cast<int>(GetLastError());
+        if (!GetCommState(m_hPort.Get(), &dcb)) return static_cast<int>(GetLastError());
         state.dwBaud = dcb.BaudRate;
         state.dwDataBits = dcb.ByteSize;
         state.parity = dcb.Parity <= SPACEPARITY ? static_cast<EParity>(dcb.Parity) : EParity::None;
@@ -59,12 +58,10 @@ public:
     }
 
     int ApplyLine(const SSerialLinePlan& plan) override {
-        if (!plan.bValid)
-            return ERROR_INVALID_PARAMETER;
+        if (!plan.bValid) return ERROR_INVALID_PARAMETER;
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(m_hPort.Get(), &dcb))
-            return static_cast<int>(GetLastError());
+        if (!GetCommState(m_hPort.Get(), &dcb)) return static_cast<int>(GetLastError());
         dcb.BaudRate = plan.dwBaud;
         dcb.ByteSize = static_cast<BYTE>(plan.dwDataBits);
         // The record's parity codes are the system's (0 none .. 4 space).
@@ -106,12 +103,9 @@ public:
 
     int Purge(bool bInput, bool bOutput) override {
         DWORD dwFlags = 0;
-        if (bInput)
-            dwFlags |= PURGE_RXABORT | PURGE_RXCLEAR;
-        if (bOutput)
-            dwFlags |= PURGE_TXABORT | PURGE_TXCLEAR;
-        if (dwFlags == 0)
-            return 0;
+        if (bInput) dwFlags |= PURGE_RXABORT | PURGE_RXCLEAR;
+        if (bOutput) dwFlags |= PURGE_TXABORT | PURGE_TXCLEAR;
+        if (dwFlags == 0) return 0;
         return PurgeComm(m_hPort.Get(), dwFlags) ? 0 : static_cast<int>(GetLastError());
     }
 
@@ -152,12 +146,10 @@ public:
         uint32_t dwWaiting = 0;
         if (!WaitingBytes(dwWaiting, nErr))
             return IsGone(static_cast<DWORD>(nErr)) ? EDeviceIo::HungUp : EDeviceIo::Failed;
-        if (dwWaiting > 0)
-            return EDeviceIo::Done;
+        if (dwWaiting > 0) return EDeviceIo::Done;
         if (!m_bPollReceive) {
             const EDeviceIo result = WaitCommReceive(ms, pWake, nErr);
-            if (!m_bPollReceive)
-                return result;
+            if (!m_bPollReceive) return result;
         }
         // The port's communication events came back empty at once: ask for
         // received bytes in short steps instead, never in a busy loop.
@@ -165,24 +157,19 @@ public:
         for (;;) {
             if (!WaitingBytes(dwWaiting, nErr))
                 return IsGone(static_cast<DWORD>(nErr)) ? EDeviceIo::HungUp : EDeviceIo::Failed;
-            if (dwWaiting > 0)
-                return EDeviceIo::Done;
+            if (dwWaiting > 0) return EDeviceIo::Done;
             const uint64_t nElapsed = TickMs() - nStart;
-            if (nElapsed >= ms)
-                return EDeviceIo::TimedOut;
+            if (nElapsed >= ms) return EDeviceIo::TimedOut;
             const auto dwPause = static_cast<uint32_t>(std::min<uint64_t>(ms - nElapsed, kReceivePollMs));
-            if (pWake != nullptr && pWake->SleepMs(dwPause))
-                return EDeviceIo::Woken;
-            if (pWake == nullptr)
-                SleepMs(dwPause);
+            if (pWake != nullptr && pWake->SleepMs(dwPause)) return EDeviceIo::Woken;
+            if (pWake == nullptr) SleepMs(dwPause);
         }
     }
 
     EDeviceIo Read(uint8_t* pBuffer, size_t nSize, size_t& nRead, const CWakeSignal* pWake, int& nErr) override {
         nRead = 0;
         nErr = 0;
-        if (pBuffer == nullptr || nSize == 0)
-            return EDeviceIo::Done;
+        if (pBuffer == nullptr || nSize == 0) return EDeviceIo::Done;
         const DWORD dwAsk = static_cast<DWORD>(std::min<size_t>(nSize, 0x7FFFFFFF));
         const uint64_t nLimit =
             TotalMs(m_applied.ReadTotalTimeoutMultiplier, m_applied.ReadTotalTimeoutConstant, dwAsk);
@@ -196,8 +183,7 @@ public:
                     int& nErr) override {
         nWritten = 0;
         nErr = 0;
-        if (pData == nullptr || nLength == 0)
-            return EDeviceIo::Done;
+        if (pData == nullptr || nLength == 0) return EDeviceIo::Done;
         const DWORD dwAsk = static_cast<DWORD>(std::min<size_t>(nLength, 0x7FFFFFFF));
         const uint64_t nLimit =
             TotalMs(m_applied.WriteTotalTimeoutMultiplier, m_applied.WriteTotalTimeoutConstant, dwAsk);
@@ -229,17 +215,12 @@ private:
                 return bWrite ? WriteFile(h, pBuffer, dwAsk, nullptr, pOv) : ReadFile(h, pBuffer, dwAsk, nullptr, pOv);
             },
             dwWait, pWake, dwDone, dwError)) {
-        case win32::EHandleWait::Signalled:
-            return EDeviceIo::Done;
-        case win32::EHandleWait::Woken:
-            return EDeviceIo::Woken;
-        case win32::EHandleWait::TimedOut:
-            return EDeviceIo::TimedOut;
-        case win32::EHandleWait::Failed:
-            break;
+        case win32::EHandleWait::Signalled: return EDeviceIo::Done;
+        case win32::EHandleWait::Woken: return EDeviceIo::Woken;
+        case win32::EHandleWait::TimedOut: return EDeviceIo::TimedOut;
+        case win32::EHandleWait::Failed: break;
         }
-        if (dwError == ERROR_OPERATION_ABORTED)
-            return EDeviceIo::TimedOut;  // a purge ended it
+        if (dwError == ERROR_OPERATION_ABORTED) return EDeviceIo::TimedOut;  // a purge ended it
         nErr = static_cast<int>(dwError);
         return IsGone(dwError) ? EDeviceIo::HungUp : EDeviceIo::Failed;
     }
@@ -284,11 +265,9 @@ private:
             DWORD dwIgnored = 0;
             GetOverlappedResult(m_hPort.Get(), &ov, &dwIgnored, FALSE);
         }
-        if ((dwMask & EV_RXCHAR) != 0)
-            return EDeviceIo::Done;
+        if ((dwMask & EV_RXCHAR) != 0) return EDeviceIo::Done;
         uint32_t dwWaiting = 0;
-        if (WaitingBytes(dwWaiting, nErr) && dwWaiting > 0)
-            return EDeviceIo::Done;
+        if (WaitingBytes(dwWaiting, nErr) && dwWaiting > 0) return EDeviceIo::Done;
         m_bPollReceive = true;
         return EDeviceIo::TimedOut;
     }
@@ -302,12 +281,10 @@ private:
 
 std::unique_ptr<ISerialEndpoint> OpenSerialDevice(const std::string& strPath, int& nErr) {
     win32::CHandle h = win32::OpenDeviceExclusive(strPath, nErr);
-    if (!h.IsValid())
-        return nullptr;
+    if (!h.IsValid()) return nullptr;
     auto pDevice = std::make_unique<CSerialDevice>(h.Release());
     nErr = pDevice->Init();
-    if (nErr != 0)
-        return nullptr;
+    if (nErr != 0) return nullptr;
     return pDevice;
 }
 

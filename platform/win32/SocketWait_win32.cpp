@@ -27,14 +27,11 @@ int SelectNow(SOCKET s, bool bRead, bool bWrite, bool& bReadable, bool& bWritabl
     FD_ZERO(&readSet);
     FD_ZERO(&writeSet);
     FD_ZERO(&exceptSet);
-    if (bRead)
-        FD_SET(s, &readSet);
-    if (bWrite)
-        FD_SET(s, &writeSet);
+    if (bRead) FD_SET(s, &readSet);
+    if (bWrite) FD_SET(s, &writeSet);
     FD_SET(s, &exceptSet);
     timeval zero{0, 0};
-    if (select(0, &readSet, &writeSet, &exceptSet, &zero) == SOCKET_ERROR)
-        return WSAGetLastError();
+    if (select(0, &readSet, &writeSet, &exceptSet, &zero) == SOCKET_ERROR) return WSAGetLastError();
     bReadable = FD_ISSET(s, &readSet) != 0;
     bWritable = FD_ISSET(s, &writeSet) != 0;
     bException = FD_ISSET(s, &exceptSet) != 0;
@@ -44,8 +41,7 @@ int SelectNow(SOCKET s, bool bRead, bool bWrite, bool& bReadable, bool& bWritabl
 int PendingError(SOCKET s) {
     int nErr = 0;
     int nLen = sizeof nErr;
-    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&nErr), &nLen) != 0)
-        return WSAGetLastError();
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&nErr), &nLen) != 0) return WSAGetLastError();
     return nErr;
 }
 
@@ -70,16 +66,16 @@ ESocketWait WaitForSocket(SOCKET s, long lEvents, uint32_t ms, const CWakeSignal
         }
         const int nReady = check(s, nErr);
         if (nReady != 0) {
-            result = nReady > 0 ? ESocketWait::Ready : nErr == WSAENOTSOCK ? ESocketWait::Failed : ESocketWait::Exception;
+            result = nReady > 0            ? ESocketWait::Ready
+                     : nErr == WSAENOTSOCK ? ESocketWait::Failed
+                                           : ESocketWait::Exception;
             break;
         }
         const uint64_t nElapsed = TickMs() - nStart;
-        if (nElapsed >= ms)
-            break;
+        if (nElapsed >= ms) break;
         const auto dwSlice = static_cast<DWORD>(std::min<uint64_t>(ms - nElapsed, kRecheckMs));
         const EHandleWait wait = WaitWithWake(hEvent, dwSlice, pWake);
-        if (wait == EHandleWait::Signalled)
-            WSAResetEvent(hEvent);
+        if (wait == EHandleWait::Signalled) WSAResetEvent(hEvent);
         if (wait == EHandleWait::Woken) {
             result = ESocketWait::Woken;
             break;

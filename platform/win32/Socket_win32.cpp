@@ -15,8 +15,7 @@ namespace {
 SOCKET AsSocket(std::intptr_t h) { return static_cast<SOCKET>(h); }
 
 ESocketWait WithoutSocket(const CWakeSignal* pWake, int& nErr) {
-    if (pWake != nullptr && pWake->IsSet())
-        return ESocketWait::Woken;
+    if (pWake != nullptr && pWake->IsSet()) return ESocketWait::Woken;
     nErr = WSAENOTSOCK;
     return ESocketWait::Failed;
 }
@@ -32,8 +31,7 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
     size_t nPos = 0;
     for (int nPart = 0; nPart < 4; ++nPart) {
         if (nPart > 0) {
-            if (nPos >= strAddress.size() || strAddress[nPos] != '.')
-                return std::nullopt;
+            if (nPos >= strAddress.size() || strAddress[nPos] != '.') return std::nullopt;
             ++nPos;
         }
         const size_t nBegin = nPos;
@@ -47,8 +45,7 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
             return std::nullopt;
         dwAddress = (dwAddress << 8) | dwValue;
     }
-    if (nPos != strAddress.size())
-        return std::nullopt;
+    if (nPos != strAddress.size()) return std::nullopt;
     return dwAddress;
 }
 
@@ -67,13 +64,11 @@ bool CTcpSocket::IsValid() const { return Descriptor() != -1; }
 
 int CTcpSocket::Create() {
     Close();
-    if (const int nErr = win32::StartWinsock(); nErr != 0)
-        return nErr;
+    if (const int nErr = win32::StartWinsock(); nErr != 0) return nErr;
     // Not inheritable: a worker process started meanwhile must not keep the
     // connection open.
     const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-    if (s == INVALID_SOCKET)
-        return WSAGetLastError();
+    if (s == INVALID_SOCKET) return WSAGetLastError();
     // Non-blocking from the start: receives and sends never wait, as on Linux.
     u_long nMode = 1;
     ioctlsocket(s, FIONBIO, &nMode);
@@ -85,8 +80,7 @@ int CTcpSocket::Create() {
 
 int CTcpSocket::SetLingerZero() {
     std::lock_guard lock(m_mutex);
-    if (m_bShutdown || m_hSocket == -1)
-        return WSAENOTSOCK;
+    if (m_bShutdown || m_hSocket == -1) return WSAENOTSOCK;
     linger l{};
     l.l_onoff = 1;
     l.l_linger = 0;
@@ -97,22 +91,19 @@ int CTcpSocket::SetLingerZero() {
 
 int CTcpSocket::SetNonBlocking() {
     std::lock_guard lock(m_mutex);
-    if (m_bShutdown || m_hSocket == -1)
-        return WSAENOTSOCK;
+    if (m_bShutdown || m_hSocket == -1) return WSAENOTSOCK;
     u_long nMode = 1;
     return ioctlsocket(AsSocket(m_hSocket), FIONBIO, &nMode) == 0 ? 0 : WSAGetLastError();
 }
 
 int CTcpSocket::StartConnect(uint32_t dwAddress, uint16_t wPort) {
     std::lock_guard lock(m_mutex);
-    if (m_bShutdown || m_hSocket == -1)
-        return WSAENOTSOCK;
+    if (m_bShutdown || m_hSocket == -1) return WSAENOTSOCK;
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(wPort);
     sa.sin_addr.s_addr = htonl(dwAddress);
-    if (connect(AsSocket(m_hSocket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
-        return 0;
+    if (connect(AsSocket(m_hSocket), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return 0;
     const int nErr = WSAGetLastError();
     // 10035: the connect goes on in the background.
     return nErr == WSAEWOULDBLOCK || nErr == WSAEINPROGRESS || nErr == WSAEALREADY ? 0 : nErr;
@@ -121,38 +112,36 @@ int CTcpSocket::StartConnect(uint32_t dwAddress, uint16_t wPort) {
 ESocketWait CTcpSocket::WaitWritable(uint32_t ms, const CWakeSignal* pWake, int& nErr) {
     nErr = 0;
     const std::intptr_t h = Descriptor();
-    if (h == -1)
-        return WithoutSocket(pWake, nErr);
-    return win32::WaitForSocket(AsSocket(h), FD_CONNECT | FD_WRITE | FD_CLOSE, ms, pWake, nErr, [](SOCKET s, int& nError) {
-        bool bReadable = false, bWritable = false, bException = false;
-        if (const int n = win32::SelectNow(s, false, true, bReadable, bWritable, bException); n != 0) {
-            nError = n;
-            return -1;
-        }
-        // A failed connect shows as an exception with the socket's error.
-        if (bException) {
+    if (h == -1) return WithoutSocket(pWake, nErr);
+    return win32::WaitForSocket(
+        AsSocket(h), FD_CONNECT | FD_WRITE | FD_CLOSE, ms, pWake, nErr, [](SOCKET s, int& nError) {
+            bool bReadable = false, bWritable = false, bException = false;
+            if (const int n = win32::SelectNow(s, false, true, bReadable, bWritable, bException); n != 0) {
+                nError = n;
+                return -1;
+            }
+            // A failed connect shows as an exception with the socket's error.
+            if (bException) {
+                const int nPending = win32::PendingError(s);
+                nError = nPending != 0 ? nPending : WSAECONNREFUSED;
+                return -1;
+            }
+            if (!bWritable) return 0;
             const int nPending = win32::PendingError(s);
-            nError = nPending != 0 ? nPending : WSAECONNREFUSED;
-            return -1;
-        }
-        if (!bWritable)
-            return 0;
-        const int nPending = win32::PendingError(s);
-        // A reset can only follow an accepted connection: the hub took it and
-        // dropped it at once. That connect succeeded; the close check sees the drop.
-        if (nPending != 0 && nPending != WSAECONNRESET) {
-            nError = nPending;
-            return -1;
-        }
-        return 1;
-    });
+            // A reset can only follow an accepted connection: the hub took it and
+            // dropped it at once. That connect succeeded; the close check sees the drop.
+            if (nPending != 0 && nPending != WSAECONNRESET) {
+                nError = nPending;
+                return -1;
+            }
+            return 1;
+        });
 }
 
 ESocketWait CTcpSocket::WaitReadable(uint32_t ms, const CWakeSignal* pWake, int& nErr) {
     nErr = 0;
     const std::intptr_t h = Descriptor();
-    if (h == -1)
-        return WithoutSocket(pWake, nErr);
+    if (h == -1) return WithoutSocket(pWake, nErr);
     const ESocketWait result =
         win32::WaitForSocket(AsSocket(h), FD_READ | FD_CLOSE, ms, pWake, nErr, [](SOCKET s, int& nError) {
             bool bReadable = false, bWritable = false, bException = false;
@@ -171,30 +160,23 @@ int CTcpSocket::PeerClosed(bool& bClosed, int& nCloseErr) {
     bClosed = false;
     nCloseErr = 0;
     std::lock_guard lock(m_mutex);
-    if (m_bShutdown || m_hSocket == -1)
-        return WSAENOTSOCK;
+    if (m_bShutdown || m_hSocket == -1) return WSAENOTSOCK;
     const SOCKET s = AsSocket(m_hSocket);
     bool bReadable = false, bWritable = false, bException = false;
-    if (const int n = win32::SelectNow(s, true, false, bReadable, bWritable, bException); n != 0)
-        return n;
-    if (!bReadable && !bException)
-        return 0;
+    if (const int n = win32::SelectNow(s, true, false, bReadable, bWritable, bException); n != 0) return n;
+    if (!bReadable && !bException) return 0;
     // The hub's last reply may still wait behind its close: report the close
     // only once it has been read.
     u_long nUnread = 0;
-    if (ioctlsocket(s, FIONREAD, &nUnread) != 0)
-        return WSAGetLastError();
-    if (nUnread > 0)
-        return 0;
+    if (ioctlsocket(s, FIONREAD, &nUnread) != 0) return WSAGetLastError();
+    if (nUnread > 0) return 0;
     // Readable with nothing to read: the close, or a reset with its error.
     char byte = 0;
     const int nPeek = recv(s, &byte, 1, MSG_PEEK);
-    if (nPeek > 0)
-        return 0;  // a byte arrived between the two questions
+    if (nPeek > 0) return 0;  // a byte arrived between the two questions
     if (nPeek == SOCKET_ERROR) {
         const int nErr = WSAGetLastError();
-        if (nErr == WSAEWOULDBLOCK)
-            return 0;
+        if (nErr == WSAEWOULDBLOCK) return 0;
         nCloseErr = nErr;
     }
     bClosed = true;
@@ -212,8 +194,7 @@ ptrdiff_t CTcpSocket::Receive(uint8_t* pBuffer, size_t nSize, int& nErr) {
     }
     const int n = recv(AsSocket(m_hSocket), reinterpret_cast<char*>(pBuffer),
                        static_cast<int>(std::min<size_t>(nSize, INT_MAX)), 0);
-    if (n >= 0)
-        return n;
+    if (n >= 0) return n;
     nErr = WSAGetLastError();
     return -1;
 }
@@ -227,8 +208,7 @@ ptrdiff_t CTcpSocket::Send(const uint8_t* pData, size_t nLength, int& nErr) {
     }
     const int n = send(AsSocket(m_hSocket), reinterpret_cast<const char*>(pData),
                        static_cast<int>(std::min<size_t>(nLength, INT_MAX)), 0);
-    if (n >= 0)
-        return n;
+    if (n >= 0) return n;
     nErr = WSAGetLastError();
     if (nErr == WSAEWOULDBLOCK) {
         nErr = 0;
@@ -239,16 +219,14 @@ ptrdiff_t CTcpSocket::Send(const uint8_t* pData, size_t nLength, int& nErr) {
 
 int CTcpSocket::Shutdown() {
     std::lock_guard lock(m_mutex);
-    if (m_hSocket == -1)
-        return WSAENOTSOCK;
+    if (m_hSocket == -1) return WSAENOTSOCK;
     m_bShutdown = true;
     return shutdown(AsSocket(m_hSocket), SD_BOTH) == 0 ? 0 : WSAGetLastError();
 }
 
 void CTcpSocket::Close() {
     std::lock_guard lock(m_mutex);
-    if (m_hSocket != -1)
-        closesocket(AsSocket(m_hSocket));
+    if (m_hSocket != -1) closesocket(AsSocket(m_hSocket));
     m_hSocket = -1;
     m_bShutdown = false;
 }

@@ -7,8 +7,7 @@ namespace vexal::platform {
 // The system's ANSI code page (CP_ACP), as the hub expects the host's texts.
 
 std::string AnsiFromUtf16(std::u16string_view text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     std::wstring wide = win32::WideFromUtf16(text);
     const UINT uCodePage = GetACP();
     // Only GB18030 and UTF-8 hold characters beyond the first plane: for any
@@ -17,8 +16,8 @@ std::string AnsiFromUtf16(std::u16string_view text) {
         std::wstring folded;
         folded.reserve(wide.size());
         for (size_t i = 0; i < wide.size(); ++i) {
-            const bool bPair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
-                               wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+            const bool bPair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+                               wide[i + 1] <= 0xDFFF;
             folded.push_back(bPair ? wchar_t{0xFFFF} : wide[i]);  // a noncharacter no code page holds
             i += bPair ? 1 : 0;
         }
@@ -39,12 +38,10 @@ std::string AnsiFromUtf16(std::u16string_view text) {
 }
 
 std::u16string Utf16FromAnsi(std::string_view bytes) {
-    if (bytes.empty())
-        return {};
+    if (bytes.empty()) return {};
     const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
     return win32::Utf16FromWide(wide);
 }
 

@@ -49,8 +49,8 @@ bool WriteTextFile(const std::string& strPath, const std::string& strText, std::
     const std::wstring path = Wide(strPath);
     const std::wstring temp = path + L".tmp" + std::to_wstring(GetCurrentProcessId());
     {
-        win32::CHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+        win32::CHandle h(
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h.IsValid()) {
             strError = strPath + ": cannot write: " + ErrorText(GetLastError());
             return false;

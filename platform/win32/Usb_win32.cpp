@@ -26,8 +26,7 @@ constexpr GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0
 
 std::string UpperAscii(std::string text) {
     for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
 }
 
@@ -35,26 +34,19 @@ constexpr DWORD kErrorNoSuchDevice = 433;  // not in every SDK's headers
 
 EUsbResult FromError(DWORD dwError) {
     switch (dwError) {
-    case ERROR_SUCCESS:
-        return EUsbResult::Ok;
+    case ERROR_SUCCESS: return EUsbResult::Ok;
     case ERROR_SEM_TIMEOUT:
-    case ERROR_TIMEOUT:
-        return EUsbResult::TimedOut;
-    case ERROR_OPERATION_ABORTED:
-        return EUsbResult::Cancelled;
-    case ERROR_ACCESS_DENIED:
-        return EUsbResult::AccessDenied;
-    case ERROR_INVALID_HANDLE:
-        return EUsbResult::InvalidHandle;
+    case ERROR_TIMEOUT: return EUsbResult::TimedOut;
+    case ERROR_OPERATION_ABORTED: return EUsbResult::Cancelled;
+    case ERROR_ACCESS_DENIED: return EUsbResult::AccessDenied;
+    case ERROR_INVALID_HANDLE: return EUsbResult::InvalidHandle;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_DEVICE_NOT_CONNECTED:
     case kErrorNoSuchDevice:
     case ERROR_BAD_COMMAND:
-    case ERROR_DEVICE_REMOVED:
-        return EUsbResult::NoDevice;
-    default:
-        return EUsbResult::Failed;
+    case ERROR_DEVICE_REMOVED: return EUsbResult::NoDevice;
+    default: return EUsbResult::Failed;
     }
 }
 
@@ -82,10 +74,15 @@ private:
 
 class CWinUsbDevice final : public IUsbDevice {
 public:
-    CWinUsbDevice(CHeldPaths& held, std::string strPath, win32::CHandle hFile, WINUSB_INTERFACE_HANDLE hUsb,
-                  UCHAR byIn, UCHAR byOut)
-        : m_held(held), m_strPath(std::move(strPath)), m_hFile(std::move(hFile)), m_hUsb(hUsb), m_byIn(byIn),
-          m_byOut(byOut), m_hCancel(win32::MakeEvent()) {}
+    CWinUsbDevice(CHeldPaths& held, std::string strPath, win32::CHandle hFile, WINUSB_INTERFACE_HANDLE hUsb, UCHAR byIn,
+                  UCHAR byOut)
+        : m_held(held),
+          m_strPath(std::move(strPath)),
+          m_hFile(std::move(hFile)),
+          m_hUsb(hUsb),
+          m_byIn(byIn),
+          m_byOut(byOut),
+          m_hCancel(win32::MakeEvent()) {}
     ~CWinUsbDevice() override {
         Cancel();
         WinUsb_Free(m_hUsb);
@@ -108,8 +105,7 @@ public:
 
     void Cancel() override {
         m_bCancelled = true;
-        if (m_hCancel.IsValid())
-            SetEvent(m_hCancel.Get());
+        if (m_hCancel.IsValid()) SetEvent(m_hCancel.Get());
         WinUsb_AbortPipe(m_hUsb, m_byIn);
         WinUsb_AbortPipe(m_hUsb, m_byOut);
     }
@@ -117,18 +113,15 @@ public:
 private:
     EUsbResult Transfer(UCHAR byPipe, uint8_t* pBuffer, size_t nSize, uint32_t dwTimeoutMs, size_t& nDone) {
         nDone = 0;
-        if (m_bCancelled)
-            return EUsbResult::Cancelled;
+        if (m_bCancelled) return EUsbResult::Cancelled;
         win32::CHandle hEvent = win32::MakeEvent();
-        if (!hEvent.IsValid())
-            return EUsbResult::Failed;
+        if (!hEvent.IsValid()) return EUsbResult::Failed;
         OVERLAPPED ov{};
         ov.hEvent = hEvent.Get();
         const auto dwAsk = static_cast<ULONG>(std::min<size_t>(nSize, 0x7FFFFFFF));
         const BOOL bStarted = (byPipe & 0x80) != 0 ? WinUsb_ReadPipe(m_hUsb, byPipe, pBuffer, dwAsk, nullptr, &ov)
                                                    : WinUsb_WritePipe(m_hUsb, byPipe, pBuffer, dwAsk, nullptr, &ov);
-        if (!bStarted && GetLastError() != ERROR_IO_PENDING)
-            return FromError(GetLastError());
+        if (!bStarted && GetLastError() != ERROR_IO_PENDING) return FromError(GetLastError());
         HANDLE handles[2] = {ov.hEvent, m_hCancel.Get()};
         const DWORD dwWait = WaitForMultipleObjects(m_hCancel.IsValid() ? 2 : 1, handles, FALSE, dwTimeoutMs);
         ULONG nTransferred = 0;
@@ -142,8 +135,7 @@ private:
         if (!WinUsb_GetOverlappedResult(m_hUsb, &ov, &nTransferred, FALSE)) {
             const DWORD dwError = GetLastError();
             nDone = nTransferred;
-            if (m_bCancelled)
-                return EUsbResult::Cancelled;
+            if (m_bCancelled) return EUsbResult::Cancelled;
             // A stalled pipe is cleared for the next slice; a device that is
             // gone fails the reset as well.
             if (dwError == ERROR_GEN_FAILURE)
@@ -170,14 +162,12 @@ public:
         std::vector<SUsbDeviceInfo> devices;
         HDEVINFO hSet =
             SetupDiGetClassDevsW(&kUsbDeviceInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-        if (hSet == INVALID_HANDLE_VALUE)
-            return devices;
+        if (hSet == INVALID_HANDLE_VALUE) return devices;
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof data;
         for (DWORD i = 0;; ++i) {
             if (!SetupDiEnumDeviceInterfaces(hSet, nullptr, &kUsbDeviceInterface, i, &data)) {
-                if (GetLastError() == ERROR_NO_MORE_ITEMS)
-                    break;
+                if (GetLastError() == ERROR_NO_MORE_ITEMS) break;
                 continue;  // an index without an interface: the next may have one
             }
             const std::string strPath = InterfacePath(hSet, data);
@@ -190,19 +180,16 @@ public:
     }
 
     EUsbResult TestOpen(const std::string& strPath) override {
-        if (!ParseUsbInterfacePath(strPath))
-            return EUsbResult::NoDevice;
-        if (m_held.IsHeld(strPath))
-            return EUsbResult::Ok;  // ours: open already
+        if (!ParseUsbInterfacePath(strPath)) return EUsbResult::NoDevice;
+        if (m_held.IsHeld(strPath)) return EUsbResult::Ok;  // ours: open already
         const std::wstring path = win32::WideFromUtf8(strPath);
         win32::CHandle h(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (h.IsValid())
-            return EUsbResult::Ok;
+        if (h.IsValid()) return EUsbResult::Ok;
         // WinUSB lets one program at a time open a device.
         const DWORD dwError = GetLastError();
         return dwError == ERROR_ACCESS_DENIED || dwError == ERROR_SHARING_VIOLATION ? EUsbResult::InUse
-                                                                                      : FromError(dwError);
+                                                                                    : FromError(dwError);
     }
 
     std::unique_ptr<IUsbDevice> Open(const std::string& strPath, EUsbResult& eResult) override {
@@ -220,24 +207,22 @@ public:
             return nullptr;
         };
         const std::wstring path = win32::WideFromUtf8(strPath);
-        win32::CHandle hFile(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
+        win32::CHandle hFile(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
+                                         nullptr));
         if (!hFile.IsValid()) {
             const DWORD dwError = GetLastError();
             return release(dwError == ERROR_ACCESS_DENIED || dwError == ERROR_SHARING_VIOLATION ? EUsbResult::InUse
-                                                                                                  : FromError(dwError));
+                                                                                                : FromError(dwError));
         }
         WINUSB_INTERFACE_HANDLE hUsb = nullptr;
-        if (!WinUsb_Initialize(hFile.Get(), &hUsb))
-            return release(EUsbResult::Failed);  // not bound to WinUSB
+        if (!WinUsb_Initialize(hFile.Get(), &hUsb)) return release(EUsbResult::Failed);  // not bound to WinUSB
         UCHAR byIn = 0, byOut = 0;
-        USB_INTERFACE_DESCRIPTOR interface{};
+        USB_INTERFACE_DESCRIPTOR interface {};
         if (WinUsb_QueryInterfaceSettings(hUsb, 0, &interface)) {
             for (UCHAR i = 0; i < interface.bNumEndpoints; ++i) {
                 WINUSB_PIPE_INFORMATION pipe{};
-                if (!WinUsb_QueryPipe(hUsb, 0, i, &pipe) || pipe.PipeType != UsbdPipeTypeBulk)
-                    continue;
+                if (!WinUsb_QueryPipe(hUsb, 0, i, &pipe) || pipe.PipeType != UsbdPipeTypeBulk) continue;
                 if ((pipe.PipeId & 0x80) != 0 && byIn == 0)
                     byIn = pipe.PipeId;
                 else if ((pipe.PipeId & 0x80) == 0 && byOut == 0)
@@ -256,13 +241,11 @@ private:
     static std::string InterfacePath(HDEVINFO hSet, SP_DEVICE_INTERFACE_DATA& data) {
         DWORD dwSize = 0;
         SetupDiGetDeviceInterfaceDetailW(hSet, &data, nullptr, 0, &dwSize, nullptr);
-        if (dwSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
-            return {};
+        if (dwSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return {};
         std::vector<uint8_t> buffer(dwSize + sizeof(wchar_t));
         auto* pDetail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
         pDetail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        if (!SetupDiGetDeviceInterfaceDetailW(hSet, &data, pDetail, dwSize, nullptr, nullptr))
-            return {};
+        if (!SetupDiGetDeviceInterfaceDetailW(hSet, &data, pDetail, dwSize, nullptr, nullptr)) return {};
         return UpperAscii(win32::Utf8FromWide(pDetail->DevicePath));
     }
 

@@ -15,21 +15,18 @@ CWakeSignal::CWakeSignal() {
 }
 
 CWakeSignal::~CWakeSignal() {
-    if (m_hEvent != -1)
-        CloseHandle(EventOf(m_hEvent));
+    if (m_hEvent != -1) CloseHandle(EventOf(m_hEvent));
     m_hEvent = -1;
 }
 
 void CWakeSignal::Set() {
     m_bSet.store(true);
-    if (m_hEvent != -1)
-        SetEvent(EventOf(m_hEvent));
+    if (m_hEvent != -1) SetEvent(EventOf(m_hEvent));
 }
 
 void CWakeSignal::Reset() {
     m_bSet.store(false);
-    if (m_hEvent != -1)
-        ResetEvent(EventOf(m_hEvent));
+    if (m_hEvent != -1) ResetEvent(EventOf(m_hEvent));
 }
 
 bool CWakeSignal::SleepMs(uint32_t ms) const {
@@ -38,14 +35,12 @@ bool CWakeSignal::SleepMs(uint32_t ms) const {
         const uint64_t nStart = GetTickCount64();
         while (!IsSet()) {
             const uint64_t nElapsed = GetTickCount64() - nStart;
-            if (nElapsed >= ms)
-                return false;
+            if (nElapsed >= ms) return false;
             Sleep(static_cast<DWORD>(ms - nElapsed < 20 ? ms - nElapsed : 20));
         }
         return true;
     }
-    if (IsSet())
-        return true;
+    if (IsSet()) return true;
     return WaitForSingleObject(EventOf(m_hEvent), ms) == WAIT_OBJECT_0 || IsSet();
 }
 

@@ -49,8 +49,7 @@ public:
     }
     bool IsValid() const { return m_h != nullptr && m_h != INVALID_HANDLE_VALUE; }
     void Close() {
-        if (IsValid())
-            CloseHandle(m_h);
+        if (IsValid()) CloseHandle(m_h);
         m_h = nullptr;
     }
 

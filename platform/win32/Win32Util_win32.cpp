@@ -8,18 +8,15 @@ namespace vexal::platform::win32 {
 CHandle MakeEvent() { return CHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
 
 std::wstring WideFromUtf8(std::string_view text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const int n =
         WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
@@ -30,12 +27,11 @@ std::string Utf8FromWide(std::wstring_view text) {
 
 std::string ErrorText(DWORD dwError) {
     wchar_t* pszText = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, dwError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
     std::string out = n > 0 && pszText != nullptr ? Utf8FromWide(std::wstring_view(pszText, n)) : std::string();
-    if (pszText != nullptr)
-        LocalFree(pszText);
+    if (pszText != nullptr) LocalFree(pszText);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
     return out.empty() ? "error " + std::to_string(dwError) : out;
@@ -47,12 +43,10 @@ EHandleWait WaitWithWake(HANDLE h, DWORD ms, const CWakeSignal* pWake) {
     const bool bSliced = pWake != nullptr && pWake->Handle() == -1;
     const ULONGLONG nStart = GetTickCount64();
     for (;;) {
-        if (pWake != nullptr && pWake->IsSet())
-            return EHandleWait::Woken;
+        if (pWake != nullptr && pWake->IsSet()) return EHandleWait::Woken;
         HANDLE handles[2] = {h, nullptr};
         DWORD nCount = 1;
-        if (pWake != nullptr && !bSliced)
-            handles[nCount++] = reinterpret_cast<HANDLE>(pWake->Handle());
+        if (pWake != nullptr && !bSliced) handles[nCount++] = reinterpret_cast<HANDLE>(pWake->Handle());
         DWORD dwWait = ms;
         if (bSliced && ms != INFINITE) {
             const ULONGLONG nElapsed = GetTickCount64() - nStart;
@@ -62,16 +56,11 @@ EHandleWait WaitWithWake(HANDLE h, DWORD ms, const CWakeSignal* pWake) {
             dwWait = kSliceMs;
         }
         const DWORD dwResult = WaitForMultipleObjects(nCount, handles, FALSE, dwWait);
-        if (dwResult == WAIT_OBJECT_0)
-            return EHandleWait::Signalled;
-        if (nCount == 2 && dwResult == WAIT_OBJECT_0 + 1)
-            return EHandleWait::Woken;
-        if (dwResult != WAIT_TIMEOUT)
-            return EHandleWait::Failed;
-        if (pWake != nullptr && pWake->IsSet())
-            return EHandleWait::Woken;
-        if (!bSliced || (ms != INFINITE && GetTickCount64() - nStart >= ms))
-            return EHandleWait::TimedOut;
+        if (dwResult == WAIT_OBJECT_0) return EHandleWait::Signalled;
+        if (nCount == 2 && dwResult == WAIT_OBJECT_0 + 1) return EHandleWait::Woken;
+        if (dwResult != WAIT_TIMEOUT) return EHandleWait::Failed;
+        if (pWake != nullptr && pWake->IsSet()) return EHandleWait::Woken;
+        if (!bSliced || (ms != INFINITE && GetTickCount64() - nStart >= ms)) return EHandleWait::TimedOut;
     }
 }
 
@@ -88,8 +77,7 @@ EHandleWait OverlappedRequest(HANDLE h, const std::function<BOOL(OVERLAPPED*)>& 
     ov.hEvent = hEvent.Get();
     if (!start(&ov)) {
         dwError = GetLastError();
-        if (dwError != ERROR_IO_PENDING)
-            return EHandleWait::Failed;
+        if (dwError != ERROR_IO_PENDING) return EHandleWait::Failed;
         dwError = ERROR_SUCCESS;
         const EHandleWait wait = WaitWithWake(ov.hEvent, ms, pWake);
         if (wait != EHandleWait::Signalled) {
@@ -111,8 +99,7 @@ CHandle OpenDeviceExclusive(const std::string& strPath, int& nErr) {
     const std::wstring path = WideFromUtf8(strPath);
     CHandle h(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
                           nullptr));
-    if (!h.IsValid())
-        nErr = static_cast<int>(GetLastError());
+    if (!h.IsValid()) nErr = static_cast<int>(GetLastError());
     return h;
 }
 

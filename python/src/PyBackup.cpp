@@ -18,8 +18,7 @@ namespace {
 
 py::object TypedValues(const std::string& strGroup, const model::GroupValues& values) {
     const model::SGroupDef* pGroup = model::FindGroup(strGroup);
-    if (pGroup == nullptr || values.empty())
-        return py::none();
+    if (pGroup == nullptr || values.empty()) return py::none();
     return JsonToPython(model::GroupToJson(*pGroup, values));
 }
 
@@ -31,11 +30,9 @@ std::string PathText(const py::handle& path) {
 
 SPyBackup LoadBackup(const std::string& strPath) {
     std::string strText, strError;
-    if (!tools::ReadTextFile(strPath, strText, strError))
-        RaiseOsError(strError);
+    if (!tools::ReadTextFile(strPath, strText, strError)) RaiseOsError(strError);
     auto backup = model::ReadBackupText(strText, strPath, strError);
-    if (!backup)
-        throw std::invalid_argument(strError);
+    if (!backup) throw std::invalid_argument(strError);
     return {std::move(*backup), {}};
 }
 
@@ -46,7 +43,8 @@ void SaveBackup(const SPyBackup& backup, const std::string& strPath) {
 }
 
 bool SPyRestoreResult::Changed() const {
-    return std::any_of(vecGroups.begin(), vecGroups.end(), [](const SPyRestoreGroup& g) { return g.strOutcome == "written"; });
+    return std::any_of(vecGroups.begin(), vecGroups.end(),
+                       [](const SPyRestoreGroup& g) { return g.strOutcome == "written"; });
 }
 
 SPyRestoreResult MakeRestoreResult(const std::vector<client::CHubSession::SRestoreStep>& vecSteps) {
@@ -71,8 +69,9 @@ SPyRestoreResult MakeRestoreResult(const std::vector<client::CHubSession::SResto
 }
 
 void BindBackup(py::module_& m) {
-    py::class_<model::SKeyChange>(m, "Change", "One key whose value differs: its name, the value before and after "
-                                               "(in the text form), and whether it is read-only (never written).")
+    py::class_<model::SKeyChange>(m, "Change",
+                                  "One key whose value differs: its name, the value before and after "
+                                  "(in the text form), and whether it is read-only (never written).")
         .def_readonly("key", &model::SKeyChange::strKey)
         .def_readonly("before", &model::SKeyChange::strFrom)
         .def_readonly("after", &model::SKeyChange::strTo)
@@ -91,22 +90,26 @@ void BindBackup(py::module_& m) {
             "Reads and checks a backup file. OSError when it cannot be read (a directory, FIFO or file over "
             "16 MiB is refused unread); ValueError naming the file and the line or key when its content is bad.")
         .def(
-            "save", [](const SPyBackup& b, const py::object& path) { SaveBackup(b, PathText(path)); },
-            py::arg("path"), "Writes the backup file (through a temporary file, so a failed write leaves no half file).")
+            "save", [](const SPyBackup& b, const py::object& path) { SaveBackup(b, PathText(path)); }, py::arg("path"),
+            "Writes the backup file (through a temporary file, so a failed write leaves no half file).")
         .def_property_readonly("model", [](const SPyBackup& b) { return b.backup.strModel; })
         .def_property_readonly("firmware", [](const SPyBackup& b) { return b.backup.strFirmware; })
-        .def_property_readonly("source", [](const SPyBackup& b) { return b.backup.strSource; },
-                               "The hub it was taken from, as its session named it.")
-        .def_property_readonly("taken", [](const SPyBackup& b) { return b.backup.strTaken; }, "UTC, ISO 8601.")
+        .def_property_readonly(
+            "source", [](const SPyBackup& b) { return b.backup.strSource; },
+            "The hub it was taken from, as its session named it.")
+        .def_property_readonly(
+            "taken", [](const SPyBackup& b) { return b.backup.strTaken; }, "UTC, ISO 8601.")
         .def_property_readonly(
             "settings", [](const SPyBackup& b) { return JsonToPython(model::SettingsToJson(b.backup.settings)); },
             "Every group as a dict, as in the file: bluetooth, lan, wlan, netproto, usage, serial (by device ID) "
             "and custom (by type).")
-        .def_property_readonly("complete", [](const SPyBackup& b) { return b.vecErrors.empty(); },
-                               "False when the hub did not give some group (see errors); such a group is left out.")
+        .def_property_readonly(
+            "complete", [](const SPyBackup& b) { return b.vecErrors.empty(); },
+            "False when the hub did not give some group (see errors); such a group is left out.")
         .def_property_readonly("errors", [](const SPyBackup& b) { return b.vecErrors; })
-        .def("as_dict", [](const SPyBackup& b) { return JsonToPython(model::BackupToJson(b.backup)); },
-             "The whole document, as the file holds it.")
+        .def(
+            "as_dict", [](const SPyBackup& b) { return JsonToPython(model::BackupToJson(b.backup)); },
+            "The whole document, as the file holds it.")
         .def("__repr__", [](const SPyBackup& b) {
             return "Backup(model=" + std::string(py::repr(py::str(b.backup.strModel))) +
                    ", firmware=" + std::string(py::repr(py::str(b.backup.strFirmware))) +
@@ -144,8 +147,8 @@ void BindBackup(py::module_& m) {
         .def_readonly("groups", &SPyRestoreResult::vecGroups)
         .def_property_readonly("changed", &SPyRestoreResult::Changed, "True when some group was written.")
         .def("__repr__", [](const SPyRestoreResult& r) {
-            return "RestoreResult(hub=" + std::string(py::repr(py::str(r.strHub))) + ", groups=" +
-                   std::to_string(r.vecGroups.size()) + ", ok=" + (r.bOk ? "True" : "False") +
+            return "RestoreResult(hub=" + std::string(py::repr(py::str(r.strHub))) +
+                   ", groups=" + std::to_string(r.vecGroups.size()) + ", ok=" + (r.bOk ? "True" : "False") +
                    ", dry_run=" + (r.bDryRun ? "True" : "False") + ")";
         });
 }

@@ -39,8 +39,7 @@ public:
             strError = strDevice + ": another session of this process holds a serial device by path";
             return false;
         }
-        if (const char* psz = std::getenv("VEXAL_DEVICE_DIR"))
-            m_oldDir = psz;
+        if (const char* psz = std::getenv("VEXAL_DEVICE_DIR")) m_oldDir = psz;
         if (!m_dir.Link(strDevice, "COM1", strError)) {
             Restore();
             return false;
@@ -76,8 +75,7 @@ struct SPySetResult {
     py::object before, after;
     bool Changed() const {
         for (const auto& c : vecChanges)
-            if (!c.bReadOnly)
-                return true;
+            if (!c.bReadOnly) return true;
         return false;
     }
 };
@@ -95,10 +93,8 @@ public:
 
     static std::unique_ptr<CPyHub> Open(const std::optional<tools::SConnection>& c, const std::string& strError,
                                         int nTimeout) {
-        if (!c)
-            throw std::invalid_argument(strError);
-        if (nTimeout < 0)
-            throw std::invalid_argument("timeout: a number of seconds, 0 for the library's own wait");
+        if (!c) throw std::invalid_argument(strError);
+        if (nTimeout < 0) throw std::invalid_argument("timeout: a number of seconds, 0 for the library's own wait");
         auto hub = std::make_unique<CPyHub>();
         hub->m_strLabel = c->strLabel;
         py::gil_scoped_release nogil;
@@ -108,12 +104,10 @@ public:
         if (!c->strDevicePath.empty()) {
             pLink = std::make_unique<CDeviceLink>();
             std::string strLinkError;
-            if (!pLink->Link(c->strDevicePath, strLinkError))
-                throw std::invalid_argument(strLinkError);
+            if (!pLink->Link(c->strDevicePath, strLinkError)) throw std::invalid_argument(strLinkError);
         }
         auto session = std::make_unique<CHubSession>(api);
-        if (!session->Open(c->nInterface, c->strPortText, c->strLabel, nTimeout))
-            throw Failure(*session, c->strLabel);
+        if (!session->Open(c->nInterface, c->strPortText, c->strLabel, nTimeout)) throw Failure(*session, c->strLabel);
         hub->m_pSession = std::move(session);
         hub->m_pLink = std::move(pLink);
         return hub;
@@ -129,8 +123,7 @@ public:
 
     void Close() {
         Claim claim(*this, false);
-        if (!m_pSession)
-            return;
+        if (!m_pSession) return;
         py::gil_scoped_release nogil;
         std::lock_guard lock(LibraryLock());
         m_pSession.reset();
@@ -154,8 +147,7 @@ public:
     model::SHubInfo Info() {
         model::SHubInfo info;
         Run([&](CHubSession& s) {
-            if (!s.ReadInfo(info))
-                throw Failure();
+            if (!s.ReadInfo(info)) throw Failure();
         });
         return info;
     }
@@ -165,8 +157,7 @@ public:
         const int nDevice = Device(group, device);
         model::CGroupValue value = *model::MakeGroupValue(group.strName);
         Run([&](CHubSession& s) {
-            if (!s.ReadGroup(group.strName, nDevice, value))
-                throw Failure();
+            if (!s.ReadGroup(group.strName, nDevice, value)) throw Failure();
         });
         return NewValueObject(group, model::ToKeyValues(value));
     }
@@ -192,28 +183,23 @@ public:
     std::vector<int> SerialAdapters() {
         std::vector<int> ids;
         Run([&](CHubSession& s) {
-            if (!s.SerialAdapters(ids))
-                throw Failure();
+            if (!s.SerialAdapters(ids)) throw Failure();
         });
         return ids;
     }
 
     py::dict CustomDevices(const py::object& type) {
         std::optional<int> nOnly;
-        if (!type.is_none())
-            nOnly = CustomType(type);
+        if (!type.is_none()) nOnly = CustomType(type);
         std::map<int, std::vector<std::string>> lists;
         Run([&](CHubSession& s) {
             for (int nType = 0; nType < model::kCustomTypeCount; ++nType) {
-                if (nOnly && nType != *nOnly)
-                    continue;
-                if (!s.ReadCustomList(nType, lists[nType]))
-                    throw Failure();
+                if (nOnly && nType != *nOnly) continue;
+                if (!s.ReadCustomList(nType, lists[nType])) throw Failure();
             }
         });
         py::dict dict;
-        for (const auto& [nType, entries] : lists)
-            dict[py::str(model::CustomTypeName(nType))] = entries;
+        for (const auto& [nType, entries] : lists) dict[py::str(model::CustomTypeName(nType))] = entries;
         return dict;
     }
 
@@ -223,16 +209,13 @@ public:
         std::string strV, strP;
         if (eAction != ECustomAction::Reset) {
             const auto vid = model::ParseUsbId(strVid), pid = model::ParseUsbId(strPid);
-            if (!vid)
-                throw std::invalid_argument("vid: '" + strVid + "' is not four hexadecimal digits");
-            if (!pid)
-                throw std::invalid_argument("pid: '" + strPid + "' is not four hexadecimal digits");
+            if (!vid) throw std::invalid_argument("vid: '" + strVid + "' is not four hexadecimal digits");
+            if (!pid) throw std::invalid_argument("pid: '" + strPid + "' is not four hexadecimal digits");
             strV = *vid;
             strP = *pid;
         }
         Run([&](CHubSession& s) {
-            if (s.ChangeCustom(eAction, nType, strV, strP) != 0)
-                throw Failure();
+            if (s.ChangeCustom(eAction, nType, strV, strP) != 0) throw Failure();
         });
     }
 
@@ -241,8 +224,7 @@ public:
         model::SHubSettings settings;
         std::vector<std::string> vecErrors;
         Run([&](CHubSession& s) {
-            if (!s.ReadSettings(groups, settings, vecErrors))
-                throw Incomplete(s, vecErrors, "");
+            if (!s.ReadSettings(groups, settings, vecErrors)) throw Incomplete(s, vecErrors, "");
         });
         return JsonToPython(model::SettingsToJson(model::ToValues(settings)));
     }
@@ -251,8 +233,7 @@ public:
         SPyBackup b;
         b.backup.strTaken = tools::UtcTimestamp();
         Run([&](CHubSession& s) {
-            if (!s.ReadBackup(m_strLabel, b.backup, b.vecErrors))
-                throw Failure();
+            if (!s.ReadBackup(m_strLabel, b.backup, b.vecErrors)) throw Failure();
         });
         return b;
     }
@@ -262,8 +243,7 @@ public:
         SPyBackup b = TakeBackup();
         if (!b.vecErrors.empty()) {
             std::string strText = m_strLabel + ": backup: nothing written: ";
-            for (size_t i = 0; i < b.vecErrors.size(); ++i)
-                strText += (i == 0 ? "" : "; ") + b.vecErrors[i];
+            for (size_t i = 0; i < b.vecErrors.size(); ++i) strText += (i == 0 ? "" : "; ") + b.vecErrors[i];
             throw SHubFailure{strText, ZAMO_E_FAIL, CodeMeaning(ZAMO_E_FAIL)};
         }
         SaveBackup(b, strPath);
@@ -291,11 +271,11 @@ public:
             for (const auto& item : include) {
                 const std::string strKey = py::str(item);
                 if (std::find(perHub.begin(), perHub.end(), strKey) == perHub.end())
-                    throw std::invalid_argument("include: '" + strKey + "' is not one of bluetooth.name, lan.ip, wlan.ip");
+                    throw std::invalid_argument("include: '" + strKey +
+                                                "' is not one of bluetooth.name, lan.ip, wlan.ip");
                 options.include.insert(strKey);
             }
-            if (!options.include.empty() && !bClone)
-                throw std::invalid_argument("include only goes with clone=True");
+            if (!options.include.empty() && !bClone) throw std::invalid_argument("include only goes with clone=True");
         }
         std::vector<CHubSession::SRestoreStep> steps;
         bool bOk = true;
@@ -314,8 +294,7 @@ public:
         result.strSource = strSource;
         result.bDryRun = bDryRun;
         result.bClone = bClone;
-        if (!bOk)
-            RaiseRestoreError(m_strLabel + ": restore: " + strError, py::cast(std::move(result)));
+        if (!bOk) RaiseRestoreError(m_strLabel + ": restore: " + strError, py::cast(std::move(result)));
         return result;
     }
 
@@ -345,18 +324,17 @@ private:
     static const model::SGroupDef& Group(const std::string& strGroup) {
         const model::SGroupDef* pGroup = model::FindGroup(strGroup);
         if (pGroup == nullptr)
-            throw std::invalid_argument("unknown group '" + strGroup + "' (bluetooth, lan, wlan, netproto, usage, serial)");
+            throw std::invalid_argument("unknown group '" + strGroup +
+                                        "' (bluetooth, lan, wlan, netproto, usage, serial)");
         return *pGroup;
     }
 
     static int Device(const model::SGroupDef& group, const py::object& device) {
         if (group.strName != "serial") {
-            if (!device.is_none())
-                throw std::invalid_argument("device: only the serial group names a device");
+            if (!device.is_none()) throw std::invalid_argument("device: only the serial group names a device");
             return 0;
         }
-        if (device.is_none() || !py::isinstance<py::int_>(device) ||
-            !model::IsSerialAdapterId(device.cast<int>()))
+        if (device.is_none() || !py::isinstance<py::int_>(device) || !model::IsSerialAdapterId(device.cast<int>()))
             throw std::invalid_argument("device: the serial group needs an adapter's device ID from 100 to 129");
         return device.cast<int>();
     }
@@ -364,17 +342,14 @@ private:
     static int CustomType(const py::object& type) {
         const std::string strType = py::str(type);
         const auto nType = model::ParseCustomType(strType);
-        if (!nType)
-            throw std::invalid_argument("unknown custom device type '" + strType + "'");
+        if (!nType) throw std::invalid_argument("unknown custom device type '" + strType + "'");
         return *nType;
     }
 
     static std::set<std::string> RestoreGroups(const py::object& names, const char* pszWhat) {
         std::set<std::string> groups;
-        if (names.is_none())
-            return groups;
-        if (py::isinstance<py::str>(names))
-            throw py::type_error(std::string(pszWhat) + ": give a list of group names");
+        if (names.is_none()) return groups;
+        if (py::isinstance<py::str>(names)) throw py::type_error(std::string(pszWhat) + ": give a list of group names");
         const auto& known = model::RestoreGroupNames();
         for (const auto& item : names) {
             const std::string strName = py::str(item);
@@ -388,8 +363,7 @@ private:
     SHubFailure Incomplete(const CHubSession& s, const std::vector<std::string>& vecErrors,
                            const std::string& strWhat) const {
         std::string strText = m_strLabel + ": " + strWhat;
-        for (size_t i = 0; i < vecErrors.size(); ++i)
-            strText += (i == 0 ? "" : "; ") + vecErrors[i];
+        for (size_t i = 0; i < vecErrors.size(); ++i) strText += (i == 0 ? "" : "; ") + vecErrors[i];
         const int32_t nCode = s.ErrorCode() != 0 ? s.ErrorCode() : ZAMO_E_FAIL;
         return {strText, nCode, CodeMeaning(nCode)};
     }
@@ -409,8 +383,9 @@ py::cpp_function GroupGetter(const char* pszGroup) {
 void BindHub(py::module_& m) {
     py::class_<model::SUsbDevice>(m, "Device", "A device present on the hub's link and its USB identifiers.")
         .def_readonly("id", &model::SUsbDevice::nDeviceId)
-        .def_property_readonly("type", [](const model::SUsbDevice& d) { return model::DeviceTypeName(d.nDeviceId); },
-                               "The kind of device the hub keeps under this ID (\"Local Printer\", ...).")
+        .def_property_readonly(
+            "type", [](const model::SUsbDevice& d) { return model::DeviceTypeName(d.nDeviceId); },
+            "The kind of device the hub keeps under this ID (\"Local Printer\", ...).")
         .def_readonly("vid", &model::SUsbDevice::strVid)
         .def_readonly("pid", &model::SUsbDevice::strPid)
         .def("__repr__", [](const model::SUsbDevice& d) {
@@ -424,8 +399,8 @@ void BindHub(py::module_& m) {
         .def_readonly("usb_devices", &model::SHubInfo::vecUsbList, "\"vvvv&pppp\" of each USB device behind the hub.")
         .def_readonly("devices", &model::SHubInfo::vecDevices)
         .def("__repr__", [](const model::SHubInfo& i) {
-            return "HubInfo(model='" + i.strModel + "', firmware='" + i.strFirmware + "', devices=" +
-                   std::to_string(i.vecDevices.size()) + ")";
+            return "HubInfo(model='" + i.strModel + "', firmware='" + i.strFirmware +
+                   "', devices=" + std::to_string(i.vecDevices.size()) + ")";
         });
     py::class_<SPySetResult>(m, "SetResult",
                              "What a change of one group did: the keys that differed, the values before and after "
@@ -457,12 +432,10 @@ void BindHub(py::module_& m) {
            "ethernet",
            [](const std::string& strAddress, const py::object& port, int nTimeout) {
                std::string strText = strAddress;
-               if (!port.is_none())
-                   strText += ":" + std::string(py::str(port));
+               if (!port.is_none()) strText += ":" + std::string(py::str(port));
                std::string strError;
                auto c = tools::ParseEthernet(strText, strError);
-               if (strError.rfind("--", 0) == 0)
-                   strError.erase(0, 2);
+               if (strError.rfind("--", 0) == 0) strError.erase(0, 2);
                return CPyHub::Open(c, strError, nTimeout);
            },
            py::arg("address"), py::arg("port") = py::none(), py::kw_only(), py::arg("timeout") = 0,
@@ -473,8 +446,7 @@ void BindHub(py::module_& m) {
             [](const std::string& strPort, int nTimeout) {
                 std::string strError;
                 auto c = tools::ParseSerial(strPort, "COM1", strError);
-                if (strError.rfind("--", 0) == 0)
-                    strError.erase(0, 2);
+                if (strError.rfind("--", 0) == 0) strError.erase(0, 2);
                 return CPyHub::Open(c, strError, nTimeout);
             },
             py::arg("port"), py::kw_only(), py::arg("timeout") = 0,
@@ -495,12 +467,12 @@ void BindHub(py::module_& m) {
         .def_property_readonly("closed", &CPyHub::Closed)
         .def_property_readonly("label", &CPyHub::Label, "How messages name the hub (\"192.168.0.10:9100\").")
         .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__", [](CPyHub& h, const py::args&) {
-            h.Close();
-            return false;
-        })
-        .def("__repr__",
-             [](const CPyHub& h) { return "<vexal.Hub " + h.Label() + (h.Closed() ? " closed>" : ">"); })
+        .def("__exit__",
+             [](CPyHub& h, const py::args&) {
+                 h.Close();
+                 return false;
+             })
+        .def("__repr__", [](const CPyHub& h) { return "<vexal.Hub " + h.Label() + (h.Closed() ? " closed>" : ">"); })
         .def("info", &CPyHub::Info, "Model, firmware, device IDs, USB devices and each device's identifiers.")
         .def("get", &CPyHub::Get, py::arg("group"), py::arg("device") = py::none(),
              "Reads one group (\"bluetooth\", \"lan\", \"wlan\", \"netproto\", \"usage\", or \"serial\" with the "
@@ -510,8 +482,9 @@ void BindHub(py::module_& m) {
              "Changes one group to the values given (a mapping of keys, or a value object of the group): reads it, "
              "checks the values and the group's rules (ValueError, nothing written, when they fail), writes only "
              "what differs and reads it back. dry_run stops after the check and writes nothing.")
-        .def("serial_line", [](CPyHub& h, int nDevice) { return h.Get("serial", py::int_(nDevice)); },
-             py::arg("device"), "The line settings of the USB-to-serial adapter with this device ID (100-129).")
+        .def(
+            "serial_line", [](CPyHub& h, int nDevice) { return h.Get("serial", py::int_(nDevice)); }, py::arg("device"),
+            "The line settings of the USB-to-serial adapter with this device ID (100-129).")
         .def(
             "set_serial_line",
             [](CPyHub& h, int nDevice, const py::kwargs& values) {
@@ -559,8 +532,7 @@ void BindHub(py::module_& m) {
         "custom_types",
         [] {
             std::vector<std::string> names;
-            for (int nType = 0; nType < model::kCustomTypeCount; ++nType)
-                names.push_back(model::CustomTypeName(nType));
+            for (int nType = 0; nType < model::kCustomTypeCount; ++nType) names.push_back(model::CustomTypeName(nType));
             return names;
         },
         "The names of the custom device types, in the hub's order (type 0 first).");
@@ -568,19 +540,21 @@ void BindHub(py::module_& m) {
         "usb_id",
         [](const std::string& strText) {
             const auto id = model::ParseUsbId(strText);
-            if (!id)
-                throw std::invalid_argument("'" + strText + "' is not four hexadecimal digits");
+            if (!id) throw std::invalid_argument("'" + strText + "' is not four hexadecimal digits");
             return *id;
         },
-        py::arg("text"), "A USB vendor or product ID as the hub's tables hold it: four hexadecimal digits, lower-case.");
+        py::arg("text"),
+        "A USB vendor or product ID as the hub's tables hold it: four hexadecimal digits, lower-case.");
     // One property and one set_<group>() per group of the hub itself.
     for (const char* pszGroup : {"bluetooth", "lan", "wlan", "netproto", "usage"}) {
         const model::SGroupDef& group = *model::FindGroup(pszGroup);
         hub.def_property(
-            pszGroup, GroupGetter(pszGroup),
-            py::cpp_function([pszGroup](CPyHub& h, const py::object& value) { h.Set(pszGroup, value, py::none(), false); }),
+            pszGroup, GroupGetter(pszGroup), py::cpp_function([pszGroup](CPyHub& h, const py::object& value) {
+                h.Set(pszGroup, value, py::none(), false);
+            }),
             (group.strTitle + ": reading it reads the hub; assigning a value object or a mapping of keys writes "
-                              "what differs and reads it back.").c_str());
+                              "what differs and reads it back.")
+                .c_str());
         hub.def(("set_" + group.strName).c_str(),
                 [pszGroup](CPyHub& h, const py::kwargs& values) { return h.Set(pszGroup, values, py::none(), false); },
                 ("Changes keys of the " + group.strTitle + " (set_" + group.strName +

@@ -51,14 +51,12 @@ std::mutex& LibraryLock() { return Library().lock; }
 
 const client::CfgApiTable& LibraryTable() {
     SLibrary& library = Library();
-    if (!library.api.IsBound() && !library.api.Load("ZamoCfg"))
-        throw SLibraryMissing{library.api.LastError()};
+    if (!library.api.IsBound() && !library.api.Load("ZamoCfg")) throw SLibraryMissing{library.api.LastError()};
     return library.api;
 }
 
 std::string CodeMeaning(int32_t nCode) {
-    if (nCode > 0 && nCode < ZAMO_E_FAIL && model::IsCustomStatus(nCode))
-        return model::CustomStatusMeaning(nCode);
+    if (nCode > 0 && nCode < ZAMO_E_FAIL && model::IsCustomStatus(nCode)) return model::CustomStatusMeaning(nCode);
     return client::ResultMeaning(nCode);
 }
 
@@ -70,8 +68,7 @@ void RegisterErrors() {
     RestoreErrorClass();
     py::register_exception_translator([](std::exception_ptr p) {
         try {
-            if (p)
-                std::rethrow_exception(p);
+            if (p) std::rethrow_exception(p);
         } catch (const SHubFailure& e) {
             Raise(HubErrorClass(), HubErrorClass()(e.strMessage, e.nCode, e.strMeaning));
         } catch (const SSessionMisuse& e) {
@@ -96,14 +93,12 @@ py::object JsonToPython(const nlohmann::json& value) {
     case nlohmann::json::value_t::string: return py::str(value.get<std::string>());
     case nlohmann::json::value_t::array: {
         py::list list;
-        for (const auto& item : value)
-            list.append(JsonToPython(item));
+        for (const auto& item : value) list.append(JsonToPython(item));
         return list;
     }
     case nlohmann::json::value_t::object: {
         py::dict dict;
-        for (const auto& [strKey, item] : value.items())
-            dict[py::str(strKey)] = JsonToPython(item);
+        for (const auto& [strKey, item] : value.items()) dict[py::str(strKey)] = JsonToPython(item);
         return dict;
     }
     default: return py::none();

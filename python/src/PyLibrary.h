@@ -18,7 +18,7 @@ namespace py = pybind11;
 // A failure of the hub or the library: becomes vexal.HubError.
 struct SHubFailure {
     std::string strMessage;
-    int32_t nCode = 0;         // the library's code, or the hub's custom-device status
+    int32_t nCode = 0;  // the library's code, or the hub's custom-device status
     std::string strMeaning;
 };
 

@@ -33,8 +33,7 @@ std::unique_ptr<CPyGroupValue> NewOfIndex(size_t nIndex, std::index_sequence<N..
 
 size_t ClassIndex(const model::SGroupDef& group) {
     for (size_t i = 0; i < kGroupClassCount; ++i)
-        if (group.strName == kGroupClasses[i].pszGroup)
-            return i;
+        if (group.strName == kGroupClasses[i].pszGroup) return i;
     throw std::logic_error("no Python class for group " + group.strName);
 }
 
@@ -52,27 +51,23 @@ const char* KindName(model::EKeyKind eKind) {
 }
 
 std::string Lower(std::string str) {
-    for (auto& c : str)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (auto& c : str) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return str;
 }
 
 std::unique_ptr<CPyGroupValue> Construct(const model::SGroupDef& group, const py::kwargs& kwargs) {
     model::GroupValues values;
     for (const auto& key : group.vecKeys)
-        if (key.bReadOnly)
-            values[key.strName] = "";
+        if (key.bReadOnly) values[key.strName] = "";
     std::vector<std::string> vecGiven = Assignments(kwargs);
     for (const auto& strArg : vecGiven) {
         const size_t nEq = strArg.find('=');
         const std::string strKey = Lower(strArg.substr(0, nEq));
         const model::SKeyDef* pKey = group.Find(strKey);
-        if (pKey == nullptr)
-            throw std::invalid_argument(group.strName + ": unknown key '" + strKey + "'");
+        if (pKey == nullptr) throw std::invalid_argument(group.strName + ": unknown key '" + strKey + "'");
         std::string strError;
         auto canonical = model::CanonicalValue(*pKey, strArg.substr(nEq + 1), strError);
-        if (!canonical)
-            throw std::invalid_argument(group.strName + " " + strError);
+        if (!canonical) throw std::invalid_argument(group.strName + " " + strError);
         values[strKey] = *canonical;
     }
     if (const std::string strError = model::ValidateGroup(group, values); !strError.empty())
@@ -85,8 +80,7 @@ std::string Repr(const CPyGroupValue& v) {
     bool bFirst = true;
     for (const auto& key : v.m_pGroup->vecKeys) {
         const auto it = v.m_values.find(key.strName);
-        if (it == v.m_values.end())
-            continue;
+        if (it == v.m_values.end()) continue;
         str += (bFirst ? "" : ", ") + key.strName + "=" +
                std::string(py::repr(KeyValueToPython(*v.m_pGroup, key.strName, it->second)));
         bFirst = false;
@@ -125,8 +119,7 @@ void BindGroupClass(py::module_& m) {
                                "build a complete one with " +
                                ClassName(group) + "(key=value, ...). Keys: ";
     std::string strKeys;
-    for (const auto& key : group.vecKeys)
-        strKeys += (strKeys.empty() ? "" : ", ") + key.strName;
+    for (const auto& key : group.vecKeys) strKeys += (strKeys.empty() ? "" : ", ") + key.strName;
     py::class_<CPyGroupValueOf<N>, CPyGroupValue> cls(m, kGroupClasses[N].pszClass);
     cls.attr("__doc__") = strDoc + strKeys + ".";
     cls.def(py::init([&group](const py::kwargs& kwargs) {
@@ -200,18 +193,15 @@ model::GroupValues WantedValues(const model::SGroupDef& group, const py::handle&
     if (!py::isinstance<py::dict>(values) && !py::hasattr(values, "items"))
         throw py::type_error("expected a mapping of keys to values or a " + std::string(ClassName(group)));
     const std::vector<std::string> vecArgs = Assignments(values);
-    if (vecArgs.empty())
-        return {};
+    if (vecArgs.empty()) return {};
     std::string strError;
     auto wanted = model::ParseAssignments(group, vecArgs, strError);
-    if (!wanted)
-        throw std::invalid_argument(strError);
+    if (!wanted) throw std::invalid_argument(strError);
     return *wanted;
 }
 
 const model::SGroupDef* GroupOfObject(const py::handle& object) {
-    if (!py::isinstance<CPyGroupValue>(object))
-        return nullptr;
+    if (!py::isinstance<CPyGroupValue>(object)) return nullptr;
     return object.cast<const CPyGroupValue&>().m_pGroup;
 }
 
@@ -228,15 +218,12 @@ void BindGroupValues(py::module_& m) {
         .def(
             "replace",
             [](const CPyGroupValue& v, const py::kwargs& changes) {
-                if (changes.empty())
-                    return NewValueObject(*v.m_pGroup, v.m_values);
+                if (changes.empty()) return NewValueObject(*v.m_pGroup, v.m_values);
                 std::string strError;
                 auto wanted = model::ParseAssignments(*v.m_pGroup, Assignments(changes), strError);
-                if (!wanted)
-                    throw std::invalid_argument(strError);
+                if (!wanted) throw std::invalid_argument(strError);
                 auto merged = model::MergeAndValidate(*v.m_pGroup, v.m_values, *wanted, strError);
-                if (!merged)
-                    throw std::invalid_argument(strError);
+                if (!merged) throw std::invalid_argument(strError);
                 return NewValueObject(*v.m_pGroup, std::move(*merged));
             },
             "A copy with the keys given changed. Each value is checked (form, length in the hub's code page, "
@@ -249,8 +236,7 @@ void BindGroupValues(py::module_& m) {
         .def("__hash__",
              [](const CPyGroupValue& v) {
                  std::string str = v.m_pGroup->strName;
-                 for (const auto& [strKey, strValue] : v.m_values)
-                     str += '\0' + strKey + '=' + strValue;
+                 for (const auto& [strKey, strValue] : v.m_values) str += '\0' + strKey + '=' + strValue;
                  return py::hash(py::bytes(str));
              })
         .def("__repr__", &Repr);

@@ -14,8 +14,7 @@ namespace cfglib_test {
 const std::string& LogDir() {
     static const std::string s_strDir = [] {
         std::string strTemplate = (std::filesystem::temp_directory_path() / "cfglib-test-XXXXXX").string();
-        if (mkdtemp(strTemplate.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary directory");
+        if (mkdtemp(strTemplate.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
         setenv("VEXAL_LOG_DIR", strTemplate.c_str(), 1);
         return strTemplate;
     }();
@@ -27,13 +26,11 @@ std::string LogText() {
     const std::filesystem::path dir = std::filesystem::path(LogDir()) / "VQTLog";
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (entry.path().extension() != ".log")
-            continue;
+        if (entry.path().extension() != ".log") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         // UTF-16LE: keep the low byte of every unit (the lines are ASCII).
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out += bytes[i + 1] == 0 ? bytes[i] : '?';
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) out += bytes[i + 1] == 0 ? bytes[i] : '?';
     }
     return out;
 }
@@ -44,12 +41,10 @@ const SCfgApi& SCfgApi::Get() {
         SCfgApi api;
         const std::string strPath = std::string(CFGLIB_DIR) + "/libZamoCfg.so";
         api.hLibrary = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (api.hLibrary == nullptr)
-            throw std::runtime_error("cannot load " + strPath + ": " + dlerror());
-#define CFGLIB_TEST_BIND(name)                                                       \
-    api.name = reinterpret_cast<decltype(api.name)>(dlsym(api.hLibrary, #name));     \
-    if (api.name == nullptr)                                                         \
-        throw std::runtime_error("missing export " #name);
+        if (api.hLibrary == nullptr) throw std::runtime_error("cannot load " + strPath + ": " + dlerror());
+#define CFGLIB_TEST_BIND(name)                                                   \
+    api.name = reinterpret_cast<decltype(api.name)>(dlsym(api.hLibrary, #name)); \
+    if (api.name == nullptr) throw std::runtime_error("missing export " #name);
         CFGLIB_TEST_EXPORTS(CFGLIB_TEST_BIND)
 #undef CFGLIB_TEST_BIND
         return api;

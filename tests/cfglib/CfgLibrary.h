@@ -12,10 +12,12 @@
 
 namespace cfglib_test {
 
+// clang-format off
 #define CFGLIB_TEST_EXPORTS(X)                                                                                        \
     X(selectInterface) X(selectCommandMode) X(setTimeout) X(openService) X(openServiceById) X(closeService) X(isOpen) \
     X(getDeviceId) X(directIO) X(setTransaction) X(setReadMode) X(convertHID) X(getResult) X(setStatusUpdateEvent)    \
     X(setDataEvent) X(getVexalName) X(getVexalVersion) X(getUsbList) X(getUsbInfo) X(getDevIdList)
+// clang-format on
 
 struct SCfgApi {
 #define CFGLIB_TEST_MEMBER(name) decltype(&::name) name = nullptr;
@@ -62,11 +64,9 @@ bool WaitFor(TPred pred, std::chrono::milliseconds limit) {
     for (;;) {
         {
             std::lock_guard lock(g_eventLock);
-            if (pred())
-                return true;
+            if (pred()) return true;
         }
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
+        if (std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

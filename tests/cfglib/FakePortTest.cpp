@@ -27,12 +27,21 @@ using Bytes = std::vector<uint8_t>;
 
 // The stand-in's controls, from the copy the configuration library loaded.
 struct SFake {
-#define FAKE_FN(name) decltype(&::name) name = nullptr;
-    FAKE_FN(FakePort_Reset) FAKE_FN(FakePort_SetOpenResult) FAKE_FN(FakePort_SetWriteLimit)
-    FAKE_FN(FakePort_SetWriteFailure) FAKE_FN(FakePort_SetPresent) FAKE_FN(FakePort_SetReply)
-    FAKE_FN(FakePort_Enqueue) FAKE_FN(FakePort_RaiseAlarm) FAKE_FN(FakePort_CallLog) FAKE_FN(FakePort_Written)
-    FAKE_FN(FakePort_LastOption) FAKE_FN(FakePort_References) FAKE_FN(FakePort_SetPowerStateDelay)
-    FAKE_FN(FakePort_PowerStateCallers)
+#define FAKE_FN(name) decltype(&::name) name = nullptr
+    FAKE_FN(FakePort_Reset);
+    FAKE_FN(FakePort_SetOpenResult);
+    FAKE_FN(FakePort_SetWriteLimit);
+    FAKE_FN(FakePort_SetWriteFailure);
+    FAKE_FN(FakePort_SetPresent);
+    FAKE_FN(FakePort_SetReply);
+    FAKE_FN(FakePort_Enqueue);
+    FAKE_FN(FakePort_RaiseAlarm);
+    FAKE_FN(FakePort_CallLog);
+    FAKE_FN(FakePort_Written);
+    FAKE_FN(FakePort_LastOption);
+    FAKE_FN(FakePort_References);
+    FAKE_FN(FakePort_SetPowerStateDelay);
+    FAKE_FN(FakePort_PowerStateCallers);
 #undef FAKE_FN
     decltype(&::ReadAvailable) pfnReadAvailable = nullptr;
 
@@ -42,15 +51,23 @@ struct SFake {
             const std::string strDir = std::string(CFGLIB_DIR);
             void* h = dlopen((strDir + "/libzamoport.so").c_str(), RTLD_NOW | RTLD_LOCAL);
             void* hControl = dlopen((strDir + "/libzamoport_fakecontrol.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (h == nullptr || hControl == nullptr)
-                throw std::runtime_error("cannot load the stand-in port library");
+            if (h == nullptr || hControl == nullptr) throw std::runtime_error("cannot load the stand-in port library");
             SFake fake;
-#define FAKE_BIND(name) fake.name = reinterpret_cast<decltype(fake.name)>(dlsym(hControl, #name));
-            FAKE_BIND(FakePort_Reset) FAKE_BIND(FakePort_SetOpenResult) FAKE_BIND(FakePort_SetWriteLimit)
-            FAKE_BIND(FakePort_SetWriteFailure) FAKE_BIND(FakePort_SetPresent) FAKE_BIND(FakePort_SetReply)
-            FAKE_BIND(FakePort_Enqueue) FAKE_BIND(FakePort_RaiseAlarm) FAKE_BIND(FakePort_CallLog)
-            FAKE_BIND(FakePort_Written) FAKE_BIND(FakePort_LastOption) FAKE_BIND(FakePort_References)
-            FAKE_BIND(FakePort_SetPowerStateDelay) FAKE_BIND(FakePort_PowerStateCallers)
+#define FAKE_BIND(name) fake.name = reinterpret_cast<decltype(fake.name)>(dlsym(hControl, #name))
+            FAKE_BIND(FakePort_Reset);
+            FAKE_BIND(FakePort_SetOpenResult);
+            FAKE_BIND(FakePort_SetWriteLimit);
+            FAKE_BIND(FakePort_SetWriteFailure);
+            FAKE_BIND(FakePort_SetPresent);
+            FAKE_BIND(FakePort_SetReply);
+            FAKE_BIND(FakePort_Enqueue);
+            FAKE_BIND(FakePort_RaiseAlarm);
+            FAKE_BIND(FakePort_CallLog);
+            FAKE_BIND(FakePort_Written);
+            FAKE_BIND(FakePort_LastOption);
+            FAKE_BIND(FakePort_References);
+            FAKE_BIND(FakePort_SetPowerStateDelay);
+            FAKE_BIND(FakePort_PowerStateCallers);
 #undef FAKE_BIND
             fake.pfnReadAvailable = reinterpret_cast<decltype(&::ReadAvailable)>(dlsym(h, "ReadAvailable"));
             return fake;
@@ -77,8 +94,7 @@ struct SFake {
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -91,8 +107,7 @@ std::vector<std::string> Lines(const std::string& strLog, const std::string& str
     while (nStart < strLog.size()) {
         const size_t nEnd = strLog.find('\n', nStart);
         const std::string strLine = strLog.substr(nStart, nEnd - nStart);
-        if (strLine.rfind(strPrefix, 0) == 0)
-            out.push_back(strLine);
+        if (strLine.rfind(strPrefix, 0) == 0) out.push_back(strLine);
         nStart = nEnd == std::string::npos ? strLog.size() : nEnd + 1;
     }
     return out;
@@ -218,22 +233,21 @@ TEST_F(FakePortTest, LongFramedWriteHoldsTheWriteFlagAcrossItsPieces) {
     const int32_t h = OpenSession();
     fake.FakePort_Reset();
     Bytes data(5000);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
     EXPECT_EQ(api.directIO(h, data.data(), 5000), 0);
 
     const std::vector<std::string> expected = {"SetWrite 1 10000", "Write 4096", "Write 6", "SetWrite 0 10000",
                                                "Write 910"};
     std::vector<std::string> both;
     for (const auto& l : Lines(fake.CallLog(), ""))
-        if (l.rfind("Write", 0) == 0 || l.rfind("SetWrite", 0) == 0)
-            both.push_back(l);
+        if (l.rfind("Write", 0) == 0 || l.rfind("SetWrite", 0) == 0) both.push_back(l);
     EXPECT_EQ(both, expected);
 
     const Bytes written = fake.Written();
-    const Bytes expectedBytes =
-        Concat({{0x56, 0x51, 0x54, 0x0A, 0x10, 0x00}, Bytes(data.begin(), data.begin() + 4096),
-                {0x56, 0x51, 0x54, 0x0A, 0x03, 0x88}, Bytes(data.begin() + 4096, data.end())});
+    const Bytes expectedBytes = Concat({{0x56, 0x51, 0x54, 0x0A, 0x10, 0x00},
+                                        Bytes(data.begin(), data.begin() + 4096),
+                                        {0x56, 0x51, 0x54, 0x0A, 0x03, 0x88},
+                                        Bytes(data.begin() + 4096, data.end())});
     EXPECT_EQ(written, expectedBytes);
     EXPECT_EQ(api.closeService(h, 0), 0);
 }
@@ -496,8 +510,7 @@ TEST_F(FakePortTest, CloseGivesUpOnAStuckPollThreadAfterTwoSeconds) {
     fake.FakePort_SetPowerStateDelay(3000);
     // Let the poll thread enter the stuck call.
     const auto entered = Clock::now() + 2000ms;
-    while (fake.FakePort_PowerStateCallers() == 0 && Clock::now() < entered)
-        std::this_thread::sleep_for(5ms);
+    while (fake.FakePort_PowerStateCallers() == 0 && Clock::now() < entered) std::this_thread::sleep_for(5ms);
     ASSERT_EQ(fake.FakePort_PowerStateCallers(), 1u);
     auto start = Clock::now();
     EXPECT_EQ(api.closeService(hA, 0), 0);
@@ -510,8 +523,7 @@ TEST_F(FakePortTest, CloseGivesUpOnAStuckPollThreadAfterTwoSeconds) {
     fake.FakePort_SetPowerStateDelay(0);
     const int32_t hB = OpenSession();
     start = Clock::now();
-    while (fake.FakePort_PowerStateCallers() != 0 && ElapsedMs(start) < 3000)
-        std::this_thread::sleep_for(10ms);
+    while (fake.FakePort_PowerStateCallers() != 0 && ElapsedMs(start) < 3000) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(fake.FakePort_PowerStateCallers(), 0u);
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(api.isOpen(hB), 1);

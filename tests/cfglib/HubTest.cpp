@@ -77,8 +77,7 @@ TEST_F(HubTest, FramesSeenByTheHub) {
     EXPECT_EQ(Received(0), "OK 44") << "a one-byte query is one frame with one payload byte";
 
     std::vector<uint8_t> data(5000);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i % 251);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i % 251);
     EXPECT_EQ(api.directIO(h, data.data(), 5000), 0);
     std::string strExpected = "OK ";
     auto hex = [](const uint8_t* p, size_t n) {
@@ -92,8 +91,7 @@ TEST_F(HubTest, FramesSeenByTheHub) {
     };
     strExpected += hex(data.data(), 4096) + " " + hex(data.data() + 4096, 904);
     std::string strSaw;
-    for (int i = 0; i < 100 && strSaw != strExpected; ++i, std::this_thread::sleep_for(20ms))
-        strSaw = Received(10);
+    for (int i = 0; i < 100 && strSaw != strExpected; ++i, std::this_thread::sleep_for(20ms)) strSaw = Received(10);
     EXPECT_EQ(strSaw.size(), strExpected.size());
     EXPECT_TRUE(strSaw == strExpected) << "two frames of 4096 and 904 payload bytes";
     EXPECT_EQ(api.closeService(h, 0), 0);
@@ -110,8 +108,7 @@ TEST_F(HubTest, PassThroughSendsBytesUnframed) {
     const uint8_t frame[] = {0x56, 0x51, 0x54, 0x0A, 0x00, 0x03, 0x41, 0x42, 0x43};
     EXPECT_EQ(api.directIO(h, frame, sizeof frame), 0);
     std::string strSaw;
-    for (int i = 0; i < 100 && strSaw != "OK 414243"; ++i, std::this_thread::sleep_for(20ms))
-        strSaw = Received(10);
+    for (int i = 0; i < 100 && strSaw != "OK 414243"; ++i, std::this_thread::sleep_for(20ms)) strSaw = Received(10);
     EXPECT_EQ(strSaw, "OK 414243");
     EXPECT_EQ(Received(0), "OK") << "no model check, no PnP";
     EXPECT_EQ(api.closeService(h, 0), 0);

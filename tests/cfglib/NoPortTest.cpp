@@ -24,8 +24,7 @@ namespace {
 template <typename TFn>
 TFn Fn(const SCfgApi& api, const char* pszName) {
     auto pfn = reinterpret_cast<TFn>(api.Symbol(pszName));
-    if (pfn == nullptr)
-        throw std::runtime_error(std::string("missing export ") + pszName);
+    if (pfn == nullptr) throw std::runtime_error(std::string("missing export ") + pszName);
     return pfn;
 }
 
@@ -35,8 +34,10 @@ std::vector<std::pair<std::string, int32_t>> CallAll(const SCfgApi& a, int32_t h
     uint8_t bytes[600] = {};
     int32_t n1 = 0, n2 = 0, n3 = 0, n4 = 0;
     const char16_t* psz = u"x";
-#define CALL(tag, name, ...) {tag, Fn<decltype(&::name)>(a, #name)(h, __VA_ARGS__)}
-#define CALL0(tag, name) {tag, Fn<decltype(&::name)>(a, #name)(h)}
+#define CALL(tag, name, ...) \
+    { tag, Fn<decltype(&::name)>(a, #name)(h, __VA_ARGS__) }
+#define CALL0(tag, name) \
+    { tag, Fn<decltype(&::name)>(a, #name)(h) }
     return {
         CALL("[selectCommandMode]", selectCommandMode, 0),
         CALL("[setTimeout]", setTimeout, 1),
@@ -134,11 +135,9 @@ TEST(NoPortTest, FirstHandleOfAProcessIsOne) {
     std::string strFilter = "--gtest_filter=NoPortTest.FirstHandleOfAProcessIsOne";
     char* argv[] = {szSelf, strFilter.data(), nullptr};
     std::vector<std::string> env = {"CFGLIB_FIRST_HANDLE_CHILD=1"};
-    for (char** pp = environ; *pp != nullptr; ++pp)
-        env.emplace_back(*pp);
+    for (char** pp = environ; *pp != nullptr; ++pp) env.emplace_back(*pp);
     std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
+    for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, szSelf, nullptr, nullptr, argv, envp.data()), 0);
@@ -168,8 +167,7 @@ TEST(NoPortTest, ExportsExactlyTheListedNames) {
     std::set<std::string> expected;
     std::ifstream list(CFGLIB_EXPORT_LIST);
     for (std::string strName; std::getline(list, strName);)
-        if (!strName.empty())
-            expected.insert(strName);
+        if (!strName.empty()) expected.insert(strName);
     ASSERT_EQ(expected.size(), 47u);
 
     std::set<std::string> exported;
@@ -179,8 +177,7 @@ TEST(NoPortTest, ExportsExactlyTheListedNames) {
     char szLine[512];
     while (std::fgets(szLine, sizeof szLine, pipe) != nullptr) {
         std::string strLine(szLine);
-        while (!strLine.empty() && (strLine.back() == '\n' || strLine.back() == '\r'))
-            strLine.pop_back();
+        while (!strLine.empty() && (strLine.back() == '\n' || strLine.back() == '\r')) strLine.pop_back();
         const size_t nSpace = strLine.rfind(' ');
         exported.insert(nSpace == std::string::npos ? strLine : strLine.substr(nSpace + 1));
     }

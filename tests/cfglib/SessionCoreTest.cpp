@@ -54,8 +54,7 @@ vexal::cfg::CZamoConfigurationCtrl* g_pAskingSession = nullptr;
 std::thread g_worker;
 std::atomic<int> g_nWorkerResult{-1};  // -1 not yet asked, -2 no answer in time
 void OnDataAsksTheDevice(const char16_t*) {
-    if (g_worker.joinable())
-        return;  // one question is enough
+    if (g_worker.joinable()) return;  // one question is enough
     auto pDone = std::make_shared<std::promise<int32_t>>();
     std::future<int32_t> done = pDone->get_future();
     g_worker = std::thread([pDone] {
@@ -85,8 +84,7 @@ TEST(SessionCoreTest, DataCallbackRunsWithoutTheDeviceReadLockHeld) {
     while (g_nWorkerResult.load() == -1 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(g_nWorkerResult.load(), 0) << "-2: the query waited on the poll thread's callback";
-    if (g_worker.joinable())
-        g_worker.join();
+    if (g_worker.joinable()) g_worker.join();
     session.setDataEvent(nullptr);
     EXPECT_EQ(session.closeService(0), 0);
 }

@@ -36,14 +36,14 @@ TEST(ScanRanges, RangesAndListsOfThem) {
 
 TEST(ScanRanges, DefaultsAreTheUpNetworksNarrowedToA22) {
     const std::vector<SIpv4Interface> interfaces = {
-        {"lo", 0x7F000001u, 8, true, true},               // loopback: never
-        {"eth0", 0xC0A8000Au, 24, true, false},           // 192.168.0.10/24
-        {"eth1", 0x0A010203u, 8, true, false},            // 10.1.2.3/8: the /22 around it
-        {"wlan0", 0xC0A80163u, 24, false, false},         // down
-        {"eth2", 0xA9FE0102u, 16, true, false},           // link-local
-        {"tun0", 0x0A080001u, 32, true, false},           // no other host
-        {"eth0:1", 0xC0A80014u, 24, true, false},         // same network as eth0
-        {"eth3", 0xAC100105u, 23, true, false},           // 172.16.1.5/23 as it is
+        {"lo", 0x7F000001u, 8, true, true},        // loopback: never
+        {"eth0", 0xC0A8000Au, 24, true, false},    // 192.168.0.10/24
+        {"eth1", 0x0A010203u, 8, true, false},     // 10.1.2.3/8: the /22 around it
+        {"wlan0", 0xC0A80163u, 24, false, false},  // down
+        {"eth2", 0xA9FE0102u, 16, true, false},    // link-local
+        {"tun0", 0x0A080001u, 32, true, false},    // no other host
+        {"eth0:1", 0xC0A80014u, 24, true, false},  // same network as eth0
+        {"eth3", 0xAC100105u, 23, true, false},    // 172.16.1.5/23 as it is
     };
     EXPECT_EQ(DefaultScanRanges(interfaces),
               (std::vector<std::string>{"192.168.0.0/24", "10.1.0.0/22", "172.16.0.0/23"}));

@@ -72,8 +72,7 @@ std::string NumberedText(size_t nBytes) {
 
 std::filesystem::path MakeTempDir() {
     std::string strTemplate = (std::filesystem::temp_directory_path() / "vexal-faults-XXXXXX").string();
-    if (::mkdtemp(strTemplate.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
+    if (::mkdtemp(strTemplate.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
     return strTemplate;
 }
 
@@ -83,14 +82,12 @@ std::u16string UsbListOf(const std::string& strDevices) {
     size_t nPos = 0;
     while (nPos < strDevices.size()) {
         size_t nEnd = strDevices.find(' ', nPos);
-        if (nEnd == std::string::npos)
-            nEnd = strDevices.size();
+        if (nEnd == std::string::npos) nEnd = strDevices.size();
         const std::string strEntry = strDevices.substr(nPos, nEnd - nPos);
         const size_t nPid = strEntry.rfind(':');
         const size_t nVid = strEntry.rfind(':', nPid - 1);
         std::string strIds = strEntry.substr(nVid + 1, nPid - nVid - 1) + "&" + strEntry.substr(nPid + 1) + ",";
-        for (char& c : strIds)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : strIds) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         out += Widen(strIds);
         nPos = nEnd + 1;
     }
@@ -125,8 +122,7 @@ bool EmulatedHubListed() {
         return libusb_init(&pContext) == LIBUSB_SUCCESS ? pContext : nullptr;
     }();
     libusb_device** pList = nullptr;
-    if (s_pContext == nullptr || libusb_get_device_list(s_pContext, &pList) < 0)
-        return false;
+    if (s_pContext == nullptr || libusb_get_device_list(s_pContext, &pList) < 0) return false;
     bool bListed = false;
     for (libusb_device** p = pList; *p != nullptr; ++p) {
         libusb_device_descriptor descriptor{};
@@ -160,22 +156,18 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
     SHubSimOptions options;
     options.strStateFile = (m_dir / "hub.json").string();
     options.bPty = eLink == ELink::Pty;
-    if (options.bPty)
-        options.strComLink = (m_dir / "COM5").string();
-    if (eLink == ELink::Usb)
-        options.strUsbSimDir = usbDir.string();
+    if (options.bPty) options.strComLink = (m_dir / "COM5").string();
+    if (eLink == ELink::Usb) options.strUsbSimDir = usbDir.string();
     m_pHub = std::make_unique<CHubSimFixture>(options);
     if (pszEmulatedBus != nullptr && !WaitForEmulatedHub(true))
         throw std::runtime_error("the hub did not appear on the emulated bus");
     Control("PLUG " + std::to_string(kEchoDevice) + " echo");
     m_strUsbList = UsbListOf(Control("DEVICES"));
-    if (!m_api.Load())
-        throw std::runtime_error(m_api.LastError());
+    if (!m_api.Load()) throw std::runtime_error(m_api.LastError());
 }
 
 CFaultSession::~CFaultSession() {
-    if (m_bOpen)
-        m_api.m_pfn_closeService(m_nHandle, 0);
+    if (m_bOpen) m_api.m_pfn_closeService(m_nHandle, 0);
     m_pHub.reset();  // it writes its state file on the way out
     std::error_code error;
     std::filesystem::remove_all(m_dir, error);
@@ -197,8 +189,7 @@ void CFaultSession::Open() {
         for (int i = 0; i < 50; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const size_t nNow = ProcessThreadCount();
-            if (nNow == m_nThreadsBefore)
-                break;
+            if (nNow == m_nThreadsBefore) break;
             m_nThreadsBefore = nNow;
         }
     }
@@ -220,7 +211,8 @@ void CFaultSession::Open() {
 
 void CFaultSession::CloseAndExpectNoThreadsLeft() {
     ASSERT_TRUE(m_bOpen);
-    ExpectCode(0, 0, kCloseLimitMs, [&] { return m_api.m_pfn_closeService(m_nHandle, 0); }, "closeService");
+    ExpectCode(
+        0, 0, kCloseLimitMs, [&] { return m_api.m_pfn_closeService(m_nHandle, 0); }, "closeService");
     m_bOpen = false;
     const auto start = Clock::now();
     while (ProcessThreadCount() > m_nThreadsBefore && ElapsedMs(start) < kThreadsEndLimitMs)
@@ -250,8 +242,8 @@ int32_t CFaultSession::QueryUsbList() {
 }
 
 void CFaultSession::ExpectQueryTimesOut(const std::string& strWhat) {
-    ExpectCode(ZAMO_E_TIMEOUT, kQueryTimeoutMs - 100, kQueryTimeoutMs + kLateSlackMs, [&] { return QueryUsbList(); },
-               strWhat);
+    ExpectCode(
+        ZAMO_E_TIMEOUT, kQueryTimeoutMs - 100, kQueryTimeoutMs + kLateSlackMs, [&] { return QueryUsbList(); }, strWhat);
 }
 
 bool CFaultSession::WaitUntilAnswered(int nLimitMs) {
@@ -259,22 +251,19 @@ bool CFaultSession::WaitUntilAnswered(int nLimitMs) {
     for (;;) {
         const auto attempt = Clock::now();
         const int32_t nResult = QueryUsbList();
-        if (nResult == ZAMO_SUCCESS)
-            return true;
+        if (nResult == ZAMO_SUCCESS) return true;
         const int nTook = ElapsedMs(attempt);
         EXPECT_EQ(nResult, ZAMO_E_TIMEOUT) << "while the link is down";
         EXPECT_GE(nTook, kQueryTimeoutMs - 100);
         EXPECT_LE(nTook, kQueryTimeoutMs + kLateSlackMs);
-        if (ElapsedMs(start) > nLimitMs)
-            return false;
+        if (ElapsedMs(start) > nLimitMs) return false;
     }
 }
 
 bool CFaultSession::WaitForEmulatedHub(bool bPresent) {
     const auto start = Clock::now();
     while (EmulatedHubListed() != bPresent) {
-        if (ElapsedMs(start) > kThreadsEndLimitMs)
-            return false;
+        if (ElapsedMs(start) > kThreadsEndLimitMs) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
@@ -284,8 +273,7 @@ bool CFaultSession::WaitForUsbConnections(int nCount, int nLimitMs) {
     const std::string strWanted = "OK " + std::to_string(nCount);
     const auto start = Clock::now();
     while (m_pHub->Control("USB CONNECTIONS") != strWanted) {
-        if (ElapsedMs(start) > nLimitMs)
-            return false;
+        if (ElapsedMs(start) > nLimitMs) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;

@@ -27,8 +27,7 @@ constexpr int kUsbBackLimitMs = 5000;
 bool WaitOffLine(CFaultSession& s) {
     const auto end = Clock::now() + (s.Link() == ELink::Tcp ? 6s : 3s);
     while (s.Api().m_pfn_isOpen(s.Handle()) != 0) {
-        if (Clock::now() > end)
-            return false;
+        if (Clock::now() > end) return false;
         std::this_thread::sleep_for(20ms);
     }
     return true;
@@ -41,12 +40,8 @@ void CutMidReply(CFaultSession& s) {
     s.ExpectQueryTimesOut("reply cut mid-frame");
     s.Control("FAULT CUT OFF");
     switch (s.Link()) {
-    case ELink::Tcp:
-        ASSERT_TRUE(s.WaitUntilAnswered(kTcpBackLimitMs));
-        break;
-    case ELink::Usb:
-        ASSERT_TRUE(s.WaitForUsbConnections(2, kUsbBackLimitMs));
-        break;
+    case ELink::Tcp: ASSERT_TRUE(s.WaitUntilAnswered(kTcpBackLimitMs)); break;
+    case ELink::Usb: ASSERT_TRUE(s.WaitForUsbConnections(2, kUsbBackLimitMs)); break;
     case ELink::Pty:
         // A line that cannot be seen to drop: the half frame still waits for
         // its rest, which must not be taken from the next reply.
@@ -81,8 +76,9 @@ void SplitIntoSingleBytes(CFaultSession& s) {
     // A pause after each byte of the reply frame but its last: header, D4,
     // the text and its zero byte, well within the 3 s time-out.
     const int nPauses = static_cast<int>(6 + 1 + strCommunity.size() + 1) - 1;
-    s.ExpectCode(ZAMO_SUCCESS, nPauses * 120 - 100, 3000,
-                 [&] { return s.Api().m_pfn_getSNMPROCommunity(s.Handle(), &community); }, "getSNMPROCommunity in single bytes");
+    s.ExpectCode(
+        ZAMO_SUCCESS, nPauses * 120 - 100, 3000,
+        [&] { return s.Api().m_pfn_getSNMPROCommunity(s.Handle(), &community); }, "getSNMPROCommunity in single bytes");
     EXPECT_EQ(std::string(community.data, community.data + community.length), strCommunity);
     s.ExpectEcho("Split", 4000);
     s.Control("FAULT SPLIT OFF");
@@ -119,12 +115,8 @@ void HubRestart(CFaultSession& s) {
     s.ExpectQueryTimesOut("hub gone");
     s.Hub().Restart();
     switch (s.Link()) {
-    case ELink::Tcp:
-        ASSERT_TRUE(s.WaitUntilAnswered(kTcpBackLimitMs));
-        break;
-    case ELink::Usb:
-        ASSERT_TRUE(s.WaitForUsbConnections(1, kUsbBackLimitMs)) << "reopened without being asked";
-        break;
+    case ELink::Tcp: ASSERT_TRUE(s.WaitUntilAnswered(kTcpBackLimitMs)); break;
+    case ELink::Usb: ASSERT_TRUE(s.WaitForUsbConnections(1, kUsbBackLimitMs)) << "reopened without being asked"; break;
     case ELink::Pty:
         // The restarted hub has a new pty behind COM5; the hung-up device
         // stays off line until the session is opened again.
@@ -154,8 +146,9 @@ void UnplugDuringExchange(CFaultSession& s) {
     std::thread caller([&] {
         std::vector<char16_t> storage(64);
         ZamoText name{storage.data(), static_cast<uint32_t>(storage.size()), 0};
-        s.ExpectCode(ZAMO_E_TIMEOUT, 2900, 3000 + kLateSlackMs,
-                     [&] { return s.Api().m_pfn_getBluetoothName(s.Handle(), &name); }, "getBluetoothName across a replug");
+        s.ExpectCode(
+            ZAMO_E_TIMEOUT, 2900, 3000 + kLateSlackMs,
+            [&] { return s.Api().m_pfn_getBluetoothName(s.Handle(), &name); }, "getBluetoothName across a replug");
     });
     std::this_thread::sleep_for(300ms);
     s.Control("USB UNPLUG");
@@ -208,6 +201,8 @@ TEST_P(LinkFault, CodeInTimeNoThreadLeftDataIntact) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, LinkFault, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<SFaultCase>& info) { return std::string(info.param.pszName); });
+                         [](const ::testing::TestParamInfo<SFaultCase>& info) {
+                             return std::string(info.param.pszName);
+                         });
 
 }  // namespace

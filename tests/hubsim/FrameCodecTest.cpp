@@ -7,8 +7,7 @@ using namespace hubsim;
 
 namespace {
 
-std::vector<SFrame> FeedAll(CFrameDecoder& decoder, const Bytes& bytes, size_t nChunk)
-{
+std::vector<SFrame> FeedAll(CFrameDecoder& decoder, const Bytes& bytes, size_t nChunk) {
     std::vector<SFrame> frames;
     for (size_t i = 0; i < bytes.size(); i += nChunk) {
         const size_t n = std::min(nChunk, bytes.size() - i);
@@ -17,8 +16,7 @@ std::vector<SFrame> FeedAll(CFrameDecoder& decoder, const Bytes& bytes, size_t n
     return frames;
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
+Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
@@ -26,15 +24,13 @@ Bytes Concat(std::initializer_list<Bytes> parts)
 
 }  // namespace
 
-TEST(FrameCodec, EncodeBuildsHeaderWithBigEndianLength)
-{
+TEST(FrameCodec, EncodeBuildsHeaderWithBigEndianLength) {
     const Bytes frame = EncodeFrame(0x0A, Bytes(0x0123, 0x41));
     ASSERT_EQ(frame.size(), 6u + 0x0123);
     EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 6), (Bytes{0x56, 0x51, 0x54, 0x0A, 0x01, 0x23}));
 }
 
-TEST(FrameCodec, EncodeCutsOversizedPayloadIntoSeveralFrames)
-{
+TEST(FrameCodec, EncodeCutsOversizedPayloadIntoSeveralFrames) {
     const Bytes frame = EncodeFrame(3, Bytes(70000, 0x11));
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, frame, frame.size());
@@ -43,14 +39,12 @@ TEST(FrameCodec, EncodeCutsOversizedPayloadIntoSeveralFrames)
     EXPECT_EQ(frames[1].vecPayload.size(), 70000u - 65535u);
 }
 
-TEST(FrameCodec, EmptyPayloadIsNeverSentAsAZeroLengthFrame)
-{
+TEST(FrameCodec, EmptyPayloadIsNeverSentAsAZeroLengthFrame) {
     EXPECT_TRUE(EncodeFrame(3, Bytes{}).empty());
     EXPECT_TRUE(EncodeFrame(3, nullptr, 0).empty());
 }
 
-TEST(FrameCodec, DecodesFramesWhateverTheChunking)
-{
+TEST(FrameCodec, DecodesFramesWhateverTheChunking) {
     const Bytes stream = Concat({EncodeFrame(3, {1, 2, 3}), EncodeFrame(5, {9}), EncodeFrame(0, Bytes(300, 7))});
     for (size_t nChunk : {size_t{1}, size_t{2}, size_t{5}, size_t{6}, size_t{7}, size_t{200}, stream.size()}) {
         CFrameDecoder decoder;
@@ -65,8 +59,7 @@ TEST(FrameCodec, DecodesFramesWhateverTheChunking)
     }
 }
 
-TEST(FrameCodec, SkipsBytesOutsideFramesAndCountsKeepAliveZeros)
-{
+TEST(FrameCodec, SkipsBytesOutsideFramesAndCountsKeepAliveZeros) {
     // Zeros (keep-alive), a broken marker "VQx", a lone "V" right before a real marker.
     const Bytes stream = Concat({{0x00, 0x00, 0x41, 'V', 'Q', 'x', 0x00, 'V'}, EncodeFrame(7, {0xAB})});
     CFrameDecoder decoder;
@@ -78,16 +71,14 @@ TEST(FrameCodec, SkipsBytesOutsideFramesAndCountsKeepAliveZeros)
     EXPECT_EQ(decoder.Stats().nSkippedBytes, 8u);
 }
 
-TEST(FrameCodec, ZeroBytesInsidePayloadAreNotKeepAlive)
-{
+TEST(FrameCodec, ZeroBytesInsidePayloadAreNotKeepAlive) {
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, EncodeFrame(0, {0, 0, 0}), 64);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(decoder.Stats().nKeepAliveZeros, 0u);
 }
 
-TEST(FrameCodec, ZeroLengthFrameIsDroppedAndFollowingFrameFound)
-{
+TEST(FrameCodec, ZeroLengthFrameIsDroppedAndFollowingFrameFound) {
     const Bytes stream = Concat({{'V', 'Q', 'T', 4, 0, 0}, EncodeFrame(4, {0x55})});
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, stream, 3);
@@ -96,8 +87,7 @@ TEST(FrameCodec, ZeroLengthFrameIsDroppedAndFollowingFrameFound)
     EXPECT_EQ(decoder.Stats().nZeroLengthFrames, 1u);
 }
 
-TEST(FrameCodec, ResetForgetsHalfAFrame)
-{
+TEST(FrameCodec, ResetForgetsHalfAFrame) {
     const Bytes frame = EncodeFrame(9, {1, 2, 3, 4});
     CFrameDecoder decoder;
     std::vector<SFrame> frames;
@@ -113,8 +103,7 @@ TEST(FrameCodec, ResetForgetsHalfAFrame)
     EXPECT_EQ(frames[0].vecPayload, (Bytes{0x77}));
 }
 
-TEST(FrameCodec, LargestDeclaredLengthIsCollectedWithoutOverrun)
-{
+TEST(FrameCodec, LargestDeclaredLengthIsCollectedWithoutOverrun) {
     const Bytes frame = EncodeFrame(1, Bytes(0xFFFF, 0x5A));
     CFrameDecoder decoder;
     const auto frames = FeedAll(decoder, frame, 4093);
@@ -122,8 +111,7 @@ TEST(FrameCodec, LargestDeclaredLengthIsCollectedWithoutOverrun)
     EXPECT_EQ(frames[0].vecPayload.size(), 0xFFFFu);
 }
 
-TEST(HexText, ParsesAndFormats)
-{
+TEST(HexText, ParsesAndFormats) {
     EXPECT_EQ(ParseHex("56 51:54-0a"), (Bytes{0x56, 0x51, 0x54, 0x0A}));
     EXPECT_FALSE(ParseHex("5"));
     EXPECT_FALSE(ParseHex("5 6"));

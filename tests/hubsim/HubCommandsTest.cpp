@@ -7,32 +7,28 @@ using namespace hubsim;
 
 namespace {
 
-Bytes Reply(CHubState& state, const Bytes& request)
-{
+Bytes Reply(CHubState& state, const Bytes& request) {
     SHubReply result = HandleHubCommand(state, request);
     EXPECT_TRUE(result.bKnown) << "command " << ToHex(request);
     EXPECT_TRUE(result.optReply.has_value()) << "command " << ToHex(request);
     return result.optReply.value_or(Bytes{});
 }
 
-void NoReply(CHubState& state, const Bytes& request)
-{
+void NoReply(CHubState& state, const Bytes& request) {
     SHubReply result = HandleHubCommand(state, request);
     EXPECT_FALSE(result.optReply.has_value()) << "command " << ToHex(request);
 }
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-Bytes Cat(Bytes a, const Bytes& b)
-{
+Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
 }  // namespace
 
-TEST(HubCommands, IdentificationReplies)
-{
+TEST(HubCommands, IdentificationReplies) {
     CHubState state;
     state.m_strModel = "VX-H400_VXL";
     state.m_strFirmware = "2.10.3";
@@ -40,8 +36,7 @@ TEST(HubCommands, IdentificationReplies)
     EXPECT_EQ(Reply(state, {0x51}), Cat({0x51, 0x00}, Text("2.10.3")));
 }
 
-TEST(HubCommands, UsbListAndIdsFollowAttachedDevices)
-{
+TEST(HubCommands, UsbListAndIdsFollowAttachedDevices) {
     CHubState state;
     state.m_mapDevices.clear();
     state.m_mapDevices[10] = {10, EDeviceKind::Printer, 0x1234, 0x5678};
@@ -54,8 +49,7 @@ TEST(HubCommands, UsbListAndIdsFollowAttachedDevices)
     NoReply(state, {0x45});  // no device id: malformed
 }
 
-TEST(HubCommands, BluetoothReadsCarryFiveByteHeader)
-{
+TEST(HubCommands, BluetoothReadsCarryFiveByteHeader) {
     CHubState state;
     state.m_nBtMode = '2';
     state.m_strBtName = "Hub";
@@ -69,8 +63,7 @@ TEST(HubCommands, BluetoothReadsCarryFiveByteHeader)
     EXPECT_EQ(Reply(state, {0x58, 0x00}), (Bytes{0x58, 0x01}));
 }
 
-TEST(HubCommands, BluetoothWritesAreStoredAndMalformedOnesIgnored)
-{
+TEST(HubCommands, BluetoothWritesAreStoredAndMalformedOnesIgnored) {
     CHubState state;
     // 14 00 enc mode PIN 0D name 0D
     SHubReply result = HandleHubCommand(state, {0x14, 0x00, 0x31, 0x32, '9', '8', '7', '6', 0x0D, 'H', 'u', 'b', 0x0D});
@@ -99,8 +92,7 @@ TEST(HubCommands, BluetoothWritesAreStoredAndMalformedOnesIgnored)
 
 // What the host writes must load back from the state file the hub saves after
 // it: texts beyond what a state file holds are refused, and nothing changes.
-TEST(HubCommands, OverlongTextsAreRefusedSoTheStateStillLoads)
-{
+TEST(HubCommands, OverlongTextsAreRefusedSoTheStateStillLoads) {
     CHubState state;
     const Bytes longest(kMaxBluetoothText, 'n');
     SHubReply result = HandleHubCommand(state, Cat(Cat({0x14, 0x00, 0x31, 0x32, '1', 0x0D}, longest), {0x0D}));
@@ -123,8 +115,7 @@ TEST(HubCommands, OverlongTextsAreRefusedSoTheStateStillLoads)
     EXPECT_NO_THROW(CHubState::FromJson(state.ToJson()));
 }
 
-TEST(HubCommands, LanBlockReadAndWrite)
-{
+TEST(HubCommands, LanBlockReadAndWrite) {
     CHubState state;
     Bytes block(30);
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i + 1);
@@ -135,8 +126,7 @@ TEST(HubCommands, LanBlockReadAndWrite)
     EXPECT_EQ(Reply(state, {0x24}), Cat({0x24, 0x00}, block));
 }
 
-TEST(HubCommands, WlanBlockReadWriteAndAcknowledgement)
-{
+TEST(HubCommands, WlanBlockReadWriteAndAcknowledgement) {
     CHubState state;
     const Bytes before = Reply(state, {0x20, 0x00});
     ASSERT_EQ(before.size(), 594u);
@@ -155,7 +145,8 @@ TEST(HubCommands, WlanBlockReadWriteAndAcknowledgement)
     EXPECT_EQ(ack[2 + 15], 'U');
     EXPECT_EQ(ack[2 + 16], 'C');
     const Bytes after = Reply(state, {0x20, 0x00});
-    EXPECT_TRUE(std::equal(before.begin() + 2, before.begin() + 20, after.begin() + 2)) << "bytes 0..17 are never written";
+    EXPECT_TRUE(std::equal(before.begin() + 2, before.begin() + 20, after.begin() + 2))
+        << "bytes 0..17 are never written";
     EXPECT_EQ(Bytes(after.begin() + 20, after.end()), tail);
 
     // Wrong length: acknowledgement without "SUC", nothing stored.
@@ -170,8 +161,7 @@ TEST(HubCommands, WlanBlockReadWriteAndAcknowledgement)
     EXPECT_EQ(Reply(state, {0x20, 0x00}), after);
 }
 
-TEST(HubCommands, SerialSettingsOnlyForAdapters)
-{
+TEST(HubCommands, SerialSettingsOnlyForAdapters) {
     CHubState state;  // adapters at 100 and 101 by default
     EXPECT_EQ(Reply(state, {0x03, 100}), (Bytes{0x03, 100, 2, 1, 0, 0}));
     HandleHubCommand(state, {0x02, 100, 6, 1, 0, 0});
@@ -187,8 +177,7 @@ TEST(HubCommands, SerialSettingsOnlyForAdapters)
     EXPECT_EQ(Reply(state, {0x03, 100}), (Bytes{0x03, 100, 6, 1, 0, 0}));
 }
 
-TEST(HubCommands, CustomDeviceStatuses)
-{
+TEST(HubCommands, CustomDeviceStatuses) {
     CHubState state;
     state.m_nCustomMax = 2;
     EXPECT_EQ(Reply(state, {0x40, 3}), (Bytes{0x40, 3}));
@@ -201,15 +190,14 @@ TEST(HubCommands, CustomDeviceStatuses)
     EXPECT_EQ(Reply(state, {0x42, 3, 0x1A, 0x2B, 0x00, 0xFF}), (Bytes{0x42, 3, 0}));
     EXPECT_EQ(Reply(state, {0x40, 3}), (Bytes{0x40, 3, 0x0A, 0x0B, 0x0C, 0x0D}));
     EXPECT_EQ(Reply(state, {0x41, 12, 0x01, 0x02, 0x03, 0x04}), (Bytes{0x41, 12, 3}));  // unknown type
-    EXPECT_EQ(Reply(state, {0x41, 3, 0x01}), (Bytes{0x41, 3, 2}));  // malformed request
+    EXPECT_EQ(Reply(state, {0x41, 3, 0x01}), (Bytes{0x41, 3, 2}));                      // malformed request
     EXPECT_EQ(Reply(state, {0x43, 3}), (Bytes{0x43, 3, 0}));
     EXPECT_EQ(Reply(state, {0x40, 3}), (Bytes{0x40, 3}));
     EXPECT_EQ(Reply(state, {0x43, 10}), (Bytes{0x43, 10, 3}));
     EXPECT_EQ(Reply(state, {0x40, 4}), (Bytes{0x40, 4}));  // other types untouched and empty
 }
 
-TEST(HubCommands, ServiceSettings)
-{
+TEST(HubCommands, ServiceSettings) {
     CHubState state;
     EXPECT_EQ(Reply(state, {0xD0}), (Bytes{0xD0, 0x01}));
     HandleHubCommand(state, {0xD1, 0x00});
@@ -222,8 +210,7 @@ TEST(HubCommands, ServiceSettings)
     EXPECT_EQ(Reply(state, {0xD6}), (Bytes{0xD6, 0x00}));
 }
 
-TEST(HubCommands, InterfaceUsageAndItsErrors)
-{
+TEST(HubCommands, InterfaceUsageAndItsErrors) {
     CHubState state;
     EXPECT_EQ(Reply(state, {0x0E}), (Bytes{0x0E, 0x00, 1, 1, 2, 1, 3, 1}));
     EXPECT_EQ(Reply(state, {0x0F, 1, 1, 3, 0}), (Bytes{0x0F, 0x00}));
@@ -236,15 +223,13 @@ TEST(HubCommands, InterfaceUsageAndItsErrors)
     EXPECT_EQ(Reply(state, {0x0F}), (Bytes{0x0F, 0x00}));  // nothing to change
 }
 
-TEST(HubCommands, ReadModeIsRememberedWithoutReply)
-{
+TEST(HubCommands, ReadModeIsRememberedWithoutReply) {
     CHubState state;
     NoReply(state, {0x72, 10, 2});
     EXPECT_EQ(state.m_mapReadModes.at(10), 2);
 }
 
-TEST(HubCommands, UnknownAndEmptyCommandsGetNoReply)
-{
+TEST(HubCommands, UnknownAndEmptyCommandsGetNoReply) {
     CHubState state;
     for (uint8_t nCode : {0x00, 0x01, 0x30, 0x73, 0x99, 0xFF}) {
         SHubReply result = HandleHubCommand(state, {nCode, 1, 2});
@@ -254,8 +239,7 @@ TEST(HubCommands, UnknownAndEmptyCommandsGetNoReply)
     EXPECT_FALSE(HandleHubCommand(state, {}).bKnown);
 }
 
-TEST(DeviceData, PrinterAnswersGsIAndSwallowsTheRest)
-{
+TEST(DeviceData, PrinterAnswersGsIAndSwallowsTheRest) {
     CHubState state;
     state.m_printer.nModelId = 0x20;
     state.m_printer.strName = "TM-VX80";
@@ -268,8 +252,7 @@ TEST(DeviceData, PrinterAnswersGsIAndSwallowsTheRest)
     EXPECT_TRUE(HandleDeviceData(state, 10, {0x1D, 0x49}).empty());  // cut-off query
 }
 
-TEST(DeviceData, SerialAdaptersEchoOthersSwallowAbsentDropped)
-{
+TEST(DeviceData, SerialAdaptersEchoOthersSwallowAbsentDropped) {
     CHubState state;
     EXPECT_EQ(HandleDeviceData(state, 100, {1, 2, 3}), (std::vector<Bytes>{{1, 2, 3}}));
     EXPECT_TRUE(HandleDeviceData(state, 20, {1, 2, 3}).empty());

@@ -6,8 +6,7 @@
 using namespace hubsim;
 using nlohmann::json;
 
-TEST(HubState, DefaultsDescribeTheDocumentedHub)
-{
+TEST(HubState, DefaultsDescribeTheDocumentedHub) {
     CHubState state;
     EXPECT_NE(state.m_strModel.find("_VXL"), std::string::npos);
     EXPECT_EQ(state.PresenceList(), (Bytes{10, 20, 100, 101}));
@@ -20,8 +19,7 @@ TEST(HubState, DefaultsDescribeTheDocumentedHub)
     EXPECT_EQ(state.m_arrWlan[398], 0x8C);
 }
 
-TEST(HubState, JsonRoundTripKeepsEveryByte)
-{
+TEST(HubState, JsonRoundTripKeepsEveryByte) {
     CHubState state;
     for (size_t i = 0; i < state.m_arrLan.size(); ++i) state.m_arrLan[i] = static_cast<uint8_t>(0xF0 - i);
     for (size_t i = 0; i < state.m_arrWlan.size(); ++i) state.m_arrWlan[i] = static_cast<uint8_t>(i * 7);
@@ -51,8 +49,7 @@ TEST(HubState, JsonRoundTripKeepsEveryByte)
     EXPECT_EQ(back.m_mapDevices.at(42).eKind, EDeviceKind::Echo);
 }
 
-TEST(HubState, ReadableFieldsOverrideTheBlock)
-{
+TEST(HubState, ReadableFieldsOverrideTheBlock) {
     json doc = CHubState().ToJson();
     doc["wlan"]["ssid"] = "Warehouse";
     doc["wlan"]["ip"] = "10.1.2.3";
@@ -62,15 +59,16 @@ TEST(HubState, ReadableFieldsOverrideTheBlock)
     const CHubState state = CHubState::FromJson(doc);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&state.m_arrWlan[65])), "Warehouse");
     EXPECT_EQ(state.m_arrWlan[65 + 9], 0);
-    EXPECT_EQ((Bytes{state.m_arrWlan[53], state.m_arrWlan[54], state.m_arrWlan[55], state.m_arrWlan[56]}), (Bytes{10, 1, 2, 3}));
+    EXPECT_EQ((Bytes{state.m_arrWlan[53], state.m_arrWlan[54], state.m_arrWlan[55], state.m_arrWlan[56]}),
+              (Bytes{10, 1, 2, 3}));
     EXPECT_EQ(state.m_arrWlan[587], 0x01);
     EXPECT_EQ(state.m_arrWlan[588], 0x2C);
-    EXPECT_EQ((Bytes{state.m_arrLan[6], state.m_arrLan[7], state.m_arrLan[8], state.m_arrLan[9]}), (Bytes{192, 168, 7, 9}));
+    EXPECT_EQ((Bytes{state.m_arrLan[6], state.m_arrLan[7], state.m_arrLan[8], state.m_arrLan[9]}),
+              (Bytes{192, 168, 7, 9}));
     EXPECT_EQ(state.m_arrLan[22], 1);
 }
 
-TEST(HubState, PartialDocumentKeepsDefaultsElsewhere)
-{
+TEST(HubState, PartialDocumentKeepsDefaultsElsewhere) {
     const CHubState state = CHubState::FromJson(json::parse(R"({"model": "Demo_VXL", "telnet": 0})"));
     EXPECT_EQ(state.m_strModel, "Demo_VXL");
     EXPECT_EQ(state.m_nTelnet, 0);
@@ -78,8 +76,7 @@ TEST(HubState, PartialDocumentKeepsDefaultsElsewhere)
     EXPECT_EQ(state.PresenceList(), CHubState().PresenceList());
 }
 
-TEST(HubState, BadValuesAreRefusedWithTheirPath)
-{
+TEST(HubState, BadValuesAreRefusedWithTheirPath) {
     const char* bad[] = {
         R"([1,2])",
         R"({"telnet": 2})",

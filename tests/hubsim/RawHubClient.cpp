@@ -16,17 +16,20 @@
 
 using Clock = std::chrono::steady_clock;
 
-ByteVec Hex(const std::string& strHex)
-{
+ByteVec Hex(const std::string& strHex) {
     ByteVec out;
     int nHigh = -1;
     for (char c : strHex) {
         if (c == ' ') continue;
         int n;
-        if (c >= '0' && c <= '9') n = c - '0';
-        else if (c >= 'a' && c <= 'f') n = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') n = c - 'A' + 10;
-        else throw std::invalid_argument("bad hex: " + strHex);
+        if (c >= '0' && c <= '9')
+            n = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            n = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            n = c - 'A' + 10;
+        else
+            throw std::invalid_argument("bad hex: " + strHex);
         if (nHigh < 0) {
             nHigh = n;
         } else {
@@ -38,8 +41,7 @@ ByteVec Hex(const std::string& strHex)
     return out;
 }
 
-std::string HexOf(const ByteVec& bytes)
-{
+std::string HexOf(const ByteVec& bytes) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (uint8_t b : bytes) {
@@ -49,8 +51,7 @@ std::string HexOf(const ByteVec& bytes)
     return out;
 }
 
-ByteVec MakeFrame(uint8_t nDevice, const ByteVec& payload)
-{
+ByteVec MakeFrame(uint8_t nDevice, const ByteVec& payload) {
     ByteVec out;
     out.reserve(6 + payload.size());
     for (uint8_t b : {uint8_t{'V'}, uint8_t{'Q'}, uint8_t{'T'}, nDevice}) out.push_back(b);
@@ -63,12 +64,12 @@ ByteVec MakeFrame(uint8_t nDevice, const ByteVec& payload)
 CRawHubClient::~CRawHubClient() { Close(); }
 
 CRawHubClient::CRawHubClient(CRawHubClient&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_bClosed(other.m_bClosed), m_buffer(std::move(other.m_buffer)), m_nSkipped(other.m_nSkipped)
-{
-}
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_bClosed(other.m_bClosed),
+      m_buffer(std::move(other.m_buffer)),
+      m_nSkipped(other.m_nSkipped) {}
 
-CRawHubClient& CRawHubClient::operator=(CRawHubClient&& other) noexcept
-{
+CRawHubClient& CRawHubClient::operator=(CRawHubClient&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = std::exchange(other.m_fd, -1);
@@ -79,14 +80,12 @@ CRawHubClient& CRawHubClient::operator=(CRawHubClient&& other) noexcept
     return *this;
 }
 
-void CRawHubClient::Close()
-{
+void CRawHubClient::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }
 
-CRawHubClient CRawHubClient::Tcp(uint16_t nPort, int* pErrno)
-{
+CRawHubClient CRawHubClient::Tcp(uint16_t nPort, int* pErrno) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -101,8 +100,7 @@ CRawHubClient CRawHubClient::Tcp(uint16_t nPort, int* pErrno)
     return CRawHubClient(fd);
 }
 
-CRawHubClient CRawHubClient::Unix(const std::string& strPath, int* pErrno)
-{
+CRawHubClient CRawHubClient::Unix(const std::string& strPath, int* pErrno) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -116,8 +114,7 @@ CRawHubClient CRawHubClient::Unix(const std::string& strPath, int* pErrno)
     return CRawHubClient(fd);
 }
 
-CRawHubClient CRawHubClient::Pty(const std::string& strPath)
-{
+CRawHubClient CRawHubClient::Pty(const std::string& strPath) {
     const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return CRawHubClient();
     termios settings{};
@@ -128,8 +125,7 @@ CRawHubClient CRawHubClient::Pty(const std::string& strPath)
     return CRawHubClient(fd);
 }
 
-void CRawHubClient::Send(const ByteVec& bytes)
-{
+void CRawHubClient::Send(const ByteVec& bytes) {
     size_t nDone = 0;
     while (nDone < bytes.size()) {
         // A peer that went away must fail the test, not kill it with SIGPIPE.
@@ -141,8 +137,7 @@ void CRawHubClient::Send(const ByteVec& bytes)
     }
 }
 
-bool CRawHubClient::Fill(Clock::time_point deadline)
-{
+bool CRawHubClient::Fill(Clock::time_point deadline) {
     if (m_fd < 0 || m_bClosed) return false;
     for (;;) {
         const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -164,8 +159,7 @@ bool CRawHubClient::Fill(Clock::time_point deadline)
     }
 }
 
-std::optional<SRawFrame> CRawHubClient::ReadFrame(int nTimeoutMs)
-{
+std::optional<SRawFrame> CRawHubClient::ReadFrame(int nTimeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;) {
         // Drop everything before the first full marker.
@@ -183,7 +177,8 @@ std::optional<SRawFrame> CRawHubClient::ReadFrame(int nTimeoutMs)
             if (m_buffer.size() >= 6 + nLength) {
                 SRawFrame frame;
                 frame.nDevice = m_buffer[3];
-                frame.vecPayload.assign(m_buffer.begin() + 6, m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
+                frame.vecPayload.assign(m_buffer.begin() + 6,
+                                        m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
                 m_buffer.erase(m_buffer.begin(), m_buffer.begin() + 6 + static_cast<std::ptrdiff_t>(nLength));
                 return frame;
             }
@@ -192,8 +187,7 @@ std::optional<SRawFrame> CRawHubClient::ReadFrame(int nTimeoutMs)
     }
 }
 
-std::optional<SRawFrame> CRawHubClient::ReadFrameFor(uint8_t nDevice, int nTimeoutMs)
-{
+std::optional<SRawFrame> CRawHubClient::ReadFrameFor(uint8_t nDevice, int nTimeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;) {
         const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -202,16 +196,14 @@ std::optional<SRawFrame> CRawHubClient::ReadFrameFor(uint8_t nDevice, int nTimeo
     }
 }
 
-std::optional<ByteVec> CRawHubClient::Ask(const ByteVec& request, int nTimeoutMs)
-{
+std::optional<ByteVec> CRawHubClient::Ask(const ByteVec& request, int nTimeoutMs) {
     SendFrame(0, request);
     auto frame = ReadFrameFor(0, nTimeoutMs);
     if (!frame) return std::nullopt;
     return frame->vecPayload;
 }
 
-ByteVec CRawHubClient::ReadRaw(int nTimeoutMs, size_t nAtLeast)
-{
+ByteVec CRawHubClient::ReadRaw(int nTimeoutMs, size_t nAtLeast) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
     while (m_buffer.size() < nAtLeast && Fill(deadline)) {
     }
@@ -220,8 +212,7 @@ ByteVec CRawHubClient::ReadRaw(int nTimeoutMs, size_t nAtLeast)
     return out;
 }
 
-bool CRawHubClient::WaitClosed(int nTimeoutMs)
-{
+bool CRawHubClient::WaitClosed(int nTimeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
     while (!m_bClosed) {
         if (!Fill(deadline) && !m_bClosed) return false;
@@ -229,8 +220,7 @@ bool CRawHubClient::WaitClosed(int nTimeoutMs)
     return true;
 }
 
-bool CRawHubClient::QuietFor(int nTimeoutMs)
-{
+bool CRawHubClient::QuietFor(int nTimeoutMs) {
     const size_t nBefore = m_buffer.size();
     Fill(Clock::now() + std::chrono::milliseconds(nTimeoutMs));
     return m_buffer.size() == nBefore && !m_bClosed;

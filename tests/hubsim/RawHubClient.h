@@ -15,7 +15,7 @@ struct SRawFrame {
     ByteVec vecPayload;
 };
 
-ByteVec Hex(const std::string& strHex);  // "50 00 41" -> bytes; throws on bad input
+ByteVec Hex(const std::string& strHex);   // "50 00 41" -> bytes; throws on bad input
 std::string HexOf(const ByteVec& bytes);  // upper case, no separators
 ByteVec MakeFrame(uint8_t nDevice, const ByteVec& payload);
 

@@ -9,8 +9,7 @@
 
 using namespace hubsim;
 
-TEST(Robustness, RandomStreamsNeverStopTheHub)
-{
+TEST(Robustness, RandomStreamsNeverStopTheHub) {
     CHubSimFixture::Options options;
     options.bGreet = false;
     CHubSimFixture hub(options);
@@ -42,16 +41,57 @@ TEST(Robustness, RandomStreamsNeverStopTheHub)
     EXPECT_EQ(hub.Control("PING"), "OK PONG");
 }
 
-TEST(Robustness, ControlLinesAlwaysGetOneAnswer)
-{
+TEST(Robustness, ControlLinesAlwaysGetOneAnswer) {
     CHub hub(CHubState{}, "");
     bool bQuit = false;
     CControlInterpreter interpreter(hub, nullptr, [&] { bQuit = true; });
-    const std::vector<std::string> vocabulary = {
-        "SET", "GET", "FAULT", "PLUG", "UNPLUG", "SEND", "RAW", "ALARM", "ASB", "IASB", "RX", "USB", "READMODE",
-        "DELAY", "SPLIT", "SHORT", "ON", "OFF", "CLEAR", "WRITE", "HUB", "0", "10", "255", "256", "-1", "0x50", "zz",
-        "lan.ip", "wlan", "devices.0.kind", "serial.100", "bluetooth.name", "[1,2]", "{}", "\"\"", "1.2.3.4", "echo",
-        "custom_devices.max_entries", "model", "ffff", "56 51 54", "EXCLUSIVE", "CLOSE", "ONCE", "DROP", "SILENT"};
+    const std::vector<std::string> vocabulary = {"SET",
+                                                 "GET",
+                                                 "FAULT",
+                                                 "PLUG",
+                                                 "UNPLUG",
+                                                 "SEND",
+                                                 "RAW",
+                                                 "ALARM",
+                                                 "ASB",
+                                                 "IASB",
+                                                 "RX",
+                                                 "USB",
+                                                 "READMODE",
+                                                 "DELAY",
+                                                 "SPLIT",
+                                                 "SHORT",
+                                                 "ON",
+                                                 "OFF",
+                                                 "CLEAR",
+                                                 "WRITE",
+                                                 "HUB",
+                                                 "0",
+                                                 "10",
+                                                 "255",
+                                                 "256",
+                                                 "-1",
+                                                 "0x50",
+                                                 "zz",
+                                                 "lan.ip",
+                                                 "wlan",
+                                                 "devices.0.kind",
+                                                 "serial.100",
+                                                 "bluetooth.name",
+                                                 "[1,2]",
+                                                 "{}",
+                                                 "\"\"",
+                                                 "1.2.3.4",
+                                                 "echo",
+                                                 "custom_devices.max_entries",
+                                                 "model",
+                                                 "ffff",
+                                                 "56 51 54",
+                                                 "EXCLUSIVE",
+                                                 "CLOSE",
+                                                 "ONCE",
+                                                 "DROP",
+                                                 "SILENT"};
     std::mt19937 random(777);
     for (int i = 0; i < 3000; ++i) {
         std::string strLine;
@@ -72,8 +112,7 @@ TEST(Robustness, ControlLinesAlwaysGetOneAnswer)
     EXPECT_TRUE(bQuit);
 }
 
-TEST(Robustness, ControlSetAndGetRoundTrip)
-{
+TEST(Robustness, ControlSetAndGetRoundTrip) {
     CHub hub(CHubState{}, "");
     CControlInterpreter interpreter(hub, nullptr, nullptr);
     EXPECT_EQ(interpreter.Execute("SET snmp_ro \"\""), "OK");
@@ -89,8 +128,7 @@ TEST(Robustness, ControlSetAndGetRoundTrip)
     EXPECT_EQ(interpreter.Execute("USB PLUG").rfind("ERR", 0), 0u);
 }
 
-TEST(Robustness, ControlSocketServesSeveralClientsAndDropsFloods)
-{
+TEST(Robustness, ControlSocketServesSeveralClientsAndDropsFloods) {
     CHubSimFixture hub;
     std::vector<CRawHubClient> clients;
     for (int i = 0; i < 4; ++i) {

@@ -11,8 +11,7 @@ namespace {
 
 class SimulatorCommands : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_client = CRawHubClient::Tcp(m_hub.Port());
         ASSERT_TRUE(m_client.Open());
         // The greeting comes first, to device 254.
@@ -20,8 +19,7 @@ protected:
         ASSERT_TRUE(greet);
         EXPECT_EQ(greet->nDevice, 254);
     }
-    ByteVec Ask(const std::string& strHex)
-    {
+    ByteVec Ask(const std::string& strHex) {
         const auto reply = m_client.Ask(Hex(strHex));
         EXPECT_TRUE(reply) << "no reply to " << strHex;
         return reply.value_or(ByteVec{});
@@ -33,8 +31,7 @@ protected:
     CRawHubClient m_client;
 };
 
-ByteVec Cat(ByteVec a, const ByteVec& b)
-{
+ByteVec Cat(ByteVec a, const ByteVec& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -42,8 +39,7 @@ ByteVec Text(const std::string& s) { return ByteVec(s.begin(), s.end()); }
 
 }  // namespace
 
-TEST_F(SimulatorCommands, IdentificationAndUsbQueries)
-{
+TEST_F(SimulatorCommands, IdentificationAndUsbQueries) {
     const ByteVec name = Ask("50");
     ASSERT_GE(name.size(), 2u);
     EXPECT_EQ(name[0], 0x50);
@@ -59,8 +55,7 @@ TEST_F(SimulatorCommands, IdentificationAndUsbQueries)
     EXPECT_EQ(Ask("45 65"), Hex("45 65 5A4D 2303"));
 }
 
-TEST_F(SimulatorCommands, BluetoothWriteThenRead)
-{
+TEST_F(SimulatorCommands, BluetoothWriteThenRead) {
     // 14 00 enc mode PIN 0D name 0D, as the host lays it out.
     Tell("14 00 31 32 31 32 33 34 0D 48 75 62 0D");
     EXPECT_EQ(Ask("10 00"), Hex("10 00 37 42 63 32"));
@@ -73,8 +68,7 @@ TEST_F(SimulatorCommands, BluetoothWriteThenRead)
     EXPECT_EQ(Ask("58 00"), Hex("58 01"));
 }
 
-TEST_F(SimulatorCommands, LanAndWlanWriteThenRead)
-{
+TEST_F(SimulatorCommands, LanAndWlanWriteThenRead) {
     const ByteVec lan = Hex("001122334455 C0A8000A FFFFFF00 C0A80001 08080808 01 00000000000000");
     EXPECT_EQ(Ask(HexOf(Cat({0x25}, lan))), Hex("25 00"));
     EXPECT_EQ(Ask("24"), Cat({0x24, 0x00}, lan));
@@ -100,8 +94,7 @@ TEST_F(SimulatorCommands, LanAndWlanWriteThenRead)
     EXPECT_EQ(m_hub.Control("GET wlan.ssid"), "OK Till-Net");
 }
 
-TEST_F(SimulatorCommands, SerialAndCustomDevices)
-{
+TEST_F(SimulatorCommands, SerialAndCustomDevices) {
     EXPECT_EQ(Ask("03 64"), Hex("03 64 02 01 00 00"));
     Tell("02 64 06 01 00 00");
     EXPECT_EQ(Ask("03 64"), Hex("03 64 06 01 00 00"));
@@ -118,8 +111,7 @@ TEST_F(SimulatorCommands, SerialAndCustomDevices)
     EXPECT_EQ(Ask("40 03"), Hex("40 03"));
 }
 
-TEST_F(SimulatorCommands, ServicesAndInterfaceUsage)
-{
+TEST_F(SimulatorCommands, ServicesAndInterfaceUsage) {
     Tell("D1 00");
     EXPECT_EQ(Ask("D0"), Hex("D0 00"));
     Tell("D3 07");
@@ -136,8 +128,7 @@ TEST_F(SimulatorCommands, ServicesAndInterfaceUsage)
     EXPECT_EQ(Ask("0E"), Hex("0E 00 01 01 02 01 03 00"));
 }
 
-TEST_F(SimulatorCommands, ReadModeAndReceivedRecord)
-{
+TEST_F(SimulatorCommands, ReadModeAndReceivedRecord) {
     ASSERT_EQ(m_hub.Control("RX CLEAR"), "OK");
     Tell("72 0A 01");
     EXPECT_EQ(Ask("D0").at(0), 0xD0);  // proof the 0x72 was handled
@@ -155,8 +146,7 @@ TEST_F(SimulatorCommands, ReadModeAndReceivedRecord)
     EXPECT_EQ(m_hub.Control("KEEPALIVE"), "OK 0");
 }
 
-TEST_F(SimulatorCommands, PresenceReportsFollowEnableAndChanges)
-{
+TEST_F(SimulatorCommands, PresenceReportsFollowEnableAndChanges) {
     // Before the enable byte a change of devices is not reported.
     ASSERT_EQ(m_hub.Control("UNPLUG 101"), "OK");
     EXPECT_TRUE(m_client.QuietFor(200));
@@ -178,8 +168,7 @@ TEST_F(SimulatorCommands, PresenceReportsFollowEnableAndChanges)
     EXPECT_EQ(Ask("44"), Hex("44 5A4D0E28 12345678 5A4D6001"));
 }
 
-TEST_F(SimulatorCommands, DevicesEchoSwallowOrAnswerGsI)
-{
+TEST_F(SimulatorCommands, DevicesEchoSwallowOrAnswerGsI) {
     m_client.SendFrame(100, Text("loop"));
     auto echo = m_client.ReadFrameFor(100);
     ASSERT_TRUE(echo);
@@ -197,8 +186,7 @@ TEST_F(SimulatorCommands, DevicesEchoSwallowOrAnswerGsI)
     EXPECT_TRUE(m_client.QuietFor(200));
 }
 
-TEST_F(SimulatorCommands, AlarmsStatusRecordsAndArbitraryFrames)
-{
+TEST_F(SimulatorCommands, AlarmsStatusRecordsAndArbitraryFrames) {
     ASSERT_EQ(m_hub.Control("ALARM WRITE 20 4"), "OK");
     auto frame = m_client.ReadFrameFor(0);
     ASSERT_TRUE(frame);
@@ -228,8 +216,7 @@ TEST_F(SimulatorCommands, AlarmsStatusRecordsAndArbitraryFrames)
     EXPECT_EQ(m_client.ReadRaw(1000, 6), Hex("56 51 54 05 00 00"));
 }
 
-TEST_F(SimulatorCommands, SettingsChangedByControlAreWhatTheHostReads)
-{
+TEST_F(SimulatorCommands, SettingsChangedByControlAreWhatTheHostReads) {
     ASSERT_EQ(m_hub.Control("SET model Counter-7_VXL"), "OK");
     EXPECT_EQ(Ask("50"), Cat({0x50, 0x00}, Text("Counter-7_VXL")));
     ASSERT_EQ(m_hub.Control("SET bluetooth.name Front Desk"), "OK");
@@ -248,8 +235,7 @@ TEST_F(SimulatorCommands, SettingsChangedByControlAreWhatTheHostReads)
     EXPECT_EQ(m_hub.Control("BOGUS").rfind("ERR", 0), 0u);
 }
 
-TEST_F(SimulatorCommands, UnknownAndMalformedInputIsSurvived)
-{
+TEST_F(SimulatorCommands, UnknownAndMalformedInputIsSurvived) {
     // Unknown command: no reply at all.
     m_client.SendFrame(0, Hex("99 01 02"));
     EXPECT_TRUE(m_client.QuietFor(300));
@@ -266,8 +252,7 @@ TEST_F(SimulatorCommands, UnknownAndMalformedInputIsSurvived)
     EXPECT_EQ(Ask("D0"), Hex("D0 01"));
 }
 
-TEST_F(SimulatorCommands, HostLeavingMidFrameLeavesHubReadyForTheNext)
-{
+TEST_F(SimulatorCommands, HostLeavingMidFrameLeavesHubReadyForTheNext) {
     m_client.Send(Hex("56 51 54 00 00 10 50 50"));  // declares 16 bytes, sends 2
     m_client.Close();
     CRawHubClient next = CRawHubClient::Tcp(m_hub.Port());
@@ -277,8 +262,7 @@ TEST_F(SimulatorCommands, HostLeavingMidFrameLeavesHubReadyForTheNext)
     EXPECT_EQ(*reply, Hex("D0 01"));
 }
 
-TEST_F(SimulatorCommands, NewConnectionReplacesTheOldOne)
-{
+TEST_F(SimulatorCommands, NewConnectionReplacesTheOldOne) {
     CRawHubClient second = CRawHubClient::Tcp(m_hub.Port());
     ASSERT_TRUE(second.Open());
     EXPECT_TRUE(m_client.WaitClosed(2000));
@@ -287,8 +271,7 @@ TEST_F(SimulatorCommands, NewConnectionReplacesTheOldOne)
     EXPECT_EQ(*reply, Hex("D2 00"));
 }
 
-TEST_F(SimulatorCommands, LargeFrameSplitAcrossWritesIsReassembled)
-{
+TEST_F(SimulatorCommands, LargeFrameSplitAcrossWritesIsReassembled) {
     const ByteVec lan = Hex("0A0B0C0D0E0F 01020304 05060708 090A0B0C 0D0E0F10 00 00000000000000");
     const ByteVec frame = MakeFrame(0, Cat({0x25}, lan));
     for (size_t i = 0; i < frame.size(); ++i) {

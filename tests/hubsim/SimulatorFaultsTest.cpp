@@ -13,13 +13,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long long MsSince(Clock::time_point start)
-{
+long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-CHubSimFixture::Options Silent()
-{
+CHubSimFixture::Options Silent() {
     CHubSimFixture::Options options;
     options.bGreet = false;
     return options;
@@ -27,8 +25,7 @@ CHubSimFixture::Options Silent()
 
 }  // namespace
 
-TEST(SimulatorFaults, DelayHoldsEveryReplyBack)
-{
+TEST(SimulatorFaults, DelayHoldsEveryReplyBack) {
     CHubSimFixture hub(Silent());
     ASSERT_EQ(hub.Control("FAULT DELAY 400"), "OK");
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
@@ -45,8 +42,7 @@ TEST(SimulatorFaults, DelayHoldsEveryReplyBack)
     EXPECT_LT(MsSince(quick), 380) << "the delay was cleared";
 }
 
-TEST(SimulatorFaults, NoReplyWrongHeaderAndShortReply)
-{
+TEST(SimulatorFaults, NoReplyWrongHeaderAndShortReply) {
     CHubSimFixture hub(Silent());
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     ASSERT_EQ(hub.Control("FAULT NOREPLY 0x50"), "OK");
@@ -79,8 +75,7 @@ TEST(SimulatorFaults, NoReplyWrongHeaderAndShortReply)
     EXPECT_EQ(client.Ask(Hex("24"))->size(), 32u);
 }
 
-TEST(SimulatorFaults, GarbageBetweenFrames)
-{
+TEST(SimulatorFaults, GarbageBetweenFrames) {
     CHubSimFixture hub(Silent());
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     ASSERT_EQ(hub.Control("FAULT GARBAGE ON"), "OK");
@@ -95,8 +90,7 @@ TEST(SimulatorFaults, GarbageBetweenFrames)
     EXPECT_EQ(client.ReadRaw(1000, 8), MakeFrame(0, Hex("D0 01")));
 }
 
-TEST(SimulatorFaults, SplitFramesArriveInPiecesWithPauses)
-{
+TEST(SimulatorFaults, SplitFramesArriveInPiecesWithPauses) {
     CHubSimFixture hub(Silent());
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     ASSERT_EQ(hub.Control("FAULT SPLIT 10 150"), "OK");
@@ -109,8 +103,7 @@ TEST(SimulatorFaults, SplitFramesArriveInPiecesWithPauses)
     EXPECT_GE(client.ReadTimes().size(), 4u);
 }
 
-TEST(SimulatorFaults, CloseOnAcceptOnceAndAlways)
-{
+TEST(SimulatorFaults, CloseOnAcceptOnceAndAlways) {
     CHubSimFixture hub(Silent());
     ASSERT_EQ(hub.Control("FAULT CLOSE ONCE"), "OK");
     CRawHubClient first = CRawHubClient::Tcp(hub.Port());
@@ -130,8 +123,7 @@ TEST(SimulatorFaults, CloseOnAcceptOnceAndAlways)
     EXPECT_EQ(last.Ask(Hex("D0")), Hex("D0 01"));
 }
 
-TEST(SimulatorFaults, DropAfterFrames)
-{
+TEST(SimulatorFaults, DropAfterFrames) {
     CHubSimFixture::Options options = Silent();
     options.bPty = true;
     CHubSimFixture hub(options);
@@ -149,8 +141,7 @@ TEST(SimulatorFaults, DropAfterFrames)
     }
 }
 
-TEST(SimulatorFaults, CutReplyStopsInsideTheFrameAndDropsTheLink)
-{
+TEST(SimulatorFaults, CutReplyStopsInsideTheFrameAndDropsTheLink) {
     CHubSimFixture::Options options = Silent();
     options.bPty = true;
     CHubSimFixture hub(options);
@@ -175,8 +166,7 @@ TEST(SimulatorFaults, CutReplyStopsInsideTheFrameAndDropsTheLink)
     EXPECT_NE(hub.Control("FAULT").find("cut=off"), std::string::npos);
 }
 
-TEST(SimulatorFaults, SilentHubReadsButNeverAnswers)
-{
+TEST(SimulatorFaults, SilentHubReadsButNeverAnswers) {
     CHubSimFixture hub;  // greeting on: silence suppresses it too
     ASSERT_EQ(hub.Control("FAULT SILENT ON"), "OK");
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
@@ -189,8 +179,7 @@ TEST(SimulatorFaults, SilentHubReadsButNeverAnswers)
     EXPECT_EQ(client.Ask(Hex("D0")), Hex("D0 01"));
 }
 
-TEST(SimulatorFaults, RefuseConnectionsThenAcceptAgainOnTheSamePort)
-{
+TEST(SimulatorFaults, RefuseConnectionsThenAcceptAgainOnTheSamePort) {
     CHubSimFixture hub(Silent());
     ASSERT_EQ(hub.Control("FAULT REFUSE ON"), "OK");
     int nError = 0;
@@ -203,8 +192,7 @@ TEST(SimulatorFaults, RefuseConnectionsThenAcceptAgainOnTheSamePort)
     EXPECT_EQ(client.Ask(Hex("D0")), Hex("D0 01"));
 }
 
-TEST(SimulatorFaults, FaultsGivenAtStart)
-{
+TEST(SimulatorFaults, FaultsGivenAtStart) {
     CHubSimFixture::Options options = Silent();
     options.extraArgs = {"--no-reply", "D0", "--delay", "200", "--fault", "WRONGHEADER 0x24", "--cut-reply", "44:9"};
     CHubSimFixture hub(options);
@@ -218,8 +206,7 @@ TEST(SimulatorFaults, FaultsGivenAtStart)
     EXPECT_FALSE(client.ReadFrame(500));
 }
 
-TEST(SimulatorFaults, RefusedAtStartStillBecomesReady)
-{
+TEST(SimulatorFaults, RefusedAtStartStillBecomesReady) {
     CHubSimFixture::Options options = Silent();
     options.extraArgs = {"--refuse"};
     CHubSimFixture hub(options);
@@ -228,8 +215,7 @@ TEST(SimulatorFaults, RefusedAtStartStillBecomesReady)
     EXPECT_EQ(nError, ECONNREFUSED);
 }
 
-TEST(SimulatorFaults, BadFaultCommandsAreRefused)
-{
+TEST(SimulatorFaults, BadFaultCommandsAreRefused) {
     CHubSimFixture hub(Silent());
     for (const char* pszLine : {"FAULT DELAY -1", "FAULT NOREPLY zz", "FAULT SPLIT 0 10", "FAULT CLOSE SOMETIMES",
                                 "FAULT DROP x", "FAULT SILENT MAYBE", "FAULT TELEPORT", "FAULT SHORT 24 0"}) {

@@ -28,14 +28,13 @@ namespace {
 // A private directory per test, removed afterwards.
 class CTempDir {
 public:
-    CTempDir()
-    {
+    CTempDir() {
         std::random_device random;
-        m_path = fs::temp_directory_path() / ("hubsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+        m_path =
+            fs::temp_directory_path() / ("hubsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
         fs::create_directories(m_path);
     }
-    ~CTempDir()
-    {
+    ~CTempDir() {
         std::error_code error;
         fs::remove_all(m_path, error);
     }
@@ -45,15 +44,14 @@ private:
     fs::path m_path;
 };
 
-nlohmann::json ReadJson(const fs::path& path)
-{
+nlohmann::json ReadJson(const fs::path& path) {
     std::ifstream in(path);
     return nlohmann::json::parse(in);
 }
 
 // Waits until cond holds or about two seconds pass.
-template <typename Cond> bool Eventually(Cond cond)
-{
+template <typename Cond>
+bool Eventually(Cond cond) {
     for (int i = 0; i < 200; ++i) {
         if (cond()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -68,8 +66,7 @@ struct SRun {
 
 // Runs the simulator with these arguments and strInput as its whole standard
 // input, and collects standard output until it exits; after nLimitMs it is killed.
-SRun RunSimulator(const std::vector<std::string>& vecArgs, const std::string& strInput, int nLimitMs)
-{
+SRun RunSimulator(const std::vector<std::string>& vecArgs, const std::string& strInput, int nLimitMs) {
     int toChild[2];
     int fromChild[2];
     SRun run;
@@ -110,16 +107,14 @@ SRun RunSimulator(const std::vector<std::string>& vecArgs, const std::string& st
     return run;
 }
 
-std::string ReadFile(const fs::path& path)
-{
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
 
-TEST(SimulatorTransports, PtyServesTheHubAndSurvivesHostCloses)
-{
+TEST(SimulatorTransports, PtyServesTheHubAndSurvivesHostCloses) {
     CTempDir dir;
     CHubSimFixture::Options options;
     options.bGreet = false;
@@ -156,8 +151,7 @@ TEST(SimulatorTransports, PtyServesTheHubAndSurvivesHostCloses)
     EXPECT_FALSE(fs::is_symlink(options.strComLink)) << "the link goes with the hub";
 }
 
-TEST(SimulatorTransports, UsbHubPublishesUnplugsAndReplugs)
-{
+TEST(SimulatorTransports, UsbHubPublishesUnplugsAndReplugs) {
     CTempDir dir;
     CHubSimFixture::Options options;
     options.bGreet = false;
@@ -208,14 +202,12 @@ TEST(SimulatorTransports, UsbHubPublishesUnplugsAndReplugs)
     EXPECT_FALSE(fs::exists(sock));
 }
 
-TEST(SimulatorTransports, UsbCommandsWithoutUsbAreRefused)
-{
+TEST(SimulatorTransports, UsbCommandsWithoutUsbAreRefused) {
     CHubSimFixture hub;
     EXPECT_EQ(hub.Control("USB UNPLUG").rfind("ERR", 0), 0u);
 }
 
-TEST(SimulatorTransports, StateFileLoadsSavesAndSurvivesRestart)
-{
+TEST(SimulatorTransports, StateFileLoadsSavesAndSurvivesRestart) {
     CTempDir dir;
     const fs::path state = dir.Path() / "hub.json";
     {
@@ -249,8 +241,7 @@ TEST(SimulatorTransports, StateFileLoadsSavesAndSurvivesRestart)
     EXPECT_EQ(std::string(name2->begin() + 2, name2->end()), "Demo-Hub_VXL");
 }
 
-TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTheyWere)
-{
+TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTheyWere) {
     CTempDir dir;
     const std::string strGood = R"({"telnet": 1})";
     const std::string strDeep = R"({"bluetooth": {"name": )" + std::string(20000, '[') + std::string(20000, ']') + "}}";
@@ -290,9 +281,8 @@ TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTh
         } else {
             std::ofstream(path, std::ios::binary) << c.strContent;
         }
-        const SRun run = RunSimulator({"--listen", "127.0.0.1:0", "--no-control", "--exit-on-stdin-eof", "--state",
-                                       path.string()},
-                                      "", 20000);
+        const SRun run = RunSimulator(
+            {"--listen", "127.0.0.1:0", "--no-control", "--exit-on-stdin-eof", "--state", path.string()}, "", 20000);
         ASSERT_TRUE(WIFEXITED(run.nStatus)) << run.nStatus;
         EXPECT_EQ(WEXITSTATUS(run.nStatus), 2);
         EXPECT_EQ(run.strOutput.rfind("ERROR " + path.string() + ": ", 0), 0u) << run.strOutput;
@@ -307,8 +297,7 @@ TEST(SimulatorTransports, BadStateFilesStopTheStartNamingFileAndPlaceAndStayAsTh
     EXPECT_TRUE(fs::is_fifo(dir.Path() / "fifo"));
 }
 
-TEST(SimulatorTransports, FixtureRestartKeepsThePortWhileAHostHoldsAConnection)
-{
+TEST(SimulatorTransports, FixtureRestartKeepsThePortWhileAHostHoldsAConnection) {
     CHubSimFixture hub;
     CRawHubClient client = CRawHubClient::Tcp(hub.Port());
     ASSERT_TRUE(client.ReadFrameFor(254));
@@ -324,8 +313,7 @@ TEST(SimulatorTransports, FixtureRestartKeepsThePortWhileAHostHoldsAConnection)
     EXPECT_EQ(hub.Control("PING"), "OK PONG");
 }
 
-TEST(SimulatorTransports, FixtureStopsTheProcessAndRefusesControlAfterwards)
-{
+TEST(SimulatorTransports, FixtureStopsTheProcessAndRefusesControlAfterwards) {
     CHubSimFixture hub;
     const uint16_t nPort = hub.Port();
     hub.Stop();
@@ -335,8 +323,7 @@ TEST(SimulatorTransports, FixtureStopsTheProcessAndRefusesControlAfterwards)
     EXPECT_FALSE(CRawHubClient::Tcp(nPort, &nError).Open());
 }
 
-TEST(SimulatorTransports, SeveralTransportsShareOneState)
-{
+TEST(SimulatorTransports, SeveralTransportsShareOneState) {
     CTempDir dir;
     CHubSimFixture::Options options;
     options.bGreet = false;
@@ -361,8 +348,7 @@ TEST(SimulatorTransports, SeveralTransportsShareOneState)
 }
 
 // Without the fixture: the program itself, driven through standard input.
-TEST(SimulatorTransports, StandardInputControlAndStartLines)
-{
+TEST(SimulatorTransports, StandardInputControlAndStartLines) {
     const SRun run = RunSimulator({"--listen", "127.0.0.1:0", "--no-control", "--stdin-control"},
                                   "PING\nFAULT NOREPLY zz\nQUIT\n", 20000);
     const std::string& strOutput = run.strOutput;
@@ -379,10 +365,12 @@ TEST(SimulatorTransports, StandardInputControlAndStartLines)
     EXPECT_NE(strAnswers.find("\nOK BYE\n"), std::string::npos) << strAnswers;
 }
 
-TEST(SimulatorTransports, BadCommandLinesStopTheStart)
-{
-    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
-             {"--listen", "127.0.0.1:99999"}, {"--listen", "nowhere"}, {"--split", "0:5"}, {"--usb-sim", "/nonexistent/dir"}}) {
+TEST(SimulatorTransports, BadCommandLinesStopTheStart) {
+    for (const std::vector<std::string>& extra :
+         std::vector<std::vector<std::string>>{{"--listen", "127.0.0.1:99999"},
+                                               {"--listen", "nowhere"},
+                                               {"--split", "0:5"},
+                                               {"--usb-sim", "/nonexistent/dir"}}) {
         CHubSimFixture::Options options;
         options.extraArgs = extra;
         EXPECT_THROW(CHubSimFixture hub(options), std::runtime_error) << extra[0] << " " << extra[1];

@@ -11,12 +11,17 @@ TEST(BackupTest, BadFilesNameTheirPlace) {
     backup.strTaken = "2026-12-08T08:00:00Z";
     backup.strModel = "VX-H400_VXL";
     SHubSettings hub;
-    hub.lan = SLan{{0x00, 0x1b, 0x5f, 0x40, 0x12, 0x7a}, {192, 168, 0, 10}, {255, 255, 255, 0}, {192, 168, 0, 1},
-                   {192, 168, 0, 1}, 0};
+    hub.lan = SLan{{0x00, 0x1b, 0x5f, 0x40, 0x12, 0x7a},
+                   {192, 168, 0, 10},
+                   {255, 255, 255, 0},
+                   {192, 168, 0, 1},
+                   {192, 168, 0, 1},
+                   0};
     hub.serial[100] = SSerialLine{6, 1, 0, 1};
     hub.custom[2] = {"1a2b&00ff"};
     backup.settings = ToValues(hub);
-    EXPECT_EQ(backup.settings.serial[100], (GroupValues{{"baud", "115200"}, {"data", "8"}, {"stop", "1"}, {"parity", "even"}}));
+    EXPECT_EQ(backup.settings.serial[100],
+              (GroupValues{{"baud", "115200"}, {"data", "8"}, {"stop", "1"}, {"parity", "even"}}));
     const std::string strText = BackupToJson(backup).dump(2);
     std::string e;
     auto read = ReadBackupText(strText, "hub.json", e);
@@ -42,7 +47,8 @@ TEST(BackupTest, BadFilesNameTheirPlace) {
               "hub.json: settings.lan.ip: '192.168.0.300' is not an IPv4 address");
     EXPECT_EQ(broken("\"dhcp\": false", "\"dhcp\": 7"), "hub.json: settings.lan.dhcp: wrong type of value");
     EXPECT_EQ(broken("\"dhcp\": false,", ""), "hub.json: settings.lan.dhcp: missing");
-    EXPECT_EQ(broken("\"1a2b&00ff\"", "\"1a2b-00ff\""), "hub.json: settings.custom.msr[0]: '1a2b-00ff' is not \"vvvv&pppp\"");
+    EXPECT_EQ(broken("\"1a2b&00ff\"", "\"1a2b-00ff\""),
+              "hub.json: settings.custom.msr[0]: '1a2b-00ff' is not \"vvvv&pppp\"");
     EXPECT_EQ(broken("\"100\"", "\"99\""), "hub.json: settings.serial.99: not a USB-to-serial device ID (100-129)");
     EXPECT_EQ(broken("\"version\": 1", "\"version\": 2"),
               "hub.json: version: 2 is not supported (this tool reads version 1)");
@@ -53,10 +59,12 @@ TEST(BackupTest, BadFilesNameTheirPlace) {
 
 TEST(RestorePlanTest, WritesOnlyDifferencesAndClonesWithoutPerHubKeys) {
     SSettingsValues from, to;
-    from.groups["bluetooth"] = {{"name", "Till 1"}, {"pin", "1234"}, {"encryption", "on"}, {"mode", "2"}, {"auto_connect", "on"}};
-    to.groups["bluetooth"] = {{"name", "Till 2"}, {"pin", "0000"}, {"encryption", "on"}, {"mode", "2"}, {"auto_connect", "on"}};
-    from.groups["lan"] = {{"mac", "00:00:00:00:00:01"}, {"dhcp", "off"}, {"ip", "10.0.0.1"},
-                          {"mask", "255.0.0.0"}, {"gateway", "10.0.0.254"}, {"dns", "10.0.0.254"}};
+    from.groups["bluetooth"] = {
+        {"name", "Till 1"}, {"pin", "1234"}, {"encryption", "on"}, {"mode", "2"}, {"auto_connect", "on"}};
+    to.groups["bluetooth"] = {
+        {"name", "Till 2"}, {"pin", "0000"}, {"encryption", "on"}, {"mode", "2"}, {"auto_connect", "on"}};
+    from.groups["lan"] = {{"mac", "00:00:00:00:00:01"}, {"dhcp", "off"},           {"ip", "10.0.0.1"},
+                          {"mask", "255.0.0.0"},        {"gateway", "10.0.0.254"}, {"dns", "10.0.0.254"}};
     to.groups["lan"] = from.groups["lan"];
     to.groups["lan"]["mac"] = "00:00:00:00:00:02";
     to.groups["lan"]["ip"] = "10.0.0.2";

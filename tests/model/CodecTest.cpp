@@ -31,12 +31,15 @@ TEST(HubTextTest, FieldsStayInsideThemselvesAndCountCodePageBytes) {
     EXPECT_EQ(HubByteLength(u"\u20AC\u00E9"), 2u);
     EXPECT_EQ(HubByteLength("\xE2\x82\xAC\xC3\xA9"), 2u);
     EXPECT_EQ(WriteHubField("a\u20AC\u4E2D\U0001F600", field), 4u);
-    EXPECT_EQ(std::vector<uint8_t>(field.begin(), field.end()), (std::vector<uint8_t>{'a', 0x80, '?', '?', 0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(field.begin(), field.end()),
+              (std::vector<uint8_t>{'a', 0x80, '?', '?', 0, 0, 0, 0}));
 
     // Exactly full: no NUL; too long: cut at the field, neighbours untouched.
     EXPECT_EQ(WriteHubField("12345678", field), 8u);
     EXPECT_EQ(WriteHubField("123456789ABC", field), 8u);
-    EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.end()), Bytes("\xEE" "12345678" "\xEE"));
+    EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.end()), Bytes("\xEE"
+                                                                        "12345678"
+                                                                        "\xEE"));
     // A surrogate pair at the cut goes whole or not at all.
     EXPECT_EQ(CutToHubBytes(u"1234567\U0001F600", 8), u"1234567\U0001F600");
     EXPECT_EQ(CutToHubBytes(u"12345678\U0001F600", 8), u"12345678");
@@ -142,14 +145,14 @@ TEST(WlanCodecTest, WrittenWithItsConstantsBoundedTextsAndTheNameAsRead) {
     s.ip = {10, 0, 0, 5};
     s.mask = {255, 255, 255, 0};
     s.gateway = {10, 0, 0, 1};
-    s.strSsid = std::string(40, 'S');           // over-long: cut to 32
+    s.strSsid = std::string(40, 'S');  // over-long: cut to 32
     s.nAuth = kAuthWpa2Psk;
     s.nCipher = kCipherAes;
-    s.strWepKey = "never";                      // not WEP: not written
-    s.strPsk = std::string(70, 'p');            // cut to 64, byte 267 intact
-    s.nEapMethod = 2;                           // not EAP: written as 0
-    s.strEapIdentity = std::string(32, 'i');    // full field, no NUL
-    s.strEapPassword = std::string(100, 'w');   // cut to 96, 397 intact
+    s.strWepKey = "never";                     // not WEP: not written
+    s.strPsk = std::string(70, 'p');           // cut to 64, byte 267 intact
+    s.nEapMethod = 2;                          // not EAP: written as 0
+    s.strEapIdentity = std::string(32, 'i');   // full field, no NUL
+    s.strEapPassword = std::string(100, 'w');  // cut to 96, 397 intact
     s.nInactivity = 0x1234;
     auto b = EncodeWlan(s);
 
@@ -204,11 +207,20 @@ TEST(WlanCodecTest, TheTextFormSetsKeysAndKeepsWhatItCannotName) {
     read[5] = 0x55;  // unused bytes are never written
     read[51] = 7;    // a mode without a name
     SWlan s = DecodeWlan(read);
-    GroupValues values = {{"device_name", "ignored"}, {"dhcp", "on"},        {"ip", "192.168.1.50"},
-                          {"mask", "255.255.255.0"},  {"gateway", "192.168.1.1"}, {"ssid", "Shop"},
-                          {"auth", "wpa2-psk"},       {"cipher", "aes"},     {"wep_key", ""},
-                          {"psk", "secret-key"},      {"eap", ""},           {"eap_identity", ""},
-                          {"eap_password", ""},       {"inactivity", "0"}};
+    GroupValues values = {{"device_name", "ignored"},
+                          {"dhcp", "on"},
+                          {"ip", "192.168.1.50"},
+                          {"mask", "255.255.255.0"},
+                          {"gateway", "192.168.1.1"},
+                          {"ssid", "Shop"},
+                          {"auth", "wpa2-psk"},
+                          {"cipher", "aes"},
+                          {"wep_key", ""},
+                          {"psk", "secret-key"},
+                          {"eap", ""},
+                          {"eap_identity", ""},
+                          {"eap_password", ""},
+                          {"inactivity", "0"}};
     ApplyKeyValues(s, values);
     EXPECT_EQ(s.nMode, 7);  // no key given: as read
     CWlanBlock b = EncodeWlan(s);
@@ -282,15 +294,31 @@ TEST(ListTextTest, PiecesEntriesAndWhatACutTextLeaves) {
 }
 
 TEST(ListTextTest, DeviceIdsAtTheirBoundaries) {
-    const std::pair<int, const char*> kNames[] = {
-        {0, "Unknown Device"},   {1, "Label Printer"},    {9, "Label Printer"},    {10, "Local Printer"},
-        {11, "POS Printer"},     {19, "POS Printer"},     {20, "HID Input"},       {29, "HID Input"},
-        {49, "Barcode Scanner"}, {50, "Unknown Device"},  {59, "Unknown Device"},  {60, "RFID"},
-        {89, "NFC"},             {90, "Unknown Device"},  {99, "Unknown Device"},  {100, "USB Serial"},
-        {109, "USB Serial"},     {110, "BCD Display"},    {120, "USB to Serial"},  {129, "USB to Serial"},
-        {130, "Scale"},          {139, "Scale"},          {140, "Unknown Device"}, {255, "Unknown Device"}};
-    for (auto [nId, pszName] : kNames)
-        EXPECT_STREQ(DeviceTypeName(nId), pszName) << nId;
+    const std::pair<int, const char*> kNames[] = {{0, "Unknown Device"},
+                                                  {1, "Label Printer"},
+                                                  {9, "Label Printer"},
+                                                  {10, "Local Printer"},
+                                                  {11, "POS Printer"},
+                                                  {19, "POS Printer"},
+                                                  {20, "HID Input"},
+                                                  {29, "HID Input"},
+                                                  {49, "Barcode Scanner"},
+                                                  {50, "Unknown Device"},
+                                                  {59, "Unknown Device"},
+                                                  {60, "RFID"},
+                                                  {89, "NFC"},
+                                                  {90, "Unknown Device"},
+                                                  {99, "Unknown Device"},
+                                                  {100, "USB Serial"},
+                                                  {109, "USB Serial"},
+                                                  {110, "BCD Display"},
+                                                  {120, "USB to Serial"},
+                                                  {129, "USB to Serial"},
+                                                  {130, "Scale"},
+                                                  {139, "Scale"},
+                                                  {140, "Unknown Device"},
+                                                  {255, "Unknown Device"}};
+    for (auto [nId, pszName] : kNames) EXPECT_STREQ(DeviceTypeName(nId), pszName) << nId;
 
     EXPECT_EQ(SerialAdapters({10, 99, 100, 129, 130, 0x7F}), (std::vector<int>{100, 129, 0x7F}));
     EXPECT_EQ(DeviceIdText(0x7F), "7F");

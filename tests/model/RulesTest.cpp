@@ -19,10 +19,21 @@ GroupValues Assign(const std::string& strGroup, const std::vector<std::string>& 
 }
 
 GroupValues WlanPsk() {
-    return {{"device_name", "Hub-WLAN"}, {"mode", "infra"},   {"dhcp", "on"},          {"ip", "192.168.1.50"},
-            {"mask", "255.255.255.0"},   {"gateway", "192.168.1.1"}, {"ssid", "Shop"}, {"auth", "wpa2-psk"},
-            {"cipher", "aes"},           {"wep_key", ""},     {"psk", "secret-key"},   {"eap", ""},
-            {"eap_identity", ""},        {"eap_password", ""}, {"inactivity", "0"}};
+    return {{"device_name", "Hub-WLAN"},
+            {"mode", "infra"},
+            {"dhcp", "on"},
+            {"ip", "192.168.1.50"},
+            {"mask", "255.255.255.0"},
+            {"gateway", "192.168.1.1"},
+            {"ssid", "Shop"},
+            {"auth", "wpa2-psk"},
+            {"cipher", "aes"},
+            {"wep_key", ""},
+            {"psk", "secret-key"},
+            {"eap", ""},
+            {"eap_identity", ""},
+            {"eap_password", ""},
+            {"inactivity", "0"}};
 }
 
 }  // namespace
@@ -86,8 +97,7 @@ TEST(TextFormTest, AssignmentsRefuseWhatTheHubCannotTakeBeforeAnythingIsSent) {
     EXPECT_EQ(Assign("wlan", {"psk=" + std::string(64, 'F')}, e).count("psk"), 1u) << e;  // raw key
     // Lengths count the hub's bytes: sixteen "é" are 32 bytes of UTF-8 but 16 in CP1252.
     std::string strPin;
-    for (int i = 0; i < 16; ++i)
-        strPin += "\xC3\xA9";
+    for (int i = 0; i < 16; ++i) strPin += "\xC3\xA9";
     EXPECT_EQ(Assign("bluetooth", {"pin=" + strPin}, e).count("pin"), 1u) << e;
     EXPECT_EQ(Assign("bluetooth", {"pin=" + strPin + "x"}, e).count("<refused>"), 1u);
 }
@@ -132,8 +142,9 @@ TEST(TextFormTest, ACharacterWithoutANameGoesBackAsReadUnlessItsKeyChanges) {
     // Encryption "2" shows as on and mode "7" as mode 1, as the hub's own lists read them.
     SBluetooth bt{"Till", "0000", '2', '7', 5};
     GroupValues values = ToKeyValues(bt);
-    EXPECT_EQ(values, (GroupValues{{"name", "Till"}, {"pin", "0000"}, {"encryption", "on"}, {"mode", "1"},
-                                   {"auto_connect", "on"}}));
+    EXPECT_EQ(
+        values,
+        (GroupValues{{"name", "Till"}, {"pin", "0000"}, {"encryption", "on"}, {"mode", "1"}, {"auto_connect", "on"}}));
     values["pin"] = "1234";
     ApplyKeyValues(bt, values);  // keys showing what they showed keep their characters
     EXPECT_EQ(bt, (SBluetooth{"Till", "1234", '2', '7', 5}));

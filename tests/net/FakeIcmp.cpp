@@ -31,8 +31,7 @@ public:
     EIcmpPath Path() const override { return EIcmpPath::Raw; }
 
     int SendTo(std::span<const uint8_t> message, uint32_t) override {
-        if (m_bShutdown)
-            return ENOTSOCK;
+        if (m_bShutdown) return ENOTSOCK;
         m_pNet->OnSend(std::vector<uint8_t>(message.begin(), message.end()));
         return 0;
     }
@@ -63,12 +62,10 @@ public:
                 }
             }
             const uint64_t nNow = TickMs();
-            if (nNow >= nDeadline)
-                return EIcmpWait::TimedOut;
+            if (nNow >= nDeadline) return EIcmpWait::TimedOut;
             const auto nSlice = static_cast<uint32_t>(std::min<uint64_t>({nDeadline - nNow, nNextDue - nNow, 5}));
             if (pWake != nullptr) {
-                if (pWake->SleepMs(nSlice))
-                    return EIcmpWait::Woken;
+                if (pWake->SleepMs(nSlice)) return EIcmpWait::Woken;
             } else {
                 SleepMs(nSlice);
             }
@@ -132,8 +129,7 @@ void CFakeIcmpNetwork::OnSend(const std::vector<uint8_t>& request) {
     for (const SFakeReply& r : replies) {
         const std::vector<uint8_t> datagram = r.make(wId);
         // Every open endpoint sees every reply.
-        for (CFakeIcmpEndpoint* p : m_open)
-            p->m_pending.push_back({nNow + r.nDelayMs, r.dwSource, datagram});
+        for (CFakeIcmpEndpoint* p : m_open) p->m_pending.push_back({nNow + r.nDelayMs, r.dwSource, datagram});
     }
 }
 

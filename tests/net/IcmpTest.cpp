@@ -19,8 +19,7 @@ constexpr uint32_t kLoopback = 0x7F000001;
 std::unique_ptr<IIcmpEndpoint> OpenOrSkipReason(EIcmpPath path, std::string& strWhy) {
     int nErr = 0;
     auto p = OpenIcmpEndpoint(path, nErr);
-    if (!p)
-        strWhy = std::string(IcmpPathName(path)) + " not available here, errno " + std::to_string(nErr);
+    if (!p) strWhy = std::string(IcmpPathName(path)) + " not available here, errno " + std::to_string(nErr);
     return p;
 }
 
@@ -42,11 +41,9 @@ Exchange PingLoopback(IIcmpEndpoint& endpoint, uint16_t wId) {
         uint32_t dwFrom = 0;
         int nErr = 0;
         const uint32_t nLeft = static_cast<uint32_t>(1000 - (TickMs() - t0));
-        if (endpoint.Receive(buffer, n, dwFrom, nLeft, nullptr, nErr) != EIcmpWait::Received)
-            break;
+        if (endpoint.Receive(buffer, n, dwFrom, nLeft, nullptr, nErr) != EIcmpWait::Received) break;
         const size_t h = static_cast<size_t>(buffer[0] & 0x0F) * 4;
-        if (ex.firstType == 0xFF && n > h)
-            ex.firstType = buffer[h];
+        if (ex.firstType == 0xFF && n > h) ex.firstType = buffer[h];
         if (ValidateEchoReply(std::span(buffer.data(), n), dwFrom, kLoopback, wId) == EEchoReply::Valid) {
             ex.bValid = true;
             break;
@@ -61,8 +58,7 @@ Exchange PingLoopback(IIcmpEndpoint& endpoint, uint16_t wId) {
 TEST(IcmpEndpoint, RawSocketSeesTheReplyNotItsOwnRequest) {
     std::string strWhy;
     auto p = OpenOrSkipReason(EIcmpPath::Raw, strWhy);
-    if (!p)
-        GTEST_SKIP() << strWhy << " (needs root or CAP_NET_RAW)";
+    if (!p) GTEST_SKIP() << strWhy << " (needs root or CAP_NET_RAW)";
     const Exchange ex = PingLoopback(*p, 0x2345);
     EXPECT_TRUE(ex.bValid);
     // Filtered to echo replies: the request it sent on loopback never shows.
@@ -95,8 +91,7 @@ TEST(IcmpEndpoint, WakeAndShutdownEndAWaitAtOnce) {
     int nErr = 0;
     for (EIcmpPath path : {EIcmpPath::Raw, EIcmpPath::Datagram}) {
         auto p = OpenIcmpEndpoint(path, nErr);
-        if (!p)
-            continue;
+        if (!p) continue;
         SCOPED_TRACE(IcmpPathName(path));
         CWakeSignal wake;
         std::thread waker([&] {

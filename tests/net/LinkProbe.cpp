@@ -24,8 +24,7 @@ namespace {
 
 int BringLoopbackUp() {
     const int h = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (h < 0)
-        return 1;
+    if (h < 0) return 1;
     ifreq req{};
     std::strncpy(req.ifr_name, "lo", IFNAMSIZ - 1);
     int rc = ioctl(h, SIOCGIFFLAGS, &req);
@@ -34,16 +33,14 @@ int BringLoopbackUp() {
         rc = ioctl(h, SIOCSIFFLAGS, &req);
     }
     close(h);
-    if (rc != 0)
-        std::perror("lo up");
+    if (rc != 0) std::perror("lo up");
     return rc == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--lo-up") == 0)
-        return BringLoopbackUp();
+    if (argc > 1 && std::strcmp(argv[1], "--lo-up") == 0) return BringLoopbackUp();
 
     int nErr = 0;
     auto pEndpoint = vexal::platform::OpenIcmpEndpoint(nErr);
@@ -65,8 +62,7 @@ int main(int argc, char** argv) {
     std::thread hub([hListen] {
         const int h = accept4(hListen, nullptr, nullptr, SOCK_CLOEXEC);
         const unsigned char frame[] = {'V', 'Q', 'T', 0, 0, 2, 0x12, 0x34};
-        if (h < 0)
-            return;
+        if (h < 0) return;
         // Keep the line open until the port closes it (10 s at most).
         timeval limit{10, 0};
         setsockopt(h, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);

@@ -24,8 +24,8 @@ private:
 
 // A network port for an address and TCP port, its log written to logDir
 // (log switch on) so tests can look for the lines it writes.
-std::shared_ptr<vexal::CPortNet> MakeNetPort(const std::string& strAddress, uint32_t dwTcpPort,
-                                             const CTempDir& logDir, uint32_t dwRawMode = 0);
+std::shared_ptr<vexal::CPortNet> MakeNetPort(const std::string& strAddress, uint32_t dwTcpPort, const CTempDir& logDir,
+                                             uint32_t dwRawMode = 0);
 
 // Everything the port logs wrote into the folder so far (ASCII lines).
 std::string LogText(const CTempDir& logDir);

@@ -48,8 +48,7 @@ TEST(PingCheck, EchoRequestLayout) {
     EXPECT_EQ(r[5], 0x34);
     EXPECT_EQ(r[6], 0x00);
     EXPECT_EQ(r[7], 0x00);
-    for (size_t i = 8; i < 40; ++i)
-        EXPECT_EQ(r[i], 0x20) << "payload byte " << i;
+    for (size_t i = 8; i < 40; ++i) EXPECT_EQ(r[i], 0x20) << "payload byte " << i;
     // A correct checksum makes the whole message sum to zero.
     EXPECT_EQ(InternetChecksum(r), 0);
     EXPECT_NE(BuildEchoRequest(0x1235)[2] << 8 | BuildEchoRequest(0x1235)[3], r[2] << 8 | r[3]);

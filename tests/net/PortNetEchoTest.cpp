@@ -18,7 +18,9 @@ namespace {
 constexpr uint32_t kHub = 0xC0A80A14;  // 192.168.10.20
 const std::u16string kHubText = u"192.168.10.20";
 
-SFakeReply Good(uint32_t nDelayMs = 5) { return {nDelayMs, kHub, [](uint16_t id) { return EchoReplyDatagram(id); }}; }
+SFakeReply Good(uint32_t nDelayMs = 5) {
+    return {nDelayMs, kHub, [](uint16_t id) { return EchoReplyDatagram(id); }};
+}
 
 class PortNetEcho : public ::testing::Test {
 protected:
@@ -67,9 +69,21 @@ TEST_F(PortNetEcho, InvalidRepliesFailTheCheckAfterTheWait) {
     };
     const Case cases[] = {
         {"wrong source", {5, kHub + 1, [](uint16_t id) { return EchoReplyDatagram(id); }}},
-        {"short datagram", {5, kHub, [](uint16_t id) { auto d = EchoReplyDatagram(id, 0, 5, 0); d.pop_back(); return d; }}},
+        {"short datagram",
+         {5, kHub,
+          [](uint16_t id) {
+              auto d = EchoReplyDatagram(id, 0, 5, 0);
+              d.pop_back();
+              return d;
+          }}},
         {"empty datagram", {5, kHub, [](uint16_t) { return std::vector<uint8_t>{}; }}},
-        {"header longer than datagram", {5, kHub, [](uint16_t id) { auto d = EchoReplyDatagram(id); d[0] = 0x4F; return d; }}},
+        {"header longer than datagram",
+         {5, kHub,
+          [](uint16_t id) {
+              auto d = EchoReplyDatagram(id);
+              d[0] = 0x4F;
+              return d;
+          }}},
         {"wrong type", {5, kHub, [](uint16_t id) { return EchoReplyDatagram(id, 8); }}},
         {"unreachable report", {5, kHub, [](uint16_t id) { return EchoReplyDatagram(id, 3); }}},
         {"wrong identifier", {5, kHub, [](uint16_t id) { return EchoReplyDatagram(static_cast<uint16_t>(id ^ 1)); }}},

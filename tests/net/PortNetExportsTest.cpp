@@ -13,8 +13,7 @@ namespace {
 bool WaitFor(uint32_t nMaxMs, const auto& pred) {
     const uint64_t t0 = vexal::platform::TickMs();
     while (vexal::platform::TickMs() - t0 < nMaxMs) {
-        if (pred())
-            return true;
+        if (pred()) return true;
         vexal::platform::SleepMs(50);
     }
     return pred();

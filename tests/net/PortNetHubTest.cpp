@@ -29,8 +29,7 @@ namespace {
 bool WaitFor(const std::function<bool()>& pred, uint32_t nMaxMs) {
     const uint64_t t0 = platform::TickMs();
     while (platform::TickMs() - t0 < nMaxMs) {
-        if (pred())
-            return true;
+        if (pred()) return true;
         platform::SleepMs(50);
     }
     return pred();
@@ -43,8 +42,8 @@ int ListenOnLoopback(int nBacklog, sockaddr_in& sa) {
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t nLen = sizeof sa;
-    if (hListen < 0 || bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(hListen, nBacklog) != 0 ||
-        getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen) != 0) {
+    if (hListen < 0 || bind(hListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        listen(hListen, nBacklog) != 0 || getsockname(hListen, reinterpret_cast<sockaddr*>(&sa), &nLen) != 0) {
         if (hListen >= 0) close(hListen);
         return -1;
     }
@@ -53,8 +52,8 @@ int ListenOnLoopback(int nBacklog, sockaddr_in& sa) {
 
 std::vector<uint8_t> Frame(uint8_t device, const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> f(6 + payload.size());
-    const uint8_t header[6] = {'V', 'Q', 'T', device, static_cast<uint8_t>(payload.size() >> 8),
-                               static_cast<uint8_t>(payload.size())};
+    const uint8_t header[6] = {
+        'V', 'Q', 'T', device, static_cast<uint8_t>(payload.size() >> 8), static_cast<uint8_t>(payload.size())};
     std::copy(std::begin(header), std::end(header), f.begin());
     std::copy(payload.begin(), payload.end(), f.begin() + 6);
     return f;
@@ -77,8 +76,7 @@ protected:
         return m_pPort;
     }
     void TearDown() override {
-        if (m_pPort)
-            m_pPort->ClosePort();
+        if (m_pPort) m_pPort->ClosePort();
     }
 
     CTempDir m_log;
@@ -170,8 +168,7 @@ TEST_F(PortNetHub, HubRestartGoesOffLineThenReconnectsWithoutLosingBytes) {
     // The greeting the hub sent at once on the new connection is not lost,
     // nor is anything after it.
     EXPECT_TRUE(WaitFor([&] { return pPort->AvailableCount(254) > 0; }, 6000));
-    for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(m_hub.Control("SEND 0 0" + std::to_string(i) + "EE").rfind("OK", 0), 0u);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(m_hub.Control("SEND 0 0" + std::to_string(i) + "EE").rfind("OK", 0), 0u);
     uint8_t buf[10] = {};
     ASSERT_EQ(pPort->Read(0, buf, 10, 8000), 10u);
     for (int i = 0; i < 5; ++i) {
@@ -240,8 +237,8 @@ TEST_F(PortNetHub, WriteOnABrokenLinkFailsAndLaterCyclesReconnect) {
     EXPECT_GE(CountInLog(m_log, "-Ethernet Write Fail(-1/7), WSAGLE="), 1);
 
     m_hub.Restart();
-    ASSERT_TRUE(WaitFor([&] { return pPort->m_dwLinkState.load() == ZAMO_LINK_ONLINE && pPort->m_bOpen.load(); },
-                        15000));
+    ASSERT_TRUE(
+        WaitFor([&] { return pPort->m_dwLinkState.load() == ZAMO_LINK_ONLINE && pPort->m_bOpen.load(); }, 15000));
     const auto again = Frame(5, {0xC3});
     EXPECT_EQ(pPort->WritePort(again.data(), static_cast<uint32_t>(again.size())), 7);
     EXPECT_TRUE(WaitFor([&] { return Upper(m_hub.Control("RX 5")).find("C3") != std::string::npos; }, 3000));
@@ -337,7 +334,6 @@ TEST(PortNetResetAtOnce, HubResettingTheFirstConnectionGetsExactlyOneMoreConnect
     pPort->ClosePort();
     shutdown(hListen, SHUT_RDWR);  // ends an accept still waiting
     hub.join();
-    if (hKept >= 0)
-        close(hKept);
+    if (hKept >= 0) close(hKept);
     close(hListen);
 }

@@ -38,8 +38,7 @@ public:
         m_wPort = ntohs(sa.sin_port);
     }
     ~CListener() {
-        if (m_hPeer >= 0)
-            close(m_hPeer);
+        if (m_hPeer >= 0) close(m_hPeer);
         close(m_h);
     }
     uint16_t Port() const { return m_wPort; }

@@ -23,11 +23,9 @@ struct SRun {
 SRun RunShell(const std::string& strCommand) {
     SRun run;
     FILE* p = popen(strCommand.c_str(), "r");
-    if (p == nullptr)
-        return run;
+    if (p == nullptr) return run;
     char buf[256];
-    while (fgets(buf, sizeof buf, p) != nullptr)
-        run.strOutput += buf;
+    while (fgets(buf, sizeof buf, p) != nullptr) run.strOutput += buf;
     const int status = pclose(p);
     run.nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -36,15 +34,15 @@ SRun RunShell(const std::string& strCommand) {
 std::string ProbeAsNobody(const std::string& strProbe, const std::string& strRange) {
     return "unshare -n /bin/sh -c '" + strProbe + " --lo-up && echo \"" + strRange +
            "\" > /proc/sys/net/ipv4/ping_group_range && "
-           "exec setpriv --reuid=65534 --regid=65534 --clear-groups " + strProbe + "' 2>&1";
+           "exec setpriv --reuid=65534 --regid=65534 --clear-groups " +
+           strProbe + "' 2>&1";
 }
 
 class UnprivilegedLinkWatch : public ::testing::Test {
 protected:
     void SetUp() override {
         const SRun probe = RunShell("unshare -n true 2>&1");
-        if (probe.nStatus != 0)
-            GTEST_SKIP() << "unshare -n is not permitted on this machine: " << probe.strOutput;
+        if (probe.nStatus != 0) GTEST_SKIP() << "unshare -n is not permitted on this machine: " << probe.strOutput;
         // The build tree may sit where nobody cannot reach it: run a copy
         // from a folder of this test's own that everyone may enter.
         std::string strTemplate = (fs::temp_directory_path() / "vexal-probe-XXXXXX").string();
@@ -59,8 +57,7 @@ protected:
     }
     void TearDown() override {
         std::error_code ec;
-        if (!m_dir.empty())
-            fs::remove_all(m_dir, ec);
+        if (!m_dir.empty()) fs::remove_all(m_dir, ec);
     }
 
     fs::path m_dir;

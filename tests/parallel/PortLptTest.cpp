@@ -74,9 +74,8 @@ DeviceOption Option(const char16_t* pszName) {
 
 struct CFixture {
     CFixture() {
-        pPort->SetParallelEndpointFactory([p = pPrinter](std::u16string_view, int&) {
-            return std::make_unique<CFakeParallel>(p);
-        });
+        pPort->SetParallelEndpointFactory(
+            [p = pPrinter](std::u16string_view, int&) { return std::make_unique<CFakeParallel>(p); });
         EXPECT_EQ(pPort->SetDeviceOption(Option(u"LPT1")), 1u);
     }
     size_t Zeros() {
@@ -135,8 +134,7 @@ TEST(PortLpt, ReadsTakeTwentyBytesACycleAndIdleCyclesKeepTheLineAlive) {
     f.pPort->AddDevice(5);
     // One frame for device 5 with 44 payload bytes: 50 bytes on the wire.
     std::vector<uint8_t> frame = {0x56, 0x51, 0x54, 0x05, 0x00, 44};
-    for (uint8_t i = 0; i < 44; ++i)
-        frame.push_back(i);
+    for (uint8_t i = 0; i < 44; ++i) frame.push_back(i);
     {
         std::lock_guard lock(f.pPrinter->m);
         f.pPrinter->incoming = frame;

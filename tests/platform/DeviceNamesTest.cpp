@@ -38,7 +38,7 @@ TEST(DeviceNames, LinksListResolveAndFallBack) {
     EXPECT_EQ(HighestComNumber(), 7u);
 
     EXPECT_EQ(ResolvePortName("COM7", "COM", "/dev/ttyS"), fs::canonical(dir / "tty-target").string());
-    EXPECT_FALSE(ResolvePortName("COM3", "COM", "/dev/ttyS"));  // dangling link fails
+    EXPECT_FALSE(ResolvePortName("COM3", "COM", "/dev/ttyS"));             // dangling link fails
     EXPECT_EQ(ResolvePortName("COM5", "COM", "/dev/ttyS"), "/dev/ttyS4");  // no link
     EXPECT_FALSE(ResolvePortName("COM1/../x", "COM", "/dev/ttyS"));
 

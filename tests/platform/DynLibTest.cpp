@@ -29,6 +29,4 @@ TEST(DynLib, SystemLibraryResolvesSymbols) {
     EXPECT_FALSE(lib.IsLoaded());
 }
 
-TEST(Process, HostProgramNameIsOwnBaseName) {
-    EXPECT_EQ(HostProgramName(), u"platform_tests");
-}
+TEST(Process, HostProgramNameIsOwnBaseName) { EXPECT_EQ(HostProgramName(), u"platform_tests"); }

@@ -165,7 +165,7 @@ TEST(DeviceHandleOwner, CloseWakesTheHolderWaitsForItThenCloses) {
         COwner::CHold hold = owner.Hold();
         bInIo = true;
         while (!(*hold)->m_bWoken) platform::SleepMs(1);  // a blocked read until woken
-        platform::SleepMs(50);                             // finishing after the wake
+        platform::SleepMs(50);                            // finishing after the wake
         nClosesSeenByIo = nCloses.load();
     });
     ASSERT_TRUE(WaitFor([&] { return bInIo.load(); }, 2000));

@@ -338,8 +338,12 @@ TEST_F(PortParser, ReaderLinesGoThroughThePortLogSwitchAndFilterLinesThroughTheT
     port->m_bPortLog = true;
     port->AddDevice(12);
     port->m_nAsbMode = 1;
-    const auto block = Concat({{0x41}, Frame(0, {0x74, 20, 4}), Frame(0, {0x75, 1, 2}), Frame(0xFF, {12}),
-                               {0x56, 0x51, 0x54, 3, 0, 0}, Frame(12, {0x41, 0x14, 0, 0, 0x0F, 0x42})});
+    const auto block = Concat({{0x41},
+                               Frame(0, {0x74, 20, 4}),
+                               Frame(0, {0x75, 1, 2}),
+                               Frame(0xFF, {12}),
+                               {0x56, 0x51, 0x54, 3, 0, 0},
+                               Frame(12, {0x41, 0x14, 0, 0, 0x0F, 0x42})});
     Process(block);  // trace switch off: no filter lines
     port->m_bPortTrace = true;
     Process(Frame(12, {0x10, 0x01, 0x03, 0x4F, 0x43}));

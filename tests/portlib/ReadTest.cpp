@@ -23,9 +23,7 @@ protected:
         port->SetDeviceOption(opt);
         port->m_bOpen = true;  // no reader thread: the test plays the reader
     }
-    void Put(std::vector<uint8_t> bytes) {
-        port->EnqueueData(0, bytes.data(), static_cast<uint32_t>(bytes.size()));
-    }
+    void Put(std::vector<uint8_t> bytes) { port->EnqueueData(0, bytes.data(), static_cast<uint32_t>(bytes.size())); }
     std::shared_ptr<CFakePort> port;
 };
 }  // namespace

@@ -135,7 +135,7 @@ TEST(ReaderThread, LateThreadOfAnEarlierRunIsNotRevivedByANewOpen) {
     port->BlockReads();
     ASSERT_EQ(port->OpenPort(), 1u);
     ASSERT_TRUE(WaitFor([&] { return port->m_bInBlockedRead.load(); }, 5000));
-    port->ClosePort();  // detaches the stuck thread
+    port->ClosePort();                // detaches the stuck thread
     ASSERT_EQ(port->OpenPort(), 1u);  // new run; its reads block too
     port->Release();
     // The earlier run's thread ends on its own stop flag: only the test and

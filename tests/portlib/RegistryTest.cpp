@@ -160,7 +160,7 @@ TEST_F(Registry, AvailableDevIdFindsTheLowestPresentDeviceAndGivesItAQueue) {
     EXPECT_EQ(reg.AvailableDevId(id, 20, 29), 25u);
     EXPECT_EQ(port->ReceiveQueueCount(25), 1u);
     EXPECT_EQ(reg.AvailableDevId(id, 26, 29), 0u);
-    EXPECT_EQ(port->ReceiveQueueCount(0), 1u);  // 0 is added too
+    EXPECT_EQ(port->ReceiveQueueCount(0), 1u);         // 0 is added too
     EXPECT_EQ(reg.AvailableDevId(id, 250, 4000), 0u);  // range past the table is cut
 }
 
@@ -252,8 +252,9 @@ std::string ReadLogs(const std::filesystem::path& dir, std::vector<std::string>*
 class RegistryLog : public Registry {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("vexal-reglog-" + std::to_string(getpid()) + "-" +
-                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("vexal-reglog-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         setenv("VEXAL_LOG_DIR", dir.c_str(), 1);

@@ -82,8 +82,11 @@ TEST(SerialLine, CodesBecomeTheLineOrAreRefused) {
         EXPECT_EQ(plan.bXonXoff, row.bXon);
         EXPECT_EQ(plan.approximations.size(), row.nApproximations);
     }
-    for (const platform::SSerialLine bad : {platform::SSerialLine{0, 8, 0, 0, 0}, {9600, 4, 0, 0, 0},
-                                            {9600, 9, 0, 0, 0}, {9600, 8, 3, 0, 0}, {9600, 8, 0, 5, 0}})
+    for (const platform::SSerialLine bad : {platform::SSerialLine{0, 8, 0, 0, 0},
+                                            {9600, 4, 0, 0, 0},
+                                            {9600, 9, 0, 0, 0},
+                                            {9600, 8, 3, 0, 0},
+                                            {9600, 8, 0, 5, 0}})
         EXPECT_FALSE(platform::PlanSerialLine(bad).bValid) << bad.dwBaud << " " << bad.dwDataBits;
 
     platform::SSerialLinePlan plan = platform::PlanSerialLine({57600, 7, 0, 2, 0});
@@ -159,7 +162,9 @@ TEST(PortComFake, TheOnlineLineIsLoggedOnceForTwoPorts) {
     b.EnableLog(dirB);
     ASSERT_EQ(a.pPort->OpenPort(), 1u);
     ASSERT_EQ(b.pPort->OpenPort(), 1u);
-    ASSERT_TRUE(WaitFor([&] { return a.pPort->m_dwLinkState == ZAMO_LINK_ONLINE && b.pPort->m_dwLinkState == ZAMO_LINK_ONLINE; }, 3000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return a.pPort->m_dwLinkState == ZAMO_LINK_ONLINE && b.pPort->m_dwLinkState == ZAMO_LINK_ONLINE; },
+        3000));
     platform::SleepMs(400);  // several cycles each
     a.pPort->ClosePort();
     b.pPort->ClosePort();
@@ -213,8 +218,7 @@ TEST(PortComFake, MoreThan1024WaitingBytesAreReadOverSeveralCycles) {
     CFixture f;
     ASSERT_EQ(f.pPort->OpenPort(), 1u);
     std::vector<uint8_t> bytes(3000);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
     f.Feed(bytes);
     ASSERT_TRUE(WaitFor([&] { return f.pPort->AvailableCount(0) == bytes.size(); }, 5000));
     EXPECT_EQ(f.pLine->nLargestAsk, 1024u);

@@ -54,12 +54,10 @@ struct CPty {
         const uint64_t t0 = platform::TickMs();
         while (out.size() < nWanted && platform::TickMs() - t0 < static_cast<uint64_t>(ms)) {
             pollfd fd{hMaster, POLLIN, 0};
-            if (poll(&fd, 1, 50) <= 0)
-                continue;
+            if (poll(&fd, 1, 50) <= 0) continue;
             uint8_t buf[512];
             const ssize_t k = read(hMaster, buf, sizeof buf);
-            if (k > 0)
-                out.insert(out.end(), buf, buf + k);
+            if (k > 0) out.insert(out.end(), buf, buf + k);
         }
         return out;
     }
@@ -85,8 +83,7 @@ DeviceOption Option(const char16_t* pszName, uint32_t dwBaud = 9600, uint32_t dw
 std::vector<uint8_t> EveryByte() {
     std::vector<uint8_t> bytes;
     for (int round = 0; round < 2; ++round)
-        for (int b = 0; b < 256; ++b)
-            bytes.push_back(static_cast<uint8_t>(b));
+        for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<uint8_t>(b));
     return bytes;
 }
 
@@ -194,7 +191,9 @@ TEST(PortComPty, HubsThatGoAwayLeaveACableOpenAndOfflineAndCloseABluetoothPortWi
     ASSERT_EQ(pBluetooth->SetDeviceOption(bt), 1u);
     ASSERT_EQ(pCable->OpenPort(), 1u);
     ASSERT_EQ(pBluetooth->OpenPort(), 1u);
-    ASSERT_TRUE(WaitFor([&] { return pCable->m_dwLinkState == ZAMO_LINK_ONLINE && pBluetooth->m_dwLinkState == ZAMO_LINK_ONLINE; }, 3000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return pCable->m_dwLinkState == ZAMO_LINK_ONLINE && pBluetooth->m_dwLinkState == ZAMO_LINK_ONLINE; },
+        3000));
 
     cableHub.Stop();
     bluetoothHub.Stop();

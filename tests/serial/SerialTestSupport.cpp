@@ -26,8 +26,7 @@ int CFakeSerial::ReadLine(SSerialLineState& state) {
 }
 
 int CFakeSerial::ApplyLine(const SSerialLinePlan& plan) {
-    if (m_pLine->nApplyError != 0)
-        return m_pLine->nApplyError;
+    if (m_pLine->nApplyError != 0) return m_pLine->nApplyError;
     std::lock_guard lock(m_pLine->m);
     m_pLine->plan = plan;
     return 0;
@@ -35,10 +34,8 @@ int CFakeSerial::ApplyLine(const SSerialLinePlan& plan) {
 
 int CFakeSerial::Purge(bool bInput, bool bOutput) {
     std::lock_guard lock(m_pLine->m);
-    if (bInput)
-        m_pLine->incoming.clear();
-    if (bOutput)
-        ++m_pLine->nOutputPurges;
+    if (bInput) m_pLine->incoming.clear();
+    if (bOutput) ++m_pLine->nOutputPurges;
     return 0;
 }
 
@@ -61,11 +58,9 @@ EDeviceIo CFakeSerial::WaitReceive(uint32_t ms, const CWakeSignal* pWake, int& n
     while (TickMs() - t0 < ms) {
         {
             std::lock_guard lock(m_pLine->m);
-            if (!m_pLine->incoming.empty())
-                return EDeviceIo::Done;
+            if (!m_pLine->incoming.empty()) return EDeviceIo::Done;
         }
-        if (pWake != nullptr && pWake->SleepMs(5))
-            return EDeviceIo::Woken;
+        if (pWake != nullptr && pWake->SleepMs(5)) return EDeviceIo::Woken;
     }
     return EDeviceIo::TimedOut;
 }
@@ -137,31 +132,28 @@ std::string ReadLogText(const std::filesystem::path& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir / "VQTLog", ec)) {
         std::ifstream in(e.path(), std::ios::binary);
         const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (size_t i = 0; i + 1 < raw.size(); i += 2)
-            text.push_back(raw[i]);
+        for (size_t i = 0; i + 1 < raw.size(); i += 2) text.push_back(raw[i]);
     }
     return text;
 }
 
 size_t CountOf(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-        ++n;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
     return n;
 }
 
 bool WaitFor(const std::function<bool()>& pred, uint32_t ms) {
     const uint64_t t0 = TickMs();
     while (!pred()) {
-        if (TickMs() - t0 > ms)
-            return false;
+        if (TickMs() - t0 > ms) return false;
         SleepMs(5);
     }
     return true;
 }
 
 uint64_t ProcessCpuMs() {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
 }

@@ -15,8 +15,7 @@ protected:
     const int32_t h = m_session.Handle();
 };
 
-TEST_F(BluetoothSettings, ReadsTheHubsValuesWithTwoByteRequests)
-{
+TEST_F(BluetoothSettings, ReadsTheHubsValuesWithTwoByteRequests) {
     m_session.Control("SET bluetooth.name Shelf-3");
     m_session.Control("SET bluetooth.pin 8642");
     m_session.Control("SET bluetooth.mode 3");
@@ -37,11 +36,11 @@ TEST_F(BluetoothSettings, ReadsTheHubsValuesWithTwoByteRequests)
     EXPECT_EQ(api.getBluetoothAutoConnection(h, &nAuto), 0);
     EXPECT_EQ(nAuto, 1);
 
-    EXPECT_EQ(m_session.Received(5), (std::vector<Bytes>{{0x11, 0x00}, {0x12, 0x00}, {0x10, 0x00}, {0x13, 0x00}, {0x58, 0x00}}));
+    EXPECT_EQ(m_session.Received(5),
+              (std::vector<Bytes>{{0x11, 0x00}, {0x12, 0x00}, {0x10, 0x00}, {0x13, 0x00}, {0x58, 0x00}}));
 }
 
-TEST_F(BluetoothSettings, DecodesTheExampleRepliesAndTheHeaderRule)
-{
+TEST_F(BluetoothSettings, DecodesTheExampleRepliesAndTheHeaderRule) {
     CTextOut name;
     EXPECT_EQ(m_session.WithReply(0x11, {0x11, 0x00, 0x37, 0x42, 0x64, 0x48, 0x75, 0x62, 0x00},
                                   [&] { return api.getBluetoothName(h, name.Get()); }),
@@ -73,13 +72,12 @@ TEST_F(BluetoothSettings, DecodesTheExampleRepliesAndTheHeaderRule)
     EXPECT_EQ(nAuto, 7);
 }
 
-TEST_F(BluetoothSettings, WritesInWireOrderAndReadsBack)
-{
+TEST_F(BluetoothSettings, WritesInWireOrderAndReadsBack) {
     m_session.ClearReceived();
     EXPECT_EQ(api.setBluetoothInfo(h, 0x32, u"Hub", u"1234", 0x31), 0);
     // Encryption, mode, PIN, name: 6 + 4 + 3 bytes.
-    EXPECT_EQ(m_session.Received(), (std::vector<Bytes>{{0x14, 0x00, 0x31, 0x32, '1', '2', '3', '4', 0x0D, 0x48, 0x75, 0x62,
-                                                         0x0D}}));
+    EXPECT_EQ(m_session.Received(),
+              (std::vector<Bytes>{{0x14, 0x00, 0x31, 0x32, '1', '2', '3', '4', 0x0D, 0x48, 0x75, 0x62, 0x0D}}));
     CTextOut name, pin;
     int32_t nMode = 0, nEncryption = 0;
     EXPECT_EQ(api.getBluetoothName(h, name.Get()), 0);
@@ -102,14 +100,14 @@ TEST_F(BluetoothSettings, WritesInWireOrderAndReadsBack)
     EXPECT_EQ(nAuto, 0);
 }
 
-TEST_F(BluetoothSettings, ConvertsNonAsciiTextThroughTheCodePage)
-{
+TEST_F(BluetoothSettings, ConvertsNonAsciiTextThroughTheCodePage) {
     m_session.ClearReceived();
     // U+03A9 has no place in CP1252 and goes out as "?".
     EXPECT_EQ(api.setBluetoothInfo(h, '1', u"Caf\u00E9 \u03A9", u"12\u00E94", '0'), 0);
     const auto written = m_session.Received();
     ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0], (Bytes{0x14, 0x00, '0', '1', '1', '2', 0xE9, '4', 0x0D, 'C', 'a', 'f', 0xE9, ' ', '?', 0x0D}));
+    EXPECT_EQ(written[0],
+              (Bytes{0x14, 0x00, '0', '1', '1', '2', 0xE9, '4', 0x0D, 'C', 'a', 'f', 0xE9, ' ', '?', 0x0D}));
     // The simulator shows each byte as the Latin-1 character of that value, in UTF-8.
     EXPECT_EQ(m_session.Control("GET bluetooth.name"), "Caf\xC3\xA9 ?");
 
@@ -120,16 +118,15 @@ TEST_F(BluetoothSettings, ConvertsNonAsciiTextThroughTheCodePage)
     EXPECT_EQ(name.Str(), u"Gr\u00FC\u00DF \u20AC");
 }
 
-TEST_F(BluetoothSettings, RefusesRepliesWithoutTheirValueByte)
-{
+TEST_F(BluetoothSettings, RefusesRepliesWithoutTheirValueByte) {
     struct SCase {
         uint8_t nCommand;
         const char* pszLine;
     };
-    for (const SCase& c : {SCase{0x10, "getBluetoothConnectionMode invalid read data"},
-                           SCase{0x11, "getBluetoothName invalid read data"},
-                           SCase{0x12, "getBluetoothPinCode invalid read data"},
-                           SCase{0x13, "getBluetoothCertificationStatus invalid read data"}}) {
+    for (const SCase& c :
+         {SCase{0x10, "getBluetoothConnectionMode invalid read data"},
+          SCase{0x11, "getBluetoothName invalid read data"}, SCase{0x12, "getBluetoothPinCode invalid read data"},
+          SCase{0x13, "getBluetoothCertificationStatus invalid read data"}}) {
         SCOPED_TRACE(c.pszLine);
         Bytes header = kNameHeader;
         header[0] = c.nCommand;
@@ -156,8 +153,7 @@ TEST_F(BluetoothSettings, RefusesRepliesWithoutTheirValueByte)
 }
 
 // Bounds are generous: a loaded two-core machine must not make this flaky.
-TEST_F(BluetoothSettings, UnansweredReadGivesUpAfterThreeSeconds)
-{
+TEST_F(BluetoothSettings, UnansweredReadGivesUpAfterThreeSeconds) {
     m_session.Control("FAULT NOREPLY 11");
     CTextOut name;
     const size_t nLines = CountLogLines("getBluetoothName read fail=1011");

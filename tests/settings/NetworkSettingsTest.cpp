@@ -16,14 +16,12 @@ protected:
     const int32_t h = m_session.Handle();
 };
 
-Bytes WithHeader(Bytes header, const Bytes& body)
-{
+Bytes WithHeader(Bytes header, const Bytes& body) {
     header.insert(header.end(), body.begin(), body.end());
     return header;
 }
 
-TEST_F(NetworkSettings, LanBlockReadWrittenAndReadBack)
-{
+TEST_F(NetworkSettings, LanBlockReadWrittenAndReadBack) {
     m_session.ClearReceived();
     uint8_t block[30] = {};
     ASSERT_EQ(api.getLanInfo(h, block), 0);
@@ -49,8 +47,7 @@ TEST_F(NetworkSettings, LanBlockReadWrittenAndReadBack)
     EXPECT_EQ(std::memcmp(block, readBack, 30), 0);
 }
 
-TEST_F(NetworkSettings, LanRepliesAreCheckedByHeaderAndLength)
-{
+TEST_F(NetworkSettings, LanRepliesAreCheckedByHeaderAndLength) {
     const Bytes body(30, 0x5A);
     uint8_t block[30] = {};
     EXPECT_EQ(m_session.WithReply(0x24, WithHeader({0x24, 0x05}, body), [&] { return api.getLanInfo(h, block); }), 0);
@@ -59,8 +56,9 @@ TEST_F(NetworkSettings, LanRepliesAreCheckedByHeaderAndLength)
     uint8_t untouched[30];
     std::fill(untouched, untouched + 30, 0xC3);
     const size_t nShortLines = CountLogLines("read Invalid data(30bytes) in getLanInfo");
-    EXPECT_EQ(m_session.WithReply(0x24, WithHeader({0x24, 0x00}, Bytes(28, 1)), [&] { return api.getLanInfo(h, untouched); }),
-              1000);
+    EXPECT_EQ(
+        m_session.WithReply(0x24, WithHeader({0x24, 0x00}, Bytes(28, 1)), [&] { return api.getLanInfo(h, untouched); }),
+        1000);
     EXPECT_EQ(CountLogLines("read Invalid data(30bytes) in getLanInfo"), nShortLines + 1);
     EXPECT_TRUE(std::all_of(untouched, untouched + 30, [](uint8_t n) { return n == 0xC3; }));
 
@@ -71,8 +69,7 @@ TEST_F(NetworkSettings, LanRepliesAreCheckedByHeaderAndLength)
     EXPECT_TRUE(std::all_of(untouched, untouched + 30, [](uint8_t n) { return n == 0xC3; }));
 }
 
-TEST_F(NetworkSettings, LanWritePassesTheHubStatusOn)
-{
+TEST_F(NetworkSettings, LanWritePassesTheHubStatusOn) {
     const uint8_t block[30] = {};
     uint8_t nStatus = 0xEE;
     EXPECT_EQ(m_session.WithReply(0x25, {0x25, 0x03}, [&] { return api.setLanInfo(h, block, 30, &nStatus); }), 0);
@@ -90,8 +87,7 @@ TEST_F(NetworkSettings, LanWritePassesTheHubStatusOn)
     EXPECT_EQ(api.setLanInfo(h, block, -1, &nStatus), 1004);
 }
 
-TEST_F(NetworkSettings, LanWriteWithWrongHeaderLogsTheStatusAndStillItsExitLine)
-{
+TEST_F(NetworkSettings, LanWriteWithWrongHeaderLogsTheStatusAndStillItsExitLine) {
     const uint8_t block[30] = {};
     uint8_t nStatus = 0xEE;
     const size_t nErrorLines = CountLogLines("error(7) in setLanInfo");
@@ -103,8 +99,7 @@ TEST_F(NetworkSettings, LanWriteWithWrongHeaderLogsTheStatusAndStillItsExitLine)
     EXPECT_EQ(CountLogLines("-setLanInfo"), nExitLines + 1);
 }
 
-TEST_F(NetworkSettings, WlanBlockReadWrittenAndReadBack)
-{
+TEST_F(NetworkSettings, WlanBlockReadWrittenAndReadBack) {
     m_session.ClearReceived();
     uint8_t block[592] = {};
     ASSERT_EQ(api.getWlanInfo(h, block), 0);
@@ -132,8 +127,7 @@ TEST_F(NetworkSettings, WlanBlockReadWrittenAndReadBack)
     EXPECT_EQ(std::memcmp(block + 18, readBack + 18, 574), 0);
 }
 
-TEST_F(NetworkSettings, WlanReadLengthRules)
-{
+TEST_F(NetworkSettings, WlanReadLengthRules) {
     uint8_t block[592];
     std::fill(block, block + 592, 0xC3);
     auto untouched = [&] { return std::all_of(block, block + 592, [](uint8_t n) { return n == 0xC3; }); };
@@ -160,8 +154,7 @@ TEST_F(NetworkSettings, WlanReadLengthRules)
     EXPECT_EQ(api.getWlanInfo(h, block), 1000);
 }
 
-TEST_F(NetworkSettings, WlanWriteAcknowledgement)
-{
+TEST_F(NetworkSettings, WlanWriteAcknowledgement) {
     const Bytes data(574, 0);
     uint8_t ack[20];
     std::fill(ack, ack + 20, 0xC3);
@@ -182,8 +175,7 @@ TEST_F(NetworkSettings, WlanWriteAcknowledgement)
     EXPECT_EQ(api.setWlanInfo(h, data.data(), 574, ack), 1000);
 }
 
-TEST_F(NetworkSettings, UnansweredLanReadGivesUpAfterSixSeconds)
-{
+TEST_F(NetworkSettings, UnansweredLanReadGivesUpAfterSixSeconds) {
     m_session.Control("FAULT NOREPLY 24");
     uint8_t block[30];
     std::fill(block, block + 30, 0xC3);

@@ -19,8 +19,7 @@ struct SLine {
     bool Untouched() const { return nBaud == 0xEE && nData == 0xEE && nStop == 0xEE && nParity == 0xEE; }
 };
 
-TEST_F(SerialDeviceSettings, LineSettingsWrittenAndReadBack)
-{
+TEST_F(SerialDeviceSettings, LineSettingsWrittenAndReadBack) {
     m_session.ClearReceived();
     SLine line;
     ASSERT_EQ(api.getSerialConfiguration(h, 100, &line.nBaud, &line.nData, &line.nStop, &line.nParity), 0);
@@ -38,8 +37,7 @@ TEST_F(SerialDeviceSettings, LineSettingsWrittenAndReadBack)
     EXPECT_EQ(line.nParity, 2);
 }
 
-TEST_F(SerialDeviceSettings, SerialRepliesAndTheirRefusals)
-{
+TEST_F(SerialDeviceSettings, SerialRepliesAndTheirRefusals) {
     SLine line;
     auto read = [&](uint8_t nDevice) {
         return [&, nDevice] {
@@ -75,8 +73,7 @@ TEST_F(SerialDeviceSettings, SerialRepliesAndTheirRefusals)
     EXPECT_TRUE(line.Untouched());
 }
 
-TEST_F(SerialDeviceSettings, CustomDevicesAddedListedDeletedAndReset)
-{
+TEST_F(SerialDeviceSettings, CustomDevicesAddedListedDeletedAndReset) {
     m_session.ClearReceived();
     EXPECT_EQ(api.addCustomDevice(h, 3, u"1a2B", u"00FF"), 0);
     EXPECT_EQ(m_session.Received(), (std::vector<Bytes>{{0x41, 0x03, 0x1A, 0x2B, 0x00, 0xFF}}));
@@ -94,8 +91,8 @@ TEST_F(SerialDeviceSettings, CustomDevicesAddedListedDeletedAndReset)
     EXPECT_EQ(api.deleteCustomDevice(h, 3, u"ABCD", u"0001"), 5);  // not in the list
     EXPECT_EQ(api.addCustomDevice(h, 12, u"ABCD", u"0001"), 3);    // no such type
     m_session.Control("SET custom_devices.max_entries 2");
-    EXPECT_EQ(api.addCustomDevice(h, 3, u"ABCD", u"0001"), 6);     // list full
-    EXPECT_EQ(api.getResult(h), 0);                                 // a hub status is not a failure
+    EXPECT_EQ(api.addCustomDevice(h, 3, u"ABCD", u"0001"), 6);  // list full
+    EXPECT_EQ(api.getResult(h), 0);                             // a hub status is not a failure
 
     m_session.ClearReceived();
     EXPECT_EQ(api.deleteCustomDevice(h, 3, u"0c45", u"7401"), 0);
@@ -112,8 +109,7 @@ TEST_F(SerialDeviceSettings, CustomDevicesAddedListedDeletedAndReset)
     EXPECT_EQ(empty.Str(), u"");
 }
 
-TEST_F(SerialDeviceSettings, CustomDeviceRepliesPassTheHubStatusThrough)
-{
+TEST_F(SerialDeviceSettings, CustomDeviceRepliesPassTheHubStatusThrough) {
     CTextOut list;
     EXPECT_EQ(m_session.WithReply(0x40, {0x40, 0x00, 0x12, 0x34, 0xAB, 0xCD, 0x0A, 0x0B, 0x0C, 0x0D},
                                   [&] { return api.getCustomDeviceList(h, 0, list.Get()); }),
@@ -126,9 +122,10 @@ TEST_F(SerialDeviceSettings, CustomDeviceRepliesPassTheHubStatusThrough)
     // Status bytes the simulated hub does not produce by itself.
     for (uint8_t nStatus : {1, 2}) {
         Bytes request;
-        EXPECT_EQ(m_session.WithReply(0x41, {0x41, 0x03, nStatus},
-                                      [&] { return api.addCustomDevice(h, 3, u"1a2B", u"00FF"); }, &request),
-                  nStatus);
+        EXPECT_EQ(
+            m_session.WithReply(
+                0x41, {0x41, 0x03, nStatus}, [&] { return api.addCustomDevice(h, 3, u"1a2B", u"00FF"); }, &request),
+            nStatus);
         EXPECT_EQ(request, (Bytes{0x41, 0x03, 0x1A, 0x2B, 0x00, 0xFF}));
     }
     m_session.ClearReceived();
@@ -136,8 +133,7 @@ TEST_F(SerialDeviceSettings, CustomDeviceRepliesPassTheHubStatusThrough)
     EXPECT_EQ(m_session.Received(), (std::vector<Bytes>{{0x43, 0x09}}));
 }
 
-TEST_F(SerialDeviceSettings, CustomDeviceChangesRefuseRepliesWithoutStatus)
-{
+TEST_F(SerialDeviceSettings, CustomDeviceChangesRefuseRepliesWithoutStatus) {
     // Two bytes: with the exchange's trailing zero this would read as success.
     const size_t nAdd = CountLogLines("addCustomDevice invalid read data");
     EXPECT_EQ(m_session.WithReply(0x41, {0x41, 0x03}, [&] { return api.addCustomDevice(h, 3, u"1111", u"2222"); }),
@@ -157,8 +153,7 @@ TEST_F(SerialDeviceSettings, CustomDeviceChangesRefuseRepliesWithoutStatus)
 }
 
 // Custom-device changes wait 1500 ms; the list and the serial read 3000 ms.
-TEST_F(SerialDeviceSettings, UnansweredChangesGiveUpSoonerThanReads)
-{
+TEST_F(SerialDeviceSettings, UnansweredChangesGiveUpSoonerThanReads) {
     m_session.Control("FAULT NOREPLY 41");
     m_session.Control("FAULT NOREPLY 40");
     int32_t nResult = 0;

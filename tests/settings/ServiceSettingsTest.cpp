@@ -22,8 +22,7 @@ struct SUsage {
     bool Untouched() const { return nUsb == -1 && nBluetooth == -1 && nLan == -1 && nWlan == -1; }
 };
 
-TEST_F(ServiceSettings, TelnetAndSnmpSwitchesWrittenAndReadBack)
-{
+TEST_F(ServiceSettings, TelnetAndSnmpSwitchesWrittenAndReadBack) {
     uint8_t nTelnet = 9, nSnmp = 9;
     m_session.ClearReceived();
     EXPECT_EQ(api.getTelnetAvailable(h, &nTelnet), 0);
@@ -34,12 +33,10 @@ TEST_F(ServiceSettings, TelnetAndSnmpSwitchesWrittenAndReadBack)
     EXPECT_EQ(api.setSNMPAvailable(h, 7), 0);
     EXPECT_EQ(api.getSNMPAvailable(h, &nSnmp), 0);
     EXPECT_EQ(nSnmp, 1);
-    EXPECT_EQ(m_session.Received(5),
-              (std::vector<Bytes>{{0xD0}, {0xD1, 0x00}, {0xD0}, {0xD3, 0x01}, {0xD2}}));
+    EXPECT_EQ(m_session.Received(5), (std::vector<Bytes>{{0xD0}, {0xD1, 0x00}, {0xD0}, {0xD3, 0x01}, {0xD2}}));
 }
 
-TEST_F(ServiceSettings, CommunitiesWrittenAndReadBack)
-{
+TEST_F(ServiceSettings, CommunitiesWrittenAndReadBack) {
     m_session.ClearReceived();
     EXPECT_EQ(api.setSNMPROCommunity(h, u"secret"), 0);
     EXPECT_EQ(api.setSNMPRWCommunity(h, u""), 0);
@@ -56,8 +53,7 @@ TEST_F(ServiceSettings, CommunitiesWrittenAndReadBack)
     EXPECT_EQ(rw.Str(), u"Z\u00FCrich");
 }
 
-TEST_F(ServiceSettings, ServiceReadsCheckTheEchoAndTheLength)
-{
+TEST_F(ServiceSettings, ServiceReadsCheckTheEchoAndTheLength) {
     uint8_t nValue = 9;
     EXPECT_EQ(m_session.WithReply(0xD0, {0xD0, 0x01}, [&] { return api.getTelnetAvailable(h, &nValue); }), 0);
     EXPECT_EQ(nValue, 1);
@@ -78,8 +74,7 @@ TEST_F(ServiceSettings, ServiceReadsCheckTheEchoAndTheLength)
     EXPECT_EQ(community.Str(), u"");
 }
 
-TEST_F(ServiceSettings, InterfaceUsageWrittenAndReadBack)
-{
+TEST_F(ServiceSettings, InterfaceUsageWrittenAndReadBack) {
     SUsage usage;
     ASSERT_EQ(api.getInterfaceUsageStatus(h, &usage.nUsb, &usage.nBluetooth, &usage.nLan, &usage.nWlan), 0);
     EXPECT_EQ(usage.nUsb, 1);
@@ -108,16 +103,16 @@ TEST_F(ServiceSettings, InterfaceUsageWrittenAndReadBack)
     m_session.ClearReceived();
     nError = 0;
     Bytes request;
-    EXPECT_EQ(m_session.WithReply(0x0F, {0x0F, 0x00},
-                                  [&] { return api.setInterfaceUsageStatus(h, 0, -1, 7, 2, &nError); }, &request),
+    EXPECT_EQ(m_session.WithReply(
+                  0x0F, {0x0F, 0x00}, [&] { return api.setInterfaceUsageStatus(h, 0, -1, 7, 2, &nError); }, &request),
               0);
     EXPECT_EQ(request, (Bytes{0x0F}));
 }
 
-TEST_F(ServiceSettings, InterfaceUsageRepliesPairsLoneTypeAndStatus)
-{
+TEST_F(ServiceSettings, InterfaceUsageRepliesPairsLoneTypeAndStatus) {
     auto read = [&](SUsage& usage) {
-        return [&] { return api.getInterfaceUsageStatus(h, &usage.nUsb, &usage.nBluetooth, &usage.nLan, &usage.nWlan); };
+        return
+            [&] { return api.getInterfaceUsageStatus(h, &usage.nUsb, &usage.nBluetooth, &usage.nLan, &usage.nWlan); };
     };
     SUsage all;
     EXPECT_EQ(m_session.WithReply(0x0E, {0x0E, 0x00, 0x01, 0x01, 0x02, 0x00, 0x03, 0x01}, read(all)), 0);
@@ -155,13 +150,13 @@ TEST_F(ServiceSettings, InterfaceUsageRepliesPairsLoneTypeAndStatus)
     EXPECT_EQ(m_session.WithReply(0x0F, {0x0F}, [&] { return api.setInterfaceUsageStatus(h, 1, 1, 1, 1, &nError); }),
               1000);
     EXPECT_EQ(nError, -1);
-    EXPECT_EQ(m_session.WithReply(0x0F, {0x0E, 0x00}, [&] { return api.setInterfaceUsageStatus(h, 1, 1, 1, 1, &nError); }),
-              1000);
+    EXPECT_EQ(
+        m_session.WithReply(0x0F, {0x0E, 0x00}, [&] { return api.setInterfaceUsageStatus(h, 1, 1, 1, 1, &nError); }),
+        1000);
     EXPECT_EQ(nError, -1);
 }
 
-TEST(PassThroughSettings, EverySettingsFunctionRefusesAndSendsNothing)
-{
+TEST(PassThroughSettings, EverySettingsFunctionRefusesAndSendsNothing) {
     CHubSession session(1);
     const SZamoCfgApi& api = session.Api();
     const int32_t h = session.Handle();
@@ -218,8 +213,7 @@ TEST(PassThroughSettings, EverySettingsFunctionRefusesAndSendsNothing)
 
 // Missing outputs and impossible lengths are the caller's mistake: 1004, and
 // nothing goes to the hub.
-TEST(BadArgumentSettings, RefusedBeforeAnythingIsSent)
-{
+TEST(BadArgumentSettings, RefusedBeforeAnythingIsSent) {
     CHubSession session;
     const SZamoCfgApi& api = session.Api();
     const int32_t h = session.Handle();

@@ -16,21 +16,18 @@ namespace settings_test {
 
 namespace {
 
-std::string MakeLogDir()
-{
+std::string MakeLogDir() {
     std::string strTemplate = (std::filesystem::temp_directory_path() / "settings-log-XXXXXX").string();
     if (::mkdtemp(strTemplate.data()) == nullptr) throw std::runtime_error("cannot make a temporary log folder");
     return strTemplate;
 }
 
-void RemoveLogDir()
-{
+void RemoveLogDir() {
     std::error_code error;
     std::filesystem::remove_all(SZamoCfgApi::LogDir(), error);
 }
 
-SZamoCfgApi Load()
-{
+SZamoCfgApi Load() {
     // The library reads these when it first needs them: the code page the
     // tests' byte expectations are written for, and a log of our own.
     ::setenv("VEXAL_ANSI_CODEPAGE", "CP1252", 1);
@@ -49,43 +46,38 @@ SZamoCfgApi Load()
     }
     if (pLibrary == nullptr) throw std::runtime_error(std::string("dlopen libZamoCfg.so: ") + ::dlerror());
     SZamoCfgApi api;
-#define SETTINGS_TEST_LOOKUP(name)                                                            \
-    api.name = reinterpret_cast<decltype(api.name)>(::dlsym(pLibrary, #name));                \
+#define SETTINGS_TEST_LOOKUP(name)                                             \
+    api.name = reinterpret_cast<decltype(api.name)>(::dlsym(pLibrary, #name)); \
     if (api.name == nullptr) throw std::runtime_error("libZamoCfg.so does not export " #name);
     SETTINGS_TEST_EXPORTS(SETTINGS_TEST_LOOKUP)
 #undef SETTINGS_TEST_LOOKUP
     return api;
 }
 
-std::string AnswerText(const std::string& strAnswer)
-{
+std::string AnswerText(const std::string& strAnswer) {
     if (strAnswer.rfind("OK", 0) != 0) throw std::runtime_error("hub simulator refused: " + strAnswer);
     return strAnswer.size() > 3 ? strAnswer.substr(3) : std::string();
 }
 
 }  // namespace
 
-const SZamoCfgApi& SZamoCfgApi::Get()
-{
+const SZamoCfgApi& SZamoCfgApi::Get() {
     static const SZamoCfgApi s_api = Load();
     return s_api;
 }
 
-const std::string& SZamoCfgApi::LogDir()
-{
+const std::string& SZamoCfgApi::LogDir() {
     static const std::string s_strDir = MakeLogDir();
     return s_strDir;
 }
 
-CTextOut::CTextOut(uint32_t nCapacity) : m_storage(nCapacity, u'\0')
-{
+CTextOut::CTextOut(uint32_t nCapacity) : m_storage(nCapacity, u'\0') {
     m_text.data = m_storage.data();
     m_text.capacity = nCapacity;
     m_text.length = 0;
 }
 
-CHubSession::CHubSession(int32_t nCommandMode) : m_api(SZamoCfgApi::Get()), m_pHub(std::make_unique<CHubSimFixture>())
-{
+CHubSession::CHubSession(int32_t nCommandMode) : m_api(SZamoCfgApi::Get()), m_pHub(std::make_unique<CHubSimFixture>()) {
     const std::string strPort = "127.0.0.1:" + std::to_string(m_pHub->Port());
     const std::u16string strPortText(strPort.begin(), strPort.end());
     m_nHandle = m_api.selectInterface(ZAMO_IF_ETHERNET, strPortText.c_str());
@@ -97,8 +89,7 @@ CHubSession::CHubSession(int32_t nCommandMode) : m_api(SZamoCfgApi::Get()), m_pH
     if (nOpen >= ZAMO_E_FAIL) throw std::runtime_error("openService failed with " + std::to_string(nOpen));
 }
 
-CHubSession::~CHubSession()
-{
+CHubSession::~CHubSession() {
     if (m_nHandle != 0) m_api.closeService(m_nHandle, 0);
 }
 
@@ -106,8 +97,7 @@ std::string CHubSession::Control(const std::string& strLine) { return AnswerText
 
 void CHubSession::ClearReceived() { Control("RX CLEAR"); }
 
-std::vector<Bytes> CHubSession::Received(size_t nAtLeast, int nWaitMs)
-{
+std::vector<Bytes> CHubSession::Received(size_t nAtLeast, int nWaitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nWaitMs);
     for (;;) {
         std::vector<Bytes> payloads;
@@ -120,8 +110,7 @@ std::vector<Bytes> CHubSession::Received(size_t nAtLeast, int nWaitMs)
 }
 
 int32_t CHubSession::WithReply(uint8_t nCommand, const Bytes& reply, const std::function<int32_t()>& fn,
-                               Bytes* pRequest)
-{
+                               Bytes* pRequest) {
     Control("FAULT NOREPLY " + Hex({nCommand}));
     ClearReceived();
     auto result = std::async(std::launch::async, fn);
@@ -137,8 +126,7 @@ int32_t CHubSession::WithReply(uint8_t nCommand, const Bytes& reply, const std::
     return nResult;
 }
 
-std::string Hex(const Bytes& bytes)
-{
+std::string Hex(const Bytes& bytes) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string strHex;
     for (uint8_t n : bytes) {
@@ -148,22 +136,20 @@ std::string Hex(const Bytes& bytes)
     return strHex;
 }
 
-Bytes FromHex(const std::string& strHex)
-{
+Bytes FromHex(const std::string& strHex) {
     Bytes bytes;
-    for (size_t i = 0; i + 1 < strHex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoul(strHex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < strHex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(strHex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
-int64_t ElapsedMs(const std::function<int32_t()>& fn, int32_t& nResult)
-{
+int64_t ElapsedMs(const std::function<int32_t()>& fn, int32_t& nResult) {
     const auto start = std::chrono::steady_clock::now();
     nResult = fn();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-size_t CountLogLines(const std::string& strNeedle)
-{
+size_t CountLogLines(const std::string& strNeedle) {
     size_t nCount = 0;
     std::error_code error;
     const auto folder = std::filesystem::path(SZamoCfgApi::LogDir()) / "VQTLog";

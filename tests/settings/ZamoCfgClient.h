@@ -16,6 +16,7 @@ namespace settings_test {
 
 using Bytes = std::vector<uint8_t>;
 
+// clang-format off
 #define SETTINGS_TEST_EXPORTS(X)                                                                                  \
     X(selectInterface) X(selectCommandMode) X(openService) X(closeService) X(getResult) X(getBluetoothConnectionMode) \
     X(getBluetoothName) X(getBluetoothPinCode) X(getBluetoothAuthentication) X(setBluetoothInfo)                  \
@@ -24,6 +25,7 @@ using Bytes = std::vector<uint8_t>;
     X(deleteCustomDevice) X(resetCustomDeviceList) X(getTelnetAvailable) X(setTelnetAvailable) X(getSNMPAvailable) \
     X(setSNMPAvailable) X(getSNMPROCommunity) X(setSNMPROCommunity) X(getSNMPRWCommunity) X(setSNMPRWCommunity)   \
     X(getInterfaceUsageStatus) X(setInterfaceUsageStatus)
+// clang-format on
 
 // Entry points of libZamoCfg.so, loaded once per process and never unloaded
 // (the library's poll threads may outlive a test).
@@ -74,7 +76,8 @@ public:
     // Runs fn while the hub holds back its own answer to the command, and
     // answers the request with exactly `reply` once it has arrived. Returns
     // fn's result; pRequest receives the request as the hub saw it.
-    int32_t WithReply(uint8_t nCommand, const Bytes& reply, const std::function<int32_t()>& fn, Bytes* pRequest = nullptr);
+    int32_t WithReply(uint8_t nCommand, const Bytes& reply, const std::function<int32_t()>& fn,
+                      Bytes* pRequest = nullptr);
 
 private:
     const SZamoCfgApi& m_api;

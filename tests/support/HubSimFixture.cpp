@@ -25,28 +25,24 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kStartLimit = std::chrono::seconds(5);
 constexpr auto kAnswerLimit = std::chrono::seconds(5);
 
-int RemainingMs(Clock::time_point deadline)
-{
+int RemainingMs(Clock::time_point deadline) {
     const auto n = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return n < 0 ? 0 : static_cast<int>(n);
 }
 
-void CloseFd(int& fd)
-{
+void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
-uint16_t PortAfterColon(const std::string& strText)
-{
+uint16_t PortAfterColon(const std::string& strText) {
     const auto nColon = strText.rfind(':');
     if (nColon == std::string::npos) throw std::runtime_error("hub simulator printed a bad address: " + strText);
     return static_cast<uint16_t>(std::stoul(strText.substr(nColon + 1)));
 }
 
 // Waits for the child to exit for at most nMs; true when it has been reaped.
-bool WaitExit(pid_t pid, int nMs)
-{
+bool WaitExit(pid_t pid, int nMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(nMs);
     for (;;) {
         int nStatus = 0;
@@ -63,8 +59,7 @@ std::string CHubSimFixture::BinaryPath() { return HUBSIM_BINARY; }
 
 CHubSimFixture::CHubSimFixture(const Options& opts) : m_options(opts) { Start(opts.nListenPort); }
 
-CHubSimFixture::~CHubSimFixture()
-{
+CHubSimFixture::~CHubSimFixture() {
     try {
         Stop();
     } catch (...) {
@@ -72,10 +67,10 @@ CHubSimFixture::~CHubSimFixture()
     }
 }
 
-void CHubSimFixture::Start(uint16_t nPort)
-{
-    std::vector<std::string> args = {BinaryPath(), "--listen", m_options.strListenAddress + ":" + std::to_string(nPort), "--control",
-                                     "127.0.0.1:0", "--exit-on-stdin-eof"};
+void CHubSimFixture::Start(uint16_t nPort) {
+    std::vector<std::string> args = {
+        BinaryPath(), "--listen",    m_options.strListenAddress + ":" + std::to_string(nPort),
+        "--control",  "127.0.0.1:0", "--exit-on-stdin-eof"};
     if (m_options.bGreet) args.push_back("--greet");
     if (!m_options.strStateFile.empty()) args.insert(args.end(), {"--state", m_options.strStateFile});
     if (m_options.bPty) args.push_back("--pty");
@@ -148,12 +143,18 @@ void CHubSimFixture::Start(uint16_t nPort)
         while ((nNewline = strOutput.find('\n')) != std::string::npos) {
             strLine = strOutput.substr(0, nNewline);
             strOutput.erase(0, nNewline + 1);
-            if (strLine.rfind("LISTEN ", 0) == 0) m_nPort = PortAfterColon(strLine);
-            else if (strLine.rfind("CONTROL ", 0) == 0) m_nControlPort = PortAfterColon(strLine);
-            else if (strLine.rfind("PTY ", 0) == 0) m_strPtyPath = strLine.substr(4);
-            else if (strLine.rfind("USB ", 0) == 0) m_strUsbBase = strLine.substr(4);
-            else if (strLine.rfind("ERROR ", 0) == 0) strFailure = strLine.substr(6);
-            else if (strLine == "READY") bReady = true;
+            if (strLine.rfind("LISTEN ", 0) == 0)
+                m_nPort = PortAfterColon(strLine);
+            else if (strLine.rfind("CONTROL ", 0) == 0)
+                m_nControlPort = PortAfterColon(strLine);
+            else if (strLine.rfind("PTY ", 0) == 0)
+                m_strPtyPath = strLine.substr(4);
+            else if (strLine.rfind("USB ", 0) == 0)
+                m_strUsbBase = strLine.substr(4);
+            else if (strLine.rfind("ERROR ", 0) == 0)
+                strFailure = strLine.substr(6);
+            else if (strLine == "READY")
+                bReady = true;
         }
     }
     if (!bReady) {
@@ -162,14 +163,12 @@ void CHubSimFixture::Start(uint16_t nPort)
     }
 }
 
-void CHubSimFixture::CloseControl()
-{
+void CHubSimFixture::CloseControl() {
     CloseFd(m_nControlFd);
     m_strControlBuffer.clear();
 }
 
-std::string CHubSimFixture::Control(const std::string& line)
-{
+std::string CHubSimFixture::Control(const std::string& line) {
     std::lock_guard<std::mutex> lock(m_controlMutex);
     if (m_pid <= 0) throw std::runtime_error("hub simulator is not running");
     if (line.find('\n') != std::string::npos) throw std::runtime_error("a control command is one line");
@@ -219,8 +218,7 @@ std::string CHubSimFixture::Control(const std::string& line)
     return strAnswer;
 }
 
-void CHubSimFixture::Stop()
-{
+void CHubSimFixture::Stop() {
     if (m_pid > 0) {
         bool bAsked = false;
         try {
@@ -245,8 +243,7 @@ void CHubSimFixture::Stop()
     CloseFd(m_nStdinFd);
 }
 
-void CHubSimFixture::Restart()
-{
+void CHubSimFixture::Restart() {
     const uint16_t nPort = m_nPort;
     Stop();
     m_strPtyPath.clear();

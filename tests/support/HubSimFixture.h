@@ -19,15 +19,15 @@
 
 // Options of CHubSimFixture (kept outside the class so "= {}" works as a default argument).
 struct SHubSimOptions {
-    bool bGreet = true;                   // one frame to device 254 right after accepting
+    bool bGreet = true;                          // one frame to device 254 right after accepting
     std::string strListenAddress = "127.0.0.1";  // another loopback address (127.0.0.2 ...) for several hubs
-    uint16_t nListenPort = 0;             // 0: a free port
-    std::string strStateFile;             // --state FILE
-    bool bPty = false;                    // also serve a pty
-    std::string strComLink;               // with bPty: DIR/COM<n> link to make
-    std::string strUsbSimDir;             // publish on the simulated USB bus in this directory
-    std::vector<std::string> extraArgs;   // any further command-line options
-    std::string strStderrFile;            // append the simulator's diagnostics here (default: inherited)
+    uint16_t nListenPort = 0;                    // 0: a free port
+    std::string strStateFile;                    // --state FILE
+    bool bPty = false;                           // also serve a pty
+    std::string strComLink;                      // with bPty: DIR/COM<n> link to make
+    std::string strUsbSimDir;                    // publish on the simulated USB bus in this directory
+    std::vector<std::string> extraArgs;          // any further command-line options
+    std::string strStderrFile;                   // append the simulator's diagnostics here (default: inherited)
 };
 
 class CHubSimFixture {  // RAII: destructor stops the simulator
@@ -40,9 +40,9 @@ public:
     CHubSimFixture(const CHubSimFixture&) = delete;
     CHubSimFixture& operator=(const CHubSimFixture&) = delete;
 
-    uint16_t Port() const { return m_nPort; }            // TCP port the hub listens on
+    uint16_t Port() const { return m_nPort; }  // TCP port the hub listens on
     std::string Address() const { return m_options.strListenAddress; }
-    std::string PtyPath() const { return m_strPtyPath; }  // when bPty
+    std::string PtyPath() const { return m_strPtyPath; }      // when bPty
     std::string UsbBasePath() const { return m_strUsbBase; }  // "<dir>/<location>", when strUsbSimDir
     uint16_t ControlPort() const { return m_nControlPort; }
     bool Running() const { return m_pid > 0; }

@@ -135,16 +135,15 @@ void CHubSimFixture::Start(uint16_t nPort) {
     const auto nColon = strBroker.rfind(':');
     if (nColon == std::string::npos) throw std::runtime_error("VEXAL_HUBSIM_BROKER is not ADDR:PORT");
 
-    std::vector<std::string> args = {"--listen", m_options.strListenAddress + ":" + std::to_string(nPort),
-                                     "--control", "127.0.0.1:0"};
+    std::vector<std::string> args = {"--listen", m_options.strListenAddress + ":" + std::to_string(nPort), "--control",
+                                     "127.0.0.1:0"};
     if (m_options.bGreet) args.push_back("--greet");
     if (!m_options.strStateFile.empty()) args.insert(args.end(), {"--state", UnixPath(m_options.strStateFile)});
     if (m_options.bPty) args.push_back("--pty");
     // Under Wine the link is a Windows port name: COM<n> in the prefix's devices.
     if (!m_options.strComLink.empty()) args.insert(args.end(), {"--com-link", m_options.strComLink});
     args.insert(args.end(), m_options.extraArgs.begin(), m_options.extraArgs.end());
-    if (!m_options.strStderrFile.empty())
-        args.insert(args.end(), {"--stderr-file", UnixPath(m_options.strStderrFile)});
+    if (!m_options.strStderrFile.empty()) args.insert(args.end(), {"--stderr-file", UnixPath(m_options.strStderrFile)});
     std::string strRequest = "START";
     for (const auto& a : args) {
         if (a.find_first_of("\t\n") != std::string::npos) throw std::runtime_error("bad simulator option: " + a);
@@ -166,11 +165,16 @@ void CHubSimFixture::Start(uint16_t nPort) {
             strFailure = "not ready within 10 s";
             break;
         }
-        if (strLine.rfind("LISTEN ", 0) == 0) m_nPort = PortAfterColon(strLine);
-        else if (strLine.rfind("CONTROL ", 0) == 0) m_nControlPort = PortAfterColon(strLine);
-        else if (strLine.rfind("PTY ", 0) == 0) m_strPtyPath = strLine.substr(4);
-        else if (strLine.rfind("ERROR ", 0) == 0) strFailure = strLine.substr(6);
-        else if (strLine == "READY") bReady = true;
+        if (strLine.rfind("LISTEN ", 0) == 0)
+            m_nPort = PortAfterColon(strLine);
+        else if (strLine.rfind("CONTROL ", 0) == 0)
+            m_nControlPort = PortAfterColon(strLine);
+        else if (strLine.rfind("PTY ", 0) == 0)
+            m_strPtyPath = strLine.substr(4);
+        else if (strLine.rfind("ERROR ", 0) == 0)
+            strFailure = strLine.substr(6);
+        else if (strLine == "READY")
+            bReady = true;
     }
     if (!bReady) {
         CloseFd(m_nStdinFd);

@@ -159,10 +159,12 @@ TEST(VexalCfgHub, ValuesTheHubHoldsWithoutANameGoBackAsReadUnlessSet) {
 TEST(VexalCfgHub, RefusedValuesSendNothingToTheHub) {
     CHubSimFixture hub;
     const long nBefore = Frames(hub);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"set", "bluetooth", "pin=123"}, {"set", "lan", "ip=10.0.0.300"},
-          {"set", "wlan", "psk=short"}, {"set", "lan", "colour=red"}, {"custom", "add", "msr", "1a2", "00ff"},
-          {"set", "serial", "99", "baud=9600"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"set", "bluetooth", "pin=123"},
+                                                 {"set", "lan", "ip=10.0.0.300"},
+                                                 {"set", "wlan", "psk=short"},
+                                                 {"set", "lan", "colour=red"},
+                                                 {"custom", "add", "msr", "1a2", "00ff"},
+                                                 {"set", "serial", "99", "baud=9600"}}) {
         auto r = RunOn(hub, args);
         EXPECT_EQ(r.nExitStatus, 2) << args[1] << " " << args.back();
         EXPECT_EQ(r.strStderr.rfind("vexalcfg: ", 0), 0u) << r.strStderr;
@@ -225,7 +227,8 @@ TEST(VexalCfgHub, BackupAndRestoreMakeASecondHubEqualAndCloneKeepsItsOwnAddresse
 
     r = RunOn(b, {"restore", strFile, "--only", "lan,bluetooth"});
     ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
-    EXPECT_NE(r.strStdout.find("mac 00:1b:5f:40:12:7b -> 00:1b:5f:40:12:7a (read-only, not written)"), std::string::npos)
+    EXPECT_NE(r.strStdout.find("mac 00:1b:5f:40:12:7b -> 00:1b:5f:40:12:7a (read-only, not written)"),
+              std::string::npos)
         << r.strStdout;
     EXPECT_EQ(State(b, "lan.mac"), "00:1B:5F:40:12:7B");
     r = RunOn(b, {"restore", strFile});
@@ -263,7 +266,7 @@ TEST(VexalCfgHub, BadFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIsWritt
         std::string strContent;         // written to the file, unless it is the folder or the FIFO
         int nExit;
         std::string strMessage;
-        bool bReadsHub = false;         // the hub is read, but nothing is written
+        bool bReadsHub = false;  // the hub is read, but nothing is written
     };
     const std::vector<SCase> cases = {
         {{"restore", TempPath("missing.json")}, "", 1, TempPath("missing.json") + ": cannot read: No such file"},
@@ -274,23 +277,40 @@ TEST(VexalCfgHub, BadFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIsWritt
         {{"restore", "FILE"}, std::string(kMaxTextFileSize, ' ') + strBackup, 1, ": larger than 16 MiB"},
         {{"restore", "FILE"}, " \n", 1, ": empty, not a backup"},
         {{"restore", "FILE"}, strBackup.substr(0, strBackup.size() * 2 / 3), 1, ": not a valid backup (syntax error"},
-        {{"restore", "FILE"}, with("\"192.168.0.10\"", "\"192.168.0.999\""), 1,
+        {{"restore", "FILE"},
+         with("\"192.168.0.10\"", "\"192.168.0.999\""),
+         1,
          "FILE: settings.lan.ip: '192.168.0.999' is not an IPv4 address"},
         {{"restore", "FILE"}, strBackup + std::string("\0{}", 3), 1, ": not a valid backup (a NUL byte)"},
-        {{"restore", "FILE"}, with("\"VX-H400_VXL\"", "\"Caf\xE9\""), 1,
+        {{"restore", "FILE"},
+         with("\"VX-H400_VXL\"", "\"Caf\xE9\""),
+         1,
          "(syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"Caf\\xE9"},
-        {{"restore", "FILE"}, with("\"version\": 1", "\"version\": 4294967297"), 1,
+        {{"restore", "FILE"},
+         with("\"version\": 1", "\"version\": 4294967297"),
+         1,
          ": version: 4294967297 is not supported"},
         {{"restore", "FILE"}, strDeep, 1, ": settings.lan: expected an object"},
-        {{"restore", "FILE"}, with("\"00:1b:5f:40:12:7a\"", "\"\\u001b[2J\""), 1,
+        {{"restore", "FILE"},
+         with("\"00:1b:5f:40:12:7a\"", "\"\\u001b[2J\""),
+         1,
          ": settings.lan.mac: control characters are not allowed"},
-        {{"restore", "FILE"}, with("\"ro_community\": \"public\"", "\"ro_community\": \"" + std::string(5000, 'c') + "\""),
-         1, "netproto ro_community: maximum length is 4095", true},
-        {{"--hosts", "FILE", "show"}, Target(hub) + "\n" + std::string("127.0.0.2\0junk\n", 15), 1,
+        {{"restore", "FILE"},
+         with("\"ro_community\": \"public\"", "\"ro_community\": \"" + std::string(5000, 'c') + "\""),
+         1,
+         "netproto ro_community: maximum length is 4095",
+         true},
+        {{"--hosts", "FILE", "show"},
+         Target(hub) + "\n" + std::string("127.0.0.2\0junk\n", 15),
+         1,
          "FILE:2: '127.0.0.2\\x00junk' is not an address"},
-        {{"--hosts", "FILE", "show"}, Target(hub) + "\n" + strLong + "\n" + Target(hub) + "\n", 1,
+        {{"--hosts", "FILE", "show"},
+         Target(hub) + "\n" + strLong + "\n" + Target(hub) + "\n",
+         1,
          "FILE:2: '" + strLong.substr(0, 80) + "...' is not an address"},
-        {{"set", "netproto", "ro_community=" + std::string(4096, 'c')}, "", 2,
+        {{"set", "netproto", "ro_community=" + std::string(4096, 'c')},
+         "",
+         2,
          "set netproto ro_community: maximum length is 4095"},
     };
     const std::string strFile = TempPath("case.txt");
@@ -323,7 +343,10 @@ TEST(VexalCfgHub, HostsRunsEveryHubAndOneFailureStopsNoOther) {
     CHubSimFixture a(At("127.0.0.1")), b(At("127.0.0.2")), c(At("127.0.0.3"));
     ASSERT_EQ(b.Control("FAULT SILENT ON").rfind("OK", 0), 0u);
     const std::string strHosts = TempPath("hosts.txt");
-    std::ofstream(strHosts) << "# three tills\n" << Target(a) << "\n\n" << Target(b) << "  # silent\n" << Target(c) << "\n";
+    std::ofstream(strHosts) << "# three tills\n"
+                            << Target(a) << "\n\n"
+                            << Target(b) << "  # silent\n"
+                            << Target(c) << "\n";
     auto r = Tool({"--hosts", strHosts, "--jobs", "3", "--timeout", "1", "get", "lan"});
     EXPECT_EQ(r.nExitStatus, 1) << r.strStderr;
     EXPECT_NE(r.strStdout.find(Target(a) + "  ok"), std::string::npos) << r.strStdout;

@@ -43,8 +43,10 @@ public:
         if (m_reads.empty() || !bServed) {
             m_bInStuckRead = m_bStuck;
             const auto cancelled = [&] { return m_bCancelled; };
-            if (m_bStuck) m_cv.wait(lock, cancelled);
-            else m_cv.wait_for(lock, std::chrono::milliseconds(dwTimeoutMs), cancelled);
+            if (m_bStuck)
+                m_cv.wait(lock, cancelled);
+            else
+                m_cv.wait_for(lock, std::chrono::milliseconds(dwTimeoutMs), cancelled);
             return m_bCancelled ? EUsbResult::Cancelled : EUsbResult::TimedOut;
         }
         SFakeSlice slice = std::move(m_reads.front());
@@ -68,8 +70,14 @@ public:
         m_cv.notify_all();
     }
 
-    void ScriptRead(SFakeSlice slice) { std::lock_guard lock(m_cs); m_reads.push_back(std::move(slice)); }
-    void ScriptWrite(SFakeSlice slice) { std::lock_guard lock(m_cs); m_writes.push_back(std::move(slice)); }
+    void ScriptRead(SFakeSlice slice) {
+        std::lock_guard lock(m_cs);
+        m_reads.push_back(std::move(slice));
+    }
+    void ScriptWrite(SFakeSlice slice) {
+        std::lock_guard lock(m_cs);
+        m_writes.push_back(std::move(slice));
+    }
     std::vector<uint8_t> Written() {
         std::lock_guard lock(m_cs);
         return m_written;
@@ -109,7 +117,8 @@ public:
     std::unique_ptr<platform::IUsbDevice> Open(const std::string& strPath, EUsbResult& eResult) override {
         std::lock_guard lock(m_cs);
         ++m_nOpens;
-        const bool bListed = std::any_of(m_devices.begin(), m_devices.end(), [&](auto& d) { return d.strPath == strPath; });
+        const bool bListed =
+            std::any_of(m_devices.begin(), m_devices.end(), [&](auto& d) { return d.strPath == strPath; });
         eResult = m_eOpenResult != EUsbResult::Ok ? m_eOpenResult : bListed ? EUsbResult::Ok : EUsbResult::NoDevice;
         if (eResult != EUsbResult::Ok) return nullptr;
         m_opened.push_back(std::make_shared<CFakeUsbDevice>());
@@ -117,9 +126,18 @@ public:
         return std::make_unique<CFakeUsbHandle>(m_opened.back());
     }
 
-    void SetDevices(std::vector<platform::SUsbDeviceInfo> v) { std::lock_guard lock(m_cs); m_devices = std::move(v); }
-    void SetTestResult(const std::string& s, EUsbResult e) { std::lock_guard lock(m_cs); m_testResults[s] = e; }
-    void SetOpenResult(EUsbResult e) { std::lock_guard lock(m_cs); m_eOpenResult = e; }
+    void SetDevices(std::vector<platform::SUsbDeviceInfo> v) {
+        std::lock_guard lock(m_cs);
+        m_devices = std::move(v);
+    }
+    void SetTestResult(const std::string& s, EUsbResult e) {
+        std::lock_guard lock(m_cs);
+        m_testResults[s] = e;
+    }
+    void SetOpenResult(EUsbResult e) {
+        std::lock_guard lock(m_cs);
+        m_eOpenResult = e;
+    }
     std::shared_ptr<CFakeUsbDevice> LastDevice() {
         std::lock_guard lock(m_cs);
         return m_opened.empty() ? nullptr : m_opened.back();

@@ -24,18 +24,20 @@ TEST(UsbPath, ShapeAndRefusals) {
     EXPECT_EQ(parts->strLocation, "1-4.2");
     // A location holds bus and port numbers only: never "COM" or a file path.
     for (const char* loc : {"COM1", "../x", "", "1-"}) EXPECT_EQ(Path(0x5a4d, 0x5d, loc), "") << loc;
-    for (const std::string& bad : std::vector<std::string>{"", "USB001:", p.substr(0, 30), p.substr(0, p.size() - 1),
-                                                           "\\\\?\\USB#VID_5A4G&PID_005D#1-1#{A5DCBF10-6530-11D2-901F-00C04FB951ED}"})
+    for (const std::string& bad :
+         std::vector<std::string>{"", "USB001:", p.substr(0, 30), p.substr(0, p.size() - 1),
+                                  "\\\\?\\USB#VID_5A4G&PID_005D#1-1#{A5DCBF10-6530-11D2-901F-00C04FB951ED}"})
         EXPECT_FALSE(platform::ParseUsbInterfacePath(bad)) << bad;
     auto d = platform::ParseUsbSimDescriptor(R"({"vid": "5a4d", "pid": "005D", "exclusive": true})");
     ASSERT_TRUE(d);
     EXPECT_EQ(d->wVendorId, 0x5a4d);
     EXPECT_TRUE(d->bExclusive);
-    for (const char* bad : {"", "{", R"({"vid": "5A4D"})", R"({"vid": "5A4", "pid": "005D"})", R"({"vid": 5, "pid": "005D"})",
-                            R"({"vid": "5A4D", "pid": ")"})
+    for (const char* bad : {"", "{", R"({"vid": "5A4D"})", R"({"vid": "5A4", "pid": "005D"})",
+                            R"({"vid": 5, "pid": "005D"})", R"({"vid": "5A4D", "pid": ")"})
         EXPECT_FALSE(platform::ParseUsbSimDescriptor(bad)) << bad;
     using namespace std::string_view_literals;
-    EXPECT_FALSE(platform::ParseUsbSimDescriptor("{\"vid\": \"5a4d\"}\0 \"pid\": \"0090\"}"sv)) << "keys after a NUL byte";
+    EXPECT_FALSE(platform::ParseUsbSimDescriptor("{\"vid\": \"5a4d\"}\0 \"pid\": \"0090\"}"sv))
+        << "keys after a NUL byte";
 }
 
 TEST(RegistUsb, TableOpenTestEveryDeviceAndPathSearch) {

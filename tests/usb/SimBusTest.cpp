@@ -18,7 +18,11 @@ using vexal::test::WaitFor;
 namespace {
 
 std::vector<uint8_t> Frame(uint8_t device, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> f{0x56, 0x51, 0x54, device, static_cast<uint8_t>(payload.size() >> 8),
+    std::vector<uint8_t> f{0x56,
+                           0x51,
+                           0x54,
+                           device,
+                           static_cast<uint8_t>(payload.size() >> 8),
                            static_cast<uint8_t>(payload.size() & 0xFF)};
     f.insert(f.end(), payload.begin(), payload.end());
     return f;

@@ -16,13 +16,19 @@ namespace vexal::test {
 class CTempDir {
 public:
     explicit CTempDir(const std::string& strTag)
-        : m_path(std::filesystem::temp_directory_path() /
-                 ("vexal-" + strTag + "-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device()()))) {
+        : m_path(std::filesystem::temp_directory_path() / ("vexal-" + strTag + "-" + std::to_string(::getpid()) + "-" +
+                                                           std::to_string(std::random_device()()))) {
         std::filesystem::create_directories(m_path);
     }
-    ~CTempDir() { std::error_code ec; std::filesystem::remove_all(m_path, ec); }
+    ~CTempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
     std::string Str() const { return m_path.string(); }
-    std::u16string Wide() const { const std::string s = Str(); return std::u16string(s.begin(), s.end()); }
+    std::u16string Wide() const {
+        const std::string s = Str();
+        return std::u16string(s.begin(), s.end());
+    }
     const std::filesystem::path& Path() const { return m_path; }
 
 private:

@@ -58,8 +58,9 @@ TEST(EmulatedUsb, SessionWaitsOutLateRepliesAndKeepsTheHubToItself) {
     CFaultSession s(ELink::Usb);
     s.Open();
     s.Control("FAULT DELAY 700");
-    s.ExpectCode(ZAMO_SUCCESS, 700, 700 + faults_test::kLateSlackMs, [&] { return s.QueryUsbList(); },
-                 "a reply seven read slices late");
+    s.ExpectCode(
+        ZAMO_SUCCESS, 700, 700 + faults_test::kLateSlackMs, [&] { return s.QueryUsbList(); },
+        "a reply seven read slices late");
     s.Control("FAULT DELAY 0");
 
     const SProcessResult r = Tool({"info"});
@@ -73,8 +74,7 @@ TEST(EmulatedUsb, SessionWaitsOutLateRepliesAndKeepsTheHubToItself) {
 
 int main(int argc, char** argv) {
     bool bListing = false;
-    for (int i = 1; i < argc; ++i)
-        bListing = bListing || std::string_view(argv[i]) == "--gtest_list_tests";
+    for (int i = 1; i < argc; ++i) bListing = bListing || std::string_view(argv[i]) == "--gtest_list_tests";
     if (!bListing && std::getenv("VEXAL_USBFS_SIM_DIR") == nullptr) {
         char self[4096];
         const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);

@@ -24,45 +24,45 @@ enum {
     kEndpointOut = 0x01,
     kEndpointIn = 0x81,
     kUsbDeviceMajor = 189,
-    kSpeedHigh = 3,       /* enum usb_device_speed: USB_SPEED_HIGH */
+    kSpeedHigh = 3, /* enum usb_device_speed: USB_SPEED_HIGH */
     kEmptyReapPauseMs = 2,
 };
 
 typedef struct Client Client;
 
-typedef struct {  /* one appearance of the hub on the bus */
+typedef struct { /* one appearance of the hub on the bus */
     unsigned devnum;
-    char *devnode;    /* /dev/bus/usb/BBB/DDD */
-    char *syspath;    /* /sys/devices/.../<location> */
+    char* devnode;    /* /dev/bus/usb/BBB/DDD */
+    char* syspath;    /* /sys/devices/.../<location> */
     gboolean gone;    /* unplugged or link lost: every request fails with ENODEV */
     gboolean removed; /* its sysfs records are gone too */
-    Client *owner;    /* the descriptor that claimed interface 0 */
+    Client* owner;    /* the descriptor that claimed interface 0 */
     int bulk_fd;      /* connection to the simulator, -1 */
 } Plug;
 
 typedef struct {
-    UMockdevIoctlData *urb;    /* the client's struct usbdevfs_urb, resolved */
-    UMockdevIoctlData *buffer; /* its buffer; NULL for length 0 */
+    UMockdevIoctlData* urb;    /* the client's struct usbdevfs_urb, resolved */
+    UMockdevIoctlData* buffer; /* its buffer; NULL for length 0 */
 } Urb;
 
-struct Client {  /* one open descriptor of a device node */
-    UsbfsBus *bus;
-    UMockdevIoctlClient *client; /* held until its descriptor is seen closed */
-    Plug *plug;
+struct Client { /* one open descriptor of a device node */
+    UsbfsBus* bus;
+    UMockdevIoctlClient* client; /* held until its descriptor is seen closed */
+    Plug* plug;
     GQueue in_flight; /* IN transfers waiting for bytes */
     GQueue done;      /* ready to be reaped */
-    GSource *parked;  /* pause of an empty reap */
+    GSource* parked;  /* pause of an empty reap */
 };
 
 struct UsbfsBus {
     GMutex lock;
-    UMockdevTestbed *testbed;
-    UMockdevIoctlBase *handler;
-    char *location;
+    UMockdevTestbed* testbed;
+    UMockdevIoctlBase* handler;
+    char* location;
     unsigned busnum, port;
-    char *sock_path;
-    GPtrArray *plugs;     /* every appearance, the last may be present */
-    GHashTable *clients;  /* UMockdevIoctlClient* -> Client* */
+    char* sock_path;
+    GPtrArray* plugs;    /* every appearance, the last may be present */
+    GHashTable* clients; /* UMockdevIoctlClient* -> Client* */
     gboolean exclusive;
     unsigned next_devnum;
 };
@@ -75,51 +75,49 @@ static const char kDescriptorsHex[] =
     "02FF0000000705010200020007058102000200";
 
 static void urb_free(gpointer data) {
-    Urb *u = data;
+    Urb* u = data;
     g_clear_object(&u->buffer);
     g_clear_object(&u->urb);
     g_free(u);
 }
 
-static struct usbdevfs_urb *urb_of(Urb *u) {
-    return (struct usbdevfs_urb *) u->urb->data;
-}
+static struct usbdevfs_urb* urb_of(Urb* u) { return (struct usbdevfs_urb*)u->urb->data; }
 
-static Plug *live_plug(UsbfsBus *bus) {
+static Plug* live_plug(UsbfsBus* bus) {
     if (bus->plugs->len == 0) return NULL;
-    Plug *p = g_ptr_array_index(bus->plugs, bus->plugs->len - 1);
+    Plug* p = g_ptr_array_index(bus->plugs, bus->plugs->len - 1);
     return p->removed ? NULL : p;
 }
 
-static char *interface_driver_link(UsbfsBus *bus, Plug *p) {
-    g_autofree char *root = umockdev_testbed_get_root_dir(bus->testbed);
+static char* interface_driver_link(UsbfsBus* bus, Plug* p) {
+    g_autofree char* root = umockdev_testbed_get_root_dir(bus->testbed);
     return g_strdup_printf("%s%s/%s:1.0/driver", root, p->syspath, bus->location);
 }
 
 /* "usbfs" is bound to the interface while a program holds it, as the kernel
  * shows it in sysfs. */
-static void show_driver(UsbfsBus *bus, Plug *p, gboolean bound) {
+static void show_driver(UsbfsBus* bus, Plug* p, gboolean bound) {
     if (p->removed) return;
-    g_autofree char *link = interface_driver_link(bus, p);
+    g_autofree char* link = interface_driver_link(bus, p);
     if (!bound) {
         unlink(link);
         return;
     }
-    g_autofree char *root = umockdev_testbed_get_root_dir(bus->testbed);
-    g_autofree char *drivers = g_strdup_printf("%s/sys/bus/usb/drivers/usbfs", root);
+    g_autofree char* root = umockdev_testbed_get_root_dir(bus->testbed);
+    g_autofree char* drivers = g_strdup_printf("%s/sys/bus/usb/drivers/usbfs", root);
     g_mkdir_with_parents(drivers, 0755);
     /* relative, as sysfs makes it: .../usb<B>/<location>/<location>:1.0 up to sys/ */
     if (symlink("../../../../../../bus/usb/drivers/usbfs", link) != 0 && errno != EEXIST)
         g_warning("cannot link %s: %s", link, g_strerror(errno));
 }
 
-static void close_bulk(Plug *p) {
+static void close_bulk(Plug* p) {
     if (p->bulk_fd >= 0) close(p->bulk_fd);
     p->bulk_fd = -1;
 }
 
-static void finish_in_flight(Client *c, int status) {
-    Urb *u;
+static void finish_in_flight(Client* c, int status) {
+    Urb* u;
     while ((u = g_queue_pop_head(&c->in_flight)) != NULL) {
         urb_of(u)->status = status;
         urb_of(u)->actual_length = 0;
@@ -127,8 +125,8 @@ static void finish_in_flight(Client *c, int status) {
     }
 }
 
-static void release(UsbfsBus *bus, Client *c) {
-    Plug *p = c->plug;
+static void release(UsbfsBus* bus, Client* c) {
+    Plug* p = c->plug;
     if (p->owner != c) return;
     p->owner = NULL;
     close_bulk(p);
@@ -138,7 +136,7 @@ static void release(UsbfsBus *bus, Client *c) {
 
 /* The hub left the bus: transfers in flight end as on a disconnect and can
  * still be reaped; everything else fails with ENODEV. */
-static void mark_gone(UsbfsBus *bus, Plug *p) {
+static void mark_gone(UsbfsBus* bus, Plug* p) {
     if (p->gone) return;
     p->gone = TRUE;
     close_bulk(p);
@@ -146,19 +144,19 @@ static void mark_gone(UsbfsBus *bus, Plug *p) {
     gpointer value;
     g_hash_table_iter_init(&it, bus->clients);
     while (g_hash_table_iter_next(&it, NULL, &value)) {
-        Client *c = value;
+        Client* c = value;
         if (c->plug == p) finish_in_flight(c, -ESHUTDOWN);
     }
 }
 
-static int connect_bulk(UsbfsBus *bus, Plug *p) {
+static int connect_bulk(UsbfsBus* bus, Plug* p) {
     if (p->bulk_fd >= 0) return 0;
     struct sockaddr_un addr = {.sun_family = AF_UNIX};
     if (strlen(bus->sock_path) >= sizeof addr.sun_path) return -ENAMETOOLONG;
     strcpy(addr.sun_path, bus->sock_path);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -errno;
-    if (connect(fd, (struct sockaddr *) &addr, sizeof addr) != 0) {
+    if (connect(fd, (struct sockaddr*)&addr, sizeof addr) != 0) {
         int err = errno;
         close(fd);
         return -err;
@@ -168,25 +166,25 @@ static int connect_bulk(UsbfsBus *bus, Plug *p) {
 }
 
 /* Bytes the simulator sent complete the oldest IN transfer, as a short packet would. */
-static void pump(UsbfsBus *bus, Client *c) {
-    Plug *p = c->plug;
+static void pump(UsbfsBus* bus, Client* c) {
+    Plug* p = c->plug;
     while (!p->gone && p->owner == c && p->bulk_fd >= 0 && !g_queue_is_empty(&c->in_flight)) {
-        Urb *u = g_queue_peek_head(&c->in_flight);
-        ssize_t n = recv(p->bulk_fd, u->buffer->data, (size_t) u->buffer->data_len, MSG_DONTWAIT);
+        Urb* u = g_queue_peek_head(&c->in_flight);
+        ssize_t n = recv(p->bulk_fd, u->buffer->data, (size_t)u->buffer->data_len, MSG_DONTWAIT);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-        if (n <= 0) {  /* the simulator closed the link: the hub is gone */
+        if (n <= 0) { /* the simulator closed the link: the hub is gone */
             mark_gone(bus, p);
             return;
         }
         g_queue_pop_head(&c->in_flight);
         urb_of(u)->status = 0;
-        urb_of(u)->actual_length = (int) n;
+        urb_of(u)->actual_length = (int)n;
         g_queue_push_tail(&c->done, u);
     }
 }
 
-static int claim(UsbfsBus *bus, Client *c) {
-    Plug *p = c->plug;
+static int claim(UsbfsBus* bus, Client* c) {
+    Plug* p = c->plug;
     if (p->owner == c) return 0;
     if (p->owner != NULL || bus->exclusive) return -EBUSY;
     p->owner = c;
@@ -194,24 +192,24 @@ static int claim(UsbfsBus *bus, Client *c) {
     return 0;
 }
 
-static UMockdevIoctlData *resolve(UMockdevIoctlData *data, gsize offset, gsize len) {
+static UMockdevIoctlData* resolve(UMockdevIoctlData* data, gsize offset, gsize len) {
     g_autoptr(GError) error = NULL;
-    UMockdevIoctlData *d = umockdev_ioctl_data_resolve(data, offset, len, &error);
+    UMockdevIoctlData* d = umockdev_ioctl_data_resolve(data, offset, len, &error);
     if (d == NULL && error != NULL) g_warning("cannot read the client's memory: %s", error->message);
     return d;
 }
 
-static int submit(UsbfsBus *bus, Client *c, UMockdevIoctlData *arg) {
+static int submit(UsbfsBus* bus, Client* c, UMockdevIoctlData* arg) {
     g_autoptr(UMockdevIoctlData) d = resolve(arg, 0, sizeof(struct usbdevfs_urb));
     if (d == NULL) return -EFAULT;
-    struct usbdevfs_urb *urb = (struct usbdevfs_urb *) d->data;
-    Plug *p = c->plug;
+    struct usbdevfs_urb* urb = (struct usbdevfs_urb*)d->data;
+    Plug* p = c->plug;
     if (p->gone) return -ENODEV;
     if (urb->buffer_length < 0) return -EINVAL;
-    Urb *u = g_new0(Urb, 1);
+    Urb* u = g_new0(Urb, 1);
     u->urb = g_object_ref(d);
     if (urb->buffer_length > 0) {
-        u->buffer = resolve(d, offsetof(struct usbdevfs_urb, buffer), (gsize) urb->buffer_length);
+        u->buffer = resolve(d, offsetof(struct usbdevfs_urb, buffer), (gsize)urb->buffer_length);
         if (u->buffer == NULL) {
             urb_free(u);
             return -EFAULT;
@@ -219,7 +217,7 @@ static int submit(UsbfsBus *bus, Client *c, UMockdevIoctlData *arg) {
     }
     urb->actual_length = 0;
     urb->status = 0;
-    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {  /* no control requests beyond the descriptors in sysfs */
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) { /* no control requests beyond the descriptors in sysfs */
         urb->status = -EPIPE;
         g_queue_push_tail(&c->done, u);
         return 0;
@@ -227,7 +225,7 @@ static int submit(UsbfsBus *bus, Client *c, UMockdevIoctlData *arg) {
     int err = 0;
     if (urb->type != USBDEVFS_URB_TYPE_BULK || (urb->endpoint != kEndpointOut && urb->endpoint != kEndpointIn))
         err = -EINVAL;
-    if (err == 0) err = claim(bus, c);  /* as the kernel does for a transfer on an unclaimed interface */
+    if (err == 0) err = claim(bus, c); /* as the kernel does for a transfer on an unclaimed interface */
     if (err == 0 && connect_bulk(bus, p) != 0) {
         mark_gone(bus, p);
         err = -ENODEV;
@@ -241,40 +239,40 @@ static int submit(UsbfsBus *bus, Client *c, UMockdevIoctlData *arg) {
         return 0;
     }
     size_t sent = 0;
-    while (sent < (size_t) urb->buffer_length) {
-        ssize_t n = send(p->bulk_fd, u->buffer->data + sent, (size_t) urb->buffer_length - sent, MSG_NOSIGNAL);
+    while (sent < (size_t)urb->buffer_length) {
+        ssize_t n = send(p->bulk_fd, u->buffer->data + sent, (size_t)urb->buffer_length - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             mark_gone(bus, p);
             urb->status = -ESHUTDOWN;
             break;
         }
-        sent += (size_t) n;
+        sent += (size_t)n;
     }
-    urb->actual_length = (int) sent;
+    urb->actual_length = (int)sent;
     g_queue_push_tail(&c->done, u);
     return 0;
 }
 
-static int discard(Client *c, UMockdevIoctlData *arg) {
-    const gulong addr = *(const gulong *) arg->data;
-    for (GList *l = c->in_flight.head; l != NULL; l = l->next) {
-        Urb *u = l->data;
+static int discard(Client* c, UMockdevIoctlData* arg) {
+    const gulong addr = *(const gulong*)arg->data;
+    for (GList* l = c->in_flight.head; l != NULL; l = l->next) {
+        Urb* u = l->data;
         if (u->urb->client_addr != addr) continue;
         g_queue_delete_link(&c->in_flight, l);
         urb_of(u)->status = -ENOENT;
         g_queue_push_tail(&c->done, u);
         return 0;
     }
-    return -EINVAL;  /* already completed: libusb reaps it */
+    return -EINVAL; /* already completed: libusb reaps it */
 }
 
 /* Hands the oldest finished transfer back: the client's pointer slot is made
  * to point at its URB, which umockdev writes back with the buffer. */
-static gboolean reap(Client *c, UMockdevIoctlClient *client) {
-    Urb *u = g_queue_pop_head(&c->done);
+static gboolean reap(Client* c, UMockdevIoctlClient* client) {
+    Urb* u = g_queue_pop_head(&c->done);
     if (u == NULL) return FALSE;
-    g_autoptr(UMockdevIoctlData) slot = resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(void *));
+    g_autoptr(UMockdevIoctlData) slot = resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(void*));
     if (slot == NULL || !umockdev_ioctl_data_set_ptr(slot, 0, u->urb)) {
         urb_free(u);
         umockdev_ioctl_client_complete(client, -1, EFAULT);
@@ -286,10 +284,10 @@ static gboolean reap(Client *c, UMockdevIoctlClient *client) {
 }
 
 static gboolean on_pause_over(gpointer data) {
-    Client *c = data;
-    UsbfsBus *bus = c->bus;
+    Client* c = data;
+    UsbfsBus* bus = c->bus;
     g_mutex_lock(&bus->lock);
-    if (g_source_is_destroyed(g_main_current_source())) {  /* its client closed meanwhile */
+    if (g_source_is_destroyed(g_main_current_source())) { /* its client closed meanwhile */
         g_mutex_unlock(&bus->lock);
         return G_SOURCE_REMOVE;
     }
@@ -301,13 +299,13 @@ static gboolean on_pause_over(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-static Client *client_of(UsbfsBus *bus, UMockdevIoctlClient *client) {
-    Client *c = g_hash_table_lookup(bus->clients, client);
+static Client* client_of(UsbfsBus* bus, UMockdevIoctlClient* client) {
+    Client* c = g_hash_table_lookup(bus->clients, client);
     if (c != NULL) return c;
-    const char *devnode = umockdev_ioctl_client_get_devnode(client);
-    Plug *plug = NULL;
+    const char* devnode = umockdev_ioctl_client_get_devnode(client);
+    Plug* plug = NULL;
     for (guint i = 0; i < bus->plugs->len; ++i) {
-        Plug *p = g_ptr_array_index(bus->plugs, i);
+        Plug* p = g_ptr_array_index(bus->plugs, i);
         if (g_strcmp0(p->devnode, devnode) == 0) plug = p;
     }
     if (plug == NULL) return NULL;
@@ -324,7 +322,7 @@ static Client *client_of(UsbfsBus *bus, UMockdevIoctlClient *client) {
 }
 
 static void client_free(gpointer data) {
-    Client *c = data;
+    Client* c = data;
     if (c->parked != NULL) {
         g_source_destroy(c->parked);
         g_source_unref(c->parked);
@@ -336,153 +334,174 @@ static void client_free(gpointer data) {
     g_free(c);
 }
 
-static void on_client_connected(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, gpointer data) {
-    (void) handler;
-    UsbfsBus *bus = data;
+static void on_client_connected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer data) {
+    (void)handler;
+    UsbfsBus* bus = data;
     g_mutex_lock(&bus->lock);
     client_of(bus, client);
     g_mutex_unlock(&bus->lock);
 }
 
-static int interface_arg(UMockdevIoctlData *arg, gsize len, UMockdevIoctlData **out) {
+static int interface_arg(UMockdevIoctlData* arg, gsize len, UMockdevIoctlData** out) {
     *out = resolve(arg, 0, len);
     if (*out == NULL) return -EFAULT;
-    return *(const unsigned int *) (*out)->data == 0 ? 0 : -EINVAL;
+    return *(const unsigned int*)(*out)->data == 0 ? 0 : -EINVAL;
 }
 
 /* Returns TRUE when the answer is left to a pause (an empty reap). */
-static gboolean handle(UsbfsBus *bus, Client *c, UMockdevIoctlClient *client, long *result) {
+static gboolean handle(UsbfsBus* bus, Client* c, UMockdevIoctlClient* client, long* result) {
     const gulong request = umockdev_ioctl_client_get_request(client);
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     g_autoptr(UMockdevIoctlData) d = NULL;
-    Plug *p = c->plug;
+    Plug* p = c->plug;
     int err = 0;
     *result = 0;
 
-    if ((request & ~((gulong) _IOC_SIZEMASK << _IOC_SIZESHIFT)) == USBDEVFS_CONNINFO_EX(0)) {
-        struct usbdevfs_conninfo_ex info = {.size = sizeof info, .busnum = bus->busnum, .devnum = p->devnum,
-                                            .speed = kSpeedHigh, .num_ports = 1, .ports = {(__u8) bus->port}};
-        const gsize len = MIN((gsize) _IOC_SIZE(request), sizeof info);
-        if (p->gone) err = -ENODEV;
-        else if ((d = resolve(arg, 0, len)) == NULL) err = -EFAULT;
-        else memcpy(d->data, &info, len);
+    if ((request & ~((gulong)_IOC_SIZEMASK << _IOC_SIZESHIFT)) == USBDEVFS_CONNINFO_EX(0)) {
+        struct usbdevfs_conninfo_ex info = {.size = sizeof info,
+                                            .busnum = bus->busnum,
+                                            .devnum = p->devnum,
+                                            .speed = kSpeedHigh,
+                                            .num_ports = 1,
+                                            .ports = {(__u8)bus->port}};
+        const gsize len = MIN((gsize)_IOC_SIZE(request), sizeof info);
+        if (p->gone)
+            err = -ENODEV;
+        else if ((d = resolve(arg, 0, len)) == NULL)
+            err = -EFAULT;
+        else
+            memcpy(d->data, &info, len);
         *result = err;
         return FALSE;
     }
     switch (request) {
-        case USBDEVFS_GET_CAPABILITIES:
-            if ((d = resolve(arg, 0, sizeof(__u32))) == NULL) {
-                err = -EFAULT;
-                break;
-            }
-            *(__u32 *) d->data = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                 USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT |
-                                 USBDEVFS_CAP_CONNINFO_EX;
-            break;
-        case USBDEVFS_CONNECTINFO:
-            if (p->gone) err = -ENODEV;
-            else if ((d = resolve(arg, 0, sizeof(struct usbdevfs_connectinfo))) == NULL) err = -EFAULT;
-            else ((struct usbdevfs_connectinfo *) d->data)->devnum = p->devnum;
-            break;
-        case USBDEVFS_GET_SPEED:
-            if (p->gone) err = -ENODEV;
-            else *result = kSpeedHigh;
-            break;
-        case USBDEVFS_GETDRIVER:
-            if ((err = interface_arg(arg, sizeof(struct usbdevfs_getdriver), &d)) != 0) break;
-            if (p->gone) err = -ENODEV;
-            else if (p->owner == NULL && !bus->exclusive) err = -ENODATA;  /* no kernel driver bound */
-            else g_strlcpy(((struct usbdevfs_getdriver *) d->data)->driver, "usbfs", USBDEVFS_MAXDRIVERNAME + 1);
-            break;
-        case USBDEVFS_IOCTL: {  /* detach or re-attach a kernel driver: there is none */
-            if ((d = resolve(arg, 0, sizeof(struct usbdevfs_ioctl))) == NULL) {
-                err = -EFAULT;
-                break;
-            }
-            const struct usbdevfs_ioctl *cmd = (const struct usbdevfs_ioctl *) d->data;
-            if (p->gone) err = -ENODEV;
-            else if (cmd->ifno != 0) err = -EINVAL;
-            else if (cmd->ioctl_code == USBDEVFS_DISCONNECT) err = -ENODATA;
-            else if (cmd->ioctl_code != USBDEVFS_CONNECT) err = -ENOTTY;
+    case USBDEVFS_GET_CAPABILITIES:
+        if ((d = resolve(arg, 0, sizeof(__u32))) == NULL) {
+            err = -EFAULT;
             break;
         }
-        case USBDEVFS_DISCONNECT_CLAIM:
-            if ((err = interface_arg(arg, sizeof(struct usbdevfs_disconnect_claim), &d)) == 0)
-                err = p->gone ? -ENODEV : claim(bus, c);
+        *(__u32*)d->data = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                           USBDEVFS_CAP_REAP_AFTER_DISCONNECT | USBDEVFS_CAP_CONNINFO_EX;
+        break;
+    case USBDEVFS_CONNECTINFO:
+        if (p->gone)
+            err = -ENODEV;
+        else if ((d = resolve(arg, 0, sizeof(struct usbdevfs_connectinfo))) == NULL)
+            err = -EFAULT;
+        else
+            ((struct usbdevfs_connectinfo*)d->data)->devnum = p->devnum;
+        break;
+    case USBDEVFS_GET_SPEED:
+        if (p->gone)
+            err = -ENODEV;
+        else
+            *result = kSpeedHigh;
+        break;
+    case USBDEVFS_GETDRIVER:
+        if ((err = interface_arg(arg, sizeof(struct usbdevfs_getdriver), &d)) != 0) break;
+        if (p->gone)
+            err = -ENODEV;
+        else if (p->owner == NULL && !bus->exclusive)
+            err = -ENODATA; /* no kernel driver bound */
+        else
+            g_strlcpy(((struct usbdevfs_getdriver*)d->data)->driver, "usbfs", USBDEVFS_MAXDRIVERNAME + 1);
+        break;
+    case USBDEVFS_IOCTL: { /* detach or re-attach a kernel driver: there is none */
+        if ((d = resolve(arg, 0, sizeof(struct usbdevfs_ioctl))) == NULL) {
+            err = -EFAULT;
             break;
-        case USBDEVFS_CLAIMINTERFACE:
-            if ((err = interface_arg(arg, sizeof(unsigned int), &d)) == 0) err = p->gone ? -ENODEV : claim(bus, c);
-            break;
-        case USBDEVFS_RELEASEINTERFACE:
-            if ((err = interface_arg(arg, sizeof(unsigned int), &d)) != 0) break;
-            if (p->owner != c) err = -EINVAL;
-            else release(bus, c);
-            break;
-        case USBDEVFS_SETINTERFACE:
-            if ((err = interface_arg(arg, sizeof(struct usbdevfs_setinterface), &d)) != 0) break;
-            if (p->gone) err = -ENODEV;
-            else if (((struct usbdevfs_setinterface *) d->data)->altsetting != 0) err = -EINVAL;
-            break;
-        case USBDEVFS_SETCONFIGURATION:
-            if ((d = resolve(arg, 0, sizeof(int))) == NULL) err = -EFAULT;
-            else if (p->gone) err = -ENODEV;
-            else if (*(const int *) d->data != 1) err = -EINVAL;
-            break;
-        case USBDEVFS_CLEAR_HALT:
-        case USBDEVFS_RESETEP:
-        case USBDEVFS_RESET:
-        case USBDEVFS_FORBID_SUSPEND:
-        case USBDEVFS_ALLOW_SUSPEND:
-            if (p->gone) err = -ENODEV;
-            break;
-        case USBDEVFS_SUBMITURB:
-            err = submit(bus, c, arg);
-            break;
-        case USBDEVFS_DISCARDURB:
-            err = discard(c, arg);
-            break;
-        case USBDEVFS_REAPURB:
-        case USBDEVFS_REAPURBNDELAY:
-            pump(bus, c);
-            if (reap(c, client)) return TRUE;
-            if (p->gone) {
-                err = -ENODEV;
-                break;
-            }
-            c->parked = g_timeout_source_new(kEmptyReapPauseMs);
-            g_source_set_callback(c->parked, on_pause_over, c, NULL);
-            g_source_attach(c->parked, g_main_context_get_thread_default());
-            return TRUE;
-        default:
+        }
+        const struct usbdevfs_ioctl* cmd = (const struct usbdevfs_ioctl*)d->data;
+        if (p->gone)
+            err = -ENODEV;
+        else if (cmd->ifno != 0)
+            err = -EINVAL;
+        else if (cmd->ioctl_code == USBDEVFS_DISCONNECT)
+            err = -ENODATA;
+        else if (cmd->ioctl_code != USBDEVFS_CONNECT)
             err = -ENOTTY;
+        break;
+    }
+    case USBDEVFS_DISCONNECT_CLAIM:
+        if ((err = interface_arg(arg, sizeof(struct usbdevfs_disconnect_claim), &d)) == 0)
+            err = p->gone ? -ENODEV : claim(bus, c);
+        break;
+    case USBDEVFS_CLAIMINTERFACE:
+        if ((err = interface_arg(arg, sizeof(unsigned int), &d)) == 0) err = p->gone ? -ENODEV : claim(bus, c);
+        break;
+    case USBDEVFS_RELEASEINTERFACE:
+        if ((err = interface_arg(arg, sizeof(unsigned int), &d)) != 0) break;
+        if (p->owner != c)
+            err = -EINVAL;
+        else
+            release(bus, c);
+        break;
+    case USBDEVFS_SETINTERFACE:
+        if ((err = interface_arg(arg, sizeof(struct usbdevfs_setinterface), &d)) != 0) break;
+        if (p->gone)
+            err = -ENODEV;
+        else if (((struct usbdevfs_setinterface*)d->data)->altsetting != 0)
+            err = -EINVAL;
+        break;
+    case USBDEVFS_SETCONFIGURATION:
+        if ((d = resolve(arg, 0, sizeof(int))) == NULL)
+            err = -EFAULT;
+        else if (p->gone)
+            err = -ENODEV;
+        else if (*(const int*)d->data != 1)
+            err = -EINVAL;
+        break;
+    case USBDEVFS_CLEAR_HALT:
+    case USBDEVFS_RESETEP:
+    case USBDEVFS_RESET:
+    case USBDEVFS_FORBID_SUSPEND:
+    case USBDEVFS_ALLOW_SUSPEND:
+        if (p->gone) err = -ENODEV;
+        break;
+    case USBDEVFS_SUBMITURB: err = submit(bus, c, arg); break;
+    case USBDEVFS_DISCARDURB: err = discard(c, arg); break;
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+        pump(bus, c);
+        if (reap(c, client)) return TRUE;
+        if (p->gone) {
+            err = -ENODEV;
             break;
+        }
+        c->parked = g_timeout_source_new(kEmptyReapPauseMs);
+        g_source_set_callback(c->parked, on_pause_over, c, NULL);
+        g_source_attach(c->parked, g_main_context_get_thread_default());
+        return TRUE;
+    default: err = -ENOTTY; break;
     }
     if (err != 0) *result = err;
     return FALSE;
 }
 
-static gboolean on_ioctl(UMockdevIoctlBase *handler, UMockdevIoctlClient *client, gpointer data) {
-    (void) handler;
-    UsbfsBus *bus = data;
+static gboolean on_ioctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer data) {
+    (void)handler;
+    UsbfsBus* bus = data;
     g_mutex_lock(&bus->lock);
-    Client *c = client_of(bus, client);
+    Client* c = client_of(bus, client);
     long result = -ENODEV;
     gboolean answered = c != NULL && handle(bus, c, client, &result);
     g_mutex_unlock(&bus->lock);
     if (!answered) {
-        if (result < 0) umockdev_ioctl_client_complete(client, -1, (int) -result);
-        else umockdev_ioctl_client_complete(client, result, 0);
+        if (result < 0)
+            umockdev_ioctl_client_complete(client, -1, (int)-result);
+        else
+            umockdev_ioctl_client_complete(client, result, 0);
     }
     return TRUE;
 }
 
-UsbfsBus *usbfs_bus_new(UMockdevTestbed *testbed, const char *location, const char *sock_path) {
+UsbfsBus* usbfs_bus_new(UMockdevTestbed* testbed, const char* location, const char* sock_path) {
     unsigned busnum = 0, port = 0;
     char tail = 0;
     if (sscanf(location, "%u-%u%c", &busnum, &port, &tail) != 2 || busnum == 0 || busnum > 127 || port == 0 ||
         port > 31)
         return NULL;
-    UsbfsBus *bus = g_new0(UsbfsBus, 1);
+    UsbfsBus* bus = g_new0(UsbfsBus, 1);
     g_mutex_init(&bus->lock);
     bus->testbed = g_object_ref(testbed);
     bus->location = g_strdup(location);
@@ -491,14 +510,14 @@ UsbfsBus *usbfs_bus_new(UMockdevTestbed *testbed, const char *location, const ch
     bus->sock_path = g_strdup(sock_path);
     bus->plugs = g_ptr_array_new();
     bus->clients = g_hash_table_new_full(g_direct_hash, g_direct_equal, NULL, client_free);
-    bus->next_devnum = 2;  /* 1 is the root hub's */
+    bus->next_devnum = 2; /* 1 is the root hub's */
     bus->handler = umockdev_ioctl_base_new();
     g_signal_connect(bus->handler, "handle-ioctl", G_CALLBACK(on_ioctl), bus);
     g_signal_connect(bus->handler, "client-connected", G_CALLBACK(on_client_connected), bus);
     return bus;
 }
 
-static char *describe(UsbfsBus *bus, Plug *p) {
+static char* describe(UsbfsBus* bus, Plug* p) {
     const unsigned b = bus->busnum, d = p->devnum;
     return g_strdup_printf(
         "P: %s\n"
@@ -520,8 +539,8 @@ static char *describe(UsbfsBus *bus, Plug *p) {
         (b - 1) * 128 + d - 1, kDescriptorsHex, p->syspath + strlen("/sys"), bus->location);
 }
 
-static void plug_in(UsbfsBus *bus) {
-    Plug *p = g_new0(Plug, 1);
+static void plug_in(UsbfsBus* bus) {
+    Plug* p = g_new0(Plug, 1);
     p->devnum = bus->next_devnum++;
     p->devnode = g_strdup_printf("/dev/bus/usb/%03u/%03u", bus->busnum, p->devnum);
     p->syspath = g_strdup_printf("/sys/devices/pci0000:00/0000:00:14.0/usb%u/%s", bus->busnum, bus->location);
@@ -530,7 +549,7 @@ static void plug_in(UsbfsBus *bus) {
     /* The handler first, so that a client woken by the add event finds it. */
     if (!umockdev_testbed_attach_ioctl(bus->testbed, p->devnode, bus->handler, &error))
         g_error("cannot attach to %s: %s", p->devnode, error->message);
-    g_autofree char *record = describe(bus, p);
+    g_autofree char* record = describe(bus, p);
     g_mutex_lock(&bus->lock);
     g_ptr_array_add(bus->plugs, p);
     g_mutex_unlock(&bus->lock);
@@ -543,7 +562,7 @@ static void plug_in(UsbfsBus *bus) {
     umockdev_testbed_uevent(bus->testbed, p->syspath, "add");
 }
 
-static void unplug(UsbfsBus *bus, Plug *p) {
+static void unplug(UsbfsBus* bus, Plug* p) {
     g_mutex_lock(&bus->lock);
     mark_gone(bus, p);
     g_mutex_unlock(&bus->lock);
@@ -555,14 +574,14 @@ static void unplug(UsbfsBus *bus, Plug *p) {
     g_mutex_unlock(&bus->lock);
     umockdev_testbed_remove_device(bus->testbed, p->syspath);
     /* umockdev leaves the /sys/bus links, which the next appearance makes anew */
-    g_autofree char *root = umockdev_testbed_get_root_dir(bus->testbed);
+    g_autofree char* root = umockdev_testbed_get_root_dir(bus->testbed);
     for (int i = 0; i < 2; ++i) {
-        g_autofree char *link = g_strdup_printf("%s/sys/bus/usb/devices/%s%s", root, bus->location, i ? ":1.0" : "");
+        g_autofree char* link = g_strdup_printf("%s/sys/bus/usb/devices/%s%s", root, bus->location, i ? ":1.0" : "");
         unlink(link);
     }
 }
 
-void usbfs_bus_sync(UsbfsBus *bus, gboolean present, gboolean exclusive) {
+void usbfs_bus_sync(UsbfsBus* bus, gboolean present, gboolean exclusive) {
     g_mutex_lock(&bus->lock);
     /* A closed descriptor (a program that ended holding the hub, too) gives
      * its claim back. umockdev tells of it by the client's state only. */
@@ -571,7 +590,7 @@ void usbfs_bus_sync(UsbfsBus *bus, gboolean present, gboolean exclusive) {
     g_hash_table_iter_init(&it, bus->clients);
     while (g_hash_table_iter_next(&it, &client, NULL))
         if (!umockdev_ioctl_client_get_connected(client)) g_hash_table_iter_remove(&it);
-    Plug *p = live_plug(bus);
+    Plug* p = live_plug(bus);
     const gboolean lost = p != NULL && p->gone;
     if (p != NULL && exclusive != bus->exclusive) show_driver(bus, p, exclusive || p->owner != NULL);
     bus->exclusive = exclusive;

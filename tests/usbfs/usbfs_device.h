@@ -16,11 +16,11 @@ typedef struct UsbfsBus UsbfsBus;
 /* location is "<bus>-<port>" (a hub on a root port); sock_path the
  * simulator's bulk socket. NULL for a location of another form. Lives to the
  * end of the process: umockdev's worker thread may call into it until then. */
-UsbfsBus *usbfs_bus_new(UMockdevTestbed *testbed, const char *location, const char *sock_path);
+UsbfsBus* usbfs_bus_new(UMockdevTestbed* testbed, const char* location, const char* sock_path);
 
 /* Called from one thread (the main loop): bring the device in line with the
  * simulator's bus. present: the simulator publishes the hub; exclusive: its
  * descriptor says another program holds it. */
-void usbfs_bus_sync(UsbfsBus *bus, gboolean present, gboolean exclusive);
+void usbfs_bus_sync(UsbfsBus* bus, gboolean present, gboolean exclusive);
 
 #endif

@@ -51,12 +51,10 @@ std::string Tool(const CHubSimFixture& hub, const QStringList& args) {
 // The restore outcome per group that the tool reports for a file (a dry run).
 std::map<std::string, std::string> ToolPlan(const CHubSimFixture& hub, const QString& strFile, bool bClone) {
     QStringList args{"--json", "restore", strFile, "--dry-run"};
-    if (bClone)
-        args << "--clone";
+    if (bClone) args << "--clone";
     std::map<std::string, std::string> outcomes;
     const json doc = json::parse(Tool(hub, args));
-    for (const auto& g : doc["groups"])
-        outcomes[g["group"].get<std::string>()] = g["outcome"].get<std::string>();
+    for (const auto& g : doc["groups"]) outcomes[g["group"].get<std::string>()] = g["outcome"].get<std::string>();
     return outcomes;
 }
 
@@ -65,8 +63,7 @@ bool SawWrite(CHubSimFixture& hub) {
     std::istringstream payloads(hub.Control("RX 0").substr(2));
     for (std::string p; payloads >> p;)
         for (const char* psz : {"14", "59", "25", "21", "D1", "D3", "D5", "D7", "0F", "02", "41", "42", "43"})
-            if (p.compare(0, 2, psz) == 0)
-                return true;
+            if (p.compare(0, 2, psz) == 0) return true;
     return false;
 }
 
@@ -109,8 +106,7 @@ CDialogBase& WindowOf(QDialog& modal) {
 
 int RowOf(const CDialogBase& dlg, int nList, const QString& strFirst) {
     for (int r = 0; r < dlg.ListRowCount(nList); ++r)
-        if (dlg.ListCell(nList, r, 0) == strFirst)
-            return r;
+        if (dlg.ListCell(nList, r, 0) == strFirst) return r;
     return -1;
 }
 
@@ -146,7 +142,8 @@ TEST_F(BackupSearchHubTest, SaveWritesEveryGroupInTheToolsFormat) {
     ClickControl(*dlg, kSaveSettings);
     ASSERT_EQ(m_services.FileChoices().size(), 1u);
     EXPECT_EQ(m_services.FileChoices()[0].eAction, EFileAction::Save);
-    EXPECT_TRUE(QString::fromStdU16String(m_services.FileChoices()[0].strSuggested).startsWith(dlg->GetText(kModel) + " 20"));
+    EXPECT_TRUE(
+        QString::fromStdU16String(m_services.FileChoices()[0].strSuggested).startsWith(dlg->GetText(kModel) + " 20"));
     ASSERT_EQ(m_services.Messages().size(), 1u);
     EXPECT_EQ(m_services.Messages()[0].strText, "The hub's settings were saved to " + File("till1.json") + ".");
     EXPECT_FALSE(PopupShown(*dlg, dlg->Progress()));
@@ -218,8 +215,10 @@ TEST_F(BackupSearchHubTest, LoadShowsThePlanWritesOnlyWhenToldAndReadsBack) {
     ClickControl(*dlg, kLoadSettings);
     ASSERT_EQ(m_services.Messages().size(), 1u);
     EXPECT_EQ(m_services.Messages()[0].strText, "5 groups written and read back.");
-    for (const QString strGroup : {"LAN", "WLAN", "Net protocols", "USB-to-serial adapter 100", "Custom devices: Scale"})
-        EXPECT_EQ(written[strGroup][0], "written") << strGroup.toStdString() << ": " << written[strGroup][1].toStdString();
+    for (const QString strGroup :
+         {"LAN", "WLAN", "Net protocols", "USB-to-serial adapter 100", "Custom devices: Scale"})
+        EXPECT_EQ(written[strGroup][0], "written")
+            << strGroup.toStdString() << ": " << written[strGroup][1].toStdString();
     EXPECT_EQ(State(b, "lan.gateway"), "10.0.0.254");
     EXPECT_EQ(State(b, "lan.ip"), "192.168.0.10") << "a clone keeps the hub's own address";
     EXPECT_EQ(State(b, "bluetooth.name"), "VexalHub");
@@ -229,8 +228,7 @@ TEST_F(BackupSearchHubTest, LoadShowsThePlanWritesOnlyWhenToldAndReadsBack) {
     const auto plan = ToolPlan(b, strFile, true);
     for (const char* pszGroup : {"bluetooth", "lan", "serial 100", "custom scale"})
         EXPECT_EQ(plan.count(pszGroup), 1u) << pszGroup;
-    for (const auto& [strGroup, strOutcome] : plan)
-        EXPECT_EQ(strOutcome, "same") << strGroup;
+    for (const auto& [strGroup, strOutcome] : plan) EXPECT_EQ(strOutcome, "same") << strGroup;
 }
 
 TEST_F(BackupSearchHubTest, ABadFileIsRefusedWithItsPlaceAndNothingIsWritten) {
@@ -275,7 +273,9 @@ TEST_F(BackupSearchHubTest, ABadFileIsRefusedWithItsPlaceAndNothingIsWritten) {
     // shows where, and nothing can be written.
     QFile rule(File("rule.json"));
     ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
-    rule.write(QString(strBackup).replace("\"ro_community\": \"public\"", "\"ro_community\": \"" + QString(5000, 'c') + "\"").toUtf8());
+    rule.write(QString(strBackup)
+                   .replace("\"ro_community\": \"public\"", "\"ro_community\": \"" + QString(5000, 'c') + "\"")
+                   .toUtf8());
     rule.close();
     m_services.Clear();
     m_services.SetModalHandler([](QDialog& modal) {

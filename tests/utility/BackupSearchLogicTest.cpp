@@ -27,8 +27,9 @@ model::SSettingsValues Values(model::GroupValues lan, model::GroupValues bluetoo
     return s;
 }
 
-const model::GroupValues kLan = {{"mac", "00:1b:5f:40:12:7a"}, {"dhcp", "off"},          {"ip", "192.168.0.10"},
-                                 {"mask", "255.255.255.0"},    {"gateway", "192.168.0.1"}, {"dns", "192.168.0.1"}};
+const model::GroupValues kLan = {{"mac", "00:1b:5f:40:12:7a"}, {"dhcp", "off"},
+                                 {"ip", "192.168.0.10"},       {"mask", "255.255.255.0"},
+                                 {"gateway", "192.168.0.1"},   {"dns", "192.168.0.1"}};
 const model::GroupValues kBluetooth = {
     {"name", "Till 1"}, {"pin", "1234"}, {"encryption", "on"}, {"mode", "2"}, {"auto_connect", "on"}};
 
@@ -65,8 +66,9 @@ TEST(BackupRestoreLogic, RowsNotesCloneStartAndTheWarningBeforeAMove) {
     plans = model::PlanRestore(backup, hub, {});
     rows = RestoreRows(plans, {});
     EXPECT_EQ(rows[0].strDetail, "name Till 1 \u2192 Till 2");
-    EXPECT_EQ(rows[1].strDetail, "mac 00:1b:5f:40:12:7a \u2192 00:1b:5f:40:12:7b (read-only, kept), ip 192.168.0.10 "
-                                 "\u2192 10.0.0.5, gateway 192.168.0.1 \u2192 10.0.0.254");
+    EXPECT_EQ(rows[1].strDetail,
+              "mac 00:1b:5f:40:12:7a \u2192 00:1b:5f:40:12:7b (read-only, kept), ip 192.168.0.10 "
+              "\u2192 10.0.0.5, gateway 192.168.0.1 \u2192 10.0.0.254");
     EXPECT_TRUE(MovesConnectedHub(plans, "192.168.0.10"));
     EXPECT_FALSE(MovesConnectedHub(plans, "127.0.0.1")) << "reached at another address: the link stays";
 
@@ -100,8 +102,9 @@ TEST(BackupRestoreLogic, FileNamesSourcesAndSaveOutcomes) {
     EXPECT_EQ(BackupSource(4, "COM3"), "COM3");
     EXPECT_EQ(BackupSource(16, ""), "USB");
     auto outcome = SaveOutcomeText("/tmp/a.json", {"wlan: getWlanInfo: 1011: no reply"}, {});
-    EXPECT_EQ(outcome.strText, "The hub's settings were saved to /tmp/a.json, without what could not be read:\n"
-                               "wlan: getWlanInfo: 1011: no reply");
+    EXPECT_EQ(outcome.strText,
+              "The hub's settings were saved to /tmp/a.json, without what could not be read:\n"
+              "wlan: getWlanInfo: 1011: no reply");
     EXPECT_TRUE(outcome.bWarning);
     outcome = SaveOutcomeText("/tmp/a.json", {}, "/tmp/a.json: cannot write: Permission denied");
     EXPECT_EQ(outcome.strText, "The settings were not saved.\n/tmp/a.json: cannot write: Permission denied");
@@ -134,8 +137,7 @@ private:
 template <class F>
 bool Poll(F fnDone) {
     for (int i = 0; i < 500; ++i) {
-        if (fnDone())
-            return true;
+        if (fnDone()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;

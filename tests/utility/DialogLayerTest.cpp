@@ -52,8 +52,7 @@ public:
         auto* pModel = MakeStatic(16, {});
         pGrid->addWidget(MakeLabel(tr("Model :"), pModel), 6, 0);
         pGrid->addWidget(pModel, 6, 1);
-        for (int i = 0; i < 4; ++i)
-            ComboAdd(11, QString::number(9600 << i));
+        for (int i = 0; i < 4; ++i) ComboAdd(11, QString::number(9600 << i));
         OnTextEdited(10, [this](const QString&) { ++m_nEdited; });
         OnActivated(11, [this](int n) { m_nActivated = n; });
         OnClicked(13, [this] { ++m_nClicked; });
@@ -70,8 +69,7 @@ TEST(Ipv4Test, OctetsAreDecimalZeroTo255AndBlankIsZero) {
     EXPECT_EQ(ParseOctet("0"), 0);
     EXPECT_EQ(ParseOctet("255"), 255);
     EXPECT_EQ(ParseOctet("010"), 10);  // decimal, never octal
-    for (const char* bad : {"256", "1a", "0x1", " 1", "-1", "1000"})
-        EXPECT_FALSE(ParseOctet(bad).has_value()) << bad;
+    for (const char* bad : {"256", "1a", "0x1", " 1", "-1", "1000"}) EXPECT_FALSE(ParseOctet(bad).has_value()) << bad;
 }
 
 TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserActions) {
@@ -162,8 +160,7 @@ public:
     const SDialogDesc& Desc() const override { return m_desc; }
     void OnInit() override {
         ++m_nInits;
-        for (const char16_t* s : {u"9600", u"19200", u"38400"})
-            View().ComboAdd(21, s);
+        for (const char16_t* s : {u"9600", u"19200", u"38400"}) View().ComboAdd(21, s);
         View().ComboSelect(21, 0);
         View().StartTimer(7, 10);
     }
@@ -201,8 +198,7 @@ TEST_F(DialogLayerTest, RendererBuildsTheWindowFromItsDescriptionAndForwardsUser
         EXPECT_EQ(dlg.windowTitle(), "Sample");
         EXPECT_EQ(dlg.Control(20)->accessibleName(), "Port");  // from its label, which has it as buddy
         EXPECT_EQ(dlg.ControlAs<QTreeWidget>(25)->headerItem()->text(1), "PID");
-        for (int nId : {26, 27, 28})
-            EXPECT_FALSE(dlg.ControlAs<QPushButton>(nId)->autoDefault()) << nId;
+        for (int nId : {26, 27, 28}) EXPECT_FALSE(dlg.ControlAs<QPushButton>(nId)->autoDefault()) << nId;
         EXPECT_FALSE(dlg.IsShown(28));
         EXPECT_EQ(logic.m_nTicks, 0);  // timers run only while shown
         dlg.show();
@@ -353,8 +349,7 @@ public:
     // Waits for the next posted call and runs it on this thread.
     bool RunNext() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_cv.wait_for(lock, 5s, [&] { return !m_posted.empty(); }))
-            return false;
+        if (!m_cv.wait_for(lock, 5s, [&] { return !m_posted.empty(); })) return false;
         std::function<void()> fn = std::move(m_posted.front());
         m_posted.pop_front();
         lock.unlock();
@@ -453,7 +448,8 @@ TEST_F(DialogLayerTest, WorkerHandsResultsToTheMainThreadLaterAndDropsThoseOfAWi
 
     auto pGone = std::make_unique<QObject>();
     bool bCalled = false;
-    ASSERT_TRUE(worker.Start<int>(pGone.get(), [] { return 1; }, [&](int) { bCalled = true; }));
+    ASSERT_TRUE(worker.Start<int>(
+        pGone.get(), [] { return 1; }, [&](int) { bCalled = true; }));
     pGone.reset();
     ASSERT_TRUE(WaitFor([&] { return !worker.IsBusy(); }, 5s));
     EXPECT_FALSE(bCalled);

@@ -35,8 +35,7 @@ int EstablishedWith(uint16_t nPort) {
             const auto colon = s.find(':');
             return colon == std::string::npos ? 0UL : std::stoul(s.substr(colon + 1), nullptr, 16);
         };
-        if (strState == "01" && (port(strLocal) == nPort || port(strRemote) == nPort))
-            ++nCount;
+        if (strState == "01" && (port(strLocal) == nPort || port(strRemote) == nPort)) ++nCount;
     }
     return nCount;
 }
@@ -84,7 +83,8 @@ TEST_F(MainWindowHubTest, WrongAddressGivesTheWarningAndNoSession) {
     auto dlg = MakeMain(options, "ZamoCfg");
     ClickControl(*dlg, kConnect);
     ASSERT_EQ(m_services.Messages().size(), 1u);
-    EXPECT_EQ(m_services.Messages()[0].strText.section('\n', 0, 0), "Cannot open port! Please check printer and cable.");
+    EXPECT_EQ(m_services.Messages()[0].strText.section('\n', 0, 0),
+              "Cannot open port! Please check printer and cable.");
     EXPECT_FALSE(dlg->IsConnected());
     EXPECT_TRUE(dlg->IsEnabled(kConnect));
 }
@@ -121,8 +121,7 @@ TEST_F(MainWindowHubTest, PopupMovesWhileASlowReadRunsAndTheMainThreadKeepsTurni
     QTimer sampler;
     sampler.setInterval(25);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        if (PopupShown(*dlg, dlg->Progress()))
-            positions.push_back(dlg->Progress().Position());
+        if (PopupShown(*dlg, dlg->Progress())) positions.push_back(dlg->Progress().Position());
     });
     sampler.start();
     CStallMonitor monitor;

@@ -58,8 +58,8 @@ protected:
 // out, which would leave them unreachable and flagged by LeakSanitizer; one
 // reference held by the test keeps the library mapped and them reachable.
 inline void KeepLibraryMapped() {
-    static void* s_pLibrary = dlopen((QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(),
-                                     RTLD_NOW | RTLD_LOCAL);
+    static void* s_pLibrary = dlopen(
+        (QCoreApplication::applicationDirPath() + "/libZamoCfg.so").toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(s_pLibrary, nullptr) << dlerror();
 }
 

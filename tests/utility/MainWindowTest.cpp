@@ -20,11 +20,28 @@ using namespace vexal::utility::main_ids;
 using namespace std::chrono_literals;
 
 namespace {
-const std::vector<int> kAllControls = {kUsb, kBluetooth, kEthernet, kSerialList, kAddress, kTcpPort,
-                                       kConnect, kDisconnect, kModel, kVersion, kBluetoothSettings,
-                                       kWlanSettings, kLanSettings, kUsageSettings, kSerialSettings,
-                                       kCustomDeviceSettings, kNetProtocolSettings, kExit, kCaption,
-                                       kFindHubs, kSaveSettings, kLoadSettings};
+const std::vector<int> kAllControls = {kUsb,
+                                       kBluetooth,
+                                       kEthernet,
+                                       kSerialList,
+                                       kAddress,
+                                       kTcpPort,
+                                       kConnect,
+                                       kDisconnect,
+                                       kModel,
+                                       kVersion,
+                                       kBluetoothSettings,
+                                       kWlanSettings,
+                                       kLanSettings,
+                                       kUsageSettings,
+                                       kSerialSettings,
+                                       kCustomDeviceSettings,
+                                       kNetProtocolSettings,
+                                       kExit,
+                                       kCaption,
+                                       kFindHubs,
+                                       kSaveSettings,
+                                       kLoadSettings};
 
 // The controls that are enabled, of those whose state the window sets.
 std::set<int> EnabledSet(const CLumaroDlg& dlg) {
@@ -35,8 +52,8 @@ std::set<int> EnabledSet(const CLumaroDlg& dlg) {
     return enabled;
 }
 
-const std::set<int> kConnectedSet = {kDisconnect,   kBluetoothSettings, kWlanSettings,        kLanSettings,
-                                     kUsageSettings, kSerialSettings,   kCustomDeviceSettings, kNetProtocolSettings,
+const std::set<int> kConnectedSet = {kDisconnect,    kBluetoothSettings, kWlanSettings,         kLanSettings,
+                                     kUsageSettings, kSerialSettings,    kCustomDeviceSettings, kNetProtocolSettings,
                                      kSaveSettings,  kLoadSettings};
 }  // namespace
 
@@ -80,15 +97,27 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
     for (int i = 0; i < 40 && p != nullptr; ++i, p = p->nextInFocusChain()) {
         bool bOk = false;
         const int nId = p->objectName().toInt(&bOk);
-        if (bOk && (p->focusPolicy() & Qt::TabFocus) && (order.empty() || order.back() != nId))
-            order.push_back(nId);
-        if (nId == kExit)
-            break;
+        if (bOk && (p->focusPolicy() & Qt::TabFocus) && (order.empty() || order.back() != nId)) order.push_back(nId);
+        if (nId == kExit) break;
     }
-    const std::vector<int> kExpected = {kUsb, kBluetooth, kSerialList, kEthernet, kTcpPort, kConnect,
-                                        kDisconnect, kBluetoothSettings, kWlanSettings, kLanSettings,
-                                        kUsageSettings, kSerialSettings, kCustomDeviceSettings,
-                                        kNetProtocolSettings, kFindHubs, kSaveSettings, kLoadSettings, kExit};
+    const std::vector<int> kExpected = {kUsb,
+                                        kBluetooth,
+                                        kSerialList,
+                                        kEthernet,
+                                        kTcpPort,
+                                        kConnect,
+                                        kDisconnect,
+                                        kBluetoothSettings,
+                                        kWlanSettings,
+                                        kLanSettings,
+                                        kUsageSettings,
+                                        kSerialSettings,
+                                        kCustomDeviceSettings,
+                                        kNetProtocolSettings,
+                                        kFindHubs,
+                                        kSaveSettings,
+                                        kLoadSettings,
+                                        kExit};
     EXPECT_EQ(order, kExpected);
 
     const std::set<int> kIdle = {kConnect, kUsb, kBluetooth, kEthernet, kFindHubs};
@@ -114,8 +143,7 @@ TEST_F(MainWindowTest, SerialListEndsAtTheHighestComLink) {
     ASSERT_TRUE(QFile::link("/dev/null", m_devices.filePath("LPT9")));
     auto dlg = MakeMain({}, QString::fromStdString(CRecorderControl::LibraryName()));
     ASSERT_EQ(dlg->ComboCount(kSerialList), 7);
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(dlg->ComboItemText(kSerialList, i), QString("COM%1:").arg(i + 1));
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(dlg->ComboItemText(kSerialList, i), QString("COM%1:").arg(i + 1));
 }
 
 TEST_F(MainWindowTest, ConnectSendsThePortTextOfEachInterfaceOnTheWorker) {
@@ -203,7 +231,8 @@ TEST_F(MainWindowTest, FailedConnectWarnsNamesTheCauseAndStaysNotConnected) {
     ClickControl(*dlg, kConnect);
     ASSERT_EQ(m_services.Messages().size(), 1u);
     // USB and a port that did not open: the second line names the access rule.
-    EXPECT_EQ(m_services.Messages()[0].strText.section('\n', 0, 0), "Cannot open port! Please check printer and cable.");
+    EXPECT_EQ(m_services.Messages()[0].strText.section('\n', 0, 0),
+              "Cannot open port! Please check printer and cable.");
     EXPECT_TRUE(m_services.Messages()[0].strText.section('\n', 1).contains("USB access rule"));
     EXPECT_EQ(m_services.Messages()[0].eIcon, EMsgIcon::Warning);
     EXPECT_FALSE(m_services.WaitCursorAtLastMessage());
@@ -274,7 +303,8 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
     EXPECT_EQ(m_rec.Count("getLanInfo"), 2);
 
     // A page not built: told, nothing read, pop-up gone.
-    dlg->SetPageFactory(kWlanSettings, [](const SQtPageContext&, QWidget*) { return std::unique_ptr<CSettingsPage>(); });
+    dlg->SetPageFactory(kWlanSettings,
+                        [](const SQtPageContext&, QWidget*) { return std::unique_ptr<CSettingsPage>(); });
     ClickControl(*dlg, kWlanSettings);
     ASSERT_FALSE(m_services.Messages().empty());
     EXPECT_EQ(m_services.Messages().back().strText, "This settings dialog is not available in this build.");

@@ -20,8 +20,8 @@ TEST(OptionsTest, GoodValuesAreTakenAndDefaultsStay) {
     EXPECT_EQ(none.options.nInterface, 16);
     EXPECT_FALSE(none.options.address || none.options.nTcpPort || none.options.nSerial || none.options.bConnect);
 
-    const SParseResult r = Parse({"--interface", "Ethernet", "--address", "10.0.0.5", "--tcp-port", "9200",
-                                  "--serial", "COM7", "--connect"});
+    const SParseResult r = Parse(
+        {"--interface", "Ethernet", "--address", "10.0.0.5", "--tcp-port", "9200", "--serial", "COM7", "--connect"});
     ASSERT_EQ(r.eOutcome, EParseOutcome::Run) << r.strText.toStdString();
     EXPECT_EQ(r.options.nInterface, 2);
     EXPECT_EQ(r.options.address, (Ipv4Octets{10, 0, 0, 5}));

@@ -46,7 +46,11 @@ TEST(TextBytesTest, HexTextToBytesDecodesPairsAndReturnsTheConvertedLength) {
 
     // Stops at the first pair starting at a zero; the result is the length.
     buf.fill(0xEE);
-    EXPECT_EQ(HexTextToBytes(std::u16string_view(u"41\0" u"42", 5), buf.data(), buf.size()), 3u);
+    EXPECT_EQ(HexTextToBytes(std::u16string_view(u"41\0"
+                                                 u"42",
+                                                 5),
+                             buf.data(), buf.size()),
+              3u);
     EXPECT_EQ(buf[0], 0x41);
     EXPECT_EQ(buf[1], 0xEE);
 

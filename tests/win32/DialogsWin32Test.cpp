@@ -70,8 +70,7 @@ int RowOf(HWND hDialog, int nId, const std::string& strFirst) {
         item.cchTextMax = 256;
         SendMessageW(hList, LVM_GETITEMTEXTW, static_cast<WPARAM>(r), reinterpret_cast<LPARAM>(&item));
         const std::wstring str(szText);
-        if (U8(std::u16string(str.begin(), str.end())) == strFirst)
-            return r;
+        if (U8(std::u16string(str.begin(), str.end())) == strFirst) return r;
     }
     return -1;
 }
@@ -89,8 +88,7 @@ std::wstring TempFile(const wchar_t* pszName) {
 
 std::string FileText(const std::wstring& strFile) {
     const HANDLE h = CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return {};
+    if (h == INVALID_HANDLE_VALUE) return {};
     std::string strText(1 << 17, '\0');
     DWORD nRead = 0;
     ReadFile(h, strText.data(), static_cast<DWORD>(strText.size()), &nRead, nullptr);
@@ -101,8 +99,7 @@ std::string FileText(const std::wstring& strFile) {
 
 bool WriteFileText(const std::wstring& strFile, const std::string& strText) {
     const HANDLE h = CreateFileW(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    if (h == INVALID_HANDLE_VALUE) return false;
     DWORD nWritten = 0;
     const bool bOk = WriteFile(h, strText.data(), static_cast<DWORD>(strText.size()), &nWritten, nullptr) &&
                      nWritten == strText.size();
@@ -166,24 +163,22 @@ TEST_F(CMainDialogsWin32Test, FindRefusesABadRangeListsTheHubAndUsesIt) {
     HWND hFind = nullptr;
     CScript script({[&] {
                         hFind = ShownWindow(L"Find hubs");
-                        if (hFind == nullptr)
-                            return false;
+                        if (hFind == nullptr) return false;
                         strRangeShown = ItemText(hFind, find_ids::kRange);
                         // Too wide: refused with its message, nothing starts.
                         Click(hFind, find_ids::kSearch);
                         refusal = m_hooks.Texts();
-                        bSearchedAfterRefusal = SendMessageW(GetDlgItem(hFind, find_ids::kList), LVM_GETITEMCOUNT,
-                                                             0, 0) != 0 ||
-                                                !IsWindowEnabled(GetDlgItem(hFind, find_ids::kSearch)) ||
-                                                IsWindowEnabled(GetDlgItem(hFind, find_ids::kStop));
+                        bSearchedAfterRefusal =
+                            SendMessageW(GetDlgItem(hFind, find_ids::kList), LVM_GETITEMCOUNT, 0, 0) != 0 ||
+                            !IsWindowEnabled(GetDlgItem(hFind, find_ids::kSearch)) ||
+                            IsWindowEnabled(GetDlgItem(hFind, find_ids::kStop));
                         Type(hFind, find_ids::kRange, u"127.0.0.0/30");
                         Click(hFind, find_ids::kSearch);
                         return true;
                     },
                     [&] {
                         strStatus = ItemText(hFind, find_ids::kStatus);
-                        if (strStatus.rfind("Done", 0) != 0)
-                            return false;
+                        if (strStatus.rfind("Done", 0) != 0) return false;
                         rows = Rows(hFind, find_ids::kList);
                         bUseOffBeforePick = !IsWindowEnabled(GetDlgItem(hFind, find_ids::kUse));
                         SelectRow(hFind, find_ids::kList, RowOf(hFind, find_ids::kList, "127.0.0.2"));
@@ -245,8 +240,7 @@ TEST_F(CMainDialogsWin32Test, LoadRefusesABadFileThenWritesTheSavedValuesBack) {
     HWND hLoad = nullptr;
     CScript script({[&] {
                         hLoad = ShownWindow(L"Load settings");
-                        if (hLoad == nullptr)
-                            return false;
+                        if (hLoad == nullptr) return false;
                         plan = Rows(hLoad, restore_ids::kList);
                         bCloneOff = IsDlgButtonChecked(hLoad, restore_ids::kClone) == BST_UNCHECKED;
                         bWriteOn = IsWindowEnabled(GetDlgItem(hLoad, restore_ids::kWrite));
@@ -254,8 +248,7 @@ TEST_F(CMainDialogsWin32Test, LoadRefusesABadFileThenWritesTheSavedValuesBack) {
                         return true;
                     },
                     [&] {
-                        if (m_hooks.messages.empty())
-                            return false;
+                        if (m_hooks.messages.empty()) return false;
                         written = Rows(hLoad, restore_ids::kList);
                         strNote = ItemText(hLoad, restore_ids::kNote);
                         Click(hLoad, restore_ids::kClose);
@@ -305,14 +298,13 @@ TEST_F(CMainDialogsWin32Test, ProgressPopupMovesOverADisabledOwnerWhileASlowRead
     bool bCaptionless = false, bOwnerDisabled = false, bPopupGoneWithPage = false;
     std::set<int> positions;
     CScript script({[&] {
-                        const HWND hPage = ShownWindow(L"LAN Configuration");
-                        if (hPage == nullptr)
-                            return false;
-                        bPopupGoneWithPage = ShownPopup() == nullptr;
-                        HubControl(hub, "FAULT DELAY 0");
-                        Click(hPage, page_ids::kClose);
-                        return true;
-                    }});
+        const HWND hPage = ShownWindow(L"LAN Configuration");
+        if (hPage == nullptr) return false;
+        bPopupGoneWithPage = ShownPopup() == nullptr;
+        HubControl(hub, "FAULT DELAY 0");
+        Click(hPage, page_ids::kClose);
+        return true;
+    }});
     Click(Main(), main_ids::kLanSettings);  // starts the read; the page shows once it has returned
     EXPECT_TRUE(PumpUntil(
         [&] {

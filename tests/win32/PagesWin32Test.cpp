@@ -67,12 +67,10 @@ protected:
         m_pView.reset();
         m_pPage = fnFactory(SPageContext{m_api, m_jobs});
         m_pView = std::make_unique<CWin32Dialog>(*m_pPage, nullptr);
-        if (!m_pView->CreateModeless(nullptr, false))
-            return false;
+        if (!m_pView->CreateModeless(nullptr, false)) return false;
         std::optional<bool> read;
         m_pPage->ReadFromHub([&read](bool b) { read = b; });
-        if (!PumpUntil([&] { return read.has_value(); }, 10000) || !*read)
-            return false;
+        if (!PumpUntil([&] { return read.has_value(); }, 10000) || !*read) return false;
         ShowWindow(Hwnd(), SW_SHOW);
         return true;
     }
@@ -94,10 +92,8 @@ protected:
             std::vector<std::string> payloads;
             std::istringstream words(Control("RX 0"));
             std::string strWord;
-            while (words >> strWord)
-                payloads.push_back(strWord);
-            if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline)
-                return payloads;
+            while (words >> strWord) payloads.push_back(strWord);
+            if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline) return payloads;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -122,8 +118,7 @@ protected:
                 [&present](bool b) { present = b; });
             PumpUntil([&] { return present.has_value(); }, 5000);
             bPresent = present.value_or(false);
-            if (!bPresent)
-                PumpFor(20);
+            if (!bPresent) PumpFor(20);
         }
         EXPECT_TRUE(bPresent) << "device " << nId << " never appeared";
     }
@@ -146,13 +141,11 @@ TEST_F(CPageWin32Test, LanShowsTheHubAndSetSendsTheBlockWithAddressesTyped) {
     EXPECT_FALSE(View().IsEnabled(kMac));
     EXPECT_TRUE(View().IsChecked(kDhcpDisable));
     EXPECT_EQ(View().GetIpv4(kMask), (Ipv4Octets{255, 255, 255, 0}));
-    for (int nId : {kIp, kMask, kGateway, kDns})
-        EXPECT_TRUE(View().IsEnabled(nId)) << nId;
+    for (int nId : {kIp, kMask, kGateway, kDns}) EXPECT_TRUE(View().IsEnabled(nId)) << nId;
     TypeIpv4(Hwnd(), kIp, 10, 0, 0, 5);
     TypeIpv4(Hwnd(), kDns, 8, 8, 4, 4);
     Click(Hwnd(), kDhcpEnable);
-    for (int nId : {kIp, kMask, kGateway, kDns})
-        EXPECT_FALSE(View().IsEnabled(nId)) << nId;
+    for (int nId : {kIp, kMask, kGateway, kDns}) EXPECT_FALSE(View().IsEnabled(nId)) << nId;
     Control("RX CLEAR");
     ClickAndWait(kSet);
     EXPECT_EQ(WaitReceived(1), std::vector<std::string>{"25"
@@ -277,8 +270,7 @@ TEST_F(CPageWin32Test, UsbToSerialListsOnlyAdaptersAndSendsTheChosenValues) {
     Control("SET serial.100 [2,1,0,0]");
     ASSERT_TRUE(Open(MakeUsbToSerialPage));
     std::vector<std::string> devices;
-    for (int i = 0; i < View().ComboCount(kDevice); ++i)
-        devices.push_back(U8(View().ComboItemText(kDevice, i)));
+    for (int i = 0; i < View().ComboCount(kDevice); ++i) devices.push_back(U8(View().ComboItemText(kDevice, i)));
     EXPECT_EQ(devices, (std::vector<std::string>{"64", "65", "81"}));
     EXPECT_EQ(U8(View().GetText(kBaud)), "9600");
     EXPECT_EQ(U8(View().GetText(kStop)), "1 Stop Bit");
@@ -374,8 +366,7 @@ TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledSavesAndClosesEverySession)
     bool bShownFilled = false;
     CScript script({[&] {
                         hPage = FindWindowW(nullptr, L"LAN Configuration");
-                        if (hPage == nullptr || !IsWindowVisible(hPage))
-                            return false;
+                        if (hPage == nullptr || !IsWindowVisible(hPage)) return false;
                         bShownFilled =
                             IsDlgButtonChecked(hPage, 1058) == BST_CHECKED && !IsWindowEnabled(window.Handle());
                         return true;

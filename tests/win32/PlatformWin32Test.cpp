@@ -77,7 +77,8 @@ std::wstring TempFolder(const wchar_t* pszName) {
 }
 
 std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -170,8 +171,7 @@ TEST(Win32Icmp, EchoOnLoopbackByTheSystemPathAndTheHelperApi) {
             uint8_t datagram[1500] = {};
             size_t nLength = 0;
             uint32_t dwSource = 0;
-            if (pEndpoint->Receive(datagram, nLength, dwSource, 1000, nullptr, nErr) != EIcmpWait::Received)
-                break;
+            if (pEndpoint->Receive(datagram, nLength, dwSource, 1000, nullptr, nErr) != EIcmpWait::Received) break;
             bValid = ValidateEchoReply(std::span<const uint8_t>(datagram, nLength), dwSource, kLoopback, wId) ==
                      EEchoReply::Valid;
         }
@@ -201,9 +201,17 @@ TEST(Win32LinkWatch, NetworkPortReconnectsAfterTheHubDropsItAndClosesAtOnce) {
     static const int s_anchor = 0;
     CDynLib lib;
     ASSERT_TRUE(lib.Load("zamoport.dll", &s_anchor)) << lib.LastError();
-#define BIND(name) const auto p##name = reinterpret_cast<decltype(&::name)>(lib.Symbol(#name)); ASSERT_NE(p##name, nullptr);
-    BIND(CreatePort) BIND(SetDeviceOption) BIND(OpenPort) BIND(ClosePort) BIND(RemovePort) BIND(Write) BIND(Read)
-    BIND(Clear)
+#define BIND(name)                                                               \
+    const auto p##name = reinterpret_cast<decltype(&::name)>(lib.Symbol(#name)); \
+    ASSERT_NE(p##name, nullptr)
+    BIND(CreatePort);
+    BIND(SetDeviceOption);
+    BIND(OpenPort);
+    BIND(ClosePort);
+    BIND(RemovePort);
+    BIND(Write);
+    BIND(Read);
+    BIND(Clear);
 #undef BIND
     CHubSimFixture hub;
     const uint32_t dwPort = pCreatePort(u"127.0.0.1", 10);
@@ -223,8 +231,7 @@ TEST(Win32LinkWatch, NetworkPortReconnectsAfterTheHubDropsItAndClosesAtOnce) {
             if (pWrite(modelQuery, sizeof modelQuery, dwPort) == static_cast<int32_t>(sizeof modelQuery)) {
                 uint8_t reply[64] = {};
                 const uint32_t n = pRead(reply, 13, 1500, dwPort, 0);
-                if (n >= 13 && std::memcmp(reply + 2, "VX-H400_VXL", 11) == 0)
-                    return true;
+                if (n >= 13 && std::memcmp(reply + 2, "VX-H400_VXL", 11) == 0) return true;
             }
             Sleep(200);
         }
@@ -245,8 +252,8 @@ TEST(Win32LinkWatch, NetworkPortReconnectsAfterTheHubDropsItAndClosesAtOnce) {
 // Only read: the search for hubs takes its default range from this list.
 TEST(Win32NetInterfaces, AdaptersListLoopbackWithItsPrefix) {
     const auto list = ListIpv4Interfaces();
-    const auto it = std::find_if(list.begin(), list.end(),
-                                 [](const SIpv4Interface& i) { return i.dwAddress == 0x7F000001u; });
+    const auto it =
+        std::find_if(list.begin(), list.end(), [](const SIpv4Interface& i) { return i.dwAddress == 0x7F000001u; });
     ASSERT_NE(it, list.end()) << "127.0.0.1 not listed among " << list.size() << " addresses";
     EXPECT_TRUE(it->bLoopback);
     EXPECT_EQ(it->nPrefix, 8);
@@ -283,7 +290,8 @@ TEST(Win32Log, LogAndCaptureFilesUnderAFolderNamedOutsideTheCodePage) {
     std::memcpy(text.data(), strLog.data(), text.size() * 2);
     // UTF-16LE without a byte-order mark, one CR LF line, the forced line only.
     EXPECT_EQ(text.rfind(u"- (", 0), 0u);
-    EXPECT_NE(text.find(u") !ERROR: forced 42\r\n"), std::u16string::npos) << Utf8(std::wstring(text.begin(), text.end()));
+    EXPECT_NE(text.find(u") !ERROR: forced 42\r\n"), std::u16string::npos)
+        << Utf8(std::wstring(text.begin(), text.end()));
     EXPECT_EQ(text.find(u"disabled"), std::u16string::npos);
     EXPECT_EQ(readAll(captures[0]), std::string("VQT\0\xFF", 5));
     std::filesystem::remove_all(folder);
@@ -293,8 +301,7 @@ TEST(Win32Text, AnsiCodePageBothWaysWithoutBestFit) {
     ASSERT_EQ(AnsiCodePageName(), "CP1252") << "these cases are written for the Western code page";
     // Every byte, undefined ones included, comes back as it went.
     std::string all;
-    for (int b = 0; b < 256; ++b)
-        all.push_back(static_cast<char>(b));
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
     const std::u16string wide = Utf16FromAnsi(all);
     ASSERT_EQ(wide.size(), 256u);
     EXPECT_EQ(wide[0x80], u'\u20AC');
@@ -432,8 +439,7 @@ TEST(Win32Serial, PtyServedAsCom5) {
     std::string strReply;
     start = Clock::now();
     while (strReply.find("VX-H400_VXL") == std::string::npos && MsSince(start) < 3000) {
-        if (pPort->WaitReceive(500, &wake, nErr) != EDeviceIo::Done)
-            continue;
+        if (pPort->WaitReceive(500, &wake, nErr) != EDeviceIo::Done) continue;
         uint32_t dwWaiting = 0;
         ASSERT_TRUE(pPort->WaitingBytes(dwWaiting, nErr));
         uint8_t buffer[256] = {};

@@ -87,15 +87,13 @@ public:
         return s_desc;
     }
     void OnInit() override {
-        for (const char16_t* psz : {u"one", u"two", u"three"})
-            View().ComboAdd(kCombo, psz);
+        for (const char16_t* psz : {u"one", u"two", u"three"}) View().ComboAdd(kCombo, psz);
         View().ComboSelect(kCombo, 0);
         View().ListAddRow(kList, {u"10.0.0.1", u"hub-a"});
         View().ListAddRow(kList, {u"10.0.0.2", u"hub-b"});
         SetText(kName, u"123");
         SetCheck(kModeA, true);
-        if (fnInit)
-            fnInit();
+        if (fnInit) fnInit();
     }
     void OnClicked(int nId) override { events.push_back("clicked " + std::to_string(nId)); }
     void OnActivated(int nId, int nIndex) override {
@@ -114,8 +112,7 @@ public:
         events.push_back("click " + std::to_string(nId) + " " + std::to_string(nRow));
     }
     void OnTimer(int nTimerId) override {
-        if (fnTimer)
-            fnTimer(nTimerId);
+        if (fnTimer) fnTimer(nTimerId);
     }
     bool OnCloseRequest() override {
         events.push_back("close?");
@@ -230,8 +227,7 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
     // The hidden row's caption widens nothing either.
     SDialogDesc shown = ProbeDesc();
     for (auto& c : shown.controls)
-        if (c.nRow == 8 && !c.bButtonRow)
-            c.bHidden = false;
+        if (c.nRow == 8 && !c.bButtonRow) c.bHidden = false;
     const SLayout withRow = LayOut(shown), without = LayOut(ProbeDesc());
     EXPECT_GT(withRow.cy, without.cy);
     EXPECT_GT(withRow.cx, without.cx);
@@ -383,10 +379,8 @@ TEST_F(CRendererTest, ModalRunGetsJobResultsThroughItsLoopAndIsBusyMeanwhile) {
             });
     };
     logic.fnTimer = [&](int nId) {
-        if (++nTicks == 1)
-            startJob();
-        if (nId == 3 && jobs.IsBusy() && !IsWindowEnabled(view.Handle()))
-            ++nBusyTicks;
+        if (++nTicks == 1) startJob();
+        if (nId == 3 && jobs.IsBusy() && !IsWindowEnabled(view.Handle())) ++nBusyTicks;
     };
     EXPECT_EQ(view.RunModal(nullptr), 7);
     EXPECT_GE(nBusyTicks, 2);  // timer ticks seen while the window was disabled

@@ -24,8 +24,7 @@ bool SaveWindow(HWND hWnd, const std::string& strPath) {
     RECT rc{};
     GetWindowRect(hWnd, &rc);
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-    if (cx <= 0 || cy <= 0)
-        return false;
+    if (cx <= 0 || cy <= 0) return false;
     HDC hScreen = GetDC(nullptr);
     HDC hMem = CreateCompatibleDC(hScreen);
     BITMAPINFO bi{};
@@ -60,8 +59,7 @@ class CScreenshots : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* pszDir = std::getenv("VEXAL_SCREENSHOT_DIR");
-        if (pszDir == nullptr || *pszDir == 0)
-            GTEST_SKIP() << "VEXAL_SCREENSHOT_DIR is not set";
+        if (pszDir == nullptr || *pszDir == 0) GTEST_SKIP() << "VEXAL_SCREENSHOT_DIR is not set";
         m_strDir = pszDir;
         InitControls();
         m_pHub = std::make_unique<CHubSimFixture>();

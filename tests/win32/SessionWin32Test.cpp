@@ -14,6 +14,7 @@
 
 namespace {
 
+// clang-format off
 #define SESSION_TEST_EXPORTS(X)                                                                                     \
     X(selectInterface) X(selectCommandMode) X(openService) X(closeService) X(getResult) X(getVexalName)            \
     X(getBluetoothName) X(getBluetoothPinCode) X(getBluetoothConnectionMode) X(getBluetoothAuthentication)        \
@@ -22,6 +23,7 @@ namespace {
     X(addCustomDevice) X(getTelnetAvailable) X(setTelnetAvailable) X(getSNMPAvailable) X(setSNMPAvailable)        \
     X(getSNMPROCommunity) X(setSNMPROCommunity) X(getSNMPRWCommunity) X(setSNMPRWCommunity)                       \
     X(getInterfaceUsageStatus) X(setInterfaceUsageStatus)
+// clang-format on
 
 struct SApi {
 #define SESSION_TEST_MEMBER(name) decltype(&::name) name = nullptr;
@@ -33,11 +35,13 @@ struct SApi {
 const SApi& Api() {
     static const SApi api = [] {
         SApi a;
-        HMODULE h = LoadLibraryExW(L"ZamoCfg.dll", nullptr,
-                                   LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE h =
+            LoadLibraryExW(L"ZamoCfg.dll", nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (h == nullptr) return a;
+// clang-format off
 #define SESSION_TEST_BIND(name) \
     a.name = reinterpret_cast<decltype(&::name)>(reinterpret_cast<void*>(GetProcAddress(h, #name)));
+        // clang-format on
         SESSION_TEST_EXPORTS(SESSION_TEST_BIND)
 #undef SESSION_TEST_BIND
         return a;

@@ -19,14 +19,11 @@ CRecordedHooks::CRecordedHooks() {
     SetHooks(std::move(hooks));
 }
 
-CRecordedHooks::~CRecordedHooks() {
-    SetHooks({});
-}
+CRecordedHooks::~CRecordedHooks() { SetHooks({}); }
 
 std::vector<std::string> CRecordedHooks::Texts() const {
     std::vector<std::string> texts;
-    for (const auto& m : messages)
-        texts.push_back(m.strText);
+    for (const auto& m : messages) texts.push_back(m.strText);
     return texts;
 }
 
@@ -39,15 +36,13 @@ void InitControls() {
 bool PumpUntil(const std::function<bool()>& pred, int nMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMs);
     while (!pred()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return pred();
+        if (std::chrono::steady_clock::now() >= end) return pred();
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (pred())
-            return true;
+        if (pred()) return true;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return true;
@@ -58,9 +53,7 @@ void PumpFor(int nMs) {
     PumpUntil([end] { return std::chrono::steady_clock::now() >= end; }, nMs + 100);
 }
 
-void Click(HWND hDialog, int nId) {
-    SendMessageW(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0);
-}
+void Click(HWND hDialog, int nId) { SendMessageW(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0); }
 
 void Type(HWND hDialog, int nId, const std::u16string& strText) {
     SendMessageW(GetDlgItem(hDialog, nId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
@@ -105,8 +98,6 @@ void TypeIpv4(HWND hDialog, int nId, uint8_t a, uint8_t b, uint8_t c, uint8_t d)
     SendMessageW(GetDlgItem(hDialog, nId), IPM_SETADDRESS, 0, static_cast<LPARAM>(MAKEIPADDRESS(a, b, c, d)));
 }
 
-std::string U8(const std::u16string& str) {
-    return U16ToUtf8(str);
-}
+std::string U8(const std::u16string& str) { return U16ToUtf8(str); }
 
 }  // namespace vexal::utility::win32::test

@@ -70,8 +70,7 @@ private:
         // A step that is not ready yet (false) is tried again next time.
         if (s_pThis != nullptr && !s_pThis->Done() && !s_pThis->m_bInside) {
             s_pThis->m_bInside = true;
-            if (s_pThis->m_steps[s_pThis->m_nNext]())
-                ++s_pThis->m_nNext;
+            if (s_pThis->m_steps[s_pThis->m_nNext]()) ++s_pThis->m_nNext;
             s_pThis->m_bInside = false;
         }
     }

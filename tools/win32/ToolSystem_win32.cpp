@@ -55,8 +55,8 @@ public:
         }
         for (DWORD dwWhich : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
             const HANDLE h = GetStdHandle(dwWhich);
-            if (GetConsoleMode(h, &dwMode) &&
-                SetConsoleMode(h, dwMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) && dwWhich == STD_ERROR_HANDLE)
+            if (GetConsoleMode(h, &dwMode) && SetConsoleMode(h, dwMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) &&
+                dwWhich == STD_ERROR_HANDLE)
                 s_bStderrTerminal = true;
         }
     }
@@ -147,8 +147,8 @@ SProcessResult RunProcess(const std::vector<std::string>& vecArgs) {
         return result;
     SetHandleInformation(outRead.Get(), HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errRead.Get(), HANDLE_FLAG_INHERIT, 0);
-    CClosesHandle nul(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                                  0, nullptr));
+    CClosesHandle nul(
+        CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
     if (!nul.IsValid()) return result;
 
     // Only these three handles go to the child: workers started at the same
@@ -170,10 +170,9 @@ SProcessResult RunProcess(const std::vector<std::string>& vecArgs) {
     startup.lpAttributeList = bListed ? pList : nullptr;
     PROCESS_INFORMATION process{};
     const std::wstring program = Wide(vecArgs[0]);
-    const BOOL bStarted =
-        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW | (bListed ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr, nullptr,
-                       &startup.StartupInfo, &process);
+    const BOOL bStarted = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                         CREATE_NO_WINDOW | (bListed ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr,
+                                         nullptr, &startup.StartupInfo, &process);
     DeleteProcThreadAttributeList(pList);
     // The child holds its ends now; the pipes end when it does.
     outWrite.Close();

@@ -12,12 +12,10 @@ namespace {
 
 // Digits only, at most nMaxDigits of them, within 0..nMax.
 std::optional<int> ParseDecimal(const std::string& strText, size_t nMaxDigits, int nMax) {
-    if (strText.empty() || strText.size() > nMaxDigits)
-        return std::nullopt;
+    if (strText.empty() || strText.size() > nMaxDigits) return std::nullopt;
     int n = 0;
     for (char ch : strText) {
-        if (ch < '0' || ch > '9')
-            return std::nullopt;
+        if (ch < '0' || ch > '9') return std::nullopt;
         n = n * 10 + (ch - '0');
     }
     return n <= nMax ? std::optional<int>(n) : std::nullopt;
@@ -29,11 +27,9 @@ std::optional<Ipv4Octets> ParseDotted(const std::string& strText) {
     size_t nStart = 0;
     for (size_t i = 0; i < 4; ++i) {
         const size_t nDot = i < 3 ? strText.find('.', nStart) : strText.size();
-        if (nDot == std::string::npos)
-            return std::nullopt;
+        if (nDot == std::string::npos) return std::nullopt;
         auto octet = ParseDecimal(strText.substr(nStart, nDot - nStart), 3, 255);
-        if (!octet)
-            return std::nullopt;
+        if (!octet) return std::nullopt;
         octets[i] = static_cast<uint8_t>(*octet);
         nStart = nDot + 1;
     }
@@ -58,12 +54,12 @@ constexpr SOption kOptions[] = {
 };
 
 std::string HelpText(const std::string& strProgram) {
-    std::string strText = "Usage: " + strProgram + " [options]\nReads and changes the settings of a Vexal hub.\n\nOptions:";
+    std::string strText =
+        "Usage: " + strProgram + " [options]\nReads and changes the settings of a Vexal hub.\n\nOptions:";
     for (const auto& o : kOptions) {
-        std::string strName = *o.pszShort != '\0' ? std::string("-") + o.pszShort + ", --" + o.pszLong
-                                                  : std::string("--") + o.pszLong;
-        if (*o.pszValue != '\0')
-            strName += std::string(" <") + o.pszValue + ">";
+        std::string strName =
+            *o.pszShort != '\0' ? std::string("-") + o.pszShort + ", --" + o.pszLong : std::string("--") + o.pszLong;
+        if (*o.pszValue != '\0') strName += std::string(" <") + o.pszValue + ">";
         strName.resize(std::max<size_t>(strName.size() + 2, 36), ' ');
         strText += "\n  " + strName + o.pszHelp;
     }
@@ -80,18 +76,15 @@ SCommandLine ParseCommandLine(const std::vector<std::string>& arguments, const s
         return result;
     };
     std::string strProgram = arguments.empty() ? std::string() : arguments[0];
-    strProgram = strProgram.substr(strProgram.find_last_of("/\\") == std::string::npos
-                                       ? 0
-                                       : strProgram.find_last_of("/\\") + 1);
-    if (strProgram.empty())
-        strProgram = "Vexal_Configuration_Utility";
+    strProgram =
+        strProgram.substr(strProgram.find_last_of("/\\") == std::string::npos ? 0 : strProgram.find_last_of("/\\") + 1);
+    if (strProgram.empty()) strProgram = "Vexal_Configuration_Utility";
 
     bool bHelp = false, bVersion = false;
     SUtilityOptions& o = result.options;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& strArg = arguments[i];
-        if (strArg.size() < 2 || strArg[0] != '-')
-            return fail("Unexpected argument: " + strArg);
+        if (strArg.size() < 2 || strArg[0] != '-') return fail("Unexpected argument: " + strArg);
         std::string strName = strArg.substr(strArg[1] == '-' ? 2 : 1);
         std::optional<std::string> value;
         if (const size_t nEq = strName.find('='); nEq != std::string::npos) {
@@ -102,15 +95,12 @@ SCommandLine ParseCommandLine(const std::vector<std::string>& arguments, const s
         for (const auto& option : kOptions)
             if ((strArg[1] == '-' && strName == option.pszLong) || (strArg[1] != '-' && strName == option.pszShort))
                 pOption = &option;
-        if (pOption == nullptr || strName.empty())
-            return fail("Unknown option '" + strName + "'.");
+        if (pOption == nullptr || strName.empty()) return fail("Unknown option '" + strName + "'.");
         const std::string strLong = pOption->pszLong;
         if (*pOption->pszValue == '\0') {
-            if (value)
-                return fail("Unexpected value after '--" + strLong + "'.");
+            if (value) return fail("Unexpected value after '--" + strLong + "'.");
         } else if (!value) {
-            if (i + 1 >= arguments.size())
-                return fail("Missing value after '--" + strLong + "'.");
+            if (i + 1 >= arguments.size()) return fail("Missing value after '--" + strLong + "'.");
             value = arguments[++i];
         }
         if (strLong == "help") {
@@ -136,13 +126,11 @@ SCommandLine ParseCommandLine(const std::vector<std::string>& arguments, const s
                 return fail("Bad value for --address: '" + *value + "' (four numbers 0-255, e.g. 192.168.0.17)");
         } else if (strLong == "tcp-port") {
             auto nPort = ParseDecimal(*value, 5, 65535);
-            if (!nPort || *nPort == 0)
-                return fail("Bad value for --tcp-port: '" + *value + "' (1-65535)");
+            if (!nPort || *nPort == 0) return fail("Bad value for --tcp-port: '" + *value + "' (1-65535)");
             o.nTcpPort = *nPort;
         } else if (strLong == "serial") {
             auto n = platform::ParsePortNumber(*value, "COM");
-            if (!n || *n > 255)
-                return fail("Bad value for --serial: '" + *value + "' (COM1 to COM255)");
+            if (!n || *n > 255) return fail("Bad value for --serial: '" + *value + "' (COM1 to COM255)");
             o.nSerial = *n;
         }
     }

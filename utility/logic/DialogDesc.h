@@ -65,14 +65,14 @@ struct SControlDesc {
     bool bHidden = false;    // not shown at start
     bool bDisabled = false;  // disabled at start
     bool bButtonRow = false;
-    bool bStretchBefore = false;  // button row: pushed to the right, apart from those before
+    bool bStretchBefore = false;          // button row: pushed to the right, apart from those before
     std::vector<std::u16string> columns;  // list views: column headers
     std::vector<int> columnWidths;        // list views: widths in average characters (0: fit)
     // Screen readers' name when the caption alone does not say what the
     // control is (a "Disable" radio of the row "TELNET"); empty: the caption.
     std::u16string strAccessibleName;
-    bool bCentred = false;      // list views: headers and cells centred; labels, values: text centred
-    int nRowExtraPixels = 0;    // list views: added to each row's natural height (pixels at 96 dpi)
+    bool bCentred = false;          // list views: headers and cells centred; labels, values: text centred
+    int nRowExtraPixels = 0;        // list views: added to each row's natural height (pixels at 96 dpi)
     std::u16string strPlaceholder;  // edits: the hint shown while empty
     bool bWordWrap = false;         // labels, values: long text wraps at the window's width
     bool bStretchColumn = false;    // the control's grid column takes the window's spare width

@@ -18,8 +18,7 @@ void CDialogLogic::SetRadioPair(int nFirst, int nSecond, int nWhich) {
 
 const SControlDesc* FindControl(const SDialogDesc& desc, int nId) {
     for (const auto& c : desc.controls)
-        if (c.nId == nId && nId != 0)
-            return &c;
+        if (c.nId == nId && nId != 0) return &c;
     return nullptr;
 }
 

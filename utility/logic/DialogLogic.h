@@ -42,7 +42,7 @@ public:
     virtual void OnClicked(int /*nId*/) {}
     virtual void OnActivated(int /*nId*/, int /*nIndex*/) {}
     virtual void OnTextEdited(int /*nId*/, const std::u16string& /*strText*/) {}
-    virtual void OnRowSelected(int /*nId*/, int /*nRow*/) {}  // -1: none; whoever changed it
+    virtual void OnRowSelected(int /*nId*/, int /*nRow*/) {}   // -1: none; whoever changed it
     virtual void OnRowActivated(int /*nId*/, int /*nRow*/) {}  // double click, Enter
     // A click on a row of a list view, also on the row already selected.
     virtual void OnRowClicked(int /*nId*/, int /*nRow*/) {}
@@ -84,26 +84,20 @@ protected:
     bool StartJob(CLibraryJobs& jobs, std::function<R()> fnWork, std::function<void(R)> fnDone,
                   const std::function<void()>& fnRefused = {}) {
         if (jobs.IsBusy()) {
-            if (fnRefused)
-                fnRefused();
+            if (fnRefused) fnRefused();
             return false;
         }
         const bool bBusy = m_pView != nullptr && m_pView->IsVisible();
-        if (bBusy)
-            m_pView->SetBusy(true);
+        if (bBusy) m_pView->SetBusy(true);
         const bool bStarted = jobs.Start<R>(
             std::move(fnWork), [this, pAlive = std::weak_ptr<int>(m_pAlive), bBusy, fn = std::move(fnDone)](R result) {
-                if (pAlive.expired())
-                    return;
-                if (bBusy && m_pView != nullptr)
-                    m_pView->SetBusy(false);
+                if (pAlive.expired()) return;
+                if (bBusy && m_pView != nullptr) m_pView->SetBusy(false);
                 fn(std::move(result));
             });
         if (!bStarted) {
-            if (bBusy)
-                m_pView->SetBusy(false);
-            if (fnRefused)
-                fnRefused();
+            if (bBusy) m_pView->SetBusy(false);
+            if (fnRefused) fnRefused();
         }
         return bStarted;
     }

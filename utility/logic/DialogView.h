@@ -28,7 +28,7 @@ enum class EFileAction { Open, Save };
 struct SFileChoice {
     EFileAction eAction = EFileAction::Open;
     std::u16string strCaption;
-    std::u16string strSuggested;  // the file a save starts from
+    std::u16string strSuggested;   // the file a save starts from
     std::u16string strFilterName;  // "Vexal hub settings"
     std::u16string strPattern;     // "*.json"
     std::u16string strSuffix;      // added to a saved name given without one ("json")
@@ -69,7 +69,7 @@ public:
     virtual void SetIpv4(int nId, const Ipv4Octets& octets) = 0;
     virtual Ipv4Octets GetIpv4(int nId) const = 0;
     virtual void SetProgress(int nId, int nValue, int nMaximum) = 0;  // 0..nMaximum
-    virtual int ProgressValue(int nId) const = 0;                       // -1 when none
+    virtual int ProgressValue(int nId) const = 0;                     // -1 when none
 
     // ---- The window ----
     virtual void SetTitle(const std::u16string& strTitle) = 0;

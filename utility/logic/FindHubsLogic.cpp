@@ -81,30 +81,25 @@ void CFindHubsLogic::OnClicked(int nId) {
 }
 
 void CFindHubsLogic::OnRowSelected(int nId, int /*nRow*/) {
-    if (nId == kList)
-        ShowState();
+    if (nId == kList) ShowState();
 }
 
 void CFindHubsLogic::OnRowActivated(int nId, int /*nRow*/) {
-    if (nId == kList)
-        OnUse();
+    if (nId == kList) OnUse();
 }
 
 void CFindHubsLogic::OnTimer(int nTimerId) {
-    if (nTimerId == kPollTimer)
-        OnPoll();
+    if (nTimerId == kPollTimer) OnPoll();
 }
 
 bool CFindHubsLogic::OnCloseRequest() {
-    if (!IsBusy())
-        return true;
+    if (!IsBusy()) return true;
     CloseWhenIdle(kRejected);
     return false;
 }
 
 void CFindHubsLogic::OnSearch() {
-    if (IsBusy())
-        return;
+    if (IsBusy()) return;
     std::string strError;
     const auto addresses = client::ParseRanges(U16ToUtf8(GetText(kRange)), kMaxAddresses, strError);
     if (!addresses) {
@@ -136,23 +131,20 @@ void CFindHubsLogic::OnPoll() {
             m_bJob = m_jobs.Start<client::SFoundHub>(
                 [&api, dwAddress, wPort] { return client::IdentifyHub(api, dwAddress, wPort, 0); },
                 [this, pAlive = std::weak_ptr<int>(m_pAlive)](client::SFoundHub hub) {
-                    if (pAlive.expired())
-                        return;
+                    if (pAlive.expired()) return;
                     m_bJob = false;
                     m_search.Identified(hub);
-                    if (HasView())
-                        OnPoll();
+                    if (HasView()) OnPoll();
                 });
-            if (!m_bJob)
-                m_search.NotStarted(dwAddress);
+            if (!m_bJob) m_search.NotStarted(dwAddress);
         }
     }
     const auto& found = m_search.Found();
     for (; m_nRowsShown < found.size(); ++m_nRowsShown) {
         const SFoundRow row = FoundRow(found[m_nRowsShown]);
-        View().ListAddRow(kList, {Utf8ToU16(row.strAddress),
-                                  row.bUsable ? ModelShown(row.strModel) : Utf8ToU16(row.strModel),
-                                  Utf8ToU16(row.strFirmware)});
+        View().ListAddRow(kList,
+                          {Utf8ToU16(row.strAddress), row.bUsable ? ModelShown(row.strModel) : Utf8ToU16(row.strModel),
+                           Utf8ToU16(row.strFirmware)});
     }
     if (m_bPolling && !m_search.IsRunning()) {
         View().StopTimer(kPollTimer);
@@ -181,8 +173,7 @@ void CFindHubsLogic::ShowState() {
 void CFindHubsLogic::OnUse() {
     const int nRow = View().ListSelectedRow(kList);
     const auto& found = m_search.Found();
-    if (nRow < 0 || static_cast<size_t>(nRow) >= found.size() || !found[static_cast<size_t>(nRow)].bHub)
-        return;
+    if (nRow < 0 || static_cast<size_t>(nRow) >= found.size() || !found[static_cast<size_t>(nRow)].bHub) return;
     if (const auto address = platform::ParseIPv4(found[static_cast<size_t>(nRow)].strAddress)) {
         m_chosen = *address;
         CloseWhenIdle(kAccepted);

@@ -64,8 +64,8 @@ private:
     uint16_t m_wPort;
     CHubSearch m_search;
     size_t m_nRowsShown = 0;
-    bool m_bPolling = false;  // the poll timer runs
-    bool m_bJob = false;      // an identification runs on the library thread
+    bool m_bPolling = false;           // the poll timer runs
+    bool m_bJob = false;               // an identification runs on the library thread
     std::optional<int> m_closeResult;  // a close asked for while busy
     std::optional<uint32_t> m_chosen;
     // The window stays usable while an address is asked ("Stop"), so the

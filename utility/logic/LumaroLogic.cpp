@@ -32,8 +32,7 @@ struct SConnectResult {
 std::u16string ReadText(decltype(&::getVexalName) pfn, int32_t nHandle) {
     std::array<char16_t, kTextUnits> buf{};
     ZamoText text{buf.data(), kTextUnits, 0};
-    if (pfn == nullptr || pfn(nHandle, &text) != 0)
-        return {};
+    if (pfn == nullptr || pfn(nHandle, &text) != 0) return {};
     return std::u16string(buf.data(), std::min<uint32_t>(text.length, kTextUnits - 1));
 }
 
@@ -109,8 +108,7 @@ std::vector<std::u16string> SerialPortEntries(uint32_t nHighest) {
     const uint32_t n = nHighest == 0 ? 40 : nHighest;
     std::vector<std::u16string> entries;
     entries.reserve(n);
-    for (uint32_t i = 1; i <= n; ++i)
-        entries.push_back(u"COM" + NumberText(i) + u":");
+    for (uint32_t i = 1; i <= n; ++i) entries.push_back(u"COM" + NumberText(i) + u":");
     return entries;
 }
 
@@ -142,10 +140,8 @@ SLumaroHost DefaultLumaroHost() {
         return strRanges;
     };
     host.fnOpenFailureCause = [](int nInterface, const std::u16string&, int32_t nResult) -> std::u16string {
-        if (nInterface != 16)
-            return {};
-        if (nResult == ZAMO_E_NO_USB_HUB)
-            return u"No hub was found on USB.";
+        if (nInterface != 16) return {};
+        if (nResult == ZAMO_E_NO_USB_HUB) return u"No hub was found on USB.";
         if (nResult == ZAMO_E_PORT)
             return u"The hub's USB device may not be accessible: install the USB access rule "
                    u"(udev, TAG+=\"uaccess\") and plug the hub in again.";
@@ -203,15 +199,13 @@ bool CLumaroLogic::Start() {
         const std::string strError = m_api.LastError();
         std::fprintf(stderr, "Vexal utility: %s\n", strError.c_str());
         for (const auto& c : Desc().controls)
-            if (c.nId != 0 && c.nId != kExit && c.nId != kCaption)
-                Enable(c.nId, false);
-        Message(Arg(u"The configuration library cannot be used, so the hub cannot be reached.\n%1",
-                    Utf8ToU16(strError)),
-                EMsgIcon::Critical);
+            if (c.nId != 0 && c.nId != kExit && c.nId != kCaption) Enable(c.nId, false);
+        Message(
+            Arg(u"The configuration library cannot be used, so the hub cannot be reached.\n%1", Utf8ToU16(strError)),
+            EMsgIcon::Critical);
         return false;
     }
-    if (m_options.bConnect)
-        OnConnect();
+    if (m_options.bConnect) OnConnect();
     return true;
 }
 
@@ -244,8 +238,7 @@ void CLumaroLogic::OnClicked(int nId) {
 
 void CLumaroLogic::ControlsToMembers() {
     m_address = GetIpv4(kAddress);
-    if (auto nPort = ParseNumber(GetText(kTcpPort), 1, 65535))
-        m_nTcpPort = static_cast<int>(*nPort);
+    if (auto nPort = ParseNumber(GetText(kTcpPort), 1, 65535)) m_nTcpPort = static_cast<int>(*nPort);
 }
 
 void CLumaroLogic::OnInterface(int nType) {
@@ -259,11 +252,9 @@ void CLumaroLogic::UpdateControls(bool bConnected) {
     Enable(kSerialList, !bConnected && m_nInterface == 4);
     Enable(kAddress, !bConnected && m_nInterface == 2);
     Enable(kTcpPort, !bConnected && m_nInterface == 2);
-    for (int nId : {kConnect, kUsb, kBluetooth, kEthernet})
-        Enable(nId, !bConnected);
+    for (int nId : {kConnect, kUsb, kBluetooth, kEthernet}) Enable(nId, !bConnected);
     Enable(kDisconnect, bConnected);
-    for (int nButton : kSettingsButtons)
-        Enable(nButton, bConnected);
+    for (int nButton : kSettingsButtons) Enable(nButton, bConnected);
     // A search fills the address field; settings files need the hub.
     Enable(kFindHubs, !bConnected);
     Enable(kSaveSettings, bConnected);
@@ -271,8 +262,7 @@ void CLumaroLogic::UpdateControls(bool bConnected) {
 }
 
 void CLumaroLogic::OnConnect() {
-    if (IsBusy() || !m_api.IsBound())
-        return;
+    if (IsBusy() || !m_api.IsBound()) return;
     ControlsToMembers();
     m_strPortText = BuildPortText(m_nInterface, m_address, m_nTcpPort, GetText(kSerialList));
     const std::u16string port = m_strPortText;
@@ -295,16 +285,14 @@ void CLumaroLogic::OnConnect() {
         [this](SConnectResult r) {
             // The window takes input again here, so the message box does too.
             m_api.m_nHandle = r.nHandle;
-            if (r.nHandle != 0)
-                m_sessions.push_back(r.nHandle);
+            if (r.nHandle != 0) m_sessions.push_back(r.nHandle);
             m_nOpenResult = r.nOpen;
             if (r.nResult != 0) {
                 std::u16string strText = u"Cannot open port! Please check printer and cable.";
-                const std::u16string strCause =
-                    m_host.fnOpenFailureCause ? m_host.fnOpenFailureCause(m_nInterface, m_strPortText, r.nResult)
-                                              : std::u16string();
-                if (!strCause.empty())
-                    strText += u"\n" + strCause;
+                const std::u16string strCause = m_host.fnOpenFailureCause
+                                                    ? m_host.fnOpenFailureCause(m_nInterface, m_strPortText, r.nResult)
+                                                    : std::u16string();
+                if (!strCause.empty()) strText += u"\n" + strCause;
                 Message(strText, EMsgIcon::Warning);
             } else {
                 SetText(kModel, ModelLabelText(r.model));
@@ -316,8 +304,7 @@ void CLumaroLogic::OnConnect() {
 }
 
 void CLumaroLogic::OnDisconnect() {
-    if (IsBusy() || !m_bConnected)
-        return;
+    if (IsBusy() || !m_bConnected) return;
     const int32_t nHandle = m_api.m_nHandle;
     client::CfgApiTable& api = m_api;
     StartJob<int32_t>(
@@ -331,8 +318,7 @@ void CLumaroLogic::OnDisconnect() {
 }
 
 void CLumaroLogic::OnSettings(int nButton) {
-    if (IsBusy() || !m_bConnected)
-        return;
+    if (IsBusy() || !m_bConnected) return;
     auto it = m_factories.find(nButton);
     m_pPage = it != m_factories.end() && it->second ? it->second(SPageContext{m_api, m_jobs}) : nullptr;
     if (!m_pPage) {
@@ -342,8 +328,7 @@ void CLumaroLogic::OnSettings(int nButton) {
     View().PrepareChild(*m_pPage);
     // The custom device page is shown at once, without the pop-up; it reads
     // what it needs itself.
-    if (nButton != kCustomDeviceSettings)
-        m_progress.Begin(View());
+    if (nButton != kCustomDeviceSettings) m_progress.Begin(View());
     m_bPageReading = true;
     m_pPage->ReadFromHub([this](bool bRead) {
         m_bPageReading = false;
@@ -355,8 +340,7 @@ void CLumaroLogic::OnSettings(int nButton) {
 }
 
 void CLumaroLogic::OnTimer(int nTimerId) {
-    if (nTimerId != kOpenPageTimer)
-        return;
+    if (nTimerId != kOpenPageTimer) return;
     View().StopTimer(kOpenPageTimer);
     OpenPage();
 }
@@ -372,8 +356,7 @@ void CLumaroLogic::OpenPage() {
 }
 
 void CLumaroLogic::OnFindHubs() {
-    if (IsBusy() || m_bConnected || !m_api.IsBound())
-        return;
+    if (IsBusy() || m_bConnected || !m_api.IsBound()) return;
     ControlsToMembers();
     CFindHubsLogic find(m_api, m_jobs, m_host.fnSearchRanges ? m_host.fnSearchRanges() : std::u16string(),
                         static_cast<uint16_t>(m_nTcpPort));
@@ -409,13 +392,11 @@ bool CLumaroLogic::IsBusy() const {
 }
 
 void CLumaroLogic::CloseIfRequested() {
-    if (!m_closeResult || IsBusy())
-        return;
+    if (!m_closeResult || IsBusy()) return;
     const int nResult = *m_closeResult;
     m_closeResult.reset();
     Shutdown();
-    if (HasView())
-        Close(nResult);
+    if (HasView()) Close(nResult);
 }
 
 void CLumaroLogic::RequestClose(int nResult) {
@@ -424,8 +405,7 @@ void CLumaroLogic::RequestClose(int nResult) {
         return;
     }
     Shutdown();
-    if (HasView())
-        Close(nResult);
+    if (HasView()) Close(nResult);
 }
 
 bool CLumaroLogic::OnCloseRequest() {
@@ -438,8 +418,7 @@ bool CLumaroLogic::OnCloseRequest() {
 }
 
 void CLumaroLogic::Shutdown() {
-    if (m_bShutDown)
-        return;
+    if (m_bShutDown) return;
     m_bShutDown = true;
     m_progress.End();
     // The end of the program: no event loop will deliver a running job's
@@ -458,8 +437,7 @@ void CLumaroLogic::Shutdown() {
         client::CfgApiTable& api = m_api;
         bClosed = m_jobs.StartJob(
             [&api, sessions] {
-                for (int32_t nHandle : sessions)
-                    api.m_pfn_closeService(nHandle, 0);
+                for (int32_t nHandle : sessions) api.m_pfn_closeService(nHandle, 0);
             },
             {});
         m_sessions.clear();

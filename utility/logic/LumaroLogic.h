@@ -39,8 +39,9 @@ inline constexpr int kSerialSettings = 1011, kCustomDeviceSettings = 1012, kNetP
 inline constexpr int kExit = 1033, kCaption = 1013;
 // Beside the window's own controls: the search for hubs and settings files.
 inline constexpr int kFindHubs = 1450, kSaveSettings = 1451, kLoadSettings = 1452;
-inline constexpr int kSettingsButtons[] = {kBluetoothSettings, kWlanSettings, kLanSettings, kUsageSettings,
-                                           kSerialSettings, kCustomDeviceSettings, kNetProtocolSettings};
+inline constexpr int kSettingsButtons[] = {kBluetoothSettings,  kWlanSettings,   kLanSettings,
+                                           kUsageSettings,      kSerialSettings, kCustomDeviceSettings,
+                                           kNetProtocolSettings};
 }  // namespace main_ids
 
 inline constexpr int kDefaultTcpPort = 9100;
@@ -68,7 +69,7 @@ std::u16string ModelLabelText(const std::u16string& strModel);
 
 // What the main window asks of the machine it runs on.
 struct SLumaroHost {
-    std::function<uint32_t()> fnHighestComNumber;  // 0: none found
+    std::function<uint32_t()> fnHighestComNumber;    // 0: none found
     std::function<std::u16string()> fnSearchRanges;  // what "Find hubs…" offers to search
     // A likely cause of a failed connect for the message (empty: none known);
     // the causes of a missing device file are the platform's.

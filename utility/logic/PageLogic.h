@@ -52,8 +52,7 @@ protected:
     bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
                   const std::function<void(bool)>& fnRefused = {}) {
         return CDialogLogic::StartJob<R>(m_context.jobs, std::move(fnWork), std::move(fnDone), [fnRefused] {
-            if (fnRefused)
-                fnRefused(false);
+            if (fnRefused) fnRefused(false);
         });
     }
 
@@ -69,12 +68,12 @@ private:
 
 using PageFactory = std::function<std::unique_ptr<CPageLogic>(const SPageContext&)>;
 
-std::unique_ptr<CPageLogic> MakeBluetoothPage(const SPageContext& context);      // 136
-std::unique_ptr<CPageLogic> MakeWlanPage(const SPageContext& context);           // 137
-std::unique_ptr<CPageLogic> MakeUsbToSerialPage(const SPageContext& context);    // 141
-std::unique_ptr<CPageLogic> MakeCustomDevicePage(const SPageContext& context);   // 143
-std::unique_ptr<CPageLogic> MakeLanPage(const SPageContext& context);            // 144
-std::unique_ptr<CPageLogic> MakeNetProtocolPage(const SPageContext& context);    // 145
+std::unique_ptr<CPageLogic> MakeBluetoothPage(const SPageContext& context);       // 136
+std::unique_ptr<CPageLogic> MakeWlanPage(const SPageContext& context);            // 137
+std::unique_ptr<CPageLogic> MakeUsbToSerialPage(const SPageContext& context);     // 141
+std::unique_ptr<CPageLogic> MakeCustomDevicePage(const SPageContext& context);    // 143
+std::unique_ptr<CPageLogic> MakeLanPage(const SPageContext& context);             // 144
+std::unique_ptr<CPageLogic> MakeNetProtocolPage(const SPageContext& context);     // 145
 std::unique_ptr<CPageLogic> MakeInterfaceUsagePage(const SPageContext& context);  // 146
 
 }  // namespace vexal::utility

@@ -32,8 +32,7 @@ void CProgressLogic::OnInit() {
 }
 
 void CProgressLogic::OnTimer(int nTimerId) {
-    if (nTimerId != kTimerId)
-        return;
+    if (nTimerId != kTimerId) return;
     // From what the bar shows, so the bar and the position never disagree.
     const int nShown = View().ProgressValue(kBarId);
     m_nPosition = nShown >= 100 ? 0 : std::min(100, std::max(nShown, 0) + kStep);
@@ -41,20 +40,17 @@ void CProgressLogic::OnTimer(int nTimerId) {
 }
 
 void CProgressLogic::Begin(IDialogView& owner) {
-    if (m_pOwner != nullptr && m_pOwner != &owner)
-        End();
+    if (m_pOwner != nullptr && m_pOwner != &owner) End();
     m_pOwner = &owner;
     m_nPosition = 0;
-    if (HasView())
-        View().SetProgress(kBarId, 0, 100);
+    if (HasView()) View().SetProgress(kBarId, 0, 100);
     owner.ShowModeless(*this);
 }
 
 void CProgressLogic::End() {
     IDialogView* pOwner = m_pOwner;
     m_pOwner = nullptr;
-    if (pOwner != nullptr)
-        pOwner->HideModeless(*this);
+    if (pOwner != nullptr) pOwner->HideModeless(*this);
 }
 
 }  // namespace vexal::utility

@@ -39,8 +39,7 @@ SDialogDesc MakeDesc() {
 std::string Trimmed(const std::string& strText) {
     const char* const pszBlanks = " \t\n\v\f\r";
     const size_t nFirst = strText.find_first_not_of(pszBlanks);
-    if (nFirst == std::string::npos)
-        return {};
+    if (nFirst == std::string::npos) return {};
     return strText.substr(nFirst, strText.find_last_not_of(pszBlanks) - nFirst + 1);
 }
 
@@ -48,7 +47,11 @@ std::string Trimmed(const std::string& strText) {
 
 CRestoreLogic::CRestoreLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strFile,
                              model::SBackup backup, model::SHubSettings hub, std::string strConnectedAddress)
-    : m_api(api), m_jobs(jobs), m_strFile(std::move(strFile)), m_backup(std::move(backup)), m_hub(std::move(hub)),
+    : m_api(api),
+      m_jobs(jobs),
+      m_strFile(std::move(strFile)),
+      m_backup(std::move(backup)),
+      m_hub(std::move(hub)),
       m_strConnectedAddress(std::move(strConnectedAddress)) {
     m_bClone = CloneByDefault(m_backup.settings, model::ToValues(m_hub));
     MakePlan();
@@ -81,8 +84,7 @@ void CRestoreLogic::OnClicked(int nId) {
 }
 
 bool CRestoreLogic::OnCloseRequest() {
-    if (!IsBusy())
-        return true;
+    if (!IsBusy()) return true;
     CloseWhenIdle(kRejected);
     return false;
 }
@@ -104,8 +106,7 @@ void CRestoreLogic::ShowPlan() {
 }
 
 void CRestoreLogic::OnWrite() {
-    if (IsBusy() || !RestoreSummary(m_plans, m_applied).bCanWrite)
-        return;
+    if (IsBusy() || !RestoreSummary(m_plans, m_applied).bCanWrite) return;
     if (!m_strConnectedAddress.empty() && MovesConnectedHub(m_plans, m_strConnectedAddress) &&
         Message(Arg(u"These settings give the hub another address than %1, which this connection uses: the "
                     u"connection will be lost and the groups after it cannot be read back.\nWrite anyway?",
@@ -121,15 +122,13 @@ void CRestoreLogic::OnWrite() {
             session.Attach(nSession);
             std::vector<SApplied> applied(plans.size());
             for (size_t i = 0; i < plans.size(); ++i) {
-                if (plans[i].eAction != model::EPlanAction::Write)
-                    continue;
+                if (plans[i].eAction != model::EPlanAction::Write) continue;
                 applied[i].bTried = true;
                 // A throw would drop the continuation and leave the window
                 // waiting for good: it counts as that group's failure.
                 try {
                     applied[i].bOk = session.ApplyPlan(plans[i], hub);
-                    if (!applied[i].bOk)
-                        applied[i].strError = session.Error();
+                    if (!applied[i].bOk) applied[i].strError = session.Error();
                 } catch (const std::exception& e) {
                     applied[i].bOk = false;
                     applied[i].strError = e.what();
@@ -140,13 +139,11 @@ void CRestoreLogic::OnWrite() {
         [this](std::vector<SApplied> applied) {
             m_bJob = false;
             m_applied = std::move(applied);
-            if (!HasView())
-                return;
+            if (!HasView()) return;
             ShowPlan();
             const SRestoreSummary summary = RestoreSummary(m_plans, m_applied);
             Message(Utf8ToU16(summary.strNote), summary.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
-            if (m_closeResult)
-                CloseWhenIdle(*m_closeResult);
+            if (m_closeResult) CloseWhenIdle(*m_closeResult);
         });
 }
 

@@ -60,11 +60,9 @@ SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const st
     SLoadRead read;
     try {
         std::string strText;
-        if (!platform::ReadTextFile(strFile, strText, read.strFileError))
-            return read;
+        if (!platform::ReadTextFile(strFile, strText, read.strFileError)) return read;
         read.backup = model::ReadBackupText(strText, strFile, read.strFileError);
-        if (!read.backup)
-            return read;
+        if (!read.backup) return read;
         client::CHubSession session(api);
         session.Attach(nSession);
         session.ReadSettings({}, read.hub, read.vecUnread);
@@ -88,23 +86,19 @@ bool CSettingsFilesLogic::IsBusy() const { return m_bRunning || m_pRestore != nu
 template <class R>
 void CSettingsFilesLogic::WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
                                    std::function<void(const std::string&, R)> fnDone) {
-    if (IsBusy() || m_jobs.IsBusy())
-        return;
+    if (IsBusy() || m_jobs.IsBusy()) return;
     const auto file = m_window.ChooseFile(choice);
-    if (!file)
-        return;
+    if (!file) return;
     const std::string strFile = *file;
     m_progress.Begin(m_window);
     m_bRunning = m_jobs.Start<R>([fnWork, strFile] { return fnWork(strFile); },
                                  [this, pAlive = std::weak_ptr<int>(m_pAlive), strFile, fnDone](R result) {
-                                     if (pAlive.expired())
-                                         return;
+                                     if (pAlive.expired()) return;
                                      m_bRunning = false;
                                      m_progress.End();
                                      fnDone(strFile, std::move(result));
                                  });
-    if (!m_bRunning)
-        m_progress.End();
+    if (!m_bRunning) m_progress.End();
 }
 
 void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string& strSource,
@@ -121,8 +115,7 @@ void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string
         [this, fnEnded](const std::string& strFile, SSaved saved) {
             const SOutcomeText outcome = SaveOutcomeText(strFile, saved.vecUnread, saved.strError);
             m_window.Message(Utf8ToU16(outcome.strText), outcome.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
-            if (fnEnded)
-                fnEnded();
+            if (fnEnded) fnEnded();
         });
 }
 
@@ -139,8 +132,7 @@ void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::func
                                  EMsgIcon::Warning);
             } else if (!read.vecUnread.empty()) {
                 std::u16string strText = u"The hub's settings could not all be read, so nothing was written:";
-                for (const auto& e : read.vecUnread)
-                    strText += u"\n" + Utf8ToU16(e);
+                for (const auto& e : read.vecUnread) strText += u"\n" + Utf8ToU16(e);
                 m_window.Message(strText, EMsgIcon::Warning);
             } else {
                 // The library thread is free again once a continuation runs,
@@ -150,8 +142,7 @@ void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::func
                 m_window.RunModal(*m_pRestore);
                 m_pRestore.reset();
             }
-            if (fnEnded)
-                fnEnded();
+            if (fnEnded) fnEnded();
         });
 }
 

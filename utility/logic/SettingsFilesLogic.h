@@ -50,7 +50,7 @@ private:
     CLibraryJobs& m_jobs;
     CProgressLogic& m_progress;
     bool m_bRunning = false;
-    std::unique_ptr<CRestoreLogic> m_pRestore;  // while the load dialog is up
+    std::unique_ptr<CRestoreLogic> m_pRestore;                 // while the load dialog is up
     std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);  // continuations hold it weakly
 };
 

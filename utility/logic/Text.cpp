@@ -9,8 +9,7 @@ namespace vexal::utility {
 std::u16string Latin1ToU16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    for (char c : text)
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    for (char c : text) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -21,16 +20,13 @@ std::string U16ToUtf8(std::u16string_view text) { return platform::Utf8FromUtf16
 std::u16string NumberText(long long nValue) { return Latin1ToU16(std::to_string(nValue)); }
 
 std::optional<long> ParseNumber(std::u16string_view text, long nMin, long nMax) {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
+    if (text.empty() || text.size() > 18) return std::nullopt;
     long long nValue = 0;
     for (char16_t c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
+        if (c < u'0' || c > u'9') return std::nullopt;
         nValue = nValue * 10 + (c - u'0');
     }
-    if (nValue < nMin || nValue > nMax)
-        return std::nullopt;
+    if (nValue < nMin || nValue > nMax) return std::nullopt;
     return static_cast<long>(nValue);
 }
 

@@ -41,8 +41,7 @@ public:
 
     void OnInit() override {
         FillLists();
-        if (m_bRead)
-            Fill();
+        if (m_bRead) Fill();
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
@@ -83,8 +82,7 @@ public:
                 m_nMode = read.value.nMode;
                 m_nAutoConnection = read.value.nAutoConnect;
                 m_bRead = true;
-                if (HasView())
-                    Fill();
+                if (HasView()) Fill();
                 fnDone(true);
             },
             fnDone);
@@ -135,11 +133,9 @@ private:
         AddPageButtons(desc);
         for (SControlDesc& control : c) {
             // This page offers its defaults; the fields wait for the read.
-            if (control.nId == page_ids::kDefault)
-                control.bHidden = false;
+            if (control.nId == page_ids::kDefault) control.bHidden = false;
             for (int nId : kFieldIds)
-                if (control.nId == nId)
-                    control.bDisabled = true;
+                if (control.nId == nId) control.bDisabled = true;
         }
         return desc;
     }
@@ -148,20 +144,15 @@ private:
     // and the window's start comes first.
     void FillLists() {
         IDialogView& view = View();
-        if (view.ComboCount(kIdEncryption) != 0)
-            return;
-        for (const char16_t* psz : {u"Disable", u"Enable"})
-            view.ComboAdd(kIdEncryption, psz);
-        for (const char16_t* psz : {u"Mode 1", u"Mode 2", u"Mode 3"})
-            view.ComboAdd(kIdMode, psz);
-        for (const char16_t* psz : {u"Disable", u"Enable"})
-            view.ComboAdd(kIdAutoConnection, psz);
+        if (view.ComboCount(kIdEncryption) != 0) return;
+        for (const char16_t* psz : {u"Disable", u"Enable"}) view.ComboAdd(kIdEncryption, psz);
+        for (const char16_t* psz : {u"Mode 1", u"Mode 2", u"Mode 3"}) view.ComboAdd(kIdMode, psz);
+        for (const char16_t* psz : {u"Disable", u"Enable"}) view.ComboAdd(kIdAutoConnection, psz);
     }
 
     void Fill() {
         FillLists();
-        for (int nId : kFieldIds)
-            Enable(nId, true);
+        for (int nId : kFieldIds) Enable(nId, true);
         SetText(kIdName, m_strName);
         // A value without an entry shows no selection and goes back as read.
         View().ComboSelect(kIdEncryption, EncryptionPosition(m_nEncryption));

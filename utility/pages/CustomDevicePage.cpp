@@ -33,10 +33,10 @@ enum : int {
 enum EColumn : int { kColNo, kColId, kColVid, kColPid, kColType };
 enum EView : int { kViewCustom, kViewUsb, kViewDevIds };
 
-const char16_t kMsgListFailed[] = u"Failed to custom device list.";            // 150
-const char16_t kMsgUsbFailed[] = u"Failed to USB ID list.";                     // 151
+const char16_t kMsgListFailed[] = u"Failed to custom device list.";              // 150
+const char16_t kMsgUsbFailed[] = u"Failed to USB ID list.";                      // 151
 const char16_t kMsgDevIdFailed[] = u"Fail to find Device ID match USB VID/PID";  // 152
-const char16_t kMsgBadLength[] = u"The VID/PID length is invalid.";             // 153
+const char16_t kMsgBadLength[] = u"The VID/PID length is invalid.";              // 153
 const char16_t kMsgNotHexadecimal[] = u"The VID/PID is not hexadecimal.";
 const char16_t kMsgPowerCycle[] = u"Please, turn off the printer and turn on the printer";  // 141
 
@@ -131,8 +131,7 @@ public:
     }
 
     void OnRowClicked(int nId, int nRow) override {
-        if (nId == kIdList)
-            OnListRowClicked(nRow);
+        if (nId == kIdList) OnListRowClicked(nRow);
     }
 
     void OnClicked(int nId) override {
@@ -211,15 +210,13 @@ private:
                         View().ListAddRow(kIdList, {NumberText(nNo++), Latin1ToU16(model::DeviceIdText(row.nId)),
                                                     Latin1ToU16(row.strVid), Latin1ToU16(row.strPid),
                                                     Latin1ToU16(model::DeviceTypeName(row.nId))});
-                    if (read.bFailed)
-                        Warn(kMsgDevIdFailed);
+                    if (read.bFailed) Warn(kMsgDevIdFailed);
                 });
         }
     }
 
     void OnTypeChosen(int nType) {
-        if (nType < 0 || nType >= model::kCustomTypeCount)
-            return;
+        if (nType < 0 || nType >= model::kCustomTypeCount) return;
         View().ComboSelect(kIdType, nType);
         ClearView();
         const auto& api = Api();
@@ -242,18 +239,15 @@ private:
     void OnListRowClicked(int nRow) {
         SetText(kIdVid, {});
         SetText(kIdPid, {});
-        if (nRow < 0)
-            return;
+        if (nRow < 0) return;
         SetText(kIdVid, View().ListCell(kIdList, nRow, kColVid));
         SetText(kIdPid, View().ListCell(kIdList, nRow, kColPid));
         const std::u16string strType = View().ListCell(kIdList, nRow, kColType);
-        if (strType.empty())
-            return;
+        if (strType.empty()) return;
         // A kind with no custom list (HID input, unknown) leaves the type as
         // it was, so that no write ever goes out without a type.
         const int nPosition = DeviceTypePositionForName(U16ToUtf8(strType));
-        if (nPosition >= 0)
-            View().ComboSelect(kIdType, nPosition);
+        if (nPosition >= 0) View().ComboSelect(kIdType, nPosition);
     }
 
     void OnAddOrDelete(ECustomDeviceAction eAction) {
@@ -271,8 +265,7 @@ private:
             return;
         }
         const int nType = View().ComboIndex(kIdType);
-        if (nType < 0)
-            return;
+        if (nType < 0) return;
         const std::string vid = U16ToUtf8(vidText);
         const std::string pid = U16ToUtf8(pidText);
         const auto& api = Api();
@@ -289,8 +282,7 @@ private:
 
     void OnReInit() {
         const int nType = View().ComboIndex(kIdType);
-        if (nType < 0)
-            return;
+        if (nType < 0) return;
         const std::u16string strType = View().ComboItemText(kIdType, nType);
         if (Message(Arg(u"Remove every custom device of the type \"%1\" from the hub?", strType), EMsgIcon::Question,
                     EMsgButtons::YesNo) != EMsgResult::Yes)
@@ -306,8 +298,7 @@ private:
 
     void ShowResult(ECustomDeviceAction eAction, int32_t nResult) {
         Warn(Latin1ToU16(CustomDeviceResultText(eAction, nResult)));
-        if (nResult == 0)
-            Warn(kMsgPowerCycle);
+        if (nResult == 0) Warn(kMsgPowerCycle);
     }
 };
 

@@ -71,8 +71,7 @@ public:
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read(false, [this, fnDone](bool bRead) {
-            if (bRead)
-                Enable(kIdSet, true);
+            if (bRead) Enable(kIdSet, true);
             fnDone(bRead);
         });
     }
@@ -82,8 +81,7 @@ public:
             OnSet();
         else if (nId == kIdGet)
             Read(false, [this](bool bRead) {
-                if (bRead)
-                    Enable(kIdSet, true);
+                if (bRead) Enable(kIdSet, true);
             });
         else if (nId == kIdClose)
             Close(kRejected);
@@ -118,8 +116,7 @@ private:
                         Enable(kIdSet, false);
                     }
                 }
-                if (fnDone)
-                    fnDone(bRead);
+                if (fnDone) fnDone(bRead);
             },
             fnDone);
     }
@@ -134,8 +131,7 @@ private:
     }
 
     void OnSet() {
-        for (size_t i = 0; i < kRows.size(); ++i)
-            m_values[i] = TakeUsageRow(m_values[i], IsChecked(kRows[i].nEnable));
+        for (size_t i = 0; i < kRows.size(); ++i) m_values[i] = TakeUsageRow(m_values[i], IsChecked(kRows[i].nEnable));
         const CUsage values = m_values;
         const auto& api = Api();
         const int32_t nSession = Session();

@@ -84,8 +84,7 @@ private:
         AddHiddenInactivityRow(desc, 6, kIdInactivity);
         AddPageButtons(desc);
         for (auto& control : c)
-            if (control.nId == page_ids::kSet)
-                control.bDisabled = true;  // until the page has been read
+            if (control.nId == page_ids::kSet) control.bDisabled = true;  // until the page has been read
         return desc;
     }
 
@@ -131,14 +130,12 @@ private:
     }
 
     void EnableAddresses(bool bEnable) {
-        for (int nId : kAddressIds)
-            Enable(nId, bEnable);
+        for (int nId : kAddressIds) Enable(nId, bEnable);
     }
 
     void OnGet() {
         Read([this](bool bRead) {
-            if (bRead)
-                ShowRead();
+            if (bRead) ShowRead();
         });
     }
 

@@ -87,8 +87,7 @@ public:
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read([this, fnDone](bool bRead) {
-            if (bRead)
-                Fill();
+            if (bRead) Fill();
             fnDone(bRead);
         });
     }
@@ -100,8 +99,7 @@ public:
         case kIdSet: OnSet(); break;
         case kIdGet:
             Read([this](bool bRead) {
-                if (bRead)
-                    Fill();
+                if (bRead) Fill();
             });
             break;
         case kIdClose: Close(kRejected); break;
@@ -114,8 +112,7 @@ public:
         const std::u16string* pStored = nId == kIdReadOnly    ? &m_strReadOnly
                                         : nId == kIdReadWrite ? &m_strReadWrite
                                                               : nullptr;
-        if (pStored == nullptr || !model::IsOverLong(model::EHubText::Community, strText))
-            return;
+        if (pStored == nullptr || !model::IsOverLong(model::EHubText::Community, strText)) return;
         Message(Latin1ToU16(MaximumLengthText(model::MaxHubBytes(model::EHubText::Community))), EMsgIcon::Warning);
         SetText(nId, *pStored);
     }
@@ -155,8 +152,7 @@ private:
     }
 
     void Fill() {
-        for (int nId : {kIdTelnetDisable, kIdTelnetEnable, kIdSnmpDisable, kIdSnmpEnable, kIdSet})
-            Enable(nId, true);
+        for (int nId : {kIdTelnetDisable, kIdTelnetEnable, kIdSnmpDisable, kIdSnmpEnable, kIdSet}) Enable(nId, true);
         SetText(kIdReadOnly, m_strReadOnly);
         SetText(kIdReadWrite, m_strReadWrite);
         SetRadioPair(kIdTelnetDisable, kIdTelnetEnable, m_nTelnet);
@@ -192,23 +188,19 @@ private:
                 };
                 client::CHubClient hub(api, nSession);
                 if (bTelnet) {
-                    if (!hub.WriteTelnet(nTelnet != 0).Ok())
-                        return Fail(0);
+                    if (!hub.WriteTelnet(nTelnet != 0).Ok()) return Fail(0);
                     w.bTelnet = true;
                 }
                 if (bSnmp) {
-                    if (!hub.WriteSnmp(nSnmp != 0).Ok())
-                        return Fail(1);
+                    if (!hub.WriteSnmp(nSnmp != 0).Ok()) return Fail(1);
                     w.bSnmp = true;
                 }
                 if (bReadOnly) {
-                    if (!hub.WriteReadOnlyCommunity(readOnly).Ok())
-                        return Fail(2);
+                    if (!hub.WriteReadOnlyCommunity(readOnly).Ok()) return Fail(2);
                     w.bReadOnly = true;
                 }
                 if (bReadWrite) {
-                    if (!hub.WriteReadWriteCommunity(readWrite).Ok())
-                        return Fail(3);
+                    if (!hub.WriteReadWriteCommunity(readWrite).Ok()) return Fail(3);
                     w.bReadWrite = true;
                 }
                 return w;
@@ -216,14 +208,10 @@ private:
             [this, nTelnet, nSnmp, strReadOnly, strReadWrite](SServicesWrite written) {
                 // Only what the hub took is remembered as sent, so that a failed
                 // write goes out again with the next SET.
-                if (written.bTelnet)
-                    m_nTelnet = nTelnet;
-                if (written.bSnmp)
-                    m_nSnmp = nSnmp;
-                if (written.bReadOnly)
-                    m_strReadOnly = strReadOnly;
-                if (written.bReadWrite)
-                    m_strReadWrite = strReadWrite;
+                if (written.bTelnet) m_nTelnet = nTelnet;
+                if (written.bSnmp) m_nSnmp = nSnmp;
+                if (written.bReadOnly) m_strReadOnly = strReadOnly;
+                if (written.bReadWrite) m_strReadWrite = strReadWrite;
                 if (written.nFailed >= 0) {
                     static const char16_t* const kFailures[] = {
                         u"Failed to configure telnet info.", u"Failed to configure SNMP info.",

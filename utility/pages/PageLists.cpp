@@ -25,29 +25,25 @@ std::vector<std::string> AuthenticationEntries(int nMode) {
 std::vector<std::string> CipherEntries(int nAuth) {
     static const char* const kEntries[] = {"NONE", "WEP64/128", "TKIP", "AES", "AES + TKIP"};
     std::vector<std::string> entries;
-    for (uint8_t nCipher : model::CiphersFor(nAuth))
-        entries.emplace_back(kEntries[nCipher]);
+    for (uint8_t nCipher : model::CiphersFor(nAuth)) entries.emplace_back(kEntries[nCipher]);
     return entries;
 }
 
 std::vector<std::string> BaudRateEntries() {
     std::vector<std::string> entries;
-    for (uint32_t nBaud : model::kBaudRates)
-        entries.push_back(std::to_string(nBaud));
+    for (uint32_t nBaud : model::kBaudRates) entries.push_back(std::to_string(nBaud));
     return entries;
 }
 
 std::vector<std::string> DataLengthEntries() {
     std::vector<std::string> entries;
-    for (int nBits : model::kDataBits)
-        entries.push_back(std::to_string(nBits));
+    for (int nBits : model::kDataBits) entries.push_back(std::to_string(nBits));
     return entries;
 }
 
 std::vector<std::string> StopBitEntries() {
     std::vector<std::string> entries;
-    for (int nBits : model::kStopBits)
-        entries.push_back(std::to_string(nBits) + " Stop Bit");
+    for (int nBits : model::kStopBits) entries.push_back(std::to_string(nBits) + " Stop Bit");
     return entries;
 }
 
@@ -62,8 +58,7 @@ SUsageRow UsageRow(int32_t nValue) {
 }
 
 int32_t TakeUsageRow(int32_t nValue, bool bEnableChecked) {
-    if (nValue != 0 && nValue != 1)
-        return nValue;
+    if (nValue != 0 && nValue != 1) return nValue;
     return bEnableChecked ? 1 : 0;
 }
 
@@ -84,13 +79,12 @@ SIdCells IdCells(std::string_view strPiece) {
 }
 
 int DeviceTypePositionForName(std::string_view strName) {
-    if (strName == "Local Printer")
-        return 0;
+    if (strName == "Local Printer") return 0;
     auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
     for (int i = 0; i < model::kCustomTypeCount; ++i) {
         const std::string_view entry = model::CustomTypeTitle(i);
-        if (entry.size() >= strName.size() &&
-            std::equal(strName.begin(), strName.end(), entry.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+        if (entry.size() >= strName.size() && std::equal(strName.begin(), strName.end(), entry.begin(),
+                                                         [&](char a, char b) { return lower(a) == lower(b); }))
             return i;
     }
     return -1;
@@ -103,8 +97,7 @@ std::string CustomDeviceResultText(ECustomDeviceAction eAction, int32_t nResult)
                                                                        : "Re-Init";
         return std::string(pszDone) + " custom device success";
     }
-    if (const char* pszMeaning = model::CustomStatusMeaning(nResult))
-        return pszMeaning;
+    if (const char* pszMeaning = model::CustomStatusMeaning(nResult)) return pszMeaning;
     // No status from the hub (a library result, or a byte it never sends):
     // say so rather than show an empty box.
     const char* pszVerb = eAction == ECustomDeviceAction::Add      ? "add"

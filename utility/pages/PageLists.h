@@ -13,8 +13,8 @@ namespace vexal::utility {
 
 // ---- List positions of the hub's values; -1: the value has no entry, the
 // list shows none and the page sends the value back as read.
-int EncryptionPosition(uint8_t nChar);      // '0' Disable, '1' Enable
-int ConnectionModePosition(uint8_t nChar);  // '1'..'3' Mode 1..3
+int EncryptionPosition(uint8_t nChar);       // '0' Disable, '1' Enable
+int ConnectionModePosition(uint8_t nChar);   // '1'..'3' Mode 1..3
 int AutoConnectionPosition(uint8_t nValue);  // 0 Disable, 1 Enable
 
 // ---- WLAN list entries

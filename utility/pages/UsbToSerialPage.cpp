@@ -92,8 +92,7 @@ public:
 
     void OnInit() override {
         FillLists();
-        if (m_bRead)
-            ShowFirstRead();
+        if (m_bRead) ShowFirstRead();
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
@@ -121,8 +120,7 @@ public:
                 m_devices = std::move(r.list.texts);
                 m_values = r.values;
                 m_bRead = true;
-                if (HasView())
-                    ShowFirstRead();
+                if (HasView()) ShowFirstRead();
                 fnDone(true);
             },
             fnDone);
@@ -140,8 +138,7 @@ public:
     }
 
     void OnActivated(int nId, int /*nIndex*/) override {
-        if (nId == kIdDevice)
-            OnGetSerial();
+        if (nId == kIdDevice) OnGetSerial();
     }
 
 private:
@@ -150,8 +147,7 @@ private:
         std::vector<int> ids;
         SDeviceList list;
         list.nResult = client::CHubClient(api, nSession).ReadDeviceIds(ids).nCode;
-        for (int nId : model::SerialAdapters(ids))
-            list.texts.push_back(model::DeviceIdText(nId));
+        for (int nId : model::SerialAdapters(ids)) list.texts.push_back(model::DeviceIdText(nId));
         return list;
     }
 
@@ -173,13 +169,11 @@ private:
     // added once, whichever of the read and the window's start comes first.
     void FillLists() {
         IDialogView& view = View();
-        if (view.ComboCount(kIdBaudRate) != 0)
-            return;
+        if (view.ComboCount(kIdBaudRate) != 0) return;
         const std::vector<std::string> entries[] = {BaudRateEntries(), DataLengthEntries(), StopBitEntries(),
                                                     ParityEntries()};
         for (size_t i = 0; i < std::size(kSettingIds); ++i)
-            for (const std::string& strEntry : entries[i])
-                view.ComboAdd(kSettingIds[i], Latin1ToU16(strEntry));
+            for (const std::string& strEntry : entries[i]) view.ComboAdd(kSettingIds[i], Latin1ToU16(strEntry));
     }
 
     void ShowFirstRead() {
@@ -192,8 +186,7 @@ private:
 
     void FillDevices(const std::vector<std::string>& texts) {
         View().ComboClear(kIdDevice);
-        for (const std::string& strText : texts)
-            View().ComboAdd(kIdDevice, Latin1ToU16(strText));
+        for (const std::string& strText : texts) View().ComboAdd(kIdDevice, Latin1ToU16(strText));
         View().ComboSelect(kIdDevice, 0);
     }
 
@@ -269,21 +262,23 @@ private:
     void OnRefresh() {
         const auto& api = Api();
         const int32_t nSession = Session();
-        StartJob<SDeviceList>([&api, nSession] { return ListDevices(api, nSession); }, [this](SDeviceList list) {
-            if (list.nResult != 0 || list.texts.empty()) {
-                for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})
-                    Enable(nId, false);
-                Message(u"No connected USB to Serial device.", EMsgIcon::Warning);
-                return;
-            }
-            FillDevices(list.texts);
-            Enable(kIdGet, true);
-            Enable(kIdDevice, true);
-            // The lists still show the device read before: read the one now
-            // selected, and keep Set Serial off until that succeeded.
-            Enable(kIdSet, false);
-            ReadSelected();
-        });
+        StartJob<SDeviceList>(
+            [&api, nSession] { return ListDevices(api, nSession); },
+            [this](SDeviceList list) {
+                if (list.nResult != 0 || list.texts.empty()) {
+                    for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})
+                        Enable(nId, false);
+                    Message(u"No connected USB to Serial device.", EMsgIcon::Warning);
+                    return;
+                }
+                FillDevices(list.texts);
+                Enable(kIdGet, true);
+                Enable(kIdDevice, true);
+                // The lists still show the device read before: read the one now
+                // selected, and keep Set Serial off until that succeeded.
+                Enable(kIdSet, false);
+                ReadSelected();
+            });
     }
 
     std::vector<std::string> m_devices;  // as the read before the page showed found them

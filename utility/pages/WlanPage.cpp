@@ -61,14 +61,12 @@ public:
 
     void OnInit() override {
         FillLists();
-        if (m_bRead)
-            Fill();
+        if (m_bRead) Fill();
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
         Read([this, fnDone](bool bRead) {
-            if (bRead && HasView())
-                Fill();
+            if (bRead && HasView()) Fill();
             fnDone(bRead);
         });
     }
@@ -83,20 +81,14 @@ public:
             EnableAddresses(true);
             m_nDhcpChoice = 1;
             break;
-        case page_ids::kSet:
-            OnSet();
-            break;
+        case page_ids::kSet: OnSet(); break;
         case page_ids::kGet:
             Read([this](bool bRead) {
-                if (bRead)
-                    Fill();
+                if (bRead) Fill();
             });
             break;
-        case page_ids::kClose:
-            Close(kRejected);
-            break;
-        default:
-            break;
+        case page_ids::kClose: Close(kRejected); break;
+        default: break;
         }
     }
 
@@ -153,13 +145,12 @@ private:
         addRow(EControl::Edit, kIdWepKey, u"&WEP Key : ", u"WEP Key");
         addRow(EControl::Edit, kIdPsk, u"PS&K Key :", u"PSK Key");
         addRow(EControl::Edit, kIdEapIdentity, u"Authentication I&D :", u"Authentication ID");
-        addRow(EControl::Edit, kIdEapPassword, u"Authentication Pass&word : ", u"Authentication Password")
-            ->bPassword = true;
+        addRow(EControl::Edit, kIdEapPassword, u"Authentication Pass&word : ", u"Authentication Password")->bPassword =
+            true;
         AddHiddenInactivityRow(desc, nRow, kIdInactivity);
         AddPageButtons(desc);
         for (SControlDesc& control : c)
-            if (control.nId == page_ids::kSet)
-                control.bDisabled = true;
+            if (control.nId == page_ids::kSet) control.bDisabled = true;
         return desc;
     }
 
@@ -167,12 +158,9 @@ private:
     // read and the window's start comes first.
     void FillLists() {
         IDialogView& view = View();
-        if (view.ComboCount(kIdNetworkMode) != 0)
-            return;
-        for (const char16_t* psz : {u"Infra Mode", u"Adhoc"})
-            view.ComboAdd(kIdNetworkMode, psz);
-        for (const char* pszMethod : kEapMethodEntries)
-            view.ComboAdd(kIdEap, Latin1ToU16(pszMethod));
+        if (view.ComboCount(kIdNetworkMode) != 0) return;
+        for (const char16_t* psz : {u"Infra Mode", u"Adhoc"}) view.ComboAdd(kIdNetworkMode, psz);
+        for (const char* pszMethod : kEapMethodEntries) view.ComboAdd(kIdEap, Latin1ToU16(pszMethod));
     }
 
     // Reads the block into the members; fnDone follows with the outcome (a
@@ -241,8 +229,7 @@ private:
         FillCiphers(nAuth);
         View().ComboSelect(kIdCipher, model::CipherPosition(nAuth, m_read.nCipher));
         const auto nEap = m_read.nEapMethod;
-        View().ComboSelect(kIdEap,
-                           model::IsEapAuth(nAuth) && nEap && *nEap < kEapMethodEntries.size() ? *nEap : -1);
+        View().ComboSelect(kIdEap, model::IsEapAuth(nAuth) && nEap && *nEap < kEapMethodEntries.size() ? *nEap : -1);
         EnableKeyFields(nAuth, m_read.nCipher);
         Enable(page_ids::kSet, true);
     }
@@ -256,8 +243,7 @@ private:
 
     void FillCiphers(int nAuth) {
         View().ComboClear(kIdCipher);
-        for (const std::string& strEntry : CipherEntries(nAuth))
-            View().ComboAdd(kIdCipher, Latin1ToU16(strEntry));
+        for (const std::string& strEntry : CipherEntries(nAuth)) View().ComboAdd(kIdCipher, Latin1ToU16(strEntry));
     }
 
     void EnableKeyFields(int nAuth, int nCipher) {
@@ -265,13 +251,11 @@ private:
         const bool bKnown = nAuth <= model::kAuthWpa2Eap;
         Enable(kIdWepKey, eField == model::EWlanKey::Wep);
         Enable(kIdPsk, bKnown && eField == model::EWlanKey::Psk);
-        for (int nId : {kIdEap, kIdEapIdentity, kIdEapPassword})
-            Enable(nId, eField == model::EWlanKey::Eap);
+        for (int nId : {kIdEap, kIdEapIdentity, kIdEapPassword}) Enable(nId, eField == model::EWlanKey::Eap);
     }
 
     void EnableAddresses(bool bEnable) {
-        for (int nId : kAddressIds)
-            Enable(nId, bEnable);
+        for (int nId : kAddressIds) Enable(nId, bEnable);
     }
 
     void Refuse(int nId, const std::string& strMessage, const std::u16string& strStored) {
@@ -280,8 +264,7 @@ private:
     }
 
     void LimitWhileTyping(int nId, const std::u16string& strText, EHubText eText, const std::u16string& strStored) {
-        if (model::IsOverLong(eText, strText))
-            Refuse(nId, MaximumLengthText(model::MaxHubBytes(eText)), strStored);
+        if (model::IsOverLong(eText, strText)) Refuse(nId, MaximumLengthText(model::MaxHubBytes(eText)), strStored);
     }
 
     // The texts the user typed become the page's own (they are put back on
@@ -331,8 +314,7 @@ private:
     }
 
     void OnCipherChanged() {
-        if (CurrentAuthentication() == model::kAuthOpenSystem)
-            Enable(kIdWepKey, View().ComboIndex(kIdCipher) == 1);
+        if (CurrentAuthentication() == model::kAuthOpenSystem) Enable(kIdWepKey, View().ComboIndex(kIdCipher) == 1);
     }
 
     void OnSet() {
@@ -415,8 +397,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CPageLogic> MakeWlanPage(const SPageContext& context) {
-    return std::make_unique<CWlanPage>(context);
-}
+std::unique_ptr<CPageLogic> MakeWlanPage(const SPageContext& context) { return std::make_unique<CWlanPage>(context); }
 
 }  // namespace vexal::utility

@@ -18,9 +18,7 @@ constexpr UINT kMsgCheckSelection = WM_APP + 1;
 constexpr UINT kMsgDeleteRetired = WM_APP + 2;
 constexpr UINT kMsgRunPosted = WM_APP + 3;
 
-const wchar_t* W(const std::u16string& str) {
-    return reinterpret_cast<const wchar_t*>(str.c_str());
-}
+const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
 std::u16string U(const wchar_t* psz) {
     return psz != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(psz)) : std::u16string();
 }
@@ -35,8 +33,7 @@ SWin32Hooks& Hooks() {
 }
 
 std::u16string WindowText(HWND hWnd) {
-    if (hWnd == nullptr)
-        return {};
+    if (hWnd == nullptr) return {};
     const int nLength = GetWindowTextLengthW(hWnd);
     std::wstring str(static_cast<size_t>(nLength) + 1, L'\0');
     const int nGot = GetWindowTextW(hWnd, str.data(), nLength + 1);
@@ -49,12 +46,11 @@ bool IsHex(wchar_t ch) {
 }
 
 bool Accepts(EInput eInput, wchar_t ch) {
-    if (ch < 0x20 || ch == 0x7F)
-        return false;
+    if (ch < 0x20 || ch == 0x7F) return false;
     switch (eInput) {
-        case EInput::Digits: return ch >= L'0' && ch <= L'9';
-        case EInput::HexDigits: return IsHex(ch);
-        case EInput::Text: return true;
+    case EInput::Digits: return ch >= L'0' && ch <= L'9';
+    case EInput::HexDigits: return IsHex(ch);
+    case EInput::Text: return true;
     }
     return false;
 }
@@ -65,34 +61,34 @@ LRESULT CALLBACK EditFilterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPar
                                 DWORD_PTR nInput) {
     const auto eInput = static_cast<EInput>(nInput);
     switch (nMsg) {
-        case WM_CHAR: {
-            const auto ch = static_cast<wchar_t>(wParam);
-            // Backspace and the clipboard keys arrive as control characters.
-            if (ch >= 0x20 && ch != 0x7F && !Accepts(eInput, ch)) {
-                MessageBeep(MB_OK);
-                return 0;
-            }
-            break;
+    case WM_CHAR: {
+        const auto ch = static_cast<wchar_t>(wParam);
+        // Backspace and the clipboard keys arrive as control characters.
+        if (ch >= 0x20 && ch != 0x7F && !Accepts(eInput, ch)) {
+            MessageBeep(MB_OK);
+            return 0;
         }
-        case WM_PASTE: {
-            std::wstring strClip;
-            if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(hWnd)) {
-                if (HANDLE hData = GetClipboardData(CF_UNICODETEXT)) {
-                    if (const auto* psz = static_cast<const wchar_t*>(GlobalLock(hData))) {
-                        strClip.assign(psz, wcsnlen(psz, GlobalSize(hData) / sizeof(wchar_t)));
-                        GlobalUnlock(hData);
-                    }
+        break;
+    }
+    case WM_PASTE: {
+        std::wstring strClip;
+        if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(hWnd)) {
+            if (HANDLE hData = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* psz = static_cast<const wchar_t*>(GlobalLock(hData))) {
+                    strClip.assign(psz, wcsnlen(psz, GlobalSize(hData) / sizeof(wchar_t)));
+                    GlobalUnlock(hData);
                 }
-                CloseClipboard();
             }
-            if (!std::all_of(strClip.begin(), strClip.end(), [eInput](wchar_t ch) { return Accepts(eInput, ch); })) {
-                MessageBeep(MB_OK);
-                return 0;
-            }
-            break;
+            CloseClipboard();
         }
-        case WM_NCDESTROY: RemoveWindowSubclass(hWnd, EditFilterProc, nSubclass); break;
-        default: break;
+        if (!std::all_of(strClip.begin(), strClip.end(), [eInput](wchar_t ch) { return Accepts(eInput, ch); })) {
+            MessageBeep(MB_OK);
+            return 0;
+        }
+        break;
+    }
+    case WM_NCDESTROY: RemoveWindowSubclass(hWnd, EditFilterProc, nSubclass); break;
+    default: break;
     }
     return DefSubclassProc(hWnd, nMsg, wParam, lParam);
 }
@@ -100,21 +96,21 @@ LRESULT CALLBACK EditFilterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPar
 EMsgResult DefaultMessage(HWND hOwner, const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons) {
     UINT nType = 0;
     switch (eIcon) {
-        case EMsgIcon::Information: nType |= MB_ICONINFORMATION; break;
-        case EMsgIcon::Warning: nType |= MB_ICONWARNING; break;
-        case EMsgIcon::Critical: nType |= MB_ICONERROR; break;
-        case EMsgIcon::Question: nType |= MB_ICONQUESTION; break;
+    case EMsgIcon::Information: nType |= MB_ICONINFORMATION; break;
+    case EMsgIcon::Warning: nType |= MB_ICONWARNING; break;
+    case EMsgIcon::Critical: nType |= MB_ICONERROR; break;
+    case EMsgIcon::Question: nType |= MB_ICONQUESTION; break;
     }
     switch (eButtons) {
-        case EMsgButtons::Ok: nType |= MB_OK; break;
-        case EMsgButtons::OkCancel: nType |= MB_OKCANCEL; break;
-        case EMsgButtons::YesNo: nType |= MB_YESNO; break;
+    case EMsgButtons::Ok: nType |= MB_OK; break;
+    case EMsgButtons::OkCancel: nType |= MB_OKCANCEL; break;
+    case EMsgButtons::YesNo: nType |= MB_YESNO; break;
     }
     switch (MessageBoxW(hOwner, W(strText), W(AppName()), nType)) {
-        case IDOK: return EMsgResult::Ok;
-        case IDYES: return EMsgResult::Yes;
-        case IDNO: return EMsgResult::No;
-        default: return eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+    case IDOK: return EMsgResult::Ok;
+    case IDYES: return EMsgResult::Yes;
+    case IDNO: return EMsgResult::No;
+    default: return eButtons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
     }
 }
 
@@ -146,22 +142,15 @@ std::optional<std::string> DefaultChooseFile(HWND hOwner, const SFileChoice& cho
         ofn.Flags |= OFN_FILEMUSTEXIST;
         bChosen = GetOpenFileNameW(&ofn);
     }
-    if (!bChosen)
-        return std::nullopt;
+    if (!bChosen) return std::nullopt;
     return U16ToUtf8(U(strFile.c_str()));
 }
 
 }  // namespace
 
-void SetApplicationName(const std::u16string& strName) {
-    AppName() = strName;
-}
-const std::u16string& ApplicationName() {
-    return AppName();
-}
-void SetHooks(SWin32Hooks hooks) {
-    Hooks() = std::move(hooks);
-}
+void SetApplicationName(const std::u16string& strName) { AppName() = strName; }
+const std::u16string& ApplicationName() { return AppName(); }
+void SetHooks(SWin32Hooks hooks) { Hooks() = std::move(hooks); }
 
 CWin32Dialog::CWin32Dialog(CDialogLogic& logic, CWin32Dialog* pOwnerView) : m_logic(logic), m_pOwnerView(pOwnerView) {}
 
@@ -173,8 +162,7 @@ CWin32Dialog::~CWin32Dialog() {
 }
 
 int CWin32Dialog::RunModal(HWND hOwner) {
-    if (m_hWnd != nullptr)
-        return kRejected;
+    if (m_hWnd != nullptr) return kRejected;
     m_hOwner = hOwner;
     m_bModal = true;
     m_template = BuildTemplate(m_logic.Desc(), hOwner == nullptr && m_pOwnerView == nullptr);
@@ -186,25 +174,20 @@ int CWin32Dialog::RunModal(HWND hOwner) {
 }
 
 bool CWin32Dialog::CreateModeless(HWND hOwner, bool bShow) {
-    if (m_hWnd != nullptr)
-        return true;
+    if (m_hWnd != nullptr) return true;
     m_hOwner = hOwner;
     m_template = BuildTemplate(m_logic.Desc(), false);
     CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data()), hOwner,
                                DialogProc, reinterpret_cast<LPARAM>(this));
-    if (m_hWnd == nullptr)
-        return false;
-    if (bShow)
-        ShowWindow(m_hWnd, SW_SHOWNA);
+    if (m_hWnd == nullptr) return false;
+    if (bShow) ShowWindow(m_hWnd, SW_SHOWNA);
     return true;
 }
 
 int CWin32Dialog::RunShown() {
-    if (m_hWnd == nullptr)
-        return kRejected;
+    if (m_hWnd == nullptr) return kRejected;
     const bool bOwnerWasEnabled = m_hOwner != nullptr && IsWindowEnabled(m_hOwner);
-    if (bOwnerWasEnabled)
-        EnableWindow(m_hOwner, FALSE);
+    if (bOwnerWasEnabled) EnableWindow(m_hOwner, FALSE);
     m_bOwnLoop = true;
     m_bEnded = false;
     m_nResult = kRejected;
@@ -226,38 +209,30 @@ int CWin32Dialog::RunShown() {
     m_bOwnLoop = false;
     // The owner takes input again before this window goes, so the focus
     // returns to it.
-    if (bOwnerWasEnabled)
-        EnableWindow(m_hOwner, TRUE);
+    if (bOwnerWasEnabled) EnableWindow(m_hOwner, TRUE);
     Destroy();
-    if (m_hOwner != nullptr)
-        SetActiveWindow(m_hOwner);
-    if (bQuit)
-        PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop around this one
+    if (m_hOwner != nullptr) SetActiveWindow(m_hOwner);
+    if (bQuit) PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop around this one
     return m_nResult;
 }
 
 void CWin32Dialog::PostCall(std::function<void()> fn) {
-    if (m_hWnd == nullptr)
-        return;
+    if (m_hWnd == nullptr) return;
     m_posted.push_back(std::move(fn));
     PostMessageW(m_hWnd, kMsgRunPosted, 0, 0);
 }
 
 void CWin32Dialog::Destroy() {
-    if (m_hWnd != nullptr)
-        DestroyWindow(m_hWnd);  // WM_DESTROY detaches the logic
+    if (m_hWnd != nullptr) DestroyWindow(m_hWnd);  // WM_DESTROY detaches the logic
     m_hWnd = nullptr;
 }
 
 HWND CWin32Dialog::Control(int nId) const {
-    if (m_hWnd == nullptr || nId == 0 || DescOf(nId) == nullptr)
-        return nullptr;
+    if (m_hWnd == nullptr || nId == 0 || DescOf(nId) == nullptr) return nullptr;
     return GetDlgItem(m_hWnd, nId);
 }
 
-const SControlDesc* CWin32Dialog::DescOf(int nId) const {
-    return FindControl(m_logic.Desc(), nId);
-}
+const SControlDesc* CWin32Dialog::DescOf(int nId) const { return FindControl(m_logic.Desc(), nId); }
 
 INT_PTR CALLBACK CWin32Dialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     auto* pThis = reinterpret_cast<CWin32Dialog*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
@@ -266,74 +241,68 @@ INT_PTR CALLBACK CWin32Dialog::DialogProc(HWND hWnd, UINT nMsg, WPARAM wParam, L
         SetWindowLongPtrW(hWnd, GWLP_USERDATA, lParam);
         pThis->m_hWnd = hWnd;
     }
-    if (pThis == nullptr)
-        return FALSE;
+    if (pThis == nullptr) return FALSE;
     return pThis->OnMessage(nMsg, wParam, lParam);
 }
 
 INT_PTR CWin32Dialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) {
     switch (nMsg) {
-        case WM_INITDIALOG: {
-            OnInitDialog();
-            // The logic may have put the focus somewhere; otherwise the first
-            // control that takes it.
-            const HWND hFocus = GetFocus();
-            return hFocus != nullptr && IsChild(m_hWnd, hFocus) ? FALSE : TRUE;
-        }
-        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return TRUE;
-        case WM_NOTIFY:
-            if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam)))
-                return TRUE;
-            return FALSE;
-        case WM_TIMER:
-            if (m_timers.count(static_cast<int>(wParam)) != 0)
-                m_logic.OnTimer(static_cast<int>(wParam));
+    case WM_INITDIALOG: {
+        OnInitDialog();
+        // The logic may have put the focus somewhere; otherwise the first
+        // control that takes it.
+        const HWND hFocus = GetFocus();
+        return hFocus != nullptr && IsChild(m_hWnd, hFocus) ? FALSE : TRUE;
+    }
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return TRUE;
+    case WM_NOTIFY:
+        if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return TRUE;
+        return FALSE;
+    case WM_TIMER:
+        if (m_timers.count(static_cast<int>(wParam)) != 0) m_logic.OnTimer(static_cast<int>(wParam));
+        return TRUE;
+    case WM_CLOSE: RequestClose(); return TRUE;
+    case WM_SETCURSOR:
+        if (m_nBusy > 0) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
             return TRUE;
-        case WM_CLOSE: RequestClose(); return TRUE;
-        case WM_SETCURSOR:
-            if (m_nBusy > 0) {
-                SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-                SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
-        case WM_DPICHANGED: {
-            // The system's suggestion keeps the window where it was, in the new
-            // size; the dialog manager then lays out the controls and sets their
-            // fonts for the new DPI (its default handling, hence FALSE).
-            const auto* pRect = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(m_hWnd, nullptr, pRect->left, pRect->top, pRect->right - pRect->left,
-                         pRect->bottom - pRect->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            return FALSE;
         }
-        case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
-        case kMsgDeleteRetired: m_retired.clear(); return TRUE;
-        case kMsgRunPosted:
-            // A modal window shows itself once its loop is idle; a call posted at
-            // its start may come first and wants it up (busy state, owner of boxes).
-            if (m_bModal && !IsWindowVisible(m_hWnd))
-                ShowWindow(m_hWnd, SW_SHOW);
-            if (!m_posted.empty()) {
-                std::function<void()> fn = std::move(m_posted.front());
-                m_posted.pop_front();
-                if (fn)
-                    fn();
-            }
-            return TRUE;
-        case WM_DESTROY:
-            for (int nTimer : m_timers)
-                KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
-            m_timers.clear();
-            m_modeless.clear();
-            m_prepared.clear();
-            m_logic.Attach(nullptr);
-            return FALSE;
-        case WM_NCDESTROY:
-            m_posted.clear();
-            SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-            m_hWnd = nullptr;
-            return FALSE;
-        default: return FALSE;
+        return FALSE;
+    case WM_DPICHANGED: {
+        // The system's suggestion keeps the window where it was, in the new
+        // size; the dialog manager then lays out the controls and sets their
+        // fonts for the new DPI (its default handling, hence FALSE).
+        const auto* pRect = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(m_hWnd, nullptr, pRect->left, pRect->top, pRect->right - pRect->left, pRect->bottom - pRect->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return FALSE;
+    }
+    case kMsgCheckSelection: ReportSelection(static_cast<int>(wParam)); return TRUE;
+    case kMsgDeleteRetired: m_retired.clear(); return TRUE;
+    case kMsgRunPosted:
+        // A modal window shows itself once its loop is idle; a call posted at
+        // its start may come first and wants it up (busy state, owner of boxes).
+        if (m_bModal && !IsWindowVisible(m_hWnd)) ShowWindow(m_hWnd, SW_SHOW);
+        if (!m_posted.empty()) {
+            std::function<void()> fn = std::move(m_posted.front());
+            m_posted.pop_front();
+            if (fn) fn();
+        }
+        return TRUE;
+    case WM_DESTROY:
+        for (int nTimer : m_timers) KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimer));
+        m_timers.clear();
+        m_modeless.clear();
+        m_prepared.clear();
+        m_logic.Attach(nullptr);
+        return FALSE;
+    case WM_NCDESTROY:
+        m_posted.clear();
+        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+        m_hWnd = nullptr;
+        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -350,64 +319,61 @@ void CWin32Dialog::OnInitDialog() {
     }
     for (const SControlDesc& c : desc.controls) {
         const HWND hControl = c.nId != 0 ? GetDlgItem(m_hWnd, c.nId) : nullptr;
-        if (hControl == nullptr)
-            continue;
+        if (hControl == nullptr) continue;
         switch (c.eKind) {
-            case EControl::Edit:
-                SendMessageW(hControl, EM_LIMITTEXT, c.nMaxLength > 0 ? static_cast<WPARAM>(c.nMaxLength) : 0, 0);
-                SetWindowSubclass(hControl, EditFilterProc, 1, static_cast<DWORD_PTR>(c.eInput));
-                if (!c.strPlaceholder.empty())
-                    SendMessageW(hControl, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(W(c.strPlaceholder)));
-                break;
-            case EControl::Combo: m_comboShown[c.nId] = -1; break;
-            case EControl::ListView: {
-                SendMessageW(hControl, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-                for (size_t i = 0; i < c.columns.size(); ++i) {
-                    const int nChars = i < c.columnWidths.size() && c.columnWidths[i] > 0
-                                           ? c.columnWidths[i]
-                                           : std::max(static_cast<int>(c.columns[i].size()) + 2, 10);
-                    RECT rc{0, 0, nChars * 4 + 8, 8};
-                    MapDialogRect(m_hWnd, &rc);
-                    LVCOLUMNW col{};
-                    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
-                    // (The first column of a list view is always left-aligned.)
-                    col.fmt = c.bCentred && i > 0 ? LVCFMT_CENTER : LVCFMT_LEFT;
-                    col.pszText = const_cast<wchar_t*>(W(c.columns[i]));
-                    col.cx = rc.right;
-                    col.iSubItem = static_cast<int>(i);
-                    SendMessageW(hControl, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-                }
-                m_listReported[c.nId] = -1;
-                if (c.nRowExtraPixels > 0) {
-                    // Rows are as tall as the small image list's images: an empty
-                    // list of that height makes them taller (the control owns it).
-                    TEXTMETRICW tm{};
-                    HDC hDc = GetDC(hControl);
-                    const HGDIOBJ hOld =
-                        SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
-                    GetTextMetricsW(hDc, &tm);
-                    SelectObject(hDc, hOld);
-                    ReleaseDC(hControl, hDc);
-                    const int nExtra = MulDiv(c.nRowExtraPixels, static_cast<int>(GetDpiForWindow(m_hWnd)), 96);
-                    if (HIMAGELIST hImages = ImageList_Create(1, tm.tmHeight + 2 + nExtra, ILC_COLOR, 1, 0))
-                        SendMessageW(hControl, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
-                }
-                break;
+        case EControl::Edit:
+            SendMessageW(hControl, EM_LIMITTEXT, c.nMaxLength > 0 ? static_cast<WPARAM>(c.nMaxLength) : 0, 0);
+            SetWindowSubclass(hControl, EditFilterProc, 1, static_cast<DWORD_PTR>(c.eInput));
+            if (!c.strPlaceholder.empty())
+                SendMessageW(hControl, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(W(c.strPlaceholder)));
+            break;
+        case EControl::Combo: m_comboShown[c.nId] = -1; break;
+        case EControl::ListView: {
+            SendMessageW(hControl, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+            for (size_t i = 0; i < c.columns.size(); ++i) {
+                const int nChars = i < c.columnWidths.size() && c.columnWidths[i] > 0
+                                       ? c.columnWidths[i]
+                                       : std::max(static_cast<int>(c.columns[i].size()) + 2, 10);
+                RECT rc{0, 0, nChars * 4 + 8, 8};
+                MapDialogRect(m_hWnd, &rc);
+                LVCOLUMNW col{};
+                col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+                // (The first column of a list view is always left-aligned.)
+                col.fmt = c.bCentred && i > 0 ? LVCFMT_CENTER : LVCFMT_LEFT;
+                col.pszText = const_cast<wchar_t*>(W(c.columns[i]));
+                col.cx = rc.right;
+                col.iSubItem = static_cast<int>(i);
+                SendMessageW(hControl, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
             }
-            case EControl::Progress: SendMessageW(hControl, PBM_SETRANGE32, 0, 100); break;
-            default: break;
+            m_listReported[c.nId] = -1;
+            if (c.nRowExtraPixels > 0) {
+                // Rows are as tall as the small image list's images: an empty
+                // list of that height makes them taller (the control owns it).
+                TEXTMETRICW tm{};
+                HDC hDc = GetDC(hControl);
+                const HGDIOBJ hOld =
+                    SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
+                GetTextMetricsW(hDc, &tm);
+                SelectObject(hDc, hOld);
+                ReleaseDC(hControl, hDc);
+                const int nExtra = MulDiv(c.nRowExtraPixels, static_cast<int>(GetDpiForWindow(m_hWnd)), 96);
+                if (HIMAGELIST hImages = ImageList_Create(1, tm.tmHeight + 2 + nExtra, ILC_COLOR, 1, 0))
+                    SendMessageW(hControl, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
+            }
+            break;
+        }
+        case EControl::Progress: SendMessageW(hControl, PBM_SETRANGE32, 0, 100); break;
+        default: break;
         }
     }
-    if (m_hOwner != nullptr)
-        CenterOverOwner();
+    if (m_hOwner != nullptr) CenterOverOwner();
     m_logic.Attach(this);
     m_logic.OnInit();
 }
 
 void CWin32Dialog::CenterOverOwner() {
     RECT rcOwner{}, rc{};
-    if (!GetWindowRect(m_hOwner, &rcOwner) || !GetWindowRect(m_hWnd, &rc))
-        return;
+    if (!GetWindowRect(m_hOwner, &rcOwner) || !GetWindowRect(m_hWnd, &rc)) return;
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
     int x = rcOwner.left + ((rcOwner.right - rcOwner.left) - cx) / 2;
     int y = rcOwner.top + ((rcOwner.bottom - rcOwner.top) - cy) / 2;
@@ -422,16 +388,14 @@ void CWin32Dialog::CenterOverOwner() {
 }
 
 void CWin32Dialog::RequestClose() {
-    if (m_logic.OnCloseRequest())
-        Close(kRejected);
+    if (m_logic.OnCloseRequest()) Close(kRejected);
 }
 
 void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
     if (hControl == nullptr) {
         // Escape closes where the window allows it; Enter never writes to the
         // hub: it only activates the row of a list view that has the focus.
-        if (nId == IDCANCEL && m_logic.Desc().bEscapeCloses)
-            RequestClose();
+        if (nId == IDCANCEL && m_logic.Desc().bEscapeCloses) RequestClose();
         if (nId == IDOK) {
             const HWND hFocus = GetFocus();
             const int nFocusId = hFocus != nullptr && IsChild(m_hWnd, hFocus) ? GetDlgCtrlID(hFocus) : 0;
@@ -442,44 +406,40 @@ void CWin32Dialog::OnCommand(int nId, int nCode, HWND hControl) {
         return;
     }
     const SControlDesc* pDesc = DescOf(nId);
-    if (pDesc == nullptr || m_nSuppress > 0)
-        return;
+    if (pDesc == nullptr || m_nSuppress > 0) return;
     switch (pDesc->eKind) {
-        case EControl::Button:
-        case EControl::Radio:
-        case EControl::Check:
-            if (nCode == BN_CLICKED)
-                m_logic.OnClicked(nId);
-            break;
-        case EControl::Combo:
-            if (nCode == CBN_SELCHANGE) {
-                const int nIndex = ComboIndex(nId);
-                if (nIndex != m_comboShown[nId]) {
-                    m_comboShown[nId] = nIndex;
-                    m_logic.OnActivated(nId, nIndex);
-                }
+    case EControl::Button:
+    case EControl::Radio:
+    case EControl::Check:
+        if (nCode == BN_CLICKED) m_logic.OnClicked(nId);
+        break;
+    case EControl::Combo:
+        if (nCode == CBN_SELCHANGE) {
+            const int nIndex = ComboIndex(nId);
+            if (nIndex != m_comboShown[nId]) {
+                m_comboShown[nId] = nIndex;
+                m_logic.OnActivated(nId, nIndex);
             }
-            break;
-        case EControl::ListBox:
-            // Every pick counts here, the entry already chosen too.
-            if (nCode == LBN_SELCHANGE) {
-                m_comboShown[nId] = ComboIndex(nId);
-                m_logic.OnActivated(nId, m_comboShown[nId]);
-            }
-            break;
-        case EControl::Edit:
-            if (nCode == EN_CHANGE)
-                m_logic.OnTextEdited(nId, GetText(nId));
-            break;
-        default: break;
+        }
+        break;
+    case EControl::ListBox:
+        // Every pick counts here, the entry already chosen too.
+        if (nCode == LBN_SELCHANGE) {
+            m_comboShown[nId] = ComboIndex(nId);
+            m_logic.OnActivated(nId, m_comboShown[nId]);
+        }
+        break;
+    case EControl::Edit:
+        if (nCode == EN_CHANGE) m_logic.OnTextEdited(nId, GetText(nId));
+        break;
+    default: break;
     }
 }
 
 bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
     const int nId = static_cast<int>(hdr.idFrom);
     const SControlDesc* pDesc = DescOf(nId);
-    if (pDesc == nullptr)
-        return false;
+    if (pDesc == nullptr) return false;
     if (pDesc->eKind == EControl::Ipv4 && hdr.code == IPN_FIELDCHANGED) {
         if (m_nSuppress == 0) {
             const Ipv4Octets o = GetIpv4(nId);
@@ -488,48 +448,42 @@ bool CWin32Dialog::OnNotify(const NMHDR& hdr) {
         }
         return false;
     }
-    if (pDesc->eKind != EControl::ListView)
-        return false;
+    if (pDesc->eKind != EControl::ListView) return false;
     switch (hdr.code) {
-        case LVN_ITEMCHANGED: {
-            const auto& nm = reinterpret_cast<const NMLISTVIEW&>(hdr);
-            if ((nm.uChanged & LVIF_STATE) == 0 || ((nm.uOldState ^ nm.uNewState) & LVIS_SELECTED) == 0)
-                return false;
-            // A move from one row to another first clears the old row: the end
-            // of a selection is reported once the change is complete.
-            if ((nm.uNewState & LVIS_SELECTED) != 0)
-                ReportSelection(nId);
-            else
-                PostMessageW(m_hWnd, kMsgCheckSelection, static_cast<WPARAM>(nId), 0);
-            return false;
-        }
-        case NM_CLICK: {
-            // A click on a row, the row already selected too (the selection
-            // itself is reported by LVN_ITEMCHANGED, before this).
-            const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
-            if (nm.iItem >= 0)
-                m_logic.OnRowClicked(nId, nm.iItem);
-            return false;
-        }
-        case LVN_ITEMACTIVATE: {
-            // (A double click sends NM_DBLCLK and then this: one activation.)
-            const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
-            const int nRow = nm.iItem >= 0 ? nm.iItem : ListSelectedRow(nId);
-            if (nRow >= 0)
-                m_logic.OnRowActivated(nId, nRow);
-            return false;
-        }
-        default: return false;
+    case LVN_ITEMCHANGED: {
+        const auto& nm = reinterpret_cast<const NMLISTVIEW&>(hdr);
+        if ((nm.uChanged & LVIF_STATE) == 0 || ((nm.uOldState ^ nm.uNewState) & LVIS_SELECTED) == 0) return false;
+        // A move from one row to another first clears the old row: the end
+        // of a selection is reported once the change is complete.
+        if ((nm.uNewState & LVIS_SELECTED) != 0)
+            ReportSelection(nId);
+        else
+            PostMessageW(m_hWnd, kMsgCheckSelection, static_cast<WPARAM>(nId), 0);
+        return false;
+    }
+    case NM_CLICK: {
+        // A click on a row, the row already selected too (the selection
+        // itself is reported by LVN_ITEMCHANGED, before this).
+        const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
+        if (nm.iItem >= 0) m_logic.OnRowClicked(nId, nm.iItem);
+        return false;
+    }
+    case LVN_ITEMACTIVATE: {
+        // (A double click sends NM_DBLCLK and then this: one activation.)
+        const auto& nm = reinterpret_cast<const NMITEMACTIVATE&>(hdr);
+        const int nRow = nm.iItem >= 0 ? nm.iItem : ListSelectedRow(nId);
+        if (nRow >= 0) m_logic.OnRowActivated(nId, nRow);
+        return false;
+    }
+    default: return false;
     }
 }
 
 void CWin32Dialog::ReportSelection(int nId) {
-    if (m_hWnd == nullptr)
-        return;
+    if (m_hWnd == nullptr) return;
     const int nRow = ListSelectedRow(nId);
     auto it = m_listReported.find(nId);
-    if (it == m_listReported.end() || it->second == nRow)
-        return;
+    if (it == m_listReported.end() || it->second == nRow) return;
     it->second = nRow;
     m_logic.OnRowSelected(nId, nRow);
 }
@@ -538,8 +492,7 @@ void CWin32Dialog::ReportSelection(int nId) {
 
 std::u16string CWin32Dialog::GetText(int nId) const {
     const SControlDesc* pDesc = DescOf(nId);
-    if (pDesc == nullptr)
-        return {};
+    if (pDesc == nullptr) return {};
     if (pDesc->eKind == EControl::Combo || pDesc->eKind == EControl::ListBox)
         return ComboItemText(nId, ComboIndex(nId));
     if (pDesc->eKind == EControl::ListView || pDesc->eKind == EControl::Progress || pDesc->eKind == EControl::Ipv4)
@@ -550,14 +503,12 @@ std::u16string CWin32Dialog::GetText(int nId) const {
 void CWin32Dialog::SetText(int nId, const std::u16string& strText) {
     const SControlDesc* pDesc = DescOf(nId);
     const HWND hControl = Control(nId);
-    if (pDesc == nullptr || hControl == nullptr)
-        return;
+    if (pDesc == nullptr || hControl == nullptr) return;
     ++m_nSuppress;
     if (pDesc->eKind == EControl::Combo) {
         const auto nIndex =
             SendMessageW(hControl, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(W(strText)));
-        if (nIndex != CB_ERR)
-            ComboSelect(nId, static_cast<int>(nIndex));
+        if (nIndex != CB_ERR) ComboSelect(nId, static_cast<int>(nIndex));
     } else if (pDesc->eKind != EControl::ListView && pDesc->eKind != EControl::Progress &&
                pDesc->eKind != EControl::Ipv4) {
         SetWindowTextW(hControl, W(strText));
@@ -579,14 +530,12 @@ void CWin32Dialog::SetCheck(int nId, bool bChecked) {
     if (bChecked && pDesc->eKind == EControl::Radio)
         for (const auto& c : m_logic.Desc().controls)
             if (c.eKind == EControl::Radio && c.nGroup == pDesc->nGroup && c.nId != nId)
-                if (HWND hOther = Control(c.nId))
-                    SendMessageW(hOther, BM_SETCHECK, BST_UNCHECKED, 0);
+                if (HWND hOther = Control(c.nId)) SendMessageW(hOther, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(hControl, BM_SETCHECK, bChecked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void CWin32Dialog::Enable(int nId, bool bEnable) {
-    if (const HWND hControl = Control(nId))
-        EnableWindow(hControl, bEnable ? TRUE : FALSE);
+    if (const HWND hControl = Control(nId)) EnableWindow(hControl, bEnable ? TRUE : FALSE);
 }
 
 bool CWin32Dialog::IsEnabled(int nId) const {
@@ -595,8 +544,7 @@ bool CWin32Dialog::IsEnabled(int nId) const {
 }
 
 void CWin32Dialog::Show(int nId, bool bShow) {
-    if (const HWND hControl = Control(nId))
-        ShowWindow(hControl, bShow ? SW_SHOWNA : SW_HIDE);
+    if (const HWND hControl = Control(nId)) ShowWindow(hControl, bShow ? SW_SHOWNA : SW_HIDE);
 }
 
 bool CWin32Dialog::IsShown(int nId) const {
@@ -623,19 +571,16 @@ void CWin32Dialog::ComboClear(int nId) {
 
 void CWin32Dialog::ComboAdd(int nId, const std::u16string& strText) {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return;
+    if (hControl == nullptr) return;
     const bool bList = IsListBox(nId);
     SendMessageW(hControl, bList ? LB_ADDSTRING : CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(strText)));
-    if (bList)
-        FitListBox(nId, strText);
+    if (bList) FitListBox(nId, strText);
 }
 
 void CWin32Dialog::FitListBox(int nId, const std::u16string& strText) {
     const HWND hList = Control(nId);
     const SControlDesc* pDesc = DescOf(nId);
-    if (hList == nullptr || pDesc == nullptr)
-        return;
+    if (hList == nullptr || pDesc == nullptr) return;
     if (HDC hDc = GetDC(hList)) {
         const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(hList, WM_GETFONT, 0, 0)));
         SIZE size{};
@@ -656,16 +601,13 @@ void CWin32Dialog::FitListBox(int nId, const std::u16string& strText) {
     // a list box is 8 units wider than the characters it is given.
     RECT rcChar{0, 0, 4, 8};
     MapDialogRect(m_hWnd, &rcChar);
-    if (rcChar.right <= 0)
-        return;
+    if (rcChar.right <= 0) return;
     RECT rcNow{};
     GetWindowRect(hList, &rcNow);
-    if (nPx <= rcNow.right - rcNow.left)
-        return;
+    if (nPx <= rcNow.right - rcNow.left) return;
     const int nCharPx = static_cast<int>(rcChar.right);
     const int nChars = std::max(0, (nPx + nCharPx - 1) / nCharPx - 2);
-    if (nChars <= std::max(pDesc->nWidthChars, m_listBoxChars[nId]))
-        return;
+    if (nChars <= std::max(pDesc->nWidthChars, m_listBoxChars[nId])) return;
     m_listBoxChars[nId] = nChars;
     LayOutAgain();
 }
@@ -680,13 +622,10 @@ void CWin32Dialog::LayOutAgain() {
     // The dialog manager made the controls in the template's order, which
     // is the order of the children; anything else and nothing is moved.
     std::vector<HWND> children;
-    for (HWND h = GetWindow(m_hWnd, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT))
-        children.push_back(h);
-    if (children.size() != order.size())
-        return;
+    for (HWND h = GetWindow(m_hWnd, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) children.push_back(h);
+    if (children.size() != order.size()) return;
     for (size_t k = 0; k < order.size(); ++k)
-        if (const int nId = desc.controls[order[k]].nId; nId != 0 && GetDlgCtrlID(children[k]) != nId)
-            return;
+        if (const int nId = desc.controls[order[k]].nId; nId != 0 && GetDlgCtrlID(children[k]) != nId) return;
     for (size_t k = 0; k < order.size(); ++k) {
         const SDluRect& r = layout.rects[order[k]];
         RECT rc{r.x, r.y, r.x + r.cx, r.y + r.cy};
@@ -704,8 +643,7 @@ void CWin32Dialog::LayOutAgain() {
     SetWindowPos(m_hWnd, nullptr, 0, 0, rcWindow.right - rcWindow.left + rcClient.right - rcNowClient.right,
                  rcWindow.bottom - rcWindow.top + rcClient.bottom - rcNowClient.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (m_hOwner != nullptr && !IsWindowVisible(m_hWnd))
-        CenterOverOwner();
+    if (m_hOwner != nullptr && !IsWindowVisible(m_hWnd)) CenterOverOwner();
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
@@ -718,31 +656,26 @@ int CWin32Dialog::ComboCount(int nId) const {
 
 int CWin32Dialog::ComboIndex(int nId) const {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return -1;
+    if (hControl == nullptr) return -1;
     const auto n = SendMessageW(hControl, IsListBox(nId) ? LB_GETCURSEL : CB_GETCURSEL, 0, 0);
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
 void CWin32Dialog::ComboSelect(int nId, int nIndex) {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return;
-    if (nIndex < 0 || nIndex >= ComboCount(nId))
-        nIndex = -1;
+    if (hControl == nullptr) return;
+    if (nIndex < 0 || nIndex >= ComboCount(nId)) nIndex = -1;
     SendMessageW(hControl, IsListBox(nId) ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
     m_comboShown[nId] = nIndex;
 }
 
 std::u16string CWin32Dialog::ComboItemText(int nId, int nIndex) const {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr || nIndex < 0 || nIndex >= ComboCount(nId))
-        return {};
+    if (hControl == nullptr || nIndex < 0 || nIndex >= ComboCount(nId)) return {};
     const bool bList = IsListBox(nId);
     const auto nLength =
         SendMessageW(hControl, bList ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex), 0);
-    if (nLength < 0)
-        return {};
+    if (nLength < 0) return {};
     std::wstring str(static_cast<size_t>(nLength) + 1, L'\0');
     SendMessageW(hControl, bList ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(nIndex),
                  reinterpret_cast<LPARAM>(str.data()));
@@ -758,15 +691,13 @@ void CWin32Dialog::ListClear(int nId) {
 
 int CWin32Dialog::ListAddRow(int nId, const std::vector<std::u16string>& cells) {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return -1;
+    if (hControl == nullptr) return -1;
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = ListRowCount(nId);
     item.pszText = const_cast<wchar_t*>(cells.empty() ? L"" : W(cells[0]));
     const auto nRow = SendMessageW(hControl, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    if (nRow < 0)
-        return -1;
+    if (nRow < 0) return -1;
     for (size_t i = 1; i < cells.size(); ++i) {
         LVITEMW sub{};
         sub.iSubItem = static_cast<int>(i);
@@ -794,8 +725,7 @@ int CWin32Dialog::ListRowCount(int nId) const {
 
 std::u16string CWin32Dialog::ListCell(int nId, int nRow, int nColumn) const {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr || nRow < 0 || nRow >= ListRowCount(nId) || nColumn < 0)
-        return {};
+    if (hControl == nullptr || nRow < 0 || nRow >= ListRowCount(nId) || nColumn < 0) return {};
     std::wstring str(1024, L'\0');
     LVITEMW item{};
     item.iSubItem = nColumn;
@@ -807,15 +737,13 @@ std::u16string CWin32Dialog::ListCell(int nId, int nRow, int nColumn) const {
 
 int CWin32Dialog::ListSelectedRow(int nId) const {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return -1;
+    if (hControl == nullptr) return -1;
     return static_cast<int>(SendMessageW(hControl, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void CWin32Dialog::ListSelectRow(int nId, int nRow) {
     const HWND hControl = Control(nId);
-    if (hControl == nullptr)
-        return;
+    if (hControl == nullptr) return;
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     if (nRow < 0 || nRow >= ListRowCount(nId)) {
@@ -839,8 +767,7 @@ void CWin32Dialog::SetIpv4(int nId, const Ipv4Octets& o) {
 Ipv4Octets CWin32Dialog::GetIpv4(int nId) const {
     const HWND hControl = Control(nId);
     DWORD dwAddress = 0;
-    if (hControl != nullptr)
-        SendMessageW(hControl, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&dwAddress));
+    if (hControl != nullptr) SendMessageW(hControl, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&dwAddress));
     return {static_cast<uint8_t>(FIRST_IPADDRESS(dwAddress)), static_cast<uint8_t>(SECOND_IPADDRESS(dwAddress)),
             static_cast<uint8_t>(THIRD_IPADDRESS(dwAddress)), static_cast<uint8_t>(FOURTH_IPADDRESS(dwAddress))};
 }
@@ -855,25 +782,20 @@ void CWin32Dialog::SetProgress(int nId, int nValue, int nMaximum) {
 int CWin32Dialog::ProgressValue(int nId) const {
     const SControlDesc* pDesc = DescOf(nId);
     const HWND hControl = Control(nId);
-    if (pDesc == nullptr || hControl == nullptr || pDesc->eKind != EControl::Progress)
-        return -1;
+    if (pDesc == nullptr || hControl == nullptr || pDesc->eKind != EControl::Progress) return -1;
     return static_cast<int>(SendMessageW(hControl, PBM_GETPOS, 0, 0));
 }
 
 // ---- The window ----
 
 void CWin32Dialog::SetTitle(const std::u16string& strTitle) {
-    if (m_hWnd != nullptr)
-        SetWindowTextW(m_hWnd, W(strTitle));
+    if (m_hWnd != nullptr) SetWindowTextW(m_hWnd, W(strTitle));
 }
 
-bool CWin32Dialog::IsVisible() const {
-    return m_hWnd != nullptr && IsWindowVisible(m_hWnd);
-}
+bool CWin32Dialog::IsVisible() const { return m_hWnd != nullptr && IsWindowVisible(m_hWnd); }
 
 void CWin32Dialog::Close(int nResult) {
-    if (m_hWnd == nullptr)
-        return;
+    if (m_hWnd == nullptr) return;
     if (m_bOwnLoop) {
         m_bEnded = true;
         m_nResult = nResult;
@@ -887,8 +809,7 @@ void CWin32Dialog::Close(int nResult) {
 }
 
 void CWin32Dialog::SetBusy(bool bBusy) {
-    if (m_hWnd == nullptr)
-        return;
+    if (m_hWnd == nullptr) return;
     if (bBusy) {
         if (m_nBusy++ == 0) {
             const HWND hFocus = GetFocus();
@@ -898,11 +819,9 @@ void CWin32Dialog::SetBusy(bool bBusy) {
         }
         return;
     }
-    if (m_nBusy == 0 || --m_nBusy > 0)
-        return;
+    if (m_nBusy == 0 || --m_nBusy > 0) return;
     // A caption-less pop-up keeps its owner disabled while it is up.
-    if (ShownPopup() == nullptr)
-        EnableWindow(m_hWnd, TRUE);
+    if (ShownPopup() == nullptr) EnableWindow(m_hWnd, TRUE);
     if (m_hFocusBeforeBusy != nullptr && IsWindow(m_hFocusBeforeBusy))
         SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hFocusBeforeBusy), TRUE);
     m_hFocusBeforeBusy = nullptr;
@@ -910,29 +829,24 @@ void CWin32Dialog::SetBusy(bool bBusy) {
 }
 
 void CWin32Dialog::StartTimer(int nTimerId, int nMs) {
-    if (m_hWnd == nullptr || nTimerId <= 0)
-        return;
+    if (m_hWnd == nullptr || nTimerId <= 0) return;
     SetTimer(m_hWnd, static_cast<UINT_PTR>(nTimerId), static_cast<UINT>(std::max(nMs, 1)), nullptr);
     m_timers.insert(nTimerId);
 }
 
 void CWin32Dialog::StopTimer(int nTimerId) {
-    if (m_hWnd != nullptr && m_timers.erase(nTimerId) != 0)
-        KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimerId));
+    if (m_hWnd != nullptr && m_timers.erase(nTimerId) != 0) KillTimer(m_hWnd, static_cast<UINT_PTR>(nTimerId));
 }
 
 CWin32Dialog* CWin32Dialog::ShownPopup() const {
     for (const auto& [pLogic, pView] : m_modeless)
-        if (pLogic->Desc().bNoCaption && pView->IsVisible())
-            return pView.get();
+        if (pLogic->Desc().bNoCaption && pView->IsVisible()) return pView.get();
     return nullptr;
 }
 
 HWND CWin32Dialog::MessageOwner() const {
-    if (IsVisible())
-        return m_hWnd;
-    if (m_pOwnerView != nullptr)
-        return m_pOwnerView->MessageOwner();
+    if (IsVisible()) return m_hWnd;
+    if (m_pOwnerView != nullptr) return m_pOwnerView->MessageOwner();
     return m_hOwner;
 }
 
@@ -942,14 +856,12 @@ EMsgResult CWin32Dialog::Message(const std::u16string& strText, EMsgIcon eIcon, 
     for (CWin32Dialog* pView = this; pView != nullptr; pView = pView->m_pOwnerView) {
         if (CWin32Dialog* pPopup = pView->ShownPopup()) {
             ShowWindow(pPopup->m_hWnd, SW_HIDE);
-            if (pView->m_nBusy == 0)
-                EnableWindow(pView->m_hWnd, TRUE);
+            if (pView->m_nBusy == 0) EnableWindow(pView->m_hWnd, TRUE);
         }
     }
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     const HWND hOwner = MessageOwner();
-    if (Hooks().fnMessage)
-        return Hooks().fnMessage(hOwner, strText, eIcon, eButtons);
+    if (Hooks().fnMessage) return Hooks().fnMessage(hOwner, strText, eIcon, eButtons);
     return DefaultMessage(hOwner, strText, eIcon, eButtons);
 }
 
@@ -969,17 +881,14 @@ int CWin32Dialog::RunModal(CDialogLogic& child) {
 }
 
 void CWin32Dialog::PrepareChild(CDialogLogic& child) {
-    if (m_prepared.count(&child) != 0)
-        return;
+    if (m_prepared.count(&child) != 0) return;
     auto pView = std::make_unique<CWin32Dialog>(child, this);
-    if (pView->CreateModeless(MessageOwner(), false))
-        m_prepared.emplace(&child, std::move(pView));
+    if (pView->CreateModeless(MessageOwner(), false)) m_prepared.emplace(&child, std::move(pView));
 }
 
 void CWin32Dialog::ReleaseChild(CDialogLogic& child) {
     auto it = m_prepared.find(&child);
-    if (it == m_prepared.end())
-        return;
+    if (it == m_prepared.end()) return;
     std::unique_ptr<CWin32Dialog> pView = std::move(it->second);
     m_prepared.erase(it);
     pView->Destroy();
@@ -990,40 +899,34 @@ void CWin32Dialog::ShowModeless(CDialogLogic& child) {
     auto it = m_modeless.find(&child);
     if (it == m_modeless.end()) {
         auto pView = std::make_unique<CWin32Dialog>(child, this);
-        if (!pView->CreateModeless(MessageOwner(), false))
-            return;
+        if (!pView->CreateModeless(MessageOwner(), false)) return;
         it = m_modeless.emplace(&child, std::move(pView)).first;
     }
-    if (child.Desc().bNoCaption && m_hWnd != nullptr)
-        EnableWindow(m_hWnd, FALSE);
+    if (child.Desc().bNoCaption && m_hWnd != nullptr) EnableWindow(m_hWnd, FALSE);
     ShowWindow(it->second->m_hWnd, SW_SHOWNA);
     UpdateWindow(it->second->m_hWnd);
 }
 
 void CWin32Dialog::HideModeless(CDialogLogic& child) {
     auto it = m_modeless.find(&child);
-    if (it == m_modeless.end())
-        return;
+    if (it == m_modeless.end()) return;
     std::unique_ptr<CWin32Dialog> pView = std::move(it->second);
     m_modeless.erase(it);
     // The owner takes input again before the pop-up goes, so the focus
     // returns to it rather than to another program.
-    if (child.Desc().bNoCaption && m_hWnd != nullptr && m_nBusy == 0)
-        EnableWindow(m_hWnd, TRUE);
+    if (child.Desc().bNoCaption && m_hWnd != nullptr && m_nBusy == 0) EnableWindow(m_hWnd, TRUE);
     pView->Destroy();
     RetireLater(std::move(pView));
 }
 
 void CWin32Dialog::RetireLater(std::unique_ptr<CWin32Dialog> pDialog) {
     m_retired.push_back(std::move(pDialog));
-    if (m_hWnd != nullptr)
-        PostMessageW(m_hWnd, kMsgDeleteRetired, 0, 0);
+    if (m_hWnd != nullptr) PostMessageW(m_hWnd, kMsgDeleteRetired, 0, 0);
 }
 
 std::optional<std::string> CWin32Dialog::ChooseFile(const SFileChoice& choice) {
     const HWND hOwner = MessageOwner();
-    if (Hooks().fnChooseFile)
-        return Hooks().fnChooseFile(hOwner, choice);
+    if (Hooks().fnChooseFile) return Hooks().fnChooseFile(hOwner, choice);
     return DefaultChooseFile(hOwner, choice);
 }
 

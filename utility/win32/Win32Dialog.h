@@ -140,7 +140,7 @@ private:
     std::set<int> m_hidden;           // controls hidden by the description or the logic
     std::set<int> m_timers;
     std::deque<std::function<void()>> m_posted;
-    std::map<int, int> m_listReported;  // the row each list view reported last
+    std::map<int, int> m_listReported;   // the row each list view reported last
     std::map<int, int> m_listBoxTextPx;  // the widest entry of each list box, in pixels
     std::map<int, int> m_listBoxChars;   // the width each list box was given, in average characters
     std::map<CDialogLogic*, std::unique_ptr<CWin32Dialog>> m_modeless;

@@ -28,12 +28,8 @@ namespace {
 
 using namespace vexal::utility;
 
-std::u16string U(const wchar_t* psz) {
-    return std::u16string(reinterpret_cast<const char16_t*>(psz));
-}
-const wchar_t* W(const std::u16string& str) {
-    return reinterpret_cast<const wchar_t*>(str.c_str());
-}
+std::u16string U(const wchar_t* psz) { return std::u16string(reinterpret_cast<const char16_t*>(psz)); }
+const wchar_t* W(const std::u16string& str) { return reinterpret_cast<const wchar_t*>(str.c_str()); }
 
 // Help, version and errors: to the console or pipe the program was started
 // from, or in a message box when it has none (started from the desktop).
@@ -51,11 +47,9 @@ void Tell(const std::string& strText, bool bError) {
 // The libraries' log goes to %LOCALAPPDATA%\Vexal unless VEXAL_LOG_DIR
 // names a folder.
 void PrepareLogDirectory() {
-    if (const wchar_t* pszSet = _wgetenv(L"VEXAL_LOG_DIR"); pszSet != nullptr && *pszSet != 0)
-        return;
+    if (const wchar_t* pszSet = _wgetenv(L"VEXAL_LOG_DIR"); pszSet != nullptr && *pszSet != 0) return;
     PWSTR pszLocal = nullptr;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &pszLocal)))
-        return;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &pszLocal))) return;
     std::wstring strDir = std::wstring(pszLocal) + L"\\Vexal";
     CoTaskMemFree(pszLocal);
     CreateDirectoryW(strDir.c_str(), nullptr);
@@ -67,20 +61,19 @@ int Run() {
     int nArgs = 0;
     LPWSTR* ppszArgs = CommandLineToArgvW(GetCommandLineW(), &nArgs);
     std::vector<std::string> arguments;
-    for (int i = 0; i < nArgs; ++i)
-        arguments.push_back(U16ToUtf8(U(ppszArgs[i])));
+    for (int i = 0; i < nArgs; ++i) arguments.push_back(U16ToUtf8(U(ppszArgs[i])));
     LocalFree(ppszArgs);
     const SCommandLine parsed =
         ParseCommandLine(arguments, std::string("Vexal_Configuration_Utility ") + VEXAL_UTILITY_VERSION);
     switch (parsed.eOutcome) {
-        case ECommandLine::Help:
-        case ECommandLine::Version: Tell(parsed.strText, false); return 0;
-        case ECommandLine::Error:
-            Tell(parsed.strText + "\nTry '" +
-                     (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) + " --help'.",
-                 true);
-            return 2;
-        case ECommandLine::Run: break;
+    case ECommandLine::Help:
+    case ECommandLine::Version: Tell(parsed.strText, false); return 0;
+    case ECommandLine::Error:
+        Tell(parsed.strText + "\nTry '" +
+                 (arguments.empty() ? std::string("Vexal_Configuration_Utility") : arguments[0]) + " --help'.",
+             true);
+        return 2;
+    case ECommandLine::Run: break;
     }
 
     PrepareLogDirectory();
@@ -89,8 +82,7 @@ int Run() {
     InitCommonControlsEx(&icc);
 
     win32::CWin32UiQueue ui;
-    if (!ui.IsValid())
-        return 1;
+    if (!ui.IsValid()) return 1;
     SUtilityOptions options = parsed.options;
     options.strVersion = Utf8ToU16(VEXAL_UTILITY_VERSION);
     CLibraryJobs jobs(ui);
@@ -110,8 +102,7 @@ int Run() {
         // Start-up once the window is up (it is busy while the library binds
         // and a connect asked for runs).
         ui.Post([&window, &logic] {
-            if (window.Handle() != nullptr)
-                ShowWindow(window.Handle(), SW_SHOW);
+            if (window.Handle() != nullptr) ShowWindow(window.Handle(), SW_SHOW);
             logic.Start();
         });
         window.RunModal(nullptr);
@@ -123,6 +114,4 @@ int Run() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return Run();
-}
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return Run(); }

@@ -15,8 +15,7 @@ CWin32UiQueue::CWin32UiQueue() : m_pShared(std::make_shared<SShared>()) {
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);  // fails harmlessly when registered already
     m_hWnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    if (m_hWnd != nullptr)
-        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (m_hWnd != nullptr) SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     std::lock_guard lock(m_pShared->mutex);
     m_pShared->hWnd = m_hWnd;
 }
@@ -35,8 +34,7 @@ CWin32UiQueue::~CWin32UiQueue() {
 
 void CWin32UiQueue::Post(std::function<void()> fn) {
     std::lock_guard lock(m_pShared->mutex);
-    if (m_pShared->hWnd == nullptr)
-        return;
+    if (m_pShared->hWnd == nullptr) return;
     m_pShared->calls.push_back(std::move(fn));
     // One message per call; a failed post (the queue full) leaves the call
     // for the next message that arrives.
@@ -49,19 +47,16 @@ void CWin32UiQueue::RunPending() {
     std::function<void()> fn;
     {
         std::lock_guard lock(m_pShared->mutex);
-        if (m_pShared->calls.empty())
-            return;
+        if (m_pShared->calls.empty()) return;
         fn = std::move(m_pShared->calls.front());
         m_pShared->calls.pop_front();
     }
-    if (fn)
-        fn();
+    if (fn) fn();
 }
 
 LRESULT CALLBACK CWin32UiQueue::WindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     if (nMsg == kMsgRun) {
-        if (auto* pThis = reinterpret_cast<CWin32UiQueue*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA)))
-            pThis->RunPending();
+        if (auto* pThis = reinterpret_cast<CWin32UiQueue*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA))) pThis->RunPending();
         return 0;
     }
     return DefWindowProcW(hWnd, nMsg, wParam, lParam);

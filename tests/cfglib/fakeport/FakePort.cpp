@@ -18,8 +18,7 @@ ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType) 
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "CreatePort " + Utf8(portName) + " " + std::to_string(deviceType));
-    if (portName == nullptr || *portName == 0)
-        return 0;
+    if (portName == nullptr || *portName == 0) return 0;
     ++f.dwReferences;
     return kPortId;
 }
@@ -28,8 +27,7 @@ ZAMOPORT_API uint32_t RemovePort(uint32_t port) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "RemovePort " + std::to_string(port));
-    if (port != kPortId || f.dwReferences == 0)
-        return 0;
+    if (port != kPortId || f.dwReferences == 0) return 0;
     return --f.dwReferences;
 }
 
@@ -37,8 +35,7 @@ ZAMOPORT_API uint32_t SetDeviceOption(DeviceOption option, uint32_t port, uint32
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "SetDeviceOption " + std::to_string(port));
-    if (port != kPortId)
-        return 0;
+    if (port != kPortId) return 0;
     f.strOptionName = Utf8(option.portName);
     const uint32_t values[18] = {0,
                                  option.portType,
@@ -67,14 +64,12 @@ ZAMOPORT_API uint32_t OpenPort(uint32_t port, uint32_t device) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "OpenPort " + std::to_string(port) + " " + std::to_string(device));
-    if (port != kPortId)
-        return 0;
+    if (port != kPortId) return 0;
     if (f.dwOpenCount > 0) {
         f.queues[device];
         return ++f.dwOpenCount;
     }
-    if (f.dwOpenResult != 0)
-        f.dwOpenCount = 1;
+    if (f.dwOpenResult != 0) f.dwOpenCount = 1;
     return f.dwOpenResult;
 }
 
@@ -82,8 +77,7 @@ ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "ClosePort " + std::to_string(port) + " " + std::to_string(device));
-    if (port != kPortId)
-        return;
+    if (port != kPortId) return;
     f.queues.erase(device);
     if (f.dwOpenCount > 1) {
         --f.dwOpenCount;
@@ -97,8 +91,7 @@ ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t, uint32_t po
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     DeliverDueLocked(f);
-    if (port != kPortId || dest == nullptr)
-        return 0;
+    if (port != kPortId || dest == nullptr) return 0;
     auto& q = f.queues[device];
     const uint32_t n = std::min<uint32_t>(wanted, static_cast<uint32_t>(q.size()));
     std::copy_n(q.begin(), n, dest);
@@ -110,8 +103,7 @@ ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     DeliverDueLocked(f);
-    if (port != kPortId)
-        return 0;
+    if (port != kPortId) return 0;
     const auto it = f.queues.find(device);
     return it == f.queues.end() ? 0 : static_cast<uint32_t>(it->second.size());
 }
@@ -120,10 +112,8 @@ ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port) 
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "Write " + std::to_string(length));
-    if (port != kPortId || data == nullptr)
-        return 0;
-    if (f.bWriteFailure)
-        return f.nWriteFailure;
+    if (port != kPortId || data == nullptr) return 0;
+    if (f.bWriteFailure) return f.nWriteFailure;
     const uint32_t n = f.dwWriteLimit != 0 ? std::min(length, f.dwWriteLimit) : length;
     f.written.insert(f.written.end(), data, data + n);
     ParseFramesLocked(f, data, n);
@@ -140,8 +130,7 @@ ZAMOPORT_API void Clear(uint32_t port, uint32_t device) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     DeliverDueLocked(f);
-    if (port == kPortId && f.queues.count(device))
-        f.queues[device].clear();
+    if (port == kPortId && f.queues.count(device)) f.queues[device].clear();
 }
 
 ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device) {
@@ -160,8 +149,7 @@ ZAMOPORT_API uint32_t GetASBState(uint8_t*, uint32_t, uint32_t) { return 0; }
 ZAMOPORT_API uint32_t AvailableDevId(uint32_t port, uint32_t, uint32_t lowest, uint32_t highest) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
-    if (port != kPortId)
-        return 0;
+    if (port != kPortId) return 0;
     for (uint32_t d = lowest; d <= highest && d < 256; ++d) {
         if (f.present[d] != 0) {
             f.queues[d];
@@ -178,8 +166,7 @@ ZAMOPORT_API uint32_t SetPnPMode(uint32_t enable, uint32_t port, uint32_t) {
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, "SetPnPMode " + std::to_string(enable));
-    if (port != kPortId)
-        return 1000;
+    if (port != kPortId) return 1000;
     f.dwPnp = enable;
     return 0;
 }
@@ -194,9 +181,7 @@ ZAMOPORT_API void SetAlarmCallback(uint32_t port, uint32_t device, ZamoAlarmCall
     SFake& f = Fake();
     std::lock_guard lock(f.lock);
     LogLocked(f, std::string("SetAlarmCallback ") + std::to_string(device) + (callback ? " set" : " none"));
-    if (port == kPortId && device < 256)
-        f.alarms[device] = callback;
+    if (port == kPortId && device < 256) f.alarms[device] = callback;
 }
 
 }  // extern "C"
-

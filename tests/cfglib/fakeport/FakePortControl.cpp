@@ -16,8 +16,7 @@ void LogLocked(SFake& f, const std::string& strLine) { f.strLog += strLine + "\n
 
 std::string Utf8(const char16_t* psz) {
     std::string out;
-    for (; psz != nullptr && *psz != 0; ++psz)
-        out += *psz < 0x80 ? static_cast<char>(*psz) : '?';
+    for (; psz != nullptr && *psz != 0; ++psz) out += *psz < 0x80 ? static_cast<char>(*psz) : '?';
     return out;
 }
 
@@ -40,13 +39,11 @@ void ParseFramesLocked(SFake& f, const uint8_t* pData, uint32_t dwLength) {
     for (;;) {
         auto& b = f.frameBuffer;
         if (b.size() < 6 || b[0] != 'V' || b[1] != 'Q' || b[2] != 'T') {
-            if (b.size() >= 6)
-                b.clear();  // not framed (pass-through): nothing to answer
+            if (b.size() >= 6) b.clear();  // not framed (pass-through): nothing to answer
             return;
         }
         const size_t nLen = static_cast<size_t>(b[4]) << 8 | b[5];
-        if (b.size() < 6 + nLen)
-            return;
+        if (b.size() < 6 + nLen) return;
         if (nLen > 0) {
             const auto it = f.replies.find({b[3], b[6]});
             if (it != f.replies.end())
@@ -61,8 +58,7 @@ uint32_t CopyOut(const void* pSource, size_t nSource, void* pBuffer, uint32_t dw
     if (pBuffer != nullptr && dwSize > 0) {
         const size_t nCopy = std::min<size_t>(nSource, bText ? dwSize - 1 : dwSize);
         std::memcpy(pBuffer, pSource, nCopy);
-        if (bText)
-            static_cast<char*>(pBuffer)[nCopy] = 0;
+        if (bText) static_cast<char*>(pBuffer)[nCopy] = 0;
     }
     return static_cast<uint32_t>(nSource);
 }
@@ -114,8 +110,7 @@ FAKEPORT_API void FakePort_SetWriteFailure(uint32_t enabled, int32_t result) {
 
 FAKEPORT_API void FakePort_SetPresent(uint32_t device, uint32_t present) {
     std::lock_guard lock(Fake().lock);
-    if (device < 256)
-        Fake().present[device] = present;
+    if (device < 256) Fake().present[device] = present;
 }
 
 FAKEPORT_API void FakePort_SetDeviceReply(uint32_t device, uint8_t command, const uint8_t* reply, uint32_t length,
@@ -141,11 +136,9 @@ FAKEPORT_API void FakePort_RaiseAlarm(uint32_t device, uint32_t code) {
     ZamoAlarmCallback pfn = nullptr;
     {
         std::lock_guard lock(Fake().lock);
-        if (device < 256)
-            pfn = Fake().alarms[device];
+        if (device < 256) pfn = Fake().alarms[device];
     }
-    if (pfn != nullptr)
-        pfn(0x74, 0, code);
+    if (pfn != nullptr) pfn(0x74, 0, code);
 }
 
 FAKEPORT_API uint32_t FakePort_CallLog(char* buffer, uint32_t size) {

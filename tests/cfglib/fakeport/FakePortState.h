@@ -35,7 +35,7 @@ struct SFake {
     std::string strLog;
     std::vector<uint8_t> written;
     std::map<uint32_t, std::deque<uint8_t>> queues;
-    std::vector<SPending> pending;  // replies for device 0 not yet due
+    std::vector<SPending> pending;                           // replies for device 0 not yet due
     std::map<std::pair<uint32_t, uint8_t>, SReply> replies;  // (device, first payload byte)
     uint32_t present[256] = {};
     ZamoAlarmCallback alarms[256] = {};

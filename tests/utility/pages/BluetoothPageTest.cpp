@@ -7,8 +7,7 @@
 namespace vexal::utility::test {
 namespace {
 
-constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto = 1043, kSet = 1037,
-              kDefault = 1042;
+constexpr int kName = 1038, kEncryption = 1039, kPin = 1040, kMode = 1041, kAuto = 1043, kSet = 1037, kDefault = 1042;
 
 class CBluetoothPageTest : public CHubPageTest {};
 class CBluetoothRecorderTest : public CRecorderPageTest {};
@@ -28,8 +27,7 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
         EXPECT_FALSE(ReadFromHub(*page));
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kMessages[nFailing]);
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(m_rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(m_rec.Count(kCalls[i]), i <= nFailing ? 1 : 0) << kCalls[i];
         EXPECT_EQ(m_rec.MainThreadCalls(), 0);
     }
 }

@@ -31,8 +31,7 @@ void ClickListViewRow(CDialogBase& page, int nRow) {
 
 std::vector<std::string> Row(CDialogBase& page, int nRow) {
     std::vector<std::string> cells;
-    for (int i = 0; i < 5; ++i)
-        cells.push_back(U8(page.ListCell(kList, nRow, i)));
+    for (int i = 0; i < 5; ++i) cells.push_back(U8(page.ListCell(kList, nRow, i)));
     return cells;
 }
 

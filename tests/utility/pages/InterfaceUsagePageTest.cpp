@@ -108,9 +108,8 @@ TEST_F(CInterfaceUsageRecorderTest, ReadsWhileThePageIsShownBlockItLikeEveryOthe
         });
         QTest::mouseClick(page->ControlAs<QPushButton>(nButton), Qt::LeftButton);
         bReturned = true;
-        ASSERT_TRUE(WaitFor([&] {
-            return bSampled && m_rec.Count("getInterfaceUsageStatus") == nReads + 1 && page->isEnabled();
-        }));
+        ASSERT_TRUE(WaitFor(
+            [&] { return bSampled && m_rec.Count("getInterfaceUsageStatus") == nReads + 1 && page->isEnabled(); }));
         EXPECT_TRUE(bReturnedBefore);
         EXPECT_TRUE(bCursor);
         EXPECT_FALSE(bEnabled);

@@ -11,8 +11,7 @@ constexpr int kMac = 1073, kDhcpEnable = 1057, kDhcpDisable = 1058, kIp = 1061, 
 class CLanPageTest : public CHubPageTest {
 protected:
     void ExpectAddressesEnabled(CDialogBase& page, bool bEnabled) {
-        for (int nId : {kIp, kMask, kGateway, kDns})
-            EXPECT_EQ(page.IsEnabled(nId), bEnabled) << nId;
+        for (int nId : {kIp, kMask, kGateway, kDns}) EXPECT_EQ(page.IsEnabled(nId), bEnabled) << nId;
     }
 };
 class CLanRecorderTest : public CRecorderPageTest {};

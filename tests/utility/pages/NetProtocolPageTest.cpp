@@ -6,8 +6,8 @@
 namespace vexal::utility::test {
 namespace {
 
-constexpr int kTelnetDisable = 1034, kTelnetEnable = 1035, kSnmpDisable = 1074, kSnmpEnable = 1075,
-              kReadOnly = 1078, kReadWrite = 1079, kSet = 1077;
+constexpr int kTelnetDisable = 1034, kTelnetEnable = 1035, kSnmpDisable = 1074, kSnmpEnable = 1075, kReadOnly = 1078,
+              kReadWrite = 1079, kSet = 1077;
 const char kSucceeded[] = "Succeeded to configure web interface info.";
 
 class CNetProtocolPageTest : public CHubPageTest {};
@@ -66,16 +66,14 @@ TEST_F(CNetProtocolPageTest, ACommunityFitsOneCommandFrame) {
 }
 
 TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
-    const char* const kReads[] = {"getTelnetAvailable", "getSNMPAvailable", "getSNMPROCommunity",
-                                  "getSNMPRWCommunity"};
+    const char* const kReads[] = {"getTelnetAvailable", "getSNMPAvailable", "getSNMPROCommunity", "getSNMPRWCommunity"};
     for (int nFailing = 0; nFailing < 4; ++nFailing) {
         m_rec.Reset();
         m_services.Clear();
         m_rec.SetResult(kReads[nFailing], 1000);
         EXPECT_FALSE(ReadFromHub(*CreateNetProtocolDlg(Context(), nullptr)));
         EXPECT_EQ(m_services.Messages().size(), 1u);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(m_rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(m_rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
     }
 
     // Every value changed; the write failing at each step in turn.
@@ -102,8 +100,7 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
         m_rec.SetResult(kWrites[nFailing], 1000);
         ClickControl(*page, kSet);
         std::string strSent;
-        for (int i = 0; i <= nFailing; ++i)
-            strSent += (i > 0 ? "," : "") + std::string(kWrites[i]);
+        for (int i = 0; i <= nFailing; ++i) strSent += (i > 0 ? "," : "") + std::string(kWrites[i]);
         EXPECT_EQ(m_rec.Log(), strSent);
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kFailures[nFailing]);

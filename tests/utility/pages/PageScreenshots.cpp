@@ -36,8 +36,7 @@ void Settle() {
 bool Await(const std::function<bool()>& fnDone) {
     QElapsedTimer clock;
     clock.start();
-    while (!fnDone() && clock.elapsed() < 10000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (!fnDone() && clock.elapsed() < 10000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return fnDone();
 }
 
@@ -89,8 +88,7 @@ int main(int argc, char** argv) {
     for (const SShot& shot : kShots) {
         auto page = shot.pfnCreate(context, nullptr);
         std::optional<bool> read;
-        if (page)
-            page->ReadFromHub([&read](bool bRead) { read = bRead; });
+        if (page) page->ReadFromHub([&read](bool bRead) { read = bRead; });
         if (!page || !Await([&] { return read.has_value(); }) || !*read) {
             std::fprintf(stderr, "screenshots: %s did not read\n", shot.pszName);
             ++nFailed;
@@ -100,8 +98,7 @@ int main(int argc, char** argv) {
         Settle();
         // The custom device page reads on the user's choice: show the
         // attached devices.
-        if (auto* pView = page->ControlAs<QListWidget>(1066))
-            pView->setCurrentRow(2);
+        if (auto* pView = page->ControlAs<QListWidget>(1066)) pView->setCurrentRow(2);
         Settle();
         const QString strFile = out.filePath(QStringLiteral("dialog-%1.png").arg(QString::fromLatin1(shot.pszName)));
         if (!page->grab().save(strFile)) {
@@ -137,10 +134,8 @@ int main(int argc, char** argv) {
         CDialogBase find(logic, services);
         find.show();
         find.ListSelectRow(find_ids::kList, -1);
-        if (auto* pSearch = find.ControlAs<QAbstractButton>(find_ids::kSearch))
-            pSearch->click();
-        if (!Await([&] { return !find.IsBusy(); }))
-            ++nFailed;
+        if (auto* pSearch = find.ControlAs<QAbstractButton>(find_ids::kSearch)) pSearch->click();
+        if (!Await([&] { return !find.IsBusy(); })) ++nFailed;
         find.ListSelectRow(find_ids::kList, 1);
         Settle();
         save(find, "dialog-find-hubs.png");

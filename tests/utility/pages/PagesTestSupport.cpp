@@ -66,10 +66,8 @@ std::vector<std::string> CHubPageTest::WaitReceived(size_t nAtLeast) {
         std::vector<std::string> payloads;
         std::istringstream words(Control("RX 0"));
         std::string strWord;
-        while (words >> strWord)
-            payloads.push_back(strWord);
-        if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline)
-            return payloads;
+        while (words >> strWord) payloads.push_back(strWord);
+        if (payloads.size() >= nAtLeast || std::chrono::steady_clock::now() >= deadline) return payloads;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -92,10 +90,10 @@ void CHubPageTest::WaitPresence(int nId, bool bPresent) {
             uint8_t ids[256] = {};
             int32_t nCount = 0;
             api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
-            return std::find(ids, ids + std::clamp(nCount, 0, 256), static_cast<uint8_t>(nId)) != ids + std::clamp(nCount, 0, 256);
+            return std::find(ids, ids + std::clamp(nCount, 0, 256), static_cast<uint8_t>(nId)) !=
+                   ids + std::clamp(nCount, 0, 256);
         });
-        if (present == bPresent)
-            return;
+        if (present == bPresent) return;
         if (std::chrono::steady_clock::now() >= deadline) {
             ADD_FAILURE() << "device " << nId << (bPresent ? " never appeared" : " never went");
             return;
@@ -106,8 +104,7 @@ void CHubPageTest::WaitPresence(int nId, bool bPresent) {
 
 std::vector<std::string> CHubPageTest::Texts() const {
     std::vector<std::string> texts;
-    for (const SMessage& message : m_services.Messages())
-        texts.push_back(U8(message.strText));
+    for (const SMessage& message : m_services.Messages()) texts.push_back(U8(message.strText));
     return texts;
 }
 
@@ -132,10 +129,8 @@ void TypeText(CDialogBase& dlg, int nId, const QString& strText) {
         QKeyEvent up(QEvent::KeyRelease, nKey, Qt::NoModifier, strKeyText);
         QApplication::sendEvent(pEdit, &up);
     };
-    if (strText.isEmpty())
-        press(Qt::Key_Delete, QString());
-    for (QChar c : strText)
-        press(Qt::Key_unknown, QString(c));
+    if (strText.isEmpty()) press(Qt::Key_Delete, QString());
+    for (QChar c : strText) press(Qt::Key_unknown, QString(c));
 }
 
 void PasteInto(CDialogBase& dlg, int nId, const QString& strText) {

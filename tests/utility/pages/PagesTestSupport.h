@@ -58,7 +58,7 @@ protected:
     // keyboard focus, as the main window opens it (the test fails when the
     // read does).
     std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&,
-                                                                                       QWidget*));
+                                                                                          QWidget*));
 
     CRecorderControl m_rec;  // resets the record
     client::CfgApiTable m_api;

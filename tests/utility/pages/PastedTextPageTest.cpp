@@ -10,18 +10,18 @@ class CPastedTextPageTest : public CHubPageTest {};
 
 TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhatTheFieldsShow) {
     Control("SET snmp 1");  // the community fields are enabled with SNMP
-    const QString refused[] = {QStringLiteral("Front\r\nDesk"), QStringLiteral("12\r34"), QStringLiteral("a\tb"),
-                               QString::fromUtf16(u"Shop\u0000Floor", 10), QStringLiteral("\x1b[2J"),
-                               QStringLiteral("x\x7f")};
+    const QString refused[] = {QStringLiteral("Front\r\nDesk"), QStringLiteral("12\r34"),
+                               QStringLiteral("a\tb"),          QString::fromUtf16(u"Shop\u0000Floor", 10),
+                               QStringLiteral("\x1b[2J"),       QStringLiteral("x\x7f")};
     struct SField {
         std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*);
         int nId;
         const char* pszAccepted;
     };
     const SField fields[] = {
-        {CreateBluetoothConfiguration, 1038, "Lane 5"},    {CreateBluetoothConfiguration, 1040, "4711"},
-        {CreateWLANConfiguration, 1059, "Lane 5"},         {CreateWLANConfiguration, 1068, "lane-five-key"},
-        {CreateNetProtocolDlg, 1078, "lane5"},             {CreateNetProtocolDlg, 1079, "lane5-rw"},
+        {CreateBluetoothConfiguration, 1038, "Lane 5"}, {CreateBluetoothConfiguration, 1040, "4711"},
+        {CreateWLANConfiguration, 1059, "Lane 5"},      {CreateWLANConfiguration, 1068, "lane-five-key"},
+        {CreateNetProtocolDlg, 1078, "lane5"},          {CreateNetProtocolDlg, 1079, "lane5-rw"},
     };
     for (const SField& field : fields) {
         auto page = field.pfnCreate(Context(), nullptr);
@@ -46,7 +46,11 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
     PasteInto(*page, 1040, QStringLiteral("12\r34"));
     ClearReceived();
     ClickControl(*page, 1037);
-    EXPECT_EQ(WaitReceived(2).back(), "1400313130303030" "0D" "4C616E652035" "0D");
+    EXPECT_EQ(WaitReceived(2).back(),
+              "1400313130303030"
+              "0D"
+              "4C616E652035"
+              "0D");
 }
 
 }  // namespace

@@ -5,15 +5,13 @@
 namespace vexal::utility::test {
 namespace {
 
-constexpr int kDevice = 1047, kBaud = 1043, kData = 1044, kStop = 1045, kParity = 1046, kSet = 1037,
-              kRefresh = 1038;
+constexpr int kDevice = 1047, kBaud = 1043, kData = 1044, kStop = 1045, kParity = 1046, kSet = 1037, kRefresh = 1038;
 
 class CUsbToSerialPageTest : public CHubPageTest {
 protected:
     std::vector<std::string> Devices(CDialogBase& page) {
         std::vector<std::string> texts;
-        for (int i = 0; i < page.ComboCount(kDevice); ++i)
-            texts.push_back(U8(page.ComboItemText(kDevice, i)));
+        for (int i = 0; i < page.ComboCount(kDevice); ++i) texts.push_back(U8(page.ComboItemText(kDevice, i)));
         return texts;
     }
 };
@@ -81,8 +79,7 @@ TEST_F(CUsbToSerialPageTest, RefreshReadsTheSelectedDeviceAndKeepsSetOffUntilItD
     m_services.Clear();
     ClickControl(*page, kRefresh);
     EXPECT_EQ(Texts(), std::vector<std::string>{"No connected USB to Serial device."});
-    for (int nId : {kDevice, kBaud, kData, kStop, kParity, kSet})
-        EXPECT_FALSE(page->IsEnabled(nId)) << nId;
+    for (int nId : {kDevice, kBaud, kData, kStop, kParity, kSet}) EXPECT_FALSE(page->IsEnabled(nId)) << nId;
     m_services.Clear();
     EXPECT_FALSE(ReadFromHub(*CreateUsbToSerialConfiguration(Context(), nullptr)));
     EXPECT_EQ(Texts(), std::vector<std::string>{"No connected USB to Serial device."});

@@ -41,9 +41,9 @@ TEST_F(CWlanPageTest, EachAuthenticationIsShownAndSentBackAsRead) {
         const char* pszCipher;
         bool bWep, bPsk, bEap;
     };
-    const SCase kCases[] = {{0, 0, "NONE", false, false, false},      {0, 1, "WEP64/128", true, false, false},
-                            {1, 1, "WEP64/128", true, false, false},  {2, 2, "TKIP", false, true, false},
-                            {3, 3, "AES", false, true, false},        {4, 4, "AES + TKIP", false, false, true},
+    const SCase kCases[] = {{0, 0, "NONE", false, false, false},     {0, 1, "WEP64/128", true, false, false},
+                            {1, 1, "WEP64/128", true, false, false}, {2, 2, "TKIP", false, true, false},
+                            {3, 3, "AES", false, true, false},       {4, 4, "AES + TKIP", false, false, true},
                             {5, 3, "AES", false, false, true}};
     for (const SCase& c : kCases) {
         SCOPED_TRACE(c.nAuth * 10 + c.nCipher);
@@ -172,10 +172,10 @@ TEST_F(CWlanPageTest, KeyAndTextLimitsRefuseAndSendNothing) {
     ActivateComboIndex(*page, kCipher, 1);
     TypeInto(*page, kWepKey, "123456");
     ClickControl(*page, kSet);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Maximum length is 32", "Maximum length is 63",
-                                                 "PSK Key : Minimum length is 8", "SSID : Minimum length is 1",
-                                                 "Maximum length is 32", "Maximum length is 96",
-                                                 "WEP key is invalid.\nWEP key must be 5 or 13 characters."}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"Maximum length is 32", "Maximum length is 63", "PSK Key : Minimum length is 8",
+                                        "SSID : Minimum length is 1", "Maximum length is 32", "Maximum length is 96",
+                                        "WEP key is invalid.\nWEP key must be 5 or 13 characters."}));
     EXPECT_EQ(U8(page->GetText(kSsid)), "Lab");
     EXPECT_EQ(Control("RX 0"), "");
     TypeInto(*page, kWepKey, "1234567890123");

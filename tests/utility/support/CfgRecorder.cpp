@@ -42,36 +42,28 @@ int32_t Record(const char* pszName, const std::string& strArgs, int32_t nDefault
         std::lock_guard<std::mutex> lock(R().mutex);
         ++R().counts[pszName];
         R().lastArgs[pszName] = strArgs;
-        if (!R().log.empty())
-            R().log += ',';
+        if (!R().log.empty()) R().log += ',';
         R().log += pszName;
-        if (std::this_thread::get_id() == R().mainThread)
-            ++R().nMainThreadCalls;
-        if (auto it = R().delays.find(pszName); it != R().delays.end())
-            nDelay = it->second;
-        if (auto it = R().results.find(pszName); it != R().results.end())
-            nResult = it->second;
+        if (std::this_thread::get_id() == R().mainThread) ++R().nMainThreadCalls;
+        if (auto it = R().delays.find(pszName); it != R().delays.end()) nDelay = it->second;
+        if (auto it = R().results.find(pszName); it != R().results.end()) nResult = it->second;
     }
-    if (nDelay > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(nDelay));
+    if (nDelay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(nDelay));
     return nResult;
 }
 
 std::string Utf8(const char16_t* psz) {
     std::string s;
-    for (; psz != nullptr && *psz != 0; ++psz)
-        s += *psz < 0x80 ? static_cast<char>(*psz) : '?';
+    for (; psz != nullptr && *psz != 0; ++psz) s += *psz < 0x80 ? static_cast<char>(*psz) : '?';
     return s;
 }
 
 void AssignText(const char* pszName, ZamoText* pText, const char16_t* pszDefault) {
-    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0)
-        return;
+    if (pText == nullptr || pText->data == nullptr || pText->capacity == 0) return;
     std::u16string text = pszDefault;
     {
         std::lock_guard<std::mutex> lock(R().mutex);
-        if (auto it = R().texts.find(pszName); it != R().texts.end())
-            text = it->second;
+        if (auto it = R().texts.find(pszName); it != R().texts.end()) text = it->second;
     }
     const size_t n = std::min<size_t>(text.size(), pText->capacity - 1);
     std::memcpy(pText->data, text.data(), n * sizeof(char16_t));
@@ -154,7 +146,9 @@ RECORDER_API int32_t getDeviceId(int32_t h) { return Record("getDeviceId", Args(
 RECORDER_API int32_t directIO(int32_t h, const uint8_t*, int32_t n) { return Record("directIO", Args(h, n)); }
 RECORDER_API int32_t convertHID(int32_t h, int32_t c) { return Record("convertHID", Args(h, c)); }
 RECORDER_API int32_t getResult(int32_t h) { return Record("getResult", Args(h)); }
-RECORDER_API int32_t setStatusUpdateEvent(int32_t h, ZamoStatusCallback) { return Record("setStatusUpdateEvent", Args(h)); }
+RECORDER_API int32_t setStatusUpdateEvent(int32_t h, ZamoStatusCallback) {
+    return Record("setStatusUpdateEvent", Args(h));
+}
 RECORDER_API int32_t setDataEvent(int32_t h, ZamoDataCallback) { return Record("setDataEvent", Args(h)); }
 RECORDER_API int32_t getVexalName(int32_t h, ZamoText* t) {
     const int32_t r = Record("getVexalName", Args(h));
@@ -174,13 +168,11 @@ RECORDER_API int32_t getUsbInfo(int32_t h, int32_t id, ZamoText* v, ZamoText* p)
     return r;
 }
 RECORDER_API int32_t getDevIdList(int32_t h, uint8_t*, int32_t* count) {
-    if (count != nullptr)
-        *count = 0;
+    if (count != nullptr) *count = 0;
     return Record("getDevIdList", Args(h));
 }
 RECORDER_API int32_t getBluetoothConnectionMode(int32_t h, int32_t* m) {
-    if (m != nullptr)
-        *m = '1';
+    if (m != nullptr) *m = '1';
     return Record("getBluetoothConnectionMode", Args(h));
 }
 RECORDER_API int32_t getBluetoothName(int32_t h, ZamoText* t) {
@@ -194,65 +186,62 @@ RECORDER_API int32_t getBluetoothPinCode(int32_t h, ZamoText* t) {
     return r;
 }
 RECORDER_API int32_t getBluetoothAuthentication(int32_t h, int32_t* e) {
-    if (e != nullptr)
-        *e = '0';
+    if (e != nullptr) *e = '0';
     return Record("getBluetoothAuthentication", Args(h));
 }
 RECORDER_API int32_t setBluetoothInfo(int32_t h, uint8_t m, const char16_t* n, const char16_t* p, uint8_t e) {
     return Record("setBluetoothInfo", Args(h, m) + "," + Utf8(n) + "," + Utf8(p) + "," + std::to_string(e));
 }
 RECORDER_API int32_t getBluetoothAutoConnection(int32_t h, uint8_t* a) {
-    if (a != nullptr)
-        *a = 0;
+    if (a != nullptr) *a = 0;
     return Record("getBluetoothAutoConnection", Args(h));
 }
-RECORDER_API int32_t setBluetoothAutoConnection(int32_t h, int32_t on) { return Record("setBluetoothAutoConnection", Args(h, on)); }
+RECORDER_API int32_t setBluetoothAutoConnection(int32_t h, int32_t on) {
+    return Record("setBluetoothAutoConnection", Args(h, on));
+}
 RECORDER_API int32_t getLanInfo(int32_t h, uint8_t* b) {
-    if (b != nullptr)
-        std::memset(b, 0, 30);
+    if (b != nullptr) std::memset(b, 0, 30);
     return Record("getLanInfo", Args(h));
 }
 RECORDER_API int32_t setLanInfo(int32_t h, const uint8_t*, int32_t n, uint8_t* s) {
-    if (s != nullptr)
-        *s = 0;
+    if (s != nullptr) *s = 0;
     return Record("setLanInfo", Args(h, n));
 }
 RECORDER_API int32_t getWlanInfo(int32_t h, uint8_t* b) {
-    if (b != nullptr)
-        std::memset(b, 0, 592);
+    if (b != nullptr) std::memset(b, 0, 592);
     return Record("getWlanInfo", Args(h));
 }
 RECORDER_API int32_t setWlanInfo(int32_t h, const uint8_t*, int32_t n, uint8_t* reply) {
-    if (reply != nullptr)
-        std::memset(reply, 0, 20);
+    if (reply != nullptr) std::memset(reply, 0, 20);
     return Record("setWlanInfo", Args(h, n));
 }
 RECORDER_API int32_t getSerialConfiguration(int32_t h, uint8_t id, uint8_t* b, uint8_t* d, uint8_t* s, uint8_t* p) {
     for (uint8_t* o : {b, d, s, p})
-        if (o != nullptr)
-            *o = 0;
+        if (o != nullptr) *o = 0;
     return Record("getSerialConfiguration", Args(h, id));
 }
 RECORDER_API int32_t setSerialConfiguration(int32_t h, uint8_t id, uint8_t b, uint8_t d, uint8_t s, uint8_t p) {
     return Record("setSerialConfiguration", Args(h, id) + "," + Args(b, d) + "," + Args(s, p));
 }
-RECORDER_API int32_t getCustomDeviceList(int32_t h, uint8_t type, ZamoText*) { return Record("getCustomDeviceList", Args(h, type)); }
+RECORDER_API int32_t getCustomDeviceList(int32_t h, uint8_t type, ZamoText*) {
+    return Record("getCustomDeviceList", Args(h, type));
+}
 RECORDER_API int32_t addCustomDevice(int32_t h, uint8_t type, const char16_t* v, const char16_t* p) {
     return Record("addCustomDevice", Args(h, type) + "," + Utf8(v) + "," + Utf8(p));
 }
 RECORDER_API int32_t deleteCustomDevice(int32_t h, uint8_t type, const char16_t* v, const char16_t* p) {
     return Record("deleteCustomDevice", Args(h, type) + "," + Utf8(v) + "," + Utf8(p));
 }
-RECORDER_API int32_t resetCustomDeviceList(int32_t h, uint8_t type) { return Record("resetCustomDeviceList", Args(h, type)); }
+RECORDER_API int32_t resetCustomDeviceList(int32_t h, uint8_t type) {
+    return Record("resetCustomDeviceList", Args(h, type));
+}
 RECORDER_API int32_t getTelnetAvailable(int32_t h, uint8_t* a) {
-    if (a != nullptr)
-        *a = 1;
+    if (a != nullptr) *a = 1;
     return Record("getTelnetAvailable", Args(h));
 }
 RECORDER_API int32_t setTelnetAvailable(int32_t h, int32_t on) { return Record("setTelnetAvailable", Args(h, on)); }
 RECORDER_API int32_t getSNMPAvailable(int32_t h, uint8_t* a) {
-    if (a != nullptr)
-        *a = 1;
+    if (a != nullptr) *a = 1;
     return Record("getSNMPAvailable", Args(h));
 }
 RECORDER_API int32_t setSNMPAvailable(int32_t h, int32_t on) { return Record("setSNMPAvailable", Args(h, on)); }
@@ -261,19 +250,22 @@ RECORDER_API int32_t getSNMPROCommunity(int32_t h, ZamoText* t) {
     AssignText("getSNMPROCommunity", t, u"public");
     return r;
 }
-RECORDER_API int32_t setSNMPROCommunity(int32_t h, const char16_t* c) { return Record("setSNMPROCommunity", Args(h) + "," + Utf8(c)); }
+RECORDER_API int32_t setSNMPROCommunity(int32_t h, const char16_t* c) {
+    return Record("setSNMPROCommunity", Args(h) + "," + Utf8(c));
+}
 RECORDER_API int32_t getSNMPRWCommunity(int32_t h, ZamoText* t) {
     const int32_t r = Record("getSNMPRWCommunity", Args(h));
     AssignText("getSNMPRWCommunity", t, u"private");
     return r;
 }
-RECORDER_API int32_t setSNMPRWCommunity(int32_t h, const char16_t* c) { return Record("setSNMPRWCommunity", Args(h) + "," + Utf8(c)); }
+RECORDER_API int32_t setSNMPRWCommunity(int32_t h, const char16_t* c) {
+    return Record("setSNMPRWCommunity", Args(h) + "," + Utf8(c));
+}
 #ifndef VEXAL_RECORDER_WITHOUT_USAGE_STATUS
 RECORDER_API int32_t getInterfaceUsageStatus(int32_t h, int32_t* u, int32_t* b, int32_t* l, int32_t* w) {
     // The values the caller preset are recorded, then left as they were.
     std::string args = Args(h);
-    for (int32_t* o : {u, b, l, w})
-        args += "," + (o != nullptr ? std::to_string(*o) : std::string("null"));
+    for (int32_t* o : {u, b, l, w}) args += "," + (o != nullptr ? std::to_string(*o) : std::string("null"));
     return Record("getInterfaceUsageStatus", args);
 }
 #endif

@@ -7,14 +7,12 @@
 
 CRecorderControl::CRecorderControl(bool bMissingEntry) {
     m_pHandle = dlopen(LibraryName(bMissingEntry).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (m_pHandle == nullptr)
-        throw std::runtime_error(std::string("cannot load the stand-in library: ") + dlerror());
+    if (m_pHandle == nullptr) throw std::runtime_error(std::string("cannot load the stand-in library: ") + dlerror());
     Reset();
 }
 
 CRecorderControl::~CRecorderControl() {
-    if (m_pHandle != nullptr)
-        dlclose(m_pHandle);
+    if (m_pHandle != nullptr) dlclose(m_pHandle);
 }
 
 std::string CRecorderControl::LibraryName(bool bMissingEntry) {
@@ -24,8 +22,7 @@ std::string CRecorderControl::LibraryName(bool bMissingEntry) {
 template <class F>
 F CRecorderControl::Fn(const char* pszName) const {
     void* p = dlsym(m_pHandle, pszName);
-    if (p == nullptr)
-        throw std::runtime_error(std::string("stand-in library lacks ") + pszName);
+    if (p == nullptr) throw std::runtime_error(std::string("stand-in library lacks ") + pszName);
     return reinterpret_cast<F>(p);
 }
 

@@ -21,8 +21,7 @@ namespace vexal::utility::test {
 
 QApplication& TestApplication() {
     static QApplication* s_pApp = [] {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         static int s_argc = 1;
         static char s_name[] = "vexal-utility-test";
         static char* s_argv[] = {s_name, nullptr};
@@ -54,12 +53,10 @@ int CRecordingServices::RunModal(QDialog& dlg) {
 
 std::optional<QString> CRecordingServices::ChooseFile(QWidget*, const SFileChoice& choice) {
     m_fileChoices.push_back(choice);
-    if (m_files.empty())
-        return std::nullopt;
+    if (m_files.empty()) return std::nullopt;
     const QString strFile = m_files.front();
     m_files.pop_front();
-    if (strFile.isEmpty())
-        return std::nullopt;
+    if (strFile.isEmpty()) return std::nullopt;
     return strFile;
 }
 
@@ -184,8 +181,7 @@ void ChooseFromOpenList(CDialogBase& dlg, int nId, int nIndex) {
         return;
     }
     QTest::keyClick(pList, Qt::Key_Home);
-    for (int i = 0; i < nIndex; ++i)
-        QTest::keyClick(pList, Qt::Key_Down);
+    for (int i = 0; i < nIndex; ++i) QTest::keyClick(pList, Qt::Key_Down);
     QTest::keyClick(pList, Qt::Key_Return);
     WaitUntilIdle(dlg);
 }

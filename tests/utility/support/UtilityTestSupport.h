@@ -123,8 +123,7 @@ bool ReadFromHub(CSettingsPage& page);
 template <class R>
 std::optional<R> CallOnWorker(CLibraryWorker& worker, std::function<R()> fnWork) {
     auto pResult = std::make_shared<std::optional<R>>();
-    if (!worker.Start<R>(nullptr, std::move(fnWork), [pResult](R r) { *pResult = std::move(r); }))
-        return std::nullopt;
+    if (!worker.Start<R>(nullptr, std::move(fnWork), [pResult](R r) { *pResult = std::move(r); })) return std::nullopt;
     WaitFor([&] { return pResult->has_value() || !worker.IsBusy(); });
     return *pResult;
 }
