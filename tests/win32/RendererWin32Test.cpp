@@ -1,14 +1,17 @@
 // The Win32 renderer with a window of every control kind: the template it
 // builds (classes, styles, order, places), the user's actions reaching the
 // logic and the logic's own filling not, modal runs with a job's result
-// coming back through the modal loop, and the caption-less pop-up.
+// coming back through the modal loop, the caption-less pop-up, and the
+// main window's grid (columns that line up, spans, texts that fit).
 #include <gtest/gtest.h>
 
 #include "UtilityWin32Support.h"
+#include "utility/logic/LumaroLogic.h"
 #include "utility/win32/DialogTemplate.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace vexal::utility::win32::test {
@@ -231,6 +234,120 @@ TEST_F(CRendererTest, TemplateGivesEachKindItsClassStylesOrderAndPlace) {
     const SLayout withRow = LayOut(shown), without = LayOut(ProbeDesc());
     EXPECT_GT(withRow.cy, without.cy);
     EXPECT_GT(withRow.cx, without.cx);
+}
+
+// The control's rectangle in the dialog's client area.
+RECT RectIn(HWND hDialog, HWND hControl) {
+    RECT rc{};
+    GetWindowRect(hControl, &rc);
+    MapWindowPoints(nullptr, hDialog, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The dialog's group frame with this caption.
+HWND FrameOf(HWND hDialog, const wchar_t* pszCaption) {
+    for (HWND h = GetWindow(hDialog, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        wchar_t sz[64] = {};
+        GetWindowTextW(h, sz, 64);
+        if ((GetWindowLongW(h, GWL_STYLE) & 0xF) == BS_GROUPBOX && wcscmp(sz, pszCaption) == 0) return h;
+    }
+    return nullptr;
+}
+
+TEST_F(CRendererTest, MainWindowButtonsFillTheirColumnsSpansCoverTheirsAndEveryTextFits) {
+    CWin32UiQueue ui;
+    CLibraryJobs jobs(ui);
+    SUtilityOptions options;
+    options.strVersion = u"1.0.0";
+    CLumaroLogic main(options, jobs, DefaultLumaroHost());
+    CWin32Dialog view(main, nullptr);
+    ASSERT_TRUE(view.CreateModeless(nullptr, true));
+    const HWND h = view.Handle();
+    using namespace main_ids;
+    auto rect = [h](int nId) { return RectIn(h, GetDlgItem(h, nId)); };
+    auto frame = [h](const wchar_t* pszCaption) { return RectIn(h, FrameOf(h, pszCaption)); };
+    auto cx = [](const RECT& rc) { return rc.right - rc.left; };
+    // Places are whole dialog units, each rounded to pixels: equal ones may
+    // differ by a unit.
+    RECT rcUnit{0, 0, 1, 1};
+    MapDialogRect(h, &rcUnit);
+    const int nUnit = rcUnit.right + 1;
+
+    // Buttons sharing a column: one left edge, one width.
+    for (auto [nUpper, nLower] : {std::pair{kBluetoothSettings, kLanSettings}, std::pair{kWlanSettings, kUsageSettings},
+                                  std::pair{kSerialSettings, kCustomDeviceSettings}}) {
+        EXPECT_EQ(rect(nUpper).left, rect(nLower).left) << nUpper;
+        EXPECT_EQ(cx(rect(nUpper)), cx(rect(nLower))) << nUpper;
+    }
+    // A group's columns fill its frame evenly: two columns of buttons, three
+    // in the backup row, one for the net protocols.
+    const RECT rcVexal = frame(L"Vexal interface settings"), rcBackup = frame(L"Backup and search");
+    EXPECT_NEAR(rect(kBluetoothSettings).left - rcVexal.left, rcVexal.right - rect(kWlanSettings).right, nUnit);
+    EXPECT_NEAR(cx(rect(kBluetoothSettings)), cx(rect(kWlanSettings)), nUnit);
+    EXPECT_NEAR(rect(kFindHubs).left - rcBackup.left, rcBackup.right - rect(kLoadSettings).right, nUnit);
+    for (int nId : {kSaveSettings, kLoadSettings}) EXPECT_NEAR(cx(rect(nId)), cx(rect(kFindHubs)), nUnit) << nId;
+    const RECT rcNet = frame(L"Net Protocol settings");
+    EXPECT_NEAR(rect(kNetProtocolSettings).left - rcNet.left, rcNet.right - rect(kNetProtocolSettings).right, nUnit);
+
+    // Spans: Connect and Disconnect share the three columns of their group,
+    // the model spans the label's and the field's, E X I T the window's three
+    // (the frames of the groups side by side above it together).
+    EXPECT_EQ(rect(kConnect).left, rect(kUsb).left);
+    EXPECT_NEAR(rect(kDisconnect).right, rect(kSerialList).right, nUnit);
+    EXPECT_NEAR(cx(rect(kConnect)), cx(rect(kDisconnect)), nUnit);
+    EXPECT_EQ(rect(kSerialList).left, rect(kAddress).left);
+    EXPECT_NEAR(rect(kSerialList).right, rect(kAddress).right, nUnit);
+    const RECT rcSerialLabel = RectIn(h, GetWindow(GetDlgItem(h, kSerialList), GW_HWNDPREV));
+    EXPECT_EQ(rect(kModel).left, rcSerialLabel.left);
+    EXPECT_NEAR(rect(kModel).right, rect(kAddress).right, nUnit);
+    const RECT rcExit = rect(kExit), rcComm = frame(L"Communication Setting");
+    EXPECT_EQ(rcExit.left, rcComm.left);
+    EXPECT_NEAR(rcExit.right, rcComm.right, nUnit);
+    EXPECT_EQ(rcExit.left, frame(L"Peripheral device settings").left);
+    EXPECT_NEAR(rcExit.right, rcNet.right, nUnit);
+
+    // The window keeps its 225 dialog units of width (its contents fit) and
+    // grows in height only.
+    RECT rcDesign{0, 0, 225, 201}, rcClient{};
+    MapDialogRect(h, &rcDesign);
+    GetClientRect(h, &rcClient);
+    EXPECT_EQ(rcClient.right, rcDesign.right);
+    EXPECT_GE(rcClient.bottom, rcDesign.bottom);
+
+    // No text is cut: each fits its control beside the control's own parts
+    // (a push button's edges, a radio's circle, a frame's corner).
+    int nChecked = 0;
+    for (HWND hChild = GetWindow(h, GW_CHILD); hChild != nullptr; hChild = GetWindow(hChild, GW_HWNDNEXT)) {
+        wchar_t szText[128] = {}, szClass[32] = {};
+        GetWindowTextW(hChild, szText, 128);
+        GetClassNameW(hChild, szClass, 32);
+        const LONG nStyle = GetWindowLongW(hChild, GWL_STYLE);
+        const bool bButton = wcscmp(szClass, L"Button") == 0, bStatic = wcscmp(szClass, L"Static") == 0;
+        if (szText[0] == 0 || (nStyle & WS_VISIBLE) == 0 || (!bButton && !bStatic)) continue;
+        std::wstring strShown(szText);
+        if (bButton || (nStyle & SS_NOPREFIX) == 0)
+            strShown.erase(std::remove(strShown.begin(), strShown.end(), L'&'), strShown.end());
+        const RECT rc = RectIn(h, hChild);
+        const HDC hDc = GetDC(hChild);
+        const HGDIOBJ hOld = SelectObject(hDc, reinterpret_cast<HGDIOBJ>(SendMessageW(hChild, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(hDc, strShown.c_str(), static_cast<int>(strShown.size()), &size);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(hDc, &tm);
+        SelectObject(hDc, hOld);
+        ReleaseDC(hChild, hDc);
+        int nBeside = 0;
+        if (bButton) {
+            switch (nStyle & 0xF) {
+            case BS_PUSHBUTTON: nBeside = 4 * GetSystemMetrics(SM_CXEDGE); break;
+            case BS_GROUPBOX: nBeside = tm.tmHeight; break;  // the frame's corner before its caption
+            default: nBeside = rc.bottom - rc.top;           // a radio's circle and its gap
+            }
+        }
+        EXPECT_LE(size.cx + nBeside, rc.right - rc.left) << U8(std::u16string(strShown.begin(), strShown.end()));
+        ++nChecked;
+    }
+    EXPECT_GE(nChecked, 24);
 }
 
 // Two narrow list boxes side by side over a button row: filled with

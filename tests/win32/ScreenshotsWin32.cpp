@@ -1,8 +1,8 @@
 // Pictures of the main window and each settings page as the Win32 renderer
 // draws them, against the simulator. Runs only when VEXAL_SCREENSHOT_DIR
-// names a folder (scripts/windows-screenshots.sh runs it in a Wine virtual
-// desktop, where Wine draws the title bars itself); each window is written
-// there as <name>.bmp.
+// names a folder (scripts/windows-screenshots.sh runs it under Xvfb, where
+// Wine draws the title bars itself, at 96 DPI and again at 144); each window
+// is written there as <name>.bmp.
 #include <gtest/gtest.h>
 
 #include "HubSimFixture.h"

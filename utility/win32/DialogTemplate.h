@@ -20,9 +20,14 @@ struct SLayout {
     int cx = 0, cy = 0;           // the client area
 };
 
-// Places every control: column widths from the widest cell (captions and
-// nWidthChars), controls sharing a cell side by side, a group's frame
-// around the cells it covers, the button row right-aligned under the grid.
+// Places every control: column widths from the widest cell (captions as
+// the dialog's font draws them, nWidthChars), spare width to the columns
+// that stretch, else to those of fields and lists, else evenly; a field,
+// list or button alone in a cell fills it, buttons sharing one share it;
+// each group a grid of its own inside a frame that fills its cells (stacked
+// groups with as many columns share theirs); the button row right-aligned
+// under the grid. A window drawn for a size of its own keeps that size where
+// its contents fit in it.
 SLayout LayOut(const SDialogDesc& desc);
 
 // The order controls take in the template, which is also the tab order and
@@ -32,6 +37,6 @@ std::vector<size_t> TemplateOrder(const SDialogDesc& desc);
 
 // The template, DWORD-aligned, ready for DialogBoxIndirectParamW and
 // CreateDialogIndirectParamW ("MS Shell Dlg", 8 points).
-std::vector<uint16_t> BuildTemplate(const SDialogDesc& desc, bool bChild);
+std::vector<uint16_t> BuildTemplate(const SDialogDesc& desc, bool bMainWindow);
 
 }  // namespace vexal::utility::win32
