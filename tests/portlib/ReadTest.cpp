@@ -30,12 +30,14 @@ protected:
 
 TEST_F(PortRead, DataArrivingDuringTheWaitIsDeliveredInOrder) {
     Put({1, 2, 3, 4});
+    // The clock starts before the late writer's sleep, so a busy machine
+    // that delays this thread cannot make the wait look shorter than it was.
+    const uint64_t t0 = platform::TickMs();
     std::thread late([&] {
         platform::SleepMs(150);
         Put({5, 6, 7, 8, 9, 10});
     });
     uint8_t buf[10] = {};
-    const uint64_t t0 = platform::TickMs();
     // A long time-out, so a loaded machine cannot make the late bytes miss it.
     const uint32_t n = port->Read(0, buf, 10, 5000);
     const uint64_t elapsed = platform::TickMs() - t0;
