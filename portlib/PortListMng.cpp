@@ -5,6 +5,8 @@
 #include "portlib/PortNet.h"
 #include "portlib/PortUsb.h"
 
+#include "platform/DeviceNames.h"
+
 namespace vexal {
 
 namespace {
@@ -21,6 +23,8 @@ std::shared_ptr<CPortInterface> MakeTransport(uint32_t dwType) {
 }  // namespace
 
 uint32_t PortTypeFromName(std::u16string_view strName) {
+    // First: the letters of a device path ("/dev/ttyUSB0") say nothing of its transport.
+    if (platform::DevicePathOf(strName)) return ZAMO_PORT_COM;
     if (strName.find(u"COM") != std::u16string_view::npos) return ZAMO_PORT_COM;
     if (strName.find(u"USB") != std::u16string_view::npos) return ZAMO_PORT_USB;
     if (strName.find(u"LPT") != std::u16string_view::npos) return ZAMO_PORT_LPT;

@@ -19,7 +19,8 @@ namespace vexal {
 inline constexpr uint32_t kFirstPortId = 10000;
 inline constexpr uint32_t kUnknownPortMode = 1000;
 
-// Port type from the name: "COM" serial, "USB", "LPT", else network; 0 for empty.
+// Port type from the name: a device path (platform::DevicePathOf) is serial;
+// otherwise "COM" serial, "USB", "LPT", else network; 0 for empty.
 uint32_t PortTypeFromName(std::u16string_view strName);
 
 // Bluetooth stack behind a serial port name (0 unknown or none).
