@@ -171,16 +171,13 @@ def test_serial_sessions_by_device_path_leave_the_device_directory_alone(tmp_pat
     monkeypatch.setenv("VEXAL_DEVICE_DIR", str(devices))
     with HubSim("127.0.0.3", ("--pty",)) as a, HubSim("127.0.0.4", ("--pty",)) as b, \
             HubSim("127.0.0.5", ("--pty",)) as c:
-        # Paths whose letters would choose another transport, side by side,
-        # and a COM<n> name of the process's device directory beside them.
-        os.symlink(a.pty, tmp_path / "ttyUSB0")
-        os.symlink(b.pty, tmp_path / "rfcomm0")
+        # Two device paths side by side, and a COM<n> name of the process's
+        # device directory beside them.
         os.symlink(c.pty, devices / "COM5")
-        with vexal.Hub.serial(str(tmp_path / "ttyUSB0") + ":9600") as by_usb_path, \
-                vexal.Hub.serial(str(tmp_path / "rfcomm0")) as by_rfcomm_path:
+        with vexal.Hub.serial(a.pty + ":9600") as by_path, vexal.Hub.serial(b.pty) as by_other_path:
             assert process_getenv("VEXAL_DEVICE_DIR") == str(devices)
             with vexal.Hub.serial("COM5") as by_name:
-                for hub, sim, name in ((by_usb_path, a, "A"), (by_rfcomm_path, b, "B"), (by_name, c, "C")):
+                for hub, sim, name in ((by_path, a, "A"), (by_other_path, b, "B"), (by_name, c, "C")):
                     hub.set_bluetooth(name="Till " + name)
                     assert sim.get("bluetooth.name") == "Till " + name
         assert process_getenv("VEXAL_DEVICE_DIR") == str(devices)
