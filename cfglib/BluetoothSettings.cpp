@@ -30,8 +30,8 @@ constexpr SBluetoothLines kEncryptionLines = {"getBluetoothAuthentication read f
                                               "getBluetoothCertificationStatus:%d"};
 
 int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, int32_t* pValue) {
-    if (session.RefusedInPassThrough()) return kResultBypass;
-    if (pValue == nullptr) return SetResult(session, kResultArgument);
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pValue == nullptr) return SetResult(session, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode =
             ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -39,7 +39,7 @@ int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
     const auto decoded = DecodeBluetoothChar(eItem, reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
-        return SetResult(session, kResultFail);
+        return SetResult(session, ZAMO_E_FAIL);
     }
     *pValue = decoded.value;
     if (eItem == EBluetoothItem::Encryption)
@@ -50,8 +50,8 @@ int32_t ReadBluetoothChar(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
 }
 
 int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluetoothLines& lines, ZamoText* pText) {
-    if (session.RefusedInPassThrough()) return kResultBypass;
-    if (pText == nullptr) return SetResult(session, kResultArgument);
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pText == nullptr) return SetResult(session, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode =
             ExchangeWithHub(session, BuildBluetoothRead(eItem), kMediumTimeoutMs, lines.pszReadFail, reply))
@@ -59,7 +59,7 @@ int32_t ReadBluetoothText(CZamoCtrl& session, EBluetoothItem eItem, const SBluet
     const auto decoded = DecodeBluetoothText(eItem, reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
-        return SetResult(session, kResultFail);
+        return SetResult(session, ZAMO_E_FAIL);
     }
     const std::u16string strValue = Utf16FromAnsi(decoded.value);
     ZamoTextAssign(pText, strValue);
@@ -87,18 +87,18 @@ int32_t CZamoCtrl::getBluetoothAuthentication(int32_t* pEncryption) {
 
 int32_t CZamoCtrl::setBluetoothInfo(uint8_t byMode, const char16_t* pszName, const char16_t* pszPinCode,
                                     uint8_t byEncryption) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     // Field lengths are those of the converted bytes, not of the UTF-16 text.
     const std::string strName = AnsiFromUtf16(TextFromInput(pszName));
     const std::string strPin = AnsiFromUtf16(TextFromInput(pszPinCode));
-    if (SendToHub(*this, BuildBluetoothInfo(byMode, strName, strPin, byEncryption)) != kResultOk) return m_nResult;
+    if (SendToHub(*this, BuildBluetoothInfo(byMode, strName, strPin, byEncryption)) != ZAMO_SUCCESS) return m_nResult;
     SettingsLog(kLogInfo, "-setBluetoothInfo");
     return m_nResult;
 }
 
 int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection) {
-    if (RefusedInPassThrough()) return kResultBypass;
-    if (pAutoConnection == nullptr) return SetResult(*this, kResultArgument);
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pAutoConnection == nullptr) return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdBluetoothAutoRead, 0x00}, kMediumTimeoutMs,
                                               "getBluetoothAutoConnection read fail=%d", reply))
@@ -106,7 +106,7 @@ int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection) {
     const auto decoded = DecodeBluetoothAutoConnection(reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "getBluetoothAutoConnection invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     *pAutoConnection = decoded.value;
     SettingsLog(kLogInfo, "getBluetoothAutoConnection:%d", {decoded.value});
@@ -114,8 +114,8 @@ int32_t CZamoCtrl::getBluetoothAutoConnection(uint8_t* pAutoConnection) {
 }
 
 int32_t CZamoCtrl::setBluetoothAutoConnection(int32_t nOn) {
-    if (RefusedInPassThrough()) return kResultBypass;
-    if (SendToHub(*this, BuildOnOff(kCmdBluetoothAutoWrite, nOn)) != kResultOk) return m_nResult;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (SendToHub(*this, BuildOnOff(kCmdBluetoothAutoWrite, nOn)) != ZAMO_SUCCESS) return m_nResult;
     SettingsLog(kLogInfo, "-setBluetoothAutoConnection");
     return m_nResult;
 }

@@ -38,7 +38,7 @@ int32_t CZamoCtrl::ZamoDataWrite(const uint8_t* pData, int32_t nLength, uint32_t
         const int32_t nWritten = writeData(frame.data(), nFrame);
         if (nWritten < nFrame) {
             CVQTLoger::Instance().WriteLog(kLogError, "ZamoDataWrite : %d/%d", {nWritten, nFrame});
-            m_nResult = 1000;
+            m_nResult = ZAMO_E_FAIL;
             break;
         }
         nSent += nChunk;
@@ -59,12 +59,12 @@ int32_t CZamoCtrl::ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, 
     // Only the reply to this request may be read: drop anything left over.
     if (IsPortOpen()) m_pState->CallClear(m_dwPortId, dwTarget);
     if (nLength > 0 && pRequest != nullptr) ZamoDataWrite(pRequest, nLength, dwTarget);
-    if (WaitAnswer(dwTimeoutMs, dwTarget) == 0) return 1011;
+    if (WaitAnswer(dwTimeoutMs, dwTarget) == 0) return ZAMO_E_TIMEOUT;
     const uint32_t dwWaiting = WaitAnswer(dwTimeoutMs / 10, dwTarget);
-    if (dwWaiting == 0) return 1011;
+    if (dwWaiting == 0) return ZAMO_E_TIMEOUT;
     std::vector<uint8_t> buffer(static_cast<size_t>(dwWaiting) + 1, 0);
     const int32_t nRead = ReadAnswer(buffer.data(), static_cast<int32_t>(dwWaiting), dwTarget);
-    if (nRead <= 0) return 1011;
+    if (nRead <= 0) return ZAMO_E_TIMEOUT;
     buffer.resize(static_cast<size_t>(nRead) + 1);  // the reply and one zero byte
     buffer[static_cast<size_t>(nRead)] = 0;
     reply = std::move(buffer);
@@ -75,7 +75,7 @@ int32_t CZamoCtrl::SetMultiDeviceRead(uint32_t dwDeviceId, uint32_t dwMode) {
     CVQTLoger::Instance().WriteLog(kLogInfo, "SetMultiDeviceRead");
     if (m_nCommandMode == 1) return 0;
     const uint8_t request[3] = {0x72, static_cast<uint8_t>(dwDeviceId), static_cast<uint8_t>(dwMode)};
-    return ZamoDataWrite(request, 3, kHubDeviceId) == 3 ? 0 : 1000;
+    return ZamoDataWrite(request, 3, kHubDeviceId) == 3 ? ZAMO_SUCCESS : ZAMO_E_FAIL;
 }
 
 uint32_t CZamoCtrl::WaitReadAvailable(uint32_t dwLimitMs, uint32_t dwDeviceId) {
@@ -88,7 +88,7 @@ uint32_t CZamoCtrl::WaitAnswer(uint32_t dwLimitMs, uint32_t dwDeviceId) {
 
 int32_t CZamoCtrl::ReadAnswer(uint8_t* pBuffer, int32_t nLength, uint32_t dwDeviceId) {
     const int32_t nRead = nLength > 0 ? m_pState->ReadAnswer(pBuffer, nLength, m_dwPortId, dwDeviceId) : 0;
-    if (nRead <= 0) m_nResult = 1011;
+    if (nRead <= 0) m_nResult = ZAMO_E_TIMEOUT;
     return nRead;
 }
 

@@ -46,7 +46,7 @@ constexpr CHubTextQuery kFWVersionQuery = {0x51, "GetVexalFWVersion read fail=%d
 
 static int32_t ReadHubText(CZamoCtrl& session, const CHubTextQuery& query, std::u16string& strCache,
                            std::u16string& strOut) {
-    if (session.RefusedInPassThrough()) return 1003;
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
     if (!strCache.empty()) {
         if (&strOut != &strCache) strOut = strCache;
         return 0;
@@ -62,7 +62,7 @@ static int32_t ReadHubText(CZamoCtrl& session, const CHubTextQuery& query, std::
     const std::optional<std::string> text = DecodeHubText(Reply(reply), query.byCommand);
     if (!text) {
         Log().WriteLog(kLogError, query.pszInvalid);
-        return 1000;
+        return ZAMO_E_FAIL;
     }
     strOut = platform::Utf16FromAnsi(*text);
     Log().WriteLog(kLogInfo, query.pszValue, {strOut});
@@ -93,7 +93,7 @@ int32_t CZamoCtrl::CheckModelName() {
 int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
     if (RefusedInPassThrough()) return m_nResult;
     if (pList == nullptr) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     std::vector<uint8_t> reply;
@@ -107,7 +107,7 @@ int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
     const std::optional<std::string> entries = DecodeUsbList(Reply(reply));
     if (!entries) {
         Log().WriteLog(kLogError, "getUsbList invalid read data");
-        m_nResult = 1000;
+        m_nResult = ZAMO_E_FAIL;
         return m_nResult;
     }
     ZamoTextAppend(pList, platform::Utf16FromAnsi(*entries));
@@ -118,7 +118,7 @@ int32_t CZamoCtrl::getUsbList(ZamoText* pList) {
 int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, ZamoText* pProductId) {
     if (RefusedInPassThrough()) return m_nResult;
     if (pVendorId == nullptr || pProductId == nullptr) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     const uint8_t byDeviceId = static_cast<uint8_t>(nDeviceId);
@@ -133,12 +133,12 @@ int32_t CZamoCtrl::getUsbInfoByDevId(int32_t nDeviceId, ZamoText* pVendorId, Zam
     const SUsbInfoReply decoded = DecodeUsbInfo(Reply(reply), byDeviceId);
     if (decoded.eResult == EUsbInfoReply::TooShort) {
         Log().WriteLog(kLogError, "getUsbInfoByDevId read zero");
-        m_nResult = 1007;
+        m_nResult = ZAMO_E_DEVICE_ID;
         return m_nResult;
     }
     if (decoded.eResult == EUsbInfoReply::BadHeader) {
         Log().WriteLog(kLogError, "getUsbInfoByDevId invalid read data");
-        m_nResult = 1000;
+        m_nResult = ZAMO_E_FAIL;
         return m_nResult;
     }
     const std::u16string strVendor = platform::Utf16FromAnsi(decoded.strVendorId);
@@ -153,7 +153,7 @@ int32_t CZamoCtrl::getDevIdList(uint8_t* pIds, int32_t* pCount) {
     Log().WriteLog(kLogInfo, "getDevIdList");
     if (RefusedInPassThrough()) return m_nResult;
     if (pIds == nullptr || pCount == nullptr) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     *pCount = 0;
@@ -165,7 +165,7 @@ int32_t CZamoCtrl::getDevIdList(uint8_t* pIds, int32_t* pCount) {
 }
 
 int32_t CZamoCtrl::ExchangeGSI(uint8_t n, std::vector<uint8_t>& reply) {
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     const uint8_t request[3] = {0x1D, 0x49, n};
     const int32_t nCode = ZamoDeviceInfoRead(request, 3, m_dwDeviceId, kShortTimeoutMs, reply);
     if (nCode != 0) {
@@ -219,10 +219,10 @@ int32_t CZamoCtrl::getCodepage(std::u16string* pOut) {
 
 int32_t CZamoCtrl::enablePNP(int32_t nForce) {
     Log().WriteLog(kLogInfo, "enablePNP(%d, %d)", {1, nForce});
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     if (m_nCommandMode == 1) {
         Log().WriteLog(kLogError, "CommandMode is BYPASS");
-        m_nResult = 1003;
+        m_nResult = ZAMO_E_BYPASS;
         return m_nResult;
     }
     if (nForce == 0 && IsPortOpen() && m_pState->CallGetPnPMode(m_dwPortId, m_dwDeviceId) == 1) {

@@ -16,19 +16,19 @@ std::u16string BlockText(ReplyBytes reply) { return platform::Utf16FromAnsi(Text
 }  // namespace
 
 int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock) {
-    if (RefusedInPassThrough()) return kResultBypass;
-    if (pBlock == nullptr) return SetResult(*this, kResultArgument);
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pBlock == nullptr) return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdLanRead}, kLongTimeoutMs, "getLanInfo read fail=%d", reply))
         return nCode;
     const auto decoded = DecodeLanRead(reply.Bytes());
     if (decoded.eError == EReplyError::BadHeader) {
         SettingsLog(kLogError, "read ERROR in getLanInfo");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (!decoded.Ok()) {
         SettingsLog(kLogInfo, "read Invalid data(%dbytes) in getLanInfo", {decoded.nDetail});
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     SettingsLog(kLogInfo, "getLanInfo:%s", {BlockText(reply.Bytes())});
     std::copy(decoded.value.begin(), decoded.value.end(), pBlock);
@@ -36,9 +36,9 @@ int32_t CZamoCtrl::getLanInfo(uint8_t* pBlock) {
 }
 
 int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pStatus) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     if (nLength < 0 || nLength == INT32_MAX || (pData == nullptr && nLength > 0))
-        return SetResult(*this, kResultArgument);
+        return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, BuildLanWrite(pData, static_cast<size_t>(nLength)), kLongTimeoutMs,
                                               "setLanInfo read fail=%d", reply))
@@ -47,11 +47,11 @@ int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pS
     if (decoded.eError == EReplyError::TooShort) {
         // No status byte to pass on: the caller's byte stays as it was.
         SettingsLog(kLogError, "read Invalid data(%dbytes) in setLanInfo", {decoded.nDetail});
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (decoded.eError == EReplyError::BadHeader) {
         SettingsLog(kLogError, "error(%d) in setLanInfo", {decoded.nDetail});
-        SetResult(*this, kResultFail);
+        SetResult(*this, ZAMO_E_FAIL);
     }
     // The hub's verdict reaches the caller even with a wrong header.
     if (pStatus != nullptr) *pStatus = decoded.value;
@@ -60,8 +60,8 @@ int32_t CZamoCtrl::setLanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pS
 }
 
 int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock) {
-    if (RefusedInPassThrough()) return kResultBypass;
-    if (pBlock == nullptr) return SetResult(*this, kResultArgument);
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pBlock == nullptr) return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode =
             ExchangeWithHub(*this, {kCmdWlanRead, 0x00}, kLongTimeoutMs, "getWlanInfo read fail=%d", reply))
@@ -69,11 +69,11 @@ int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock) {
     const auto decoded = DecodeWlanRead(reply.Bytes());
     if (decoded.eError == EReplyError::BadHeader || decoded.eError == EReplyError::WrongLength) {
         SettingsLog(kLogError, "getWlanInfo invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (!decoded.Ok()) {
         SettingsLog(kLogInfo, "read Invalid data(%dbytes) in getWlanInfo", {decoded.nDetail});
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     SettingsLog(kLogInfo, "getWlanInfo:%s", {BlockText(reply.Bytes())});
     std::copy(decoded.value.begin(), decoded.value.end(), pBlock);
@@ -81,9 +81,9 @@ int32_t CZamoCtrl::getWlanInfo(uint8_t* pBlock) {
 }
 
 int32_t CZamoCtrl::setWlanInfo(const uint8_t* pData, int32_t nLength, uint8_t* pReply) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     if (nLength < 0 || nLength > INT32_MAX - 2 || (pData == nullptr && nLength > 0))
-        return SetResult(*this, kResultArgument);
+        return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, BuildWlanWrite(pData, static_cast<size_t>(nLength)),
                                               kLongTimeoutMs, "setWlanInfo read fail=%d", reply))
@@ -91,7 +91,7 @@ int32_t CZamoCtrl::setWlanInfo(const uint8_t* pData, int32_t nLength, uint8_t* p
     const auto decoded = DecodeWlanWrite(reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "setWlanInfo invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (pReply != nullptr) std::copy(decoded.value.begin(), decoded.value.end(), pReply);
     SettingsLog(kLogInfo, "-setWlanInfo");

@@ -61,7 +61,7 @@ void CZamoCtrl::processAlarmCallback(uint32_t /*dwKind*/, uint32_t /*dwZero*/, u
 }
 
 int32_t CZamoCtrl::FindUsbHub() {
-    if (m_nInterface != ZAMO_IF_USB) return 1006;
+    if (m_nInterface != ZAMO_IF_USB) return ZAMO_E_PORT;
     bool bToldOnce = false;
     CRegistUsb list(platform::SystemUsbBus(), [&](const std::u16string& strLine) {
         // A user without access to a hub is told why it was not found.
@@ -78,7 +78,7 @@ int32_t CZamoCtrl::FindUsbHub() {
         }
     }
     SetPortName(u"");
-    return 1100;
+    return ZAMO_E_NO_USB_HUB;
 }
 
 int32_t CZamoCtrl::openService() { return m_nResult; }
@@ -86,11 +86,11 @@ int32_t CZamoCtrl::openService() { return m_nResult; }
 int32_t CZamoCtrl::openServiceById(int32_t nDeviceId) { return Open(static_cast<uint32_t>(nDeviceId)); }
 
 int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     CState& state = *m_pState;
     // Without the port library there is nothing to open.
     if (!state.m_hPortLibrary.IsLoaded()) {
-        m_nResult = 1000;
+        m_nResult = ZAMO_E_FAIL;
         return m_nResult;
     }
     if (m_nInterface == ZAMO_IF_USB) {
@@ -103,7 +103,7 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
     m_dwPortId = state.CallCreatePort(m_strPortName, m_dwDeviceType);
     if (m_dwPortId == 0) {
         Log().WriteLog(kLogError, "-OpenService : Port Create Error!");
-        return 1006;
+        return ZAMO_E_PORT;
     }
     int32_t nCount = state.OpenPort(m_DeviceOption, m_dwPortId, dwDeviceId);
     if (nCount == 0 && m_nInterface == ZAMO_IF_ETHERNET) {
@@ -116,7 +116,7 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
         }
     }
     if (nCount == 0) {
-        m_nResult = 1006;
+        m_nResult = ZAMO_E_PORT;
         Log().WriteLog(kLogError, "-OpenService: Failed OpenPort");
         return m_nResult;
     }
@@ -125,16 +125,16 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
     if (m_nCommandMode == 0) {
         if (nCount == 1) {
             if (CheckModelName() != 0) {
-                m_nResult = 1006;
+                m_nResult = ZAMO_E_PORT;
                 return m_nResult;
             }
             GetVexalFWVersion(m_strVexalFWVersion);
             enablePNP(0);
             platform::SleepMs(kPnpSettleMs);
-            m_nResult = 0;  // the version and PnP outcomes do not count
+            m_nResult = ZAMO_SUCCESS;  // the version and PnP outcomes do not count
         }
         const uint64_t qwStart = platform::TickMs();
-        const uint64_t qwLimit = static_cast<uint64_t>(m_nTimeout) * 1000;
+        const uint64_t qwLimit = static_cast<uint64_t>(m_nTimeout) * kMsPerSecond;
         for (;;) {
             if (m_bConvertHID == 1) {
                 m_dwDeviceId = state.CallAvailableDevId(m_dwPortId, m_dwDeviceType, 20, 29);
@@ -147,10 +147,10 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
             if (nCount > 1) {
                 enablePNP(1);
                 platform::SleepMs(kPnpSettleMs);
-                m_nResult = 0;
+                m_nResult = ZAMO_SUCCESS;
             }
         }
-        if (m_dwDeviceId == 0) m_nResult = 1007;
+        if (m_dwDeviceId == 0) m_nResult = ZAMO_E_DEVICE_ID;
     } else {
         m_dwDeviceId = 0;
     }
@@ -163,8 +163,8 @@ int32_t CZamoCtrl::Open(uint32_t dwDeviceId) {
 
 int32_t CZamoCtrl::closeService(int32_t n) {
     Log().WriteLog(kLogInfo, "closeService(%d)", {n});
-    m_nResult = 0;
-    if (!m_pState) return 1006;
+    m_nResult = ZAMO_SUCCESS;
+    if (!m_pState) return ZAMO_E_PORT;
     CState& state = *m_pState;
     Log().WriteLog(kLogInfo, "Call ClosePort in closeService");
     if (IsPortOpen()) state.CallSetAlarmCallback(m_dwPortId, m_dwDeviceId, nullptr);
@@ -174,18 +174,18 @@ int32_t CZamoCtrl::closeService(int32_t n) {
     m_dwPortId = 0;
     m_bOpened = 0;
     m_pTransactionData.reset();
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     return nLeft;
 }
 
 int32_t CZamoConfigurationCtrl::openService() { return openServiceById(static_cast<int32_t>(m_dwDeviceType)); }
 
 int32_t CZamoConfigurationCtrl::openServiceById(int32_t nDeviceId) {
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     if (m_bOpened) {
         if (m_dwDeviceId == static_cast<uint32_t>(nDeviceId)) return 1;
         // Opening again would register the port a second time and leak it.
-        m_nResult = 1010;
+        m_nResult = ZAMO_E_OPENED;
         return m_nResult;
     }
     m_nResult = CZamoCtrl::openServiceById(nDeviceId);
@@ -225,9 +225,9 @@ int32_t CZamoCtrl::isOpen() {
 
 int32_t CZamoCtrl::setTransaction(int32_t nMode) {
     Log().WriteLog(kLogInfo, "setTransaction(%d)", {nMode});
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     if (nMode != 0 && nMode != 1) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     if (nMode == m_nTransaction) return 0;
@@ -243,7 +243,7 @@ int32_t CZamoCtrl::setTransaction(int32_t nMode) {
         if (m_bSolvaneMode == 1) {
             if (nSent < nHeld) {
                 Log().WriteLog(kLogError, "failed transaction in SOLVANE_MODE");
-                m_nResult = 1000;
+                m_nResult = ZAMO_E_FAIL;
             } else {
                 uint8_t byModel = 0;
                 if (getDeviceInfoByGSI(0x01, byModel) == 0) {
@@ -256,7 +256,7 @@ int32_t CZamoCtrl::setTransaction(int32_t nMode) {
                     case 0x41: break;
                     default:
                         Log().WriteLog(kLogError, "failed check printing transaction in SOLVANE_MODE");
-                        m_nResult = 1000;
+                        m_nResult = ZAMO_E_FAIL;
                         break;
                     }
                 }

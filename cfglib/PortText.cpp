@@ -91,7 +91,7 @@ SPortSelection ParsePortText(int32_t nInterface, std::u16string_view strPort, in
         selection.strPortName = strPort;
         option.portType = static_cast<uint32_t>(nInterface);
         break;
-    default: selection.nResult = 1004; break;
+    default: selection.nResult = ZAMO_E_ARGUMENT; break;
     }
     return selection;
 }

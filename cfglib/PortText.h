@@ -6,12 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "include/zamocfg.h"
 #include "include/zamoport.h"
 
 namespace vexal::cfg {
 
 struct SPortSelection {
-    int32_t nResult = 0;         // 0, or 1004 for an interface code it does not know
+    int32_t nResult = 0;         // 0, or ZAMO_E_ARGUMENT for an interface code it does not know
     std::u16string strPortName;  // empty unless the interface names one
     DeviceOption option{};       // portName is left null: the caller points it at its own copy
 };

@@ -23,7 +23,7 @@ int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& requ
     const auto decoded = DecodeCustomChange(request[0], request[1], reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
-        return SetResult(session, kResultFail);
+        return SetResult(session, ZAMO_E_FAIL);
     }
     SettingsLog(kLogInfo, lines.pszDone);
     return decoded.value;
@@ -33,9 +33,9 @@ int32_t ChangeCustomDevices(CZamoCtrl& session, const std::vector<uint8_t>& requ
 
 int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate, uint8_t* pDataBits,
                                           uint8_t* pStopBits, uint8_t* pParity) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     if (pBaudRate == nullptr || pDataBits == nullptr || pStopBits == nullptr || pParity == nullptr)
-        return SetResult(*this, kResultArgument);
+        return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdSerialRead, byDeviceId}, kMediumTimeoutMs,
                                               "getSerialConfiguration read fail=%d", reply))
@@ -43,11 +43,11 @@ int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate
     const auto decoded = DecodeSerialRead(byDeviceId, reply.Bytes());
     if (decoded.eError == EReplyError::BadHeader) {
         SettingsLog(kLogError, "getSerialConfiguration invalid read data2");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "getSerialConfiguration invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     *pBaudRate = decoded.value.nBaudRate;
     *pDataBits = decoded.value.nDataBits;
@@ -59,16 +59,16 @@ int32_t CZamoCtrl::getSerialConfiguration(uint8_t byDeviceId, uint8_t* pBaudRate
 
 int32_t CZamoCtrl::setSerialConfiguration(uint8_t byDeviceId, uint8_t byBaudRate, uint8_t byDataBits,
                                           uint8_t byStopBits, uint8_t byParity) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     const SSerialConfig config{byBaudRate, byDataBits, byStopBits, byParity};
-    if (SendToHub(*this, BuildSerialWrite(byDeviceId, config)) != kResultOk) return m_nResult;
+    if (SendToHub(*this, BuildSerialWrite(byDeviceId, config)) != ZAMO_SUCCESS) return m_nResult;
     SettingsLog(kLogInfo, "-setSerialConfiguration");
     return m_nResult;
 }
 
 int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList) {
-    if (RefusedInPassThrough()) return kResultBypass;
-    if (pList == nullptr) return SetResult(*this, kResultArgument);
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pList == nullptr) return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, {kCmdCustomList, byDeviceType}, kMediumTimeoutMs,
                                               "getCustomDeviceList read fail=%d", reply))
@@ -76,7 +76,7 @@ int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList) {
     const auto decoded = DecodeCustomList(byDeviceType, reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "getCustomDeviceList invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     // Appended: the entries follow whatever the caller's text held.
     ZamoTextAppend(pList, platform::Utf16FromAnsi(decoded.value));
@@ -85,7 +85,7 @@ int32_t CZamoCtrl::getCustomDeviceList(uint8_t byDeviceType, ZamoText* pList) {
 }
 
 int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     const auto request =
         BuildCustomChange(kCmdCustomAdd, byDeviceType, platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
                           platform::AnsiFromUtf16(TextFromInput(pszProductId)));
@@ -94,7 +94,7 @@ int32_t CZamoCtrl::addCustomDevice(uint8_t byDeviceType, const char16_t* pszVend
 }
 
 int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszVendorId, const char16_t* pszProductId) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     const auto request =
         BuildCustomChange(kCmdCustomDelete, byDeviceType, platform::AnsiFromUtf16(TextFromInput(pszVendorId)),
                           platform::AnsiFromUtf16(TextFromInput(pszProductId)));
@@ -104,7 +104,7 @@ int32_t CZamoCtrl::deleteCustomDevice(uint8_t byDeviceType, const char16_t* pszV
 }
 
 int32_t CZamoCtrl::resetCustomDeviceList(uint8_t byDeviceType) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     return ChangeCustomDevices(
         *this, {kCmdCustomReset, byDeviceType},
         {"resetCustomDeviceList read fail=%d", "resetCustomDeviceList invalid read data", "-resetCustomDeviceList"});

@@ -14,15 +14,15 @@ struct SServiceLines {
 };
 
 int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, uint8_t* pValue) {
-    if (session.RefusedInPassThrough()) return kResultBypass;
-    if (pValue == nullptr) return SetResult(session, kResultArgument);
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pValue == nullptr) return SetResult(session, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, {nCommand}, kMediumTimeoutMs, lines.pszReadFail, reply))
         return nCode;
     const auto decoded = DecodeServiceByte(nCommand, reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
-        return SetResult(session, kResultFail);
+        return SetResult(session, ZAMO_E_FAIL);
     }
     *pValue = decoded.value;
     SettingsLog(kLogInfo, lines.pszValue, {decoded.value});
@@ -30,15 +30,15 @@ int32_t ReadServiceByte(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
 }
 
 int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLines& lines, ZamoText* pText) {
-    if (session.RefusedInPassThrough()) return kResultBypass;
-    if (pText == nullptr) return SetResult(session, kResultArgument);
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (pText == nullptr) return SetResult(session, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(session, {nCommand}, kMediumTimeoutMs, lines.pszReadFail, reply))
         return nCode;
     const auto decoded = DecodeServiceText(nCommand, reply.Bytes());
     if (!decoded.Ok()) {
         SettingsLog(kLogError, lines.pszInvalid);
-        return SetResult(session, kResultFail);
+        return SetResult(session, ZAMO_E_FAIL);
     }
     const std::u16string strValue = platform::Utf16FromAnsi(decoded.value);
     ZamoTextAssign(pText, strValue);
@@ -48,8 +48,8 @@ int32_t ReadServiceText(CZamoCtrl& session, uint8_t nCommand, const SServiceLine
 
 // pszDoneLine may be null: the SNMP switch writes no exit line.
 int32_t WriteService(CZamoCtrl& session, const std::vector<uint8_t>& message, const char* pszDoneLine) {
-    if (session.RefusedInPassThrough()) return kResultBypass;
-    if (SendToHub(session, message) != kResultOk) return session.m_nResult;
+    if (session.RefusedInPassThrough()) return ZAMO_E_BYPASS;
+    if (SendToHub(session, message) != ZAMO_SUCCESS) return session.m_nResult;
     if (pszDoneLine != nullptr) SettingsLog(kLogInfo, pszDoneLine);
     return session.m_nResult;
 }
@@ -102,9 +102,9 @@ int32_t CZamoCtrl::setSNMPRWCommunity(const char16_t* pszCommunity) {
 }
 
 int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, int32_t* pLan, int32_t* pWlan) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     if (pUsb == nullptr || pBluetooth == nullptr || pLan == nullptr || pWlan == nullptr)
-        return SetResult(*this, kResultArgument);
+        return SetResult(*this, ZAMO_E_ARGUMENT);
     CSettingsReply reply;
     if (const int32_t nCode =
             ExchangeWithHub(*this, {kCmdUsageRead}, kMediumTimeoutMs, "getInterfaceUsageStatus read fail=%d", reply))
@@ -113,11 +113,11 @@ int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, i
     const auto decoded = DecodeInterfaceUsageRead(reply.Bytes());
     if (decoded.eError == EReplyError::HubStatus) {
         SettingsLog(kLogError, "getInterfaceUsageStatus error=%d", {decoded.nDetail});
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "getInterfaceUsageStatus Invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     *pUsb = decoded.value.nUsb;
     *pBluetooth = decoded.value.nBluetooth;
@@ -130,7 +130,7 @@ int32_t CZamoCtrl::getInterfaceUsageStatus(int32_t* pUsb, int32_t* pBluetooth, i
 
 int32_t CZamoCtrl::setInterfaceUsageStatus(int32_t /*nUsb: always on, never sent*/, int32_t nBluetooth, int32_t nLan,
                                            int32_t nWlan, int32_t* pError) {
-    if (RefusedInPassThrough()) return kResultBypass;
+    if (RefusedInPassThrough()) return ZAMO_E_BYPASS;
     CSettingsReply reply;
     if (const int32_t nCode = ExchangeWithHub(*this, BuildInterfaceUsageWrite(nBluetooth, nLan, nWlan),
                                               kMediumTimeoutMs, "-setInterfaceUsageStatus read fail=%d", reply))
@@ -139,11 +139,11 @@ int32_t CZamoCtrl::setInterfaceUsageStatus(int32_t /*nUsb: always on, never sent
     if (decoded.eError == EReplyError::HubStatus) {
         SettingsLog(kLogError, "-setInterfaceUsageStatus error=%d", {decoded.nDetail});
         if (pError != nullptr) *pError = decoded.nDetail;
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     if (!decoded.Ok()) {
         SettingsLog(kLogError, "-setInterfaceUsageStatus Invalid read data");
-        return SetResult(*this, kResultFail);
+        return SetResult(*this, ZAMO_E_FAIL);
     }
     SettingsLog(kLogInfo, "-setInterfaceUsageStatus");
     return m_nResult;

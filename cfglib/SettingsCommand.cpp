@@ -21,18 +21,18 @@ int32_t ExchangeWithHub(CZamoCtrl& session, const std::vector<uint8_t>& request,
     reply.m_buffer.clear();
     const int32_t nCode = session.ZamoDeviceInfoRead(request.data(), static_cast<int32_t>(request.size()), kHubDeviceId,
                                                      dwTimeoutMs, reply.m_buffer);
-    if (nCode != kResultOk) {
+    if (nCode != ZAMO_SUCCESS) {
         reply.m_buffer.clear();
         SettingsLog(kLogError, pszReadFailLine, {nCode});
         return SetResult(session, nCode);
     }
-    return kResultOk;
+    return ZAMO_SUCCESS;
 }
 
 int32_t SendToHub(CZamoCtrl& session, const std::vector<uint8_t>& message) {
     const int32_t nLength = static_cast<int32_t>(message.size());
-    if (session.ZamoDataWrite(message.data(), nLength, kHubDeviceId) < nLength) return SetResult(session, kResultFail);
-    return kResultOk;
+    if (session.ZamoDataWrite(message.data(), nLength, kHubDeviceId) < nLength) return SetResult(session, ZAMO_E_FAIL);
+    return ZAMO_SUCCESS;
 }
 
 }  // namespace vexal::cfg

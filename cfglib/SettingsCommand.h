@@ -11,14 +11,9 @@
 #include "cfglib/SettingsReplies.h"
 #include "cfglib/ZamoCtrl.h"
 #include "common/VQTLog.h"
+#include "include/zamocfg.h"
 
 namespace vexal::cfg {
-
-// Result codes of the settings commands.
-inline constexpr int32_t kResultOk = 0;
-inline constexpr int32_t kResultFail = 1000;
-inline constexpr int32_t kResultBypass = 1003;
-inline constexpr int32_t kResultArgument = 1004;
 
 void SettingsLog(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
 
@@ -39,7 +34,7 @@ public:
 int32_t ExchangeWithHub(CZamoCtrl& session, const std::vector<uint8_t>& request, uint32_t dwTimeoutMs,
                         const char* pszReadFailLine, CSettingsReply& reply);
 
-// A message without reply to the hub. 0, or 1000 (also the last result) when
+// A message without reply to the hub. 0, or ZAMO_E_FAIL (also the last result) when
 // fewer bytes went out than the message holds.
 int32_t SendToHub(CZamoCtrl& session, const std::vector<uint8_t>& message);
 

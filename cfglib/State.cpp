@@ -138,7 +138,7 @@ uint32_t CStateCommon::CallAvailableDevId(uint32_t dwPortId, uint32_t dwDeviceTy
 }
 
 uint32_t CStateCommon::CallSetPnPMode(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
-    return IsInUse() && m_pfnSetPnPMode != nullptr ? m_pfnSetPnPMode(dwFlag, dwPortId, dwDeviceId) : 1000;
+    return IsInUse() && m_pfnSetPnPMode != nullptr ? m_pfnSetPnPMode(dwFlag, dwPortId, dwDeviceId) : ZAMO_E_FAIL;
 }
 
 uint32_t CStateCommon::CallGetPnPMode(uint32_t dwPortId, uint32_t dwDeviceId) {

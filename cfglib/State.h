@@ -123,7 +123,7 @@ public:
     // Waits of the exchange that the poll thread shares with the session.
     uint32_t WaitReadAvailable(uint32_t dwLimitMs, uint32_t dwPortId, uint32_t dwDeviceId);
     uint32_t WaitAnswer(uint32_t dwLimitMs, uint32_t dwPortId, uint32_t dwDeviceId);
-    // Bytes read, or 0 when nothing came (the session turns 0 into 1011).
+    // Bytes read, or 0 when nothing came (the session turns 0 into ZAMO_E_TIMEOUT).
     int32_t ReadAnswer(uint8_t* pBuffer, int32_t nLength, uint32_t dwPortId, uint32_t dwDeviceId);
     int32_t ReadDeviceData(uint8_t* pBuffer, int32_t nLength, uint32_t dwPortId, uint32_t dwDeviceId);
 

@@ -66,13 +66,13 @@ int32_t Guarded(int32_t nHandle, const char16_t* pszTag, int32_t nUnknown, TFn&&
     }
 }
 
-constexpr int32_t kFail = 1000;
+constexpr int32_t kFail = ZAMO_E_FAIL;
 
 int32_t SelectInterface(int32_t nInterface, const char16_t* pszPort) {
     auto& registry = Registry();
     // Handles are never reused: once the counter is spent, no more sessions.
     if (registry.m_nNextHandle == INT32_MAX) {
-        CVQTLoger::Instance().WriteLog(kLogForced, "[SelectInterface] error=%d.", {1000});
+        CVQTLoger::Instance().WriteLog(kLogForced, "[SelectInterface] error=%d.", {ZAMO_E_FAIL});
         return 0;
     }
     auto pSession = std::make_unique<CZamoConfigurationCtrl>();
@@ -176,7 +176,7 @@ ZAMOCFG_API int32_t setDataEvent(int32_t handle, ZamoDataCallback callback) {
 
 ZAMOCFG_API int32_t getVexalName(int32_t handle, ZamoText* name) {
     return Guarded(handle, u"[getVexalName]", kFail, [&](Session& s) {
-        if (name == nullptr) return s.m_nResult = 1004;
+        if (name == nullptr) return s.m_nResult = ZAMO_E_ARGUMENT;
         std::u16string strName;
         const int32_t nCode = s.GetVexalModelName(strName);
         if (nCode == 0) vexal::cfg::ZamoTextAssign(name, strName);
@@ -186,7 +186,7 @@ ZAMOCFG_API int32_t getVexalName(int32_t handle, ZamoText* name) {
 
 ZAMOCFG_API int32_t getVexalVersion(int32_t handle, ZamoText* version) {
     return Guarded(handle, u"[getVexalVersion]", kFail, [&](Session& s) {
-        if (version == nullptr) return s.m_nResult = 1004;
+        if (version == nullptr) return s.m_nResult = ZAMO_E_ARGUMENT;
         std::u16string strVersion;
         const int32_t nCode = s.GetVexalFWVersion(strVersion);
         if (nCode == 0) vexal::cfg::ZamoTextAssign(version, strVersion);

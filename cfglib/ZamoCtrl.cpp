@@ -42,7 +42,7 @@ CZamoCtrl::CZamoCtrl() {
     m_pState = std::make_shared<CState>();
     if (!m_pState->LoadPortLibrary("zamoport.dll")) {
         Log().WriteLog(kLogError, "LoadPortLibrary failed");
-        m_nResult = 1000;
+        m_nResult = ZAMO_E_FAIL;
     }
     SetCurrentSession(this);
 }
@@ -67,10 +67,10 @@ bool CZamoCtrl::IsPortOpen() const { return m_pState && m_pState->IsInUse(); }
 int32_t CZamoCtrl::selectInterface(int32_t nInterface, const std::u16string& strPort) {
     Log().WriteLog(kLogInfo, "+selectInterface(%d, %s)", {nInterface, strPort});
     if (m_bOpened) {
-        m_nResult = 1010;
+        m_nResult = ZAMO_E_OPENED;
         return m_nResult;
     }
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     m_nInterface = nInterface;
     m_strPort = strPort;
 
@@ -85,31 +85,31 @@ int32_t CZamoCtrl::selectInterface(int32_t nInterface, const std::u16string& str
 int32_t CZamoCtrl::selectCommandMode(int32_t nMode) {
     Log().WriteLog(kLogInfo, "selectCommandMode(%d)", {nMode});
     if (m_bOpened) {
-        m_nResult = 1010;
+        m_nResult = ZAMO_E_OPENED;
         return m_nResult;
     }
     if (nMode != 0 && nMode != 1) {
         Log().WriteLog(kLogError, "bad argument in selectCommandMode");
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     m_nCommandMode = nMode;
     m_DeviceOption.rawMode = static_cast<uint32_t>(nMode);
     m_DeviceOption.bluetoothCheck = 0;
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     return m_nResult;
 }
 
 int32_t CZamoCtrl::setTimeout(int32_t nSeconds) {
     Log().WriteLog(kLogInfo, "setTimeout(%d)", {nSeconds});
     if (m_bOpened) {
-        m_nResult = 1010;
+        m_nResult = ZAMO_E_OPENED;
         return m_nResult;
     }
-    if (nSeconds < 0) return 1004;
-    // The open waits m_nTimeout * 1000 ms: keep that within 32 bits.
-    m_nTimeout = std::min(nSeconds, INT32_MAX / 1000);
-    return 0;
+    if (nSeconds < 0) return ZAMO_E_ARGUMENT;
+    // The open waits m_nTimeout * kMsPerSecond ms: keep that within 32 bits.
+    m_nTimeout = std::min(nSeconds, INT32_MAX / kMsPerSecond);
+    return ZAMO_SUCCESS;
 }
 
 int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
@@ -145,7 +145,7 @@ int32_t CZamoCtrl::writeData(const uint8_t* pData, int32_t nLength) {
         if (m_bPowerOffline) {
             Log().WriteLog(kLogError, "PowerState is OFFLINE in writeData.");
             Log().WriteLog(kLogError, "Timeout(%d/%d) in writeData.", {nTotal, nLength});
-            m_nResult = 1011;
+            m_nResult = ZAMO_E_TIMEOUT;
             break;
         }
     }
@@ -163,9 +163,9 @@ int32_t CZamoCtrl::getDeviceId() {
 int32_t CZamoCtrl::directIO(const uint8_t* pData, int32_t nLength) {
     // Only the length: the data are bytes, not text.
     Log().WriteLog(kLogInfo, "directIO(%d)", {nLength});
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     if (nLength < 0 || (pData == nullptr && nLength != 0)) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     if (nLength == 0) return m_nResult;
@@ -174,15 +174,15 @@ int32_t CZamoCtrl::directIO(const uint8_t* pData, int32_t nLength) {
         m_pTransactionData->Append(pData, static_cast<size_t>(nLength));
         return m_nResult;
     }
-    if (ZamoDataWrite(pData, nLength, m_dwDeviceId) < nLength) m_nResult = 1000;
+    if (ZamoDataWrite(pData, nLength, m_dwDeviceId) < nLength) m_nResult = ZAMO_E_FAIL;
     return m_nResult;
 }
 
 int32_t CZamoCtrl::setReadMode(int32_t nMode) {
     Log().WriteLog(kLogInfo, "setReadMode(%d)", {nMode});
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     if (nMode < 0 || nMode > 2) {
-        m_nResult = 1004;
+        m_nResult = ZAMO_E_ARGUMENT;
         return m_nResult;
     }
     m_nResult = SetMultiDeviceRead(m_dwDeviceId, static_cast<uint32_t>(nMode));
@@ -191,7 +191,7 @@ int32_t CZamoCtrl::setReadMode(int32_t nMode) {
 
 int32_t CZamoCtrl::convertHID(int32_t nCode) {
     Log().WriteLog(kLogInfo, "convertHID(%d)", {nCode});
-    m_nResult = 0;
+    m_nResult = ZAMO_SUCCESS;
     m_bConvertHID = 1;
     m_nHIDCode = nCode;
     return 0;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <ratio>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ inline constexpr uint32_t kPnpDeviceId = 255;
 inline constexpr uint32_t kShortTimeoutMs = 1500;
 inline constexpr uint32_t kMediumTimeoutMs = 3000;
 inline constexpr uint32_t kLongTimeoutMs = 6000;
+
+// m_nTimeout counts seconds; the open's wait for a device ID counts ms.
+inline constexpr int32_t kMsPerSecond = std::milli::den;
 
 // A growable byte buffer (the transaction buffer).
 class CZamoData {
@@ -58,23 +62,23 @@ public:
     // ---- Command exchange (Exchange.cpp) ----
     // Sends pData to dwTarget, framed in frames of at most 4096 payload bytes
     // unless in pass-through mode. Returns the payload bytes written; a short
-    // write sets m_nResult to 1000 and stops.
+    // write sets m_nResult to ZAMO_E_FAIL and stops.
     int32_t ZamoDataWrite(const uint8_t* pData, int32_t nLength, uint32_t dwTarget);
 
     // First step of every hub query and change: clears the last result; in
-    // pass-through mode makes it 1003 and returns true (nothing is sent).
+    // pass-through mode makes it ZAMO_E_BYPASS and returns true (nothing is sent).
     bool RefusedInPassThrough() {
-        m_nResult = m_nCommandMode == 1 ? 1003 : 0;
+        m_nResult = m_nCommandMode == 1 ? ZAMO_E_BYPASS : ZAMO_SUCCESS;
         return m_nCommandMode == 1;
     }
     // Clears dwTarget's queue, sends the request (nothing when nLength is 0)
-    // and collects the reply. Returns 0 or 1011. On 0, `reply` holds the reply
+    // and collects the reply. Returns 0 or ZAMO_E_TIMEOUT. On 0, `reply` holds the reply
     // bytes followed by ONE extra zero byte: the reply length is
     // reply.size() - 1 (at least 1), and text at its end reads as
     // zero-terminated. Decoders must check the length before taking a byte.
     int32_t ZamoDeviceInfoRead(const uint8_t* pRequest, int32_t nLength, uint32_t dwTarget, uint32_t dwTimeoutMs,
                                std::vector<uint8_t>& reply);
-    // Sends 0x72, device, mode to the hub. 0, or 1000 when not sent whole.
+    // Sends 0x72, device, mode to the hub. 0, or ZAMO_E_FAIL when not sent whole.
     int32_t SetMultiDeviceRead(uint32_t dwDeviceId, uint32_t dwMode);
     // Polls ReadAvailable every limit/10 ms up to limit ms; bytes waiting.
     uint32_t WaitReadAvailable(uint32_t dwLimitMs, uint32_t dwDeviceId);
@@ -162,7 +166,7 @@ public:
     int32_t m_nCommandMode = 0;
     int32_t m_nTimeout = 3;
     int32_t m_bOpened = 0;
-    int32_t m_nResult = 0;
+    int32_t m_nResult = ZAMO_SUCCESS;
     uint32_t m_dwPortId = 0;
     uint32_t m_dwDeviceType = 10;
     uint32_t m_dwMaxDeviceId = 10;

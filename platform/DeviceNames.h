@@ -1,8 +1,10 @@
 // Serial and parallel port names. COM<n> and LPT<n> are symbolic links in one
 // device directory (VEXAL_DEVICE_DIR, default /dev/vexal) pointing at device
-// files, as a udev rule or the user lays them out. On Windows they are the
-// system's own names (\\.\COM<n>), listed from the "Ports" setup class and
-// the serial and parallel device maps, with the driver's provider name.
+// files, as a udev rule or the user lays them out. On Linux a name that
+// begins with '/' is a device path instead and names its device file itself.
+// On Windows they are the system's own names (\\.\COM<n>), listed from the
+// "Ports" setup class and the serial and parallel device maps, with the
+// driver's provider name.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -31,6 +33,12 @@ struct PortLink {
     std::string strProvider;
 };
 
+// The device file a port name names by itself: on Linux a name that begins
+// with '/' (a COM<n> or LPT<n> name never does), as UTF-8, nothing when it
+// holds a NUL. Nothing for every other name, and for every name on Windows,
+// whose ports have system names only.
+std::optional<std::string> DevicePathOf(std::u16string_view strName);
+
 // The links "<prefix><n>" present in the device directory, by number.
 std::vector<PortLink> ListPortLinks(std::string_view strPrefix);
 
@@ -44,7 +52,8 @@ std::optional<std::string> ResolvePortName(std::string_view strName, std::string
                                            std::string_view strFallback);
 
 // The provider of a port link as in PortLink::strProvider; empty when the
-// name has no link or is not "<prefix><n>".
+// name has no link or is not "<prefix><n>". A device path (DevicePathOf) is
+// judged by its own link chain.
 std::string PortProvider(std::string_view strName, std::string_view strPrefix);
 
 // A port name as the ASCII text the directory uses; nothing when it holds

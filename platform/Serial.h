@@ -1,9 +1,10 @@
 // Serial devices of the platform layer: an open line with its settings,
 // time-outs, modem lines and bounded, wakeable reads and writes.
 //
-// A COM<n> name is looked up in the device directory (DeviceNames.h); the
-// device is opened without becoming the controlling terminal, non-blocking
-// and close-on-exec, taken exclusively, and set to raw mode. Its destructor
+// A COM<n> name is looked up in the device directory, a device path is
+// opened as it stands (DeviceNames.h); the device is opened without becoming
+// the controlling terminal, non-blocking and close-on-exec, taken
+// exclusively, and set to raw mode. Its destructor
 // releases the exclusive lock and flushes both queues before closing, so a
 // close never waits for bytes that CTS holds back.
 #pragma once
@@ -71,8 +72,8 @@ public:
 // Opens a device file as a serial line. nullptr with the error code.
 std::unique_ptr<ISerialEndpoint> OpenSerialDevice(const std::string& strPath, int& nErr);
 
-// Opens the device for a port name "COM<n>" (see DeviceNames.h). A name that is
-// not COM<n> or a dangling link gives ENOENT.
+// Opens the device for a port name "COM<n>" or a device path (see
+// DeviceNames.h). Any other name or a dangling link gives ENOENT.
 std::unique_ptr<ISerialEndpoint> OpenSerialPort(std::u16string_view strName, int& nErr);
 
 // How a serial port gets its endpoint: the system's by default, a fake in tests.

@@ -5,6 +5,8 @@
 #include "portlib/PortNet.h"
 #include "portlib/PortUsb.h"
 
+#include "platform/DeviceNames.h"
+
 namespace vexal {
 
 namespace {
@@ -21,6 +23,8 @@ std::shared_ptr<CPortInterface> MakeTransport(uint32_t dwType) {
 }  // namespace
 
 uint32_t PortTypeFromName(std::u16string_view strName) {
+    // First: the letters of a device path ("/dev/ttyUSB0") say nothing of its transport.
+    if (platform::DevicePathOf(strName)) return ZAMO_PORT_COM;
     if (strName.find(u"COM") != std::u16string_view::npos) return ZAMO_PORT_COM;
     if (strName.find(u"USB") != std::u16string_view::npos) return ZAMO_PORT_USB;
     if (strName.find(u"LPT") != std::u16string_view::npos) return ZAMO_PORT_LPT;
@@ -143,226 +147,206 @@ uint32_t CPortListMng::RemovePort(uint32_t dwPortId) {
     return 0;
 }
 
-uint32_t CPortListMng::SetDeviceOption(DeviceOption option, uint32_t dwPortId) {
-    LogB(kLogInfo, "+SetDeviceOption <DP Size : %d, dwPortId : %d>",
-         {static_cast<uint32_t>(sizeof(DeviceOption)), dwPortId});
+template <typename TFn, typename TResult>
+TResult CPortListMng::OnPort(const SPortCall& call, std::initializer_list<CLogArg> entryArgs, uint32_t dwPortId,
+                             TFn&& fn, uint32_t nUnknown) {
+    auto log = [&](std::string_view format, std::initializer_list<CLogArg> args) {
+        if (call.bSwitchA)
+            LogA(kLogInfo, format, args);
+        else
+            LogB(kLogInfo, format, args);
+    };
+    log(call.entry, entryArgs);
     auto pPort = Find(dwPortId);
     if (!pPort) {
-        LogA(kLogError, "SetDeviceOption : pPortInterface is NULL");
-        return 0;
+        if (!call.unknown.empty()) LogA(kLogError, call.unknown);
+        return static_cast<TResult>(nUnknown);
     }
-    if (option.portType == ZAMO_PORT_COM) {
-        const std::u16string strName = option.portName ? std::u16string(option.portName) : std::u16string();
-        {
-            std::lock_guard lock(m_mutex);  // CreatePort compares names under this lock
-            pPort->m_strPortName = strName;
+    if constexpr (std::is_void_v<TResult>) {
+        fn(*pPort);
+        if (!call.exit.empty()) log(call.exit, {});
+    } else {
+        const TResult result = fn(*pPort);
+        if (!call.exit.empty()) {
+            switch (call.eExitValues) {
+            case EExitValues::None: log(call.exit, {}); break;
+            case EExitValues::Result: log(call.exit, {result}); break;
+            case EExitValues::PortAndResult: log(call.exit, {dwPortId, result}); break;
+            }
         }
-        option.bluetoothStack = 0;
-        if (option.bluetoothCheck == 1) option.bluetoothStack = GetBluetoothStackType(strName);
+        return result;
     }
-    const uint32_t dwResult = pPort->SetDeviceOption(option);
-    LogB(kLogInfo, "-SetDeviceOption <retVal : %d>", {dwResult});
-    return dwResult;
+}
+
+uint32_t CPortListMng::SetDeviceOption(DeviceOption option, uint32_t dwPortId) {
+    static constexpr SPortCall kCall{false, "+SetDeviceOption <DP Size : %d, dwPortId : %d>",
+                                     "SetDeviceOption : pPortInterface is NULL", "-SetDeviceOption <retVal : %d>",
+                                     EExitValues::Result};
+    return OnPort(kCall, {static_cast<uint32_t>(sizeof(DeviceOption)), dwPortId}, dwPortId, [&](CPortInterface& port) {
+        if (option.portType == ZAMO_PORT_COM) {
+            const std::u16string strName = option.portName ? std::u16string(option.portName) : std::u16string();
+            {
+                std::lock_guard lock(m_mutex);  // CreatePort compares names under this lock
+                port.m_strPortName = strName;
+            }
+            option.bluetoothStack = 0;
+            if (option.bluetoothCheck == 1) option.bluetoothStack = GetBluetoothStackType(strName);
+        }
+        return port.SetDeviceOption(option);
+    });
 }
 
 uint32_t CPortListMng::OpenPort(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogA(kLogInfo, "+OpenPort <dwPortId : %d>", {dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "OpenPort : pPortInterface is NULL");
-        return 0;
-    }
-    std::lock_guard lock(pPort->m_csOpenClose);
-    if (pPort->m_dwOpenCount >= 1) {
-        pPort->AddDevice(dwDeviceId);
-        const uint32_t dwCount = ++pPort->m_dwOpenCount;
-        LogA(kLogInfo, "-OpenPort : already port open=%d", {dwCount});
-        return dwCount;
-    }
-    pPort->m_bOpenCancelled = false;
-    pPort->m_bOpening = true;
-    const uint32_t dwResult = pPort->OpenPort();
-    pPort->m_bOpening = false;
-    if (dwResult != 0) {
-        ++pPort->m_dwOpenCount;
-        pPort->m_nOpenResult = static_cast<int32_t>(dwResult);
-    }
-    LogA(kLogInfo, "-OpenPort <retVal : %d>", {dwResult});
-    return dwResult;
+    static constexpr SPortCall kCall{true, "+OpenPort <dwPortId : %d>", "OpenPort : pPortInterface is NULL", "",
+                                     EExitValues::None};
+    return OnPort(kCall, {dwPortId}, dwPortId, [&](CPortInterface& port) {
+        std::lock_guard lock(port.m_csOpenClose);
+        if (port.m_dwOpenCount >= 1) {
+            port.AddDevice(dwDeviceId);
+            const uint32_t dwCount = ++port.m_dwOpenCount;
+            LogA(kLogInfo, "-OpenPort : already port open=%d", {dwCount});
+            return dwCount;
+        }
+        port.m_bOpenCancelled = false;
+        port.m_bOpening = true;
+        const uint32_t dwResult = port.OpenPort();
+        port.m_bOpening = false;
+        if (dwResult != 0) {
+            ++port.m_dwOpenCount;
+            port.m_nOpenResult = static_cast<int32_t>(dwResult);
+        }
+        LogA(kLogInfo, "-OpenPort <retVal : %d>", {dwResult});
+        return dwResult;
+    });
 }
 
 void CPortListMng::ClosePort(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogA(kLogInfo, "+ClosePort <dwPortId : %d>", {dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "ClosePort : pPortInterface is NULL");
-        return;
-    }
-    if (pPort->m_bOpening) pPort->CancelOpen();
-    std::lock_guard lock(pPort->m_csOpenClose);
-    pPort->RemoveListData(dwDeviceId);
-    if (pPort->m_dwOpenCount > 1) {
-        const uint32_t dwLeft = --pPort->m_dwOpenCount;
-        LogA(kLogInfo, "-ClosePort : another device using port=%d.", {dwLeft});
-        return;
-    }
-    pPort->RemoveListData(0);
-    pPort->ClosePort();
-    pPort->m_nOpenResult = 0;
-    pPort->m_dwOpenCount = 0;
-    LogA(kLogInfo, "-ClosePort");
+    static constexpr SPortCall kCall{true, "+ClosePort <dwPortId : %d>", "ClosePort : pPortInterface is NULL", "",
+                                     EExitValues::None};
+    OnPort(kCall, {dwPortId}, dwPortId, [&](CPortInterface& port) {
+        if (port.m_bOpening) port.CancelOpen();
+        std::lock_guard lock(port.m_csOpenClose);
+        port.RemoveListData(dwDeviceId);
+        if (port.m_dwOpenCount > 1) {
+            const uint32_t dwLeft = --port.m_dwOpenCount;
+            LogA(kLogInfo, "-ClosePort : another device using port=%d.", {dwLeft});
+            return;
+        }
+        port.RemoveListData(0);
+        port.ClosePort();
+        port.m_nOpenResult = 0;
+        port.m_dwOpenCount = 0;
+        LogA(kLogInfo, "-ClosePort");
+    });
 }
 
 uint32_t CPortListMng::Read(uint8_t* pDest, uint32_t dwWanted, uint32_t dwTimeout, uint32_t dwPortId,
                             uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+Read <dwRead : %d, dwPortId : %d>", {dwWanted, dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "Read : pPortInterface is NULL");
-        return 0;
-    }
-    const uint32_t dwResult = pPort->Read(dwDeviceId, pDest, dwWanted, dwTimeout);
-    LogB(kLogInfo, "-Read <retVal : %d>", {dwResult});
-    return dwResult;
+    static constexpr SPortCall kCall{false, "+Read <dwRead : %d, dwPortId : %d>", "Read : pPortInterface is NULL",
+                                     "-Read <retVal : %d>", EExitValues::Result};
+    return OnPort(kCall, {dwWanted, dwPortId}, dwPortId,
+                  [&](CPortInterface& port) { return port.Read(dwDeviceId, pDest, dwWanted, dwTimeout); });
 }
 
 uint32_t CPortListMng::ReadAvailable(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+ReadAvailable <dwPortId : %d>", {dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "ReadAvailable : pPortInterface is NULL");
-        return 0;
-    }
-    const uint32_t dwAvailable = pPort->AvailableCount(dwDeviceId);
-    LogB(kLogInfo, "-ReadAvailable <dwPortId : %d, Available : %d>", {dwPortId, dwAvailable});
-    return dwAvailable;
+    static constexpr SPortCall kCall{false, "+ReadAvailable <dwPortId : %d>", "ReadAvailable : pPortInterface is NULL",
+                                     "-ReadAvailable <dwPortId : %d, Available : %d>", EExitValues::PortAndResult};
+    return OnPort(kCall, {dwPortId}, dwPortId, [&](CPortInterface& port) { return port.AvailableCount(dwDeviceId); });
 }
 
 int32_t CPortListMng::Write(const uint8_t* pData, uint32_t dwLength, uint32_t dwPortId) {
-    LogB(kLogInfo, "+Write <dwWritten : %d, dwPortId : %d>", {dwLength, dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "Write : pPortInterface is NULL");
-        return 0;
-    }
-    const int32_t nResult = pPort->WritePort(pData, dwLength);
-    LogB(kLogInfo, "-Write <retVal : %d>", {nResult});
-    return nResult;
+    static constexpr SPortCall kCall{false, "+Write <dwWritten : %d, dwPortId : %d>", "Write : pPortInterface is NULL",
+                                     "-Write <retVal : %d>", EExitValues::Result};
+    return OnPort(kCall, {dwLength, dwPortId}, dwPortId,
+                  [&](CPortInterface& port) { return port.WritePort(pData, dwLength); });
 }
 
 void CPortListMng::SetWrite(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+SetWrite <isWrite : %d, dwPortId : %d, dwDeviceId : %d>", {dwFlag, dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "SetWrite : pPortInterface is NULL");
-        return;
-    }
-    pPort->SetWrite(dwFlag);
-    LogB(kLogInfo, "-SetWrite");
+    static constexpr SPortCall kCall{false, "+SetWrite <isWrite : %d, dwPortId : %d, dwDeviceId : %d>",
+                                     "SetWrite : pPortInterface is NULL", "-SetWrite", EExitValues::None};
+    OnPort(kCall, {dwFlag, dwPortId, dwDeviceId}, dwPortId, [&](CPortInterface& port) { port.SetWrite(dwFlag); });
 }
 
 void CPortListMng::Clear(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+Clear <dwPortId : %d>", {dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "Clear : pPortInterface is NULL");
-        return;
-    }
-    pPort->Clear(dwDeviceId);
-    LogB(kLogInfo, "-Clear");
+    static constexpr SPortCall kCall{false, "+Clear <dwPortId : %d>", "Clear : pPortInterface is NULL", "-Clear",
+                                     EExitValues::None};
+    OnPort(kCall, {dwPortId}, dwPortId, [&](CPortInterface& port) { port.Clear(dwDeviceId); });
 }
 
 uint32_t CPortListMng::IsPowerState(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+IsPowerState <dwPortId : %d>", {dwPortId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) return 0;
-    const uint32_t dwState = pPort->m_dwLinkState == kOffline ? 0 : pPort->IsPresent(dwDeviceId);
-    LogB(kLogInfo, "-IsPowerState <dwPortId : %d, PowerState : %d>", {dwPortId, dwState});
-    return dwState;
+    // An unknown port writes no line of its own here.
+    static constexpr SPortCall kCall{false, "+IsPowerState <dwPortId : %d>", "",
+                                     "-IsPowerState <dwPortId : %d, PowerState : %d>", EExitValues::PortAndResult};
+    return OnPort(kCall, {dwPortId}, dwPortId, [&](CPortInterface& port) {
+        return port.m_dwLinkState == kOffline ? 0u : port.IsPresent(dwDeviceId);
+    });
 }
 
 uint32_t CPortListMng::GetASBState(uint8_t* pDest, uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+GetASBState <dwPortId : %d, dwDeviceId : %d>", {dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "GetASBState : pPortInterface is NULL");
-        return 0;
-    }
-    const uint32_t dwResult = pPort->GetASBState(pDest, dwDeviceId);
-    LogB(kLogInfo, "-GetASBState <dwPortId : %d, Success : %d>", {dwPortId, dwResult});
-    return dwResult;
+    static constexpr SPortCall kCall{false, "+GetASBState <dwPortId : %d, dwDeviceId : %d>",
+                                     "GetASBState : pPortInterface is NULL",
+                                     "-GetASBState <dwPortId : %d, Success : %d>", EExitValues::PortAndResult};
+    return OnPort(kCall, {dwPortId, dwDeviceId}, dwPortId,
+                  [&](CPortInterface& port) { return port.GetASBState(pDest, dwDeviceId); });
 }
 
 uint32_t CPortListMng::AvailableDevId(uint32_t dwPortId, uint32_t dwLowest, uint32_t dwHighest) {
-    LogB(kLogInfo, "+GetAvailableDevId <dwPortId : %d, dwMinDevId : %d, MaxDevId : %d>",
-         {dwPortId, dwLowest, dwHighest});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "GetAvailableDevId : pPortInterface is NULL");
-        return 0;
-    }
-    const uint32_t dwDevice = pPort->FindPresentDevice(dwLowest, dwHighest);
-    pPort->AddDevice(dwDevice);
-    LogB(kLogInfo, "-GetAvailableDevId");
-    return dwDevice;
+    static constexpr SPortCall kCall{false, "+GetAvailableDevId <dwPortId : %d, dwMinDevId : %d, MaxDevId : %d>",
+                                     "GetAvailableDevId : pPortInterface is NULL", "-GetAvailableDevId",
+                                     EExitValues::None};
+    return OnPort(kCall, {dwPortId, dwLowest, dwHighest}, dwPortId, [&](CPortInterface& port) {
+        const uint32_t dwDevice = port.FindPresentDevice(dwLowest, dwHighest);
+        port.AddDevice(dwDevice);
+        return dwDevice;
+    });
 }
 
 uint32_t CPortListMng::SetAsbMode(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+SetAsbMode <bAsbEnable : %d, dwPortId : %d, dwDeviceId : %d>", {dwFlag, dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "SetAsbMode : pPortInterface is NULL");
-        return kUnknownPortMode;
-    }
-    pPort->m_nAsbMode = dwFlag;
-    if (dwFlag != 0 && pPort->m_nRawMode == 1) pPort->AppendStatusQueue(dwDeviceId);
-    LogB(kLogInfo, "-SetAsbMode");
-    return 0;
+    static constexpr SPortCall kCall{false, "+SetAsbMode <bAsbEnable : %d, dwPortId : %d, dwDeviceId : %d>",
+                                     "SetAsbMode : pPortInterface is NULL", "-SetAsbMode", EExitValues::None};
+    return OnPort(
+        kCall, {dwFlag, dwPortId, dwDeviceId}, dwPortId,
+        [&](CPortInterface& port) {
+            port.m_nAsbMode = dwFlag;
+            if (dwFlag != 0 && port.m_nRawMode == 1) port.AppendStatusQueue(dwDeviceId);
+            return 0u;
+        },
+        kUnknownPortMode);
 }
 
 uint32_t CPortListMng::GetAsbMode(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+GetAsbMode <dwPortId : %d, dwDeviceId : %d>", {dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "GetAsbMode : pPortInterface is NULL");
-        return kUnknownPortMode;
-    }
-    LogB(kLogInfo, "-GetAsbMode");
-    return pPort->m_nAsbMode;
+    static constexpr SPortCall kCall{false, "+GetAsbMode <dwPortId : %d, dwDeviceId : %d>",
+                                     "GetAsbMode : pPortInterface is NULL", "-GetAsbMode", EExitValues::None};
+    return OnPort(
+        kCall, {dwPortId, dwDeviceId}, dwPortId, [](CPortInterface& port) { return port.m_nAsbMode.load(); },
+        kUnknownPortMode);
 }
 
 uint32_t CPortListMng::SetPnPMode(uint32_t dwFlag, uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+SetPnPMode <bPnPEnable : %d, dwPortId : %d, dwDeviceId : %d>", {dwFlag, dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "SetPnPMode : pPortInterface is NULL");
-        return kUnknownPortMode;
-    }
-    pPort->m_nPnPMode = dwFlag;
-    LogB(kLogInfo, "-SetPnPMode");
-    return 0;
+    static constexpr SPortCall kCall{false, "+SetPnPMode <bPnPEnable : %d, dwPortId : %d, dwDeviceId : %d>",
+                                     "SetPnPMode : pPortInterface is NULL", "-SetPnPMode", EExitValues::None};
+    return OnPort(
+        kCall, {dwFlag, dwPortId, dwDeviceId}, dwPortId,
+        [&](CPortInterface& port) {
+            port.m_nPnPMode = dwFlag;
+            return 0u;
+        },
+        kUnknownPortMode);
 }
 
 uint32_t CPortListMng::GetPnPMode(uint32_t dwPortId, uint32_t dwDeviceId) {
-    LogB(kLogInfo, "+GetPnPMode <dwPortId : %d, dwDeviceId : %d>", {dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "GetPnPMode : pPortInterface is NULL");
-        return kUnknownPortMode;
-    }
-    LogB(kLogInfo, "-GetPnPMode");
-    return pPort->m_nPnPMode;
+    static constexpr SPortCall kCall{false, "+GetPnPMode <dwPortId : %d, dwDeviceId : %d>",
+                                     "GetPnPMode : pPortInterface is NULL", "-GetPnPMode", EExitValues::None};
+    return OnPort(
+        kCall, {dwPortId, dwDeviceId}, dwPortId, [](CPortInterface& port) { return port.m_nPnPMode.load(); },
+        kUnknownPortMode);
 }
 
 void CPortListMng::SetAlarmCallback(uint32_t dwPortId, uint32_t dwDeviceId, ZamoAlarmCallback pfnCallback) {
-    LogB(kLogInfo, "+setAlarmEvent <dwPortId : %d, dwDeviceId : %d>", {dwPortId, dwDeviceId});
-    auto pPort = Find(dwPortId);
-    if (!pPort) {
-        LogA(kLogError, "setAlarmEvent : pPortInterface is NULL");
-        return;
-    }
-    pPort->SetAlarmCallback(dwDeviceId, pfnCallback);
-    LogB(kLogInfo, "-setAlarmEvent");
+    static constexpr SPortCall kCall{false, "+setAlarmEvent <dwPortId : %d, dwDeviceId : %d>",
+                                     "setAlarmEvent : pPortInterface is NULL", "-setAlarmEvent", EExitValues::None};
+    OnPort(kCall, {dwPortId, dwDeviceId}, dwPortId,
+           [&](CPortInterface& port) { port.SetAlarmCallback(dwDeviceId, pfnCallback); });
 }
 
 }  // namespace vexal

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "common/VQTLog.h"
 #include "include/zamoport.h"
@@ -19,7 +21,8 @@ namespace vexal {
 inline constexpr uint32_t kFirstPortId = 10000;
 inline constexpr uint32_t kUnknownPortMode = 1000;
 
-// Port type from the name: "COM" serial, "USB", "LPT", else network; 0 for empty.
+// Port type from the name: a device path (platform::DevicePathOf) is serial;
+// otherwise "COM" serial, "USB", "LPT", else network; 0 for empty.
 uint32_t PortTypeFromName(std::u16string_view strName);
 
 // Bluetooth stack behind a serial port name (0 unknown or none).
@@ -63,6 +66,25 @@ public:
     CVQTPortLogger& RegistryLog() { return m_log; }
 
 private:
+    // The values an exit line shows: none, the result, or the port and the result.
+    enum class EExitValues { None, Result, PortAndResult };
+    // The log lines of one exported call on a port. The entry and exit lines go
+    // through switch A or B; the unknown-port line (none when empty) through A.
+    // An empty exit line: the call writes its own.
+    struct SPortCall {
+        bool bSwitchA;
+        std::string_view entry;
+        std::string_view unknown;
+        std::string_view exit;
+        EExitValues eExitValues;
+    };
+
+    // Writes the entry line, finds the port (unknown: writes the unknown-port
+    // line and returns nUnknown), runs fn on it and writes the exit line.
+    template <typename TFn, typename TResult = std::invoke_result_t<TFn, CPortInterface&>>
+    TResult OnPort(const SPortCall& call, std::initializer_list<CLogArg> entryArgs, uint32_t dwPortId, TFn&& fn,
+                   uint32_t nUnknown = 0);
+
     void LogA(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
     void LogB(int nLevel, std::string_view format, std::initializer_list<CLogArg> args = {});
 

@@ -172,7 +172,7 @@ std::string SettingsText(const SSettingsValues& s) {
     return out;
 }
 
-std::optional<SConnection> MakeConnection(const SOptions& o, CPrivateDeviceDir& deviceDir) {
+std::optional<SConnection> MakeConnection(const SOptions& o) {
     const int nChosen = (o.strEthernet.empty() ? 0 : 1) + (o.strSerial.empty() ? 0 : 1) + (o.bUsb ? 1 : 0);
     if (nChosen != 1) throw SUsageError{"give one of --ethernet, --serial or --usb (or --hosts)"};
     std::string strError;
@@ -187,12 +187,8 @@ std::optional<SConnection> MakeConnection(const SOptions& o, CPrivateDeviceDir& 
         c.strLabel = "USB";
         return c;
     }
-    auto c = ParseSerial(o.strSerial, "COM1", strError);
+    auto c = ParseSerial(o.strSerial, strError);
     if (!c) throw SUsageError{strError};
-    if (!c->strDevicePath.empty() && !deviceDir.Link(c->strDevicePath, "COM1", strError)) {
-        Error(strError);
-        return std::nullopt;
-    }
     return c;
 }
 
@@ -522,8 +518,7 @@ int RunCommand(const SOptions& o) {
             }
             return CmdScan(o, api);
         }
-        CPrivateDeviceDir deviceDir;  // before the library: it reads VEXAL_DEVICE_DIR
-        const auto connection = MakeConnection(o, deviceDir);
+        const auto connection = MakeConnection(o);
         if (!connection) return kExitFailed;
         if (!api.Load(o.strLibrary)) {
             Error(api.LastError());

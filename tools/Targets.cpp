@@ -3,6 +3,7 @@
 #include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
 #include "platform/Socket.h"
+#include "platform/TextCodec.h"
 #include "model/HubText.h"
 
 #include <algorithm>
@@ -67,28 +68,22 @@ std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& 
     return c;
 }
 
-std::optional<SConnection> ParseSerial(std::string_view strText, const std::string& strComName, std::string& strError) {
+std::optional<SConnection> ParseSerial(std::string_view strText, std::string& strError) {
     auto items = SplitColons(strText);
     SConnection c;
-    std::string strName(items[0]);
-    if (strName.rfind("/dev/", 0) == 0) {
-        if (strName.size() == 5 || strName.find("/../") != std::string::npos) {
-            strError = "--serial: '" + strName + "' is not a device path";
-            return std::nullopt;
-        }
-        c.strDevicePath = strName;
-        c.strLabel = strName;
-        strName = strComName;
-    } else if (!platform::ParsePortNumber(strName, "COM")) {
-        strError = "--serial: '" + strName + "' is neither COM<n> nor a /dev path";
+    const std::string strName(items[0]);
+    // A device path goes down as it stands: the platform layer opens it.
+    const bool bDevicePath = platform::DevicePathOf(platform::Utf16FromUtf8(strName)).has_value();
+    if (!bDevicePath && !platform::ParsePortNumber(strName, "COM")) {
+        strError = "--serial: '" + strName + "' is neither COM<n> nor a device path";
         return std::nullopt;
-    } else {
-        c.strLabel = strName;
     }
+    c.strLabel = strName;
     items.erase(items.begin());
     for (const auto& item : items)
         if (!Number(item) || *Number(item) < 0) {
             strError = "--serial: line setting '" + std::string(item) + "' is not a number";
+            if (bDevicePath) strError += " (a ':' ends the device path: name such a device by a link without ':')";
             return std::nullopt;
         }
     if (!items.empty() && *Number(items[0]) == 0) {

@@ -13,17 +13,16 @@ namespace vexal::tools {
 inline constexpr uint16_t kDefaultHubPort = 9100;
 
 struct SConnection {
-    int32_t nInterface = 0;     // 2 Ethernet, 4 serial, 32 serial with line settings, 16 USB
-    std::string strPortText;    // the text selectInterface takes ("10.0.0.5:9100", "COM3:115200:8:0:0:0")
-    std::string strDevicePath;  // --serial /dev/...: the device to link as COM<n>
-    std::string strLabel;       // how messages name the hub
+    int32_t nInterface = 0;   // 2 Ethernet, 4 serial, 32 serial with line settings, 16 USB
+    std::string strPortText;  // the text selectInterface takes ("10.0.0.5:9100", "COM3:115200:8:0:0:0")
+    std::string strLabel;     // how messages name the hub
 };
 
 // --ethernet ADDR[:PORT]
 std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError);
-// --serial COM<n>[:BAUD | :BAUD:DATA:PARITY:STOP:FLOW] or /dev/PATH[...]; a
-// device path is linked as strComName (COM<n>) by the caller.
-std::optional<SConnection> ParseSerial(std::string_view strText, const std::string& strComName, std::string& strError);
+// --serial COM<n>[:BAUD | :BAUD:DATA:PARITY:STOP:FLOW], or a device path
+// (/dev/ttyUSB0, any text that begins with '/') in place of COM<n>.
+std::optional<SConnection> ParseSerial(std::string_view strText, std::string& strError);
 
 // One address (ADDR or ADDR:PORT) per line; '#' starts a comment; blank lines
 // are skipped. The message names the file and line of the first bad entry.

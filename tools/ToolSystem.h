@@ -1,6 +1,6 @@
 // What the tool needs from the operating system beyond the platform layer:
-// worker processes, a private device directory, the terminal. One backend
-// file per system (posix/ToolSystem_posix.cpp, win32/ToolSystem_win32.cpp).
+// worker processes and the terminal. One backend file per system
+// (posix/ToolSystem_posix.cpp, win32/ToolSystem_win32.cpp).
 #pragma once
 #include "platform/Clock.h"
 #include "platform/TextFile.h"
@@ -40,21 +40,6 @@ struct SProcessResult {
 // Runs a program with these arguments (argv[0] included) and collects both
 // outputs; the child gets no standard input. Blocks until it ends.
 SProcessResult RunProcess(const std::vector<std::string>& vecArgs);
-
-// A temporary directory holding one link COM<n> to a device file, set as
-// VEXAL_DEVICE_DIR for this process; removed again on destruction.
-class CPrivateDeviceDir {
-public:
-    CPrivateDeviceDir() = default;
-    ~CPrivateDeviceDir();
-    CPrivateDeviceDir(const CPrivateDeviceDir&) = delete;
-    CPrivateDeviceDir& operator=(const CPrivateDeviceDir&) = delete;
-    // False and a message when the device is missing or the link cannot be made.
-    bool Link(const std::string& strDevice, const std::string& strComName, std::string& strError);
-
-private:
-    std::string m_strDir, m_strLink;
-};
 
 // Backups and hosts files are read and written through the platform layer
 // (the utility reads and writes the same files).

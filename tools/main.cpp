@@ -51,7 +51,9 @@ const char* kFooter = R"(Connection (one of):
   --ethernet ADDR[:PORT]   the hub's IPv4 address, TCP port 9100 unless given
   --serial COM<n>[:BAUD]   a serial port of the device directory (VEXAL_DEVICE_DIR)
   --serial COM<n>:BAUD:DATA:PARITY:STOP:FLOW   with explicit line settings
-  --serial /dev/PATH[...]  a device file, such as /dev/rfcomm0 or /dev/ttyUSB0
+  --serial /PATH[...]      a device file opened by its path, such as /dev/ttyUSB0 or
+                           /dev/rfcomm0 (a path starts with '/'; one holding ':'
+                           is named through a link without ':')
   --usb                    the hub attached by USB
   --hosts FILE             every hub listed in FILE (one ADDR[:PORT] per line,
                            '#' comments), in parallel worker processes (--jobs N)
@@ -91,9 +93,10 @@ int main(int argc, char** argv) {
 
     auto* pEthernet =
         app.add_option("--ethernet", o.strEthernet, "reach the hub over TCP at ADDR[:PORT] (port 9100 by default)");
-    auto* pSerial = app.add_option(
-        "--serial", o.strSerial,
-        "reach the hub on a serial port: COM<n> or /dev/PATH, optionally :BAUD or :BAUD:DATA:PARITY:STOP:FLOW");
+    auto* pSerial =
+        app.add_option("--serial", o.strSerial,
+                       "reach the hub on a serial port: COM<n> or a device path (/dev/ttyUSB0), optionally :BAUD or "
+                       ":BAUD:DATA:PARITY:STOP:FLOW");
     auto* pUsb = app.add_flag("--usb", o.bUsb, "reach the hub attached by USB");
     auto* pHosts =
         app.add_option("--hosts", o.strHosts, "run the command against every hub listed in FILE, in parallel");

@@ -70,13 +70,14 @@ void CheckTargets(std::string_view text) {
         Require(selection.nResult == 0 &&
                 std::to_string(selection.option.speed) == connection->strPortText.substr(nColon + 1));
     }
-    if (const auto connection = ParseSerial(text, "COM9", strError)) {
+    if (const auto connection = ParseSerial(text, strError)) {
         Require(connection->nInterface == ZAMO_IF_SERIAL || connection->nInterface == ZAMO_IF_SERIAL_EXPLICIT);
         const std::u16string strPortText = vexal::platform::Utf16FromUtf8(connection->strPortText);
         const auto selection = vexal::cfg::ParsePortText(connection->nInterface, strPortText, 0, DeviceOption{});
         Require(selection.nResult == 0 && !selection.strPortName.empty());
         Require(selection.strPortName.find(u':') == std::u16string::npos);
-        Require(connection->strDevicePath.empty() || selection.strPortName == u"COM9");
+        // COM<n> or a device path reaches the library as the tool read it.
+        Require(selection.strPortName == vexal::platform::Utf16FromUtf8(connection->strLabel));
         // Line settings in the order the library reads them: baud, data, parity, stop, flow.
         const DeviceOption& o = selection.option;
         const uint32_t fields[5] = {o.speed, o.dataBits, o.parity, o.stopBits, o.flowControl};

@@ -1,6 +1,7 @@
 #include "platform/DeviceNames.h"
 
 #include "platform/Process.h"
+#include "platform/TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,13 +28,15 @@ std::string ResolvedTarget(const std::string& strPath) {
 }
 
 // Follows a link chain (at most a few hops) and says whether a Bluetooth
-// serial device (rfcomm) names any step of it.
+// serial device (rfcomm) names any step of it, the first included (a device
+// path may be one; a COM<n> link never is).
 std::string ProviderOfPath(const std::string& strPath) {
     auto isRfcomm = [](const std::string& str) {
         const size_t nSlash = str.rfind('/');
         const std::string strBase = nSlash == std::string::npos ? str : str.substr(nSlash + 1);
         return strBase.rfind("rfcomm", 0) == 0;
     };
+    if (isRfcomm(strPath)) return "rfcomm";
     std::string strCurrent = strPath;
     for (int nHop = 0; nHop < 8; ++nHop) {
         char target[PATH_MAX] = {};
@@ -55,6 +58,12 @@ struct DirCloser {
 };
 
 }  // namespace
+
+std::optional<std::string> DevicePathOf(std::u16string_view strName) {
+    if (strName.empty() || strName.front() != u'/' || strName.find(u'\0') != std::u16string_view::npos)
+        return std::nullopt;
+    return Utf8FromUtf16(strName);
+}
 
 std::vector<PortLink> ListPortLinks(std::string_view strPrefix) {
     std::vector<PortLink> links;
@@ -92,6 +101,7 @@ std::optional<std::string> ResolvePortName(std::string_view strName, std::string
 }
 
 std::string PortProvider(std::string_view strName, std::string_view strPrefix) {
+    if (!strName.empty() && strName.front() == '/') return ProviderOfPath(std::string(strName));
     if (!ParsePortNumber(strName, strPrefix)) return {};
     return ProviderOfPath(DeviceDirectory() + "/" + std::string(strName));
 }

@@ -338,8 +338,11 @@ std::unique_ptr<ISerialEndpoint> OpenSerialDevice(const std::string& strPath, in
 }
 
 std::unique_ptr<ISerialEndpoint> OpenSerialPort(std::u16string_view strName, int& nErr) {
-    const auto strNarrow = AsciiPortName(strName);
-    const auto path = strNarrow ? ResolvePortName(*strNarrow, "COM", "/dev/ttyS") : std::nullopt;
+    auto path = DevicePathOf(strName);
+    if (!path) {
+        const auto strNarrow = AsciiPortName(strName);
+        if (strNarrow) path = ResolvePortName(*strNarrow, "COM", "/dev/ttyS");
+    }
     if (!path) {
         nErr = ENOENT;
         return nullptr;

@@ -97,6 +97,8 @@ void AddDeviceMapPorts(std::string_view strPrefix, std::map<uint32_t, PortLink>&
 
 std::string DeviceDirectory() { return "\\\\.\\"; }
 
+std::optional<std::string> DevicePathOf(std::u16string_view /*strName*/) { return std::nullopt; }
+
 std::vector<PortLink> ListPortLinks(std::string_view strPrefix) {
     std::map<uint32_t, PortLink> ports;
     win32::ForEachPortsDevice([&](HDEVINFO hSet, SP_DEVINFO_DATA& device, const std::wstring& strPortName) {

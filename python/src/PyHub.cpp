@@ -9,7 +9,6 @@
 #include "model/RestorePlan.h"
 #include "model/SerialLine.h"
 #include "model/Settings.h"
-#include "platform/DeviceNames.h"
 #include "tools/Targets.h"
 #include "tools/ToolSystem.h"
 
@@ -17,7 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <set>
@@ -28,44 +26,6 @@ namespace {
 
 using client::CHubSession;
 using client::ECustomAction;
-
-// A serial device given by path is linked as COM1 in a private folder named by
-// VEXAL_DEVICE_DIR, which is the process's: one such session at a time, and
-// the variable is put back when it closes.
-class CDeviceLink {
-public:
-    bool Link(const std::string& strDevice, std::string& strError) {
-        if (s_bInUse) {
-            strError = strDevice + ": another session of this process holds a serial device by path";
-            return false;
-        }
-        if (const char* psz = std::getenv("VEXAL_DEVICE_DIR")) m_oldDir = psz;
-        if (!m_dir.Link(strDevice, "COM1", strError)) {
-            Restore();
-            return false;
-        }
-        s_bInUse = m_bLinked = true;
-        return true;
-    }
-    ~CDeviceLink() {
-        if (m_bLinked) {
-            Restore();
-            s_bInUse = false;
-        }
-    }
-
-private:
-    void Restore() {
-        if (m_oldDir)
-            ::setenv("VEXAL_DEVICE_DIR", m_oldDir->c_str(), 1);
-        else
-            ::unsetenv("VEXAL_DEVICE_DIR");
-    }
-    static inline bool s_bInUse = false;  // guarded by the library lock
-    tools::CPrivateDeviceDir m_dir;
-    std::optional<std::string> m_oldDir;
-    bool m_bLinked = false;
-};
 
 struct SPySetResult {
     std::string strGroup;
@@ -87,7 +47,6 @@ public:
         if (m_pSession) {
             std::lock_guard lock(LibraryLock());
             m_pSession.reset();
-            m_pLink.reset();
         }
     }
 
@@ -100,16 +59,9 @@ public:
         py::gil_scoped_release nogil;
         std::lock_guard lock(LibraryLock());
         const client::CfgApiTable& api = LibraryTable();
-        std::unique_ptr<CDeviceLink> pLink;
-        if (!c->strDevicePath.empty()) {
-            pLink = std::make_unique<CDeviceLink>();
-            std::string strLinkError;
-            if (!pLink->Link(c->strDevicePath, strLinkError)) throw std::invalid_argument(strLinkError);
-        }
         auto session = std::make_unique<CHubSession>(api);
         if (!session->Open(c->nInterface, c->strPortText, c->strLabel, nTimeout)) throw Failure(*session, c->strLabel);
         hub->m_pSession = std::move(session);
-        hub->m_pLink = std::move(pLink);
         return hub;
     }
 
@@ -127,7 +79,6 @@ public:
         py::gil_scoped_release nogil;
         std::lock_guard lock(LibraryLock());
         m_pSession.reset();
-        m_pLink.reset();
     }
 
     bool Closed() const { return !m_pSession; }
@@ -370,7 +321,6 @@ private:
 
     std::atomic<bool> m_bBusy{false};
     std::unique_ptr<CHubSession> m_pSession;
-    std::unique_ptr<CDeviceLink> m_pLink;
     std::string m_strLabel;
 };
 
@@ -445,15 +395,14 @@ void BindHub(py::module_& m) {
             "serial",
             [](const std::string& strPort, int nTimeout) {
                 std::string strError;
-                auto c = tools::ParseSerial(strPort, "COM1", strError);
+                auto c = tools::ParseSerial(strPort, strError);
                 if (strError.rfind("--", 0) == 0) strError.erase(0, 2);
                 return CPyHub::Open(c, strError, nTimeout);
             },
             py::arg("port"), py::kw_only(), py::arg("timeout") = 0,
-            "Opens a session over a serial or Bluetooth link: \"COM3\" (a link in VEXAL_DEVICE_DIR), with \":BAUD\" "
-            "or \":BAUD:DATA:PARITY:STOP:FLOW\" as the command-line tool takes them, or a device path "
-            "(\"/dev/rfcomm0\"), which is linked as COM1 in a private folder for as long as the session is open "
-            "(one such session per process).")
+            "Opens a session over a serial or Bluetooth link: \"COM3\" (a link in VEXAL_DEVICE_DIR) or a device "
+            "path (\"/dev/ttyUSB0\", \"/dev/rfcomm0\"), with \":BAUD\" or \":BAUD:DATA:PARITY:STOP:FLOW\" as the "
+            "command-line tool takes them.")
         .def_static(
             "usb",
             [](int nTimeout) {

@@ -18,6 +18,14 @@ TEST(DeviceNames, OnlyPrefixAndDigitsFromOneNameAPort) {
         EXPECT_FALSE(ParsePortNumber(bad, "COM")) << bad;
 }
 
+TEST(DeviceNames, APathNamesItsOwnDeviceAndNoNameOfTheDirectoryIsOne) {
+    EXPECT_EQ(DevicePathOf(u"/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(DevicePathOf(u"/dev/serial/by-id/usb-Caf\u00e9-if00"), "/dev/serial/by-id/usb-Caf\xc3\xa9-if00");
+    for (const char16_t* psz : {u"COM1", u"LPT1", u"ttyUSB0", u"./ttyS0", u"", u"\\\\.\\COM3", u" /dev/ttyS0"})
+        EXPECT_FALSE(DevicePathOf(psz));
+    EXPECT_FALSE(DevicePathOf(std::u16string_view(u"/dev/ttyS0\0/x", 13))) << "a NUL would cut the path";
+}
+
 TEST(DeviceNames, LinksListResolveAndFallBack) {
     fs::path dir = fs::temp_directory_path() / ("vexal-devnames-" + std::to_string(getpid()));
     fs::remove_all(dir);
@@ -48,6 +56,10 @@ TEST(DeviceNames, LinksListResolveAndFallBack) {
     EXPECT_EQ(PortProvider("COM9", "COM"), "rfcomm");
     EXPECT_EQ(ListPortLinks("COM").back().strProvider, "rfcomm");
     EXPECT_EQ(PortProvider("COM7", "COM"), "");
+    // A device path is judged by its own chain, wherever it lies.
+    EXPECT_EQ(PortProvider((dir / "rfcomm0").string(), "COM"), "rfcomm");
+    EXPECT_EQ(PortProvider((dir / "COM9").string(), "COM"), "rfcomm");
+    EXPECT_EQ(PortProvider((dir / "tty-target").string(), "COM"), "");
     EXPECT_EQ(AsciiPortName(u"COM9"), "COM9");
     EXPECT_FALSE(AsciiPortName(u"COM\u00e99"));
 

@@ -42,6 +42,9 @@ TEST(PortType, ChosenByCaseSensitiveSubstrings) {
     EXPECT_EQ(PortTypeFromName(u"com3"), ZAMO_PORT_NET);
     EXPECT_EQ(PortTypeFromName(u"192.168.0.5"), ZAMO_PORT_NET);
     EXPECT_EQ(PortTypeFromName(u""), 0u);
+    // A device path is a serial device, whatever letters it holds.
+    EXPECT_EQ(PortTypeFromName(u"/dev/ttyUSB0"), ZAMO_PORT_COM);
+    EXPECT_EQ(PortTypeFromName(u"/dev/rfcomm0"), ZAMO_PORT_COM);
 }
 
 TEST_F(Registry, IdentifiersStartAt10000AndAreNeverReused) {

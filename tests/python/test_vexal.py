@@ -1,9 +1,10 @@
 """The Python package against simulated hubs: every group read, written and
 read back, refusals that send nothing, failures with the library's codes,
-backup and restore, sessions closed by "with", one thread per session, and
-stubs that describe the compiled module."""
+backup and restore, serial sessions by device path, sessions closed by
+"with", one thread per session, and stubs that describe the compiled module."""
 
 import ast
+import ctypes
 import json
 import os
 import threading
@@ -154,6 +155,32 @@ def test_backup_restore_and_clone(tmp_path, sim, hub):
         vexal.Backup.load(tmp_path)
     with pytest.raises(TypeError):
         hub.restore(taken, only="lan")
+
+
+def process_getenv(name):
+    """The variable as the libraries see it (os.environ is Python's own copy)."""
+    libc = ctypes.CDLL(None)
+    libc.getenv.restype = ctypes.c_char_p
+    value = libc.getenv(name.encode())
+    return None if value is None else value.decode()
+
+
+def test_serial_sessions_by_device_path_leave_the_device_directory_alone(tmp_path, monkeypatch):
+    devices = tmp_path / "devices"
+    devices.mkdir()
+    monkeypatch.setenv("VEXAL_DEVICE_DIR", str(devices))
+    with HubSim("127.0.0.3", ("--pty",)) as a, HubSim("127.0.0.4", ("--pty",)) as b, \
+            HubSim("127.0.0.5", ("--pty",)) as c:
+        # Two device paths side by side, and a COM<n> name of the process's
+        # device directory beside them.
+        os.symlink(c.pty, devices / "COM5")
+        with vexal.Hub.serial(a.pty + ":9600") as by_path, vexal.Hub.serial(b.pty) as by_other_path:
+            assert process_getenv("VEXAL_DEVICE_DIR") == str(devices)
+            with vexal.Hub.serial("COM5") as by_name:
+                for hub, sim, name in ((by_path, a, "A"), (by_other_path, b, "B"), (by_name, c, "C")):
+                    hub.set_bluetooth(name="Till " + name)
+                    assert sim.get("bluetooth.name") == "Till " + name
+        assert process_getenv("VEXAL_DEVICE_DIR") == str(devices)
 
 
 def thread_count():

@@ -72,6 +72,17 @@ TEST_F(ComSession, SerialWithExplicitSettingsWhichTheLineCarries) {
     EXPECT_NE(tio.c_cflag & CRTSCTS, 0u);
 }
 
+TEST_F(ComSession, DevicePathsAreOpenedAsTheyStandWhateverLettersTheyHold) {
+    // "USB" in a path chooses no USB transport, an rfcomm path is a Bluetooth
+    // port; the device directory (COM5 only) has no part in either.
+    fs::create_symlink(m_hub.PtyPath(), m_dir.Path() / "ttyUSB0");
+    const std::u16string strUsb = (m_dir.Path() / "ttyUSB0").u16string();
+    ConfigureOver(4, strUsb.c_str());
+    ConfigureOver(32, (strUsb + u":115200:8:0:0:0").c_str());
+    fs::create_symlink(m_hub.PtyPath(), m_dir.Path() / "rfcomm0");
+    ConfigureOver(4, (m_dir.Path() / "rfcomm0").u16string().c_str());
+}
+
 TEST_F(ComSession, BluetoothSerialPortThroughAnRfcommDevice) {
     fs::create_symlink(m_hub.PtyPath(), m_dir.Path() / "rfcomm0");
     fs::create_symlink(m_dir.Path() / "rfcomm0", m_dir.Path() / "COM6");

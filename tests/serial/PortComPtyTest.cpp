@@ -181,6 +181,10 @@ TEST(PortComPty, HubsThatGoAwayLeaveACableOpenAndOfflineAndCloseABluetoothPortWi
     fs::create_symlink(dir.Path() / "rfcomm3", dir.Path() / "COM6");
     EXPECT_EQ(GetBluetoothStackType(u"COM6"), 1u);
     EXPECT_EQ(GetBluetoothStackType(u"COM5"), 0u);
+    // By path: the rfcomm device itself, or a link chain that reaches one.
+    EXPECT_EQ(GetBluetoothStackType((dir.Path() / "rfcomm3").u16string()), 1u);
+    EXPECT_EQ(GetBluetoothStackType((dir.Path() / "COM6").u16string()), 1u);
+    EXPECT_EQ(GetBluetoothStackType(fs::path(cableHub.PtyPath()).u16string()), 0u);
 
     DeviceOption bt = Option(u"COM6");
     bt.bluetoothCheck = 1;

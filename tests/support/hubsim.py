@@ -21,6 +21,7 @@ class HubSim:
             [binary, "--listen", address + ":0", "--greet", "--exit-on-stdin-eof", *extra_args],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.port = None
+        self.pty = None  # the serial link's device path, with "--pty"
         control = None
         # A start that hangs is ended; its output then ends too.
         watchdog = threading.Timer(10, self._proc.kill)
@@ -30,6 +31,8 @@ class HubSim:
                 word, _, rest = line.strip().partition(" ")
                 if word == "LISTEN":
                     self.port = int(rest.rpartition(":")[2])
+                elif word == "PTY":
+                    self.pty = rest
                 elif word == "CONTROL":
                     host, _, port = rest.rpartition(":")
                     control = (host, int(port))

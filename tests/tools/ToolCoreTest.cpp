@@ -13,17 +13,21 @@ TEST(ToolTargets, ConnectionsAndHostsFiles) {
     EXPECT_EQ(ParseEthernet("10.0.0.1:9101", e)->strPortText, "10.0.0.1:9101");
     EXPECT_FALSE(ParseEthernet("10.0.0.1:0", e));
     EXPECT_FALSE(ParseEthernet("hub.local", e));
-    auto serial = ParseSerial("COM3", "COM1", e);
+    auto serial = ParseSerial("COM3", e);
     EXPECT_EQ(serial->nInterface, 4);
     EXPECT_EQ(serial->strPortText, "COM3");
-    serial = ParseSerial("/dev/ttyUSB0:115200:8:0:0:0", "COM1", e);
+    // A device path goes down as it stands, in the place of COM<n>.
+    serial = ParseSerial("/dev/ttyUSB0:115200:8:0:0:0", e);
     EXPECT_EQ(serial->nInterface, 32);
-    EXPECT_EQ(serial->strPortText, "COM1:115200:8:0:0:0");
-    EXPECT_EQ(serial->strDevicePath, "/dev/ttyUSB0");
-    EXPECT_FALSE(ParseSerial("COM3:115200:8", "COM1", e));
-    EXPECT_FALSE(ParseSerial("COM3:0", "COM1", e));
-    EXPECT_FALSE(ParseSerial("COM3:0:8:0:0:0", "COM1", e)) << "baud 0 in either form";
-    EXPECT_FALSE(ParseSerial("ttyS0", "COM1", e));
+    EXPECT_EQ(serial->strPortText, "/dev/ttyUSB0:115200:8:0:0:0");
+    EXPECT_EQ(serial->strLabel, "/dev/ttyUSB0");
+    EXPECT_FALSE(ParseSerial("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0", e));
+    EXPECT_NE(e.find("link without ':'"), std::string::npos) << e;
+    EXPECT_FALSE(ParseSerial("COM3:115200:8", e));
+    EXPECT_FALSE(ParseSerial("COM3:0", e));
+    EXPECT_FALSE(ParseSerial("COM3:0:8:0:0:0", e)) << "baud 0 in either form";
+    EXPECT_FALSE(ParseSerial("ttyS0", e));
+    EXPECT_FALSE(ParseSerial("", e));
 
     auto hosts = ParseHostsText("# store hubs\n10.0.0.1\n\n  10.0.0.2:9101  # till 2\n", "hubs.txt", e);
     ASSERT_TRUE(hosts) << e;

@@ -394,4 +394,15 @@ TEST(VexalCfgHub, SerialDevicePathReachesTheHubOnItsPty) {
     r = Tool({"--serial", hub.PtyPath(), "get", "bluetooth"});
     ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
     EXPECT_NE(r.strStdout.find("name          VexalHub"), std::string::npos) << r.strStdout;
+
+    // The path goes down as it stands: nothing is linked (no temporary folder
+    // can be made) and the device directory, whose COM1 dangles, is not asked.
+    const std::string strDir = TempPath("devices");
+    ASSERT_EQ(::mkdir(strDir.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("gone", (strDir + "/COM1").c_str()), 0);
+    r = RunProcess({"/usr/bin/env", "TMPDIR=" + strDir + "/missing", "VEXAL_DEVICE_DIR=" + strDir, VEXALCFG_BINARY,
+                    "--serial", hub.PtyPath() + ":9600", "--json", "info"});
+    EXPECT_EQ(r.nExitStatus, 0) << r.strStderr;
+    std::remove((strDir + "/COM1").c_str());
+    ::rmdir(strDir.c_str());
 }

@@ -2,14 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <utility>
 
 namespace vexal::tools {
 
@@ -84,38 +80,6 @@ SProcessResult RunProcess(const std::vector<std::string>& vecArgs) {
     }
     result.nExitStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     return result;
-}
-
-CPrivateDeviceDir::~CPrivateDeviceDir() {
-    if (!m_strLink.empty()) ::unlink(m_strLink.c_str());
-    if (!m_strDir.empty()) ::rmdir(m_strDir.c_str());
-}
-
-bool CPrivateDeviceDir::Link(const std::string& strDevice, const std::string& strComName, std::string& strError) {
-    struct stat st {};
-    if (::stat(strDevice.c_str(), &st) != 0) {
-        strError = strDevice + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISCHR(st.st_mode)) {
-        strError = strDevice + ": not a character device";
-        return false;
-    }
-    const char* pszTmp = std::getenv("TMPDIR");
-    std::string strTemplate = std::string(pszTmp != nullptr && *pszTmp != '\0' ? pszTmp : "/tmp") + "/vexalcfg-XXXXXX";
-    if (::mkdtemp(strTemplate.data()) == nullptr) {
-        strError = "cannot make a device directory in " + strTemplate + ": " + std::strerror(errno);
-        return false;
-    }
-    m_strDir = strTemplate;
-    const std::string strLink = m_strDir + "/" + strComName;
-    if (::symlink(strDevice.c_str(), strLink.c_str()) != 0) {
-        strError = "cannot link " + strLink + ": " + std::strerror(errno);
-        return false;
-    }
-    m_strLink = strLink;
-    ::setenv("VEXAL_DEVICE_DIR", m_strDir.c_str(), 1);
-    return true;
 }
 
 }  // namespace vexal::tools

@@ -189,12 +189,4 @@ SProcessResult RunProcess(const std::vector<std::string>& vecArgs) {
     return result;
 }
 
-CPrivateDeviceDir::~CPrivateDeviceDir() = default;
-
-bool CPrivateDeviceDir::Link(const std::string& strDevice, const std::string& /*strComName*/, std::string& strError) {
-    // Windows names every serial port COM<n> itself: there is no device file to link.
-    strError = "--serial: '" + strDevice + "' is a Linux device path; name the port COM<n> on Windows";
-    return false;
-}
-
 }  // namespace vexal::tools

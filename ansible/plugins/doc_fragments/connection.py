@@ -18,7 +18,8 @@ options:
     description:
       - A serial or Bluetooth link, as C(vexalcfg --serial) takes it
         (C(COM3) linked in C(VEXAL_DEVICE_DIR), C(COM3:115200),
-        C(COM3:115200:8:0:0:0), or a device path such as C(/dev/rfcomm0)).
+        C(COM3:115200:8:0:0:0)), or a device path in place of C(COMn),
+        such as C(/dev/ttyUSB0) or C(/dev/rfcomm0:115200), opened as it stands.
     type: str
   usb:
     description:
