@@ -2,6 +2,7 @@
 
 #include "model/CustomDevices.h"
 #include "model/KeyValues.h"
+#include "utility/SecretText.h"
 
 #include <algorithm>
 
@@ -20,6 +21,14 @@ std::string GroupTitle(const model::SGroupPlan& plan) {
     return pGroup != nullptr ? pGroup->strTitle : plan.strGroup;
 }
 
+// The secrets a group's row could quote: what the hub holds and the target.
+std::vector<std::string> SecretsOf(const model::SGroupPlan& plan) {
+    std::vector<std::string> secrets;
+    AddSecretValues(plan.strKind, plan.current, secrets);
+    AddSecretValues(plan.strKind, plan.target, secrets);
+    return secrets;
+}
+
 std::string DetailOf(const model::SGroupPlan& plan) {
     std::string str;
     auto add = [&str](const std::string& strPart) { str += (str.empty() ? "" : ", ") + strPart; };
@@ -28,10 +37,16 @@ std::string DetailOf(const model::SGroupPlan& plan) {
         for (const auto& e : plan.vecAdd) add("add " + e);
         return str;
     }
-    if (!plan.strNote.empty()) return plan.strNote;
-    for (const auto& c : plan.vecChanges)
-        add(c.strKey + " " + (c.strFrom.empty() ? "-" : c.strFrom) + " \u2192 " + (c.strTo.empty() ? "-" : c.strTo) +
+    if (!plan.strNote.empty()) return MaskSecrets(plan.strNote, SecretsOf(plan));
+    for (const auto& c : plan.vecChanges) {
+        // A secret shows that it changes, never what it is.
+        const bool bSecret = IsSecretKey(plan.strKind, c.strKey);
+        auto shown = [bSecret](const std::string& strValue) {
+            return strValue.empty() ? std::string("-") : bSecret ? std::string(kSecretMask) : strValue;
+        };
+        add(c.strKey + " " + shown(c.strFrom) + " \u2192 " + shown(c.strTo) +
             (c.bReadOnly ? " (read-only, kept)" : ""));
+    }
     return str;
 }
 
@@ -105,7 +120,7 @@ std::vector<SRestoreRow> RestoreRows(const std::vector<model::SGroupPlan>& plans
         if (plan.eAction == model::EPlanAction::Write && i < vecApplied.size()) {
             const SApplied& a = vecApplied[i];
             row.strAction = !a.bTried ? "not written" : a.bOk ? "written" : "failed";
-            if (a.bTried && !a.bOk) row.strDetail = a.strError;
+            if (a.bTried && !a.bOk) row.strDetail = MaskSecrets(a.strError, SecretsOf(plan));
         }
         rows.push_back(std::move(row));
     }

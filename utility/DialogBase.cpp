@@ -194,7 +194,7 @@ public:
     int RunModal(CDialogLogic& child) override { return m_dlg.RunModal(child); }
     void ShowModeless(CDialogLogic& child) override { m_dlg.ShowModeless(child); }
     void HideModeless(CDialogLogic& child) override { m_dlg.HideModeless(child); }
-    void PrepareChild(CDialogLogic& child) override { m_dlg.PrepareChild(child); }
+    bool PrepareChild(CDialogLogic& child) override { return m_dlg.PrepareChild(child); }
     void ReleaseChild(CDialogLogic& child) override { m_dlg.ReleaseChild(child); }
     std::optional<std::string> ChooseFile(const SFileChoice& choice) override {
         const auto file = m_dlg.Services().ChooseFile(&m_dlg, choice);
@@ -289,8 +289,9 @@ QWidget* CDialogBase::MakeFromDesc(const SControlDesc& c) {
     case EControl::Radio: {
         auto* pRadio = MakeRadio(c.nId, strCaption);
         // Exclusive per group, not per parent widget, so radios of several
-        // groups can share a layout.
-        pRadio->setAutoExclusive(false);
+        // groups can share a layout: a button group overrides the parent's
+        // auto-exclusivity, which stays on so that screen readers hear a
+        // radio button (without it Qt announces a check box).
         QButtonGroup*& pGroup = m_radioGroups[c.nGroup];
         if (pGroup == nullptr) pGroup = new QButtonGroup(this);
         pGroup->addButton(pRadio);
@@ -447,6 +448,18 @@ void CDialogBase::Build(const SDialogDesc& desc) {
         if (pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
             pBuddy->setAccessibleName(PlainCaption(pLabel->text()).remove(QLatin1Char(':')).trimmed());
     }
+    // Every radio of a row is named with the row's caption, not only the
+    // one the label points at: "DHCP Mode Disable", not a bare "Disable".
+    for (const auto& label : desc.controls) {
+        const SControlDesc* pFirst = label.eKind == EControl::Label ? FindControl(desc, label.nBuddy) : nullptr;
+        if (pFirst == nullptr || pFirst->eKind != EControl::Radio) continue;
+        const QString strRow = PlainCaption(Q(label.strCaption)).remove(QLatin1Char(':')).trimmed();
+        for (const auto& r : desc.controls)
+            if (r.eKind == EControl::Radio && r.nGroup == pFirst->nGroup && r.nRow == pFirst->nRow &&
+                r.strAccessibleName.empty())
+                if (QWidget* pRadio = Control(r.nId))
+                    pRadio->setAccessibleName(strRow + QLatin1Char(' ') + PlainCaption(Q(r.strCaption)).trimmed());
+    }
     for (QWidget* p : hidden) p->hide();
 
     auto* pLayout = new QVBoxLayout(this);
@@ -555,9 +568,10 @@ int CDialogBase::RunModal(CDialogLogic& child) {
     return m_services.RunModal(dlg);
 }
 
-void CDialogBase::PrepareChild(CDialogLogic& child) {
-    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0) return;
+bool CDialogBase::PrepareChild(CDialogLogic& child) {
+    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0) return true;
     m_prepared[&child] = new CDialogBase(child, m_services, this);  // owned by this window, not shown
+    return true;
 }
 
 void CDialogBase::ReleaseChild(CDialogLogic& child) {

@@ -203,7 +203,7 @@ private:
     int RunModal(CDialogLogic& child);
     void ShowModeless(CDialogLogic& child);
     void HideModeless(CDialogLogic& child);
-    void PrepareChild(CDialogLogic& child);
+    bool PrepareChild(CDialogLogic& child);
     void ReleaseChild(CDialogLogic& child);
 
     int m_nDialogId;

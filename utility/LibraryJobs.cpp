@@ -2,7 +2,9 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <mutex>
+#include <vector>
 
 namespace vexal::utility {
 
@@ -15,8 +17,9 @@ struct CLibraryJobs::SShared {
     bool bWorking = false;         // a work is running
     bool bStop = false;
     bool bExited = false;
-    IUiQueue* pUi = nullptr;  // nulled by Stop: nothing is posted after it
-    std::weak_ptr<SUi> ui;    // set once, before the thread starts
+    IUiQueue* pUi = nullptr;                          // nulled by Stop: nothing is posted after it
+    std::weak_ptr<SUi> ui;                            // set once, before the thread starts
+    std::vector<std::shared_ptr<const void>> shared;  // what the works refer to
 };
 
 // UI thread only.
@@ -24,6 +27,7 @@ struct CLibraryJobs::SUi {
     bool bBusy = false;
     unsigned nJob = 0;  // the job whose continuation is due
     std::function<void()> fnDone;
+    FailedFn fnFailed;
     std::function<void()> fnJobEnded;
 };
 
@@ -42,15 +46,21 @@ CLibraryJobs::CLibraryJobs(IUiQueue& ui) : m_pShared(std::make_shared<SShared>()
             const unsigned nJob = p->nJob;
             p->bWorking = true;
             lock.unlock();
+            // The text is for the user's message only: it may quote a value.
+            std::optional<std::string> failure;
             try {
                 fnWork();
+            } catch (const std::exception& e) {
+                failure = e.what();
             } catch (...) {
-                std::fputs("Vexal utility: a library job failed with an exception\n", stderr);
+                failure = "an unknown error";
             }
+            if (failure) std::fputs("Vexal utility: a library job failed with an exception\n", stderr);
             fnWork = nullptr;  // its captures go on this thread, with no lock held
             lock.lock();
             p->bWorking = false;
-            if (p->pUi != nullptr) p->pUi->Post([ui = p->ui, nJob] { Deliver(ui.lock(), nJob); });
+            if (p->pUi != nullptr)
+                p->pUi->Post([ui = p->ui, nJob, failure = std::move(failure)] { Deliver(ui.lock(), nJob, failure); });
             p->cv.notify_all();
         }
         p->bExited = true;
@@ -65,12 +75,18 @@ bool CLibraryJobs::IsBusy() const { return m_pUi->bBusy; }
 
 bool CLibraryJobs::OnWorkerThread() const { return std::this_thread::get_id() == m_workerId; }
 
+void CLibraryJobs::Share(std::shared_ptr<const void> p) {
+    std::lock_guard<std::mutex> lock(m_pShared->mutex);
+    m_pShared->shared.push_back(std::move(p));
+}
+
 void CLibraryJobs::SetJobEndedHandler(std::function<void()> fnHandler) { m_pUi->fnJobEnded = std::move(fnHandler); }
 
-bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> fnDone) {
+bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> fnDone, FailedFn fnFailed) {
     if (m_bStopped || m_pUi->bBusy || OnWorkerThread() || !fnWork) return false;
     m_pUi->bBusy = true;
     m_pUi->fnDone = std::move(fnDone);
+    m_pUi->fnFailed = std::move(fnFailed);
     const unsigned nJob = ++m_pUi->nJob;
     {
         std::lock_guard<std::mutex> lock(m_pShared->mutex);
@@ -81,14 +97,18 @@ bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> 
     return true;
 }
 
-void CLibraryJobs::Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob) {
+void CLibraryJobs::Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob, const std::optional<std::string>& failure) {
     // A late result of a job dropped by WaitForJob or Stop is not delivered.
     if (!pUi || !pUi->bBusy || pUi->nJob != nJob) return;
     std::function<void()> fnDone = std::move(pUi->fnDone);
+    FailedFn fnFailed = std::move(pUi->fnFailed);
     pUi->fnDone = nullptr;
+    pUi->fnFailed = nullptr;
     pUi->bBusy = false;  // the continuation may start the next job
-    if (fnDone) fnDone();
+    if (!failure && fnDone) fnDone();
+    if (failure && fnFailed) fnFailed(*failure);
     fnDone = nullptr;
+    fnFailed = nullptr;
     if (std::function<void()> fnEnded = pUi->fnJobEnded) fnEnded();
 }
 
@@ -101,6 +121,7 @@ bool CLibraryJobs::WaitForJob(std::chrono::milliseconds nWait) {
     }
     std::function<void()> fnDropped = std::move(m_pUi->fnDone);
     m_pUi->fnDone = nullptr;
+    m_pUi->fnFailed = nullptr;
     m_pUi->bBusy = false;
     return true;
 }
@@ -124,6 +145,7 @@ bool CLibraryJobs::Stop(std::chrono::milliseconds nWait) {
     }
     std::function<void()> fnDropped = std::move(m_pUi->fnDone);
     m_pUi->fnDone = nullptr;
+    m_pUi->fnFailed = nullptr;
     m_pUi->bBusy = false;
     m_bEnded = bEnded;
     return bEnded;

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace vexal::utility {
@@ -45,20 +46,26 @@ public:
     bool IsRunning() const { return !m_bStopped; }
     bool IsBusy() const;
 
-    // fnWork on the library thread, then fnDone on the UI thread. A work that
-    // throws is reported on standard error and its fnDone is not called.
-    bool StartJob(std::function<void()> fnWork, std::function<void()> fnDone);
+    // fnWork on the library thread, then on the UI thread fnDone, or instead
+    // fnFailed with the exception's text when the work threw (also noted on
+    // standard error, without the text). Either way the job ends.
+    using FailedFn = std::function<void(const std::string& strWhy)>;
+    bool StartJob(std::function<void()> fnWork, std::function<void()> fnDone, FailedFn fnFailed = {});
     template <class R>
-    bool Start(std::function<R()> fnWork, std::function<void(R)> fnDone) {
+    bool Start(std::function<R()> fnWork, std::function<void(R)> fnDone, FailedFn fnFailed = {}) {
         auto pResult = std::make_shared<std::optional<R>>();
         return StartJob([pResult, fn = std::move(fnWork)] { pResult->emplace(fn()); },
                         [pResult, fn = std::move(fnDone)] {
                             if (pResult->has_value() && fn) fn(std::move(**pResult));
-                        });
+                        },
+                        std::move(fnFailed));
     }
 
-    // Called on the UI thread after every job's continuation (or after a job
-    // whose work threw).
+    // The library thread shares ownership of p until it ends: what works
+    // refer to (the entry-point table) outlives a thread Stop left running.
+    void Share(std::shared_ptr<const void> p);
+
+    // Called on the UI thread after every job's continuation (or its fnFailed).
     void SetJobEndedHandler(std::function<void()> fnHandler);
 
     // For the way out only, when no event loop will deliver the result:
@@ -68,8 +75,8 @@ public:
 
     // Ends the thread after the job it holds: waits at most nWait. A job's
     // continuation still due is dropped. A thread that does not end in time
-    // is never killed: it is left to run out and false is returned (the
-    // caller must then keep the library loaded).
+    // is never killed: it is left to run out, with what Share gave it, and
+    // false is returned (the caller must then keep the library loaded).
     bool Stop(std::chrono::milliseconds nWait = std::chrono::seconds(10));
 
     // True on the library thread (for checks and tests); any thread.
@@ -78,7 +85,7 @@ public:
 private:
     struct SShared;  // what the library thread shares: its queue and flags
     struct SUi;      // the UI thread's side: the continuation due
-    static void Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob);
+    static void Deliver(const std::shared_ptr<SUi>& pUi, unsigned nJob, const std::optional<std::string>& failure);
 
     std::shared_ptr<SShared> m_pShared;
     std::shared_ptr<SUi> m_pUi;

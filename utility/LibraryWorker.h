@@ -37,10 +37,13 @@ public:
     bool IsBusy() const { return m_jobs.IsBusy(); }
 
     // fnWork on the worker thread, then fnDone on the main thread with its
-    // result, unless pContext (when given) has been deleted by then.
+    // result (fnFailed instead when the work threw), unless pContext (when
+    // given) has been deleted by then.
     template <class R>
-    bool Start(QObject* pContext, std::function<R()> fnWork, std::function<void(R)> fnDone) {
-        return m_jobs.Start<R>(std::move(fnWork), Guarded(pContext, std::move(fnDone)));
+    bool Start(QObject* pContext, std::function<R()> fnWork, std::function<void(R)> fnDone,
+               CLibraryJobs::FailedFn fnFailed = {}) {
+        return m_jobs.Start<R>(std::move(fnWork), Guarded(pContext, std::move(fnDone)),
+                               Guarded(pContext, std::move(fnFailed)));
     }
     bool Start(QObject* pContext, std::function<void()> fnWork, std::function<void()> fnDone = {}) {
         return m_jobs.StartJob(std::move(fnWork), Guarded(pContext, std::move(fnDone)));
@@ -61,7 +64,7 @@ private:
     static std::function<void(A...)> Guarded(QObject* pContext, std::function<void(A...)> fn) {
         if (pContext == nullptr || !fn) return fn;
         return [p = QPointer<QObject>(pContext), fn = std::move(fn)](A... args) {
-            if (p) fn(std::move(args)...);
+            if (p) fn(std::forward<A>(args)...);
         };
     }
 
@@ -90,21 +93,27 @@ private:
 // Starts a job on behalf of a window: while it runs the window takes no
 // input and shows the wait cursor (when it is shown; before, the progress
 // pop-up blocks the input), and its input is back before fnDone runs, so a
-// message box of fnDone takes input. False when another job runs; fnRefused
-// is then called, so that a chain that reports its end always does.
+// message box of fnDone takes input. A work that throws ends the job with
+// fnFailed instead. False when another job runs; fnRefused is then called,
+// so that a chain that reports its end always does.
 template <class R>
 bool StartWindowJob(CLibraryWorker& worker, QWidget* pWindow, std::function<R()> fnWork, std::function<void(R)> fnDone,
-                    const std::function<void()>& fnRefused = {}) {
+                    const std::function<void()>& fnRefused = {}, CLibraryJobs::FailedFn fnFailed = {}) {
     if (worker.IsBusy()) {
         if (fnRefused) fnRefused();
         return false;
     }
     std::shared_ptr<CBusyGuard> pBusy =
         pWindow != nullptr && pWindow->isVisible() ? std::make_shared<CBusyGuard>(pWindow) : nullptr;
-    const bool bStarted =
-        worker.Start<R>(pWindow, std::move(fnWork), [pBusy, fn = std::move(fnDone)](R result) mutable {
+    const bool bStarted = worker.Start<R>(
+        pWindow, std::move(fnWork),
+        [pBusy, fn = std::move(fnDone)](R result) mutable {
             pBusy.reset();
             fn(std::move(result));
+        },
+        [pBusy, fn = std::move(fnFailed)](const std::string& strWhy) mutable {
+            pBusy.reset();
+            if (fn) fn(strWhy);
         });
     if (!bStarted && fnRefused) fnRefused();
     return bStarted;

@@ -52,14 +52,22 @@ protected:
     CLibraryWorker& Worker() const { return m_context.worker; }
 
     // fnWork on the worker, then fnDone here with its result (dropped when
-    // the page is gone by then). False when another job runs; fnRefused is
-    // then called, so that a chain that reports its end always does.
+    // the page is gone by then). A work that throws is told in a message and
+    // fnNotDone(false) follows instead. False when another job runs;
+    // fnNotDone(false) is then called at once, so that a chain that reports
+    // its end always does.
     template <class R>
     bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
-                  const std::function<void(bool)>& fnRefused = {}) {
-        return StartWindowJob<R>(m_context.worker, this, std::move(fnWork), std::move(fnDone), [fnRefused] {
-            if (fnRefused) fnRefused(false);
-        });
+                  const std::function<void(bool)>& fnNotDone = {}) {
+        return StartWindowJob<R>(
+            m_context.worker, this, std::move(fnWork), std::move(fnDone),
+            [fnNotDone] {
+                if (fnNotDone) fnNotDone(false);
+            },
+            [this, fnNotDone](const std::string& strWhy) {
+                Message(QString::fromStdU16String(JobFailureText(strWhy)), EMsgIcon::Warning);
+                if (fnNotDone) fnNotDone(false);
+            });
     }
 
 private:

@@ -50,26 +50,27 @@ bool CDynLib::Load(const std::string& strName, const void* pAnchor) {
     const std::wstring wideFile = win32::WideFromUtf8(file);
     HMODULE hLibrary = nullptr;
     DWORD dwError = ERROR_MOD_NOT_FOUND;
+    // Next to the loading module first, as the libraries are installed side
+    // by side; then the program's folder (the same one for a program loading
+    // ZamoCfg.dll) and System32. Never the current directory, PATH or folders
+    // the process added to its search: a DLL planted beside a document must
+    // not be loaded. A library's own imports follow the same rule.
+    constexpr DWORD kSearch = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
     if (IsPath(file)) {
-        // A path the caller chose: that file and no other; its own imports
-        // come from its folder.
+        // A path the caller chose: that file and no other.
         std::vector<wchar_t> full(32768);
         const DWORD n = GetFullPathNameW(wideFile.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n > 0 && n < full.size()) hLibrary = LoadLibraryExW(full.data(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (n > 0 && n < full.size()) hLibrary = LoadLibraryExW(full.data(), nullptr, kSearch);
         dwError = GetLastError();
     } else {
-        // Next to the loading module first, as the libraries are installed
-        // side by side; then the application's folder and the system's. Never
-        // the current directory or PATH: a DLL planted beside a document must
-        // not be loaded.
         const std::wstring folder = pAnchor != nullptr ? FolderOfModule(pAnchor) : std::wstring();
         if (!folder.empty()) {
-            hLibrary = LoadLibraryExW((folder + wideFile).c_str(), nullptr,
-                                      LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+            hLibrary = LoadLibraryExW((folder + wideFile).c_str(), nullptr, kSearch);
             dwError = GetLastError();
         }
         if (hLibrary == nullptr) {
-            hLibrary = LoadLibraryExW(wideFile.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+            hLibrary = LoadLibraryExW(wideFile.c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
             if (hLibrary == nullptr && (folder.empty() || GetLastError() != ERROR_MOD_NOT_FOUND))
                 dwError = GetLastError();
         }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 using namespace vexal;
@@ -93,6 +94,44 @@ TEST(BackupRestoreLogic, RowsNotesCloneStartAndTheWarningBeforeAMove) {
     summary = RestoreSummary(model::PlanRestore(hub, hub, {}), {});
     EXPECT_EQ(summary.strNote, "The hub already holds these settings: nothing to write.");
     EXPECT_FALSE(summary.bCanWrite);
+}
+
+TEST(BackupRestoreLogic, SecretsAreMaskedInRowsAndFailuresAndAChangeStillShows) {
+    const model::GroupValues netHub = {
+        {"telnet", "on"}, {"snmp", "on"}, {"ro_community", "public"}, {"rw_community", "Shop-rw-2024"}};
+    model::GroupValues netBackup = netHub, btBackup = kBluetooth;
+    netBackup["rw_community"] = "Backup-rw-9931";
+    netBackup["telnet"] = "off";
+    btBackup["pin"] = "8642";
+    model::SSettingsValues hub = Values(kLan, kBluetooth), backup = Values(kLan, btBackup);
+    hub.groups["netproto"] = netHub;
+    backup.groups["netproto"] = netBackup;
+    const auto plans = model::PlanRestore(backup, hub, {});
+    const std::vector<std::string> secrets = {"1234", "8642", "Shop-rw-2024", "Backup-rw-9931"};
+    auto noSecret = [&](const std::string& strText) {
+        for (const auto& strSecret : secrets)
+            if (strText.find(strSecret) != std::string::npos) return false;
+        return true;
+    };
+    std::map<std::string, std::string> detail;
+    for (const auto& row : RestoreRows(plans, {})) {
+        EXPECT_TRUE(noSecret(row.strDetail)) << row.strDetail;
+        detail[row.strGroup] = row.strDetail;
+    }
+    EXPECT_EQ(detail["Bluetooth"], "pin ******** \u2192 ********");
+    EXPECT_EQ(detail["Net protocols"], "telnet on \u2192 off, rw_community ******** \u2192 ********");
+
+    // A failure that quotes what the hub kept and what was asked.
+    std::vector<SApplied> applied(plans.size());
+    for (size_t i = 0; i < plans.size(); ++i)
+        if (plans[i].strKind == "netproto")
+            applied[i] = {true, false, "the hub kept rw_community=Shop-rw-2024 (asked Backup-rw-9931)"};
+    bool bShown = false;
+    for (const auto& row : RestoreRows(plans, applied)) {
+        EXPECT_TRUE(noSecret(row.strDetail)) << row.strDetail;
+        bShown = bShown || row.strDetail == "the hub kept rw_community=******** (asked ********)";
+    }
+    EXPECT_TRUE(bShown);
 }
 
 TEST(BackupRestoreLogic, FileNamesSourcesAndSaveOutcomes) {

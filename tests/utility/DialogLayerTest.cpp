@@ -1,15 +1,18 @@
 // The dialog layer: controls by identifier, user-action-only handlers, the
 // address field, message boxes with the wait cursor lifted, the progress
 // pop-up and the library worker.
+#include "LogicTestSupport.h"
 #include "UtilityTestSupport.h"
 #include "utility/DialogBase.h"
 #include "utility/Ipv4Edit.h"
 #include "utility/LibraryJobs.h"
 #include "utility/LibraryWorker.h"
+#include "utility/logic/PageLogic.h"
 #include "utility/logic/ProgressLogic.h"
 #include "utility/logic/Text.h"
 #include "utility/WaitCursor.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -336,32 +339,28 @@ TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
     EXPECT_EQ(logic.Position(), nPos);
 }
 
-// The library thread's core as a front end without Qt drives it: results
-// wait in the UI's own queue (on Win32, posted window messages) until the UI
-// thread takes them.
-class CHandQueue final : public IUiQueue {
-public:
-    void Post(std::function<void()> fn) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_posted.push_back(std::move(fn));
-        m_cv.notify_all();
+// A screen reader hears each Enable/Disable pair as radio buttons, each
+// button with its row; pairs that name their rows themselves keep that.
+TEST_F(DialogLayerTest, RadioPairsAreToldAsRadioButtonsEachWithItsRow) {
+    vexal::client::CfgApiTable api;
+    CLibraryWorker worker;
+    const SPageContext context{api, worker.Jobs()};
+    const struct {
+        PageFactory fnMake;
+        int nId;
+        const char* pszName;
+    } kButtons[] = {{MakeLanPage, 1057, "DHCP Mode Enable"},
+                    {MakeLanPage, 1058, "DHCP Mode Disable"},
+                    {MakeInterfaceUsagePage, 1041, "WLAN Enable"}};
+    for (const auto& b : kButtons) {
+        auto pPage = b.fnMake(context);
+        CDialogBase dlg(*pPage, m_services);
+        QAccessibleInterface* pButton = QAccessible::queryAccessibleInterface(dlg.Control(b.nId));
+        ASSERT_NE(pButton, nullptr) << b.nId;
+        EXPECT_EQ(pButton->role(), QAccessible::RadioButton) << b.nId;
+        EXPECT_EQ(pButton->text(QAccessible::Name), QString(b.pszName)) << b.nId;
     }
-    // Waits for the next posted call and runs it on this thread.
-    bool RunNext() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_cv.wait_for(lock, 5s, [&] { return !m_posted.empty(); })) return false;
-        std::function<void()> fn = std::move(m_posted.front());
-        m_posted.pop_front();
-        lock.unlock();
-        fn();
-        return true;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<std::function<void()>> m_posted;
-};
+}
 
 TEST(LibraryJobsTest, OneJobAtATimeWithItsResultBackThroughTheUiQueue) {
     CHandQueue ui;

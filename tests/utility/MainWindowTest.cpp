@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <thread>
+
 using namespace vexal::utility;
 using namespace vexal::utility::test;
 using namespace vexal::utility::main_ids;
@@ -222,6 +225,43 @@ TEST_F(MainWindowTest, CommandLineChoosesTheInterfaceAddressPortAndConnects) {
     EXPECT_EQ(dlg->GetText(kSerialList), "COM5:");
     EXPECT_EQ(m_rec.LastArgs("selectInterface"), "2,10.1.2.3:9200");
     EXPECT_TRUE(dlg->IsConnected());
+}
+
+TEST_F(MainWindowTest, ASerialPortBeyondTheListIsToldInTheWindowAndNotConnected) {
+    SUtilityOptions options;
+    options.nInterface = 4;
+    options.nSerial = 41;  // no COM links: the list ends at COM40
+    options.bConnect = true;
+    auto dlg = MakeMain(options, QString::fromStdString(CRecorderControl::LibraryName()));
+    EXPECT_EQ(m_rec.Count("selectInterface"), 0) << "no other port is connected instead";
+    EXPECT_FALSE(dlg->IsConnected());
+    ASSERT_EQ(m_services.Messages().size(), 1u);
+    EXPECT_EQ(m_services.Messages()[0].strText,
+              "COM41 is not in the serial port list (COM1 to COM40), so the utility did not connect.");
+    EXPECT_EQ(m_services.Messages()[0].eIcon, EMsgIcon::Warning);
+    EXPECT_TRUE(dlg->IsEnabled(kConnect));
+}
+
+// Leaving while a library call hangs: the call is left to run out, and
+// when it returns it still finds the entry points it goes on with.
+TEST_F(MainWindowTest, LeavingWhileACallHangsLeavesTheLibraryThreadWhatItUses) {
+    auto dlg = MakeMain({}, QString::fromStdString(CRecorderControl::LibraryName()));
+    dlg->Logic().SetExitWait(100ms);
+    m_rec.SetDelay("openService", 1500);
+    ClickDuringJob(*dlg, kConnect);
+    ASSERT_TRUE(WaitFor([&] { return m_rec.Count("openService") == 1; }, 5s));
+    testing::internal::CaptureStderr();
+    dlg.reset();
+    const std::string strLog = testing::internal::GetCapturedStderr();
+    EXPECT_NE(strLog.find("left to run out"), std::string::npos) << strLog;
+    EXPECT_EQ(m_rec.Count("getResult"), 0) << "the window went while the call still ran";
+    // The connect goes on through the table once the call returns.
+    const auto start = std::chrono::steady_clock::now();
+    while (m_rec.Count("getVexalVersion") == 0 && std::chrono::steady_clock::now() - start < 10s)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(m_rec.Count("getResult"), 1);
+    EXPECT_EQ(m_rec.Count("getVexalVersion"), 1);
+    std::this_thread::sleep_for(100ms);  // the thread's last steps after its last call
 }
 
 TEST_F(MainWindowTest, FailedConnectWarnsNamesTheCauseAndStaysNotConnected) {

@@ -17,6 +17,7 @@
 
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace vexal::utility::win32::test {
 namespace {
@@ -328,6 +329,56 @@ TEST_F(CMainDialogsWin32Test, ProgressPopupMovesOverADisabledOwnerWhileASlowRead
     EXPECT_EQ(ShownPopup(), nullptr);
     EXPECT_FALSE(IsWindow(hPopup) && IsWindowVisible(hPopup));
     EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(Main()) != FALSE; }, 2000));
+}
+
+// Refuses to make windows of one title while it lives, as a system short of
+// resources would: the window's creation fails.
+class CRefusedWindow {
+public:
+    explicit CRefusedWindow(const wchar_t* pszTitle) {
+        s_pszTitle = pszTitle;
+        m_hHook = SetWindowsHookExW(WH_CBT, &CRefusedWindow::Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CRefusedWindow() {
+        UnhookWindowsHookEx(m_hHook);
+        s_pszTitle = nullptr;
+    }
+    bool Installed() const { return m_hHook != nullptr; }
+    static inline int s_nRefused = 0;
+
+private:
+    static LRESULT CALLBACK Hook(int nCode, WPARAM wParam, LPARAM lParam) {
+        if (nCode == HCBT_CREATEWND && s_pszTitle != nullptr) {
+            const CREATESTRUCTW* pCreate = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+            if (pCreate->lpszName != nullptr && !IS_INTRESOURCE(pCreate->lpszName) &&
+                std::wstring_view(pCreate->lpszName) == s_pszTitle) {
+                ++s_nRefused;
+                return 1;  // not made
+            }
+        }
+        return CallNextHookEx(nullptr, nCode, wParam, lParam);
+    }
+    static inline const wchar_t* s_pszTitle = nullptr;
+    HHOOK m_hHook = nullptr;
+};
+
+TEST_F(CMainDialogsWin32Test, APageWhoseWindowCannotBeMadeIsAbandonedWithAMessage) {
+    CHubSimFixture hub;
+    Open(hub.Port(), true);
+    {
+        CRefusedWindow refused(L"LAN Configuration");
+        ASSERT_TRUE(refused.Installed());
+        Click(Main(), main_ids::kLanSettings);
+        EXPECT_TRUE(PumpUntil([&] { return !m_pLogic->IsBusy() && !m_hooks.messages.empty(); }, 10000));
+        EXPECT_GE(CRefusedWindow::s_nRefused, 1);
+    }
+    ASSERT_EQ(m_hooks.Texts().size(), 1u);
+    EXPECT_EQ(m_hooks.Texts()[0], "The LAN Configuration window could not be opened, so the hub was not read.");
+    PumpFor(300);  // a read started anyway would end in this time
+    EXPECT_FALSE(m_pLogic->IsBusy());
+    EXPECT_FALSE(m_pLogic->Progress().IsShown());
+    EXPECT_TRUE(IsWindowEnabled(Main()));
+    EXPECT_TRUE(m_pLogic->IsConnected());
 }
 
 }  // namespace

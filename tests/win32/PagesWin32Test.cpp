@@ -7,11 +7,13 @@
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
 #include "client/CfgApiTable.h"
+#include "platform/DynLib.h"
 #include "utility/logic/LumaroLogic.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -409,6 +411,42 @@ TEST(CMainWindowWin32Test, ConnectsOpensThePageFilledSavesAndClosesEverySession)
     Click(window.Handle(), main_ids::kExit);
     EXPECT_TRUE(PumpUntil([&] { return logic.IsShutDown(); }, 10000));
     EXPECT_TRUE(logic.LibraryUnloaded());
+}
+
+// The program binds its library from its own folder, then System32, and
+// nowhere else: not from a folder the process added to its DLL search, nor
+// from the current directory (a DLL planted beside a document).
+TEST(CMainWindowWin32Test, TheLibraryIsBoundFromTheProgramsFolderThenSystem32Only) {
+    wchar_t szThis[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szThis, MAX_PATH);
+    const std::filesystem::path outDir = std::filesystem::path(szThis).parent_path();
+    wchar_t szTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, szTemp);
+    const std::filesystem::path elsewhere = std::filesystem::path(szTemp) / L"vexal-elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::copy_file(outDir / L"ZamoCfg.dll", elsewhere / L"VexalElsewhere.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+    const DLL_DIRECTORY_COOKIE cookie = AddDllDirectory(elsewhere.wstring().c_str());
+    ASSERT_NE(cookie, nullptr);
+    wchar_t szOld[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, szOld);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.wstring().c_str()));
+
+    client::CfgApiTable api;
+    EXPECT_FALSE(api.Load("VexalElsewhere")) << "bound from a folder other than the program's";
+    EXPECT_NE(api.LastError().find("VexalElsewhere.dll"), std::string::npos) << api.LastError();
+    EXPECT_TRUE(api.Load("ZamoCfg")) << api.LastError();
+    api.Unload();
+    // System32 is the one other place a name is looked for.
+    static const int s_anchor = 0;
+    platform::CDynLib system;
+    EXPECT_TRUE(system.Load("version", &s_anchor)) << system.LastError();
+    system.Unload();
+
+    SetCurrentDirectoryW(szOld);
+    RemoveDllDirectory(cookie);
+    std::error_code error;
+    std::filesystem::remove_all(elsewhere, error);
 }
 
 }  // namespace

@@ -19,8 +19,12 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace vexal::utility {
+
+// What the user is told when a library job's work threw.
+std::u16string JobFailureText(const std::string& strWhy);
 
 class CDialogLogic {
 public:
@@ -55,22 +59,25 @@ public:
     virtual bool IsBusy() const { return false; }
 
 protected:
-    IDialogView& View() const { return *m_pView; }
+    // The window, or while there is none (never made, or gone) a stand-in
+    // that does nothing and gives empty values: a late continuation never
+    // writes through a missing view.
+    IDialogView& View() const;
 
     // Short forms of the view's calls, so logic reads like the dialog table.
-    std::u16string GetText(int nId) const { return m_pView->GetText(nId); }
-    void SetText(int nId, const std::u16string& s) { m_pView->SetText(nId, s); }
-    bool IsChecked(int nId) const { return m_pView->IsChecked(nId); }
-    void SetCheck(int nId, bool b) { m_pView->SetCheck(nId, b); }
-    void Enable(int nId, bool b) { m_pView->Enable(nId, b); }
-    bool IsEnabled(int nId) const { return m_pView->IsEnabled(nId); }
-    void Show(int nId, bool b) { m_pView->Show(nId, b); }
-    Ipv4Octets GetIpv4(int nId) const { return m_pView->GetIpv4(nId); }
-    void SetIpv4(int nId, const Ipv4Octets& o) { m_pView->SetIpv4(nId, o); }
+    std::u16string GetText(int nId) const { return View().GetText(nId); }
+    void SetText(int nId, const std::u16string& s) { View().SetText(nId, s); }
+    bool IsChecked(int nId) const { return View().IsChecked(nId); }
+    void SetCheck(int nId, bool b) { View().SetCheck(nId, b); }
+    void Enable(int nId, bool b) { View().Enable(nId, b); }
+    bool IsEnabled(int nId) const { return View().IsEnabled(nId); }
+    void Show(int nId, bool b) { View().Show(nId, b); }
+    Ipv4Octets GetIpv4(int nId) const { return View().GetIpv4(nId); }
+    void SetIpv4(int nId, const Ipv4Octets& o) { View().SetIpv4(nId, o); }
     EMsgResult Message(const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons = EMsgButtons::Ok) {
-        return m_pView->Message(strText, eIcon, eButtons);
+        return View().Message(strText, eIcon, eButtons);
     }
-    void Close(int nResult) { m_pView->Close(nResult); }
+    void Close(int nResult) { View().Close(nResult); }
     // Sets a radio pair from a value: 0 checks the first, 1 the second,
     // anything else neither.
     void SetRadioPair(int nFirst, int nSecond, int nWhich);
@@ -78,26 +85,36 @@ protected:
     // fnWork on the library thread, then fnDone here with its result; fnDone
     // is dropped when this logic is gone by then. While the job runs a shown
     // window is busy (no input, wait cursor), and its input is back before
-    // fnDone runs. False when another job runs; fnRefused is then called, so
-    // that a chain that reports its end always does.
+    // fnDone runs. A work that throws ends the job as well: the user is told
+    // why and fnNotDone follows instead of fnDone. False when another job
+    // runs; fnNotDone is then called at once. Either way a chain that reports
+    // its end always does.
     template <class R>
     bool StartJob(CLibraryJobs& jobs, std::function<R()> fnWork, std::function<void(R)> fnDone,
-                  const std::function<void()>& fnRefused = {}) {
+                  const std::function<void()>& fnNotDone = {}) {
         if (jobs.IsBusy()) {
-            if (fnRefused) fnRefused();
+            if (fnNotDone) fnNotDone();
             return false;
         }
         const bool bBusy = m_pView != nullptr && m_pView->IsVisible();
         if (bBusy) m_pView->SetBusy(true);
+        const std::weak_ptr<int> pAlive = m_pAlive;
         const bool bStarted = jobs.Start<R>(
-            std::move(fnWork), [this, pAlive = std::weak_ptr<int>(m_pAlive), bBusy, fn = std::move(fnDone)](R result) {
+            std::move(fnWork),
+            [this, pAlive, bBusy, fn = std::move(fnDone)](R result) {
                 if (pAlive.expired()) return;
                 if (bBusy && m_pView != nullptr) m_pView->SetBusy(false);
                 fn(std::move(result));
+            },
+            [this, pAlive, bBusy, fnNotDone](const std::string& strWhy) {
+                if (pAlive.expired()) return;
+                if (bBusy && m_pView != nullptr) m_pView->SetBusy(false);
+                if (HasView()) Message(JobFailureText(strWhy), EMsgIcon::Warning);
+                if (fnNotDone) fnNotDone();
             });
         if (!bStarted) {
             if (bBusy) m_pView->SetBusy(false);
-            if (fnRefused) fnRefused();
+            if (fnNotDone) fnNotDone();
         }
         return bStarted;
     }

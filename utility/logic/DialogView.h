@@ -96,8 +96,9 @@ public:
     // its logic can fill it first (a settings page reads the hub before it is
     // shown); OnInit runs here. A later RunModal(child) runs that window, and
     // releases it when the run ends; ReleaseChild (or this window's end)
-    // releases one that is never run. child must outlive its window.
-    virtual void PrepareChild(CDialogLogic& child) = 0;
+    // releases one that is never run. child must outlive its window. False
+    // when the window could not be made: child then has no view.
+    virtual bool PrepareChild(CDialogLogic& child) = 0;
     virtual void ReleaseChild(CDialogLogic& child) = 0;
     // Shows child as a modeless window owned by this one (it stays rendered
     // until HideModeless or this window's end); child must outlive that.
@@ -106,6 +107,58 @@ public:
     // Asks for a file (a save over an existing file is confirmed there);
     // nothing when the user cancelled. The path is UTF-8.
     virtual std::optional<std::string> ChooseFile(const SFileChoice& choice) = 0;
+};
+
+// A view that takes everything, shows nothing and answers a question with
+// its cautious choice: what a logic without a window talks to, and a base for
+// views that record some calls (tests).
+class CNoView : public IDialogView {
+public:
+    std::u16string GetText(int) const override { return {}; }
+    void SetText(int, const std::u16string&) override {}
+    bool IsChecked(int) const override { return false; }
+    void SetCheck(int, bool) override {}
+    void Enable(int, bool) override {}
+    bool IsEnabled(int) const override { return false; }
+    void Show(int, bool) override {}
+    bool IsShown(int) const override { return false; }
+    void Focus(int) override {}
+    void ComboClear(int) override {}
+    void ComboAdd(int, const std::u16string&) override {}
+    int ComboCount(int) const override { return 0; }
+    int ComboIndex(int) const override { return -1; }
+    void ComboSelect(int, int) override {}
+    std::u16string ComboItemText(int, int) const override { return {}; }
+    void ListClear(int) override {}
+    int ListAddRow(int, const std::vector<std::u16string>&) override { return -1; }
+    int ListRowCount(int) const override { return 0; }
+    std::u16string ListCell(int, int, int) const override { return {}; }
+    int ListSelectedRow(int) const override { return -1; }
+    void ListSelectRow(int, int) override {}
+    void SetIpv4(int, const Ipv4Octets&) override {}
+    Ipv4Octets GetIpv4(int) const override { return {}; }
+    void SetProgress(int, int, int) override {}
+    int ProgressValue(int) const override { return -1; }
+    void SetTitle(const std::u16string&) override {}
+    bool IsVisible() const override { return false; }
+    void Close(int) override {}
+    void SetBusy(bool) override {}
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
+    EMsgResult Message(const std::u16string&, EMsgIcon, EMsgButtons eButtons) override {
+        switch (eButtons) {
+        case EMsgButtons::Ok: return EMsgResult::Ok;
+        case EMsgButtons::OkCancel: return EMsgResult::Cancel;
+        case EMsgButtons::YesNo: return EMsgResult::No;
+        }
+        return EMsgResult::Cancel;
+    }
+    int RunModal(CDialogLogic&) override { return kRejected; }
+    bool PrepareChild(CDialogLogic&) override { return false; }
+    void ReleaseChild(CDialogLogic&) override {}
+    void ShowModeless(CDialogLogic&) override {}
+    void HideModeless(CDialogLogic&) override {}
+    std::optional<std::string> ChooseFile(const SFileChoice&) override { return std::nullopt; }
 };
 
 }  // namespace vexal::utility

@@ -128,12 +128,23 @@ void CFindHubsLogic::OnPoll() {
             const client::CfgApiTable& api = m_api;
             const uint32_t dwAddress = *address;
             const uint16_t wPort = m_wPort;
+            const std::weak_ptr<int> pAlive = m_pAlive;
             m_bJob = m_jobs.Start<client::SFoundHub>(
                 [&api, dwAddress, wPort] { return client::IdentifyHub(api, dwAddress, wPort, 0); },
-                [this, pAlive = std::weak_ptr<int>(m_pAlive)](client::SFoundHub hub) {
+                [this, pAlive](client::SFoundHub hub) {
                     if (pAlive.expired()) return;
                     m_bJob = false;
                     m_search.Identified(hub);
+                    if (HasView()) OnPoll();
+                },
+                // A work that threw: the address is listed with why, and the search goes on.
+                [this, pAlive, dwAddress](const std::string& strWhy) {
+                    if (pAlive.expired()) return;
+                    m_bJob = false;
+                    client::SFoundHub failed;
+                    failed.strAddress = client::FormatIPv4(dwAddress);
+                    failed.strError = "the identification failed: " + strWhy;
+                    m_search.Identified(failed);
                     if (HasView()) OnPoll();
                 });
             if (!m_bJob) m_search.NotStarted(dwAddress);

@@ -152,6 +152,7 @@ SLumaroHost DefaultLumaroHost() {
 
 CLumaroLogic::CLumaroLogic(const SUtilityOptions& options, CLibraryJobs& jobs, SLumaroHost host)
     : m_options(options), m_jobs(jobs), m_host(std::move(host)) {
+    m_jobs.Share(m_pApi);
     m_jobs.SetJobEndedHandler([this] { OnJobEnded(); });
 }
 
@@ -188,8 +189,7 @@ void CLumaroLogic::OnInit() {
         if (nIndex < view.ComboCount(kSerialList))
             view.ComboSelect(kSerialList, nIndex);
         else
-            std::fprintf(stderr, "Vexal utility: COM%u is not in the serial list; COM1 stays selected\n",
-                         *m_options.nSerial);
+            m_nSerialMissing = *m_options.nSerial;  // told once the window is up (Start)
     }
     UpdateControls(false);
 }
@@ -204,6 +204,16 @@ bool CLumaroLogic::Start() {
             Arg(u"The configuration library cannot be used, so the hub cannot be reached.\n%1", Utf8ToU16(strError)),
             EMsgIcon::Critical);
         return false;
+    }
+    if (m_nSerialMissing) {
+        // Connecting to another port than the one asked for would reach
+        // another device: say so and leave the choice to the user.
+        const bool bRefused = m_options.bConnect && m_nInterface == 4;
+        const std::u16string strList = Arg(u"COM%1 is not in the serial port list (COM1 to COM%2)",
+                                           NumberText(*m_nSerialMissing), NumberText(View().ComboCount(kSerialList)));
+        Message(strList + (bRefused ? u", so the utility did not connect." : u"; COM1 is selected."),
+                EMsgIcon::Warning);
+        if (bRefused) return true;
     }
     if (m_options.bConnect) OnConnect();
     return true;
@@ -325,7 +335,14 @@ void CLumaroLogic::OnSettings(int nButton) {
         Message(u"This settings dialog is not available in this build.", EMsgIcon::Information);
         return;
     }
-    View().PrepareChild(*m_pPage);
+    if (!View().PrepareChild(*m_pPage)) {
+        // Without its window the page has nowhere to show what it reads.
+        Message(Arg(u"The %1 window could not be opened, so the hub was not read.", m_pPage->Desc().strTitle),
+                EMsgIcon::Warning);
+        m_pPage.reset();
+        CloseIfRequested();
+        return;
+    }
     // The custom device page is shown at once, without the pop-up; it reads
     // what it needs itself.
     if (nButton != kCustomDeviceSettings) m_progress.Begin(View());
@@ -377,8 +394,8 @@ void CLumaroLogic::OnFindHubs() {
 }
 
 void CLumaroLogic::OnJobEnded() {
-    // A read that ended without telling its outcome (its work threw) must
-    // not leave the pop-up up.
+    // A read whose chain ended without telling its outcome must not leave
+    // the pop-up up.
     if (m_bPageReading && !m_jobs.IsBusy() && HasView()) {
         m_bPageReading = false;
         m_bPageRead = false;
@@ -423,7 +440,7 @@ void CLumaroLogic::Shutdown() {
     m_progress.End();
     // The end of the program: no event loop will deliver a running job's
     // result, so wait for its call to return before anything goes.
-    const bool bIdle = m_jobs.WaitForJob(std::chrono::seconds(10));
+    const bool bIdle = m_jobs.WaitForJob(m_nExitWait);
     // The session's poll thread and the port's reader call into the
     // libraries: close the sessions on the library thread before anything
     // goes, the connected one first. Stop runs that job before the thread ends.
@@ -443,7 +460,7 @@ void CLumaroLogic::Shutdown() {
         m_sessions.clear();
     }
     m_bConnected = false;
-    const bool bStopped = m_jobs.Stop();
+    const bool bStopped = m_jobs.Stop(m_nExitWait);
     if (bStopped && bIdle && bClosed && m_api.IsBound()) {
         m_api.Unload();
         m_bUnloaded = true;

@@ -16,6 +16,7 @@
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/ProgressLogic.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -112,6 +113,9 @@ public:
     // E X I T: shuts down and closes the window with nResult, now or once
     // the job under way has ended.
     void RequestClose(int nResult);
+    // How long the way out waits for a running library call, then for the
+    // library thread, before leaving the call to run out (10 s; tests shorten it).
+    void SetExitWait(std::chrono::milliseconds nWait) { m_nExitWait = nWait; }
 
     bool IsConnected() const { return m_bConnected; }
     int InterfaceType() const { return m_nInterface; }
@@ -142,7 +146,10 @@ private:
     CLibraryJobs& m_jobs;
     SLumaroHost m_host;
     std::map<int, PageFactory> m_factories;
-    client::CfgApiTable m_api;
+    // Shared with the library thread: a call the way out leaves to run out
+    // still finds the entry points it goes on with when it returns.
+    std::shared_ptr<client::CfgApiTable> m_pApi = std::make_shared<client::CfgApiTable>();
+    client::CfgApiTable& m_api = *m_pApi;
     CProgressLogic m_progress;
     std::unique_ptr<CSettingsFilesLogic> m_pFiles;  // made with the view, in OnInit
     int m_nInterface = 16;
@@ -163,6 +170,8 @@ private:
     std::optional<int> m_closeResult;  // a close asked for while busy
     bool m_bShutDown = false;
     bool m_bUnloaded = false;
+    std::optional<uint32_t> m_nSerialMissing;  // --serial named a port beyond the list
+    std::chrono::milliseconds m_nExitWait = std::chrono::seconds(10);
 };
 
 }  // namespace vexal::utility

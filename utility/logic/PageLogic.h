@@ -48,11 +48,13 @@ protected:
     int32_t Session() const { return m_context.api.m_nHandle; }
     CLibraryJobs& Jobs() const { return m_context.jobs; }
 
+    // As CDialogLogic::StartJob; fnNotDone(false) when the job did not start
+    // or its work threw.
     template <class R>
     bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
-                  const std::function<void(bool)>& fnRefused = {}) {
-        return CDialogLogic::StartJob<R>(m_context.jobs, std::move(fnWork), std::move(fnDone), [fnRefused] {
-            if (fnRefused) fnRefused(false);
+                  const std::function<void(bool)>& fnNotDone = {}) {
+        return CDialogLogic::StartJob<R>(m_context.jobs, std::move(fnWork), std::move(fnDone), [fnNotDone] {
+            if (fnNotDone) fnNotDone(false);
         });
     }
 

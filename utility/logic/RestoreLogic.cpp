@@ -124,8 +124,8 @@ void CRestoreLogic::OnWrite() {
             for (size_t i = 0; i < plans.size(); ++i) {
                 if (plans[i].eAction != model::EPlanAction::Write) continue;
                 applied[i].bTried = true;
-                // A throw would drop the continuation and leave the window
-                // waiting for good: it counts as that group's failure.
+                // A throw counts as that group's failure, so the other groups
+                // are still written.
                 try {
                     applied[i].bOk = session.ApplyPlan(plans[i], hub);
                     if (!applied[i].bOk) applied[i].strError = session.Error();
@@ -144,6 +144,11 @@ void CRestoreLogic::OnWrite() {
             const SRestoreSummary summary = RestoreSummary(m_plans, m_applied);
             Message(Utf8ToU16(summary.strNote), summary.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
             if (m_closeResult) CloseWhenIdle(*m_closeResult);
+        },
+        [this] {
+            // Not started, or its work threw (the user has been told): nothing was written.
+            m_bJob = false;
+            if (m_closeResult && HasView()) CloseWhenIdle(*m_closeResult);
         });
 }
 

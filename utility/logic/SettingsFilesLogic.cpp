@@ -5,6 +5,8 @@
 #include "platform/Clock.h"
 #include "platform/TextFile.h"
 #include "utility/BackupRestore.h"
+#include "utility/SecretText.h"
+#include "utility/logic/DialogLogic.h"
 #include "utility/logic/RestoreLogic.h"
 #include "utility/logic/Text.h"
 
@@ -31,11 +33,12 @@ struct SLoadRead {
     std::vector<std::string> vecUnread;
 };
 
-// Both run on the library thread; whatever goes wrong ends in their result
-// (a throw would drop the continuation and leave the pop-up up).
+// Both run on the library thread; what goes wrong ends in their result, with
+// the file's name and place (a throw that gets past them still ends the job).
 SSaved SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile,
                   const std::string& strTaken, const std::string& strSource) {
     SSaved saved;
+    std::vector<std::string> secrets;
     try {
         client::CHubSession session(api);
         session.Attach(nSession);
@@ -50,9 +53,13 @@ SSaved SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::s
         session.ReadSettings({}, hub, saved.vecUnread);
         backup.settings = model::ToValues(hub);
         platform::WriteTextFile(strFile, model::BackupToJson(backup).dump(2) + "\n", saved.strError);
+        AddSecretValues(backup.settings, secrets);
     } catch (const std::exception& e) {
         saved.strError = e.what();
     }
+    // What is told of the save names no secret the hub holds.
+    saved.strError = MaskSecrets(saved.strError, secrets);
+    for (auto& strUnread : saved.vecUnread) strUnread = MaskSecrets(strUnread, secrets);
     return saved;
 }
 
@@ -70,6 +77,12 @@ SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const st
         read.backup.reset();
         read.strFileError = strFile + ": " + e.what();
     }
+    // What is told of the load names no secret of the file or the hub.
+    std::vector<std::string> secrets;
+    if (read.backup) AddSecretValues(read.backup->settings, secrets);
+    AddSecretValues(model::ToValues(read.hub), secrets);
+    read.strFileError = MaskSecrets(read.strFileError, secrets);
+    for (auto& strUnread : read.vecUnread) strUnread = MaskSecrets(strUnread, secrets);
     return read;
 }
 
@@ -85,18 +98,28 @@ bool CSettingsFilesLogic::IsBusy() const { return m_bRunning || m_pRestore != nu
 
 template <class R>
 void CSettingsFilesLogic::WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
-                                   std::function<void(const std::string&, R)> fnDone) {
+                                   std::function<void(const std::string&, R)> fnDone, const std::u16string& strFailed,
+                                   std::function<void()> fnEnded) {
     if (IsBusy() || m_jobs.IsBusy()) return;
     const auto file = m_window.ChooseFile(choice);
     if (!file) return;
     const std::string strFile = *file;
+    const std::weak_ptr<int> pAlive = m_pAlive;
     m_progress.Begin(m_window);
     m_bRunning = m_jobs.Start<R>([fnWork, strFile] { return fnWork(strFile); },
-                                 [this, pAlive = std::weak_ptr<int>(m_pAlive), strFile, fnDone](R result) {
+                                 [this, pAlive, strFile, fnDone, fnEnded](R result) {
                                      if (pAlive.expired()) return;
                                      m_bRunning = false;
                                      m_progress.End();
                                      fnDone(strFile, std::move(result));
+                                     if (fnEnded) fnEnded();
+                                 },
+                                 [this, pAlive, strFailed, fnEnded](const std::string& strWhy) {
+                                     if (pAlive.expired()) return;
+                                     m_bRunning = false;
+                                     m_progress.End();
+                                     m_window.Message(strFailed + u"\n" + JobFailureText(strWhy), EMsgIcon::Warning);
+                                     if (fnEnded) fnEnded();
                                  });
     if (!m_bRunning) m_progress.End();
 }
@@ -112,11 +135,11 @@ void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string
         [&api, nSession, strTaken, strSource](const std::string& strFile) {
             return SaveBackup(api, nSession, strFile, strTaken, strSource);
         },
-        [this, fnEnded](const std::string& strFile, SSaved saved) {
+        [this](const std::string& strFile, SSaved saved) {
             const SOutcomeText outcome = SaveOutcomeText(strFile, saved.vecUnread, saved.strError);
             m_window.Message(Utf8ToU16(outcome.strText), outcome.bWarning ? EMsgIcon::Warning : EMsgIcon::Information);
-            if (fnEnded) fnEnded();
-        });
+        },
+        u"The settings were not saved.", std::move(fnEnded));
 }
 
 void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
@@ -125,7 +148,7 @@ void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::func
     WithFile<SLoadRead>(
         {EFileAction::Open, u"Load settings", {}, kFilterName, kPattern, {}},
         [&api, nSession](const std::string& strFile) { return ReadForLoad(api, nSession, strFile); },
-        [this, strConnectedAddress, fnEnded](const std::string& strFile, SLoadRead read) {
+        [this, strConnectedAddress](const std::string& strFile, SLoadRead read) {
             if (!read.backup) {
                 m_window.Message(Arg(u"The file cannot be loaded; nothing was written to the hub.\n%1",
                                      Utf8ToU16(read.strFileError)),
@@ -142,8 +165,8 @@ void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::func
                 m_window.RunModal(*m_pRestore);
                 m_pRestore.reset();
             }
-            if (fnEnded) fnEnded();
-        });
+        },
+        u"The file cannot be loaded; nothing was written to the hub.", std::move(fnEnded));
 }
 
 }  // namespace vexal::utility

@@ -40,10 +40,12 @@ public:
 
 private:
     // Asks for a file; then fnWork(file) on the library thread behind the
-    // progress pop-up, and fnDone(file, its result) here.
+    // progress pop-up, and fnDone(file, its result) here, or a message when
+    // the work threw; fnEnded after either.
     template <class R>
     void WithFile(const SFileChoice& choice, std::function<R(const std::string&)> fnWork,
-                  std::function<void(const std::string&, R)> fnDone);
+                  std::function<void(const std::string&, R)> fnDone, const std::u16string& strFailed,
+                  std::function<void()> fnEnded);
 
     IDialogView& m_window;
     client::CfgApiTable& m_api;

@@ -880,10 +880,12 @@ int CWin32Dialog::RunModal(CDialogLogic& child) {
     return view.RunModal(MessageOwner());
 }
 
-void CWin32Dialog::PrepareChild(CDialogLogic& child) {
-    if (m_prepared.count(&child) != 0) return;
+bool CWin32Dialog::PrepareChild(CDialogLogic& child) {
+    if (m_prepared.count(&child) != 0) return true;
     auto pView = std::make_unique<CWin32Dialog>(child, this);
-    if (pView->CreateModeless(MessageOwner(), false)) m_prepared.emplace(&child, std::move(pView));
+    if (!pView->CreateModeless(MessageOwner(), false)) return false;
+    m_prepared.emplace(&child, std::move(pView));
+    return true;
 }
 
 void CWin32Dialog::ReleaseChild(CDialogLogic& child) {

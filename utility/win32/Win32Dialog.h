@@ -97,7 +97,7 @@ public:
     void StopTimer(int nTimerId) override;
     EMsgResult Message(const std::u16string& strText, EMsgIcon eIcon, EMsgButtons eButtons) override;
     int RunModal(CDialogLogic& child) override;
-    void PrepareChild(CDialogLogic& child) override;
+    bool PrepareChild(CDialogLogic& child) override;
     void ReleaseChild(CDialogLogic& child) override;
     void ShowModeless(CDialogLogic& child) override;
     void HideModeless(CDialogLogic& child) override;
