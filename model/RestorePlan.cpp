@@ -70,6 +70,9 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
             plan.strKind = strOwnKind;
             plan.eAction = EPlanAction::Refused;
             plan.strNote = strWhy;
+            const std::string strOwn = strGroup.substr(std::min(strGroup.size(), strOwnKind.size() + 1));
+            if (strOwnKind == "serial") plan.nSerialId = ParseSerialDeviceId(strOwn).value_or(0);
+            if (strOwnKind == "custom") plan.nCustomType = ParseCustomType(strOwn).value_or(-1);
             plans.push_back(std::move(plan));
         }
     };

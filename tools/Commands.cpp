@@ -412,7 +412,7 @@ int CmdRestore(CHubSession& session, const SOptions& o, const SConnection& c, co
     for (size_t i = 0; i < steps.size(); ++i) {
         const auto& plan = steps[i].plan;
         detail[i] = steps[i].strError.empty() ? plan.strNote : steps[i].strError;
-        if (plan.strKind == "custom") {
+        if (plan.strKind == "custom" && detail[i].empty()) {
             std::string strList;
             for (const auto& e : plan.vecDelete) strList += (strList.empty() ? "-" : ", -") + e;
             for (const auto& e : plan.vecAdd) strList += (strList.empty() ? "+" : ", +") + e;

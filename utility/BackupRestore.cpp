@@ -23,12 +23,12 @@ std::string GroupTitle(const model::SGroupPlan& plan) {
 std::string DetailOf(const model::SGroupPlan& plan) {
     std::string str;
     auto add = [&str](const std::string& strPart) { str += (str.empty() ? "" : ", ") + strPart; };
+    if (!plan.strNote.empty()) return plan.strNote;
     if (plan.strKind == "custom") {
         for (const auto& e : plan.vecDelete) add("remove " + e);
         for (const auto& e : plan.vecAdd) add("add " + e);
         return str;
     }
-    if (!plan.strNote.empty()) return plan.strNote;
     for (const auto& c : plan.vecChanges)
         add(c.strKey + " " + (c.strFrom.empty() ? "-" : c.strFrom) + " \u2192 " + (c.strTo.empty() ? "-" : c.strTo) +
             (c.bReadOnly ? " (read-only, kept)" : ""));
@@ -114,21 +114,25 @@ std::vector<SRestoreRow> RestoreRows(const std::vector<model::SGroupPlan>& plans
 
 SRestoreSummary RestoreSummary(const std::vector<model::SGroupPlan>& plans, const std::vector<SApplied>& vecApplied) {
     const size_t nWrites = CountWrites(plans);
+    // A refused group is never written; the others do not depend on it.
+    const bool bRefused = model::IsRefused(plans);
+    const std::string strRefused =
+        bRefused ? " The groups the list says refused cannot be restored from this file." : "";
     if (!vecApplied.empty()) {
         size_t nOk = 0, nFailed = 0;
         for (const auto& a : vecApplied) {
             nOk += a.bTried && a.bOk ? 1 : 0;
             nFailed += a.bTried && !a.bOk ? 1 : 0;
         }
-        if (nFailed == 0) return {Plural(nOk, "group", "groups") + " written and read back.", false, false};
+        if (nFailed == 0)
+            return {Plural(nOk, "group", "groups") + " written and read back." + strRefused, false, bRefused};
         return {Plural(nOk, "group", "groups") + " written and read back; " + Plural(nFailed, "group", "groups") +
-                    " failed (see the list).",
+                    " failed (see the list)." + strRefused,
                 false, true};
     }
-    if (model::IsRefused(plans))
-        return {"The file breaks the hub's rules where the list says refused: nothing can be written.", false, true};
+    if (nWrites == 0 && bRefused) return {"Nothing else differs." + strRefused, false, true};
     if (nWrites == 0) return {"The hub already holds these settings: nothing to write.", false, false};
-    return {Plural(nWrites, "group", "groups") + " will be written and read back.", true, false};
+    return {Plural(nWrites, "group", "groups") + " will be written and read back." + strRefused, true, bRefused};
 }
 
 }  // namespace vexal::utility
