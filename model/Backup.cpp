@@ -33,13 +33,17 @@ std::optional<int> IdKey(const std::string& str) {
 
 const char* const kGroupOrder[] = {"bluetooth", "lan", "wlan", "netproto", "usage"};
 
+// True when a group of the file is an object; otherwise the group is named unusable.
+bool IsObject(const nlohmann::json& value, const char* pszGroup, const std::string& strPath,
+              SSettingsValues& settings) {
+    if (!value.is_object()) settings.unusable[pszGroup] = strPath + ": expected an object";
+    return value.is_object();
+}
+
 // The "serial" object: each adapter's line by device ID. An adapter whose
 // entry is bad is left out and named.
 void ReadSerialLines(const nlohmann::json& value, const std::string& strPath, SSettingsValues& settings) {
-    if (!value.is_object()) {
-        settings.unusable["serial"] = strPath + ": expected an object";
-        return;
-    }
+    if (!IsObject(value, "serial", strPath, settings)) return;
     for (const auto& [strId, line] : value.items()) {
         const std::string strEntryPath = strPath + "." + Printable(strId);
         const std::string strPlan = "serial " + Printable(strId);
@@ -59,10 +63,7 @@ void ReadSerialLines(const nlohmann::json& value, const std::string& strPath, SS
 // The "custom" object: each type's "vvvv&pppp" list. A type whose list is
 // bad is left out and named.
 void ReadCustomLists(const nlohmann::json& value, const std::string& strPath, SSettingsValues& settings) {
-    if (!value.is_object()) {
-        settings.unusable["custom"] = strPath + ": expected an object";
-        return;
-    }
+    if (!IsObject(value, "custom", strPath, settings)) return;
     for (const auto& [strType, entries] : value.items()) {
         const std::string strTypePath = strPath + "." + Printable(strType);
         const auto nType = ParseCustomType(strType);
