@@ -154,10 +154,12 @@ std::string Validate(const GroupValues& v) {
 void Follow(GroupValues& merged, const GroupValues& wanted) {
     auto given = [&](const char* psz) { return wanted.count(psz) != 0; };
     if (Get(merged, "mode") == "adhoc") {
-        if (!given("auth") && AuthOf(merged) >= AuthCount(kWlanAdhoc)) merged["auth"] = AuthNames()[kAuthOpenSystem];
+        if (!given("auth") && (given("mode") || Named(AuthNames(), AuthOf(merged))) &&
+            AuthOf(merged) >= AuthCount(kWlanAdhoc))
+            merged["auth"] = AuthNames()[kAuthOpenSystem];
         if (!given("dhcp")) merged["dhcp"] = "off";
     }
-    // An unnamed authentication or cipher the hub holds stays, unless the authentication is what changed.
+    // An unnamed byte the hub holds stays, unless the choice it follows is what changed.
     const auto ciphers = CipherNamesFor(AuthOf(merged));
     const bool bNamed = Named(AuthNames(), AuthOf(merged)) && Named(CipherNames(), CipherOf(merged));
     if (!given("cipher") && (bNamed || given("auth")) &&

@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <stdexcept>
 
@@ -34,13 +35,21 @@ const model::SGroupDef* GroupFor(const py::handle& values, const py::object& gro
     return pNamed;
 }
 
+// A key of a group's dict as a set takes it: in any case.
+std::string KeyName(const py::handle& key) {
+    std::string strKey = py::str(key);
+    std::transform(strKey.begin(), strKey.end(), strKey.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return strKey;
+}
+
 // The text of the secret keys in a group's dict: a str as it is, an int as a
 // key given as a number would be sent. Other values hold no secret.
 model::GroupValues SecretTexts(const model::SGroupDef& group, const py::handle& values) {
     model::GroupValues texts;
     if (!py::isinstance<py::dict>(values)) return texts;
     for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(values)) {
-        const model::SKeyDef* pKey = group.Find(py::str(key).cast<std::string>());
+        const model::SKeyDef* pKey = group.Find(KeyName(key));
         if (pKey == nullptr || !pKey->bSecret) continue;
         if (py::isinstance<py::str>(value))
             texts[pKey->strName] = value.cast<std::string>();
@@ -83,10 +92,13 @@ py::object MaskGroup(const model::SGroupDef& group, const py::handle& values, co
     if (!py::isinstance<py::dict>(values)) return py::reinterpret_borrow<py::object>(values);
     const model::GroupValues previous = SecretTexts(group, before);
     const bool bCompared = py::isinstance<py::dict>(before);
-    py::dict out = values.attr("copy")();
-    for (const auto& [strKey, strShown] :
-         model::MaskSecrets(group, SecretTexts(group, values), bCompared ? &previous : nullptr))
-        out[py::str(strKey)] = strShown;
+    const model::GroupValues shown =
+        model::MaskSecrets(group, SecretTexts(group, values), bCompared ? &previous : nullptr);
+    py::dict out;
+    for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(values)) {
+        const auto it = shown.find(KeyName(key));
+        out[key] = it == shown.end() ? py::reinterpret_borrow<py::object>(value) : py::str(it->second);
+    }
     return out;
 }
 

@@ -143,6 +143,12 @@ TEST(TextFormTest, WlanFollowsItsListsAndRefusesKeysTheChoiceDoesNotUse) {
     EXPECT_FALSE(MergeAndValidate(wlan, unknown, {{"cipher", "unknown 4"}}, e));  // 4 has a name
     EXPECT_EQ(e, "wlan cipher: 'unknown 4' is not one of none|wep|tkip|aes|aes+tkip");
     EXPECT_FALSE(MergeAndValidate(wlan, unknown, {{"cipher", "unknown 256"}}, e));
+    unknown["mode"] = "adhoc";
+    unknown["dhcp"] = "off";
+    unknown["auth"] = "unknown 9";
+    kept = MergeAndValidate(wlan, unknown, {{"ssid", "Lab"}}, e);
+    ASSERT_TRUE(kept) << e;
+    EXPECT_EQ(kept->at("auth"), "unknown 9");
     const SGroupDef& usage = *FindGroup("usage");
     EXPECT_FALSE(MergeAndValidate(usage, {{"usb", "on"}, {"bluetooth", "on"}, {"lan", "on"}, {"wlan", "n/a"}},
                                   {{"wlan", "off"}}, e));

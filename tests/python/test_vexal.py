@@ -289,7 +289,9 @@ def test_secrets_show_where_they_are_asked_for_and_nowhere_else(sim, hub):
     other = dict(settings["netproto"], rw_community="Rw-other")
     assert vexal.mask_secrets(other, settings["netproto"], group="netproto")["rw_community"] == "******** (changed)"
     assert set(vexal.secret_values(settings)) == {"Pin-new-2", "Psk-Known-7f3a9", "Ro-5e2a-c", "Rw-9c4f-c"}
-    assert vexal.secret_values({"psk": 12345678, "ssid": "Shop"}, group="wlan") == ["12345678"]
+    given = {"PSK": 12345678, "ssid": "Shop"}  # as a set takes them
+    assert vexal.secret_values(given, group="wlan") == ["12345678"]
+    assert vexal.mask_secrets(given, group="wlan") == {"PSK": "********", "ssid": "Shop"}
     with pytest.raises(ValueError):
         vexal.mask_secrets({}, group="colour")
 
