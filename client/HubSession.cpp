@@ -1,6 +1,7 @@
 #include "client/HubSession.h"
 
 #include "model/CustomDevices.h"
+#include "model/HubText.h"
 #include "platform/TextCodec.h"
 
 #include <variant>
@@ -181,8 +182,18 @@ bool CHubSession::ReadCustomList(int nType, std::vector<std::string>& vecEntries
     std::vector<std::string> pieces;
     if (!Check(Client().ReadCustomList(nType, pieces))) return false;
     vecEntries.clear();
-    for (const auto& strPiece : pieces)
-        if (auto entry = model::ParseUsbIdEntry(strPiece)) vecEntries.push_back(*entry);
+    std::string strUnread;
+    for (const auto& strPiece : pieces) {
+        if (auto entry = model::ParseUsbIdEntry(strPiece))
+            vecEntries.push_back(*entry);
+        else
+            strUnread += (strUnread.empty() ? "'" : ", '") + model::Printable(strPiece, 40) + "'";
+    }
+    // Dropped quietly, they would stay on the hub while a backup and a restore called the list the same.
+    if (!strUnread.empty()) {
+        m_nErrorCode = 0;
+        return Fail("getCustomDeviceList: the hub lists entries that are not \"vvvv&pppp\": " + strUnread);
+    }
     return true;
 }
 
@@ -207,8 +218,11 @@ bool CHubSession::Confirm(int nSerialId, const model::CGroupValue& target, model
     if (!ReadGroup(group.strName, nSerialId, read)) return Fail("reading back: " + m_strError);
     readBack = model::ToKeyValues(read);
     for (const auto& change : model::DiffGroup(group, model::ToKeyValues(target), readBack))
-        if (!change.bReadOnly)
-            return Fail("the hub kept " + change.strKey + "=" + change.strTo + " (asked " + change.strFrom + ")");
+        if (!change.bReadOnly) {
+            const model::SKeyDef& key = *group.Find(change.strKey);
+            return Fail("the hub kept " + change.strKey + "=" + model::MaskedValue(key, change.strTo) + " (asked " +
+                        model::MaskedValue(key, change.strFrom) + ")");
+        }
     return true;
 }
 
@@ -321,8 +335,8 @@ bool CHubSession::PlanRestore(const model::SSettingsValues& backup, const model:
 bool CHubSession::ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, const model::SHubSettings& hub,
                                bool bDryRun, std::vector<SRestoreStep>& vecSteps, const CStepFn& pfnStep) {
     vecSteps.clear();
-    const bool bRefused = model::IsRefused(vecPlans);
-    bool bOk = !bRefused;
+    bool bOk = true;
+    std::string strRefused;
     for (size_t i = 0; i < vecPlans.size(); ++i) {
         const model::SGroupPlan& plan = vecPlans[i];
         if (pfnStep) pfnStep(i + 1, plan.strGroup);
@@ -330,11 +344,12 @@ bool CHubSession::ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, c
         switch (plan.eAction) {
         case model::EPlanAction::Same: step.strOutcome = "same"; break;
         case model::EPlanAction::Skip: step.strOutcome = "skipped"; break;
-        case model::EPlanAction::Refused: step.strOutcome = "refused"; break;
+        case model::EPlanAction::Refused:
+            step.strOutcome = "refused";
+            strRefused += (strRefused.empty() ? "" : ", ") + plan.strGroup;
+            break;
         case model::EPlanAction::Write:
-            if (bRefused) {
-                step.strOutcome = "not written";
-            } else if (bDryRun) {
+            if (bDryRun) {
                 step.strOutcome = "would write";
             } else if (ApplyPlan(plan, hub)) {
                 step.strOutcome = "written";
@@ -347,11 +362,13 @@ bool CHubSession::ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, c
         }
         vecSteps.push_back(std::move(step));
     }
-    if (bRefused)
-        Fail("the backup breaks the hub's rules; nothing written");
+    if (!strRefused.empty())
+        Fail("the backup's " + strRefused + " cannot be restored" +
+             (bOk ? std::string() : "; a group could not be written") + " (the other groups " +
+             (bDryRun ? "would be written)" : "went ahead)"));
     else if (!bOk)
         Fail("a group could not be written");
-    return bOk;
+    return bOk && strRefused.empty();
 }
 
 }  // namespace vexal::client

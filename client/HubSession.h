@@ -46,6 +46,7 @@ public:
     // (current, as read) and target; nothing when none do. bWrote tells.
     bool WriteGroup(int nSerialId, const model::CGroupValue& current, const model::CGroupValue& target, bool& bWrote);
 
+    // False, with the readable entries in vecEntries, when the hub lists one that is not "vvvv&pppp".
     bool ReadCustomList(int nType, std::vector<std::string>& vecEntries);
     // The hub's status byte (0 success) or a library code; Error() explains a non-zero one.
     int32_t ChangeCustom(ECustomAction eAction, int nType, const std::string& strVid = {},
@@ -89,16 +90,15 @@ public:
                      model::SHubSettings& hub, std::vector<model::SGroupPlan>& vecPlans,
                      std::vector<std::string>& vecErrors, const CStepFn& pfnStep = {});
     // What became of one group of a restore: "same", "written", "would
-    // write", "skipped", "refused", "not written" or "failed" (strError).
+    // write", "skipped", "refused" or "failed" (strError).
     struct SRestoreStep {
         model::SGroupPlan plan;
         std::string strOutcome;
         std::string strError;
     };
-    // Carries out a plan made against hub: unless bDryRun or any group is
-    // refused, writes each group that differs and reads it back. False when
-    // a group was refused (nothing written) or a write failed (the other
-    // groups still went ahead).
+    // Carries out a plan made against hub: unless bDryRun, writes each group
+    // that differs and reads it back. False when a group was refused (never
+    // written) or a write failed; the other groups go ahead either way.
     bool ApplyRestore(const std::vector<model::SGroupPlan>& vecPlans, const model::SHubSettings& hub, bool bDryRun,
                       std::vector<SRestoreStep>& vecSteps, const CStepFn& pfnStep = {});
 

@@ -33,6 +33,65 @@ std::optional<int> IdKey(const std::string& str) {
 
 const char* const kGroupOrder[] = {"bluetooth", "lan", "wlan", "netproto", "usage"};
 
+// True when a group of the file is an object; otherwise the group is named unusable.
+bool IsObject(const nlohmann::json& value, const char* pszGroup, const std::string& strPath,
+              SSettingsValues& settings) {
+    if (!value.is_object()) settings.unusable[pszGroup] = strPath + ": expected an object";
+    return value.is_object();
+}
+
+// The "serial" object: each adapter's line by device ID. An adapter whose
+// entry is bad is left out and named.
+void ReadSerialLines(const nlohmann::json& value, const std::string& strPath, SSettingsValues& settings) {
+    if (!IsObject(value, "serial", strPath, settings)) return;
+    for (const auto& [strId, line] : value.items()) {
+        const std::string strEntryPath = strPath + "." + Printable(strId);
+        const std::string strPlan = "serial " + Printable(strId);
+        const auto nId = IdKey(strId);
+        if (!nId || !IsSerialAdapterId(*nId)) {
+            settings.unusable[strPlan] = strEntryPath + ": not a USB-to-serial device ID (100-129)";
+            continue;
+        }
+        std::string strWhy;
+        if (auto values = GroupFromJson(SerialLineGroup(), line, strEntryPath, true, strWhy))
+            settings.serial[*nId] = *values;
+        else
+            settings.unusable[strPlan] = strWhy;
+    }
+}
+
+// The "custom" object: each type's "vvvv&pppp" list. A type whose list is
+// bad is left out and named.
+void ReadCustomLists(const nlohmann::json& value, const std::string& strPath, SSettingsValues& settings) {
+    if (!IsObject(value, "custom", strPath, settings)) return;
+    for (const auto& [strType, entries] : value.items()) {
+        const std::string strTypePath = strPath + "." + Printable(strType);
+        const auto nType = ParseCustomType(strType);
+        if (!nType) {
+            settings.unusable["custom " + Printable(strType)] = strTypePath + ": unknown device type";
+            continue;
+        }
+        const std::string strPlan = std::string("custom ") + CustomTypeName(*nType);
+        auto bad = [&](const std::string& strWhy) { settings.unusable[strPlan] = strWhy; };
+        if (!entries.is_array()) {
+            bad(strTypePath + ": expected a list");
+            continue;
+        }
+        std::vector<std::string> list;
+        for (size_t i = 0; i < entries.size() && settings.unusable.count(strPlan) == 0; ++i) {
+            const auto& e = entries[i];
+            const std::string strEntryPath = strTypePath + "[" + std::to_string(i) + "]";
+            if (!e.is_string())
+                bad(strEntryPath + ": expected \"vvvv&pppp\"");
+            else if (const auto entry = ParseUsbIdEntry(e.get<std::string>()))
+                list.push_back(*entry);
+            else
+                bad(strEntryPath + ": '" + Printable(e.get<std::string>()) + "' is not \"vvvv&pppp\"");
+        }
+        if (settings.unusable.count(strPlan) == 0) settings.custom[*nType] = list;
+    }
+}
+
 }  // namespace
 
 nlohmann::json SettingsToJson(const SSettingsValues& s) {
@@ -108,40 +167,19 @@ std::optional<SBackup> ReadBackupText(const std::string& strText, const std::str
     }
     if (!doc.contains("settings") || !doc["settings"].is_object()) return fail("settings: missing");
     for (const auto& [strGroup, value] : doc["settings"].items()) {
-        const std::string strPath = "settings." + strGroup;
-        if (strGroup == "serial") {
-            if (!value.is_object()) return fail(strPath + ": expected an object");
-            for (const auto& [strId, line] : value.items()) {
-                const auto nId = IdKey(strId);
-                if (!nId || !IsSerialAdapterId(*nId))
-                    return fail(strPath + "." + strId + ": not a USB-to-serial device ID (100-129)");
-                auto values = GroupFromJson(SerialLineGroup(), line, strPath + "." + strId, true, strError);
-                if (!values) return fail(strError);
-                b.settings.serial[*nId] = *values;
-            }
-        } else if (strGroup == "custom") {
-            if (!value.is_object()) return fail(strPath + ": expected an object");
-            for (const auto& [strType, entries] : value.items()) {
-                const auto nType = ParseCustomType(strType);
-                if (!nType) return fail(strPath + "." + strType + ": unknown device type");
-                if (!entries.is_array()) return fail(strPath + "." + strType + ": expected a list");
-                std::vector<std::string> list;
-                for (size_t i = 0; i < entries.size(); ++i) {
-                    const auto& e = entries[i];
-                    const std::string strEntryPath = strPath + "." + strType + "[" + std::to_string(i) + "]";
-                    if (!e.is_string()) return fail(strEntryPath + ": expected \"vvvv&pppp\"");
-                    const auto entry = ParseUsbIdEntry(e.get<std::string>());
-                    if (!entry) return fail(strEntryPath + ": '" + e.get<std::string>() + "' is not \"vvvv&pppp\"");
-                    list.push_back(*entry);
-                }
-                b.settings.custom[*nType] = list;
-            }
-        } else if (const SGroupDef* pGroup = FindGroup(strGroup); pGroup != nullptr && strGroup != "serial") {
-            auto values = GroupFromJson(*pGroup, value, strPath, true, strError);
-            if (!values) return fail(strError);
-            b.settings.groups[strGroup] = *values;
+        const std::string strPath = "settings." + Printable(strGroup);
+        if (strGroup == "serial")
+            ReadSerialLines(value, strPath, b.settings);
+        else if (strGroup == "custom")
+            ReadCustomLists(value, strPath, b.settings);
+        else if (const SGroupDef* pGroup = FindGroup(strGroup); pGroup != nullptr) {
+            std::string strWhy;
+            if (auto values = GroupFromJson(*pGroup, value, strPath, true, strWhy))
+                b.settings.groups[strGroup] = *values;
+            else
+                b.settings.unusable[strGroup] = strWhy;
         } else {
-            return fail(strPath + ": unknown settings group");
+            b.settings.unusable[Printable(strGroup)] = strPath + ": unknown settings group";
         }
     }
     return b;

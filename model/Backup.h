@@ -27,9 +27,12 @@ struct SBackup {
 // The "settings" object: groups in their order, then serial and custom.
 nlohmann::json SettingsToJson(const SSettingsValues& settings);
 nlohmann::json BackupToJson(const SBackup& backup);
-// Reads a backup's text. Every group present must be complete and every
-// value canonical; the message names the file, and the line and column of a
-// syntax error or the key of a bad value.
+// Reads a backup's text. A document that is not a backup is refused whole:
+// the message names the file, and the line and column of a syntax error. A
+// group that is not complete and canonical (or not known) is left out of
+// the settings and named in settings.unusable with the key at fault, so
+// that the other groups stay restorable. Text of the file is quoted in
+// messages with control and non-ASCII bytes as \xNN.
 std::optional<SBackup> ReadBackupText(const std::string& strText, const std::string& strFile, std::string& strError);
 
 }  // namespace vexal::model

@@ -22,7 +22,7 @@ SGroupDef MakeGroup() {
     group.strName = "bluetooth";
     group.strTitle = "Bluetooth";
     group.vecKeys = {PerHub(TextKey("name", EHubText::BluetoothName, "device name, 1 to 30 bytes")),
-                     TextKey("pin", EHubText::BluetoothPin, "PIN code, 4 to 16 bytes"),
+                     Secret(TextKey("pin", EHubText::BluetoothPin, "PIN code, 4 to 16 bytes")),
                      FlagKey("encryption", "encryption on|off"),
                      ChoiceKey("mode", {"1", "2", "3"}, "connection mode 1|2|3"),
                      FlagKey("auto_connect", "automatic reconnection (iOS) on|off")};

@@ -67,6 +67,12 @@ SKeyDef TextKey(const char* pszName, std::optional<EHubText> eText, const char* 
     return key;
 }
 
+SKeyDef ByteChoiceKey(const char* pszName, std::vector<std::string> vecChoices, const char* pszHelp) {
+    SKeyDef key = ChoiceKey(pszName, std::move(vecChoices), pszHelp);
+    key.bUnnamedKept = true;
+    return key;
+}
+
 SKeyDef ReadOnly(SKeyDef key) {
     key.bReadOnly = true;
     return key;
@@ -74,6 +80,11 @@ SKeyDef ReadOnly(SKeyDef key) {
 
 SKeyDef PerHub(SKeyDef key) {
     key.bPerHub = true;
+    return key;
+}
+
+SKeyDef Secret(SKeyDef key) {
+    key.bSecret = true;
     return key;
 }
 
@@ -105,21 +116,36 @@ std::optional<uint8_t> IndexOfName(const std::vector<std::string>& vecNames, std
     return std::nullopt;
 }
 
+std::optional<uint8_t> ByteOfName(const std::vector<std::string>& vecNames, std::string_view strName) {
+    if (auto nIndex = IndexOfName(vecNames, strName)) return nIndex;
+    constexpr std::string_view kUnknown = "unknown ";
+    if (strName.substr(0, kUnknown.size()) != kUnknown) return std::nullopt;
+    const std::string_view strNumber = strName.substr(kUnknown.size());
+    // Only the form NameOrUnknown writes: no sign, no leading zero.
+    if (strNumber.size() > 1 && strNumber[0] == '0') return std::nullopt;
+    const auto n = ParseLong(strNumber);
+    if (!n || *n < static_cast<long>(vecNames.size()) || *n > 0xFF) return std::nullopt;
+    return static_cast<uint8_t>(*n);
+}
+
 std::optional<std::string> CanonicalValue(const SKeyDef& key, std::string_view strValue, std::string& strError) {
     const std::string strLower = Lower(strValue);
+    // The value as a message may quote it: escaped, as it may come from a
+    // file, and never a secret.
+    const std::string strQuoted = key.bSecret ? std::string("the value") : "'" + Printable(strValue) + "'";
     switch (key.eKind) {
     case EKeyKind::Bool:
         for (const char* psz : {"on", "1", "true", "yes", "enable", "enabled"})
             if (strLower == psz) return "on";
         for (const char* psz : {"off", "0", "false", "no", "disable", "disabled"})
             if (strLower == psz) return "off";
-        strError = key.strName + ": '" + std::string(strValue) + "' is not on or off";
+        strError = key.strName + ": " + strQuoted + " is not on or off";
         return std::nullopt;
     case EKeyKind::Int: {
         const auto n = ParseLong(strValue);
         if (!n || *n < key.nMin || *n > key.nMax) {
-            strError = key.strName + ": '" + std::string(strValue) + "' is not a number from " +
-                       std::to_string(key.nMin) + " to " + std::to_string(key.nMax);
+            strError = key.strName + ": " + strQuoted + " is not a number from " + std::to_string(key.nMin) + " to " +
+                       std::to_string(key.nMax);
             return std::nullopt;
         }
         return std::to_string(*n);
@@ -128,11 +154,13 @@ std::optional<std::string> CanonicalValue(const SKeyDef& key, std::string_view s
         for (const auto& choice : key.vecChoices)
             if (strLower == choice) return choice;
         if (key.bEmptyAllowed && strValue.empty()) return std::string();
-        strError = key.strName + ": '" + std::string(strValue) + "' is not one of " + Choices(key.vecChoices);
+        if (key.bUnnamedKept)
+            if (const auto nByte = ByteOfName(key.vecChoices, strLower)) return NameOrUnknown(key.vecChoices, *nByte);
+        strError = key.strName + ": " + strQuoted + " is not one of " + Choices(key.vecChoices);
         return std::nullopt;
     case EKeyKind::IPv4:
         if (auto ip = ParseIpv4(strValue)) return FormatIpv4(*ip);
-        strError = key.strName + ": '" + std::string(strValue) + "' is not an IPv4 address";
+        strError = key.strName + ": " + strQuoted + " is not an IPv4 address";
         return std::nullopt;
     case EKeyKind::Text: return std::string(strValue);
     }
@@ -164,13 +192,13 @@ std::optional<GroupValues> ParseAssignments(const SGroupDef& group, const std::v
     for (const auto& strArg : vecArgs) {
         const size_t nEq = strArg.find('=');
         if (nEq == std::string::npos || nEq == 0) {
-            strError = group.strName + ": '" + strArg + "' is not KEY=VALUE";
+            strError = group.strName + ": '" + Printable(strArg) + "' is not KEY=VALUE";
             return std::nullopt;
         }
         const std::string strKey = Lower(strArg.substr(0, nEq));
         const SKeyDef* pKey = group.Find(strKey);
         if (pKey == nullptr) {
-            strError = group.strName + ": unknown key '" + strKey + "'";
+            strError = group.strName + ": unknown key '" + Printable(strKey) + "'";
             return std::nullopt;
         }
         if (pKey->bReadOnly) {
@@ -233,9 +261,44 @@ std::vector<SKeyChange> DiffGroup(const SGroupDef& group, const GroupValues& fro
     for (const auto& key : group.vecKeys) {
         const auto& a = get(from, key.strName);
         const auto& b = get(to, key.strName);
-        if (a != b) changes.push_back({key.strName, a, b, key.bReadOnly});
+        if (a != b) changes.push_back({key.strName, a, b, key.bReadOnly, key.bSecret});
     }
     return changes;
+}
+
+std::string MaskedValue(const SKeyDef& key, const std::string& strValue) {
+    return key.bSecret && !strValue.empty() ? kSecretMask : strValue;
+}
+
+GroupValues MaskSecrets(const SGroupDef& group, GroupValues values, const GroupValues* pBefore) {
+    for (const auto& key : group.vecKeys) {
+        auto it = values.find(key.strName);
+        if (!key.bSecret || it == values.end() || it->second.empty()) continue;
+        bool bChanged = false;
+        if (pBefore != nullptr)
+            if (auto before = pBefore->find(key.strName); before != pBefore->end())
+                bChanged = !before->second.empty() && before->second != it->second;
+        it->second = bChanged ? kSecretChanged : kSecretMask;
+    }
+    return values;
+}
+
+std::vector<SKeyChange> MaskSecrets(std::vector<SKeyChange> vecChanges) {
+    for (auto& c : vecChanges) {
+        if (!c.bSecret) continue;
+        const bool bBoth = !c.strFrom.empty() && !c.strTo.empty();
+        if (!c.strFrom.empty()) c.strFrom = kSecretMask;
+        if (!c.strTo.empty()) c.strTo = bBoth ? kSecretChanged : kSecretMask;
+    }
+    return vecChanges;
+}
+
+std::vector<std::string> SecretValues(const SGroupDef& group, const GroupValues& values) {
+    std::vector<std::string> secrets;
+    for (const auto& key : group.vecKeys)
+        if (auto it = values.find(key.strName); key.bSecret && it != values.end() && !it->second.empty())
+            secrets.push_back(it->second);
+    return secrets;
 }
 
 nlohmann::json GroupToJson(const SGroupDef& group, const GroupValues& values) {
@@ -263,7 +326,7 @@ std::optional<GroupValues> GroupFromJson(const SGroupDef& group, const nlohmann:
     for (const auto& [strKey, value] : object.items()) {
         const SKeyDef* pKey = group.Find(strKey);
         if (pKey == nullptr) {
-            strError = strPath + "." + strKey + ": unknown key";
+            strError = strPath + "." + Printable(strKey) + ": unknown key";
             return std::nullopt;
         }
         std::string strText;

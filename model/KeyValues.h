@@ -36,6 +36,8 @@ struct SKeyDef {
     std::optional<EHubText> eText;        // the rule of a hub text
     bool bEmptyWhenUnused = false;        // an empty text means "not in use" (WEP key, PSK)
     bool bEmptyAllowed = false;           // Choice: "" stands for "none"
+    bool bUnnamedKept = false;            // Choice of a byte: one without a name is "unknown N", taken back as N
+    bool bSecret = false;                 // a key or password: masked wherever people and logs see it
     std::string strHelp;
 };
 
@@ -44,8 +46,12 @@ SKeyDef FlagKey(const char* pszName, const char* pszHelp);
 SKeyDef ChoiceKey(const char* pszName, std::vector<std::string> vecChoices, const char* pszHelp);
 SKeyDef AddressKey(const char* pszName, const char* pszHelp);
 SKeyDef TextKey(const char* pszName, std::optional<EHubText> eText, const char* pszHelp);
+// A choice of the hub's byte values by name; a byte without one shows as
+// "unknown N" and goes back as N, so whatever a hub holds can be restored.
+SKeyDef ByteChoiceKey(const char* pszName, std::vector<std::string> vecChoices, const char* pszHelp);
 SKeyDef ReadOnly(SKeyDef key);
 SKeyDef PerHub(SKeyDef key);
+SKeyDef Secret(SKeyDef key);
 
 struct SGroupDef {
     std::string strName;  // "bluetooth", "lan", "wlan", "netproto", "usage", "serial"
@@ -92,9 +98,22 @@ std::string ValidateGroup(const SGroupDef& group, const GroupValues& values);
 struct SKeyChange {
     std::string strKey, strFrom, strTo;
     bool bReadOnly = false;
+    bool bSecret = false;
     bool operator==(const SKeyChange&) const = default;
 };
 std::vector<SKeyChange> DiffGroup(const SGroupDef& group, const GroupValues& from, const GroupValues& to);
+
+// Secrets as every output but an explicit read shows them: a secret that is
+// set is kSecretMask (an empty one stays empty, so "none" still shows); in
+// the "after" side of a comparison one that differs from before is
+// kSecretChanged, so a diff still shows that it changed.
+inline constexpr const char* kSecretMask = "********";
+inline constexpr const char* kSecretChanged = "******** (changed)";
+std::string MaskedValue(const SKeyDef& key, const std::string& strValue);
+GroupValues MaskSecrets(const SGroupDef& group, GroupValues values, const GroupValues* pBefore = nullptr);
+std::vector<SKeyChange> MaskSecrets(std::vector<SKeyChange> vecChanges);
+// The secrets that are set among the values, as a log filter needs them.
+std::vector<std::string> SecretValues(const SGroupDef& group, const GroupValues& values);
 
 // Typed JSON of a group (true/false, numbers, strings) and back. Reading
 // refuses unknown keys and names strPath.key; bRequireAll refuses missing ones.
@@ -110,6 +129,8 @@ inline const char* OnOff(bool bOn) { return bOn ? "on" : "off"; }
 std::string NameOrUnknown(const std::vector<std::string>& vecNames, unsigned nValue);
 // The position of a name in a list, or nothing.
 std::optional<uint8_t> IndexOfName(const std::vector<std::string>& vecNames, std::string_view strName);
+// The byte a name or an "unknown N" (N beyond the list, up to 255) stands for, or nothing.
+std::optional<uint8_t> ByteOfName(const std::vector<std::string>& vecNames, std::string_view strName);
 
 // Applies canonical key values to a typed group value through its bindings:
 // each writable key whose shown value differs takes the given one, so a value

@@ -19,9 +19,10 @@ SGroupDef MakeGroup() {
     SGroupDef group;
     group.strName = "netproto";
     group.strTitle = "Net protocols";
-    group.vecKeys = {FlagKey("telnet", "telnet service on|off"), FlagKey("snmp", "SNMP agent on|off"),
-                     TextKey("ro_community", EHubText::Community, "SNMP read-only community, up to 4095 bytes"),
-                     TextKey("rw_community", EHubText::Community, "SNMP read-write community, up to 4095 bytes")};
+    group.vecKeys = {
+        FlagKey("telnet", "telnet service on|off"), FlagKey("snmp", "SNMP agent on|off"),
+        Secret(TextKey("ro_community", EHubText::Community, "SNMP read-only community, up to 4095 bytes")),
+        Secret(TextKey("rw_community", EHubText::Community, "SNMP read-write community, up to 4095 bytes"))};
     return group;
 }
 

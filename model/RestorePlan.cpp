@@ -57,8 +57,28 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
         }
         plans.push_back(std::move(plan));
     };
+    // A group of the file that cannot be used is refused alone, the others stay
+    // restorable; one this reader does not know only by a restore of every group.
+    auto refuseUnusable = [&](const std::string& strKind) {
+        const auto& known = RestoreGroupNames();
+        for (const auto& [strGroup, strWhy] : backup.unusable) {
+            const std::string strOwnKind = strGroup.substr(0, strGroup.find(' '));
+            const bool bKnown = std::find(known.begin(), known.end(), strOwnKind) != known.end();
+            if (bKnown ? strOwnKind != strKind || !wanted(strKind) : !strKind.empty() || !o.only.empty()) continue;
+            SGroupPlan plan;
+            plan.strGroup = strGroup;
+            plan.strKind = strOwnKind;
+            plan.eAction = EPlanAction::Refused;
+            plan.strNote = strWhy;
+            const std::string strOwn = strGroup.substr(std::min(strGroup.size(), strOwnKind.size() + 1));
+            if (strOwnKind == "serial") plan.nSerialId = ParseSerialDeviceId(strOwn).value_or(0);
+            if (strOwnKind == "custom") plan.nCustomType = ParseCustomType(strOwn).value_or(-1);
+            plans.push_back(std::move(plan));
+        }
+    };
     for (const char* psz : kGroupOrder) {
         if (!wanted(psz)) continue;
+        refuseUnusable(psz);
         auto from = backup.groups.find(psz);
         if (from == backup.groups.end()) continue;
         SGroupPlan plan;
@@ -94,6 +114,7 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
             }
             planGroup(plan, SerialLineGroup(), values, current->second);
         }
+    refuseUnusable("serial");
     if (wanted("custom"))
         for (const auto& [nType, entries] : backup.custom) {
             SGroupPlan plan;
@@ -116,6 +137,8 @@ std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettin
             plan.eAction = plan.vecAdd.empty() && plan.vecDelete.empty() ? EPlanAction::Same : EPlanAction::Write;
             plans.push_back(plan);
         }
+    refuseUnusable("custom");
+    refuseUnusable("");  // the groups this reader does not know
     return plans;
 }
 

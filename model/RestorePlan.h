@@ -35,9 +35,12 @@ struct SGroupPlan {
 };
 
 // Compares the backup with what the hub holds now. A group whose target
-// breaks the group's rules is Refused; nothing may be written when any is.
+// breaks the group's rules, or that the file holds in a form this reader
+// cannot use (SSettingsValues::unusable), is Refused: it is never written,
+// and the other groups do not depend on it.
 std::vector<SGroupPlan> PlanRestore(const SSettingsValues& backup, const SSettingsValues& hub,
                                     const SRestoreOptions& options);
+// True when some group is refused (a restore that writes the others is still incomplete).
 bool IsRefused(const std::vector<SGroupPlan>& plans);
 
 }  // namespace vexal::model

@@ -27,7 +27,7 @@ const std::vector<std::string>& NamesOf() {
 }
 
 uint8_t IndexOr(const std::vector<std::string>& vecNames, const std::string& strName, uint8_t nOld) {
-    return IndexOfName(vecNames, strName).value_or(nOld);
+    return ByteOfName(vecNames, strName).value_or(nOld);
 }
 
 // clang-format off
@@ -47,10 +47,10 @@ SGroupDef MakeGroup() {
     SGroupDef group;
     group.strName = "serial";
     group.strTitle = "USB-to-serial line";
-    group.vecKeys = {ChoiceKey("baud", NamesOf<kBaudRates>(), "baud rate 2400 to 230400"),
-                     ChoiceKey("data", NamesOf<kDataBits>(), "data bits 7|8"),
-                     ChoiceKey("stop", NamesOf<kStopBits>(), "stop bits 1|2"),
-                     ChoiceKey("parity", NamesOf<kParityNames>(), "parity none|even|odd")};
+    group.vecKeys = {ByteChoiceKey("baud", NamesOf<kBaudRates>(), "baud rate 2400 to 230400"),
+                     ByteChoiceKey("data", NamesOf<kDataBits>(), "data bits 7|8"),
+                     ByteChoiceKey("stop", NamesOf<kStopBits>(), "stop bits 1|2"),
+                     ByteChoiceKey("parity", NamesOf<kParityNames>(), "parity none|even|odd")};
     return group;
 }
 

@@ -46,6 +46,9 @@ struct SSettingsValues {
     std::map<std::string, GroupValues> groups;  // bluetooth, lan, wlan, netproto, usage
     std::map<int, GroupValues> serial;
     std::map<int, std::vector<std::string>> custom;
+    // Groups of a file that cannot be used, by the name a plan gives them
+    // ("wlan", "serial 100", "custom msr"), with the reason; never a hub's.
+    std::map<std::string, std::string> unusable;
 };
 
 SSettingsValues ToValues(const SHubSettings& settings);

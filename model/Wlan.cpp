@@ -52,7 +52,7 @@ void PutAddress(CWlanBlock& block, size_t nAt, const CIpv4& value) {
 // ---- The text form ---------------------------------------------------------
 
 uint8_t IndexOr(const std::vector<std::string>& vecNames, const std::string& strName, uint8_t nOld) {
-    return IndexOfName(vecNames, strName).value_or(nOld);
+    return ByteOfName(vecNames, strName).value_or(nOld);
 }
 
 // clang-format off
@@ -84,7 +84,7 @@ const SKeyBinding<SWlan> kBindings[] = {
     VEXAL_WLAN_TEXT("wep_key", strWepKey),
     VEXAL_WLAN_TEXT("psk", strPsk),
     {"eap", [](const SWlan& v) { return v.nEapMethod ? NameOrUnknown(EapNames(), *v.nEapMethod) : std::string(); },
-     [](SWlan& v, const std::string& s) { v.nEapMethod = s.empty() ? std::nullopt : IndexOfName(EapNames(), s); }},
+     [](SWlan& v, const std::string& s) { v.nEapMethod = s.empty() ? std::nullopt : ByteOfName(EapNames(), s); }},
     VEXAL_WLAN_TEXT("eap_identity", strEapIdentity),
     VEXAL_WLAN_TEXT("eap_password", strEapPassword),
     {"inactivity", [](const SWlan& v) { return std::to_string(v.nInactivity); },
@@ -105,12 +105,14 @@ const std::string& Get(const GroupValues& values, const char* pszKey) {
     return it == values.end() ? s_empty : it->second;
 }
 
-// The typed reading of the names in a set of values (0xFF: no such name).
-int AuthOf(const GroupValues& v) { return IndexOfName(AuthNames(), Get(v, "auth")).value_or(0xFF); }
-int CipherOf(const GroupValues& v) { return IndexOfName(CipherNames(), Get(v, "cipher")).value_or(0xFF); }
+// The typed reading of the names in a set of values, "unknown N" as N (0xFF: no such name).
+int AuthOf(const GroupValues& v) { return ByteOfName(AuthNames(), Get(v, "auth")).value_or(0xFF); }
+int CipherOf(const GroupValues& v) { return ByteOfName(CipherNames(), Get(v, "cipher")).value_or(0xFF); }
+bool Named(const std::vector<std::string>& vecNames, int nValue) { return nValue < static_cast<int>(vecNames.size()); }
+// Which keys are in use follows the hub's reading of the block (DecodeWlan), unnamed bytes included.
 bool WepUsed(const GroupValues& v) { return KeyInUse(AuthOf(v), CipherOf(v)) == EWlanKey::Wep; }
-bool PskUsed(const GroupValues& v) { return IsPskAuth(AuthOf(v)); }
-bool EapUsed(const GroupValues& v) { return IsEapAuth(AuthOf(v)); }
+bool PskUsed(const GroupValues& v) { return KeyInUse(AuthOf(v), CipherOf(v)) == EWlanKey::Psk; }
+bool EapUsed(const GroupValues& v) { return KeyInUse(AuthOf(v), CipherOf(v)) == EWlanKey::Eap; }
 
 std::vector<std::string> CipherNamesFor(int nAuth) {
     std::vector<std::string> names;
@@ -118,14 +120,18 @@ std::vector<std::string> CipherNamesFor(int nAuth) {
     return names;
 }
 
+// The rules between the named values; a byte without a name is the hub's
+// own and is judged by no rule it is part of, so that it goes back as read.
 std::string Validate(const GroupValues& v) {
     const bool bAdhoc = Get(v, "mode") == "adhoc";
     const int nAuth = AuthOf(v);
+    const bool bNamedAuth = Named(AuthNames(), nAuth);
     const auto& auth = Get(v, "auth");
-    if (bAdhoc && nAuth >= AuthCount(kWlanAdhoc)) return "wlan auth: only open or shared in ad hoc mode";
+    if (bAdhoc && bNamedAuth && nAuth >= AuthCount(kWlanAdhoc)) return "wlan auth: only open or shared in ad hoc mode";
     if (bAdhoc && Get(v, "dhcp") == "on") return "wlan dhcp: not available in ad hoc mode";
     const auto ciphers = CipherNamesFor(nAuth);
-    if (std::find(ciphers.begin(), ciphers.end(), Get(v, "cipher")) == ciphers.end()) {
+    if (bNamedAuth && Named(CipherNames(), CipherOf(v)) &&
+        std::find(ciphers.begin(), ciphers.end(), Get(v, "cipher")) == ciphers.end()) {
         std::string strList;
         for (const auto& c : ciphers) strList += (strList.empty() ? "" : "|") + c;
         return "wlan cipher: with auth " + auth + " it must be " + strList;
@@ -133,7 +139,7 @@ std::string Validate(const GroupValues& v) {
     if (WepUsed(v) && CheckHubText(EHubText::WepKey, Get(v, "wep_key")) != ETextProblem::None)
         return "wlan wep_key: WEP key must be 5 or 13 characters";
     if (!WepUsed(v) && !Get(v, "wep_key").empty()) return "wlan wep_key: only used with cipher wep";
-    if (PskUsed(v) && HubByteLength(Get(v, "psk")) < MinHubBytes(EHubText::Psk))
+    if (PskUsed(v) && bNamedAuth && HubByteLength(Get(v, "psk")) < MinHubBytes(EHubText::Psk))
         return "wlan psk: minimum length is " + std::to_string(MinHubBytes(EHubText::Psk));
     if (!PskUsed(v) && !Get(v, "psk").empty()) return "wlan psk: only used with auth wpa-psk or wpa2-psk";
     if (EapUsed(v) && Get(v, "eap").empty()) return "wlan eap: an EAP method is needed with auth " + auth;
@@ -148,11 +154,16 @@ std::string Validate(const GroupValues& v) {
 void Follow(GroupValues& merged, const GroupValues& wanted) {
     auto given = [&](const char* psz) { return wanted.count(psz) != 0; };
     if (Get(merged, "mode") == "adhoc") {
-        if (!given("auth") && AuthOf(merged) >= AuthCount(kWlanAdhoc)) merged["auth"] = AuthNames()[kAuthOpenSystem];
+        if (!given("auth") && (given("mode") || Named(AuthNames(), AuthOf(merged))) &&
+            AuthOf(merged) >= AuthCount(kWlanAdhoc))
+            merged["auth"] = AuthNames()[kAuthOpenSystem];
         if (!given("dhcp")) merged["dhcp"] = "off";
     }
+    // An unnamed byte the hub holds stays, unless the choice it follows is what changed.
     const auto ciphers = CipherNamesFor(AuthOf(merged));
-    if (!given("cipher") && std::find(ciphers.begin(), ciphers.end(), Get(merged, "cipher")) == ciphers.end())
+    const bool bNamed = Named(AuthNames(), AuthOf(merged)) && Named(CipherNames(), CipherOf(merged));
+    if (!given("cipher") && (bNamed || given("auth")) &&
+        std::find(ciphers.begin(), ciphers.end(), Get(merged, "cipher")) == ciphers.end())
         merged["cipher"] = ciphers.front();
     if (!given("wep_key") && !WepUsed(merged)) merged["wep_key"].clear();
     if (!given("psk") && !PskUsed(merged)) merged["psk"].clear();
@@ -168,32 +179,33 @@ SGroupDef MakeGroup() {
     SGroupDef group;
     group.strName = "wlan";
     group.strTitle = "WLAN";
-    SKeyDef wepKey = TextKey("wep_key", EHubText::WepKey, "WEP key, 5 or 13 characters (with cipher wep)");
+    SKeyDef wepKey = Secret(TextKey("wep_key", EHubText::WepKey, "WEP key, 5 or 13 characters (with cipher wep)"));
     wepKey.bEmptyWhenUnused = true;
-    SKeyDef psk =
-        TextKey("psk", EHubText::Psk, "pre-shared key, 8 to 63 bytes or 64 hex digits (with wpa-psk, wpa2-psk)");
+    SKeyDef psk = Secret(
+        TextKey("psk", EHubText::Psk, "pre-shared key, 8 to 63 bytes or 64 hex digits (with wpa-psk, wpa2-psk)"));
     psk.bEmptyWhenUnused = true;
-    SKeyDef eap = ChoiceKey("eap", EapNames(), "EAP method peap|ttls|tls|leap|fast (with wpa-eap, wpa2-eap)");
+    SKeyDef eap = ByteChoiceKey("eap", EapNames(), "EAP method peap|ttls|tls|leap|fast (with wpa-eap, wpa2-eap)");
     eap.bEmptyAllowed = true;
     SKeyDef inactivity = FlagKey("inactivity", "inactivity time in seconds, 0 to 65535");
     inactivity.eKind = EKeyKind::Int;
     inactivity.nMax = 65535;
     group.vecKeys = {
         ReadOnly(TextKey("device_name", std::nullopt, "WLAN device name (read-only)")),
-        ChoiceKey("mode", ModeNames(), "network mode infra|adhoc"),
+        ByteChoiceKey("mode", ModeNames(), "network mode infra|adhoc"),
         FlagKey("dhcp", "DHCP on|off (off in ad hoc mode)"),
         PerHub(AddressKey("ip", "IP address")),
         AddressKey("mask", "subnet mask"),
         AddressKey("gateway", "gateway"),
         TextKey("ssid", EHubText::Ssid, "SSID, 1 to 32 bytes"),
-        ChoiceKey("auth", AuthNames(),
-                  "authentication open|shared|wpa-psk|wpa2-psk|wpa-eap|wpa2-eap (open|shared in ad hoc)"),
-        ChoiceKey("cipher", CipherNames(), "cipher: none|wep with open, wep with shared, tkip|aes|aes+tkip with WPA"),
+        ByteChoiceKey("auth", AuthNames(),
+                      "authentication open|shared|wpa-psk|wpa2-psk|wpa-eap|wpa2-eap (open|shared in ad hoc)"),
+        ByteChoiceKey("cipher", CipherNames(),
+                      "cipher: none|wep with open, wep with shared, tkip|aes|aes+tkip with WPA"),
         wepKey,
         psk,
         eap,
         TextKey("eap_identity", EHubText::EapIdentity, "EAP identity, up to 32 bytes"),
-        TextKey("eap_password", EHubText::EapPassword, "EAP password, up to 96 bytes"),
+        Secret(TextKey("eap_password", EHubText::EapPassword, "EAP password, up to 96 bytes")),
         inactivity};
     group.pfnValidate = Validate;
     group.pfnFollow = Follow;

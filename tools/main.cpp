@@ -29,7 +29,8 @@ std::string KeysHelp(const std::string& strGroup) {
     for (const auto& key : pGroup->vecKeys) {
         std::string strName = key.strName;
         strName.resize(std::max<size_t>(strName.size() + 1, 14), ' ');
-        out += "    " + strName + key.strHelp + (key.bPerHub ? "; kept per hub by restore --clone" : "") + "\n";
+        out += "    " + strName + key.strHelp + (key.bPerHub ? "; kept per hub by restore --clone" : "") +
+               (key.bSecret ? "; secret" : "") + "\n";
     }
     return out;
 }
@@ -67,6 +68,12 @@ Examples:
   vexalcfg --hosts stores.txt --jobs 16 restore profile.json --clone
   vexalcfg --hosts stores.txt backup 'backups/{host}.json'
   vexalcfg scan 192.168.0.0/24
+
+Secrets (the keys marked secret below: WLAN keys and EAP password, SNMP
+communities, Bluetooth PIN): get and show print them as the hub holds them,
+as asked; every other output and message (set, restore, errors) shows a
+secret that is set as ********. Backup files hold them and are created
+readable and writable by their owner only (mode 0600).
 
 Exit status: 0 when everything asked succeeded, 2 for a usage error (unknown
 command, key or value), 1 otherwise. Errors go to standard error and name the

@@ -32,6 +32,7 @@ std::vector<std::string> SecretsOf(const model::SGroupPlan& plan) {
 std::string DetailOf(const model::SGroupPlan& plan) {
     std::string str;
     auto add = [&str](const std::string& strPart) { str += (str.empty() ? "" : ", ") + strPart; };
+    if (!plan.strNote.empty()) return plan.strNote;
     if (plan.strKind == "custom") {
         for (const auto& e : plan.vecDelete) add("remove " + e);
         for (const auto& e : plan.vecAdd) add("add " + e);
@@ -40,7 +41,7 @@ std::string DetailOf(const model::SGroupPlan& plan) {
     if (!plan.strNote.empty()) return MaskSecrets(plan.strNote, SecretsOf(plan));
     for (const auto& c : plan.vecChanges) {
         // A secret shows that it changes, never what it is.
-        const bool bSecret = IsSecretKey(plan.strKind, c.strKey);
+        const bool bSecret = c.bSecret;
         auto shown = [bSecret](const std::string& strValue) {
             return strValue.empty() ? std::string("-") : bSecret ? std::string(kSecretMask) : strValue;
         };
@@ -129,21 +130,25 @@ std::vector<SRestoreRow> RestoreRows(const std::vector<model::SGroupPlan>& plans
 
 SRestoreSummary RestoreSummary(const std::vector<model::SGroupPlan>& plans, const std::vector<SApplied>& vecApplied) {
     const size_t nWrites = CountWrites(plans);
+    // A refused group is never written; the others do not depend on it.
+    const bool bRefused = model::IsRefused(plans);
+    const std::string strRefused =
+        bRefused ? " The groups the list says refused cannot be restored from this file." : "";
     if (!vecApplied.empty()) {
         size_t nOk = 0, nFailed = 0;
         for (const auto& a : vecApplied) {
             nOk += a.bTried && a.bOk ? 1 : 0;
             nFailed += a.bTried && !a.bOk ? 1 : 0;
         }
-        if (nFailed == 0) return {Plural(nOk, "group", "groups") + " written and read back.", false, false};
+        if (nFailed == 0)
+            return {Plural(nOk, "group", "groups") + " written and read back." + strRefused, false, bRefused};
         return {Plural(nOk, "group", "groups") + " written and read back; " + Plural(nFailed, "group", "groups") +
-                    " failed (see the list).",
+                    " failed (see the list)." + strRefused,
                 false, true};
     }
-    if (model::IsRefused(plans))
-        return {"The file breaks the hub's rules where the list says refused: nothing can be written.", false, true};
+    if (nWrites == 0 && bRefused) return {"Nothing else differs." + strRefused, false, true};
     if (nWrites == 0) return {"The hub already holds these settings: nothing to write.", false, false};
-    return {Plural(nWrites, "group", "groups") + " will be written and read back.", true, false};
+    return {Plural(nWrites, "group", "groups") + " will be written and read back." + strRefused, true, bRefused};
 }
 
 }  // namespace vexal::utility

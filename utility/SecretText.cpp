@@ -1,5 +1,7 @@
 #include "utility/SecretText.h"
 
+#include "model/KeyValues.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -12,17 +14,17 @@ bool IsWordByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 
 }  // namespace
 
 bool IsSecretKey(std::string_view strGroup, std::string_view strKey) {
-    if (strGroup == "wlan") return strKey == "wep_key" || strKey == "psk" || strKey == "eap_password";
-    if (strGroup == "netproto") return strKey == "ro_community" || strKey == "rw_community";
-    if (strGroup == "bluetooth") return strKey == "pin";
-    return false;
+    const model::SGroupDef* pGroup = model::FindGroup(strGroup);
+    const model::SKeyDef* pKey = pGroup != nullptr ? pGroup->Find(strKey) : nullptr;
+    return pKey != nullptr && pKey->bSecret;
 }
 
 void AddSecretValues(std::string_view strGroup, const model::GroupValues& values, std::vector<std::string>& secrets) {
-    for (const auto& [strKey, strValue] : values)
-        if (!strValue.empty() && IsSecretKey(strGroup, strKey) &&
-            std::find(secrets.begin(), secrets.end(), strValue) == secrets.end())
-            secrets.push_back(strValue);
+    const model::SGroupDef* pGroup = model::FindGroup(strGroup);
+    if (pGroup == nullptr) return;
+    for (auto& strValue : model::SecretValues(*pGroup, values))
+        if (std::find(secrets.begin(), secrets.end(), strValue) == secrets.end())
+            secrets.push_back(std::move(strValue));
 }
 
 void AddSecretValues(const model::SSettingsValues& settings, std::vector<std::string>& secrets) {
@@ -45,7 +47,7 @@ std::string MaskSecrets(std::string strText, const std::vector<std::string>& sec
                 continue;
             }
             strText.replace(nAt, strSecret.size(), kSecretMask);
-            nAt += sizeof kSecretMask - 1;
+            nAt += std::string_view(kSecretMask).size();
         }
     }
     return strText;

@@ -3,6 +3,7 @@
 // them as "********"; a changed secret still shows that it changed. The
 // pages' own fields show the values, which is what the user asked for.
 #pragma once
+#include "model/KeyValues.h"
 #include "model/Settings.h"
 
 #include <string>
@@ -11,11 +12,9 @@
 
 namespace vexal::utility {
 
-inline constexpr char kSecretMask[] = "********";
+using model::kSecretMask;
 
-// TODO: use the settings model's secret marker on its keys once it has one;
-// until then the secrets by name: wlan.wep_key, wlan.psk, wlan.eap_password,
-// netproto.ro_community, netproto.rw_community, bluetooth.pin.
+// Whether the settings model marks the key of a group as a secret.
 bool IsSecretKey(std::string_view strGroup, std::string_view strKey);
 
 // The secret values settings hold (empty ones left out), added to secrets.

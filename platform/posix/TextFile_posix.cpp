@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
 namespace vexal::platform {
@@ -22,6 +22,38 @@ public:
 
 private:
     int m_fd;
+};
+
+// A new file made from a mkstemp template, 0600, by O_CREAT|O_EXCL|O_NOFOLLOW:
+// never a file or link someone planted under its name. Removed again unless kept.
+class CTemporaryFile {
+public:
+    explicit CTemporaryFile(std::string strTemplate) : m_strPath(std::move(strTemplate)) {
+        m_fd = ::mkostemp(m_strPath.data(), O_CLOEXEC | O_NOFOLLOW);
+        if (m_fd < 0) m_strPath.clear();
+    }
+    ~CTemporaryFile() {
+        Close();
+        if (!m_strPath.empty()) ::unlink(m_strPath.c_str());
+    }
+    CTemporaryFile(const CTemporaryFile&) = delete;
+    CTemporaryFile& operator=(const CTemporaryFile&) = delete;
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    const std::string& Path() const { return m_strPath; }
+    // False when the close reports a failed write.
+    bool Close() {
+        if (m_fd < 0) return true;
+        const int nResult = ::close(m_fd);
+        m_fd = -1;
+        return nResult == 0;
+    }
+    // The file now has its final name: nothing to remove.
+    void Keep() { m_strPath.clear(); }
+
+private:
+    std::string m_strPath;
+    int m_fd = -1;
 };
 
 }  // namespace
@@ -56,25 +88,37 @@ bool ReadTextFile(const std::string& strPath, std::string& strText, std::string&
 }
 
 bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError) {
-    const std::string strTemp = strPath + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(strTemp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            strError = strPath + ": cannot write: " + std::strerror(errno);
-            return false;
-        }
-        out << strText;
-        out.flush();
-        if (!out) {
-            strError = strPath + ": write error";
-            ::unlink(strTemp.c_str());
-            return false;
-        }
-    }
-    if (::rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        strError = strPath + ": cannot write: " + std::strerror(errno);
-        ::unlink(strTemp.c_str());
+    auto fail = [&](const std::string& strWhy) {
+        strError = strPath + ": cannot write: " + strWhy;
         return false;
+    };
+    const size_t nSlash = strPath.rfind('/');
+    const std::string strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strPath.substr(0, nSlash);
+    const std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+    if (strBase.empty()) return fail("names a folder, not a file");
+    // Private from the first byte: 0600, or stricter when the file it replaces was.
+    mode_t mode = S_IRUSR | S_IWUSR;
+    struct stat old {};
+    if (::lstat(strPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode &= old.st_mode;
+    // A name of our own in the same folder, so the rename stays on one file system.
+    CTemporaryFile temp(strDir + "/." + strBase.substr(0, 200) + ".XXXXXX");
+    if (!temp.IsOpen()) return fail(std::strerror(errno));
+    if (::fchmod(temp.Fd(), mode) != 0) return fail(std::strerror(errno));
+    for (size_t nDone = 0; nDone < strText.size();) {
+        const ssize_t n = ::write(temp.Fd(), strText.data() + nDone, strText.size() - nDone);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail(std::strerror(n < 0 ? errno : EIO));
+        nDone += static_cast<size_t>(n);
+    }
+    if (::fsync(temp.Fd()) != 0 || !temp.Close()) return fail(std::strerror(errno));
+    if (::rename(temp.Path().c_str(), strPath.c_str()) != 0) return fail(std::strerror(errno));
+    temp.Keep();
+    // The rename itself lasts only once the folder is on disk; a file system
+    // that cannot sync a folder has nothing more to do.
+    const int fdDir = ::open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdDir >= 0) {
+        ::fsync(fdDir);
+        ::close(fdDir);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "PyBackup.h"
 #include "PyHub.h"
 #include "PyLibrary.h"
+#include "PySecrets.h"
 #include "PyValues.h"
 
 PYBIND11_MODULE(_vexal, m) {
@@ -12,5 +13,6 @@ PYBIND11_MODULE(_vexal, m) {
     vexal::python::RegisterErrors();
     vexal::python::BindGroupValues(m);
     vexal::python::BindBackup(m);
+    vexal::python::BindSecrets(m);
     vexal::python::BindHub(m);
 }

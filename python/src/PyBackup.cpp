@@ -11,8 +11,14 @@ namespace vexal::python {
 
 namespace {
 
-[[noreturn]] void RaiseOsError(const std::string& strMessage) {
-    PyErr_SetString(PyExc_OSError, strMessage.c_str());
+// A message naming a file: its name may hold bytes that are not UTF-8.
+[[noreturn]] void Raise(PyObject* pType, const std::string& strMessage) {
+    PyObject* pText =
+        PyUnicode_DecodeUTF8(strMessage.data(), static_cast<Py_ssize_t>(strMessage.size()), "backslashreplace");
+    if (pText != nullptr) {
+        PyErr_SetObject(pType, pText);
+        Py_DECREF(pText);
+    }
     throw py::error_already_set();
 }
 
@@ -25,21 +31,27 @@ py::object TypedValues(const std::string& strGroup, const model::GroupValues& va
 }  // namespace
 
 std::string PathText(const py::handle& path) {
-    return py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
+    // As Python's own file functions take a path: the bytes of a str in the
+    // file system's encoding (UTF-8 on Windows), a bytes path as it is.
+    const py::module_ os = py::module_::import("os");
+    return os.attr("fsencode")(os.attr("fspath")(path)).cast<std::string>();
 }
 
 SPyBackup LoadBackup(const std::string& strPath) {
     std::string strText, strError;
-    if (!tools::ReadTextFile(strPath, strText, strError)) RaiseOsError(strError);
+    if (!tools::ReadTextFile(strPath, strText, strError)) Raise(PyExc_OSError, strError);
     auto backup = model::ReadBackupText(strText, strPath, strError);
-    if (!backup) throw std::invalid_argument(strError);
-    return {std::move(*backup), {}};
+    if (!backup) Raise(PyExc_ValueError, strError);
+    SPyBackup loaded{std::move(*backup), {}};
+    for (const auto& [strGroup, strWhy] : loaded.backup.settings.unusable)
+        loaded.vecErrors.push_back(strGroup + ": cannot be restored: " + strWhy);
+    return loaded;
 }
 
 void SaveBackup(const SPyBackup& backup, const std::string& strPath) {
     std::string strError;
     if (!tools::WriteTextFile(strPath, model::BackupToJson(backup.backup).dump(2) + "\n", strError))
-        RaiseOsError(strError);
+        Raise(PyExc_OSError, strError);
 }
 
 bool SPyRestoreResult::Changed() const {
@@ -76,7 +88,15 @@ void BindBackup(py::module_& m) {
         .def_readonly("before", &model::SKeyChange::strFrom)
         .def_readonly("after", &model::SKeyChange::strTo)
         .def_readonly("read_only", &model::SKeyChange::bReadOnly)
-        .def("__repr__", [](const model::SKeyChange& c) {
+        .def_readonly("secret", &model::SKeyChange::bSecret,
+                      "True for a key or password: before and after hold it as asked for; repr() and masked() "
+                      "show ********.")
+        .def(
+            "masked", [](const model::SKeyChange& c) { return model::MaskSecrets({c}).front(); },
+            "The change as an output or a log may show it: a secret that is set as ********, and a new value "
+            "of one that was set as \"******** (changed)\".")
+        .def("__repr__", [](const model::SKeyChange& change) {
+            const model::SKeyChange c = model::MaskSecrets({change}).front();
             return "Change(" + c.strKey + ": " + std::string(py::repr(py::str(c.strFrom))) + " -> " +
                    std::string(py::repr(py::str(c.strTo))) + (c.bReadOnly ? ", read-only)" : ")");
         });
@@ -91,7 +111,8 @@ void BindBackup(py::module_& m) {
             "16 MiB is refused unread); ValueError naming the file and the line or key when its content is bad.")
         .def(
             "save", [](const SPyBackup& b, const py::object& path) { SaveBackup(b, PathText(path)); }, py::arg("path"),
-            "Writes the backup file (through a temporary file, so a failed write leaves no half file).")
+            "Writes the backup file (through a temporary file, so a failed write leaves no half file). The "
+            "file is readable by its owner only (mode 0600, or the stricter mode of the file it replaces).")
         .def_property_readonly("model", [](const SPyBackup& b) { return b.backup.strModel; })
         .def_property_readonly("firmware", [](const SPyBackup& b) { return b.backup.strFirmware; })
         .def_property_readonly(
@@ -105,7 +126,8 @@ void BindBackup(py::module_& m) {
             "and custom (by type).")
         .def_property_readonly(
             "complete", [](const SPyBackup& b) { return b.vecErrors.empty(); },
-            "False when the hub did not give some group (see errors); such a group is left out.")
+            "False when the hub did not give some group, or a loaded file holds a group that cannot be restored "
+            "(see errors); such a group is left out, and a restore refuses it alone.")
         .def_property_readonly("errors", [](const SPyBackup& b) { return b.vecErrors; })
         .def(
             "as_dict", [](const SPyBackup& b) { return JsonToPython(model::BackupToJson(b.backup)); },
@@ -119,7 +141,7 @@ void BindBackup(py::module_& m) {
 
     py::class_<SPyRestoreGroup>(m, "RestoreGroup",
                                 "One group of a restore: what it is (\"lan\", \"serial 100\", \"custom msr\"), its "
-                                "outcome (same, written, would write, skipped, refused, not written, failed), why, "
+                                "outcome (same, written, would write, skipped, refused, failed), why, "
                                 "and what differs.")
         .def_readonly("group", &SPyRestoreGroup::strGroup)
         .def_readonly("kind", &SPyRestoreGroup::strKind, "The group's name, or \"custom\".")
@@ -138,7 +160,7 @@ void BindBackup(py::module_& m) {
 
     py::class_<SPyRestoreResult>(m, "RestoreResult",
                                  "The plan of a restore and what became of each group. ok is False when a group was "
-                                 "refused (then nothing was written) or a write failed.")
+                                 "refused (that group is not written) or a write failed.")
         .def_readonly("hub", &SPyRestoreResult::strHub)
         .def_readonly("source", &SPyRestoreResult::strSource, "The backup's file, or where it was taken.")
         .def_readonly("dry_run", &SPyRestoreResult::bDryRun)

@@ -17,7 +17,7 @@ struct SPyBackup {
     std::vector<std::string> vecErrors;  // groups the hub did not give
 };
 
-// A path given as str or os.PathLike.
+// A path given as str, bytes or os.PathLike, as the bytes the file system takes.
 std::string PathText(const py::handle& path);
 SPyBackup LoadBackup(const std::string& strPath);
 void SaveBackup(const SPyBackup& backup, const std::string& strPath);

@@ -44,10 +44,13 @@ class CPyHub {
 public:
     ~CPyHub() {
         // The Python object is going: nobody else can be inside it.
-        if (m_pSession) {
-            std::lock_guard lock(LibraryLock());
-            m_pSession.reset();
-        }
+        if (!m_pSession) return;
+        // Dropped or collected while another thread is in the library: wait
+        // for it without the GIL, or every Python thread stops meanwhile.
+        std::optional<py::gil_scoped_release> nogil;
+        if (PyGILState_Check() != 0) nogil.emplace();
+        std::lock_guard lock(LibraryLock());
+        m_pSession.reset();
     }
 
     static std::unique_ptr<CPyHub> Open(const std::optional<tools::SConnection>& c, const std::string& strError,
@@ -377,7 +380,10 @@ void BindHub(py::module_& m) {
         "vexal.SessionError. Calls into the configuration library are one at a time in the whole process, so "
         "sessions on several threads take turns; run several processes to talk to many hubs at once.\n\n"
         "Failures raise vexal.HubError with the library's code and meaning; a value the model refuses raises "
-        "ValueError before anything is sent.";
+        "ValueError before anything is sent.\n\n"
+        "Secrets (Bluetooth PIN, WLAN keys and EAP password, SNMP communities) are returned as the hub holds "
+        "them when read (hub.wlan.psk, as_dict(), settings(), a Backup); repr() and every exception message show "
+        "a secret that is set as ********. Use vexal.mask_secrets() before printing or logging values.";
     hub.def_static(
            "ethernet",
            [](const std::string& strAddress, const py::object& port, int nTimeout) {
@@ -469,14 +475,17 @@ void BindHub(py::module_& m) {
              "Reads model, firmware and every group into a Backup; a group the hub does not give is left out "
              "and named in its errors.")
         .def("backup", &CPyHub::Backup, py::arg("path"),
-             "Writes a backup file of every group and returns it. HubError, and nothing written, when a group "
-             "cannot be read.")
+             "Writes a backup file of every group and returns it; path is a str, bytes or os.PathLike. The file "
+             "holds the secrets and is created readable by its owner only (mode 0600, or the stricter mode of the "
+             "file it replaces). HubError, and nothing written, when a group cannot be read.")
         .def("restore", &CPyHub::Restore, py::arg("source"), py::kw_only(), py::arg("clone") = false,
              py::arg("only") = py::none(), py::arg("include") = py::none(), py::arg("dry_run") = false,
              "Restores a backup (a file's path or a Backup): reads the hub, plans every group, writes only the "
              "groups that differ and reads each back. clone leaves out bluetooth.name, lan.ip and wlan.ip unless "
              "include names them; only limits the groups; dry_run writes nothing. Returns the RestoreResult; raises "
-             "RestoreError (with .result) when a group is refused, which writes nothing, or a write fails.");
+             "RestoreError (with .result) when a group is refused (it breaks the hub's rules or the file holds it "
+             "in a form that cannot be used: that group alone is not written) or a write fails; the other groups "
+             "go ahead either way.");
     m.def(
         "custom_types",
         [] {

@@ -81,8 +81,10 @@ std::string Repr(const CPyGroupValue& v) {
     for (const auto& key : v.m_pGroup->vecKeys) {
         const auto it = v.m_values.find(key.strName);
         if (it == v.m_values.end()) continue;
-        str += (bFirst ? "" : ", ") + key.strName + "=" +
-               std::string(py::repr(KeyValueToPython(*v.m_pGroup, key.strName, it->second)));
+        // What a log line of the value shows: never a secret.
+        const py::object shown = key.bSecret ? py::str(model::MaskedValue(key, it->second))
+                                             : KeyValueToPython(*v.m_pGroup, key.strName, it->second);
+        str += (bFirst ? "" : ", ") + key.strName + "=" + std::string(py::repr(shown));
         bFirst = false;
     }
     return str + ")";
@@ -103,7 +105,8 @@ py::list GroupList() {
         for (const auto& key : group.vecKeys)
             keys.append(py::dict(py::arg("name") = key.strName, py::arg("kind") = KindName(key.eKind),
                                  py::arg("read_only") = key.bReadOnly, py::arg("per_hub") = key.bPerHub,
-                                 py::arg("choices") = key.vecChoices, py::arg("help") = key.strHelp));
+                                 py::arg("secret") = key.bSecret, py::arg("choices") = key.vecChoices,
+                                 py::arg("help") = key.strHelp));
         groups.append(py::dict(py::arg("name") = group.strName, py::arg("class_name") = ClassName(group),
                                py::arg("title") = group.strTitle, py::arg("keys") = keys));
     }
@@ -243,8 +246,8 @@ void BindGroupValues(py::module_& m) {
     BindGroupClasses(m, std::make_index_sequence<kGroupClassCount>());
     m.def("groups", &GroupList,
           "The settings groups and their keys: name, Python class, title, and for each key its name, kind "
-          "(bool, int, choice, ipv4, text), whether it is read-only or per hub (left out by a clone), its choices "
-          "and a short help.");
+          "(bool, int, choice, ipv4, text), whether it is read-only, per hub (left out by a clone) or secret "
+          "(masked by repr() and mask_secrets()), its choices and a short help.");
 }
 
 }  // namespace vexal::python

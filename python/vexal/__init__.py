@@ -25,6 +25,16 @@ in the hub's code page, WEP and PSK lengths, ranges, the rules between
 keys): a refused value raises ValueError and sends nothing. Flags are bool,
 numbers int, everything else str, in the forms vexalcfg shows.
 
+Secrets (the Bluetooth PIN, the WLAN psk, wep_key and eap_password, the
+SNMP communities: the keys groups() marks secret) are given as the hub holds
+them when you ask for them: an attribute (hub.wlan.psk), as_dict(),
+Hub.settings(), Backup.settings. Everything the package shows on its own
+never holds one: repr() of value objects and changes shows a secret that is
+set as "********", and no exception message quotes one. To show values in
+your own output or logs, pass them through mask_secrets(); secret_values()
+lists the secrets to filter. Backup files hold the secrets and are created
+readable and writable by their owner only (mode 0600).
+
 Failures of the hub or the library raise HubError with ``code`` (the
 library's result code, e.g. 1011) and ``meaning``. A session is driven by
 one thread at a time (a second thread is refused with SessionError); the
@@ -56,6 +66,8 @@ from ._vexal import (
     __version__,
     custom_types,
     groups,
+    mask_secrets,
+    secret_values,
     usb_id,
 )
 
@@ -82,5 +94,7 @@ __all__ = [
     "__version__",
     "custom_types",
     "groups",
+    "mask_secrets",
+    "secret_values",
     "usb_id",
 ]

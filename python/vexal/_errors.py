@@ -24,9 +24,10 @@ class HubError(Exception):
 
 
 class RestoreError(HubError):
-    """A restore was refused (a group breaks the hub's rules: nothing was
-    written) or a group's write failed (the others went ahead). ``result`` is
-    the :class:`vexal.RestoreResult` with each group's outcome."""
+    """A group of a restore was refused (it breaks the hub's rules, or the
+    file holds it in a form that cannot be used: that group is not written)
+    or a group's write failed; the other groups went ahead. ``result`` is the
+    :class:`vexal.RestoreResult` with each group's outcome."""
 
     def __init__(self, message: str, code: int = 1000, meaning: str = "", result: Optional[Any] = None) -> None:
         super().__init__(message, code, meaning)

@@ -3,15 +3,14 @@ hubs on 127.0.0.2-127.0.0.9 (connection: local): changes, idempotence,
 check and diff mode, a faulty hub, backups and a clone restore onto a
 second set of hubs, and every module's documentation."""
 
-import json
 import os
 import subprocess
-import sys
 
 import pytest
 
 import vexal
 from hubsim import HubSim
+from playbook import Playbook
 
 MODULES = ["hub_info", "hub_settings", "hub_backup", "hub_restore", "hub_custom_device"]
 
@@ -26,32 +25,6 @@ def hubs():
     finally:
         for s in sims:
             s.close()
-
-
-class Playbook:
-    def __init__(self, tmp_path, sims, group="hubs"):
-        self.dir = tmp_path
-        lines = ["[%s]" % group]
-        for s in sims:
-            lines.append("%s hub_target=%s" % (s.address.replace("127.0.0.", "hub"), s.target))
-        (tmp_path / "inventory").write_text("\n".join(lines) + "\n")
-        (tmp_path / "ansible.cfg").write_text("[defaults]\n")
-        self.group = group
-
-    def run(self, tasks, *args):
-        play = [{"hosts": self.group, "connection": "local", "gather_facts": False,
-                 "vars": {"ansible_python_interpreter": sys.executable}, "tasks": tasks}]
-        (self.dir / "play.yml").write_text(json.dumps(play))
-        tree = self.dir / "tree"
-        for f in tree.glob("*") if tree.exists() else []:
-            f.unlink()
-        env = dict(os.environ, ANSIBLE_CONFIG=str(self.dir / "ansible.cfg"), ANSIBLE_CALLBACKS_ENABLED="tree",
-                   ANSIBLE_CALLBACK_TREE_DIR=str(tree), ANSIBLE_PIPELINING="1", ANSIBLE_FORKS="8",
-                   ANSIBLE_LOCAL_TEMP=str(self.dir / "tmp"), ANSIBLE_NOCOLOR="1")
-        run = subprocess.run(["ansible-playbook", "-i", str(self.dir / "inventory"), str(self.dir / "play.yml"), *args],
-                             env=env, capture_output=True, text=True, timeout=300, cwd=str(self.dir))
-        results = {f.name: json.loads(f.read_text()) for f in tree.glob("*")}
-        return run, results
 
 
 def comparable(state):
@@ -152,3 +125,4 @@ def test_every_module_documents_itself():
                              timeout=120)
         assert doc.returncode == 0, doc.stderr
         assert "ethernet" in doc.stdout and "EXAMPLES" in doc.stdout and "RETURN VALUES" in doc.stdout, module
+

@@ -128,10 +128,27 @@ TEST(TextFormTest, WlanFollowsItsListsAndRefusesKeysTheChoiceDoesNotUse) {
     EXPECT_EQ(eap->at("psk"), "");
     EXPECT_FALSE(MergeAndValidate(wlan, WlanPsk(), {{"auth", "wpa-eap"}, {"eap", ""}}, e));
     EXPECT_EQ(e, "wlan eap: an EAP method is needed with auth wpa-eap");
+    // Bytes without a name, as the text form shows them, are the hub's own:
+    // they pass and stay, until the choice they follow is given.
     GroupValues unknown = WlanPsk();
-    unknown["mode"] = "unknown 3";  // as the text form shows a byte without a name
-    EXPECT_FALSE(MergeAndValidate(wlan, unknown, {{"ssid", "Lab"}}, e));
-    EXPECT_EQ(e, "wlan mode: 'unknown 3' is not one of infra|adhoc");
+    unknown["mode"] = "unknown 3";
+    unknown["cipher"] = "unknown 9";
+    auto kept = MergeAndValidate(wlan, unknown, {{"ssid", "Lab"}}, e);
+    ASSERT_TRUE(kept) << e;
+    EXPECT_EQ(std::tie(kept->at("mode"), kept->at("cipher"), kept->at("psk")),
+              std::make_tuple(std::string("unknown 3"), std::string("unknown 9"), std::string("secret-key")));
+    auto followed = MergeAndValidate(wlan, unknown, {{"auth", "wpa-psk"}}, e);
+    ASSERT_TRUE(followed) << e;
+    EXPECT_EQ(followed->at("cipher"), "tkip");
+    EXPECT_FALSE(MergeAndValidate(wlan, unknown, {{"cipher", "unknown 4"}}, e));  // 4 has a name
+    EXPECT_EQ(e, "wlan cipher: 'unknown 4' is not one of none|wep|tkip|aes|aes+tkip");
+    EXPECT_FALSE(MergeAndValidate(wlan, unknown, {{"cipher", "unknown 256"}}, e));
+    unknown["mode"] = "adhoc";
+    unknown["dhcp"] = "off";
+    unknown["auth"] = "unknown 9";
+    kept = MergeAndValidate(wlan, unknown, {{"ssid", "Lab"}}, e);
+    ASSERT_TRUE(kept) << e;
+    EXPECT_EQ(kept->at("auth"), "unknown 9");
     const SGroupDef& usage = *FindGroup("usage");
     EXPECT_FALSE(MergeAndValidate(usage, {{"usb", "on"}, {"bluetooth", "on"}, {"lan", "on"}, {"wlan", "n/a"}},
                                   {{"wlan", "off"}}, e));
@@ -159,5 +176,45 @@ TEST(TextFormTest, ACharacterWithoutANameGoesBackAsReadUnlessItsKeyChanges) {
     SWlan wlan;
     wlan.strSsid = "Shop";
     wlan.nAuth = 9;
-    EXPECT_EQ(CheckGroup(wlan), "wlan auth: 'unknown 9' is not one of open|shared|wpa-psk|wpa2-psk|wpa-eap|wpa2-eap");
+    wlan.nCipher = 0;
+    EXPECT_EQ(CheckGroup(wlan), "");
+    values = ToKeyValues(wlan);
+    EXPECT_EQ(std::tie(values.at("auth"), values.at("cipher")),
+              std::make_tuple(std::string("unknown 9"), std::string("none")));
+    values["ssid"] = "Lab";
+    ApplyKeyValues(wlan, values);
+    EXPECT_EQ(wlan.strSsid, "Lab");
+    EXPECT_EQ(wlan.nAuth, 9);
+    EXPECT_EQ(wlan.nCipher, 0);
+}
+
+TEST(SecretsTest, TheModelNamesTheSecretsAndEveryOutputMasksThem) {
+    std::vector<std::string> secrets;
+    for (const auto& group : SettingGroups())
+        for (const auto& key : group.vecKeys)
+            if (key.bSecret) secrets.push_back(group.strName + "." + key.strName);
+    EXPECT_EQ(secrets, (std::vector<std::string>{"bluetooth.pin", "wlan.wep_key", "wlan.psk", "wlan.eap_password",
+                                                 "netproto.ro_community", "netproto.rw_community"}));
+    const SGroupDef& wlan = *FindGroup("wlan");
+    const GroupValues before = WlanPsk();
+    GroupValues after = before;
+    after["ssid"] = "Lab";
+    // A secret that is set is masked, an empty one stays empty ("not in use" still shows).
+    const GroupValues shown = MaskSecrets(wlan, after, &before);
+    EXPECT_EQ(std::tie(shown.at("psk"), shown.at("wep_key"), shown.at("ssid")),
+              std::make_tuple(std::string("********"), std::string(), std::string("Lab")));
+    after["psk"] = "another-key";
+    EXPECT_EQ(MaskSecrets(wlan, after, &before).at("psk"), "******** (changed)");
+    EXPECT_EQ(MaskSecrets(wlan, after).at("psk"), "********");
+    EXPECT_EQ(MaskSecrets(DiffGroup(wlan, before, after)),
+              (std::vector<SKeyChange>{{"ssid", "Shop", "Lab", false, false},
+                                       {"psk", "********", "******** (changed)", false, true}}));
+    after["wep_key"] = "abcde";
+    EXPECT_EQ(SecretValues(wlan, after), (std::vector<std::string>{"abcde", "another-key"}));
+    // A message may quote a value the model refuses, never a secret's.
+    std::string e;
+    EXPECT_FALSE(CanonicalValue(Secret(AddressKey("key", "")), "s3cret", e));
+    EXPECT_EQ(e, "key: the value is not an IPv4 address");
+    EXPECT_FALSE(CanonicalValue(AddressKey("ip", ""), "10.0.0.\x1B[2J", e));
+    EXPECT_EQ(e, "ip: '10.0.0.\\x1B[2J' is not an IPv4 address");
 }

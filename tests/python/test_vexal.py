@@ -7,6 +7,7 @@ import ast
 import ctypes
 import json
 import os
+import stat
 import threading
 import time
 
@@ -118,6 +119,7 @@ def test_backup_restore_and_clone(tmp_path, sim, hub):
     hub.set_serial_line(101, baud="19200")
     path = tmp_path / "till1.json"
     taken = hub.backup(path)
+    assert stat.S_IMODE(os.stat(path).st_mode) == 0o600  # it holds the secrets
     document = json.loads(path.read_text())
     assert document["settings"]["custom"]["barcode-scanner"] == ["5a4d&1200"]
     assert vexal.Backup.load(path).settings == taken.settings == document["settings"]
@@ -137,19 +139,24 @@ def test_backup_restore_and_clone(tmp_path, sim, hub):
         assert other.serial_line(101).baud == "19200" and other.lan.ip == "10.9.9.9"
         assert other.restore(path, clone=True, include=["lan.ip"]).changed and other.lan.ip == hub.lan.ip
 
-        # A backup that breaks the hub's rules is refused whole.
+        # A group that breaks the hub's rules is refused alone: the others are written.
         document["settings"]["wlan"].update(auth="shared", cipher="wep", wep_key="")
         document["settings"]["lan"]["gateway"] = "10.0.0.254"
         path.write_text(json.dumps(document))
-        other_sim.clear_writes()
-        with pytest.raises(vexal.RestoreError) as refused:
+        with pytest.raises(vexal.RestoreError, match="wlan cannot be restored") as refused:
             other.restore(path)
-        assert {g.group: g.outcome for g in refused.value.result.groups}["lan"] == "not written"
-        assert other_sim.writes() == []
+        outcomes = {g.group: g.outcome for g in refused.value.result.groups}
+        assert (outcomes["wlan"], outcomes["lan"]) == ("refused", "written")
+        assert other.lan.gateway == "10.0.0.254" and other.wlan.auth != "shared"
 
     document["settings"]["lan"]["ip"] = "10.0.0.256"
     path.write_text(json.dumps(document))
-    with pytest.raises(ValueError, match="settings.lan.ip"):
+    loaded = vexal.Backup.load(path)  # the bad group is left out and named, the others stay
+    assert not loaded.complete and loaded.errors == ["lan: cannot be restored: settings.lan.ip: '10.0.0.256' is "
+                                                     "not an IPv4 address"]
+    assert "lan" not in loaded.settings and "wlan" in loaded.settings
+    path.write_text("{}")
+    with pytest.raises(ValueError, match="not a vexalcfg backup"):
         vexal.Backup.load(path)
     with pytest.raises(OSError):
         vexal.Backup.load(tmp_path)
@@ -231,6 +238,89 @@ def test_one_thread_per_session_and_the_gil_is_released(sim, hub):
     assert outcome["done"] > finished and spins > 1000
     assert sim.control("FAULT CLEAR") == "OK"
     assert hub.usage.usb == "on"
+
+
+def test_dropping_an_open_hub_leaves_the_other_threads_running(sim):
+    with HubSim("127.0.0.3") as other_sim, vexal.Hub.ethernet(sim.target) as slow:
+        dropped = vexal.Hub.ethernet(other_sim.target)
+        assert sim.control("FAULT DELAY 2000") == "OK"
+        reader = threading.Thread(target=lambda: slow.lan)  # holds the library while it waits
+        reader.start()
+        time.sleep(0.3)
+        ticks, stop = [time.monotonic()], threading.Event()
+
+        def tick():
+            while not stop.is_set():
+                ticks.append(time.monotonic())
+                time.sleep(0.01)
+
+        ticker = threading.Thread(target=tick)
+        ticker.start()
+        time.sleep(0.1)
+        started = time.monotonic()
+        del dropped  # never closed: its session closes when the object goes, once the library is free
+        waited = time.monotonic() - started
+        stop.set()
+        ticker.join()
+        reader.join()
+        assert sim.control("FAULT CLEAR") == "OK"
+    assert waited > 0.8, "the close waited for the other thread's call"
+    assert max(b - a for a, b in zip(ticks, ticks[1:])) < 0.6, "and the other threads ran meanwhile"
+
+
+def test_paths_are_taken_as_python_takes_them(tmp_path, hub):
+    folder = os.fsencode(tmp_path)
+    taken = hub.backup(folder + b"/bytes.json")
+    for path in (tmp_path / "pathlike.json", str(tmp_path / "str.json"), folder + b"/caf\xe9.json"):
+        taken.save(path)
+        assert stat.S_IMODE(os.stat(path).st_mode) == 0o600
+        assert vexal.Backup.load(path).settings == taken.settings
+    assert sorted(os.listdir(folder)) == [b"bytes.json", b"caf\xe9.json", b"pathlike.json", b"str.json"]
+    assert hub.restore(folder + b"/bytes.json", dry_run=True).ok
+    with pytest.raises(OSError, match=r"caf\\xe9\.json: cannot read"):
+        vexal.Backup.load(folder + b"/missing/caf\xe9.json")
+    with pytest.raises(TypeError):
+        vexal.Backup.load(3)
+
+
+def test_secrets_show_where_they_are_asked_for_and_nowhere_else(sim, hub):
+    for line in ("SET bluetooth.pin Pin-4b1d", "SET wlan.psk Psk-Known-7f3a9", "SET snmp_ro Ro-5e2a-c",
+                 "SET snmp_rw Rw-9c4f-c"):
+        assert sim.control(line) == "OK"
+    secrets = ["Pin-4b1d", "Psk-Known-7f3a9", "Ro-5e2a-c", "Rw-9c4f-c", "Pin-new-2"]
+    assert {(g["name"], k["name"]) for g in vexal.groups() for k in g["keys"] if k["secret"]} == {
+        ("bluetooth", "pin"), ("wlan", "wep_key"), ("wlan", "psk"), ("wlan", "eap_password"),
+        ("netproto", "ro_community"), ("netproto", "rw_community")}
+    # Asked for: the attributes and the dicts.
+    assert hub.wlan.psk == "Psk-Known-7f3a9" and hub.netproto.as_dict()["rw_community"] == "Rw-9c4f-c"
+    result = hub.set_bluetooth(pin="Pin-new-2")
+    (change,) = result.changes
+    assert (change.secret, change.before, change.after) == (True, "Pin-4b1d", "Pin-new-2")
+    assert (change.masked().before, change.masked().after) == ("********", "******** (changed)")
+    # What the package shows on its own: repr() and messages.
+    shown = [repr(hub.wlan), repr(hub.netproto), repr(result.after), repr(result.changes)]
+    assert "psk='********'" in shown[0] and "wep_key=''" in shown[0]
+    for call in (lambda: hub.set_bluetooth(pin="Pin\x01new"), lambda: hub.set_wlan(auth="open", psk="Psk-Known-7f3a9"),
+                 lambda: vexal.Bluetooth(name="Till", pin="Pin-4b1d")):
+        with pytest.raises(ValueError) as refused:
+            call()
+        shown.append(str(refused.value))
+    assert not [s for s in secrets if any(s in text for text in shown)], shown
+    # Masked for the caller's own output, in every shape values come in.
+    settings = hub.settings()
+    masked = vexal.mask_secrets(settings)
+    assert (masked["wlan"]["psk"], masked["wlan"]["wep_key"], masked["wlan"]["ssid"]) == (
+        "********", "", settings["wlan"]["ssid"])
+    assert masked["bluetooth"]["pin"] == "********" and settings["wlan"]["psk"] == "Psk-Known-7f3a9"
+    assert vexal.mask_secrets(result.after, result.before)["pin"] == "******** (changed)"
+    other = dict(settings["netproto"], rw_community="Rw-other")
+    assert vexal.mask_secrets(other, settings["netproto"], group="netproto")["rw_community"] == "******** (changed)"
+    assert set(vexal.secret_values(settings)) == {"Pin-new-2", "Psk-Known-7f3a9", "Ro-5e2a-c", "Rw-9c4f-c"}
+    given = {"PSK": 12345678, "ssid": "Shop"}  # as a set takes them
+    assert vexal.secret_values(given, group="wlan") == ["12345678"]
+    assert vexal.mask_secrets(given, group="wlan") == {"PSK": "********", "ssid": "Shop"}
+    with pytest.raises(ValueError):
+        vexal.mask_secrets({}, group="colour")
 
 
 def test_stubs_describe_the_compiled_module():

@@ -148,12 +148,63 @@ TEST(VexalCfgHub, ValuesTheHubHoldsWithoutANameGoBackAsReadUnlessSet) {
     EXPECT_EQ(hub.Control("GET bluetooth.pin"), "OK 4711");
     ASSERT_EQ(RunOn(hub, {"set", "bluetooth", "mode=2"}).nExitStatus, 0);
     EXPECT_EQ(hub.Control("GET bluetooth.mode"), "OK 2");
-    // A WLAN byte without a name cannot be written from the text form: the group is refused whole.
-    hub.Control("SET wlan.auth 9");
+    // A WLAN byte without a name goes back as read, through a set and through a backup and restore.
+    hub.Control("SET wlan.cipher 9");
     r = RunOn(hub, {"set", "wlan", "ssid=Lab"});
-    EXPECT_EQ(r.nExitStatus, 2);
-    EXPECT_NE(r.strStderr.find("wlan auth: 'unknown 9' is not one of"), std::string::npos) << r.strStderr;
-    EXPECT_EQ(State(hub, "wlan.ssid"), "ShopFloor");
+    EXPECT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(State(hub, "wlan.ssid"), "Lab");
+    EXPECT_EQ(State(hub, "wlan.cipher"), 9);
+    const std::string strFile = TempPath("unnamed.json");
+    r = RunOn(hub, {"--json", "backup", strFile});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(json::parse(r.strStdout)["complete"], true);
+    hub.Control("SET wlan.cipher 3");
+    r = RunOn(hub, {"--json", "restore", strFile});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(State(hub, "wlan.cipher"), 9);
+    std::remove(strFile.c_str());
+}
+
+TEST(VexalCfgHub, SecretsShowOnlyWhereTheUserAsksForThem) {
+    CHubSimFixture hub;
+    const std::vector<std::string> secrets = {"Pin-4b1d",  "Psk-Known-7f3a9", "Ro-5e2a-c",
+                                              "Rw-9c4f-c", "Pin-new-2",       "Rw-new-8d21"};
+    for (const char* psz : {"SET bluetooth.pin Pin-4b1d", "SET wlan.psk Psk-Known-7f3a9", "SET snmp_ro Ro-5e2a-c",
+                            "SET snmp_rw Rw-9c4f-c"})
+        ASSERT_EQ(hub.Control(psz), "OK") << psz;
+    // get and show are asked for the values.
+    auto r = RunOn(hub, {"get", "wlan"});
+    EXPECT_NE(r.strStdout.find("psk           Psk-Known-7f3a9"), std::string::npos) << r.strStdout;
+    EXPECT_NE(RunOn(hub, {"--json", "show"}).strStdout.find("Rw-9c4f-c"), std::string::npos);
+    // Nothing else shows them: set, restore, their JSON and their messages.
+    const std::string strFile = TempPath("secrets.json");
+    std::string strSeen;
+    auto run = [&](std::vector<std::string> args) {
+        const auto result = RunOn(hub, args);
+        strSeen += result.strStdout + result.strStderr;
+        return result;
+    };
+    r = run({"set", "wlan", "ssid=Lab"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_NE(r.strStdout.find("psk           ********\n"), std::string::npos) << r.strStdout;
+    ASSERT_EQ(run({"backup", strFile}).nExitStatus, 0);
+    struct stat info {};
+    ASSERT_EQ(::stat(strFile.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the backup holds the secrets";
+    r = run({"--json", "set", "bluetooth", "pin=Pin-new-2"});
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    EXPECT_EQ(json::parse(r.strStdout)["changed"][0],
+              json({{"key", "pin"}, {"from", "********"}, {"to", "******** (changed)"}, {"read_only", false}}));
+    EXPECT_EQ(State(hub, "bluetooth.pin"), "Pin-new-2");
+    ASSERT_EQ(run({"set", "netproto", "rw_community=Rw-new-8d21"}).nExitStatus, 0);
+    r = run({"restore", strFile, "--dry-run"});
+    EXPECT_NE(r.strStdout.find("pin ******** -> ******** (changed)"), std::string::npos) << r.strStdout;
+    ASSERT_EQ(run({"--json", "restore", strFile}).nExitStatus, 0);
+    EXPECT_EQ(State(hub, "bluetooth.pin"), "Pin-4b1d");
+    for (const auto& strSecret : secrets) EXPECT_EQ(strSeen.find(strSecret), std::string::npos) << strSecret;
+    r = Tool({"--help"});
+    EXPECT_NE(r.strStdout.find("get and show print them as the hub holds them"), std::string::npos) << r.strStdout;
+    std::remove(strFile.c_str());
 }
 
 TEST(VexalCfgHub, RefusedValuesSendNothingToTheHub) {
@@ -277,10 +328,12 @@ TEST(VexalCfgHub, BadFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIsWritt
         {{"restore", "FILE"}, std::string(kMaxTextFileSize, ' ') + strBackup, 1, ": larger than 16 MiB"},
         {{"restore", "FILE"}, " \n", 1, ": empty, not a backup"},
         {{"restore", "FILE"}, strBackup.substr(0, strBackup.size() * 2 / 3), 1, ": not a valid backup (syntax error"},
+        // A bad group is refused alone: the hub is read, the group not written.
         {{"restore", "FILE"},
          with("\"192.168.0.10\"", "\"192.168.0.999\""),
          1,
-         "FILE: settings.lan.ip: '192.168.0.999' is not an IPv4 address"},
+         ": restore lan: refused: settings.lan.ip: '192.168.0.999' is not an IPv4 address",
+         true},
         {{"restore", "FILE"}, strBackup + std::string("\0{}", 3), 1, ": not a valid backup (a NUL byte)"},
         {{"restore", "FILE"},
          with("\"VX-H400_VXL\"", "\"Caf\xE9\""),
@@ -290,12 +343,13 @@ TEST(VexalCfgHub, BadFilesAndValuesAreRefusedWithTheirPlaceBeforeAnythingIsWritt
          with("\"version\": 1", "\"version\": 4294967297"),
          1,
          ": version: 4294967297 is not supported"},
-        {{"restore", "FILE"}, strDeep, 1, ": settings.lan: expected an object"},
+        {{"restore", "FILE"}, strDeep, 1, ": restore lan: refused: settings.lan: expected an object", true},
         {{"restore", "FILE"},
          with("\"00:1b:5f:40:12:7a\"", "\"\\u001b[2J\""),
          1,
-         ": settings.lan.mac: control characters are not allowed"},
-        {{"restore", "FILE"},
+         ": restore lan: refused: settings.lan.mac: control characters are not allowed",
+         true},
+        {{"restore", "FILE", "--only", "netproto"},
          with("\"ro_community\": \"public\"", "\"ro_community\": \"" + std::string(5000, 'c') + "\""),
          1,
          "netproto ro_community: maximum length is 4095",

@@ -244,8 +244,6 @@ TEST_F(BackupSearchHubTest, ABadFileIsRefusedWithItsPlaceAndNothingIsWritten) {
         QString strName, strContent, strMessage;  // the message as a pattern: the file and the place
     };
     const std::vector<SCase> cases = {
-        {"ip.json", QString(strBackup).replace("\"192.168.0.10\"", "\"192.168.0.999\""),
-         R"(/ip\.json: settings\.lan\.ip: '192\.168\.0\.999' is not an IPv4 address$)"},
         {"cut.json", strBackup.left(strBackup.size() / 2), R"(/cut\.json:\d+:\d+: not a valid backup \(syntax error)"},
         {"folder", {}, "/folder: is a directory$"},
     };
@@ -269,21 +267,25 @@ TEST_F(BackupSearchHubTest, ABadFileIsRefusedWithItsPlaceAndNothingIsWritten) {
         EXPECT_TRUE(m_services.ModalRuns().empty());
         EXPECT_EQ(hub.Control("RX 0"), "OK") << "the hub is not even read";
     }
-    // A file the model reads but whose value breaks the hub's rules: the plan
-    // shows where, and nothing can be written.
+    // A file whose groups break the hub's rules or hold a bad value: the plan
+    // shows where, and those groups alone cannot be written.
     QFile rule(File("rule.json"));
     ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
     rule.write(QString(strBackup)
                    .replace("\"ro_community\": \"public\"", "\"ro_community\": \"" + QString(5000, 'c') + "\"")
+                   .replace("\"192.168.0.10\"", "\"192.168.0.999\"")
                    .toUtf8());
     rule.close();
+    ASSERT_EQ(hub.Control("SET bluetooth.name Elsewhere"), "OK");
     m_services.Clear();
     m_services.SetModalHandler([](QDialog& modal) {
         auto& restore = WindowOf<CRestoreLogic>(modal);
         const auto rows = Rows(restore, restore_ids::kList);
         EXPECT_EQ(rows.at("Net protocols")[0], "refused");
-        EXPECT_EQ(rows.at("LAN")[0], "will write");
-        EXPECT_FALSE(restore.IsEnabled(restore_ids::kWrite));
+        EXPECT_EQ(rows.at("LAN")[0], "refused");
+        EXPECT_EQ(rows.at("LAN")[1], "settings.lan.ip: '192.168.0.999' is not an IPv4 address");
+        EXPECT_EQ(rows.at("Bluetooth")[0], "will write");
+        EXPECT_TRUE(restore.IsEnabled(restore_ids::kWrite));
         return QDialog::Rejected;
     });
     m_services.QueueFile(File("rule.json"));

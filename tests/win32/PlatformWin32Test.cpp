@@ -1,12 +1,15 @@
 // The Win32 backends of the platform layer, run under Wine (or Windows):
 // sockets and the network port's link watch, ICMP, the interface list, the
-// log folder, the ANSI code page, loading by name, the parallel status rule,
-// the device setup enumerations and a serial port that is a simulator's pty.
+// log folder, backup files, the ANSI code page, loading by name, the
+// parallel status rule, the device setup enumerations and a serial port that
+// is a simulator's pty.
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +32,7 @@
 #include "platform/Serial.h"
 #include "platform/Socket.h"
 #include "platform/TextCodec.h"
+#include "platform/TextFile.h"
 #include "platform/Usb.h"
 #include "platform/WakeSignal.h"
 #include "platform/win32/ParallelStatus.h"
@@ -82,6 +86,43 @@ std::string Utf8(const std::wstring& text) {
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
+}
+
+// The SIDs the access list of a file grants rights to, as texts.
+std::vector<std::wstring> AceSids(const std::filesystem::path& path) {
+    std::vector<std::wstring> sids;
+    PACL pDacl = nullptr;
+    PSECURITY_DESCRIPTOR pDescriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &pDacl,
+                              nullptr, &pDescriptor) != ERROR_SUCCESS)
+        return sids;
+    for (DWORD i = 0; pDacl != nullptr && i < pDacl->AceCount; ++i) {
+        void* pAce = nullptr;
+        wchar_t* pszSid = nullptr;
+        if (GetAce(pDacl, i, &pAce) && static_cast<ACE_HEADER*>(pAce)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidW(&static_cast<ACCESS_ALLOWED_ACE*>(pAce)->SidStart, &pszSid)) {
+            sids.emplace_back(pszSid);
+            LocalFree(pszSid);
+        }
+    }
+    LocalFree(pDescriptor);
+    return sids;
+}
+
+std::wstring UserSid() {
+    HANDLE hToken = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken);
+    std::vector<unsigned char> user(256);
+    DWORD dwSize = 0;
+    std::wstring sid;
+    wchar_t* pszSid = nullptr;
+    if (GetTokenInformation(hToken, TokenUser, user.data(), static_cast<DWORD>(user.size()), &dwSize) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &pszSid)) {
+        sid = pszSid;
+        LocalFree(pszSid);
+    }
+    CloseHandle(hToken);
+    return sid;
 }
 
 }  // namespace
@@ -294,6 +335,47 @@ TEST(Win32Log, LogAndCaptureFilesUnderAFolderNamedOutsideTheCodePage) {
         << Utf8(std::wstring(text.begin(), text.end()));
     EXPECT_EQ(text.find(u"disabled"), std::u16string::npos);
     EXPECT_EQ(readAll(captures[0]), std::string("VQT\0\xFF", 5));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(Win32TextFile, WrittenThroughANewFileOfItsOwnNeverOnePlantedAndOnlyForItsOwner) {
+    const std::filesystem::path folder = TempFolder(L"Vexal backup \u00DC ");
+    const std::filesystem::path file = folder / L"hub \u00E9.json";
+    auto readAll = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    auto names = [&] {
+        std::vector<std::wstring> list;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) list.push_back(entry.path().filename());
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    // A file planted where a writer could guess the temporary name (this
+    // writer once used it) is never opened: CREATE_NEW on a name of its own.
+    const std::filesystem::path planted =
+        folder / (file.filename().wstring() + L".tmp" + std::to_wstring(GetCurrentProcessId()));
+    std::ofstream(planted, std::ios::binary) << "planted";
+    std::string e;
+    ASSERT_TRUE(WriteTextFile(Utf8(file.wstring()), "secret 1", e)) << e;
+    ASSERT_TRUE(WriteTextFile(Utf8(file.wstring()), "secret 2", e)) << e;
+    EXPECT_EQ(readAll(file), "secret 2");
+    EXPECT_EQ(readAll(planted), "planted");
+    EXPECT_EQ(names(), (std::vector<std::wstring>{file.filename(), planted.filename()}));
+    // A failed write (the name is a folder) leaves no temporary file.
+    std::filesystem::create_directory(folder / L"taken");
+    EXPECT_FALSE(WriteTextFile(Utf8((folder / L"taken").wstring()), "x", e));
+    EXPECT_NE(e.find(": cannot write: "), std::string::npos) << e;
+    EXPECT_EQ(names().size(), 3u);
+    // Its rights are the user's alone (and the system's, which Wine adds),
+    // not what a file made the ordinary way inherits from the folder.
+    const std::vector<std::wstring> sids = AceSids(file), inherited = AceSids(planted);
+    const std::wstring user = UserSid(), system = L"S-1-5-18";
+    EXPECT_NE(std::find(sids.begin(), sids.end(), user), sids.end());
+    for (const auto& sid : sids) EXPECT_TRUE(sid == user || sid == system) << Utf8(sid);
+    EXPECT_TRUE(std::any_of(inherited.begin(), inherited.end(), [&](const auto& sid) {
+        return sid != user && sid != system;
+    })) << "the folder lets others in";
     std::filesystem::remove_all(folder);
 }
 

@@ -30,8 +30,11 @@ def hub_module(options, **kwargs):
     """An AnsibleModule with the connection options; fails when vexal is missing."""
     args = dict(CONNECTION_ARGS)
     args.update(options)
-    module = AnsibleModule(argument_spec=args, mutually_exclusive=[('ethernet', 'serial', 'usb')],
-                           supports_check_mode=True, **kwargs)
+    module = AnsibleModule(argument_spec=args, supports_check_mode=True, **kwargs)
+    # usb: false names no connection, so it goes with ethernet or serial.
+    chosen = [name for name in ('ethernet', 'serial', 'usb') if module.params[name]]
+    if len(chosen) > 1:
+        module.fail_json(msg='parameters are mutually exclusive: %s' % '|'.join(chosen))
     if vexal is None:
         module.fail_json(msg=missing_required_lib('vexal (the Vexal hub software)'), exception=VEXAL_IMPORT_ERROR)
     # The libraries' log folder, as the desktop utility places it, rather than the task's working directory.
@@ -63,16 +66,34 @@ def run(module, action):
         with open_hub(module) as hub:
             result = action(hub)
     except vexal.RestoreError as e:
-        module.fail_json(msg=str(e), code=e.code, meaning=e.meaning, groups=restore_groups(e.result))
+        keep_secret(module, e.result)
+        module.fail_json(msg=str(e), code=e.code, meaning=e.meaning, changed=e.result.changed,
+                         groups=restore_groups(e.result))
     except vexal.HubError as e:
         module.fail_json(msg=str(e), code=e.code, meaning=e.meaning)
-    except (ValueError, TypeError, OSError, vexal.LibraryError) as e:
+    # RuntimeError: the package's SessionError and LibraryError, and what the compiled part raises of its own.
+    except (ValueError, TypeError, OSError, RuntimeError) as e:
         module.fail_json(msg=str(e))
     module.exit_json(**result)
 
 
+def keep_secret(module, *sources, **kwargs):
+    """Hides every secret that is set in the sources (value objects, a group's
+    dict with group=..., the settings of a backup, a RestoreResult) from all
+    the module's output, whatever field it turns up in."""
+    for source in sources:
+        if isinstance(source, vexal.RestoreResult):
+            for g in source.groups:
+                if g.current is not None:
+                    keep_secret(module, g.current, g.target, group=g.kind)
+        elif source is not None:
+            module.no_log_values.update(vexal.secret_values(source, **kwargs))
+
+
 def changes(change_list):
-    return [dict(key=c.key, before=c.before, after=c.after) for c in change_list if not c.read_only]
+    """The writable keys that differ, a secret among them as ********."""
+    return [dict(key=c.key, before=c.before, after=c.after) for c in (c.masked() for c in change_list)
+            if not c.read_only]
 
 
 def restore_groups(result):

@@ -11,7 +11,11 @@ short_description: Write a backup file of a Vexal hub's settings
 description:
   - Reads the hub's model, firmware and every settings group and writes them to I(dest) in the backup
     format of C(vexalcfg backup), on the host that runs the module.
-  - A file that already holds the same hub's same settings is left as it is (C(changed=false)).
+  - A file that already holds the same hub's same settings (the same source, model, firmware and settings) is left
+    as it is (C(changed=false)); one that holds another hub's is replaced.
+  - The file holds the hub's secrets and is created readable and writable by its owner only (mode C(0600), or the
+    stricter mode of the file it replaces). The diff shows each secret that is set as C(********) (a changed one as
+    C(******** (changed))), and no secret shows anywhere in the task's output.
   - A group the hub does not give fails the task, and nothing is written.
   - In check mode nothing is written; the task reports whether the file would change.
 version_added: "0.1.0"
@@ -64,7 +68,7 @@ firmware:
 
 import os
 
-from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, run, vexal
+from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, keep_secret, run, vexal
 
 
 def main():
@@ -73,21 +77,28 @@ def main():
 
     def action(hub):
         taken = hub.take_backup()
+        keep_secret(module, taken.settings)
         if not taken.complete:
             module.fail_json(msg='%s: backup: nothing written: %s' % (hub.label, '; '.join(taken.errors)))
         old = None
         if os.path.exists(dest):
             try:
                 old = vexal.Backup.load(dest)
+                keep_secret(module, old.settings)
             except (ValueError, OSError):
                 old = None
-        same = old is not None and (old.model, old.firmware, old.settings) == (taken.model, taken.firmware, taken.settings)
+
+        def content(backup):
+            return backup.source, backup.model, backup.firmware, backup.settings
+
+        same = old is not None and content(old) == content(taken)
         if not same and not module.check_mode:
             taken.save(dest)
         result = dict(changed=not same, dest=dest, taken=old.taken if same else taken.taken,
                       model=taken.model, firmware=taken.firmware)
         if module._diff:
-            result['diff'] = dict(before=old.settings if old is not None else {}, after=taken.settings,
+            before = old.settings if old is not None else {}
+            result['diff'] = dict(before=vexal.mask_secrets(before), after=vexal.mask_secrets(taken.settings, before),
                                   before_header=dest, after_header=dest)
         return result
 

@@ -12,6 +12,10 @@ description:
   - Reads the hub's model and firmware, the devices present on its link with their USB identifiers,
     and every settings group (or those named in I(gather)) in the form of a backup file.
   - Changes nothing.
+  - Secrets (C(bluetooth.pin), C(wlan.psk), C(wlan.wep_key), C(wlan.eap_password), C(netproto.ro_community),
+    C(netproto.rw_community)) are returned as C(********) when they are set, and every secret read is kept out of
+    the task's whole output. To see one on purpose, read it where you ask for it, for example
+    C(vexalcfg --ethernet ADDR get wlan) on the control node.
 version_added: "0.1.0"
 author: Vexal developers (@vexal)
 options:
@@ -73,12 +77,13 @@ devices:
 settings:
   description:
     - The settings groups as a backup file holds them; C(serial) by adapter device ID, C(custom) by device type.
+    - A secret that is set is C(********).
   returned: success
   type: dict
   sample: {"lan": {"dhcp": false, "ip": "192.168.0.10"}, "serial": {"100": {"baud": "9600"}}, "custom": {"msr": []}}
 '''
 
-from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, run
+from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, keep_secret, run, vexal
 
 
 def main():
@@ -89,10 +94,12 @@ def main():
 
     def action(hub):
         info = hub.info()
+        settings = hub.settings(only=module.params['gather'])
+        keep_secret(module, settings)
         return dict(changed=False, model=info.model, firmware=info.firmware, device_ids=info.device_ids,
                     usb_devices=info.usb_devices,
                     devices=[dict(id=d.id, type=d.type, vid=d.vid, pid=d.pid) for d in info.devices],
-                    settings=hub.settings(only=module.params['gather']))
+                    settings=vexal.mask_secrets(settings))
 
     run(module, action)
 

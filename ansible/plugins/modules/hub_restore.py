@@ -12,7 +12,10 @@ description:
   - Reads the hub, plans every group of the backup against it and writes only the groups that
     differ (custom device lists by adding and deleting entries), reading each back, as
     C(vexalcfg restore) does.
-  - If any group of the backup breaks the hub's rules, the whole restore is refused and nothing is written.
+  - A group of the backup that breaks the hub's rules, or that the file holds in a form that cannot be used, is
+    refused and not written; the other groups are restored all the same, and the task fails naming the refused ones.
+  - Secrets are shown as C(********) in C(groups), the diff and failure messages (a changed one as
+    C(******** (changed))), and no secret of the hub or the file shows anywhere in the task's output.
   - C(mac) and C(device_name) are compared, never written.
   - Check mode is a dry run; diff mode shows each group that differs before and after.
 version_added: "0.1.0"
@@ -69,8 +72,8 @@ RETURN = r'''
 groups:
   description:
     - Each group of the plan with its outcome (C(same), C(written), C(would write), C(skipped), C(refused),
-      C(not written), C(failed)), why, the keys that differ and, for custom lists, the entries added and deleted.
-  returned: always
+      C(failed)), why, the keys that differ and, for custom lists, the entries added and deleted.
+  returned: always, also when a group is refused or fails
   type: list
   elements: dict
   sample: [{"group": "lan", "outcome": "written", "detail": "", "add": [], "delete": [],
@@ -82,7 +85,7 @@ code:
   sample: 1011
 '''
 
-from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, restore_groups, run
+from ansible_collections.vexal.hub.plugins.module_utils.hub import hub_module, keep_secret, restore_groups, run, vexal
 
 
 def main():
@@ -97,6 +100,7 @@ def main():
 
     def action(hub):
         r = hub.restore(p['src'], clone=p['clone'], only=p['only'], include=p['include'], dry_run=module.check_mode)
+        keep_secret(module, r)
         writing = [g for g in r.groups if g.outcome in ('written', 'would write')]
         result = dict(changed=bool(writing), groups=restore_groups(r))
         if module._diff:
@@ -105,7 +109,8 @@ def main():
                 if g.kind == 'custom':
                     before[g.group], after[g.group] = sorted(g.delete), sorted(g.add)
                 else:
-                    before[g.group], after[g.group] = g.current, g.target
+                    before[g.group] = vexal.mask_secrets(g.current, group=g.kind)
+                    after[g.group] = vexal.mask_secrets(g.target, g.current, group=g.kind)
             result['diff'] = dict(before=before, after=after, before_header=hub.label, after_header=p['src'])
         return result
 

@@ -15,6 +15,9 @@ description:
   - A value the rules refuse fails the task before anything is written.
   - In check mode the group is read and the would-be changes are reported; nothing is written.
   - In diff mode the group's values before and after are shown.
+  - Secrets (C(pin), C(psk), C(wep_key), C(eap_password), C(ro_community), C(rw_community)) are shown as C(********)
+    in C(values), C(changes), the diff and failure messages (a changed one as C(******** (changed)) in the diff's
+    after side and in C(changes)), and every secret given or read is kept out of the task's whole output.
 version_added: "0.1.0"
 author: Vexal developers (@vexal)
 options:
@@ -36,7 +39,8 @@ options:
         eap_password, inactivity. netproto: telnet, snmp, ro_community, rw_community.
         usage: bluetooth, lan, wlan. serial: baud, data, stop, parity."
       - Flags take C(true)/C(false) (or C(on)/C(off)); read-only keys (C(mac), C(device_name), C(usb)) are refused.
-      - Set C(no_log) on the task when the values hold keys or passwords.
+      - The secrets among the values never show in the module's output; set C(no_log) on the task as well to keep
+        them out of what Ansible itself logs about the task.
     type: dict
     required: true
 extends_documentation_fragment:
@@ -87,7 +91,8 @@ changes:
   elements: dict
   sample: [{"key": "ip", "before": "192.168.0.10", "after": "192.168.0.20"}]
 values:
-  description: The group's values read back from the hub (in check mode, the values it would hold).
+  description: The group's values read back from the hub (in check mode, the values it would hold); a secret that is
+    set as C(********).
   returned: success
   type: dict
   sample: {"mac": "00:1b:5f:40:12:7a", "dhcp": false, "ip": "192.168.0.20", "mask": "255.255.255.0"}
@@ -103,7 +108,7 @@ meaning:
   sample: no reply from the hub in time
 '''
 
-from ansible_collections.vexal.hub.plugins.module_utils.hub import changes, hub_module, run
+from ansible_collections.vexal.hub.plugins.module_utils.hub import changes, hub_module, keep_secret, run, vexal
 
 
 def main():
@@ -113,13 +118,15 @@ def main():
         values=dict(type='dict', required=True),
     ))
     p = module.params
+    keep_secret(module, p['values'], group=p['group'])
 
     def action(hub):
         r = hub.set(p['group'], p['values'], device=p['device'], dry_run=module.check_mode)
-        result = dict(changed=r.changed, group=r.group, changes=changes(r.changes), values=r.after.as_dict())
+        keep_secret(module, r.before, r.after)
+        result = dict(changed=r.changed, group=r.group, changes=changes(r.changes), values=vexal.mask_secrets(r.after))
         if module._diff:
             header = '%s %s%s' % (hub.label, r.group, ' %d' % r.device if r.device else '')
-            result['diff'] = dict(before=r.before.as_dict(), after=r.after.as_dict(),
+            result['diff'] = dict(before=vexal.mask_secrets(r.before), after=vexal.mask_secrets(r.after, r.before),
                                   before_header=header, after_header=header)
         return result
 
