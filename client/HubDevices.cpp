@@ -180,6 +180,7 @@ bool CHubDevices::JoinPort(const SHubAddress& address) {
 SDeviceInfo CHubDevices::ReadDevice(int nDevice) {
     SDeviceInfo info;
     info.nId = nDevice;
+    if (!m_options.bIdentify) return info;
     std::string strVid, strPid;
     const SCallResult r = SessionCall([&] { return m_session.Client().ReadUsbInfo(nDevice, strVid, strPid); });
     const auto vid = model::ParseUsbId(strVid), pid = model::ParseUsbId(strPid);
@@ -197,7 +198,7 @@ void CHubDevices::ReadIdentity() {
     std::string strModel, strFirmware;
     SessionCall([&] { return m_session.ReadModel(strModel, strFirmware); });
     std::map<std::string, std::string> custom;
-    for (int nType = 0; nType < model::kCustomTypeCount; ++nType) {
+    for (int nType = 0; m_options.bIdentify && nType < model::kCustomTypeCount; ++nType) {
         std::vector<std::string> entries;
         // A type the hub does not list leaves its devices without a type name.
         if (!SessionCall([&] { return m_session.ReadCustomList(nType, entries); })) continue;

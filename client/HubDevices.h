@@ -77,7 +77,11 @@ struct SHubAddress {
 };
 
 struct SHubDevicesOptions {
-    bool bStatusBack = true;      // the printers' status records (see the header)
+    bool bStatusBack = true;  // the printers' status records (see the header)
+    // Each device's USB identifiers and the custom device table (about one
+    // exchange per device and per custom type at the open); without, the
+    // devices carry their ids only.
+    bool bIdentify = true;
     uint32_t nLivenessMs = 2000;  // between liveness exchanges
     uint32_t nPollMs = 10;        // between reads of the port's status queues and alarms
     uint32_t nPresenceMs = 50;    // between reads of the presence table

@@ -58,6 +58,7 @@ bool OpenHub(const client::CfgApiTable& api, client::CPortApiTable& port, CHubDe
     }
     client::SHubDevicesOptions options;
     options.bStatusBack = bStatusBack;
+    options.bIdentify = bStatusBack;  // send and recv need neither
     if (!hub.Open(AddressOf(c), o.nTimeout, options)) {
         Error(hub.Error());
         return false;
