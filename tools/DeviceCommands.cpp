@@ -30,7 +30,8 @@ constexpr uint32_t kSettleMs = 2000;
 constexpr uint32_t kAlarmWaitMs = 500;
 // The time a send may take; a file the link cannot carry in it is refused.
 constexpr uint32_t kSendSeconds = 300;
-constexpr uint32_t kReadSliceMs = 100;
+// Waits are cut into slices this long to look at Ctrl-C (an idle watch wakes no more often).
+constexpr uint32_t kReadSliceMs = 250;
 
 void Error(const std::string& strText) { std::cerr << "vexalcfg: " << strText << "\n"; }
 
