@@ -113,6 +113,24 @@ auto CHubDevices::SessionCall(F&& fn) {
 }
 
 bool CHubDevices::Open(const SHubAddress& address, int nTimeoutSeconds, const SHubDevicesOptions& options) {
+    return Begin(address, options, [&] {
+        if (!m_session.Open(address.nInterface, address.strPortText, address.strLabel, nTimeoutSeconds))
+            return Fail(m_session.Error());
+        m_bOwnSession = true;
+        return true;
+    });
+}
+
+bool CHubDevices::Attach(int32_t nSession, const SHubAddress& address, const SHubDevicesOptions& options) {
+    return Begin(address, options, [&] {
+        m_session.Attach(nSession);
+        m_bOwnSession = false;
+        return true;
+    });
+}
+
+bool CHubDevices::Begin(const SHubAddress& address, const SHubDevicesOptions& options,
+                        const std::function<bool()>& fnSession) {
     Close();
     m_strError.clear();
     if (!m_cfg.IsBound() || !m_portApi.IsBound()) return Fail("the libraries are not loaded");
@@ -121,36 +139,11 @@ bool CHubDevices::Open(const SHubAddress& address, int nTimeoutSeconds, const SH
     if (address.nInterface != ZAMO_IF_USB &&
         !ClaimPortName(platform::Utf16FromUtf8(PortNameOf(address.nInterface, address.strPortText)), address.strLabel))
         return false;
-    if (!m_session.Open(address.nInterface, address.strPortText, address.strLabel, nTimeoutSeconds)) {
-        ReleasePortName();
-        return Fail(m_session.Error());
-    }
-    m_bOwnSession = true;
-    if (!Start(address, options)) {
-        const std::string strError = m_strError;
-        Close();
-        m_strError = strError;
-        return false;
-    }
-    return true;
-}
-
-bool CHubDevices::Attach(int32_t nSession, const SHubAddress& address, const SHubDevicesOptions& options) {
+    if (fnSession() && Start(address, options)) return true;
+    const std::string strError = m_strError;
     Close();
-    m_strError.clear();
-    if (!m_cfg.IsBound() || !m_portApi.IsBound()) return Fail("the libraries are not loaded");
-    if (address.nInterface != ZAMO_IF_USB &&
-        !ClaimPortName(platform::Utf16FromUtf8(PortNameOf(address.nInterface, address.strPortText)), address.strLabel))
-        return false;
-    m_session.Attach(nSession);
-    m_bOwnSession = false;
-    if (!Start(address, options)) {
-        const std::string strError = m_strError;
-        Close();
-        m_strError = strError;
-        return false;
-    }
-    return true;
+    m_strError = strError;
+    return false;
 }
 
 bool CHubDevices::JoinPort(const SHubAddress& address) {

@@ -60,6 +60,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -159,6 +160,9 @@ public:
     int SessionDevice() const { return static_cast<int>(m_port.SessionDevice()); }
 
 private:
+    // Claims the port name, gets the session from fnSession and starts;
+    // undoes it all when a step fails.
+    bool Begin(const SHubAddress& address, const SHubDevicesOptions& options, const std::function<bool()>& fnSession);
     bool Start(const SHubAddress& address, const SHubDevicesOptions& options);
     bool Fail(const std::string& strText);
     bool JoinPort(const SHubAddress& address);

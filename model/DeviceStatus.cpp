@@ -22,13 +22,6 @@ constexpr SReasonBit kReasonBits[] = {
     {1, 0x40, "recoverable-error"}, {2, 0x03, "media-low"},    {2, 0x0C, "media-empty"},
 };
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::optional<int> ParseDeviceId(std::string_view strText) {
@@ -69,29 +62,6 @@ std::string RecordHexSpaced(const CStatusRecord& record) {
     char buf[12];
     std::snprintf(buf, sizeof buf, "%02x %02x %02x %02x", record[0], record[1], record[2], record[3]);
     return buf;
-}
-
-std::optional<CStatusRecord> ParseRecordHex(std::string_view strText) {
-    CStatusRecord record{};
-    size_t nBytes = 0;
-    int nHigh = -1;
-    for (const char c : strText) {
-        if (c == ' ') {
-            if (nHigh >= 0) return std::nullopt;  // a byte split by a space
-            continue;
-        }
-        const int nDigit = HexDigit(c);
-        if (nDigit < 0) return std::nullopt;
-        if (nHigh < 0) {
-            nHigh = nDigit;
-            continue;
-        }
-        if (nBytes == record.size()) return std::nullopt;
-        record[nBytes++] = static_cast<uint8_t>(nHigh << 4 | nDigit);
-        nHigh = -1;
-    }
-    if (nHigh >= 0 || nBytes != record.size()) return std::nullopt;
-    return record;
 }
 
 const char* AlarmName(uint32_t nCode) {

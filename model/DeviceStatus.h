@@ -46,8 +46,6 @@ std::vector<std::string> RecordReasons(const CStatusRecord& record);
 std::string RecordHex(const CStatusRecord& record);
 // "18 00 0f 00": for people.
 std::string RecordHexSpaced(const CStatusRecord& record);
-// The reverse of RecordHex (spaces allowed); nullopt unless four bytes.
-std::optional<CStatusRecord> ParseRecordHex(std::string_view strText);
 
 // Write alarms: the hub reports a device's write status, which the port
 // library maps to 1200-1204.

@@ -12,6 +12,7 @@
 //      the hub has taken the last frame.
 // Usage: device_timing [idle-seconds=15] [samples=20]
 #include "HubSimFixture.h"
+#include "ToolChild.h"
 #include "client/CfgApiTable.h"
 #include "client/HubDevices.h"
 #include "client/HubSession.h"
@@ -20,13 +21,10 @@
 #include "platform/Clock.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,12 +66,6 @@ vexal::client::SHubAddress At(const CHubSimFixture& hub) {
     return {ZAMO_IF_ETHERNET, strText, strText};
 }
 
-SHubSimOptions Loopback(const std::string& strAddress) {
-    SHubSimOptions options;
-    options.strListenAddress = strAddress;
-    return options;
-}
-
 struct SStats {
     double dMedian = 0, dMax = 0;
 };
@@ -83,56 +75,26 @@ SStats Stats(std::vector<double> v) {
     return {v[v.size() / 2], v.back()};
 }
 
-// vexalcfg as a child with its standard output on a pipe.
-struct SChild {
-    pid_t pid = -1;
-    int fd = -1;
-    std::string strBuffer;
-    bool Start(std::vector<std::string> args) {
-        args.insert(args.begin(), VEXALCFG_BINARY);
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return false;
-        pid = ::fork();
-        if (pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        fd = out[0];
-        return pid > 0;
-    }
-    // Next line containing strWant, or false after nMs.
+// vexalcfg as a child, its lines read as they come.
+class CWatchChild : public CToolChild {
+public:
+    explicit CWatchChild(std::vector<std::string> args) : CToolChild(WithTool(std::move(args))) {}
+    // The next line containing strWant; false after nMs.
     bool LineWith(const std::string& strWant, int nMs) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(nMs);
         for (;;) {
-            for (size_t n; (n = strBuffer.find('\n')) != std::string::npos;) {
-                const std::string strLine = strBuffer.substr(0, n);
-                strBuffer.erase(0, n + 1);
-                if (strLine.find(strWant) != std::string::npos) return true;
-            }
-            const int nLeft = static_cast<int>(Ms(deadline - Clock::now()));
-            if (nLeft <= 0) return false;
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, nLeft) <= 0) continue;
-            char buf[4096];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n <= 0) return false;
-            strBuffer.append(buf, static_cast<size_t>(n));
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return false;
+            const auto line = Line(left);
+            if (!line) return false;
+            if (line->find(strWant) != std::string::npos) return true;
         }
     }
-    // Waits for the end; the child's CPU and wall time from its start.
-    double WaitCpuMs() {
-        int nStatus = 0;
-        rusage ru{};
-        ::wait4(pid, &nStatus, 0, &ru);
-        pid = -1;
-        if (fd >= 0) ::close(fd);
-        return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 +
-               static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+
+private:
+    static std::vector<std::string> WithTool(std::vector<std::string> args) {
+        args.insert(args.begin(), VEXALCFG_BINARY);
+        return args;
     }
 };
 
@@ -213,7 +175,9 @@ int main(int argc, char** argv) {
 
     // (1) Idle.
     {
-        CHubSimFixture hub(Loopback("127.0.0.7"));
+        SHubSimOptions hubOptions;
+        hubOptions.strListenAddress = "127.0.0.7";
+        CHubSimFixture hub(hubOptions);
         double dSession = 0, dWatch = 0;
         {
             vexal::client::CHubSession session(cfg);
@@ -227,10 +191,10 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
             dWatch = IdleShare(nIdleSeconds);
         }
-        SChild watch;
         const auto t0 = Clock::now();
-        watch.Start({"--ethernet", At(hub).strPortText, "watch", "--for", std::to_string(nIdleSeconds)});
-        const double dChildCpu = watch.WaitCpuMs();
+        CWatchChild watch({"--ethernet", At(hub).strPortText, "watch", "--for", std::to_string(nIdleSeconds)});
+        double dChildCpu = 0;
+        watch.Wait(std::chrono::seconds(nIdleSeconds + 30), &dChildCpu);
         const double dChild = dChildCpu * 100.0 / Ms(Clock::now() - t0);
         std::printf(
             "(1) idle over %d s: a watch (session, port user, its threads) %.3f %% of a core, a bare session "
@@ -241,7 +205,9 @@ int main(int argc, char** argv) {
 
     // (2) Status record to the event line.
     {
-        CHubSimFixture plainHub(Loopback("127.0.0.8"));
+        SHubSimOptions plainHubOptions;
+        plainHubOptions.strListenAddress = "127.0.0.8";
+        CHubSimFixture plainHub(plainHubOptions);
         std::vector<double> floor;
         {
             CPlainPortUser plain(port, plainHub);
@@ -253,9 +219,10 @@ int main(int argc, char** argv) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(37 * (i % 4)));  // not in step with the reader
             }
         }
-        CHubSimFixture hub(Loopback("127.0.0.9"));
-        SChild watch;
-        watch.Start({"--ethernet", At(hub).strPortText, "--json", "watch", "--for", "120"});
+        SHubSimOptions hubOptions;
+        hubOptions.strListenAddress = "127.0.0.9";
+        CHubSimFixture hub(hubOptions);
+        CWatchChild watch({"--ethernet", At(hub).strPortText, "--json", "watch", "--for", "120"});
         if (!watch.LineWith("\"status\"", 10000)) return 1;
         std::vector<double> tool;
         for (int i = 0; i < nSamples; ++i) {
@@ -265,8 +232,8 @@ int main(int argc, char** argv) {
             tool.push_back(Ms(Clock::now() - t0));
             std::this_thread::sleep_for(std::chrono::milliseconds(37 * (i % 4)));
         }
-        ::kill(watch.pid, SIGINT);
-        watch.WaitCpuMs();
+        watch.Signal(SIGINT);
+        watch.Wait(std::chrono::seconds(10));
         const SStats f = Stats(floor), t = Stats(tool);
         std::printf(
             "(2) status record to the event line, %d samples: vexalcfg watch --json median %.1f ms, max "
@@ -277,7 +244,9 @@ int main(int argc, char** argv) {
 
     // (3) 1 MiB to a device.
     {
-        CHubSimFixture hub(Loopback("127.0.0.10"));
+        SHubSimOptions hubOptions;
+        hubOptions.strListenAddress = "127.0.0.10";
+        CHubSimFixture hub(hubOptions);
         hub.Control("PLUG 30 sink");
         std::vector<uint8_t> data(size_t{1} << 20);
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13);

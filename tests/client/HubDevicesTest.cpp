@@ -35,15 +35,15 @@ SLibraries& Libraries() {
     return *s_pLibraries;
 }
 
-SHubAddress At(const CHubSimFixture& hub) {
-    const std::string strText = hub.Address() + ":" + std::to_string(hub.Port());
-    return {ZAMO_IF_ETHERNET, strText, strText};
-}
-
 SHubSimOptions Loopback(const std::string& strAddress) {
     SHubSimOptions options;
     options.strListenAddress = strAddress;
     return options;
+}
+
+SHubAddress At(const CHubSimFixture& hub) {
+    const std::string strText = hub.Address() + ":" + std::to_string(hub.Port());
+    return {ZAMO_IF_ETHERNET, strText, strText};
 }
 
 std::optional<SDeviceEvent> Next(CDeviceEventQueue& queue, EDeviceEvent eKind, std::chrono::milliseconds limit) {

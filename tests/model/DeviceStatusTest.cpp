@@ -30,10 +30,6 @@ TEST(DeviceStatusTest, RecordsReadAsReasonsInByteAndBitOrder) {
 
     EXPECT_EQ(RecordHex({0x18, 0x00, 0x0F, 0xA0}), "18000fa0");
     EXPECT_EQ(RecordHexSpaced({0x18, 0x00, 0x0F, 0xA0}), "18 00 0f a0");
-    EXPECT_EQ(ParseRecordHex("18 00 0F a0"), (CStatusRecord{0x18, 0x00, 0x0F, 0xA0}));
-    EXPECT_EQ(ParseRecordHex("18000fa0"), (CStatusRecord{0x18, 0x00, 0x0F, 0xA0}));
-    for (const char* pszBad : {"", "18000f", "18000fa011", "1 8000fa0", "18000fg0", "18000fa"})
-        EXPECT_FALSE(ParseRecordHex(pszBad)) << pszBad;
 }
 
 TEST(DeviceStatusTest, AlarmCodesAndDeviceIdsHaveTheirNamesAndBounds) {

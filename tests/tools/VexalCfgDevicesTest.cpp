@@ -3,14 +3,10 @@
 // what reaches the devices, the refusals that send nothing, and a watch that
 // outlives a hub which drops the link, falls silent or sends garbage.
 #include "HubSimFixture.h"
+#include "ToolChild.h"
 #include "tools/ToolSystem.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -39,54 +35,11 @@ void WriteFile(const std::string& strPath, const std::string& strData) {
     std::ofstream(strPath, std::ios::binary) << strData;
 }
 
-// The tool as a child whose output is read as it comes, and which can be
-// interrupted as a user would with Ctrl-C.
-class CChild {
+// The tool as a child whose lines are read as they come.
+class CChild : public CToolChild {
 public:
-    explicit CChild(std::vector<std::string> args) {
-        args.insert(args.begin(), VEXALCFG_BINARY);
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        m_fd = out[0];
-    }
-    ~CChild() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    // The next line within the time; nullopt when none came (or the output ended).
-    std::optional<std::string> Line(std::chrono::milliseconds limit = 10s) {
-        const auto deadline = Clock::now() + limit;
-        for (;;) {
-            const size_t nEnd = m_strBuffer.find('\n');
-            if (nEnd != std::string::npos) {
-                std::string strLine = m_strBuffer.substr(0, nEnd);
-                m_strBuffer.erase(0, nEnd + 1);
-                m_vecLines.push_back(strLine);
-                return strLine;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) return std::nullopt;
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-            char buf[4096];
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n <= 0) return std::nullopt;
-            m_strBuffer.append(buf, static_cast<size_t>(n));
-        }
-    }
+    explicit CChild(std::vector<std::string> args) : CToolChild(WithTool(std::move(args))) {}
+    std::optional<std::string> Line(std::chrono::milliseconds limit = 10s) { return CToolChild::Line(limit); }
     // Reads JSON lines until one matches; nullopt when none did in time.
     std::optional<json> Until(const std::function<bool(const json&)>& pred, std::chrono::milliseconds limit = 10s) {
         const auto deadline = Clock::now() + limit;
@@ -99,27 +52,13 @@ public:
         }
         return std::nullopt;
     }
-    void Interrupt() { ::kill(m_pid, SIGINT); }
-    // The exit status, waiting at most the limit (-1 when it did not end).
-    int Wait(std::chrono::milliseconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (Clock::now() < deadline) {
-            int nStatus = 0;
-            if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
-    const std::vector<std::string>& Lines() const { return m_vecLines; }
+    void Interrupt() { Signal(SIGINT); }
 
 private:
-    pid_t m_pid = -1;
-    int m_fd = -1;
-    std::string m_strBuffer;
-    std::vector<std::string> m_vecLines;
+    static std::vector<std::string> WithTool(std::vector<std::string> args) {
+        args.insert(args.begin(), VEXALCFG_BINARY);
+        return args;
+    }
 };
 
 SProcessResult Tool(std::vector<std::string> args) {
