@@ -78,8 +78,14 @@ CHubDevices::CHubDevices(const CfgApiTable& cfg, const CPortApiTable& port)
 CHubDevices::~CHubDevices() { Close(); }
 
 bool CHubDevices::Fail(const std::string& strText) {
+    std::lock_guard lock(m_errorMutex);
     m_strError = strText;
     return false;
+}
+
+std::string CHubDevices::Error() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_strError;
 }
 
 bool CHubDevices::ClaimPortName(const std::u16string& strName, const std::string& strText) {
@@ -132,7 +138,7 @@ bool CHubDevices::Attach(int32_t nSession, const SHubAddress& address, const SHu
 bool CHubDevices::Begin(const SHubAddress& address, const SHubDevicesOptions& options,
                         const std::function<bool()>& fnSession) {
     Close();
-    m_strError.clear();
+    Fail({});
     if (!m_cfg.IsBound() || !m_portApi.IsBound()) return Fail("the libraries are not loaded");
     // A network or serial port's name is known before the open: refuse a
     // second hub in the same port before its session would reach the first.
@@ -140,10 +146,9 @@ bool CHubDevices::Begin(const SHubAddress& address, const SHubDevicesOptions& op
         !ClaimPortName(platform::Utf16FromUtf8(PortNameOf(address.nInterface, address.strPortText)), address.strLabel))
         return false;
     if (fnSession() && Start(address, options)) return true;
-    const std::string strError = m_strError;
+    const std::string strError = Error();
     Close();
-    m_strError = strError;
-    return false;
+    return Fail(strError);
 }
 
 bool CHubDevices::JoinPort(const SHubAddress& address) {
@@ -251,6 +256,7 @@ bool CHubDevices::Start(const SHubAddress& address, const SHubDevicesOptions& op
 }
 
 void CHubDevices::Close() {
+    m_bOpen = false;  // no new Send or Receive
     {
         std::lock_guard lock(m_mutex);
         m_bStop = true;
@@ -267,13 +273,13 @@ void CHubDevices::Close() {
     }
     for (const auto& weak : subscribers)
         if (auto queue = weak.lock()) queue->Close();
+    std::unique_lock use(m_useMutex);  // no Send or Receive left on the port
     // The port first: the session's close must release the port's last user.
     m_port.Leave();
     m_port.SetAlarmWake({});
     ReleasePortName();
     if (m_bOwnSession) m_session.Close();
     m_bOwnSession = false;
-    m_bOpen = false;
 }
 
 SHubStatus CHubDevices::Snapshot() const {
@@ -490,6 +496,7 @@ void CHubDevices::PollThread() {
 bool CHubDevices::Send(int nDevice, const uint8_t* pData, size_t nData, const SSendControl& control,
                        uint32_t nAlarmWaitMs, SSendResult& result) {
     result = {};
+    std::shared_lock use(m_useMutex);
     if (!m_bOpen) return Fail("the hub is not open");
     if (!model::IsDeviceId(nDevice)) return Fail("device " + std::to_string(nDevice) + " is not a device ID (1-254)");
     uint64_t nAlarmsBefore = 0;
@@ -528,6 +535,7 @@ bool CHubDevices::Send(int nDevice, const uint8_t* pData, size_t nData, const SS
 }
 
 bool CHubDevices::StartReceive(int nDevice) {
+    std::shared_lock use(m_useMutex);
     if (!m_bOpen) return Fail("the hub is not open");
     if (nDevice == SessionDevice())
         return Fail("device " + std::to_string(nDevice) +
@@ -542,6 +550,8 @@ bool CHubDevices::StartReceive(int nDevice) {
 }
 
 size_t CHubDevices::Receive(int nDevice, std::vector<uint8_t>& data, uint32_t nWaitMs) {
+    std::shared_lock use(m_useMutex);
+    if (!m_bOpen) return 0;
     {
         std::lock_guard lock(m_mutex);
         if (m_setReceiving.count(nDevice) == 0) return 0;

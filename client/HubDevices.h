@@ -6,12 +6,20 @@
 // which devices are present, the printers' status records, the hub's write
 // alarms, and the bytes to and from a device.
 //
+//   CfgApiTable cfg;  cfg.Load();            // the configuration library
+//   CPortApiTable port;  port.Load(cfg);     // the port library beside it
 //   CHubDevices hub(cfg, port);
 //   if (!hub.Open({ZAMO_IF_ETHERNET, "10.0.0.5:9100", "10.0.0.5:9100"}, 0, {})) ... hub.Error()
-//   hub.WaitSettled(2000);                  // every printer's first record
+//   hub.WaitSettled(2000);                   // every printer's first record
 //   SHubStatus s = hub.Snapshot();
-//   auto events = hub.Subscribe(true);      // then events->Wait(ms) ...
-//   SSendResult r = hub.Send(10, data, n, control);
+//   auto events = hub.Subscribe(true);       // then events->Wait(ms) ...
+//   SSendControl control;  control.pCancel = &g_bStop;   // a signal handler may set it
+//   SSendResult r;  hub.Send(10, data, n, control, 500, r);   // r.nPayloadWritten
+//
+// Ownership. The tables are the caller's and outlive the object; so does a
+// control's cancel flag during its Send. What Snapshot and the queues hand
+// out are copies; a subscriber's queue is shared with the caller and may
+// outlive the object (it is closed then). Nothing here unloads a library.
 //
 // Threads. Open and Close run on the caller's thread (not inside a
 // callback); everything else may be called from any thread at once. Two
@@ -33,14 +41,25 @@
 // is on-line again once neither holds; the watch then sends the
 // plug-and-play enable again (the hub sends presence reports only after it,
 // on each new connection) and asks every printer for its status. Each change
-// is one Link event; while off-line no device is reported removed.
+// is one Link event; while off-line no device is reported removed. The
+// enable also follows every answered liveness exchange: a connection the
+// port re-made between two exchanges starts with presence reports off too.
 //
 // Printers' status. With bStatusBack the port's status-back mode is on (for
 // every printer 10-19 on the port) and each present printer is sent GS a,
 // after which an ESC/POS printer sends its status record at once and again
 // on every change; the same after a printer is plugged and after the link
 // comes back. A device that is no printer may take those three bytes as
-// data, so leave bStatusBack off for hubs with other devices at 10-19.
+// data, so leave bStatusBack off for hubs with other devices at 10-19. With
+// the mode on, the port filters records out of everything devices 10-19
+// send: four bytes of their data that happen to form a record are taken for
+// one (and reported as a Status event).
+//
+// What the port library does not let through: the hub's own alarms (0x75)
+// call no callback, so no Alarm event stands for them; a write alarm gives
+// its code (1200-1204), not the hub's status byte. The session's device
+// (10) is read by the session's poll thread: Receive refuses it. Its alarm
+// callback is replaced by this watch's while it runs and left empty after.
 //
 // Several hubs in one process. Supported, each CHubDevices on its own hub:
 // their configuration-library calls run concurrently under the gate. The
@@ -66,6 +85,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,10 +140,12 @@ public:
     bool Attach(int32_t nSession, const SHubAddress& address, const SHubDevicesOptions& options);
     // Stops the threads (each ends after the library call it is in, at most
     // one exchange), ends every subscriber's queue, gives the port back and
-    // closes an own session. Idempotent.
+    // closes an own session. A Send under way on another thread is waited
+    // for: cancel it first. Idempotent.
     void Close();
     bool IsOpen() const { return m_bOpen.load(); }
-    const std::string& Error() const { return m_strError; }
+    // The last failure's message (of this thread's call, or another's).
+    std::string Error() const;
 
     // The current picture; any thread.
     SHubStatus Snapshot() const;
@@ -189,8 +211,12 @@ private:
     SHubDevicesOptions m_options;
     std::atomic<bool> m_bOpen{false};
     bool m_bOwnSession = false;
-    std::string m_strError;
+    mutable std::mutex m_errorMutex;
+    std::string m_strError;  // guarded by m_errorMutex
     std::u16string m_strClaimedName;
+    // Held shared by Send, StartReceive and Receive while they use the port,
+    // exclusively by Close while it gives the port back.
+    std::shared_mutex m_useMutex;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cvSession;        // work for the session thread, stop

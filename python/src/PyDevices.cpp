@@ -91,6 +91,15 @@ SPyDeviceEvent DeviceEvent(const client::SDeviceEvent& e) {
     return out;
 }
 
+// The port library beside the configuration library, bound once per process
+// (call with the library lock held). Never destroyed: a watch an iterator
+// still holds may outlive its Hub.
+const client::CPortApiTable& PortTable(const client::CfgApiTable& api) {
+    static auto* s_pTable = new client::CPortApiTable();
+    if (!s_pTable->IsBound() && !s_pTable->Load(api)) throw SLibraryMissing{s_pTable->LastError()};
+    return *s_pTable;
+}
+
 // Checks for Ctrl-C on a thread that released the GIL; the exception stays
 // set for the caller to raise.
 bool Interrupted() {
@@ -146,18 +155,17 @@ CPyHubDevices::~CPyHubDevices() { Close(); }
 
 void CPyHubDevices::Attach(int32_t nSession, const client::SHubAddress& address) {
     Close();
-    auto pPort = std::make_unique<client::CPortApiTable>();
     const client::CfgApiTable* pApi = nullptr;
+    const client::CPortApiTable* pPort = nullptr;
     {
         // The tables are bound under the lock, like every other use of the library.
         std::lock_guard lock(LibraryLock());
         pApi = &LibraryTable();
-        if (!pPort->Load(*pApi)) throw SLibraryMissing{pPort->LastError()};
+        pPort = &PortTable(*pApi);
     }
     auto pDevices = std::make_shared<client::CHubDevices>(*pApi, *pPort);
     if (!pDevices->Attach(nSession, address, {}))
         throw SHubFailure{pDevices->Error(), ZAMO_E_FAIL, CodeMeaning(ZAMO_E_FAIL)};
-    m_pPort = std::move(pPort);
     m_pDevices = std::move(pDevices);
     m_address = address;
 }

@@ -34,7 +34,6 @@ public:
     py::bytes Receive(int nDevice, double dTimeoutSeconds);
 
 private:
-    std::unique_ptr<client::CPortApiTable> m_pPort;
     std::shared_ptr<client::CHubDevices> m_pDevices;
     client::SHubAddress m_address;
 };

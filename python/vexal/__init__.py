@@ -13,7 +13,7 @@ A session with one hub is a context manager::
         hub.add_custom_device("msr", "1a2b", "00ff")
         hub.backup("till1.json")
         print(hub.status().printers[0].reasons)          # ["media-low"]
-        hub.send(10, b"Thank you\n\x1dV\x00")             # a receipt to the printer
+        hub.send(10, open("receipt.bin", "rb").read())  # a receipt to the printer
         for event in hub.watch(timeout=60):              # DeviceEvent: device-added, status, alarm, link
             print(event.event, event.id, event.reasons)
     with vexal.Hub.ethernet("192.168.0.11") as hub:
@@ -28,6 +28,11 @@ themselves with the same rules as the command-line tool vexalcfg (lengths
 in the hub's code page, WEP and PSK lengths, ranges, the rules between
 keys): a refused value raises ValueError and sends nothing. Flags are bool,
 numbers int, everything else str, in the forms vexalcfg shows.
+
+The devices behind the hub: status() (the devices present, each printer's
+status record as reasons), watch() (an iterator of DeviceEvent), send() and
+receive() of a device's bytes; a device that cannot be reached raises
+DeviceError, a HubError.
 
 Failures of the hub or the library raise HubError with ``code`` (the
 library's result code, e.g. 1011) and ``meaning``. A session is driven by
