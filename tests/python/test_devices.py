@@ -59,7 +59,7 @@ def test_status_and_watch_are_typed_and_follow_the_devices(sim, hub):
     assert (alarm.alarm, alarm.detail) == (1202, "device-offline")
     assert [p.reasons for p in hub.status().printers] == [["none"], ["offline-report", "media-low", "media-empty"]]
 
-#A time - out ends the iteration; so does closing the session.
+    # A time-out ends the iteration; so does closing the session.
     start = time.monotonic()
     assert list(hub.watch(timeout=0.5))[0].event == "link"
     assert 0.4 < time.monotonic() - start < 5
@@ -102,5 +102,5 @@ def test_bytes_reach_a_device_and_come_back_and_failures_say_why(sim, hub):
     assert isinstance(alarmed.value, vexal.HubError)
     assert (alarmed.value.alarm, alarmed.value.code, alarmed.value.meaning) == (1204, 1204, "write-error")
     assert alarmed.value.sent == 7  # written, then the alarm came
-#The session goes on as before.
+    # The session goes on as before.
     assert hub.info().model == "VX-H400_VXL"

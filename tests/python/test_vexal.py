@@ -51,7 +51,8 @@ def test_every_group_is_read_written_and_read_back(sim, hub):
     hub.set_serial_line(100, baud=115200, parity="even")
     assert (hub.serial_line(100).baud, hub.get("serial", 100).parity) == ("115200", "even")
     assert hub.serial_adapters() == [100, 101]
-#The same values again change nothing and send no write.
+
+    # The same values again change nothing and send no write.
     sim.clear_writes()
     assert not hub.set_lan(ip="10.1.2.3").changed
     hub.netproto = hub.netproto
@@ -135,15 +136,14 @@ def test_backup_restore_and_clone(tmp_path, sim, hub):
         assert other.serial_line(101).baud == "19200" and other.lan.ip == "10.9.9.9"
         assert other.restore(path, clone=True, include=["lan.ip"]).changed and other.lan.ip == hub.lan.ip
 
-#A backup that breaks the hub's rules is refused whole.
+        # A backup that breaks the hub's rules is refused whole.
         document["settings"]["wlan"].update(auth="shared", cipher="wep", wep_key="")
         document["settings"]["lan"]["gateway"] = "10.0.0.254"
         path.write_text(json.dumps(document))
         other_sim.clear_writes()
         with pytest.raises(vexal.RestoreError) as refused:
             other.restore(path)
-        assert {g.group: g.outcome for g in refused.value.result.groups
-}["lan"] == "not written"
+        assert {g.group: g.outcome for g in refused.value.result.groups}["lan"] == "not written"
         assert other_sim.writes() == []
 
     document["settings"]["lan"]["ip"] = "10.0.0.256"
@@ -211,10 +211,8 @@ def test_stubs_describe_the_compiled_module():
     classes = {node.name: node for node in stub.body if isinstance(node, ast.ClassDef)}
     functions = {node.name for node in stub.body if isinstance(node, ast.FunctionDef)}
     compiled = vars(vexal._vexal)
-    assert set(classes) == {n for n, v in compiled.items() if isinstance(v, type)
-}
-assert functions == {n for n, v in compiled.items() if callable(v) and not isinstance(v, type)
-}
+    assert set(classes) == {n for n, v in compiled.items() if isinstance(v, type)}
+    assert functions == {n for n, v in compiled.items() if callable(v) and not isinstance(v, type)}
     for name, node in classes.items():
         declared = {f.name for f in node.body if isinstance(f, ast.FunctionDef) and not f.name.startswith("_")}
         actual = {n for n in vars(compiled[name]) if not n.startswith("_")}
