@@ -1,7 +1,7 @@
 // The client layer under the device commands, as a CUPS backend or an
 // exporter would use it: several hubs watched at once in one process, each
-// seeing only its own, the port names they may not share, and sends that
-// stop when cancelled or alarmed, reporting only what went.
+// seeing only its own, the port names they may not share, sends that stop
+// when cancelled or alarmed, reporting only what went, and a probe.
 #include "HubSimFixture.h"
 #include "client/CfgApiTable.h"
 #include "client/HubDevices.h"
@@ -171,4 +171,17 @@ TEST(HubDevices, SendsStopWhenCancelledOrAlarmedAndReportOnlyWhatWent) {
     const auto tClose = Clock::now();
     devices.Close();
     EXPECT_LT(Clock::now() - tClose, 4s);
+
+    // A probe, as an exporter takes one per scrape: the picture by the deadline.
+    ASSERT_EQ(hub.Control("FAULT SILENT OFF"), "OK");
+    ASSERT_EQ(hub.Control("PRINTER 10 PAPER LOW").rfind("OK", 0), 0u);
+    SHubStatus status;
+    std::string strError;
+    ASSERT_TRUE(ProbeHub(libs.cfg, libs.port, At(hub), 0, vexal::platform::TickMs() + 5000, status, strError))
+        << strError;
+    EXPECT_EQ(status.strModel, "VX-H400_VXL");
+    EXPECT_EQ(status.eLink, ELinkState::Online);
+    ASSERT_EQ(status.vecPrinters.size(), 1u);
+    EXPECT_EQ(status.vecPrinters[0].Reasons(), std::vector<std::string>{"media-low"});
+    EXPECT_EQ(status.vecDevices.back().nId, 101);
 }
