@@ -1,9 +1,12 @@
 #include "client/HubSession.h"
 
+#include "client/CfgGate.h"
 #include "model/CustomDevices.h"
 #include "model/HubText.h"
 #include "platform/TextCodec.h"
 
+#include <mutex>
+#include <shared_mutex>
 #include <variant>
 
 namespace vexal::client {
@@ -95,19 +98,26 @@ bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const
     Close();
     m_nErrorCode = 0;
     const std::u16string strPort = platform::Utf16FromUtf8(strPortText);
-    m_nSession = m_api.m_pfn_selectInterface(nInterface, strPort.c_str());
+    {
+        std::unique_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
+        if (m_bGate) gate.lock();
+        m_nSession = m_api.m_pfn_selectInterface(nInterface, strPort.c_str());
+    }
     if (m_nSession == 0) return Fail("selectInterface(" + strPortText + ") refused the port");
     m_bOwned = true;
-    if (!Check({m_api.m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"})) return false;
-    if (nTimeoutSeconds > 0 && !Check({m_api.m_pfn_setTimeout(m_nSession, nTimeoutSeconds), "setTimeout"}))
-        return false;
-    m_api.m_pfn_openService(m_nSession);
-    // As the utility judges an open: by the session's last result.
-    const int32_t nResult = m_api.m_pfn_getResult(m_nSession);
+    int32_t nResult = 0;
+    {
+        std::shared_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
+        if (m_bGate) gate.lock();
+        if (!Check({m_api.m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"})) return false;
+        if (nTimeoutSeconds > 0 && !Check({m_api.m_pfn_setTimeout(m_nSession, nTimeoutSeconds), "setTimeout"}))
+            return false;
+        m_api.m_pfn_openService(m_nSession);
+        // As the utility judges an open: by the session's last result.
+        nResult = m_api.m_pfn_getResult(m_nSession);
+    }
     if (nResult != 0) {
-        m_api.m_pfn_closeService(m_nSession, 0);
-        m_nSession = 0;
-        m_bOwned = false;
+        Close();
         const std::string strCall = "open " + strLabel;
         return Check({nResult, strCall.c_str()});
     }
@@ -120,7 +130,11 @@ void CHubSession::Attach(int32_t nSession) {
 }
 
 void CHubSession::Close() {
-    if (m_nSession != 0 && m_bOwned) m_api.m_pfn_closeService(m_nSession, 0);
+    if (m_nSession != 0 && m_bOwned) {
+        std::unique_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
+        if (m_bGate) gate.lock();
+        m_api.m_pfn_closeService(m_nSession, 0);
+    }
     m_bOwned = false;
     m_nSession = 0;
 }

@@ -31,6 +31,11 @@ public:
     bool Open(int32_t nInterface, const std::string& strPortText, const std::string& strLabel, int nTimeoutSeconds);
     // Works on a session someone else opened and will close.
     void Attach(int32_t nSession);
+    // Open and Close take CfgLibraryGate(): exclusively around the calls that
+    // change the library's session registry, shared around the others (for
+    // sessions of one process driven from several threads).
+    void UseGate(bool bUse) { m_bGate = bUse; }
+    int32_t Handle() const { return m_nSession; }
     // Closes a session Open opened.
     void Close();
     CHubClient Client() const { return CHubClient(m_api, m_nSession); }
@@ -121,6 +126,7 @@ private:
     const CfgApiTable& m_api;
     int32_t m_nSession = 0;
     bool m_bOwned = false;
+    bool m_bGate = false;
     std::string m_strError;
     int32_t m_nErrorCode = 0;
 };

@@ -111,6 +111,8 @@ CControlInterpreter::CControlInterpreter(CHub& hub, CUsbSimTransport* pUsb, std:
 std::string CControlInterpreter::Help() {
     return "PING | HELP | INFO | DEVICES | PLUG <id> [kind [vid pid]] | UNPLUG <id> | PRESENCE | "
            "ALARM WRITE <dev> <status> | ALARM HUB <type> <level> | ASB <dev> [hex4] | IASB <dev> [hex4] | "
+           "PRINTER <id> [PAPER OK|LOW|OUT [AFTER <n>] | COVER|DRAWER OPEN|CLOSED | ERROR <kind> | "
+           "OFFLINE-ALARM <status>|OFF] | "
            "SEND <dev> <hex> | RAW <hex> | SET <path> <value> | GET [path] | RX [<dev>|CLEAR] | KEEPALIVE | FRAMES | "
            "READMODE <dev> | FAULT [...] | KICK | USB PLUG|UNPLUG|EXCLUSIVE ON|OFF|CONNECTIONS | SAVE | QUIT";
 }
@@ -165,6 +167,7 @@ std::string CControlInterpreter::Answer(const std::string& strLine) {
         if (strCommand == "ALARM") return Alarm(words);
         if (strCommand == "ASB") return StatusRecord(words, false);
         if (strCommand == "IASB") return StatusRecord(words, true);
+        if (strCommand == "PRINTER") return Printer(words);
         if (strCommand == "SEND" || strCommand == "RAW") return Send(words, strCommand);
         if (strCommand == "SET") return Set(strLine, words);
         if (strCommand == "GET") return Get(words);
@@ -350,7 +353,10 @@ std::string CControlInterpreter::Plug(const std::vector<std::string>& words) {
         device.nVid = static_cast<uint16_t>((*vid)[0] << 8 | (*vid)[1]);
         device.nPid = static_cast<uint16_t>((*pid)[0] << 8 | (*pid)[1]);
     }
-    m_hub.ModifyState([&](CHubState& state) { state.m_mapDevices[*nId] = device; });
+    m_hub.ModifyState([&](CHubState& state) {
+        state.m_mapDevices[*nId] = device;
+        state.m_mapPrinterLife.erase(*nId);  // a new device, in good order
+    });
     m_hub.SyncTransports();
     return Ok();
 }
@@ -360,7 +366,10 @@ std::string CControlInterpreter::Unplug(const std::vector<std::string>& words) {
     const auto nId = ParseByte(words[1], 1, 254);
     if (!nId) return Err("device id must be 1..254");
     bool bFound = false;
-    m_hub.ModifyState([&](CHubState& state) { bFound = state.m_mapDevices.erase(*nId) > 0; });
+    m_hub.ModifyState([&](CHubState& state) {
+        bFound = state.m_mapDevices.erase(*nId) > 0;
+        state.m_mapPrinterLife.erase(*nId);
+    });
     if (!bFound) return Err("no device " + words[1] + " attached");
     m_hub.SyncTransports();
     return Ok();
@@ -388,6 +397,66 @@ std::string CControlInterpreter::StatusRecord(const std::vector<std::string>& wo
     }
     const Bytes record = bSecondKind ? Bytes{0x35, 0x40, 0x40, 0x00} : Bytes{0x14, 0x00, 0x00, 0x0F};
     return PostAndSync(EncodeFrame(*nDevice, record), EPostKind::Frame);
+}
+
+std::string CControlInterpreter::Printer(const std::vector<std::string>& words) {
+    static const std::string kUsage =
+        "usage: PRINTER <id> [PAPER OK|LOW|OUT [AFTER <n>] | COVER OPEN|CLOSED | DRAWER OPEN|CLOSED | "
+        "ERROR NONE|MECHANICAL|CUTTER|UNRECOVERABLE|RECOVERABLE | OFFLINE-ALARM <status>|OFF]";
+    if (words.size() < 2 || words.size() == 3 || words.size() > 6) return Err(kUsage);
+    const auto nId = ParseByte(words[1], 1, 254);
+    if (!nId) return Err("device id must be 1..254");
+    std::string strError, strState;
+    std::optional<Bytes> record;  // the printer's new status, for a host that enabled status back
+    m_hub.WithState([&](CHubState& state) {
+        const auto it = state.m_mapDevices.find(*nId);
+        if (it == state.m_mapDevices.end() || it->second.eKind != EDeviceKind::Printer) {
+            strError = "no printer attached at " + words[1];
+            return false;
+        }
+        SPrinterLife life = state.m_mapPrinterLife[*nId];
+        const Bytes before = hubsim::StatusRecord(life);
+        if (words.size() > 2) {
+            const std::string strWhat = ToUpper(words[2]), strValue = ToUpper(words[3]);
+            const bool bAfter = words.size() == 6 && ToUpper(words[4]) == "AFTER";
+            if (words.size() != 4 && !(strWhat == "PAPER" && bAfter)) {
+                strError = kUsage;
+                return false;
+            }
+            EPaper ePaper = EPaper::Ok;
+            uint8_t nError = 0;
+            if (strWhat == "PAPER" && ParsePaper(strValue, ePaper)) {
+                if (!bAfter) {
+                    life.ePaper = ePaper;
+                    if (ePaper == EPaper::Ok) life.nLowAt = life.nOutAt = 0;  // a new roll
+                } else if (const auto n = ParseNumber(words[5], 1, 1L << 40); n && ePaper != EPaper::Ok) {
+                    (ePaper == EPaper::Low ? life.nLowAt : life.nOutAt) = life.nPrinted + static_cast<uint64_t>(*n);
+                } else {
+                    strError = "PAPER LOW|OUT AFTER <bytes 1..>";
+                }
+            } else if ((strWhat == "COVER" || strWhat == "DRAWER") && (strValue == "OPEN" || strValue == "CLOSED")) {
+                (strWhat == "COVER" ? life.bCoverOpen : life.bDrawerOpen) = strValue == "OPEN";
+            } else if (strWhat == "ERROR" && ParseError(strValue, nError)) {
+                life.nError = nError;
+            } else if (strWhat == "OFFLINE-ALARM") {
+                const auto n = strValue == "OFF" ? std::optional<long>(-1) : ParseNumber(words[3], 0, 255);
+                if (n)
+                    life.nOfflineAlarm = static_cast<int>(*n);
+                else
+                    strError = "OFFLINE-ALARM <status 0..255>|OFF";
+            } else {
+                strError = kUsage;
+            }
+            if (!strError.empty()) return false;
+        }
+        if (life.bStatusBack && hubsim::StatusRecord(life) != before) record = hubsim::StatusRecord(life);
+        state.m_mapPrinterLife[*nId] = life;
+        strState = DescribePrinter(life);
+        return true;
+    });
+    if (!strError.empty()) return Err(strError);
+    if (record) PostAndSync(EncodeFrame(*nId, *record), EPostKind::Frame);
+    return Ok(strState);
 }
 
 std::string CControlInterpreter::Send(const std::vector<std::string>& words, const std::string& strCommand) {

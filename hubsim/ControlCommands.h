@@ -26,6 +26,7 @@ private:
     std::string Unplug(const std::vector<std::string>& words);
     std::string Alarm(const std::vector<std::string>& words);
     std::string StatusRecord(const std::vector<std::string>& words, bool bSecondKind);
+    std::string Printer(const std::vector<std::string>& words);
     std::string Send(const std::vector<std::string>& words, const std::string& strLine);
     std::string Received(const std::vector<std::string>& words);
     std::string Usb(const std::vector<std::string>& words);

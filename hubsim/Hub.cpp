@@ -167,11 +167,13 @@ std::vector<Bytes> CHub::ProcessFrame(const SFrame& frame, SLinkContext& link) {
     }
 
     std::vector<Bytes> answers;
+    std::optional<Bytes> alarm;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
-        answers = HandleDeviceData(m_state, frame.nDevice, frame.vecPayload);
+        answers = HandleDeviceData(m_state, frame.nDevice, frame.vecPayload, &alarm);
     }
     for (const Bytes& answer : answers) out.push_back(EncodeFrame(frame.nDevice, answer));
+    if (alarm) out.push_back(EncodeFrame(kDeviceHub, *alarm));
     return out;
 }
 

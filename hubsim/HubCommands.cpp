@@ -311,38 +311,33 @@ SHubReply HandleHubCommand(CHubState& state, const Bytes& p) {
     }
 }
 
-std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data) {
+std::vector<Bytes> HandleDeviceData(CHubState& state, uint8_t nDevice, const Bytes& data,
+                                    std::optional<Bytes>* pHubFrame) {
     std::vector<Bytes> answers;
     const auto it = state.m_mapDevices.find(nDevice);
     if (it == state.m_mapDevices.end()) return answers;  // nothing plugged there: the data goes nowhere
     switch (it->second.eKind) {
     case EDeviceKind::Serial:
     case EDeviceKind::Echo: answers.push_back(data); break;
-    case EDeviceKind::Printer:
-        for (size_t i = 0; i + 2 < data.size(); ++i) {
-            if (data[i] != 0x1D || data[i + 1] != 0x49) continue;
-            const uint8_t n = data[i + 2];
-            Bytes answer;
-            switch (n) {
-            case 0x01: answer.push_back(state.m_printer.nModelId); break;
-            case 0x41:
-                AppendText(answer, state.m_printer.strFirmware);
-                answer.push_back(0);
-                break;
-            case 0x43:
-                AppendText(answer, state.m_printer.strName);
-                answer.push_back(0);
-                break;
-            case 0x45:
-                AppendText(answer, state.m_printer.strCodepage);
-                answer.push_back(0);
-                break;
-            default: break;
-            }
-            if (!answer.empty()) answers.push_back(std::move(answer));
-            i += 2;
-        }
+    case EDeviceKind::Printer: {
+        const SPrinterInfo& info = state.m_printer;
+        SPrinterAnswer answer =
+            PrinterTakes(state.m_mapPrinterLife[nDevice], nDevice, data, [&info](uint8_t n) -> std::optional<Bytes> {
+                Bytes reply;
+                switch (n) {
+                case 0x01: reply.push_back(info.nModelId); return reply;
+                case 0x41: AppendText(reply, info.strFirmware); break;
+                case 0x43: AppendText(reply, info.strName); break;
+                case 0x45: AppendText(reply, info.strCodepage); break;
+                default: return std::nullopt;
+                }
+                reply.push_back(0);
+                return reply;
+            });
+        answers = std::move(answer.vecToHost);
+        if (pHubFrame != nullptr) *pHubFrame = std::move(answer.optAlarm);
         break;
+    }
     case EDeviceKind::Hid:
     case EDeviceKind::Sink: break;
     }

@@ -22,8 +22,12 @@ struct SHubReply {
 // A payload the host sent to device 0.
 SHubReply HandleHubCommand(CHubState& state, const Bytes& request);
 
-// Data the host wrote to device nDevice; returns the frames' payloads the device answers with.
-std::vector<Bytes> HandleDeviceData(const CHubState& state, uint8_t nDevice, const Bytes& data);
+// Data the host wrote to device nDevice; returns the frames' payloads the
+// device answers with. A printer's life may change (its paper, its status
+// back); a write alarm the hub raises for the data goes to *pHubFrame (a
+// payload for device 0) when given.
+std::vector<Bytes> HandleDeviceData(CHubState& state, uint8_t nDevice, const Bytes& data,
+                                    std::optional<Bytes>* pHubFrame = nullptr);
 
 // The 20-byte acknowledgement after a WLAN write.
 Bytes WlanAcknowledgement(bool bSuccess);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "HexText.h"
+#include "PrinterLife.h"
 
 #include <nlohmann/json.hpp>
 
@@ -87,6 +88,9 @@ public:
 
     std::map<uint8_t, SAttachedDevice> m_mapDevices;
     std::map<uint8_t, uint8_t> m_mapReadModes;  // last 0x72 mode per device (not persisted)
+    // Each printer's paper, cover, status back... (not persisted; a PLUG or
+    // UNPLUG starts the device afresh). Absent: a printer in good order.
+    std::map<uint8_t, SPrinterLife> m_mapPrinterLife;
     SPrinterInfo m_printer;
 };
 

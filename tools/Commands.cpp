@@ -8,6 +8,7 @@
 #include "model/CustomDevices.h"
 #include "model/RestorePlan.h"
 #include "platform/DeviceNames.h"
+#include "tools/DeviceCommands.h"
 #include "tools/Output.h"
 #include "tools/Targets.h"
 #include "tools/ToolSystem.h"
@@ -134,6 +135,8 @@ SPrepared Prepare(const SOptions& o) {
         if (!p.backup) throw std::runtime_error(strError);
     } else if (o.strCommand == "info" || o.strCommand == "show") {
         if (!args.empty()) throw SUsageError{o.strCommand + ": unexpected '" + args.front() + "'"};
+    } else if (IsDeviceCommand(o.strCommand)) {
+        if (auto strError = CheckDeviceArguments(o)) throw SUsageError{*strError};
     }
     return p;
 }
@@ -525,6 +528,7 @@ int RunCommand(const SOptions& o) {
             Error(api.LastError());
             return kExitFailed;
         }
+        if (IsDeviceCommand(o.strCommand)) return RunDeviceCommand(o, api, *connection);
         CHubSession session(api);
         if (!session.Open(connection->nInterface, connection->strPortText, connection->strLabel, o.nTimeout)) {
             Error(session.Error());
@@ -577,7 +581,8 @@ int RunFleet(const SOptions& o, const std::vector<std::string>& vecWorkerArgs) {
         Error("--hosts replaces --ethernet, --serial and --usb");
         return kExitUsage;
     }
-    if (o.strCommand == "scan" || o.strCommand == "ports") {
+    if (o.strCommand == "scan" || o.strCommand == "ports" ||
+        (IsDeviceCommand(o.strCommand) && o.strCommand != "status")) {
         Error("--hosts does not go with " + o.strCommand);
         return kExitUsage;
     }

@@ -19,13 +19,16 @@ struct SOptions {
     int nJobs = 8;
     std::string strLibrary = "ZamoCfg";
     // What
-    std::string strCommand;            // info, show, get, set, custom, backup, restore, scan, ports
+    std::string strCommand;            // info, show, get, set, custom, backup, restore, scan, ports,
+                                       // status, watch, send, recv
     std::vector<std::string> vecArgs;  // the command's positional arguments
     std::vector<std::string> vecOnly, vecInclude;
     bool bDryRun = false, bClone = false;
     int nConnectTimeoutMs = 300;
     int nParallel = 64;
     int nScanPort = 9100;
+    double dForSeconds = 0;  // watch, recv: end after this long; 0: until interrupted
+    bool bHex = false;       // recv: hexadecimal lines instead of the bytes
 };
 
 // A command against one hub (info ... restore), scan and ports.

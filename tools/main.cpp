@@ -68,6 +68,10 @@ Examples:
   vexalcfg --hosts stores.txt --jobs 16 restore profile.json --clone
   vexalcfg --hosts stores.txt backup 'backups/{host}.json'
   vexalcfg scan 192.168.0.0/24
+  vexalcfg --ethernet 192.168.0.10 status
+  vexalcfg --ethernet 192.168.0.10 watch --json
+  vexalcfg --ethernet 192.168.0.10 send 10 receipt.bin
+  vexalcfg --ethernet 192.168.0.10 recv 40 --hex --for 30
 
 Secrets (the keys marked secret below: WLAN keys and EAP password, SNMP
 communities, Bluetooth PIN): get and show print them as the hub holds them,
@@ -78,7 +82,8 @@ readable and writable by their owner only (mode 0600).
 Exit status: 0 when everything asked succeeded, 2 for a usage error (unknown
 command, key or value), 1 otherwise. Errors go to standard error and name the
 library's result code and its meaning. --json prints one JSON document on
-standard output (an array of one entry per hub with --hosts).
+standard output (an array of one entry per hub with --hosts); watch --json
+and recv --json print one JSON object per line instead, flushed per event.
 )";
 
 }  // namespace
@@ -161,7 +166,22 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(10, 10000));
     pScan->add_option("--port", o.nScanPort, "TCP port to look for (default 9100)")->check(CLI::Range(1, 65535));
     auto* pPorts = app.add_subcommand("ports", "the COM<n> names the system offers and the device each stands for");
-    for (auto* p : {pInfo, pShow, pGet, pSet, pCustom, pBackup, pRestore, pScan, pPorts}) p->fallthrough();
+    auto* pStatus = app.add_subcommand(
+        "status", "link, model, firmware, the devices present (VID, PID, custom type) and each printer's status");
+    auto* pWatch = app.add_subcommand(
+        "watch", "one line per event (device added or removed, printer status, write alarm, link) until Ctrl-C");
+    pWatch->add_option("--for", o.dForSeconds, "end after S seconds")->check(CLI::PositiveNumber);
+    auto* pSend = app.add_subcommand(
+        "send",
+        "write the bytes of FILE (or standard input) to a device behind the hub, in order; exit 1 when the "
+        "hub raises a write alarm for it");
+    pSend->add_option("DEVICE FILE", o.vecArgs, "the device ID (1-254), then FILE or - (the default)")->required();
+    auto* pRecv = app.add_subcommand("recv", "print what a device behind the hub sends, as it arrives, until Ctrl-C");
+    pRecv->add_option("DEVICE", o.vecArgs, "the device ID (1-254)")->required();
+    pRecv->add_option("--for", o.dForSeconds, "end after S seconds")->check(CLI::PositiveNumber);
+    pRecv->add_flag("--hex", o.bHex, "one line of hexadecimal bytes per piece instead of the bytes themselves");
+    for (auto* p : {pInfo, pShow, pGet, pSet, pCustom, pBackup, pRestore, pScan, pPorts, pStatus, pWatch, pSend, pRecv})
+        p->fallthrough();
 
     try {
         app.parse(argc, argv);

@@ -2,6 +2,7 @@
 // settings groups as value objects, backups and restores, all over the hub
 // client and the settings model that the other front ends use.
 #include "PyBackup.h"
+#include "PyDevices.h"
 #include "PyHub.h"
 #include "PyLibrary.h"
 #include "PySecrets.h"
@@ -14,5 +15,6 @@ PYBIND11_MODULE(_vexal, m) {
     vexal::python::BindGroupValues(m);
     vexal::python::BindBackup(m);
     vexal::python::BindSecrets(m);
+    vexal::python::BindDeviceTypes(m);
     vexal::python::BindHub(m);
 }

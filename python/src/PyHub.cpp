@@ -1,6 +1,7 @@
 #include "PyHub.h"
 
 #include "PyBackup.h"
+#include "PyDevices.h"
 #include "PyValues.h"
 
 #include "client/HubSession.h"
@@ -44,11 +45,13 @@ class CPyHub {
 public:
     ~CPyHub() {
         // The Python object is going: nobody else can be inside it.
-        if (!m_pSession) return;
+        if (!m_pSession && !m_pDevices) return;
         // Dropped or collected while another thread is in the library: wait
         // for it without the GIL, or every Python thread stops meanwhile.
         std::optional<py::gil_scoped_release> nogil;
         if (PyGILState_Check() != 0) nogil.emplace();
+        m_pDevices.reset();  // its watch first, before the session it uses
+        if (!m_pSession) return;
         std::lock_guard lock(LibraryLock());
         m_pSession.reset();
     }
@@ -59,6 +62,7 @@ public:
         if (nTimeout < 0) throw std::invalid_argument("timeout: a number of seconds, 0 for the library's own wait");
         auto hub = std::make_unique<CPyHub>();
         hub->m_strLabel = c->strLabel;
+        hub->m_address = {c->nInterface, c->strPortText, c->strLabel};
         py::gil_scoped_release nogil;
         std::lock_guard lock(LibraryLock());
         const client::CfgApiTable& api = LibraryTable();
@@ -80,6 +84,7 @@ public:
         Claim claim(*this, false);
         if (!m_pSession) return;
         py::gil_scoped_release nogil;
+        if (m_pDevices) m_pDevices->Close();  // its watch takes the lock itself
         std::lock_guard lock(LibraryLock());
         m_pSession.reset();
     }
@@ -252,6 +257,22 @@ public:
         return result;
     }
 
+    // The devices behind the hub (status, watch, send, receive): a watch on
+    // this session, made on first use.
+    template <class F>
+    auto WithDevices(F&& fn) {
+        Claim claim(*this, true);
+        if (!m_pDevices || !m_pDevices->IsOpen()) {
+            auto pDevices = std::make_unique<CPyHubDevices>();
+            {
+                py::gil_scoped_release nogil;
+                pDevices->Attach(m_pSession->Handle(), m_address);
+            }
+            m_pDevices = std::move(pDevices);
+        }
+        return fn(*m_pDevices);
+    }
+
 private:
     // Marks the session busy for one call; refuses a second thread, and a
     // closed session when bNeedOpen.
@@ -325,6 +346,8 @@ private:
     std::atomic<bool> m_bBusy{false};
     std::unique_ptr<CHubSession> m_pSession;
     std::string m_strLabel;
+    client::SHubAddress m_address;
+    std::unique_ptr<CPyHubDevices> m_pDevices;
 };
 
 py::cpp_function GroupGetter(const char* pszGroup) {
@@ -429,6 +452,42 @@ void BindHub(py::module_& m) {
              })
         .def("__repr__", [](const CPyHub& h) { return "<vexal.Hub " + h.Label() + (h.Closed() ? " closed>" : ">"); })
         .def("info", &CPyHub::Info, "Model, firmware, device IDs, USB devices and each device's identifiers.")
+        .def(
+            "status",
+            [](CPyHub& h, double dSettle) {
+                return h.WithDevices([&](CPyHubDevices& d) { return d.Status(dSettle); });
+            },
+            py::kw_only(), py::arg("settle") = 2.0,
+            "The link, model, firmware, the devices present and each printer's status (a HubStatus). The first call "
+            "starts a watch on this session and waits up to settle seconds for every printer's first record.")
+        .def(
+            "watch",
+            [](CPyHub& h, const py::object& timeout) {
+                return h.WithDevices([&](CPyHubDevices& d) { return d.Watch(timeout); });
+            },
+            py::arg("timeout") = py::none(),
+            "An iterator of DeviceEvent: first the present picture (the link, each device as added, each printer's "
+            "latest record), then each event as it happens. It ends when timeout seconds have passed (never when "
+            "None) or the session closes; Ctrl-C raises KeyboardInterrupt within 0.1 s.")
+        .def(
+            "send",
+            [](CPyHub& h, int nDevice, const py::bytes& data, double dTimeout) {
+                return h.WithDevices([&](CPyHubDevices& d) { return d.Send(nDevice, data, dTimeout); });
+            },
+            py::arg("device"), py::arg("data"), py::kw_only(), py::arg("timeout") = 300.0,
+            "Writes the bytes to a device behind the hub (1-254) in frames, in order, and returns how many the port "
+            "library reported written (all of them). DeviceError when the device is not present (nothing sent), or "
+            "when a write alarm of the hub for it (DeviceError.alarm, 1200-1204), a lost link or the time-out ended "
+            "the send (DeviceError.sent tells how many bytes went).")
+        .def(
+            "receive",
+            [](CPyHub& h, int nDevice, double dTimeout) {
+                return h.WithDevices([&](CPyHubDevices& d) { return d.Receive(nDevice, dTimeout); });
+            },
+            py::arg("device"), py::arg("timeout"),
+            "What a device behind the hub sends (a scanner's read): waits up to timeout seconds for its first bytes "
+            "and returns them, b\"\" when none came. DeviceError for a device that is not present and for the "
+            "session's own device (10).")
         .def("get", &CPyHub::Get, py::arg("group"), py::arg("device") = py::none(),
              "Reads one group (\"bluetooth\", \"lan\", \"wlan\", \"netproto\", \"usage\", or \"serial\" with the "
              "adapter's device ID).")

@@ -1,5 +1,6 @@
 #include "PyLibrary.h"
 
+#include "client/CfgGate.h"
 #include "model/CustomDevices.h"
 
 #include <memory>
@@ -9,7 +10,6 @@ namespace vexal::python {
 namespace {
 
 struct SLibrary {
-    std::mutex lock;
     client::CfgApiTable api;
 };
 
@@ -42,12 +42,16 @@ py::object& RestoreErrorClass() {
     static py::object& s_class = ErrorClass("RestoreError");
     return s_class;
 }
+py::object& DeviceErrorClass() {
+    static py::object& s_class = ErrorClass("DeviceError");
+    return s_class;
+}
 
 void Raise(py::object& cls, const py::object& instance) { PyErr_SetObject(cls.ptr(), instance.ptr()); }
 
 }  // namespace
 
-std::mutex& LibraryLock() { return Library().lock; }
+std::shared_mutex& LibraryLock() { return client::CfgLibraryGate(); }
 
 const client::CfgApiTable& LibraryTable() {
     SLibrary& library = Library();
@@ -66,9 +70,14 @@ void RegisterErrors() {
     SessionErrorClass();
     LibraryErrorClass();
     RestoreErrorClass();
+    DeviceErrorClass();
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
+        } catch (const SDeviceFailure& e) {
+            const py::object alarm = e.nAlarm != 0 ? py::object(py::int_(e.nAlarm)) : py::object(py::none());
+            Raise(DeviceErrorClass(),
+                  DeviceErrorClass()(e.strMessage, e.nCode, e.strMeaning, e.nDevice, e.nSent, alarm));
         } catch (const SHubFailure& e) {
             Raise(HubErrorClass(), HubErrorClass()(e.strMessage, e.nCode, e.strMeaning));
         } catch (const SSessionMisuse& e) {

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include <mutex>
+#include <optional>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 
@@ -27,6 +29,16 @@ struct SSessionMisuse {
     std::string strMessage;
 };
 
+// A device behind the hub could not be reached: vexal.DeviceError.
+struct SDeviceFailure {
+    std::string strMessage;
+    int32_t nCode = 0;  // the write alarm's code, or the library's
+    std::string strMeaning;
+    int nDevice = 0;
+    size_t nSent = 0;     // bytes the port library reported written
+    uint32_t nAlarm = 0;  // 1200-1204, or 0
+};
+
 // The configuration library cannot be loaded: vexal.LibraryError.
 struct SLibraryMissing {
     std::string strMessage;
@@ -34,7 +46,9 @@ struct SLibraryMissing {
 
 // The library's sessions and ports live in registries without a lock of
 // their own: one call at a time in the whole process, whichever session.
-std::mutex& LibraryLock();
+// It is the hub client's gate (client/CfgGate.h), taken exclusively here,
+// so a Hub's calls and its device watch (which takes it shared) take turns.
+std::shared_mutex& LibraryLock();
 // The bound table; loads the library on first use (call with the lock held).
 const client::CfgApiTable& LibraryTable();
 

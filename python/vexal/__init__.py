@@ -12,6 +12,10 @@ A session with one hub is a context manager::
         hub.set_serial_line(100, baud="115200")
         hub.add_custom_device("msr", "1a2b", "00ff")
         hub.backup("till1.json")
+        print(hub.status().printers[0].reasons)          # ["media-low"]
+        hub.send(10, open("receipt.bin", "rb").read())  # a receipt to the printer
+        for event in hub.watch(timeout=60):              # DeviceEvent: device-added, status, alarm, link
+            print(event.event, event.id, event.reasons)
     with vexal.Hub.ethernet("192.168.0.11") as hub:
         plan = hub.restore("till1.json", clone=True, dry_run=True)
         for group in plan.groups:
@@ -35,6 +39,11 @@ your own output or logs, pass them through mask_secrets(); secret_values()
 lists the secrets to filter. Backup files hold the secrets and are created
 readable and writable by their owner only (mode 0600).
 
+The devices behind the hub: status() (the devices present, each printer's
+status record as reasons), watch() (an iterator of DeviceEvent), send() and
+receive() of a device's bytes; a device that cannot be reached raises
+DeviceError, a HubError.
+
 Failures of the hub or the library raise HubError with ``code`` (the
 library's result code, e.g. 1011) and ``meaning``. A session is driven by
 one thread at a time (a second thread is refused with SessionError); the
@@ -46,22 +55,27 @@ The package loads the configuration library libZamoCfg.so by name, from the
 private library folder of its installation.
 """
 
-from ._errors import HubError, LibraryError, RestoreError, SessionError
+from ._errors import DeviceError, HubError, LibraryError, RestoreError, SessionError
 from ._vexal import (
     Backup,
     Bluetooth,
     Change,
     Device,
+    DeviceEvent,
+    DeviceState,
     GroupValue,
     Hub,
     HubInfo,
+    HubStatus,
     Lan,
     NetProto,
+    PrinterStatus,
     RestoreGroup,
     RestoreResult,
     SerialLine,
     SetResult,
     Usage,
+    Watch,
     Wlan,
     __version__,
     custom_types,
@@ -76,13 +90,18 @@ __all__ = [
     "Bluetooth",
     "Change",
     "Device",
+    "DeviceError",
+    "DeviceEvent",
+    "DeviceState",
     "GroupValue",
     "Hub",
     "HubError",
     "HubInfo",
+    "HubStatus",
     "Lan",
     "LibraryError",
     "NetProto",
+    "PrinterStatus",
     "RestoreError",
     "RestoreGroup",
     "RestoreResult",
@@ -90,6 +109,7 @@ __all__ = [
     "SessionError",
     "SetResult",
     "Usage",
+    "Watch",
     "Wlan",
     "__version__",
     "custom_types",

@@ -35,6 +35,29 @@ class RestoreError(HubError):
         self.result = result
 
 
+class DeviceError(HubError):
+    """A device behind the hub could not be reached: it is not present (nothing
+    was sent), or a send ended before all its bytes went. ``device`` is its
+    ID; ``sent`` the bytes the port library reported written (never more
+    than went); ``alarm`` the hub's write alarm (1200-1204, also ``code``,
+    with its name in ``meaning``) when one ended the send, else None."""
+
+    def __init__(
+        self,
+        message: str,
+        code: int = 1000,
+        meaning: str = "",
+        device: int = 0,
+        sent: int = 0,
+        alarm: Optional[int] = None,
+    ) -> None:
+        super().__init__(message, code, meaning)
+        self.args = (message, code, meaning, device, sent, alarm)
+        self.device = device
+        self.sent = sent
+        self.alarm = alarm
+
+
 class SessionError(RuntimeError):
     """A session was used wrongly: after it was closed, or from a second
     thread while a call of another thread was still running in it."""

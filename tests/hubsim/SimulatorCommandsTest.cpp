@@ -283,3 +283,59 @@ TEST_F(SimulatorCommands, LargeFrameSplitAcrossWritesIsReassembled) {
     EXPECT_EQ(reply->vecPayload, Hex("25 00"));
     EXPECT_EQ(Ask("24"), Cat({0x24, 0x00}, lan));
 }
+
+TEST_F(SimulatorCommands, PrinterLifeIsScriptedAndStatusBackFollowsIt) {
+    // No record before the host asks for status back; GS a answers with the status now.
+    m_client.SendFrame(10, Text("before"));
+    EXPECT_TRUE(m_client.QuietFor(200));
+    m_client.SendFrame(10, Hex("1D 61 0F"));
+    auto frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->nDevice, 10);
+    EXPECT_EQ(frame->vecPayload, Hex("10 00 00 00"));
+
+    // Paper low after 10 more bytes: the 12 bytes cross it, and the change is sent.
+    EXPECT_EQ(m_hub.Control("PRINTER 10 PAPER LOW AFTER 10").rfind("OK status_back=on record=10000000 printed=6", 0),
+              0u);
+    m_client.SendFrame(10, Text("twelve bytes"));
+    frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("10 00 03 00"));
+
+    // The cover opened from the control socket reaches the host at once; data
+    // sent to the off-line printer is not printed but raises its alarm.
+    ASSERT_EQ(m_hub.Control("PRINTER 10 OFFLINE-ALARM 2").rfind("OK", 0), 0u);
+    ASSERT_EQ(m_hub.Control("PRINTER 10 COVER OPEN").rfind("OK", 0), 0u);
+    frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("38 00 03 00"));
+    m_client.SendFrame(10, Text("lost"));
+    frame = m_client.ReadFrameFor(0);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("74 0A 02"));
+    ASSERT_EQ(m_hub.Control("PRINTER 10 COVER CLOSED").rfind("OK", 0), 0u);
+    frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("10 00 03 00"));
+
+    // The roll ends within a piece: the rest is not printed.
+    ASSERT_EQ(m_hub.Control("PRINTER 10 PAPER OUT AFTER 5").rfind("OK", 0), 0u);
+    m_client.SendFrame(10, Text("eight by"));
+    frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("18 00 0F 00"));
+    EXPECT_NE(m_hub.Control("PRINTER 10").find(" printed=23 paper=out "), std::string::npos);
+    ASSERT_EQ(m_hub.Control("PRINTER 10 ERROR CUTTER").rfind("OK", 0), 0u);
+    frame = m_client.ReadFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->vecPayload, Hex("18 08 0F 00"));
+
+    for (const char* pszBad :
+         {"PRINTER 20", "PRINTER 10 PAPER", "PRINTER 10 ERROR BOGUS", "PRINTER 10 PAPER OK AFTER 5",
+          "PRINTER 10 COVER AJAR", "PRINTER 10 OFFLINE-ALARM 256", "PRINTER 0"})
+        EXPECT_EQ(m_hub.Control(pszBad).rfind("ERR", 0), 0u) << pszBad;
+    // A printer plugged anew is in good order, its status back off.
+    ASSERT_EQ(m_hub.Control("UNPLUG 10"), "OK");
+    ASSERT_EQ(m_hub.Control("PLUG 10 printer 5A4D 0E28"), "OK");
+    EXPECT_EQ(m_hub.Control("PRINTER 10").rfind("OK status_back=off record=10000000 printed=0 paper=ok", 0), 0u);
+}

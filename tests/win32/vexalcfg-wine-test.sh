@@ -6,7 +6,10 @@
 #     restore --clone onto a second hub: its settings become the first hub's
 #     but for the per-hub keys, read back by the Linux tool;
 #  3. --hosts with three hubs, one refusing connections: an outcome per hub
-#     from Windows worker processes, exit status 1.
+#     from Windows worker processes, exit status 1;
+#  4. status --json (the devices behind the hub, the printer's status record
+#     through the port library the configuration library loaded) prints
+#     what the Linux tool prints.
 #   vexalcfg-wine-test.sh WINDOWS_TOOL LINUX_TOOL HARNESS SHOW_HUB_EXE   (VEXAL_HUBSIM: the simulator)
 set -euo pipefail
 win_tool=$1 linux_tool=$2 harness=$3 show_hub=$4
@@ -105,4 +108,20 @@ assert [h["ok"] for h in hubs] == [True, True, False], hubs
 assert all(h["result"]["model"] == "VX-H400_VXL" for h in hubs[:2]), hubs
 assert hubs[2]["exit"] == 1 and hubs[2]["error"], hubs
 print("ok: --hosts, the refusing hub named: " + hubs[2]["error"].splitlines()[0])
+PY
+
+# 4. The devices behind hub a, from both tools.
+win --ethernet "127.0.0.1:$a_port" status --json >"$work/status-win.json"
+"$linux_tool" --ethernet "127.0.0.1:$a_port" status --json >"$work/status-linux.json"
+if ! cmp -s "$work/status-win.json" "$work/status-linux.json"; then
+  diff "$work/status-linux.json" "$work/status-win.json" || true
+  echo "FAIL: status --json differs between vexalcfg.exe and vexalcfg"
+  exit 1
+fi
+python3 - "$work/status-win.json" <<'PY'
+import json, sys
+status = json.load(open(sys.argv[1]))
+assert status["link"] == "on-line" and status["devices"][0]["vid"] == "5a4d", status
+assert status["printers"] == [{"id": 10, "record": "10000000", "reasons": ["none"]}], status
+print("ok: status --json alike, the printer's record read under Wine")
 PY
