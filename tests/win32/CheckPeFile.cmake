@@ -18,7 +18,9 @@ if(FORMAT)
   endif()
 endif()
 
-set(system_dlls ADVAPI32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SETUPAPI.DLL SHELL32.DLL WINUSB.DLL WS2_32.DLL)
+set(system_dlls ADVAPI32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SETUPAPI.DLL SHELL32.DLL WINUSB.DLL WS2_32.DLL
+    # and the utility's windows
+    COMCTL32.DLL COMDLG32.DLL GDI32.DLL OLE32.DLL USER32.DLL)
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 foreach(line ${imports})
   string(REPLACE "DLL Name: " "" dll "${line}")
