@@ -46,12 +46,12 @@ wine32_attempt() {
   fi
   out=$($SUDO apt-get update -qq 2>&1) || rc=$?
   if [ "$rc" != 0 ]; then
-    reason="apt-get update did not get every list ($(grep -m1 '^E: ' <<<"$out" | cut -c4-200 || true)). "
+    reason="apt-get update did not get every list ($(grep -m1 '^E: ' <<<"$out" | sed -e 's/^E: //' -e 's/ *\[IP: [^]]*\]//' || true)). "
   fi
   rc=0
   plan=$(apt-get install -s -q --no-install-recommends wine32:i386 2>&1) || rc=$?
   if [ "$rc" != 0 ]; then
-    reason+="apt cannot install wine32:i386 beside the installed packages: "
+    reason+="apt cannot install wine32:i386 beside the installed packages (each i386 library needs the version of its amd64 twin): "
     reason+=$(grep -m2 -E '^ [^ ].*Depends: ' <<<"$plan" | sed 's/^ *//' | tr '\n' ';' || true)
   elif grep -qE '^(Remv |Inst [^ ]+ \[)' <<<"$plan"; then
     reason+="wine32:i386 would change installed packages: "
