@@ -104,8 +104,11 @@ def main():
             if expected == -1:
                 wrong.append("%s: not declared in the headers" % export)
                 continue
-            if not expected:
-                continue  # no arguments (or not __stdcall, reported above): nothing to remove
+            if expected is None:
+                wrong.append("%s: declared without __stdcall" % export)
+                continue
+            if expected == 0:
+                continue  # no arguments: nothing to remove
             started, rets = returns_of(args.objdump, dll, address)
             if not started:
                 wrong.append("%s: no symbol at its address %#x (a DLL without its symbol table?)" % (export, address))
