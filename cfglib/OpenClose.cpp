@@ -49,7 +49,7 @@ ZamoStatusCallback CurrentStatusCallback() {
     return Current().m_pSession != nullptr ? Current().m_pSession->m_pfnStatusUpdateEvent.load() : nullptr;
 }
 
-void CZamoCtrl::processAlarmCallback(uint32_t /*dwKind*/, uint32_t /*dwZero*/, uint32_t dwCode) {
+void ZAMO_CALL CZamoCtrl::processAlarmCallback(uint32_t /*dwKind*/, uint32_t /*dwZero*/, uint32_t dwCode) {
     try {
         Log().WriteLog(kLogInfo, "processAlarmCallback=%d", {dwCode});
         // The callback is copied under the lock and called outside it, so a

@@ -113,7 +113,7 @@ public:
     int32_t setTransaction(int32_t nMode);
     // Alarm callback registered with the port library; reports to the
     // library's current session (the most recently constructed one).
-    static void processAlarmCallback(uint32_t dwKind, uint32_t dwZero, uint32_t dwCode);
+    static void ZAMO_CALL processAlarmCallback(uint32_t dwKind, uint32_t dwZero, uint32_t dwCode);
 
     // ---- Session functions of the exported interface (ZamoCtrl.cpp) ----
     int32_t getDeviceId();

@@ -5,7 +5,9 @@
  *
  * All functions run on the caller's thread and never throw. "port" is an
  * identifier from CreatePort; "device" is 0..255 (larger values are treated as
- * unknown devices). Buffers are always the caller's.
+ * unknown devices). Buffers are always the caller's. Every function and the
+ * callback use the convention ZAMO_CALL: __stdcall on 32-bit Windows, the
+ * platform's only one elsewhere (64-bit Windows too).
  */
 #ifndef ZAMOPORT_H
 #define ZAMOPORT_H
@@ -18,11 +20,23 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-/* The DLL's module-definition file names its exports; callers link the
- * import library or look the names up with GetProcAddress. */
+/* The DLL's module-definition file names its exports, undecorated on both
+ * widths (no leading underscore, no @n); callers link the import library or
+ * look the names up with GetProcAddress. */
 #define ZAMOPORT_API
 #else
 #define ZAMOPORT_API __attribute__((visibility("default")))
+#endif
+
+/* Calling convention of every function and callback of the interface:
+ * __stdcall on 32-bit Windows, as Windows' own DLLs use and most host
+ * languages can call (the callee removes its arguments from the stack); on
+ * 64-bit Windows and elsewhere the platform's only convention, and the
+ * macro is empty. Defined alike in zamoport.h and zamocfg.h. */
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
+#define ZAMO_CALL __stdcall
+#else
+#define ZAMO_CALL
 #endif
 
 /* Port type codes (field 1 of DeviceOption). */
@@ -61,68 +75,70 @@ typedef struct DeviceOption {
 } DeviceOption;
 
 /* Alarm callback: (kind 0x74, 0, code 1200..1204). Called on the port's
- * reader thread with no lock held; a callback that blocks stalls reception. */
-typedef void (*ZamoAlarmCallback)(uint32_t kind, uint32_t zero, uint32_t code);
+ * reader thread with no lock held; a callback that blocks stalls reception.
+ * Called with the interface's convention: define it with ZAMO_CALL. */
+typedef void(ZAMO_CALL* ZamoAlarmCallback)(uint32_t kind, uint32_t zero, uint32_t code);
 
 /* Creates a port for a name, or shares the existing one (reference counted).
  * The type is chosen from the name ("COM" serial, "USB", "LPT", else network).
  * portName: NUL-terminated UTF-16, copied. deviceType: only logged.
  * Returns the port identifier (10000 upwards, never reused), 0 for an empty
  * name or on failure. */
-ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType);
+ZAMOPORT_API uint32_t ZAMO_CALL CreatePort(const char16_t* portName, uint32_t deviceType);
 
 /* Drops one reference. Returns the references left; 0 when the port was
  * destroyed or is unknown. Close the port before the last RemovePort. */
-ZAMOPORT_API uint32_t RemovePort(uint32_t port);
+ZAMOPORT_API uint32_t ZAMO_CALL RemovePort(uint32_t port);
 
 /* Configures the transport. unused: ignored. Returns 1 accepted, 0 refused or
  * unknown port. */
-ZAMOPORT_API uint32_t SetDeviceOption(DeviceOption option, uint32_t port, uint32_t unused);
+ZAMOPORT_API uint32_t ZAMO_CALL SetDeviceOption(DeviceOption option, uint32_t port, uint32_t unused);
 
 /* Opens the transport for a device. First open: the transport's result
  * (non-zero success); already open: the new open count; 0 unknown/failure. */
-ZAMOPORT_API uint32_t OpenPort(uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL OpenPort(uint32_t port, uint32_t device);
 
 /* Closes the port for a device; the transport closes with its last device. */
-ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device);
+ZAMOPORT_API void ZAMO_CALL ClosePort(uint32_t port, uint32_t device);
 
 /* Takes up to `wanted` bytes of the device's receive queue into dest, waiting
  * up to timeoutMs. Returns the bytes delivered (0 on failure). */
-ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port,
+                                     uint32_t device);
 
 /* Bytes waiting in the device's receive queue; 0 if none or unknown. */
-ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL ReadAvailable(uint32_t port, uint32_t device);
 
 /* Writes bytes unchanged to the transport. Returns the bytes written, 0 for
  * invalid arguments or an unknown port, -1 for a broken link. */
-ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port);
+ZAMOPORT_API int32_t ZAMO_CALL Write(const uint8_t* data, uint32_t length, uint32_t port);
 
 /* Sets the port's write flag (no keep-alive byte while it is set). device is ignored. */
-ZAMOPORT_API void SetWrite(uint32_t isWrite, uint32_t port, uint32_t device);
+ZAMOPORT_API void ZAMO_CALL SetWrite(uint32_t isWrite, uint32_t port, uint32_t device);
 
 /* Empties the device's receive queue. */
-ZAMOPORT_API void Clear(uint32_t port, uint32_t device);
+ZAMOPORT_API void ZAMO_CALL Clear(uint32_t port, uint32_t device);
 
 /* 1 the device is present, 0 absent, link off-line or unknown port. */
-ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL IsPowerState(uint32_t port, uint32_t device);
 
 /* Copies the oldest 4-byte status record of the device into dest (at least 4
  * bytes). Returns 1 when one was copied, else 0 (dest unchanged). */
-ZAMOPORT_API uint32_t GetASBState(uint8_t* dest, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL GetASBState(uint8_t* dest, uint32_t port, uint32_t device);
 
 /* The lowest present device in [lowest, highest], given a receive queue; 0 if none. */
-ZAMOPORT_API uint32_t AvailableDevId(uint32_t port, uint32_t unused, uint32_t lowest, uint32_t highest);
+ZAMOPORT_API uint32_t ZAMO_CALL AvailableDevId(uint32_t port, uint32_t unused, uint32_t lowest, uint32_t highest);
 
 /* Status-back mode: Set returns 0, Get the flag; both 1000 for an unknown port. */
-ZAMOPORT_API uint32_t SetAsbMode(uint32_t enable, uint32_t port, uint32_t device);
-ZAMOPORT_API uint32_t GetAsbMode(uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL SetAsbMode(uint32_t enable, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL GetAsbMode(uint32_t port, uint32_t device);
 
 /* Plug-and-play flag, stored for callers: Set returns 0, Get the flag; 1000 for an unknown port. */
-ZAMOPORT_API uint32_t SetPnPMode(uint32_t enable, uint32_t port, uint32_t device);
-ZAMOPORT_API uint32_t GetPnPMode(uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL SetPnPMode(uint32_t enable, uint32_t port, uint32_t device);
+ZAMOPORT_API uint32_t ZAMO_CALL GetPnPMode(uint32_t port, uint32_t device);
 
 /* Registers (or, with NULL, removes) the device's alarm callback. */
-ZAMOPORT_API void SetAlarmCallback(uint32_t port, uint32_t device, ZamoAlarmCallback callback);
+ZAMOPORT_API void ZAMO_CALL SetAlarmCallback(uint32_t port, uint32_t device, ZamoAlarmCallback callback);
 
 #ifdef __cplusplus
 }

@@ -7,7 +7,7 @@ using vexal::CPortListMng;
 
 extern "C" {
 
-ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType) {
+ZAMOPORT_API uint32_t ZAMO_CALL CreatePort(const char16_t* portName, uint32_t deviceType) {
     try {
         return CPortListMng::Instance().CreatePort(portName ? std::u16string_view(portName) : std::u16string_view(),
                                                    deviceType);
@@ -16,7 +16,7 @@ ZAMOPORT_API uint32_t CreatePort(const char16_t* portName, uint32_t deviceType) 
     }
 }
 
-ZAMOPORT_API uint32_t RemovePort(uint32_t port) {
+ZAMOPORT_API uint32_t ZAMO_CALL RemovePort(uint32_t port) {
     try {
         return CPortListMng::Instance().RemovePort(port);
     } catch (...) {
@@ -24,7 +24,7 @@ ZAMOPORT_API uint32_t RemovePort(uint32_t port) {
     }
 }
 
-ZAMOPORT_API uint32_t SetDeviceOption(DeviceOption option, uint32_t port, uint32_t /*unused*/) {
+ZAMOPORT_API uint32_t ZAMO_CALL SetDeviceOption(DeviceOption option, uint32_t port, uint32_t /*unused*/) {
     try {
         return CPortListMng::Instance().SetDeviceOption(option, port);
     } catch (...) {
@@ -32,7 +32,7 @@ ZAMOPORT_API uint32_t SetDeviceOption(DeviceOption option, uint32_t port, uint32
     }
 }
 
-ZAMOPORT_API uint32_t OpenPort(uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL OpenPort(uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().OpenPort(port, device);
     } catch (...) {
@@ -40,7 +40,7 @@ ZAMOPORT_API uint32_t OpenPort(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device) {
+ZAMOPORT_API void ZAMO_CALL ClosePort(uint32_t port, uint32_t device) {
     try {
         CPortListMng::Instance().ClosePort(port, device);
     } catch (...) {
@@ -48,7 +48,8 @@ ZAMOPORT_API void ClosePort(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, uint32_t port,
+                                     uint32_t device) {
     try {
         return CPortListMng::Instance().Read(dest, wanted, timeoutMs, port, device);
     } catch (...) {
@@ -56,7 +57,7 @@ ZAMOPORT_API uint32_t Read(uint8_t* dest, uint32_t wanted, uint32_t timeoutMs, u
     }
 }
 
-ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL ReadAvailable(uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().ReadAvailable(port, device);
     } catch (...) {
@@ -64,7 +65,7 @@ ZAMOPORT_API uint32_t ReadAvailable(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port) {
+ZAMOPORT_API int32_t ZAMO_CALL Write(const uint8_t* data, uint32_t length, uint32_t port) {
     try {
         return CPortListMng::Instance().Write(data, length, port);
     } catch (...) {
@@ -72,7 +73,7 @@ ZAMOPORT_API int32_t Write(const uint8_t* data, uint32_t length, uint32_t port) 
     }
 }
 
-ZAMOPORT_API void SetWrite(uint32_t isWrite, uint32_t port, uint32_t device) {
+ZAMOPORT_API void ZAMO_CALL SetWrite(uint32_t isWrite, uint32_t port, uint32_t device) {
     try {
         CPortListMng::Instance().SetWrite(isWrite, port, device);
     } catch (...) {
@@ -80,7 +81,7 @@ ZAMOPORT_API void SetWrite(uint32_t isWrite, uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API void Clear(uint32_t port, uint32_t device) {
+ZAMOPORT_API void ZAMO_CALL Clear(uint32_t port, uint32_t device) {
     try {
         CPortListMng::Instance().Clear(port, device);
     } catch (...) {
@@ -88,7 +89,7 @@ ZAMOPORT_API void Clear(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL IsPowerState(uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().IsPowerState(port, device);
     } catch (...) {
@@ -96,7 +97,7 @@ ZAMOPORT_API uint32_t IsPowerState(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t GetASBState(uint8_t* dest, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL GetASBState(uint8_t* dest, uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().GetASBState(dest, port, device);
     } catch (...) {
@@ -104,7 +105,7 @@ ZAMOPORT_API uint32_t GetASBState(uint8_t* dest, uint32_t port, uint32_t device)
     }
 }
 
-ZAMOPORT_API uint32_t AvailableDevId(uint32_t port, uint32_t /*unused*/, uint32_t lowest, uint32_t highest) {
+ZAMOPORT_API uint32_t ZAMO_CALL AvailableDevId(uint32_t port, uint32_t /*unused*/, uint32_t lowest, uint32_t highest) {
     try {
         return CPortListMng::Instance().AvailableDevId(port, lowest, highest);
     } catch (...) {
@@ -112,7 +113,7 @@ ZAMOPORT_API uint32_t AvailableDevId(uint32_t port, uint32_t /*unused*/, uint32_
     }
 }
 
-ZAMOPORT_API uint32_t SetAsbMode(uint32_t enable, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL SetAsbMode(uint32_t enable, uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().SetAsbMode(enable, port, device);
     } catch (...) {
@@ -120,7 +121,7 @@ ZAMOPORT_API uint32_t SetAsbMode(uint32_t enable, uint32_t port, uint32_t device
     }
 }
 
-ZAMOPORT_API uint32_t GetAsbMode(uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL GetAsbMode(uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().GetAsbMode(port, device);
     } catch (...) {
@@ -128,7 +129,7 @@ ZAMOPORT_API uint32_t GetAsbMode(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API uint32_t SetPnPMode(uint32_t enable, uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL SetPnPMode(uint32_t enable, uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().SetPnPMode(enable, port, device);
     } catch (...) {
@@ -136,7 +137,7 @@ ZAMOPORT_API uint32_t SetPnPMode(uint32_t enable, uint32_t port, uint32_t device
     }
 }
 
-ZAMOPORT_API uint32_t GetPnPMode(uint32_t port, uint32_t device) {
+ZAMOPORT_API uint32_t ZAMO_CALL GetPnPMode(uint32_t port, uint32_t device) {
     try {
         return CPortListMng::Instance().GetPnPMode(port, device);
     } catch (...) {
@@ -144,7 +145,7 @@ ZAMOPORT_API uint32_t GetPnPMode(uint32_t port, uint32_t device) {
     }
 }
 
-ZAMOPORT_API void SetAlarmCallback(uint32_t port, uint32_t device, ZamoAlarmCallback callback) {
+ZAMOPORT_API void ZAMO_CALL SetAlarmCallback(uint32_t port, uint32_t device, ZamoAlarmCallback callback) {
     try {
         CPortListMng::Instance().SetAlarmCallback(port, device, callback);
     } catch (...) {

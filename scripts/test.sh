@@ -87,23 +87,71 @@ soak_valgrind() {  # DIR
 
 # The Windows build: cross-compiled with MinGW-w64 (only what its tests and
 # the archive need), its tests under Wine against the Linux build's simulator
-# (the harness makes one Wine prefix for the run), and the release archive.
-windows_all() {  # DIR LINUX_BUILD_DIR
-  local dir=$1 linux=$2
-  cmake -S "$top" -B "$dir" -G Ninja --toolchain "$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DVEXAL_WERROR=ON -DVEXAL_BUILD_BENCH=OFF -DVEXAL_LINUX_BUILD_DIR="$linux" >/dev/null
+# (the harness makes one Wine prefix for the run). Its archive also takes the
+# 32-bit build's files (stage windows-archive).
+windows_configure() {  # DIR TOOLCHAIN LINUX_BUILD_DIR [cmake args...]
+  local dir=$1 toolchain=$2 linux=$3; shift 3
+  cmake -S "$top" -B "$dir" -G Ninja --toolchain "$top/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DVEXAL_WERROR=ON -DVEXAL_BUILD_BENCH=OFF -DVEXAL_LINUX_BUILD_DIR="$linux" "$@" >/dev/null
+}
+
+windows_all() {  # DIR LINUX_BUILD_DIR WIN32_BUILD_DIR
+  local dir=$1 linux=$2 win32=$3
+  windows_configure "$dir" mingw-w64-x86_64.cmake "$linux" -DVEXAL_WINDOWS_OTHER_BUILD_DIR="$win32"
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 --no-tests=error
-  (cd "$dir" && rm -f vexal-*-win64.zip && cpack -G ZIP >/dev/null)
-  local zip listed expected
-  zip=$(ls "$dir"/vexal-*-win64.zip)
+}
+
+# The 32-bit Windows build for 32-bit host programs: the same targets, the
+# static checks of its files (PE32, exports, imports, the __stdcall returns,
+# the structures' layout), and its platform, session and host-program tests
+# under 32-bit Wine where Debian's wine32 is installed (scripts/deps.sh tries;
+# WINE32_REPORT holds why it did not install). The Linux build's simulator
+# serves both widths.
+windows32_all() {  # DIR LINUX_BUILD_DIR WINE32_REPORT
+  local dir=$1 linux=$2 report=$3
+  windows_configure "$dir" mingw-w64-i686.cmake "$linux"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 --no-tests=error
+  if [ ! -x /usr/lib/wine/wine ]; then
+    echo "32-bit programs NOT run under Wine (win32_platform, win32_session, host_program_wine disabled):"
+    if [ -s "$report" ]; then
+      echo "  $(cat "$report")"
+    else
+      echo "  no 32-bit Wine loader /usr/lib/wine/wine (Debian's wine32:i386 is not installed)"
+    fi
+  fi
+}
+
+# The release archive: x64/ and x86/ with each width's DLLs, programs and
+# import library, the headers and the two texts.
+windows_archive() {  # WIN64_BUILD_DIR
+  local dir=$1 zip listed expected width f
+  (cd "$dir" && rm -f vexal-*-windows.zip && cpack -G ZIP >/dev/null)
+  zip=$(ls "$dir"/vexal-*-windows.zip)
   listed=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort | tr '\n' ' ')
-  expected="LICENSE.txt README.txt Vexal_Configuration_Utility.exe ZamoCfg.dll include/zamocfg.h include/zamoport.h lib/ZamoCfg.lib vexalcfg.exe zamoport.dll "
+  expected="LICENSE.txt README.txt include/zamocfg.h include/zamoport.h "
+  for width in x64 x86; do
+    for f in Vexal_Configuration_Utility.exe ZamoCfg.dll ZamoCfg.lib vexalcfg.exe zamoport.dll; do
+      expected+="$width/$f "
+    done
+  done
   if [ "$listed" != "$expected" ]; then
     echo "$zip holds: $listed"
     echo "expected:   $expected"
     return 1
   fi
+  # Each folder holds its own width (objdump's name of the format).
+  local unpacked
+  unpacked=$(mktemp -d)
+  (cd "$unpacked" && cmake -E tar xf "$zip")
+  for f in "$unpacked"/*/x64/*.dll "$unpacked"/*/x64/*.exe; do
+    x86_64-w64-mingw32-objdump -f "$f" | grep -q 'file format pei-x86-64' || { echo "$f is not 64-bit"; return 1; }
+  done
+  for f in "$unpacked"/*/x86/*.dll "$unpacked"/*/x86/*.exe; do
+    i686-w64-mingw32-objdump -f "$f" | grep -q 'file format pei-i386' || { echo "$f is not 32-bit"; return 1; }
+  done
+  rm -rf "$unpacked"
   echo "release archive: $zip"
 }
 
@@ -120,13 +168,17 @@ if [ "${1:-}" = "--step" ]; then
   exit $?
 fi
 
+export VEXAL_WINE32_REPORT=$build_root/wine32-not-installed.txt
+mkdir -p "$build_root"
 stage install 900 bash "$top/scripts/deps.sh"
 stage format 120 format_check
 stage build 1200 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 420 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
 stage soak-valgrind 240 soak_valgrind "$build_root/ci"
-stage windows 600 windows_all "$build_root/win" "$build_root/ci"
+stage windows 600 windows_all "$build_root/win" "$build_root/ci" "$build_root/win32"
+stage windows32 600 windows32_all "$build_root/win32" "$build_root/ci" "$VEXAL_WINE32_REPORT"
+stage windows-archive 120 windows_archive "$build_root/win"
 stage sanitizer-build 1500 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 480 run_ctest "$build_root/asan"

@@ -17,9 +17,11 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 prefix=${VEXAL_WINEPREFIX:?VEXAL_WINEPREFIX names the Wine prefix}
+# 32-bit programs: VEXAL_WINE=/usr/lib/wine/wine (Debian's wine32) and
+# VEXAL_WINEARCH=win32, in a prefix of their own.
 wine=${VEXAL_WINE:-/usr/lib/wine/wine64}
 wineserver=${VEXAL_WINESERVER:-/usr/lib/wine/wineserver}
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
+export WINEPREFIX=$prefix WINEARCH=${VEXAL_WINEARCH:-win64} WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 broker_pid=$prefix/.vexal-broker.pid

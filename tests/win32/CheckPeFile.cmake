@@ -1,7 +1,9 @@
 cmake_policy(SET CMP0057 NEW)
 # Checks a Windows file of the build with objdump -p (run on the build host):
-#   cmake -DOBJDUMP=... -DFILE=x.dll [-DEXPORTS=list] -P CheckPeFile.cmake
+#   cmake -DOBJDUMP=... -DFILE=x.dll [-DEXPORTS=list] [-DFORMAT=pei-i386] -P CheckPeFile.cmake
 # EXPORTS: the file exports exactly the names of that list (one a line).
+# FORMAT: objdump's name of the file's format (pei-i386 for PE32, x86;
+# pei-x86-64 for PE32+, x64).
 # Always: it imports from Windows' own DLLs only (no C++ runtime, libgcc or
 # winpthread DLL beside it).
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
@@ -9,7 +11,16 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${FILE}")
 endif()
 
-set(system_dlls ADVAPI32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SETUPAPI.DLL SHELL32.DLL WINUSB.DLL WS2_32.DLL)
+if(FORMAT)
+  string(REGEX MATCH "file format ([^\n]+)" found "${dump}")
+  if(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+    message(FATAL_ERROR "${FILE} is ${CMAKE_MATCH_1}, not ${FORMAT}")
+  endif()
+endif()
+
+set(system_dlls ADVAPI32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL SETUPAPI.DLL SHELL32.DLL WINUSB.DLL WS2_32.DLL
+    # and the utility's windows
+    COMCTL32.DLL COMDLG32.DLL GDI32.DLL OLE32.DLL USER32.DLL)
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 foreach(line ${imports})
   string(REPLACE "DLL Name: " "" dll "${line}")
@@ -38,5 +49,6 @@ if(EXPORTS)
     message(FATAL_ERROR "${FILE} exports\n  ${exported}\nbut ${EXPORTS} lists\n  ${expected}")
   endif()
   list(LENGTH exported count)
-  message(STATUS "${FILE}: ${count} exports as listed, system DLLs only")
+  message(STATUS "${FILE}: ${count} exports as listed")
 endif()
+message(STATUS "${FILE}: ${FORMAT} with imports from Windows' own DLLs only")

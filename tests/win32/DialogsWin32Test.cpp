@@ -275,19 +275,20 @@ TEST_F(CMainDialogsWin32Test, LoadRefusesABadFileThenWritesTheSavedValuesBack) {
     DeleteFileW(strBad.c_str());
 }
 
+// An enumeration callback is CALLBACK (__stdcall on x86), which a lambda
+// cannot be: a function of its own.
+BOOL CALLBACK FindShownPopup(HWND h, LPARAM lParam) {
+    if (IsWindowVisible(h) && GetDlgItem(h, CProgressLogic::kBarId) != nullptr) {
+        *reinterpret_cast<HWND*>(lParam) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible caption-less window of this thread holding the pop-up's bar.
 HWND ShownPopup() {
     HWND hFound = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM lParam) {
-            if (IsWindowVisible(h) && GetDlgItem(h, CProgressLogic::kBarId) != nullptr) {
-                *reinterpret_cast<HWND*>(lParam) = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&hFound));
+    EnumThreadWindows(GetCurrentThreadId(), FindShownPopup, reinterpret_cast<LPARAM>(&hFound));
     return hFound;
 }
 
