@@ -42,7 +42,7 @@ void Dispatch(size_t nSlot, uint32_t nKind, uint32_t nCode) noexcept {
 }
 
 template <size_t N>
-void Trampoline(uint32_t nKind, uint32_t /*nZero*/, uint32_t nCode) {
+void ZAMO_CALL Trampoline(uint32_t nKind, uint32_t /*nZero*/, uint32_t nCode) {
     Dispatch(N, nKind, nCode);
 }
 
