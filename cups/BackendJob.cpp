@@ -175,7 +175,7 @@ int CBackendJob::Run(const SDeviceUri& uri, const SJobArgs& args, SJobInput& inp
     Line("STATE: -connecting-to-device");
     if (Cancelled()) return kBackendOk;
     if (!bOpen) {
-        Line("ERROR: " + m_pHub->Error() + "; the job will be retried");
+        Line("ERROR: the hub cannot be reached: " + m_pHub->Error() + "; the job will be retried");
         return kBackendRetry;
     }
     m_pEvents = m_pHub->Subscribe(true);
