@@ -216,3 +216,28 @@ def test_a_write_alarm_fails_the_job_with_the_alarm_named(sim, tmp_path):
     assert "ERROR: %s: the hub raised write alarm 1202 (device-offline) for device 10" % sim.target in p.stderr
     assert "STATE: +media-empty-error" in p.stderr
     assert printed(sim) == 1000
+
+
+def test_without_arguments_the_printers_on_usb_and_serial_hubs_are_listed(tmp_path):
+    usb, devices = tmp_path / "usb", tmp_path / "dev"
+    usb.mkdir()
+    devices.mkdir()
+    extra = ["--usb-sim", str(usb), "--pty", "--com-link", str(devices / "COM4")]
+    with HubSim("127.0.0.9", extra_args=extra) as s:
+        assert s.control("PLUG 11 printer").startswith("OK")
+        env = dict(os.environ, VEXAL_USB_SIM_DIR=str(usb), VEXAL_DEVICE_DIR=str(devices))
+        p = subprocess.run([BACKEND], env=env, capture_output=True, text=True, timeout=60)
+        assert p.returncode == 0, p.stderr
+        uris = [line.split()[1] for line in p.stdout.splitlines()]
+        assert uris == ["vexal:/usb/10", "vexal:/usb/11", "vexal:/serial/COM4/10", "vexal:/serial/COM4/11"], p.stdout
+        assert p.stdout.startswith('direct vexal:/usb/10 "Vexal VX-H400_VXL printer 10" '), p.stdout
+        assert '"USB 1-1"' in p.stdout
+
+        # A job on a URI the list gave, and one that insists on another place on the bus.
+        path = write_file(tmp_path / "j.bin", b"usb job\n")
+        for uri, code in (("vexal:/usb/1-1/10", 0), ("vexal:/usb/2-3/10", 6)):
+            job = subprocess.run([BACKEND, "1", "u", "t", "1", "", str(path)], env=dict(env, DEVICE_URI=uri),
+                                 capture_output=True, text=True, timeout=60)
+            assert job.returncode == code, job.stderr
+        assert "is at 1-1, not at 2-3" in job.stderr
+        assert payloads(s) == b"usb job\n"
