@@ -73,6 +73,11 @@ std::optional<SDeviceUri> ParseDeviceUri(std::string_view strUri, std::string& s
         strError = strShown + " is not a vexal: URI" + strForms;
         return std::nullopt;
     }
+    for (char c : strUri)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) {
+            strError = strShown + " holds a space or a control character (escape it as %XX)";
+            return std::nullopt;
+        }
     std::string_view strRest = strUri.substr(strPrefix.size());
     if (strRest.find_first_of("?#") != std::string_view::npos) {
         strError = strShown + " carries a query or fragment, which the backend does not take";
@@ -146,8 +151,14 @@ std::optional<SDeviceUri> ParseDeviceUri(std::string_view strUri, std::string& s
 std::string UsbDeviceUri(int nDevice) { return std::string(kScheme) + ":/usb/" + std::to_string(nDevice); }
 
 std::string SerialDeviceUri(const std::string& strPort, int nDevice) {
-    std::string strPath;
-    for (char c : strPort.front() == '/' ? strPort.substr(1) : strPort) {
+    std::string strPath, strName = strPort;
+    // A path goes without its first '/', unless what follows would read as
+    // COM<n> or as no port: then the '/' goes escaped.
+    if (!strName.empty() && strName.front() == '/') {
+        strName.erase(0, 1);
+        if (strName.empty() || strName.front() == '/' || strName.rfind("COM", 0) == 0) strPath = "%2F";
+    }
+    for (char c : strName) {
         const auto b = static_cast<unsigned char>(c);
         if (b <= 0x20 || b >= 0x7f || c == '%' || c == '?' || c == '#' || c == '"' || c == '\\') {
             static const char* kHex = "0123456789ABCDEF";

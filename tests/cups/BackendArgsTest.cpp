@@ -48,6 +48,7 @@ TEST(BackendUri, NetworkHubs) {
     Refusal("socket://10.0.0.5/10");
     Refusal("vexal://10.0.0.5/1%0");  // a cut escape
     Refusal("vexal://10.0.0.5%00/10");
+    Refusal("vexal://10.0.0.5/1 0");
 }
 
 TEST(BackendUri, UsbAndSerialHubs) {
@@ -82,7 +83,7 @@ TEST(BackendUri, ListedUrisReadBack) {
     EXPECT_EQ(UsbDeviceUri(10), "vexal:/usb/10");
     EXPECT_EQ(Parsed(UsbDeviceUri(19)).nDevice, 19);
     EXPECT_EQ(SerialDeviceUri("COM5", 10), "vexal:/serial/COM5/10");
-    for (const std::string strPort : {"COM5", "/dev/rfcomm0", "/dev/serial/by-id/usb-Vexal hub \"2\"%"}) {
+    for (const std::string strPort : {"COM5", "/dev/rfcomm0", "/dev/serial/by-id/usb-Vexal hub \"2\"%", "/COM7"}) {
         const auto uri = Parsed(SerialDeviceUri(strPort, 11));
         EXPECT_EQ(uri.address.strPortText, strPort);
         EXPECT_EQ(uri.nDevice, 11);

@@ -108,7 +108,7 @@ def cups():
 
 @pytest.fixture
 def sim():
-    with HubSim("127.0.0.9") as s:
+    with HubSim("127.0.0.31") as s:
         yield s
 
 
@@ -123,7 +123,7 @@ def payloads(sim):
 
 
 def connected(sim):
-    out = subprocess.run(["ss", "-Htn", "state", "established", "( dport = :%d )" % sim.port],
+    out = subprocess.run(["ss", "-Htn", "state", "established", "dst", sim.target],
                          capture_output=True, text=True, check=True).stdout
     return out.strip() != ""
 
@@ -175,22 +175,23 @@ def test_a_printer_out_of_paper_holds_the_job_until_paper_is_back(cups, sim, tmp
 
 def test_an_unreachable_hub_leaves_the_job_queued_with_the_reason(cups, tmp_path):
     with socket.socket() as s:  # a port nobody listens on
-        s.bind(("127.0.0.9", 0))
+        s.bind(("127.0.0.31", 0))
         port = s.getsockname()[1]
     path = write_file(tmp_path / "receipt.bin", b"not lost\n")
-    cups.add_queue("receipt", "vexal://127.0.0.9:%d/10" % port)
+    cups.add_queue("receipt", "vexal://127.0.0.31:%d/10" % port)
     job = cups.lp("receipt", str(path))
     until("the backend to give up", lambda: any("Backend returned status 6" in line for line in cups.job_log(job)),
           timeout=30)
     log = "".join(cups.job_log(job))
-    assert "the hub cannot be reached" in log and "127.0.0.9:%d" % port in log
+    assert "the hub cannot be reached" in log and "127.0.0.31:%d" % port in log
     assert cups.pending(job), "the job stays queued for the next try"
     assert "the hub cannot be reached" in cups.run("lpstat", "-l", "-p", "receipt") + cups.run(
         "lpstat", "-l", "-o", "receipt")
 
 
 def test_a_cancelled_job_stops_the_transfer_and_closes_the_session(cups, sim, tmp_path):
-    data = os.urandom(3 << 20)
+    # No GS (0x1d): the simulated printer takes GS a and GS I for commands, not print.
+    data = os.urandom(3 << 20).replace(b"\x1d", b"\x1c")
     path = write_file(tmp_path / "big.bin", data)
     cups.add_queue("receipt", "vexal://%s/10" % sim.target)
     job = cups.lp("receipt", str(path))
@@ -223,7 +224,7 @@ def test_without_arguments_the_printers_on_usb_and_serial_hubs_are_listed(tmp_pa
     usb.mkdir()
     devices.mkdir()
     extra = ["--usb-sim", str(usb), "--pty", "--com-link", str(devices / "COM4")]
-    with HubSim("127.0.0.9", extra_args=extra) as s:
+    with HubSim("127.0.0.31", extra_args=extra) as s:
         assert s.control("PLUG 11 printer").startswith("OK")
         env = dict(os.environ, VEXAL_USB_SIM_DIR=str(usb), VEXAL_DEVICE_DIR=str(devices))
         p = subprocess.run([BACKEND], env=env, capture_output=True, text=True, timeout=60)
