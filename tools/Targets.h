@@ -2,6 +2,8 @@
 // hubs. Pure parsing with messages naming the place. (Address ranges for
 // scan are the hub client's: client/ScanRanges.h.)
 #pragma once
+#include "client/HubTargets.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,13 +12,11 @@
 
 namespace vexal::tools {
 
-inline constexpr uint16_t kDefaultHubPort = 9100;
+using client::kDefaultHubPort;
 
-struct SConnection {
-    int32_t nInterface = 0;   // 2 Ethernet, 4 serial, 32 serial with line settings, 16 USB
-    std::string strPortText;  // the text selectInterface takes ("10.0.0.5:9100", "COM3:115200:8:0:0:0")
-    std::string strLabel;     // how messages name the hub
-};
+// The interface code, the text selectInterface takes ("10.0.0.5:9100",
+// "COM3:115200:8:0:0:0") and how messages name the hub.
+using SConnection = client::SHubAddress;
 
 // --ethernet ADDR[:PORT]
 std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError);
