@@ -1,4 +1,4 @@
-#include "tools/Targets.h"
+#include "client/Targets.h"
 
 #include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
@@ -10,7 +10,7 @@
 #include <cctype>
 #include <charconv>
 
-namespace vexal::tools {
+namespace vexal::client {
 namespace {
 
 std::optional<long> Number(std::string_view str) {
@@ -132,4 +132,4 @@ std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText,
     return hosts;
 }
 
-}  // namespace vexal::tools
+}  // namespace vexal::client
