@@ -10,7 +10,7 @@
 #include "platform/DeviceNames.h"
 #include "tools/DeviceCommands.h"
 #include "tools/Output.h"
-#include "tools/Targets.h"
+#include "client/Targets.h"
 #include "tools/ToolSystem.h"
 
 #include <algorithm>
@@ -26,6 +26,10 @@ namespace {
 
 using client::CHubSession;
 using client::ECustomAction;
+using client::ParseEthernet;
+using client::ParseHostsText;
+using client::ParseSerial;
+using client::SConnection;
 using model::CustomTypeName;
 using model::EPlanAction;
 using model::FindGroup;

@@ -20,6 +20,7 @@ namespace {
 
 using client::CHubDevices;
 using client::EDeviceEvent;
+using client::SConnection;
 using client::SDeviceEvent;
 using client::SHubStatus;
 using nlohmann::json;

@@ -1,4 +1,4 @@
-#include "utility/HubSearch.h"
+#include "utility/logic/HubSearch.h"
 
 #include <algorithm>
 

@@ -14,7 +14,7 @@
 // blocks the input meanwhile: the pop-up for reads before a page shows,
 // CBusyGuard otherwise.
 #pragma once
-#include "utility/LibraryJobs.h"
+#include "utility/logic/LibraryJobs.h"
 
 #include <QObject>
 #include <QPointer>

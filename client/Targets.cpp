@@ -1,10 +1,10 @@
-#include "tools/Targets.h"
+#include "client/Targets.h"
 
 #include "model/HubText.h"
 
 #include <cctype>
 
-namespace vexal::tools {
+namespace vexal::client {
 namespace {
 
 std::string_view Trim(std::string_view str) {
@@ -55,4 +55,4 @@ std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText,
     return hosts;
 }
 
-}  // namespace vexal::tools
+}  // namespace vexal::client

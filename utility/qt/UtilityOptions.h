@@ -2,7 +2,7 @@
 // environment. Pure functions, tested on their own. What the options mean
 // to the main window is toolkit-free (logic/LumaroLogic.h).
 #pragma once
-#include "utility/Ipv4Edit.h"
+#include "utility/qt/Ipv4Edit.h"
 #include "utility/logic/LumaroLogic.h"
 
 #include <QString>

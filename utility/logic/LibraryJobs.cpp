@@ -1,4 +1,4 @@
-#include "utility/LibraryJobs.h"
+#include "utility/logic/LibraryJobs.h"
 
 #include <condition_variable>
 #include <cstdio>

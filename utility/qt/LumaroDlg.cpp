@@ -1,4 +1,4 @@
-#include "utility/LumaroDlg.h"
+#include "utility/qt/LumaroDlg.h"
 
 #include "platform/DeviceNames.h"
 

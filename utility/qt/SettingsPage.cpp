@@ -1,4 +1,4 @@
-#include "utility/SettingsPage.h"
+#include "utility/qt/SettingsPage.h"
 
 namespace vexal::utility {
 

@@ -1,4 +1,4 @@
-#include "utility/TextBytes.h"
+#include "utility/logic/TextBytes.h"
 
 #include "platform/TextCodec.h"
 

@@ -2,10 +2,10 @@
 // (logic/LumaroLogic.h), with the library thread of the Qt program.
 #pragma once
 #include "client/CfgApiTable.h"
-#include "utility/DialogBase.h"
-#include "utility/LibraryWorker.h"
-#include "utility/SettingsPage.h"
-#include "utility/UtilityOptions.h"
+#include "utility/qt/DialogBase.h"
+#include "utility/qt/LibraryWorker.h"
+#include "utility/qt/SettingsPage.h"
+#include "utility/qt/UtilityOptions.h"
 #include "utility/logic/LumaroLogic.h"
 
 #include <functional>

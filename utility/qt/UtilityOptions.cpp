@@ -1,4 +1,4 @@
-#include "utility/UtilityOptions.h"
+#include "utility/qt/UtilityOptions.h"
 
 #include "utility/logic/CommandLine.h"
 

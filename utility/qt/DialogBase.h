@@ -34,8 +34,8 @@
 // - Message() lifts the wait cursor and hides the progress pop-up first and
 //   goes through IDialogServices, which a test replaces with a recorder.
 #pragma once
-#include "utility/DialogServices.h"
-#include "utility/Ipv4Edit.h"
+#include "utility/qt/DialogServices.h"
+#include "utility/qt/Ipv4Edit.h"
 #include "utility/logic/DialogLogic.h"
 
 #include <QDialog>

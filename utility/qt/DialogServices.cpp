@@ -1,4 +1,4 @@
-#include "utility/DialogServices.h"
+#include "utility/qt/DialogServices.h"
 
 #include <QDialog>
 #include <QFileDialog>

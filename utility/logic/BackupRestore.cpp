@@ -1,8 +1,8 @@
-#include "utility/BackupRestore.h"
+#include "utility/logic/BackupRestore.h"
 
 #include "model/CustomDevices.h"
 #include "model/KeyValues.h"
-#include "utility/SecretText.h"
+#include "utility/logic/SecretText.h"
 
 #include <algorithm>
 

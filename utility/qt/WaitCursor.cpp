@@ -1,4 +1,4 @@
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
-#include "utility/LibraryWorker.h"
+#include "utility/qt/LibraryWorker.h"
 
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "utility/SecretText.h"
+#include "utility/logic/SecretText.h"
 
 #include "model/KeyValues.h"
 

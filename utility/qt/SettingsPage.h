@@ -9,8 +9,8 @@
 // the worker with StartJob, as the logic does through CLibraryJobs.
 #pragma once
 #include "client/CfgApiTable.h"
-#include "utility/DialogBase.h"
-#include "utility/LibraryWorker.h"
+#include "utility/qt/DialogBase.h"
+#include "utility/qt/LibraryWorker.h"
 #include "utility/logic/PageLogic.h"
 
 #include <cstdint>

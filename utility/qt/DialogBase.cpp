@@ -1,8 +1,8 @@
-#include "utility/DialogBase.h"
+#include "utility/qt/DialogBase.h"
 
 #include "model/HubText.h"
-#include "utility/LibraryWorker.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/LibraryWorker.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

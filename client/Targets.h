@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vexal::tools {
+namespace vexal::client {
 
 using client::kDefaultHubPort;
 
@@ -29,4 +29,4 @@ std::optional<SConnection> ParseSerial(std::string_view strText, std::string& st
 std::optional<std::vector<std::string>> ParseHostsText(std::string_view strText, const std::string& strFile,
                                                        std::string& strError);
 
-}  // namespace vexal::tools
+}  // namespace vexal::client

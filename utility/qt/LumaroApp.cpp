@@ -1,8 +1,8 @@
-#include "utility/LumaroApp.h"
+#include "utility/qt/LumaroApp.h"
 
-#include "utility/DialogServices.h"
-#include "utility/LumaroDlg.h"
-#include "utility/UtilityOptions.h"
+#include "utility/qt/DialogServices.h"
+#include "utility/qt/LumaroDlg.h"
+#include "utility/qt/UtilityOptions.h"
 
 #include <QApplication>
 #include <QDir>

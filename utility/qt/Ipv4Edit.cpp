@@ -1,4 +1,4 @@
-#include "utility/Ipv4Edit.h"
+#include "utility/qt/Ipv4Edit.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -6,7 +6,7 @@
 //
 //   return WrapPage(MakeLanPage, context, pParent);
 #pragma once
-#include "utility/SettingsPage.h"
+#include "utility/qt/SettingsPage.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "utility/SettingsPages.h"
+#include "utility/qt/SettingsPages.h"
 
 namespace vexal::utility {
 
