@@ -16,13 +16,13 @@ std::string_view Trim(std::string_view str) {
 }  // namespace
 
 std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError) {
-    auto c = client::ParseEthernetTarget(strText, strError);
+    auto c = ParseEthernetTarget(strText, strError);
     if (!c) strError = "--ethernet: " + strError;
     return c;
 }
 
 std::optional<SConnection> ParseSerial(std::string_view strText, std::string& strError) {
-    auto c = client::ParseSerialTarget(strText, strError);
+    auto c = ParseSerialTarget(strText, strError);
     if (!c) strError = "--serial: " + strError;
     return c;
 }

@@ -1,6 +1,7 @@
-// Where the tool connects: the connection options and hosts files for many
-// hubs. Pure parsing with messages naming the place. (Address ranges for
-// scan are the hub client's: client/ScanRanges.h.)
+// Where a front end connects, as the tool's options and Python's arguments
+// name it: the connection options and hosts files for many hubs. Pure
+// parsing with messages naming the place, over HubTargets.h. (Address
+// ranges for scan: ScanRanges.h.)
 #pragma once
 #include "client/HubTargets.h"
 
@@ -12,11 +13,9 @@
 
 namespace vexal::client {
 
-using client::kDefaultHubPort;
-
 // The interface code, the text selectInterface takes ("10.0.0.5:9100",
 // "COM3:115200:8:0:0:0") and how messages name the hub.
-using SConnection = client::SHubAddress;
+using SConnection = SHubAddress;
 
 // --ethernet ADDR[:PORT]
 std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError);

@@ -49,8 +49,6 @@ bool PrintLine(const std::string& strLine) {
     return WriteStdout(strOut.data(), strOut.size());
 }
 
-client::SHubAddress AddressOf(const SConnection& c) { return {c.nInterface, c.strPortText, c.strLabel}; }
-
 // The configuration library is loaded; the port library it loads comes next to it.
 bool OpenHub(const client::CfgApiTable& api, client::CPortApiTable& port, CHubDevices& hub, const SOptions& o,
              const SConnection& c, bool bStatusBack) {
@@ -61,7 +59,7 @@ bool OpenHub(const client::CfgApiTable& api, client::CPortApiTable& port, CHubDe
     client::SHubDevicesOptions options;
     options.bStatusBack = bStatusBack;
     options.bIdentify = bStatusBack;  // send and recv need neither
-    if (!hub.Open(AddressOf(c), o.nTimeout, options)) {
+    if (!hub.Open(c, o.nTimeout, options)) {
         Error(hub.Error());
         return false;
     }

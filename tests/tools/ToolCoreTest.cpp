@@ -1,12 +1,11 @@
-// The tool's own pure part: connection options and hosts files. (Address
-// ranges are the hub client's: tests/client. The settings, their rules,
-// backups and plans are the model's: tests/model.)
+// Connection options and hosts files as the tool and Python take them
+// (client/Targets). (Address ranges: tests/client. The settings, their
+// rules, backups and plans are the model's: tests/model.)
 #include "client/Targets.h"
 
 #include <gtest/gtest.h>
 
 using namespace vexal::client;
-using namespace vexal::tools;
 
 TEST(ToolTargets, ConnectionsAndHostsFiles) {
     std::string e;
