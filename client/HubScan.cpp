@@ -18,6 +18,7 @@ void CPortProbe::Start(std::vector<uint32_t> vecAddresses, const SProbeOptions& 
     Cancel();
     Wait();
     m_vecAddresses = std::move(vecAddresses);
+    m_vecInterfaces = platform::ListIpv4Interfaces();
     m_options = options;
     m_fnStep = std::move(fnStep);
     m_nNext = 0;
@@ -56,6 +57,9 @@ void CPortProbe::Run() {
             }
         }
         socket.Close();
+        // A range across a network of the PC's own holds its broadcast address:
+        // nothing there, not a network that cannot be reached.
+        if (bLocal && IsLocalBroadcast(dwAddress, m_vecInterfaces)) bLocal = false;
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nDone;
         if (bOpen) m_vecOpen.push_back(dwAddress);

@@ -5,6 +5,7 @@
 // search share both.
 #pragma once
 #include "client/CfgApiTable.h"
+#include "platform/NetInterfaces.h"
 
 #include <atomic>
 #include <cstddef>
@@ -67,6 +68,7 @@ private:
     void Run();
 
     std::vector<uint32_t> m_vecAddresses;
+    std::vector<platform::SIpv4Interface> m_vecInterfaces;  // to tell broadcast addresses
     SProbeOptions m_options;
     CStepFn m_fnStep;
     std::atomic<size_t> m_nNext{0};
