@@ -7,7 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <optional>
 
 namespace vexal::python {
 

@@ -5,6 +5,7 @@ bad sources."""
 
 import json
 import os
+import socket
 import subprocess
 import sys
 
@@ -33,12 +34,16 @@ def listing(tmp_path, path):
 def test_hubs_found_by_model_a_play_over_them_and_the_cache_without_them(tmp_path):
     first = HubSim("127.0.0.50")
     sims = [first]
+    printer = socket.socket()  # on the hubs' port, but no hub: left out
     try:
         second = HubSim("127.0.0.53", port=first.port)
         sims.append(second)
         assert second.control("SET model VX-H410_HMX-T302") == "OK"
+        printer.bind(("127.0.0.51", first.port))
+        printer.listen(4)
         path = source(tmp_path, "hubs.vexal.yml", ranges=["127.0.0.48/29"], port=first.port, connect_timeout=200,
-                      cache=True, cache_plugin="ansible.builtin.jsonfile", cache_connection=str(tmp_path / "cache"),
+                      timeout=1, cache=True, cache_plugin="ansible.builtin.jsonfile",
+                      cache_connection=str(tmp_path / "cache"),
                       keyed_groups=[dict(key="hub_firmware", prefix="firmware")])
         inventory, _ = listing(tmp_path, path)
         hostvars = inventory["_meta"]["hostvars"]
@@ -62,6 +67,7 @@ def test_hubs_found_by_model_a_play_over_them_and_the_cache_without_them(tmp_pat
         recap = run.stdout.split("PLAY RECAP")[1]
         assert recap.count("ok=2") == 2 and "127.0.0.53" in recap and "failed=0" in recap, recap
     finally:
+        printer.close()
         for s in sims:
             s.close()
 

@@ -61,8 +61,8 @@ requirements:
     package) on the control node.
 notes:
   - With C(cache) on, the hubs of the last scan are listed until I(cache_timeout) has passed without scanning
-    again; C(ansible-inventory --flush-cache) (or C(ansible-playbook --flush-cache)) scans anew. A scan that
-    fails leaves the cache as it was.
+    again; C(ansible-playbook --flush-cache) scans anew, and so does a change of I(ranges) or of a scan
+    option. A scan that fails leaves the cache as it was.
   - When C(VEXAL_LOG_DIR) is not set, the libraries' log folder goes under C($XDG_STATE_HOME/vexal)
     (default C(~/.local/state/vexal)).
 '''
