@@ -34,6 +34,9 @@ struct SPrinterState {
 
 struct SHubStatus {
     std::string strHub, strModel, strFirmware;
+    // The port the watch shares: the address, the serial port's name, or on
+    // USB the interface path of the hub the session took.
+    std::string strPortName;
     ELinkState eLink = ELinkState::Online;
     std::vector<SDeviceInfo> vecDevices;     // rising by id
     std::vector<SPrinterState> vecPrinters;  // the present devices 10-19, rising

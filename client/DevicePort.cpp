@@ -43,6 +43,12 @@ const char* SendEndText(ESendEnd eEnd) {
     return "?";
 }
 
+std::string SendEndReason(const SSendResult& result) {
+    if (result.eEnd != ESendEnd::Alarm) return SendEndText(result.eEnd);
+    return "the hub raised write alarm " + std::to_string(result.nAlarmCode) + " (" +
+           model::AlarmName(result.nAlarmCode) + ")";
+}
+
 CDevicePort::CDevicePort(const CPortApiTable& api) : m_api(api) {}
 
 CDevicePort::~CDevicePort() { Leave(); }

@@ -73,6 +73,10 @@ struct SSendResult {
     uint32_t nAlarmCode = 0;     // with Alarm
 };
 
+// Why a send ended, for people: SendEndText, with an alarm named
+// ("the hub raised write alarm 1202 (device-offline)").
+std::string SendEndReason(const SSendResult& result);
+
 class CDevicePort : private IAlarmReceiver {
 public:
     explicit CDevicePort(const CPortApiTable& api);

@@ -234,6 +234,10 @@ bool CHubDevices::Start(const SHubAddress& address, const SHubDevicesOptions& op
         m_bPortOffline = m_bSilent = m_bRestore = m_bStop = false;
     }
     if (!JoinPort(address)) return false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_status.strPortName = platform::Utf8FromUtf16(m_strClaimedName);
+    }
     m_port.SetAlarmWake([this] { m_cvPoll.notify_all(); });
     ReadIdentity();
     std::vector<int> printers;

@@ -66,6 +66,7 @@ expect=(
 [ -x "$build/out/Vexal_Configuration_Utility" ] &&
     expect+=(bin/Vexal_Configuration_Utility share/man/man1/Vexal_Configuration_Utility.1.gz)
 [ -f "$top/data/udev/60-vexal-hub.rules" ] && expect+=(lib/udev/rules.d/60-vexal-hub.rules)
+[ -x "$build/out/cups/backend/vexal" ] && expect+=(lib/cups/backend/vexal)
 pydir=$usr/lib/python3/dist-packages
 pymodule=$({ find "$build/python/vexal" -maxdepth 1 -name '_vexal*.so' -printf '%f\n' 2>/dev/null || true; } | head -n1)
 [ -n "$pymodule" ] && expect+=(lib/python3/dist-packages/vexal/{__init__.py,_errors.py,py.typed,_vexal.pyi,"$pymodule"})
@@ -110,6 +111,15 @@ for prog in vexalcfg Vexal_Configuration_Utility; do
     done
     [ $found = 1 ] || fail "$prog: RUNPATH '$runpath' does not lead to libZamoCfg.so"
 done
+backend=$usr/lib/cups/backend/vexal
+if [ -e "$backend" ]; then
+    # cupsd runs a backend that others may run as its own user: 0755, not 0700.
+    [ "$(stat -c %a "$backend")" = 755 ] || fail "the CUPS backend has mode $(stat -c %a "$backend"), not 755"
+    runpath=$(readelf -d "$backend" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+    IFS=: read -r -a entries <<<"$runpath"
+    [ -e "${entries[0]//\$ORIGIN/$usr/lib/cups/backend}/libZamoCfg.so" ] ||
+        fail "the CUPS backend: RUNPATH '$runpath' does not lead to libZamoCfg.so"
+fi
 if [ -n "$pymodule" ]; then
     runpath=$(readelf -d "$pydir/vexal/$pymodule" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
     IFS=: read -r -a entries <<<"$runpath"
@@ -173,6 +183,28 @@ if [ -e "$usr/bin/vexalcfg" ]; then
     check_loaded vexalcfg "$scratch/ld-vexalcfg"
 else
     echo "skip: no vexalcfg in the package"
+fi
+
+# The CUPS backend prints a job to the simulated printer, as cupsd runs it.
+if [ -e "$backend" ]; then
+    printf 'Thank you\r\n' >"$scratch/receipt.txt"
+    if DEVICE_URI="vexal://127.0.0.1:$port/10" LD_DEBUG=libs LD_DEBUG_OUTPUT=$scratch/ld-backend timeout 120 \
+        "$backend" 1 root receipt 1 '' "$scratch/receipt.txt" >"$scratch/backend.out" 2>"$scratch/backend.err" &&
+        grep -q 'sent 11 bytes to device 10' "$scratch/backend.err"; then
+        pass "the CUPS backend from the package printed a job to the simulated hub"
+    else
+        fail "the CUPS backend from the package did not print the job"
+        cat "$scratch/backend.out" "$scratch/backend.err" >&2
+    fi
+    check_loaded "the CUPS backend" "$scratch/ld-backend"
+    if DEVICE_URI="vexal:/nowhere/10" "$backend" 1 root receipt 1 '' "$scratch/receipt.txt" 2>"$scratch/backend.err"; then
+        fail "the CUPS backend took a bad URI"
+    elif [ $? = 1 ] && grep -q '^ERROR: ' "$scratch/backend.err"; then
+        pass "the CUPS backend refuses a bad URI ($(cat "$scratch/backend.err"))"
+    else
+        fail "the CUPS backend's answer to a bad URI"
+        cat "$scratch/backend.err" >&2
+    fi
 fi
 
 # The utility, headless, connects at start: the simulator sees the host.

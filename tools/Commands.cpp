@@ -11,8 +11,8 @@
 #include "platform/Socket.h"
 #include "tools/DeviceCommands.h"
 #include "tools/Output.h"
+#include "client/Targets.h"
 #include "tools/PrometheusTargets.h"
-#include "tools/Targets.h"
 #include "tools/ToolSystem.h"
 
 #include <algorithm>
@@ -28,6 +28,10 @@ namespace {
 
 using client::CHubSession;
 using client::ECustomAction;
+using client::ParseEthernet;
+using client::ParseHostsText;
+using client::ParseSerial;
+using client::SConnection;
 using model::CustomTypeName;
 using model::EPlanAction;
 using model::FindGroup;

@@ -20,6 +20,7 @@ namespace {
 
 using client::CHubDevices;
 using client::EDeviceEvent;
+using client::SConnection;
 using client::SDeviceEvent;
 using client::SHubStatus;
 using nlohmann::json;
@@ -165,10 +166,7 @@ int CmdSend(const SOptions& o, const client::CfgApiTable& api, const SConnection
         return kExitFailed;
     }
     const bool bDone = result.eEnd == client::ESendEnd::Done;
-    std::string strWhy = client::SendEndText(result.eEnd);
-    if (result.eEnd == client::ESendEnd::Alarm)
-        strWhy = "the hub raised write alarm " + std::to_string(result.nAlarmCode) + " (" +
-                 model::AlarmName(result.nAlarmCode) + ")";
+    const std::string strWhy = client::SendEndReason(result);
     const std::string strCount = std::to_string(result.nPayloadWritten) + " of " + std::to_string(strData.size());
     if (!bDone)
         Error(c.strLabel + ": send " + std::to_string(nDevice) + ": " + strWhy + " after " + strCount + " bytes");

@@ -4,7 +4,7 @@
 #include "client/CfgApiTable.h"
 #include "client/DeviceEvents.h"
 #include "tools/Commands.h"
-#include "tools/Targets.h"
+#include "client/Targets.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,7 +18,7 @@ bool IsDeviceCommand(const std::string& strCommand);
 // nullopt when the arguments are good.
 std::optional<std::string> CheckDeviceArguments(const SOptions& o);
 // Runs status, watch, send or recv against the hub of c; the exit status.
-int RunDeviceCommand(const SOptions& o, const client::CfgApiTable& api, const SConnection& c);
+int RunDeviceCommand(const SOptions& o, const client::CfgApiTable& api, const client::SConnection& c);
 
 // The forms the commands print (pure, for the tests).
 nlohmann::json StatusToJson(const client::SHubStatus& status);

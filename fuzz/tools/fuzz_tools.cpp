@@ -20,8 +20,9 @@
 #include "include/zamocfg.h"
 #include "platform/Socket.h"
 #include "platform/TextCodec.h"
-#include "tools/Targets.h"
+#include "client/Targets.h"
 
+using namespace vexal::client;
 using namespace vexal::tools;
 using vexal::fuzz::Lines;
 using vexal::fuzz::Require;

@@ -16,7 +16,7 @@
 
 #include "fuzz/FuzzInput.h"
 #include "platform/TextCodec.h"
-#include "utility/TextBytes.h"
+#include "utility/logic/TextBytes.h"
 #include "utility/pages/PageLists.h"
 
 using namespace vexal::utility;

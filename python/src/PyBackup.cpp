@@ -1,7 +1,7 @@
 #include "PyBackup.h"
 
 #include "model/KeyValues.h"
-#include "tools/ToolSystem.h"
+#include "platform/TextFile.h"
 
 #include <pybind11/stl.h>
 
@@ -39,7 +39,7 @@ std::string PathText(const py::handle& path) {
 
 SPyBackup LoadBackup(const std::string& strPath) {
     std::string strText, strError;
-    if (!tools::ReadTextFile(strPath, strText, strError)) Raise(PyExc_OSError, strError);
+    if (!platform::ReadTextFile(strPath, strText, strError)) Raise(PyExc_OSError, strError);
     auto backup = model::ReadBackupText(strText, strPath, strError);
     if (!backup) Raise(PyExc_ValueError, strError);
     SPyBackup loaded{std::move(*backup), {}};
@@ -50,7 +50,7 @@ SPyBackup LoadBackup(const std::string& strPath) {
 
 void SaveBackup(const SPyBackup& backup, const std::string& strPath) {
     std::string strError;
-    if (!tools::WriteTextFile(strPath, model::BackupToJson(backup.backup).dump(2) + "\n", strError))
+    if (!platform::WriteTextFile(strPath, model::BackupToJson(backup.backup).dump(2) + "\n", strError))
         Raise(PyExc_OSError, strError);
 }
 

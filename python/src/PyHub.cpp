@@ -10,8 +10,8 @@
 #include "model/RestorePlan.h"
 #include "model/SerialLine.h"
 #include "model/Settings.h"
-#include "tools/Targets.h"
-#include "tools/ToolSystem.h"
+#include "client/Targets.h"
+#include "platform/Clock.h"
 
 #include <pybind11/stl.h>
 
@@ -56,7 +56,7 @@ public:
         m_pSession.reset();
     }
 
-    static std::unique_ptr<CPyHub> Open(const std::optional<tools::SConnection>& c, const std::string& strError,
+    static std::unique_ptr<CPyHub> Open(const std::optional<client::SConnection>& c, const std::string& strError,
                                         int nTimeout) {
         if (!c) throw std::invalid_argument(strError);
         if (nTimeout < 0) throw std::invalid_argument("timeout: a number of seconds, 0 for the library's own wait");
@@ -190,7 +190,7 @@ public:
 
     SPyBackup TakeBackup() {
         SPyBackup b;
-        b.backup.strTaken = tools::UtcTimestamp();
+        b.backup.strTaken = platform::UtcTimestamp();
         Run([&](CHubSession& s) {
             if (!s.ReadBackup(m_strLabel, b.backup, b.vecErrors)) throw Failure();
         });
@@ -413,7 +413,7 @@ void BindHub(py::module_& m) {
                std::string strText = strAddress;
                if (!port.is_none()) strText += ":" + std::string(py::str(port));
                std::string strError;
-               auto c = tools::ParseEthernet(strText, strError);
+               auto c = client::ParseEthernet(strText, strError);
                if (strError.rfind("--", 0) == 0) strError.erase(0, 2);
                return CPyHub::Open(c, strError, nTimeout);
            },
@@ -424,7 +424,7 @@ void BindHub(py::module_& m) {
             "serial",
             [](const std::string& strPort, int nTimeout) {
                 std::string strError;
-                auto c = tools::ParseSerial(strPort, strError);
+                auto c = client::ParseSerial(strPort, strError);
                 if (strError.rfind("--", 0) == 0) strError.erase(0, 2);
                 return CPyHub::Open(c, strError, nTimeout);
             },
@@ -435,7 +435,7 @@ void BindHub(py::module_& m) {
         .def_static(
             "usb",
             [](int nTimeout) {
-                tools::SConnection c;
+                client::SConnection c;
                 c.nInterface = 16;
                 c.strLabel = "USB";
                 return CPyHub::Open(c, {}, nTimeout);

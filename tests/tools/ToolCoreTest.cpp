@@ -2,12 +2,13 @@
 // Prometheus target list. (Address
 // ranges are the hub client's: tests/client. The settings, their rules,
 // backups and plans are the model's: tests/model.)
+#include "client/Targets.h"
 #include "tools/PrometheusTargets.h"
-#include "tools/Targets.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+using namespace vexal::client;
 using namespace vexal::tools;
 
 TEST(ToolTargets, ConnectionsAndHostsFiles) {

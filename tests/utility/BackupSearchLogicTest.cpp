@@ -2,8 +2,8 @@
 // a window: the plan's rows and notes, the clone start, the warning before a
 // write that moves the hub, file names; the search's queue, stop and status
 // against a listening socket on loopback.
-#include "utility/BackupRestore.h"
-#include "utility/HubSearch.h"
+#include "utility/logic/BackupRestore.h"
+#include "utility/logic/HubSearch.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -3,14 +3,14 @@
 // pop-up and the library worker.
 #include "LogicTestSupport.h"
 #include "UtilityTestSupport.h"
-#include "utility/DialogBase.h"
-#include "utility/Ipv4Edit.h"
-#include "utility/LibraryJobs.h"
-#include "utility/LibraryWorker.h"
+#include "utility/qt/DialogBase.h"
+#include "utility/qt/Ipv4Edit.h"
+#include "utility/logic/LibraryJobs.h"
+#include "utility/qt/LibraryWorker.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/ProgressLogic.h"
 #include "utility/logic/Text.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // What the tests of windows' logic share: a view that only records, and the
 // UI thread's queue as a test runs it by hand.
 #pragma once
-#include "utility/LibraryJobs.h"
+#include "utility/logic/LibraryJobs.h"
 #include "utility/logic/DialogView.h"
 
 #include <chrono>

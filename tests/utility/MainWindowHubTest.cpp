@@ -3,7 +3,7 @@
 // open (the TCP connection must end on both sides).
 #include "HubSimFixture.h"
 #include "MainWindowSupport.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QApplication>
 #include <QCoreApplication>

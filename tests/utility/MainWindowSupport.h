@@ -3,8 +3,8 @@
 // worker (so the opening sequence can be watched without the real pages).
 #pragma once
 #include "UtilityTestSupport.h"
-#include "utility/LumaroDlg.h"
-#include "utility/SettingsPage.h"
+#include "utility/qt/LumaroDlg.h"
+#include "utility/qt/SettingsPage.h"
 
 #include <dlfcn.h>
 

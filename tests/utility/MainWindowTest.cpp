@@ -2,7 +2,7 @@
 // with which arguments, on which thread, and what the user sees.
 #include "MainWindowSupport.h"
 #include "RecorderControl.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The command line and the pure helpers behind the main window's texts.
-#include "utility/LumaroApp.h"
-#include "utility/UtilityOptions.h"
+#include "utility/qt/LumaroApp.h"
+#include "utility/qt/UtilityOptions.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // The two text helpers the pages share: code page, bounds and the hex rules.
-#include "utility/TextBytes.h"
+#include "utility/logic/TextBytes.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 //       void OnSet() { if (GetIpv4(kIdIp)[0] == 0) { Message(u"...", EMsgIcon::Warning); return; } ... }
 //   };
 #pragma once
-#include "utility/LibraryJobs.h"
+#include "utility/logic/LibraryJobs.h"
 #include "utility/logic/DialogDesc.h"
 #include "utility/logic/DialogView.h"
 

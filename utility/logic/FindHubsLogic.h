@@ -9,7 +9,7 @@
 //   if (View().RunModal(find) == kAccepted && find.Chosen()) ... // the address, host order
 #pragma once
 #include "client/CfgApiTable.h"
-#include "utility/HubSearch.h"
+#include "utility/logic/HubSearch.h"
 #include "utility/logic/DialogLogic.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
 #include "platform/NetInterfaces.h"
-#include "utility/BackupRestore.h"
+#include "utility/logic/BackupRestore.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/SettingsFilesLogic.h"
 #include "utility/logic/Text.h"

@@ -7,7 +7,7 @@
 #include "client/CfgApiTable.h"
 #include "model/Backup.h"
 #include "model/RestorePlan.h"
-#include "utility/BackupRestore.h"
+#include "utility/logic/BackupRestore.h"
 #include "utility/logic/DialogLogic.h"
 
 #include <optional>

@@ -6,7 +6,7 @@
 
 #include "client/HubClient.h"
 #include "model/SerialLine.h"
-#include "utility/TextBytes.h"
+#include "utility/logic/TextBytes.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
 #include "utility/pages/PageLists.h"

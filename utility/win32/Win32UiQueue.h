@@ -2,7 +2,7 @@
 // private message to a hidden message-only window, so any message loop of
 // the thread (a modal dialog's, a message box's) runs it.
 #pragma once
-#include "utility/LibraryJobs.h"
+#include "utility/logic/LibraryJobs.h"
 
 #include <windows.h>
 

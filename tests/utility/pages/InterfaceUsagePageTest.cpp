@@ -2,7 +2,7 @@
 // that fail without an error value from the hub.
 #include "PagesTestSupport.h"
 #include "RecorderControl.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/WaitCursor.h"
 
 #include <QPushButton>
 #include <QTest>

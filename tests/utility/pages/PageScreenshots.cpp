@@ -19,7 +19,7 @@
 #include "client/HubSession.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/RestoreLogic.h"
-#include "utility/SettingsPages.h"
+#include "utility/qt/SettingsPages.h"
 
 using namespace vexal::utility;
 

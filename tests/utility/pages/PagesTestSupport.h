@@ -14,7 +14,7 @@
 #include "RecorderControl.h"
 #include "UtilityTestSupport.h"
 #include "client/CfgApiTable.h"
-#include "utility/SettingsPages.h"
+#include "utility/qt/SettingsPages.h"
 
 #include <memory>
 #include <string>

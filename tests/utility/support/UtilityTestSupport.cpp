@@ -1,7 +1,7 @@
 #include "UtilityTestSupport.h"
 
-#include "utility/Ipv4Edit.h"
-#include "utility/WaitCursor.h"
+#include "utility/qt/Ipv4Edit.h"
+#include "utility/qt/WaitCursor.h"
 #include "tests/support/ThreadCount.h"
 
 #include <QAbstractButton>

@@ -18,9 +18,9 @@
 // Runs with QT_QPA_PLATFORM=offscreen (set here when unset). Controls are
 // driven as a user would: mouse clicks, key clicks, combo keys.
 #pragma once
-#include "utility/DialogBase.h"
-#include "utility/DialogServices.h"
-#include "utility/SettingsPage.h"
+#include "utility/qt/DialogBase.h"
+#include "utility/qt/DialogServices.h"
+#include "utility/qt/SettingsPage.h"
 
 #include <gtest/gtest.h>
 
