@@ -18,6 +18,7 @@ void CPortProbe::Start(std::vector<uint32_t> vecAddresses, const SProbeOptions& 
     Cancel();
     Wait();
     m_vecAddresses = std::move(vecAddresses);
+    m_vecInterfaces = platform::ListIpv4Interfaces();
     m_options = options;
     m_fnStep = std::move(fnStep);
     m_nNext = 0;
@@ -29,6 +30,7 @@ void CPortProbe::Start(std::vector<uint32_t> vecAddresses, const SProbeOptions& 
         m_nDone = 0;
         m_nRunning = nThreads;
         m_vecOpen.clear();
+        m_localFailure.reset();
     }
     for (size_t t = 0; t < nThreads; ++t) m_threads.emplace_back([this] { Run(); });
 }
@@ -37,15 +39,31 @@ void CPortProbe::Run() {
     for (size_t i; !m_bCancel && (i = m_nNext.fetch_add(1)) < m_vecAddresses.size();) {
         const uint32_t dwAddress = m_vecAddresses[i];
         platform::CTcpSocket socket;
-        int nErr = 0;
-        const bool bOpen =
-            socket.Create() == 0 && socket.SetNonBlocking() == 0 &&
-            socket.StartConnect(dwAddress, m_options.wPort) == 0 &&
-            socket.WaitWritable(m_options.nConnectTimeoutMs, nullptr, nErr) == platform::ESocketWait::Ready;
+        bool bOpen = false;
+        bool bLocal = false;
+        int nErr = socket.Create();
+        if (nErr == 0) nErr = socket.SetNonBlocking();
+        if (nErr != 0) {
+            bLocal = true;  // the socket itself, not the address
+        } else if ((nErr = socket.StartConnect(dwAddress, m_options.wPort)) != 0) {
+            bLocal = platform::IsLocalNetworkError(nErr);
+        } else {
+            switch (socket.WaitWritable(m_options.nConnectTimeoutMs, nullptr, nErr)) {
+            case platform::ESocketWait::Ready: bOpen = true; break;
+            case platform::ESocketWait::Exception: bLocal = platform::IsLocalNetworkError(nErr); break;
+            case platform::ESocketWait::Failed: bLocal = true; break;
+            case platform::ESocketWait::TimedOut:
+            case platform::ESocketWait::Woken: break;
+            }
+        }
         socket.Close();
+        // A range across a network of the PC's own holds its broadcast address:
+        // nothing there, not a network that cannot be reached.
+        if (bLocal && IsLocalBroadcast(dwAddress, m_vecInterfaces)) bLocal = false;
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nDone;
         if (bOpen) m_vecOpen.push_back(dwAddress);
+        if (bLocal && !m_localFailure) m_localFailure = SLocalFailure{dwAddress, nErr};
         if (m_fnStep) m_fnStep(m_nDone, dwAddress, bOpen);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -62,6 +80,11 @@ void CPortProbe::Wait() {
 CPortProbe::SProgress CPortProbe::Progress() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return {m_nDone, m_vecAddresses.size(), m_nRunning == 0};
+}
+
+std::optional<CPortProbe::SLocalFailure> CPortProbe::LocalFailure() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_localFailure;
 }
 
 std::vector<uint32_t> CPortProbe::TakeOpen() {

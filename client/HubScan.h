@@ -5,12 +5,14 @@
 // search share both.
 #pragma once
 #include "client/CfgApiTable.h"
+#include "platform/NetInterfaces.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,10 +55,20 @@ public:
     // The addresses that accepted since the last call, in the order they did.
     std::vector<uint32_t> TakeOpen();
 
+    // An address this computer could not try at all (no route to its
+    // network, no socket left, ...): the first such address of the probe
+    // and the error. A probe with one cannot tell that nothing is there.
+    struct SLocalFailure {
+        uint32_t dwAddress = 0;
+        int nError = 0;
+    };
+    std::optional<SLocalFailure> LocalFailure() const;
+
 private:
     void Run();
 
     std::vector<uint32_t> m_vecAddresses;
+    std::vector<platform::SIpv4Interface> m_vecInterfaces;  // to tell broadcast addresses
     SProbeOptions m_options;
     CStepFn m_fnStep;
     std::atomic<size_t> m_nNext{0};
@@ -65,6 +77,7 @@ private:
     size_t m_nDone = 0;
     size_t m_nRunning = 0;
     std::vector<uint32_t> m_vecOpen;
+    std::optional<SLocalFailure> m_localFailure;
     std::vector<std::thread> m_threads;
 };
 

@@ -79,6 +79,13 @@ std::optional<std::vector<uint32_t>> ParseRanges(std::string_view strText, size_
     return all;
 }
 
+bool IsLocalBroadcast(uint32_t dwAddress, const std::vector<platform::SIpv4Interface>& interfaces) {
+    if (dwAddress == 0xFFFFFFFFu) return true;
+    for (const auto& i : interfaces)
+        if (i.nPrefix > 0 && i.nPrefix <= 30 && dwAddress == (i.dwAddress | ~MaskOf(i.nPrefix))) return true;
+    return false;
+}
+
 std::vector<std::string> DefaultScanRanges(const std::vector<platform::SIpv4Interface>& interfaces) {
     std::vector<std::string> ranges;
     for (const auto& i : interfaces) {

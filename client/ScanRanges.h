@@ -25,6 +25,11 @@ std::string FormatIPv4(uint32_t dwAddress);
 // each once, at most nMaxAddresses in all. The message names the range.
 std::optional<std::vector<uint32_t>> ParseRanges(std::string_view strText, size_t nMaxAddresses, std::string& strError);
 
+// Whether an address is a broadcast address of one of the PC's networks
+// (or 255.255.255.255): no host, though a connect to it fails as if this
+// computer had no route at all.
+bool IsLocalBroadcast(uint32_t dwAddress, const std::vector<platform::SIpv4Interface>& interfaces);
+
 // What a search looks through when the user names nothing: the network of
 // each interface that is up, neither loopback nor link-local, narrowed to
 // the /22 around this PC's address when it is wider; each once, in the

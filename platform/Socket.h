@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vexal::platform {
@@ -29,6 +30,13 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress);
 int SocketErrorNotSocket();
 // The code of a receive that found nothing after all (a spurious wake-up).
 int SocketErrorWouldBlock();
+// Whether an error says this computer cannot try the address at all (no
+// route to its network, the network down, no sockets or buffers left, a
+// local firewall), as opposed to an answer about the address itself
+// (refused, host unreachable, timed out).
+bool IsLocalNetworkError(int nErr);
+// The system's words for a socket error code.
+std::string SocketErrorText(int nErr);
 
 class CTcpSocket {
 public:

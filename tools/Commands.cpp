@@ -8,9 +8,11 @@
 #include "model/CustomDevices.h"
 #include "model/RestorePlan.h"
 #include "platform/DeviceNames.h"
+#include "platform/Socket.h"
 #include "tools/DeviceCommands.h"
 #include "tools/Output.h"
 #include "client/Targets.h"
+#include "tools/PrometheusTargets.h"
 #include "tools/ToolSystem.h"
 
 #include <algorithm>
@@ -482,6 +484,7 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
     if (o.nConnectTimeoutMs < 10 || o.nConnectTimeoutMs > 10000)
         throw SUsageError{"scan --connect-timeout: 10 to 10000 ms"};
     std::vector<uint32_t> open;
+    std::optional<client::CPortProbe::SLocalFailure> failure;
     {
         CProgress progress("scan", addresses->size());
         client::CPortProbe probe;
@@ -492,11 +495,20 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
                     });
         probe.Wait();
         open = probe.TakeOpen();
+        failure = probe.LocalFailure();
+    }
+    // "No hub" is only known where every address could be tried; a target
+    // list written now would drop hubs that are there.
+    if (failure) {
+        Error("scan: " + client::FormatIPv4(failure->dwAddress) + ": " + platform::SocketErrorText(failure->nError) +
+              (o.strPrometheusSd.empty() ? "" : " (nothing written)"));
+        return kExitFailed;
     }
     std::sort(open.begin(), open.end());  // the range's order
     // Then a session to each address that answered, for its model and firmware.
     json hubs = json::array();
     std::vector<std::vector<std::string>> rows = {{"ADDRESS", "MODEL", "FIRMWARE"}};
+    std::vector<client::SFoundHub> found;
     for (uint32_t dwAddress : open) {
         const client::SFoundHub hub =
             client::IdentifyHub(api, dwAddress, static_cast<uint16_t>(o.nScanPort), o.nTimeout);
@@ -504,6 +516,16 @@ int CmdScan(const SOptions& o, client::CfgApiTable& api) {
         const std::string strFirmware = hub.bHub ? hub.strFirmware : hub.strError;
         hubs.push_back({{"address", hub.strAddress}, {"model", strModel}, {"firmware", strFirmware}});
         rows.push_back({hub.strAddress, strModel, strFirmware});
+        found.push_back(hub);
+    }
+    if (!o.strPrometheusSd.empty()) {
+        std::string strWriteError;
+        // Readable by all: Prometheus reads it, and it holds no secret.
+        if (!WriteTextFile(o.strPrometheusSd, PrometheusFileSd(found, static_cast<uint16_t>(o.nScanPort)),
+                           strWriteError, platform::EFileAccess::Shared)) {
+            Error("scan --prometheus-sd: " + strWriteError);
+            return kExitFailed;
+        }
     }
     if (o.bJson)
         PrintJson({{"range", o.vecArgs[0]}, {"scanned", addresses->size()}, {"hubs", hubs}});

@@ -27,8 +27,9 @@ struct SOptions {
     int nConnectTimeoutMs = 300;
     int nParallel = 64;
     int nScanPort = 9100;
-    double dForSeconds = 0;  // watch, recv: end after this long; 0: until interrupted
-    bool bHex = false;       // recv: hexadecimal lines instead of the bytes
+    std::string strPrometheusSd;  // scan: the Prometheus file_sd target file to write
+    double dForSeconds = 0;       // watch, recv: end after this long; 0: until interrupted
+    bool bHex = false;            // recv: hexadecimal lines instead of the bytes
 };
 
 // A command against one hub (info ... restore), scan and ports.

@@ -68,6 +68,7 @@ Examples:
   vexalcfg --hosts stores.txt --jobs 16 restore profile.json --clone
   vexalcfg --hosts stores.txt backup 'backups/{host}.json'
   vexalcfg scan 192.168.0.0/24
+  vexalcfg scan 192.168.0.0/22 --prometheus-sd /etc/prometheus/vexal-hubs.json
   vexalcfg --ethernet 192.168.0.10 status
   vexalcfg --ethernet 192.168.0.10 watch --json
   vexalcfg --ethernet 192.168.0.10 send 10 receipt.bin
@@ -165,6 +166,9 @@ int main(int argc, char** argv) {
     pScan->add_option("--connect-timeout", o.nConnectTimeoutMs, "connect time-out per address in ms (default 300)")
         ->check(CLI::Range(10, 10000));
     pScan->add_option("--port", o.nScanPort, "TCP port to look for (default 9100)")->check(CLI::Range(1, 65535));
+    pScan->add_option("--prometheus-sd", o.strPrometheusSd,
+                      "also write the hubs found to FILE as a Prometheus file_sd target list, grouped by model "
+                      "(an empty list when none; nothing when the scan fails)");
     auto* pPorts = app.add_subcommand("ports", "the COM<n> names the system offers and the device each stands for");
     auto* pStatus = app.add_subcommand(
         "status", "link, model, firmware, the devices present (VID, PID, custom type) and each printer's status");

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/WakeSignal.h"
@@ -30,6 +31,23 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
 int SocketErrorNotSocket() { return ENOTSOCK; }
 
 int SocketErrorWouldBlock() { return EAGAIN; }
+
+bool IsLocalNetworkError(int nErr) {
+    switch (nErr) {
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+    case EACCES:
+    case EPERM:
+    case EADDRNOTAVAIL: return true;
+    default: return false;
+    }
+}
+
+std::string SocketErrorText(int nErr) { return std::strerror(nErr); }
 
 CTcpSocket::~CTcpSocket() { Close(); }
 

@@ -87,7 +87,7 @@ bool ReadTextFile(const std::string& strPath, std::string& strText, std::string&
     return true;
 }
 
-bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError) {
+bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError, EFileAccess eAccess) {
     auto fail = [&](const std::string& strWhy) {
         strError = strPath + ": cannot write: " + strWhy;
         return false;
@@ -96,8 +96,10 @@ bool WriteTextFile(const std::string& strPath, const std::string& strText, std::
     const std::string strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strPath.substr(0, nSlash);
     const std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
     if (strBase.empty()) return fail("names a folder, not a file");
-    // Private from the first byte: 0600, or stricter when the file it replaces was.
+    // Private from the first byte: 0600, or stricter when the file it replaces
+    // was; a shared file is readable by all (0644), or stricter likewise.
     mode_t mode = S_IRUSR | S_IWUSR;
+    if (eAccess == EFileAccess::Shared) mode |= S_IRGRP | S_IROTH;
     struct stat old {};
     if (::lstat(strPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode &= old.st_mode;
     // A name of our own in the same folder, so the rename stays on one file system.

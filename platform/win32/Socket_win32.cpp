@@ -7,6 +7,7 @@
 
 #include "platform/WakeSignal.h"
 #include "platform/win32/SocketWait.h"
+#include "platform/win32/Win32Util.h"
 
 namespace vexal::platform {
 
@@ -52,6 +53,21 @@ std::optional<uint32_t> ParseIPv4(std::string_view strAddress) {
 int SocketErrorNotSocket() { return WSAENOTSOCK; }
 
 int SocketErrorWouldBlock() { return WSAEWOULDBLOCK; }
+
+bool IsLocalNetworkError(int nErr) {
+    switch (nErr) {
+    case WSAENETUNREACH:
+    case WSAENETDOWN:
+    case WSAEMFILE:
+    case WSAENOBUFS:
+    case WSAEACCES:
+    case WSAEADDRNOTAVAIL:
+    case WSANOTINITIALISED: return true;
+    default: return false;
+    }
+}
+
+std::string SocketErrorText(int nErr) { return win32::ErrorText(static_cast<DWORD>(nErr)); }
 
 CTcpSocket::~CTcpSocket() { Close(); }
 

@@ -82,7 +82,7 @@ bool ReadTextFile(const std::string& strPath, std::string& strText, std::string&
     return true;
 }
 
-bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError) {
+bool WriteTextFile(const std::string& strPath, const std::string& strText, std::string& strError, EFileAccess eAccess) {
     auto fail = [&](const std::string& strWhy) {
         strError = strPath + ": cannot write: " + strWhy;
         return false;
@@ -90,6 +90,8 @@ bool WriteTextFile(const std::string& strPath, const std::string& strText, std::
     const std::wstring path = Wide(strPath);
     CPrivateAccess access;
     SECURITY_ATTRIBUTES attributes{static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), access.Descriptor(), FALSE};
+    // A shared file takes the folder's inherited access, as any new file does.
+    const bool bPrivate = eAccess == EFileAccess::Private && access.Descriptor() != nullptr;
     // A name of our own beside the file, created new: never a file or link someone planted under it.
     std::wstring temp;
     win32::CHandle h;
@@ -98,8 +100,7 @@ bool WriteTextFile(const std::string& strPath, const std::string& strText, std::
         wchar_t suffix[32];
         std::swprintf(suffix, 32, L".%08x%08x.tmp", random(), static_cast<unsigned>(GetTickCount64()) + nTry);
         temp = path + suffix;
-        h = win32::CHandle(CreateFileW(temp.c_str(), GENERIC_WRITE, 0,
-                                       access.Descriptor() != nullptr ? &attributes : nullptr, CREATE_NEW,
+        h = win32::CHandle(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, bPrivate ? &attributes : nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h.IsValid() && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
     }

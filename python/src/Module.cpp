@@ -5,6 +5,7 @@
 #include "PyDevices.h"
 #include "PyHub.h"
 #include "PyLibrary.h"
+#include "PyScan.h"
 #include "PySecrets.h"
 #include "PyValues.h"
 
@@ -17,4 +18,5 @@ PYBIND11_MODULE(_vexal, m) {
     vexal::python::BindSecrets(m);
     vexal::python::BindDeviceTypes(m);
     vexal::python::BindHub(m);
+    vexal::python::BindScan(m);
 }

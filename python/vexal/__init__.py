@@ -44,6 +44,11 @@ status record as reasons), watch() (an iterator of DeviceEvent), send() and
 receive() of a device's bytes; a device that cannot be reached raises
 DeviceError, a HubError.
 
+Hubs on a network: scan("192.168.10.0/24") (a str of ranges or a list,
+each at most a /22) returns a FoundHub (address, port, is_hub, model,
+firmware) per address that accepted on the hub's port, as vexalcfg scan
+finds them; OSError when an address could not be tried at all.
+
 Failures of the hub or the library raise HubError with ``code`` (the
 library's result code, e.g. 1011) and ``meaning``. A session is driven by
 one thread at a time (a second thread is refused with SessionError); the
@@ -63,6 +68,7 @@ from ._vexal import (
     Device,
     DeviceEvent,
     DeviceState,
+    FoundHub,
     GroupValue,
     Hub,
     HubInfo,
@@ -81,6 +87,7 @@ from ._vexal import (
     custom_types,
     groups,
     mask_secrets,
+    scan,
     secret_values,
     usb_id,
 )
@@ -93,6 +100,7 @@ __all__ = [
     "DeviceError",
     "DeviceEvent",
     "DeviceState",
+    "FoundHub",
     "GroupValue",
     "Hub",
     "HubError",
@@ -115,6 +123,7 @@ __all__ = [
     "custom_types",
     "groups",
     "mask_secrets",
+    "scan",
     "secret_values",
     "usb_id",
 ]

@@ -49,3 +49,18 @@ TEST(ScanRanges, DefaultsAreTheUpNetworksNarrowedToA22) {
               (std::vector<std::string>{"192.168.0.0/24", "10.1.0.0/22", "172.16.0.0/23"}));
     EXPECT_TRUE(DefaultScanRanges({}).empty());
 }
+
+TEST(ScanRanges, BroadcastAddressesOfThePcsOwnNetworks) {
+    const std::vector<SIpv4Interface> interfaces = {
+        {"lo", 0x7F000001u, 8, true, true},      // 127.255.255.255
+        {"eth0", 0xC0A80A05u, 24, true, false},  // 192.168.10.255
+        {"tun0", 0x0A080001u, 32, true, false},  // no broadcast address
+    };
+    EXPECT_TRUE(IsLocalBroadcast(0x7FFFFFFFu, interfaces));
+    EXPECT_TRUE(IsLocalBroadcast(0xC0A80AFFu, interfaces));
+    EXPECT_TRUE(IsLocalBroadcast(0xFFFFFFFFu, {}));
+    EXPECT_FALSE(IsLocalBroadcast(0xC0A80BFFu, interfaces)) << "192.168.11.255 is a host of a /22 elsewhere";
+    EXPECT_FALSE(IsLocalBroadcast(0x0A080001u, interfaces));
+    EXPECT_FALSE(IsLocalBroadcast(0x0A0800FFu, interfaces));
+    EXPECT_FALSE(IsLocalBroadcast(0xE0000001u, interfaces)) << "multicast is no broadcast";
+}

@@ -98,6 +98,23 @@ TEST(TextFileTest, AWrittenFileIsPrivateAndKeepsTheStricterModeOfTheFileItReplac
     EXPECT_EQ(folder.Names(), (std::set<std::string>{"new.json", "old.json"}));
 }
 
+TEST(TextFileTest, ASharedFileIsReadableByAllUnlessTheFileItReplacesWasStricter) {
+    const CNoUmask noUmask;
+    const CFolder folder;
+    std::string e;
+    ASSERT_TRUE(WriteTextFile(folder / "targets.json", "[]\n", e, EFileAccess::Shared)) << e;
+    EXPECT_EQ(ModeOf(folder / "targets.json"), 0644u);
+    Make(folder / "targets.json", "old", 0640);
+    ASSERT_TRUE(WriteTextFile(folder / "targets.json", "[]\n", e, EFileAccess::Shared)) << e;
+    EXPECT_EQ(ModeOf(folder / "targets.json"), 0640u);
+    EXPECT_EQ(Content(folder / "targets.json"), "[]\n");
+    // A shared file replaced by a private one does not lend it its openness.
+    Make(folder / "targets.json", "old", 0644);
+    ASSERT_TRUE(WriteTextFile(folder / "targets.json", "secret", e)) << e;
+    EXPECT_EQ(ModeOf(folder / "targets.json"), 0600u);
+    EXPECT_EQ(folder.Names(), (std::set<std::string>{"targets.json"}));
+}
+
 TEST(TextFileTest, ALinkPlantedAtTheFileOrATemporaryNameIsNeverFollowed) {
     const CFolder folder;
     Make(folder / "victim", "precious", 0644);

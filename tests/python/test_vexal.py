@@ -7,6 +7,7 @@ import ast
 import ctypes
 import json
 import os
+import socket
 import stat
 import threading
 import time
@@ -321,6 +322,24 @@ def test_secrets_show_where_they_are_asked_for_and_nowhere_else(sim, hub):
     assert vexal.mask_secrets(given, group="wlan") == {"PSK": "********", "ssid": "Shop"}
     with pytest.raises(ValueError):
         vexal.mask_secrets({}, group="colour")
+
+
+def test_scan_tells_hubs_from_other_listeners_and_refuses_to_guess():
+    with HubSim("127.0.0.60") as hub, socket.socket() as printer:
+        # Something on the hub's port that never answers as a hub.
+        printer.bind(("127.0.0.62", hub.port))
+        printer.listen(4)
+        found = vexal.scan("127.0.0.60/31, 127.0.0.62", port=hub.port, connect_timeout=200, timeout=1)
+        assert [(h.address, h.port, h.is_hub) for h in found] == [("127.0.0.60", hub.port, True),
+                                                                ("127.0.0.62", hub.port, False)]
+        assert (found[0].model, found[0].firmware, found[0].error) == ("VX-H400_VXL", "2.10.3", "")
+        assert "127.0.0.62" in found[1].error and found[1].model == ""
+    with pytest.raises(ValueError, match=r"/21 is too large a range"):
+        vexal.scan(["10.0.0.0/24", "10.0.0.0/21"])
+    with pytest.raises(ValueError, match="connect_timeout: 10 to 10000 ms"):
+        vexal.scan("10.0.0.1", connect_timeout=5)
+    with pytest.raises(OSError, match="scan: 224.0.0.1: Network is unreachable"):
+        vexal.scan("224.0.0.0/30")
 
 
 def test_stubs_describe_the_compiled_module():

@@ -14,11 +14,11 @@ WRITE_COMMANDS = ("14", "59", "25", "21", "D1", "D3", "D5", "D7", "0F", "02", "4
 
 
 class HubSim:
-    def __init__(self, address="127.0.0.1", extra_args=(), binary=None):
+    def __init__(self, address="127.0.0.1", extra_args=(), binary=None, port=0):
         binary = binary or os.environ["VEXAL_HUBSIM"]
         self.address = address
         self._proc = subprocess.Popen(
-            [binary, "--listen", address + ":0", "--greet", "--exit-on-stdin-eof", *extra_args],
+            [binary, "--listen", "%s:%d" % (address, port), "--greet", "--exit-on-stdin-eof", *extra_args],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.port = None
         self.pty = None  # the serial link's device path, with "--pty"

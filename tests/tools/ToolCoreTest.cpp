@@ -1,9 +1,12 @@
-// Connection options and hosts files as the tool and Python take them
-// (client/Targets). (Address ranges: tests/client. The settings, their
-// rules, backups and plans are the model's: tests/model.)
+// The tool's pure parts: connection options and hosts files as the tool and
+// Python take them (client/Targets), the Prometheus target list. (Address
+// ranges: tests/client. The settings, their rules, backups and plans are
+// the model's: tests/model.)
 #include "client/Targets.h"
+#include "tools/PrometheusTargets.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace vexal::client;
 
@@ -35,4 +38,21 @@ TEST(ToolTargets, ConnectionsAndHostsFiles) {
     EXPECT_FALSE(ParseHostsText("10.0.0.1\n10.0.0.2 10.0.0.3\n", "hubs.txt", e));
     EXPECT_EQ(e, "hubs.txt:2: '10.0.0.2 10.0.0.3' is not an address ADDR[:PORT]");
     EXPECT_FALSE(ParseHostsText("# nothing\n", "hubs.txt", e));
+}
+
+TEST(ToolPrometheus, HubsGroupedByModelInScanOrderWithoutWhatIsNoHub) {
+    using vexal::client::SFoundHub;
+    const std::vector<SFoundHub> hubs = {
+        {"10.0.0.9", true, "VX-H400_VXL", "2.10.3", ""},         {"10.0.0.3", true, "VX-H410_HMX-T302", "1.0", ""},
+        {"10.0.0.4", false, "", "", "open 10.0.0.4:9101: 1006"},  // a printer on the port
+        {"10.0.0.5", true, "VX-H400_VXL", "2.11.0", ""},         {"10.0.0.6", true, "Bad\xff\xfeName", "1.0", ""},
+    };
+    const auto list = nlohmann::json::parse(PrometheusFileSd(hubs, 9101));
+    EXPECT_EQ(list, nlohmann::json::parse(R"([
+        {"targets": ["10.0.0.6:9101"], "labels": {"model": "Bad\ufffd\ufffdName"}},
+        {"targets": ["10.0.0.9:9101", "10.0.0.5:9101"], "labels": {"model": "VX-H400_VXL"}},
+        {"targets": ["10.0.0.3:9101"], "labels": {"model": "VX-H410_HMX-T302"}}])"));
+    // Nothing found is an empty list, so that Prometheus drops the old targets.
+    EXPECT_EQ(PrometheusFileSd({}, 9100), "[]\n");
+    EXPECT_EQ(PrometheusFileSd({hubs[2]}, 9100), "[]\n");
 }

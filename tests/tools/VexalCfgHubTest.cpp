@@ -438,6 +438,44 @@ TEST(VexalCfgHub, ScanFindsTheHubsInARange) {
     EXPECT_EQ(Tool({"scan", "127.0.0.0/21"}).nExitStatus, 2);
 }
 
+TEST(VexalCfgHub, ScanWritesThePrometheusTargetsOnlyWhenItCouldLookEverywhere) {
+    CHubSimFixture first(At("127.0.0.34"));
+    CHubSimFixture second(At("127.0.0.37", first.Port()));
+    ASSERT_EQ(second.Control("SET model VX-H410_HMX-T302"), "OK");
+    const std::string strPort = std::to_string(first.Port());
+    const std::string strFile = TempPath("targets.json");
+    auto scan = [&](const std::string& strRange) {
+        return Tool({"scan", strRange, "--port", strPort, "--connect-timeout", "200", "--prometheus-sd", strFile});
+    };
+    auto r = scan("127.0.0.32/29");
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    std::string strText, e;
+    ASSERT_TRUE(vexal::tools::ReadTextFile(strFile, strText, e)) << e;
+    EXPECT_EQ(json::parse(strText), json::parse(R"([
+        {"targets": ["127.0.0.34:)" + strPort + R"("], "labels": {"model": "VX-H400_VXL"}},
+        {"targets": ["127.0.0.37:)" + strPort + R"("], "labels": {"model": "VX-H410_HMX-T302"}}])"));
+    struct stat info {};
+    ASSERT_EQ(::stat(strFile.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u) << "Prometheus must read it";
+
+    // A failed scan leaves the list as it was: an unroutable range, a bad one.
+    r = scan("224.0.0.0/30");
+    EXPECT_EQ(r.nExitStatus, 1);
+    EXPECT_NE(r.strStderr.find("scan: 224.0.0.1: Network is unreachable (nothing written)"), std::string::npos)
+        << r.strStderr;
+    EXPECT_EQ(scan("127.0.0.0/21").nExitStatus, 2);
+    std::string strAfter;
+    ASSERT_TRUE(vexal::tools::ReadTextFile(strFile, strAfter, e)) << e;
+    EXPECT_EQ(strAfter, strText);
+    // A scan that finds nothing empties it, so that Prometheus drops the targets;
+    // the broadcast address of the PC's own network (127.255.255.255 on lo) is no failure.
+    r = scan("127.255.255.254/31");
+    ASSERT_EQ(r.nExitStatus, 0) << r.strStderr;
+    ASSERT_TRUE(vexal::tools::ReadTextFile(strFile, strAfter, e)) << e;
+    EXPECT_EQ(strAfter, "[]\n");
+    std::remove(strFile.c_str());
+}
+
 TEST(VexalCfgHub, SerialDevicePathReachesTheHubOnItsPty) {
     CHubSimFixture::Options o;
     o.bPty = true;
