@@ -41,22 +41,22 @@ std::string_view Trim(std::string_view str) {
 
 }  // namespace
 
-std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError) {
+std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError, std::string_view strWhat) {
     const auto items = SplitColons(strText);
     if (items.size() > 2) {
-        strError = "--ethernet: '" + std::string(strText) + "' is not ADDR[:PORT]";
+        strError = std::string(strWhat) + ": '" + std::string(strText) + "' is not ADDR[:PORT]";
         return std::nullopt;
     }
     const auto address = platform::ParseIPv4(items[0]);
     if (!address) {
-        strError = "--ethernet: '" + std::string(items[0]) + "' is not an IPv4 address";
+        strError = std::string(strWhat) + ": '" + std::string(items[0]) + "' is not an IPv4 address";
         return std::nullopt;
     }
     long nPort = kDefaultHubPort;
     if (items.size() == 2) {
         const auto n = Number(items[1]);
         if (!n || *n < 1 || *n > 65535) {
-            strError = "--ethernet: '" + std::string(items[1]) + "' is not a TCP port (1-65535)";
+            strError = std::string(strWhat) + ": '" + std::string(items[1]) + "' is not a TCP port (1-65535)";
             return std::nullopt;
         }
         nPort = *n;

@@ -18,8 +18,10 @@ struct SConnection {
     std::string strLabel;     // how messages name the hub
 };
 
-// --ethernet ADDR[:PORT]
-std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError);
+// --ethernet ADDR[:PORT]; strWhat begins the messages (the exporter's
+// target names its query parameter).
+std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError,
+                                         std::string_view strWhat = "--ethernet");
 // --serial COM<n>[:BAUD | :BAUD:DATA:PARITY:STOP:FLOW], or a device path
 // (/dev/ttyUSB0, any text that begins with '/') in place of COM<n>.
 std::optional<SConnection> ParseSerial(std::string_view strText, std::string& strError);
