@@ -77,11 +77,12 @@ bool CHttpServer::Start(const std::string& strAddress, uint16_t nPort, unsigned 
         strError = "'" + strAddress + "' is not an IPv4 address";
         return false;
     }
-    m_pDaemon = MHD_start_daemon(MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ERROR_LOG,
-                                 nPort, nullptr, nullptr, &SHttpServerAccess::Handle, this, MHD_OPTION_SOCK_ADDR,
-                                 reinterpret_cast<sockaddr*>(&address), MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds,
-                                 MHD_OPTION_CONNECTION_LIMIT, nMaxConnections, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-                                 kRequestMemory, MHD_OPTION_END);
+    // poll, not select: descriptors of many connections and workers pass 1024.
+    m_pDaemon = MHD_start_daemon(
+        MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ERROR_LOG, nPort,
+        nullptr, nullptr, &SHttpServerAccess::Handle, this, MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
+        MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_LIMIT, nMaxConnections,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory, MHD_OPTION_END);
     if (m_pDaemon == nullptr) {
         strError = "cannot listen on " + strAddress + ":" + std::to_string(nPort) + " (in use, or not this host's)";
         return false;

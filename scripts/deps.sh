@@ -17,7 +17,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 python3
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   python3-dev pybind11-dev python3-pytest ansible-core
-  libmicrohttpd-dev prometheus
+  libmicrohttpd-dev prometheus curl
 )
 SUDO=""
 [ "$(id -u)" = 0 ] || SUDO=sudo

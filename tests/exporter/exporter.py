@@ -3,6 +3,7 @@ again on close."""
 
 import os
 import subprocess
+import tempfile
 import threading
 import time
 import urllib.error
@@ -12,9 +13,11 @@ import urllib.request
 
 class Exporter:
     def __init__(self, *args):
+        # Its log in a file: a pipe nobody reads would stop it once full.
+        self._log = tempfile.TemporaryFile(mode="w+")
         self._proc = subprocess.Popen(
             [os.environ["VEXAL_EXPORTER"], "--listen", "127.0.0.1:0", *args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self._log, text=True)
         watchdog = threading.Timer(10, self._proc.kill)
         watchdog.start()
         try:
@@ -23,7 +26,7 @@ class Exporter:
             watchdog.cancel()
         if not line.startswith("LISTEN "):
             self._proc.kill()
-            raise RuntimeError("vexal-exporter did not start: %r %s" % (line, self._proc.stderr.read()))
+            raise RuntimeError("vexal-exporter did not start: %r %s" % (line, self.log()))
         self.address = line.split()[1]
 
     def get(self, path, timeout_header=None, method="GET"):
@@ -41,6 +44,10 @@ class Exporter:
     def probe(self, target, timeout_header=None):
         return self.get("/probe?target=" + urllib.parse.quote(target), timeout_header)
 
+    def log(self):
+        self._log.seek(0)
+        return self._log.read()
+
     def alive(self):
         return self._proc.poll() is None
 
@@ -53,7 +60,7 @@ class Exporter:
                 self._proc.kill()
                 self._proc.wait()
         self._proc.stdout.close()
-        self._proc.stderr.close()
+        self._log.close()
 
     def __enter__(self):
         return self
