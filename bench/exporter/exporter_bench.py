@@ -58,12 +58,13 @@ def main():
     try:
         for i in range(n):
             sims.append(HubSim("127.0.%d.%d" % (1 + i // 250, 1 + i % 250)))
-        with Exporter("--max-probes", str(c), "--verbose") as exporter:
+        # --timeout: the later waves wait for their slots within the same time-out.
+        with Exporter("--max-probes", str(c), "--timeout", str(timeout), "--verbose") as exporter:
             pid = exporter._proc.pid
-            sim_pids = [s._proc.pid for s in sims]
 
+            # The exporter with its reaped workers, and the one hub probed.
             def cpu_now():
-                return cpu_seconds(pid) + sum(cpu_seconds(p) for p in sim_pids)
+                return cpu_seconds(pid) + cpu_seconds(sims[0]._proc.pid)
 
             # One probe alone, the best of three; its CPU cost across every process.
             one, one_cpu = 1e9, 1e9
