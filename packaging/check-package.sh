@@ -194,8 +194,8 @@ if [ -e "$usr/bin/vexal-exporter" ]; then
             >"$scratch/probe.out" && grep -q '^vexal_hub_up 1$' "$scratch/probe.out" &&
         grep -q '^vexal_hub_info{model="VX-H400_VXL"' "$scratch/probe.out"; then
         pass "vexal-exporter from the package probes the simulated hub"
-        if command -v promtool >/dev/null 2>&1; then
-            promtool check metrics <"$scratch/probe.out" || fail "promtool check metrics on the packaged exporter's probe"
+        if command -v promtool >/dev/null 2>&1 && ! promtool check metrics <"$scratch/probe.out"; then
+            fail "promtool check metrics on the packaged exporter's probe"
         fi
     else
         fail "vexal-exporter from the package did not probe the simulated hub"
@@ -210,10 +210,13 @@ if [ -e "$usr/bin/vexal-exporter" ]; then
     grep -q '^ExecStart=/usr/bin/vexal-exporter --listen 127\.0\.0\.1:' "$unit" ||
         fail "vexal-exporter.service does not start /usr/bin/vexal-exporter on loopback"
     if command -v systemd-analyze >/dev/null 2>&1; then
-        # Verified with ExecStart pointing into the unpacked tree.
+        # Verified with ExecStart pointing into the unpacked tree; its man page is
+        # the unpacked one, checked below.
         mkdir -p "$scratch/unit"
         sed "s|^ExecStart=/usr/bin/|ExecStart=$usr/bin/|" "$unit" >"$scratch/unit/vexal-exporter.service"
-        if systemd-analyze verify "$scratch/unit/vexal-exporter.service" >"$scratch/unit.out" 2>&1; then
+        # An unknown key is only warned about: any word from it fails.
+        if systemd-analyze verify --man=no "$scratch/unit/vexal-exporter.service" >"$scratch/unit.out" 2>&1 &&
+            [ ! -s "$scratch/unit.out" ]; then
             pass "systemd-analyze verify vexal-exporter.service"
         else
             fail "systemd-analyze verify vexal-exporter.service"
@@ -222,14 +225,22 @@ if [ -e "$usr/bin/vexal-exporter" ]; then
     fi
     examples=$usr/share/doc/vexal/examples/exporter
     if command -v promtool >/dev/null 2>&1; then
-        promtool check rules "$examples/vexal-alerts.yml" >"$scratch/rules.out" 2>&1 &&
-            pass "promtool check rules vexal-alerts.yml" || { fail "promtool check rules vexal-alerts.yml"; cat "$scratch/rules.out" >&2; }
+        if promtool check rules "$examples/vexal-alerts.yml" >"$scratch/rules.out" 2>&1; then
+            pass "promtool check rules vexal-alerts.yml"
+        else
+            fail "promtool check rules vexal-alerts.yml"
+            cat "$scratch/rules.out" >&2
+        fi
         # The example configuration with its files where the package put them.
         sed -e "s|/etc/prometheus/vexal-alerts.yml|$examples/vexal-alerts.yml|" \
             -e "s|/etc/prometheus/vexal-hubs.json|$examples/vexal-hubs.json|" \
             "$examples/prometheus.yml" >"$scratch/prometheus.yml"
-        promtool check config "$scratch/prometheus.yml" >"$scratch/config.out" 2>&1 &&
-            pass "promtool check config prometheus.yml" || { fail "promtool check config prometheus.yml"; cat "$scratch/config.out" >&2; }
+        if promtool check config "$scratch/prometheus.yml" >"$scratch/config.out" 2>&1; then
+            pass "promtool check config prometheus.yml"
+        else
+            fail "promtool check config prometheus.yml"
+            cat "$scratch/config.out" >&2
+        fi
     fi
 fi
 

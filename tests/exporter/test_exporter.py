@@ -43,7 +43,7 @@ def test_a_probe_tells_the_hub_its_devices_and_printers_and_passes_promtool(expo
     with HubSim("127.0.0.21") as sim:
         assert sim.control("PLUG 40 echo 1234 ABCD") == "OK"
         assert sim.control("PRINTER 10 PAPER OUT").startswith("OK")
-        status, content_type, body, seconds = exporter.probe(sim.target, timeout_header=5)
+        status, content_type, body, seconds = exporter.probe(sim.target, timeout_header=10)
     assert status == 200, body
     assert content_type.startswith("text/plain; version=0.0.4")
     rc, out = promtool_check(body)
@@ -91,27 +91,29 @@ def test_dead_and_silent_hubs_keep_to_the_time_out_and_hold_up_no_other(exporter
         dead_target = gone.target
         gone.close()  # nothing listens there any more: the connect is refused
         assert silent.control("FAULT SILENT ON") == "OK"  # takes the connection, never answers
-        _, _, _, alone = exporter.probe(good.target, timeout_header=5)
-        results = in_threads(lambda: exporter.probe(dead_target, timeout_header=2),
-                             lambda: exporter.probe(silent.target, timeout_header=2),
-                             lambda: (time.sleep(0.3), exporter.probe(good.target, timeout_header=5))[1])
+        _, _, _, alone = exporter.probe(good.target, timeout_header=10)
+        results = in_threads(lambda: exporter.probe(dead_target, timeout_header=8),
+                             lambda: exporter.probe(silent.target, timeout_header=8),
+                             lambda: (time.sleep(0.3), exporter.probe(good.target, timeout_header=10))[1])
     for status, _, body, seconds in results[:2]:
         assert status == 200
-        # The budget is the time-out less a tenth; the answer then has to travel.
-        assert 1.5 < seconds < 2.0, seconds
+        # Given up by the worker (a refused connect, after the library's 3 s of
+        # retries) or killed at the budget: the time-out less 0.5 s.
+        assert 2.5 < seconds < 8.0, seconds
         s = samples(body)
         assert s[("vexal_hub_up", ())] == 0
         assert {name for name, _ in s} == {"vexal_hub_up", "vexal_probe_duration_seconds"}
         assert promtool_check(body)[0] == 0
     status, _, body, seconds = results[2]
     assert samples(body)[("vexal_hub_up", ())] == 1
-    assert seconds < alone + 0.5, (seconds, alone)
+    # Well before the dead ones, about as fast as alone.
+    assert seconds < min(alone * 1.5 + 0.5, 6.0), (seconds, alone)
 
 
 def test_overlapping_probes_of_one_hub_share_one_and_slots_are_waited_for():
     with Exporter("--max-probes", "1") as exporter, HubSim("127.0.0.25") as hub, HubSim("127.0.0.26") as silent, \
             HubSim("127.0.0.27") as other:
-        results = in_threads(*[lambda: exporter.probe(hub.target, timeout_header=5)] * 3)
+        results = in_threads(*[lambda: exporter.probe(hub.target, timeout_header=10)] * 3)
         assert [samples(body)[("vexal_hub_up", ())] for _, _, body, _ in results] == [1, 1, 1]
         figures = samples(exporter.get("/metrics")[2])
         assert figures[("vexal_exporter_probes_shared_total", ())] == 2
@@ -122,8 +124,9 @@ def test_overlapping_probes_of_one_hub_share_one_and_slots_are_waited_for():
         assert silent.control("FAULT SILENT ON") == "OK"
         results = in_threads(lambda: exporter.probe(silent.target, timeout_header=2),
                              lambda: (time.sleep(0.3), exporter.probe(hub.target, timeout_header=1))[1],
-                             lambda: (time.sleep(0.3), exporter.probe(other.target, timeout_header=6))[1])
+                             lambda: (time.sleep(0.3), exporter.probe(other.target, timeout_header=10))[1])
         assert samples(results[0][2])[("vexal_hub_up", ())] == 0
+        assert 1.5 < results[0][3] < 2.0, results[0]  # its worker killed at the budget, 1.8 s
         assert results[1][0] == 503 and "--max-probes 1" in results[1][2], results[1]
         assert results[2][0] == 200 and samples(results[2][2])[("vexal_hub_up", ())] == 1, results[2]
         assert results[2][3] > 1.5  # it waited for the silent hub's probe to end

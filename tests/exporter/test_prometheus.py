@@ -1,6 +1,6 @@
 """A real Prometheus server with the shipped example configuration (its
 relabelling for the multi-target pattern, its file_sd list, its alert
-rules) scraping vexal-exporter every 4 s for four simulated hubs, one of
+rules) scraping vexal-exporter every 5 s for four simulated hubs, one of
 them stopped: vexal_hub_up reads 1 for three and 0 for the fourth. (A
 probe takes about 2.3 s: the session's open and one exchange per device and
 custom type, each paced by the port library; no shorter interval fits.)"""
@@ -45,7 +45,7 @@ def test_prometheus_sees_three_hubs_up_and_the_stopped_one_down(tmp_path):
             with open(os.path.join(TOP, "data", "exporter", "prometheus.yml")) as f:
                 config = yaml.safe_load(f)
             # The example as shipped, pointed at this run's files and exporter, and quick.
-            config["global"].update(scrape_interval="4s", scrape_timeout="4s", evaluation_interval="4s")
+            config["global"].update(scrape_interval="5s", scrape_timeout="5s", evaluation_interval="5s")
             config["rule_files"] = [os.path.abspath(os.path.join(TOP, "data", "exporter", "vexal-alerts.yml"))]
             hubs_job, exporter_job = config["scrape_configs"]
             sd_file = tmp_path / "vexal-hubs.json"
