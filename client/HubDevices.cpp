@@ -575,7 +575,8 @@ size_t CHubDevices::Receive(int nDevice, std::vector<uint8_t>& data, uint32_t nW
 }
 
 bool ProbeHub(const CfgApiTable& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
-              uint64_t nDeadlineMs, SHubStatus& status, std::string& strError) {
+              uint64_t nDeadlineMs, SHubStatus& status, std::string& strError,
+              const std::function<void(const SHubStatus&)>& fnTaken) {
     CHubDevices hub(cfg, port);
     if (!hub.Open(address, nTimeoutSeconds, {})) {
         strError = hub.Error();
@@ -584,6 +585,7 @@ bool ProbeHub(const CfgApiTable& cfg, const CPortApiTable& port, const SHubAddre
     const uint64_t nNow = platform::TickMs();
     hub.WaitSettled(nDeadlineMs > nNow ? static_cast<uint32_t>(std::min<uint64_t>(nDeadlineMs - nNow, UINT32_MAX)) : 0);
     status = hub.Snapshot();
+    if (fnTaken) fnTaken(status);
     return true;
 }
 

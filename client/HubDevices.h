@@ -244,8 +244,11 @@ private:
 // deadline (platform::TickMs), takes the picture and closes. False with
 // strError when the open failed. Returns about when the deadline passes; the
 // open itself and the close take what they take (the open up to the session's
-// time-out and its exchanges, the close up to one exchange).
+// time-out and its exchanges, the close up to one exchange). fnTaken, when
+// given, has the picture before the close (a caller that answers someone
+// need not wait for it).
 bool ProbeHub(const CfgApiTable& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
-              uint64_t nDeadlineMs, SHubStatus& status, std::string& strError);
+              uint64_t nDeadlineMs, SHubStatus& status, std::string& strError,
+              const std::function<void(const SHubStatus&)>& fnTaken = {});
 
 }  // namespace vexal::client

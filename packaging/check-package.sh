@@ -65,6 +65,9 @@ expect=(
 [ -x "$build/out/vexalcfg" ] && expect+=(bin/vexalcfg share/man/man1/vexalcfg.1.gz)
 [ -x "$build/out/Vexal_Configuration_Utility" ] &&
     expect+=(bin/Vexal_Configuration_Utility share/man/man1/Vexal_Configuration_Utility.1.gz)
+[ -x "$build/out/vexal-exporter" ] && expect+=(bin/vexal-exporter share/man/man1/vexal-exporter.1.gz
+    lib/systemd/system/vexal-exporter.service
+    share/doc/vexal/examples/exporter/{prometheus.yml,vexal-alerts.yml,vexal-hubs.json})
 [ -f "$top/data/udev/60-vexal-hub.rules" ] && expect+=(lib/udev/rules.d/60-vexal-hub.rules)
 [ -x "$build/out/cups/backend/vexal" ] && expect+=(lib/cups/backend/vexal)
 pydir=$usr/lib/python3/dist-packages
@@ -101,7 +104,7 @@ while IFS= read -r -d '' f; do
     done
     case $paths in *"$build"* | *"$top"*) fail "$name: search path names the build tree: $paths" ;; esac
 done < <(find "$root" -type f -print0)
-for prog in vexalcfg Vexal_Configuration_Utility; do
+for prog in vexalcfg Vexal_Configuration_Utility vexal-exporter; do
     [ -e "$usr/bin/$prog" ] || continue
     runpath=$(readelf -d "$usr/bin/$prog" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
     IFS=: read -r -a entries <<<"$runpath"
@@ -204,6 +207,72 @@ if [ -e "$backend" ]; then
     else
         fail "the CUPS backend's answer to a bad URI"
         cat "$scratch/backend.err" >&2
+    fi
+fi
+
+# The exporter from the package probes the simulator (its worker loads the
+# libraries), and its unit, examples and alert rules are what they claim.
+if [ -e "$usr/bin/vexal-exporter" ]; then
+    LD_DEBUG=libs LD_DEBUG_OUTPUT=$scratch/ld-exporter "$usr/bin/vexal-exporter" --listen 127.0.0.1:0 \
+        >"$scratch/exporter.out" 2>"$scratch/exporter.err" &
+    exporter_pid=$!
+    for _ in $(seq 50); do
+        grep -q '^LISTEN ' "$scratch/exporter.out" 2>/dev/null && break
+        sleep 0.1
+    done
+    exporter_at=$(sed -n 's/^LISTEN //p' "$scratch/exporter.out")
+    if [ -n "$exporter_at" ] &&
+        curl -sf -H 'X-Prometheus-Scrape-Timeout-Seconds: 10' "http://$exporter_at/probe?target=127.0.0.1:$port" \
+            >"$scratch/probe.out" && grep -q '^vexal_hub_up 1$' "$scratch/probe.out" &&
+        grep -q '^vexal_hub_info{model="VX-H400_VXL"' "$scratch/probe.out"; then
+        pass "vexal-exporter from the package probes the simulated hub"
+        if command -v promtool >/dev/null 2>&1 && ! promtool check metrics <"$scratch/probe.out"; then
+            fail "promtool check metrics on the packaged exporter's probe"
+        fi
+    else
+        fail "vexal-exporter from the package did not probe the simulated hub"
+        cat "$scratch/exporter.out" "$scratch/exporter.err" "$scratch/probe.out" >&2 2>/dev/null || true
+    fi
+    kill "$exporter_pid" 2>/dev/null || true
+    wait "$exporter_pid" 2>/dev/null || true
+    check_loaded vexal-exporter "$scratch/ld-exporter"
+
+    unit=$usr/lib/systemd/system/vexal-exporter.service
+    grep -qx 'DynamicUser=yes' "$unit" || fail "vexal-exporter.service does not run as a dynamic user"
+    grep -q '^ExecStart=/usr/bin/vexal-exporter --listen 127\.0\.0\.1:' "$unit" ||
+        fail "vexal-exporter.service does not start /usr/bin/vexal-exporter on loopback"
+    if command -v systemd-analyze >/dev/null 2>&1; then
+        # Verified with ExecStart pointing into the unpacked tree; its man page is
+        # the unpacked one, checked below.
+        mkdir -p "$scratch/unit"
+        sed "s|^ExecStart=/usr/bin/|ExecStart=$usr/bin/|" "$unit" >"$scratch/unit/vexal-exporter.service"
+        # An unknown key is only warned about: any word from it fails.
+        if systemd-analyze verify --man=no "$scratch/unit/vexal-exporter.service" >"$scratch/unit.out" 2>&1 &&
+            [ ! -s "$scratch/unit.out" ]; then
+            pass "systemd-analyze verify vexal-exporter.service"
+        else
+            fail "systemd-analyze verify vexal-exporter.service"
+            cat "$scratch/unit.out" >&2
+        fi
+    fi
+    examples=$usr/share/doc/vexal/examples/exporter
+    if command -v promtool >/dev/null 2>&1; then
+        if promtool check rules "$examples/vexal-alerts.yml" >"$scratch/rules.out" 2>&1; then
+            pass "promtool check rules vexal-alerts.yml"
+        else
+            fail "promtool check rules vexal-alerts.yml"
+            cat "$scratch/rules.out" >&2
+        fi
+        # The example configuration with its files where the package put them.
+        sed -e "s|/etc/prometheus/vexal-alerts.yml|$examples/vexal-alerts.yml|" \
+            -e "s|/etc/prometheus/vexal-hubs.json|$examples/vexal-hubs.json|" \
+            "$examples/prometheus.yml" >"$scratch/prometheus.yml"
+        if promtool check config "$scratch/prometheus.yml" >"$scratch/config.out" 2>&1; then
+            pass "promtool check config prometheus.yml"
+        else
+            fail "promtool check config prometheus.yml"
+            cat "$scratch/config.out" >&2
+        fi
     fi
 fi
 

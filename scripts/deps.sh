@@ -18,6 +18,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   python3-dev pybind11-dev python3-pytest ansible-core
   cups-daemon cups-client
+  libmicrohttpd-dev prometheus curl
 )
 SUDO=""
 [ "$(id -u)" = 0 ] || SUDO=sudo

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 using namespace vexal::client;
+using vexal::tools::PrometheusFileSd;
 
 TEST(ToolTargets, ConnectionsAndHostsFiles) {
     std::string e;
