@@ -48,14 +48,12 @@ protected:
     int32_t Session() const { return m_context.api.m_nHandle; }
     CLibraryJobs& Jobs() const { return m_context.jobs; }
 
-    // As CDialogLogic::StartJob; fnNotDone(false) when the job did not start
-    // or its work threw.
-    template <class R>
-    bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
-                  const std::function<void(bool)>& fnNotDone = {}) {
-        return CDialogLogic::StartJob<R>(m_context.jobs, std::move(fnWork), std::move(fnDone), [fnNotDone] {
-            if (fnNotDone) fnNotDone(false);
-        });
+    // A read's fnDone as StartJob's fnNotDone: false when the job did not
+    // start or its work threw.
+    static std::function<void()> NotDone(std::function<void(bool)> fnDone) {
+        return [fn = std::move(fnDone)] {
+            if (fn) fn(false);
+        };
     }
 
     // Adds the page's button row (GET, SET, Default Setting, Close; GET and

@@ -55,6 +55,7 @@ public:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SRead>(
+            Jobs(),
             [&api, nSession] {
                 // The five reads in the order the hub is asked; the first
                 // failure ends the job, so no later call goes out.
@@ -85,7 +86,7 @@ public:
                 if (HasView()) Fill();
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void OnClicked(int nId) override {
@@ -195,6 +196,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<bool>(
+            Jobs(),
             [&api, nSession, nAuto, value] {
                 // Both writes go out; either failing fails the SET. An auto
                 // connection the hub reported without an entry is not written.

@@ -172,6 +172,7 @@ private:
         const int32_t nSession = Session();
         if (nView == kViewUsb) {
             StartJob<SListRead>(
+                Jobs(),
                 [&api, nSession] {
                     SListRead r;
                     r.nResult = client::CHubClient(api, nSession).ReadUsbList(r.pieces).nCode;
@@ -186,6 +187,7 @@ private:
                 });
         } else if (nView == kViewDevIds) {
             StartJob<SDeviceRead>(
+                Jobs(),
                 [&api, nSession] {
                     client::CHubClient hub(api, nSession);
                     std::vector<int> ids;
@@ -222,6 +224,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SListRead>(
+            Jobs(),
             [&api, nSession, nType] {
                 SListRead r;
                 r.nResult = client::CHubClient(api, nSession).ReadCustomList(nType, r.pieces).nCode;
@@ -271,6 +274,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<int32_t>(
+            Jobs(),
             [&api, nSession, eAction, nType, vid, pid] {
                 return client::CHubClient(api, nSession)
                     .ChangeCustom(eAction == ECustomDeviceAction::Add ? client::ECustomAction::Add
@@ -290,6 +294,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<int32_t>(
+            Jobs(),
             [&api, nSession, nType] {
                 return client::CHubClient(api, nSession).ChangeCustom(client::ECustomAction::Reset, nType);
             },

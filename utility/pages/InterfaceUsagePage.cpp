@@ -96,6 +96,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SUsageRead>(
+            Jobs(),
             [&api, nSession] {
                 model::SUsage usage;  // 1, 2, 2, 2 until the hub says otherwise
                 SUsageRead r;
@@ -118,7 +119,7 @@ private:
                 }
                 if (fnDone) fnDone(bRead);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void LoadRows() {
@@ -140,6 +141,7 @@ private:
             int32_t nError = 0;
         };
         StartJob<SWrite>(
+            Jobs(),
             [&api, nSession, values] {
                 SWrite w;
                 const model::SUsage usage{values[0], values[1], values[2], values[3]};

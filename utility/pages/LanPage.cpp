@@ -99,6 +99,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SRead>(
+            Jobs(),
             [&api, nSession] {
                 SRead r;
                 r.result = client::CHubClient(api, nSession).ReadLan(r.value);
@@ -113,7 +114,7 @@ private:
                 m_settings = r.value;
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     // DHCP on: the hub finds its own addresses. A value other than 0 or 1
@@ -156,6 +157,7 @@ private:
             uint8_t nStatus = 0;
         };
         StartJob<SWrite>(
+            Jobs(),
             [&api, nSession, out] {
                 SWrite w;
                 w.result = client::CHubClient(api, nSession).WriteLan(out, w.nStatus);

@@ -124,6 +124,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SServicesRead>(
+            Jobs(),
             [&api, nSession] {
                 SServicesRead read;
                 read.result = client::CHubClient(api, nSession).ReadNetProto(read.value);
@@ -148,7 +149,7 @@ private:
                 m_strReadWrite = Utf8ToU16(read.value.strReadWrite);
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void Fill() {
@@ -180,6 +181,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SServicesWrite>(
+            Jobs(),
             [&api, nSession, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite] {
                 SServicesWrite w;
                 auto Fail = [&w](int nStep) {

@@ -99,6 +99,7 @@ public:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SFirstRead>(
+            Jobs(),
             [&api, nSession] {
                 SFirstRead r;
                 r.list = ListDevices(api, nSession);
@@ -123,7 +124,7 @@ public:
                 if (HasView()) ShowFirstRead();
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void OnClicked(int nId) override {
@@ -216,6 +217,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SLineRead>(
+            Jobs(),
             [&api, nSession, nDevice] {
                 SLineRead r;
                 r.nResult = ReadLine(api, nSession, nDevice, r.values);
@@ -245,6 +247,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<int32_t>(
+            Jobs(),
             [&api, nSession, nDevice, values] {
                 const model::SSerialLine line{values[0], values[1], values[2], values[3]};
                 return client::CHubClient(api, nSession).WriteSerialLine(nDevice, line).nCode;
@@ -263,7 +266,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SDeviceList>(
-            [&api, nSession] { return ListDevices(api, nSession); },
+            Jobs(), [&api, nSession] { return ListDevices(api, nSession); },
             [this](SDeviceList list) {
                 if (list.nResult != 0 || list.texts.empty()) {
                     for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})

@@ -169,6 +169,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SRead>(
+            Jobs(),
             [&api, nSession] {
                 SRead r;
                 r.result = client::CHubClient(api, nSession).ReadWlan(r.value);
@@ -191,7 +192,7 @@ private:
                 m_bRead = true;
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     // Shows the block as read; runs no handler.
@@ -367,6 +368,7 @@ private:
         const auto& api = Api();
         const int32_t nSession = Session();
         StartJob<SWrite>(
+            Jobs(),
             [&api, nSession, out] {
                 SWrite w;
                 w.result = client::CHubClient(api, nSession).WriteWlan(out, w.answer);
