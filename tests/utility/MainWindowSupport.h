@@ -20,13 +20,11 @@ public:
     explicit CReadingPage(const SPageContext& context) : CPageLogic(context) { m_desc.nId = 144; }
     const SDialogDesc& Desc() const override { return m_desc; }
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        const auto& api = Api();
-        const int32_t nSession = Session();
         m_bRan = StartJob<int32_t>(
             Jobs(),
-            [&api, nSession] {
-                uint8_t block[30] = {};
-                return api.m_pfn_getLanInfo(nSession, block);
+            [hub = Hub()]() mutable {
+                model::SLan lan;
+                return hub.ReadLan(lan).nCode;
             },
             [fnDone](int32_t nResult) { fnDone(nResult == 0); }, NotDone(fnDone));
     }

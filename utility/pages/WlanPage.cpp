@@ -166,13 +166,12 @@ private:
     // Reads the block into the members; fnDone follows with the outcome (a
     // failed read has shown its message).
     void Read(std::function<void(bool)> fnDone) {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SRead>(
             Jobs(),
-            [&api, nSession] {
+            [hub]() mutable {
                 SRead r;
-                r.result = client::CHubClient(api, nSession).ReadWlan(r.value);
+                r.result = hub.ReadWlan(r.value);
                 return r;
             },
             [this, fnDone](SRead r) {
@@ -365,13 +364,12 @@ private:
         out.strEapIdentity = U16ToUtf8(m_strEapIdentity);
         out.strEapPassword = U16ToUtf8(m_strEapPassword);
 
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SWrite>(
             Jobs(),
-            [&api, nSession, out] {
+            [hub, out]() mutable {
                 SWrite w;
-                w.result = client::CHubClient(api, nSession).WriteWlan(out, w.answer);
+                w.result = hub.WriteWlan(out, w.answer);
                 return w;
             },
             [this](SWrite w) {

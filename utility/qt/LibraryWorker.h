@@ -5,10 +5,10 @@
 // A job reads the widget values it needs BEFORE it starts, touches no widget,
 // and returns a plain value; the continuation shows it:
 //
-//   const auto octets = GetIpv4(1316);                       // main thread
-//   worker.Start<int32_t>(this,
-//       [&api, h, octets] { return api.m_pfn_setLanInfo(h, ...); },   // worker
-//       [this](int32_t nResult) { ... });                              // main thread, later
+//   const model::SLan lan = Collect();                                      // main thread
+//   worker.Start<client::SCallResult>(this,
+//       [hub, lan]() mutable { uint8_t n = 0; return hub.WriteLan(lan, n); },  // worker
+//       [this](client::SCallResult r) { ... });                                 // main thread, later
 //
 // Start refuses (false, nothing runs) while another job runs. The caller
 // blocks the input meanwhile: the pop-up for reads before a page shows,
