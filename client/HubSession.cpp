@@ -129,6 +129,31 @@ void CHubSession::Attach(int32_t nSession) {
     m_nSession = nSession;
 }
 
+CHubSession::SConnect CHubSession::Connect(int32_t nInterface, const std::u16string& strPortText) {
+    Close();
+    SConnect c;
+    c.nSession = m_api.m_pfn_selectInterface(nInterface, strPortText.c_str());
+    m_nSession = c.nSession;
+    m_api.m_pfn_selectCommandMode(c.nSession, 0);
+    c.nOpen = m_api.m_pfn_openService(c.nSession);
+    c.nResult = m_api.m_pfn_getResult(c.nSession);
+    if (c.nResult == 0) {
+        CHubClient hub = Client();
+        hub.ReadModel(c.strModel);
+        hub.ReadFirmware(c.strFirmware);
+    }
+    return c;
+}
+
+int32_t CHubSession::CloseSession(int32_t nSession) {
+    const int32_t nResult = m_api.m_pfn_closeService(nSession, 0);
+    if (nSession == m_nSession) {
+        m_nSession = 0;
+        m_bOwned = false;
+    }
+    return nResult;
+}
+
 void CHubSession::Close() {
     if (m_nSession != 0 && m_bOwned) {
         std::unique_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);

@@ -31,6 +31,22 @@ public:
     bool Open(int32_t nInterface, const std::string& strPortText, const std::string& strLabel, int nTimeoutSeconds);
     // Works on a session someone else opened and will close.
     void Attach(int32_t nSession);
+
+    // Connects as the utility's main window does: selectInterface,
+    // selectCommandMode (its answer not judged), openService, and the
+    // session's last result; the model and firmware once that is 0. The
+    // session works on the new session either way and does not own it: it
+    // stays registered, also when the open failed, until CloseSession.
+    struct SConnect {
+        int32_t nSession = 0;
+        int32_t nOpen = 0;    // openService's answer, kept, not judged
+        int32_t nResult = 0;  // getResult: 0 opened
+        std::string strModel, strFirmware;
+    };
+    SConnect Connect(int32_t nInterface, const std::u16string& strPortText);
+    // closeService on a session Connect registered (the one worked on is
+    // then none); its answer, which the utility does not judge.
+    int32_t CloseSession(int32_t nSession);
     // Open and Close take CfgLibraryGate(): exclusively around the calls that
     // change the library's session registry, shared around the others (for
     // sessions of one process driven from several threads).

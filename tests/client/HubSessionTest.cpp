@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 using namespace vexal;
 
@@ -20,7 +22,91 @@ int32_t ListWithEntriesNotOurs(int32_t, uint8_t nType, ZamoText* pList) {
     return 0;
 }
 
+// A stand-in for the calls of a connect, noting each in order.
+std::vector<std::string> g_vecCalls;
+int32_t g_nOpenResult = 0;
+
+void Note(const std::string& strCall, int32_t nSession) {
+    g_vecCalls.push_back(strCall + " " + std::to_string(nSession));
+}
+int32_t ZAMO_CALL SelectInterface(int32_t nInterface, const char16_t* pszPort) {
+    g_vecCalls.push_back("selectInterface " + std::to_string(nInterface) + " " +
+                         std::string(pszPort, pszPort + std::char_traits<char16_t>::length(pszPort)));
+    return 7;
+}
+int32_t ZAMO_CALL SelectCommandMode(int32_t nSession, int32_t) {
+    Note("selectCommandMode", nSession);
+    return ZAMO_E_FAIL;  // not judged
+}
+int32_t ZAMO_CALL OpenService(int32_t nSession) {
+    Note("openService", nSession);
+    return 3;
+}
+int32_t ZAMO_CALL GetResult(int32_t nSession) {
+    Note("getResult", nSession);
+    return g_nOpenResult;
+}
+int32_t Fill(ZamoText* pText, const std::u16string& strText) {
+    std::copy(strText.begin(), strText.end(), pText->data);
+    pText->data[strText.size()] = u'\0';
+    pText->length = static_cast<uint32_t>(strText.size());
+    return 0;
+}
+int32_t ZAMO_CALL GetName(int32_t nSession, ZamoText* pText) {
+    Note("getVexalName", nSession);
+    return Fill(pText, u"_VX-H400");
+}
+int32_t ZAMO_CALL GetVersion(int32_t nSession, ZamoText* pText) {
+    Note("getVexalVersion", nSession);
+    return Fill(pText, u"2.10");
+}
+int32_t ZAMO_CALL CloseService(int32_t nSession, int32_t) {
+    Note("closeService", nSession);
+    return 0;
+}
+
 }  // namespace
+
+// The main window's connect: every call as it always went, the session left
+// registered when it did not open, closed only when asked, never on the way out.
+TEST(HubSessionTest, ConnectMakesTheUtilitysCallsAndLeavesTheSessionRegisteredUntilClosed) {
+    client::CfgApiTable api;
+    api.m_pfn_selectInterface = SelectInterface;
+    api.m_pfn_selectCommandMode = SelectCommandMode;
+    api.m_pfn_openService = OpenService;
+    api.m_pfn_getResult = GetResult;
+    api.m_pfn_getVexalName = GetName;
+    api.m_pfn_getVexalVersion = GetVersion;
+    api.m_pfn_closeService = CloseService;
+    g_vecCalls.clear();
+    {
+        client::CHubSession session(api);
+        g_nOpenResult = ZAMO_E_TIMEOUT;
+        const auto failed = session.Connect(2, u"10.0.0.5:9100");
+        EXPECT_EQ(failed.nSession, 7);
+        EXPECT_EQ(failed.nOpen, 3);
+        EXPECT_EQ(failed.nResult, ZAMO_E_TIMEOUT);
+        EXPECT_TRUE(failed.strModel.empty());
+        EXPECT_EQ(g_vecCalls, (std::vector<std::string>{"selectInterface 2 10.0.0.5:9100", "selectCommandMode 7",
+                                                        "openService 7", "getResult 7"}));
+        g_vecCalls.clear();
+        g_nOpenResult = 0;
+        const auto opened = session.Connect(16, u"");
+        EXPECT_EQ(opened.nResult, 0);
+        EXPECT_EQ(opened.strModel, "_VX-H400");
+        EXPECT_EQ(opened.strFirmware, "2.10");
+        EXPECT_EQ(session.Handle(), 7);
+        EXPECT_EQ(g_vecCalls.back(), "getVexalVersion 7");
+        EXPECT_EQ(std::count(g_vecCalls.begin(), g_vecCalls.end(), "closeService 7"), 0);
+        g_vecCalls.clear();
+    }
+    EXPECT_TRUE(g_vecCalls.empty()) << "the session is the caller's to close";
+    client::CHubSession session(api);
+    session.Connect(16, u"");
+    session.CloseSession(7);
+    EXPECT_EQ(g_vecCalls.back(), "closeService 7");
+    EXPECT_EQ(session.Handle(), 0);
+}
 
 TEST(HubSessionTest, CustomEntriesThatCannotBeReadAreReportedAndARestoreDoesNotCallTheListTheSame) {
     client::CfgApiTable api;

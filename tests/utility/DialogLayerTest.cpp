@@ -39,29 +39,36 @@ using namespace vexal::utility::test;
 using namespace std::chrono_literals;
 
 namespace {
-// A dialog of every kind of control, with a counter per handler.
-class CSampleDialog : public CDialogBase {
+// A window of every kind of control, with a counter per handler.
+class CSampleLogic final : public CDialogLogic {
 public:
-    explicit CSampleDialog(IDialogServices& services) : CDialogBase(900, services) {
-        auto* pGrid = new QGridLayout(this);
-        auto* pEdit = MakeEdit(10, {});
-        pGrid->addWidget(MakeLabel(tr("&Name :"), pEdit), 0, 0);
-        pGrid->addWidget(pEdit, 0, 1);
-        pGrid->addWidget(MakeCombo(11, tr("Speed")), 1, 1);
-        pGrid->addWidget(MakeIpv4(12, tr("Address")), 2, 1);
-        pGrid->addWidget(MakeButton(13, tr("SET")), 3, 1);
-        pGrid->addWidget(MakeRadio(14, tr("On")), 4, 0);
-        pGrid->addWidget(MakeListView(15, {tr("VID"), tr("PID")}, tr("Devices")), 5, 1);
-        auto* pModel = MakeStatic(16, {});
-        pGrid->addWidget(MakeLabel(tr("Model :"), pModel), 6, 0);
-        pGrid->addWidget(pModel, 6, 1);
-        for (int i = 0; i < 4; ++i) ComboAdd(11, QString::number(9600 << i));
-        OnTextEdited(10, [this](const QString&) { ++m_nEdited; });
-        OnActivated(11, [this](int n) { m_nActivated = n; });
-        OnClicked(13, [this] { ++m_nClicked; });
-        OnTextEdited(12, [this](const QString&) { ++m_nAddressEdited; });
+    CSampleLogic() {
+        m_desc.nId = 900;
+        auto& c = m_desc.controls;
+        c.push_back(LabelFor(10, u"&Name :", 0, 0));
+        c.push_back(Ctl(EControl::Edit, 10, {}, 0, 1));
+        c.push_back(Ctl(EControl::Combo, 11, u"Speed", 1, 1));
+        c.push_back(Ctl(EControl::Ipv4, 12, u"Address", 2, 1));
+        c.push_back(Ctl(EControl::Button, 13, u"SET", 3, 1));
+        c.push_back(Ctl(EControl::Radio, 14, u"On", 4, 0));
+        c.push_back(Ctl(EControl::ListView, 15, u"Devices", 5, 1));
+        c.back().columns = {u"VID", u"PID"};
+        c.push_back(LabelFor(16, u"Model :", 6, 0));
+        c.push_back(Ctl(EControl::Value, 16, {}, 6, 1));
+    }
+    const SDialogDesc& Desc() const override { return m_desc; }
+    void OnInit() override {
+        for (int i = 0; i < 4; ++i) View().ComboAdd(11, NumberText(9600 << i));
+    }
+    void OnTextEdited(int nId, const std::u16string&) override { ++(nId == 10 ? m_nEdited : m_nAddressEdited); }
+    void OnActivated(int, int nIndex) override { m_nActivated = nIndex; }
+    void OnClicked(int nId) override {
+        if (nId == 13) ++m_nClicked;
     }
     int m_nEdited = 0, m_nActivated = -1, m_nClicked = 0, m_nAddressEdited = 0;
+
+private:
+    SDialogDesc m_desc;
 };
 }  // namespace
 
@@ -76,7 +83,8 @@ TEST(Ipv4Test, OctetsAreDecimalZeroTo255AndBlankIsZero) {
 }
 
 TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserActions) {
-    CSampleDialog dlg(m_services);
+    CSampleLogic sample;
+    CDialogBase dlg(sample, m_services);
     dlg.show();
     for (int nId : dlg.ControlIds()) {
         QWidget* p = dlg.Control(nId);
@@ -90,26 +98,26 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
     dlg.SetText(10, "abc");
     dlg.ComboSelect(11, 2);
     dlg.SetIpv4(12, {10, 0, 0, 5});
-    EXPECT_EQ(dlg.m_nEdited + dlg.m_nAddressEdited + dlg.m_nClicked, 0);
-    EXPECT_EQ(dlg.m_nActivated, -1);
+    EXPECT_EQ(sample.m_nEdited + sample.m_nAddressEdited + sample.m_nClicked, 0);
+    EXPECT_EQ(sample.m_nActivated, -1);
     EXPECT_EQ(dlg.GetText(11), "38400");
     EXPECT_EQ(dlg.GetIpv4(12), (Ipv4Octets{10, 0, 0, 5}));
 
     // The user's actions do; Enter in a field clicks no button.
     TypeInto(dlg, 10, "xy");
     EXPECT_EQ(dlg.GetText(10), "xy");
-    EXPECT_EQ(dlg.m_nEdited, 2);
+    EXPECT_EQ(sample.m_nEdited, 2);
     QTest::keyClick(dlg.Control(10), Qt::Key_Return);
-    EXPECT_EQ(dlg.m_nClicked, 0);
+    EXPECT_EQ(sample.m_nClicked, 0);
     EXPECT_TRUE(dlg.isVisible());
     ActivateComboIndex(dlg, 11, 1);
-    EXPECT_EQ(dlg.m_nActivated, 1);
+    EXPECT_EQ(sample.m_nActivated, 1);
     ClickControl(dlg, 13);
-    EXPECT_EQ(dlg.m_nClicked, 1);
+    EXPECT_EQ(sample.m_nClicked, 1);
 
     // The address: out-of-range digits are refused, a blank octet is 0.
     TypeIpv4(dlg, 12, "300..7.1");
-    EXPECT_GT(dlg.m_nAddressEdited, 0);
+    EXPECT_GT(sample.m_nAddressEdited, 0);
     EXPECT_EQ(dlg.GetIpv4(12), (Ipv4Octets{30, 0, 7, 1}));
 
     // Lists, enable and show by identifier; unknown ids are harmless.
@@ -125,7 +133,7 @@ TEST_F(DialogLayerTest, ControlsCarryIdentifierAndNamesAndHandlersRunOnlyOnUserA
     EXPECT_FALSE(dlg.IsEnabled(13));
     EXPECT_FALSE(dlg.IsShown(16));
     ClickControl(dlg, 13);  // a disabled button does nothing
-    EXPECT_EQ(dlg.m_nClicked, 1);
+    EXPECT_EQ(sample.m_nClicked, 1);
     dlg.SetText(4242, "x");
     EXPECT_EQ(dlg.GetText(4242), "");
     EXPECT_EQ(dlg.ComboIndex(4242), -1);
@@ -280,7 +288,8 @@ TEST_F(DialogLayerTest, RendererBuildsTheWindowFromItsDescriptionAndForwardsUser
 }
 
 TEST_F(DialogLayerTest, MessageLiftsTheWaitCursorAndHidesThePopup) {
-    CSampleDialog dlg(m_services);
+    CSampleLogic sample;
+    CDialogBase dlg(sample, m_services);
     CProgressLogic popup;
     dlg.show();
     {
@@ -305,7 +314,8 @@ TEST_F(DialogLayerTest, MessageLiftsTheWaitCursorAndHidesThePopup) {
 }
 
 TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
-    CSampleDialog owner(m_services);
+    CSampleLogic sample;
+    CDialogBase owner(sample, m_services);
     owner.show();
     CProgressLogic logic;
     EXPECT_EQ(owner.ModelessWindow(logic), nullptr);

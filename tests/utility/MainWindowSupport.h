@@ -4,7 +4,6 @@
 #pragma once
 #include "UtilityTestSupport.h"
 #include "utility/qt/LumaroDlg.h"
-#include "utility/qt/SettingsPage.h"
 
 #include <dlfcn.h>
 
@@ -16,20 +15,23 @@
 namespace vexal::utility::test {
 
 // A page whose read is getLanInfo on the session, as a settings page reads.
-class CReadingPage final : public CSettingsPage {
+class CReadingPage final : public CPageLogic {
 public:
-    CReadingPage(const SQtPageContext& context, QWidget* pParent) : CSettingsPage(144, context, pParent) {}
+    explicit CReadingPage(const SPageContext& context) : CPageLogic(context) { m_desc.nId = 144; }
+    const SDialogDesc& Desc() const override { return m_desc; }
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        const auto& api = Api();
-        const int32_t nSession = Session();
         m_bRan = StartJob<int32_t>(
-            [&api, nSession] {
-                uint8_t block[30] = {};
-                return api.m_pfn_getLanInfo(nSession, block);
+            Jobs(),
+            [hub = Hub()]() mutable {
+                model::SLan lan;
+                return hub.ReadLan(lan).nCode;
             },
-            [fnDone](int32_t nResult) { fnDone(nResult == 0); }, fnDone);
+            [fnDone](int32_t nResult) { fnDone(nResult == 0); }, NotDone(fnDone));
     }
     bool m_bRan = false;
+
+private:
+    SDialogDesc m_desc;
 };
 
 class CMainWindowTest : public CUtilityTest {
@@ -43,8 +45,8 @@ protected:
         pDlg->show();
         m_bStarted = pDlg->Start();
         WaitUntilIdle(*pDlg);  // a connect asked for on the command line
-        pDlg->SetPageFactory(main_ids::kLanSettings, [](const SQtPageContext& c, QWidget* p) {
-            return std::unique_ptr<CSettingsPage>(std::make_unique<CReadingPage>(c, p));
+        pDlg->Logic().SetPageFactory(main_ids::kLanSettings, [](const SPageContext& c) {
+            return std::unique_ptr<CPageLogic>(std::make_unique<CReadingPage>(c));
         });
         return pDlg;
     }

@@ -343,8 +343,7 @@ TEST_F(MainWindowTest, SettingsReadShowsTheMovingPopupAndOpensThePageOnlyAfterAS
     EXPECT_EQ(m_rec.Count("getLanInfo"), 2);
 
     // A page not built: told, nothing read, pop-up gone.
-    dlg->SetPageFactory(kWlanSettings,
-                        [](const SQtPageContext&, QWidget*) { return std::unique_ptr<CSettingsPage>(); });
+    dlg->Logic().SetPageFactory(kWlanSettings, [](const SPageContext&) { return std::unique_ptr<CPageLogic>(); });
     ClickControl(*dlg, kWlanSettings);
     ASSERT_FALSE(m_services.Messages().empty());
     EXPECT_EQ(m_services.Messages().back().strText, "This settings dialog is not available in this build.");

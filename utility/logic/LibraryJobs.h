@@ -9,10 +9,10 @@
 // UI thread with that value, from the UI's own event loop. Start() returns at
 // once, so no handler waits inside itself and none can be re-entered:
 //
-//   const auto block = Collect();                                 // UI thread
-//   jobs.Start<int32_t>(
-//       [&api, h, block] { return api.m_pfn_setLanInfo(h, ...); },  // library thread
-//       [this](int32_t nResult) { ShowOutcome(nResult); });         // UI thread, later
+//   const model::SLan lan = Collect();                                          // UI thread
+//   jobs.Start<client::SCallResult>(
+//       [hub, lan]() mutable { uint8_t n = 0; return hub.WriteLan(lan, n); },  // library thread
+//       [this](client::SCallResult r) { ShowOutcome(r); });                    // UI thread, later
 //
 // One job at a time: from Start until its continuation has returned, Start
 // refuses (false, nothing runs). A continuation may start the next job.

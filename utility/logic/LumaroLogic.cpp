@@ -1,5 +1,6 @@
 #include "utility/logic/LumaroLogic.h"
 
+#include "client/HubSession.h"
 #include "client/ScanRanges.h"
 #include "platform/DeviceNames.h"
 #include "platform/NetInterfaces.h"
@@ -20,21 +21,8 @@ namespace {
 constexpr uint32_t kTextUnits = 256;
 constexpr int kOpenPageTimer = 1;  // the page is shown from the event loop, once its read has returned
 
-// What the connect job hands back to the UI thread.
-struct SConnectResult {
-    int32_t nHandle = 0;
-    int32_t nOpen = 0;
-    int32_t nResult = 0;
-    std::u16string model;
-    std::u16string version;
-};
-
-std::u16string ReadText(decltype(&::getVexalName) pfn, int32_t nHandle) {
-    std::array<char16_t, kTextUnits> buf{};
-    ZamoText text{buf.data(), kTextUnits, 0};
-    if (pfn == nullptr || pfn(nHandle, &text) != 0) return {};
-    return std::u16string(buf.data(), std::min<uint32_t>(text.length, kTextUnits - 1));
-}
+// A text of the hub as the window shows it: at most 255 units.
+std::u16string ShownText(const std::string& strText) { return Utf8ToU16(strText).substr(0, kTextUnits - 1); }
 
 SDialogDesc MakeDesc() {
     SDialogDesc desc;
@@ -151,8 +139,12 @@ SLumaroHost DefaultLumaroHost() {
 }
 
 CLumaroLogic::CLumaroLogic(const SUtilityOptions& options, CLibraryJobs& jobs, SLumaroHost host)
-    : m_options(options), m_jobs(jobs), m_host(std::move(host)) {
+    : m_options(options),
+      m_jobs(jobs),
+      m_host(std::move(host)),
+      m_pSession(std::make_shared<client::CHubSession>(*m_pApi)) {
     m_jobs.Share(m_pApi);
+    m_jobs.Share(m_pSession);
     m_jobs.SetJobEndedHandler([this] { OnJobEnded(); });
 }
 
@@ -277,25 +269,13 @@ void CLumaroLogic::OnConnect() {
     m_strPortText = BuildPortText(m_nInterface, m_address, m_nTcpPort, GetText(kSerialList));
     const std::u16string port = m_strPortText;
     const int32_t nType = m_nInterface;
-    client::CfgApiTable& api = m_api;
-    StartJob<SConnectResult>(
-        m_jobs,
-        [&api, nType, port] {
-            SConnectResult c;
-            c.nHandle = api.m_pfn_selectInterface(nType, port.c_str());
-            api.m_pfn_selectCommandMode(c.nHandle, 0);
-            c.nOpen = api.m_pfn_openService(c.nHandle);
-            c.nResult = api.m_pfn_getResult(c.nHandle);
-            if (c.nResult == 0) {
-                c.model = ReadText(api.m_pfn_getVexalName, c.nHandle);
-                c.version = ReadText(api.m_pfn_getVexalVersion, c.nHandle);
-            }
-            return c;
-        },
-        [this](SConnectResult r) {
+    client::CHubSession& session = *m_pSession;
+    StartJob<client::CHubSession::SConnect>(
+        m_jobs, [&session, nType, port] { return session.Connect(nType, port); },
+        [this](client::CHubSession::SConnect r) {
             // The window takes input again here, so the message box does too.
-            m_api.m_nHandle = r.nHandle;
-            if (r.nHandle != 0) m_sessions.push_back(r.nHandle);
+            m_api.m_nHandle = r.nSession;
+            if (r.nSession != 0) m_sessions.push_back(r.nSession);
             m_nOpenResult = r.nOpen;
             if (r.nResult != 0) {
                 std::u16string strText = u"Cannot open port! Please check printer and cable.";
@@ -305,8 +285,8 @@ void CLumaroLogic::OnConnect() {
                 if (!strCause.empty()) strText += u"\n" + strCause;
                 Message(strText, EMsgIcon::Warning);
             } else {
-                SetText(kModel, ModelLabelText(r.model));
-                SetText(kVersion, r.version);
+                SetText(kModel, ModelLabelText(ShownText(r.strModel)));
+                SetText(kVersion, ShownText(r.strFirmware));
                 Message(u"Success open port.", EMsgIcon::Information);
                 UpdateControls(true);
             }
@@ -316,9 +296,9 @@ void CLumaroLogic::OnConnect() {
 void CLumaroLogic::OnDisconnect() {
     if (IsBusy() || !m_bConnected) return;
     const int32_t nHandle = m_api.m_nHandle;
-    client::CfgApiTable& api = m_api;
+    client::CHubSession& session = *m_pSession;
     StartJob<int32_t>(
-        m_jobs, [&api, nHandle] { return api.m_pfn_closeService(nHandle, 0); },
+        m_jobs, [&session, nHandle] { return session.CloseSession(nHandle); },
         [this, nHandle](int32_t) {
             std::erase(m_sessions, nHandle);
             UpdateControls(false);
@@ -451,10 +431,10 @@ void CLumaroLogic::Shutdown() {
             std::erase(sessions, m_api.m_nHandle);
             sessions.insert(sessions.begin(), m_api.m_nHandle);
         }
-        client::CfgApiTable& api = m_api;
+        client::CHubSession& session = *m_pSession;
         bClosed = m_jobs.StartJob(
-            [&api, sessions] {
-                for (int32_t nHandle : sessions) api.m_pfn_closeService(nHandle, 0);
+            [&session, sessions] {
+                for (int32_t nHandle : sessions) session.CloseSession(nHandle);
             },
             {});
         m_sessions.clear();

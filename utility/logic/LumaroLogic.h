@@ -25,6 +25,10 @@
 #include <string>
 #include <vector>
 
+namespace vexal::client {
+class CHubSession;
+}
+
 namespace vexal::utility {
 
 class CSettingsFilesLogic;
@@ -150,6 +154,9 @@ private:
     // still finds the entry points it goes on with when it returns.
     std::shared_ptr<client::CfgApiTable> m_pApi = std::make_shared<client::CfgApiTable>();
     client::CfgApiTable& m_api = *m_pApi;
+    // The main window's way to the hub (connect, disconnect, the way out),
+    // shared the same way.
+    std::shared_ptr<client::CHubSession> m_pSession;
     CProgressLogic m_progress;
     std::unique_ptr<CSettingsFilesLogic> m_pFiles;  // made with the view, in OnInit
     int m_nInterface = 16;

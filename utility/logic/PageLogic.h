@@ -6,10 +6,12 @@
 //   3. once fnDone tells the outcome: hides the pop-up and runs the page
 //      modally (IDialogView::RunModal) only when the read succeeded, and
 //      destroys it afterwards.
-// A page reaches the hub only through the table and the jobs it is given,
-// and never waits for a call: the result comes back to a continuation.
+// A page reaches the hub only through the hub client of the session it is
+// given (Hub()) in the jobs it is given, and never waits for a call: the
+// result comes back to a continuation.
 #pragma once
 #include "client/CfgApiTable.h"
+#include "client/HubClient.h"
 #include "utility/logic/DialogLogic.h"
 
 #include <cstdint>
@@ -44,18 +46,17 @@ public:
     bool IsBusy() const override { return m_context.jobs.IsBusy(); }
 
 protected:
-    client::CfgApiTable& Api() const { return m_context.api; }
-    int32_t Session() const { return m_context.api.m_nHandle; }
+    // The hub of the main window's session, for a job's work (which runs
+    // on the library thread).
+    client::CHubClient Hub() const { return client::CHubClient(m_context.api, m_context.api.m_nHandle); }
     CLibraryJobs& Jobs() const { return m_context.jobs; }
 
-    // As CDialogLogic::StartJob; fnNotDone(false) when the job did not start
-    // or its work threw.
-    template <class R>
-    bool StartJob(std::function<R()> fnWork, std::function<void(R)> fnDone,
-                  const std::function<void(bool)>& fnNotDone = {}) {
-        return CDialogLogic::StartJob<R>(m_context.jobs, std::move(fnWork), std::move(fnDone), [fnNotDone] {
-            if (fnNotDone) fnNotDone(false);
-        });
+    // A read's fnDone as StartJob's fnNotDone: false when the job did not
+    // start or its work threw.
+    static std::function<void()> NotDone(std::function<void(bool)> fnDone) {
+        return [fn = std::move(fnDone)] {
+            if (fn) fn(false);
+        };
     }
 
     // Adds the page's button row (GET, SET, Default Setting, Close; GET and

@@ -52,14 +52,14 @@ public:
         m_nAutoConnection = 0;
         m_bRead = false;
 
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 // The five reads in the order the hub is asked; the first
                 // failure ends the job, so no later call goes out.
                 SRead read;
-                read.result = client::CHubClient(api, nSession).ReadBluetooth(read.value);
+                read.result = hub.ReadBluetooth(read.value);
                 return read;
             },
             [this, fnDone](SRead read) {
@@ -85,7 +85,7 @@ public:
                 if (HasView()) Fill();
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void OnClicked(int nId) override {
@@ -192,13 +192,12 @@ private:
         value.strPin = U16ToUtf8(strPin);
         value.nEncryption = static_cast<uint8_t>(nEncryption >= 0 ? '0' + nEncryption : m_nEncryption);
         value.nMode = static_cast<uint8_t>(nMode >= 0 ? model::BluetoothModeChar(nMode + 1) : m_nMode);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<bool>(
-            [&api, nSession, nAuto, value] {
+            Jobs(),
+            [hub, nAuto, value]() mutable {
                 // Both writes go out; either failing fails the SET. An auto
                 // connection the hub reported without an entry is not written.
-                client::CHubClient hub(api, nSession);
                 const bool bAuto = nAuto < 0 || hub.WriteBluetoothAutoConnect(nAuto != 0).Ok();
                 const bool bInfo = hub.WriteBluetoothInfo(value).Ok();
                 return bAuto && bInfo;

@@ -168,13 +168,13 @@ private:
             return;
         }
         Enable(kIdListType, false);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         if (nView == kViewUsb) {
             StartJob<SListRead>(
-                [&api, nSession] {
+                Jobs(),
+                [hub]() mutable {
                     SListRead r;
-                    r.nResult = client::CHubClient(api, nSession).ReadUsbList(r.pieces).nCode;
+                    r.nResult = hub.ReadUsbList(r.pieces).nCode;
                     return r;
                 },
                 [this](SListRead read) {
@@ -186,8 +186,8 @@ private:
                 });
         } else if (nView == kViewDevIds) {
             StartJob<SDeviceRead>(
-                [&api, nSession] {
-                    client::CHubClient hub(api, nSession);
+                Jobs(),
+                [hub]() mutable {
                     std::vector<int> ids;
                     SDeviceRead r;
                     if (!hub.ReadDeviceIds(ids).Ok()) {
@@ -219,12 +219,12 @@ private:
         if (nType < 0 || nType >= model::kCustomTypeCount) return;
         View().ComboSelect(kIdType, nType);
         ClearView();
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SListRead>(
-            [&api, nSession, nType] {
+            Jobs(),
+            [hub, nType]() mutable {
                 SListRead r;
-                r.nResult = client::CHubClient(api, nSession).ReadCustomList(nType, r.pieces).nCode;
+                r.nResult = hub.ReadCustomList(nType, r.pieces).nCode;
                 return r;
             },
             [this, nType](SListRead read) {
@@ -268,14 +268,13 @@ private:
         if (nType < 0) return;
         const std::string vid = U16ToUtf8(vidText);
         const std::string pid = U16ToUtf8(pidText);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<int32_t>(
-            [&api, nSession, eAction, nType, vid, pid] {
-                return client::CHubClient(api, nSession)
-                    .ChangeCustom(eAction == ECustomDeviceAction::Add ? client::ECustomAction::Add
-                                                                      : client::ECustomAction::Delete,
-                                  nType, vid, pid);
+            Jobs(),
+            [hub, eAction, nType, vid, pid]() mutable {
+                return hub.ChangeCustom(
+                    eAction == ECustomDeviceAction::Add ? client::ECustomAction::Add : client::ECustomAction::Delete,
+                    nType, vid, pid);
             },
             [this, eAction](int32_t nResult) { ShowResult(eAction, nResult); });
     }
@@ -287,12 +286,9 @@ private:
         if (Message(Arg(u"Remove every custom device of the type \"%1\" from the hub?", strType), EMsgIcon::Question,
                     EMsgButtons::YesNo) != EMsgResult::Yes)
             return;
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<int32_t>(
-            [&api, nSession, nType] {
-                return client::CHubClient(api, nSession).ChangeCustom(client::ECustomAction::Reset, nType);
-            },
+            Jobs(), [hub, nType]() mutable { return hub.ChangeCustom(client::ECustomAction::Reset, nType); },
             [this](int32_t nResult) { ShowResult(ECustomDeviceAction::ReInit, nResult); });
     }
 

@@ -93,13 +93,13 @@ private:
     // user's choice does not stay on screen as if the hub had it. fnDone, if
     // given, follows with the outcome.
     void Read(bool bForget, std::function<void(bool)> fnDone = {}) {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SUsageRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 model::SUsage usage;  // 1, 2, 2, 2 until the hub says otherwise
                 SUsageRead r;
-                r.nResult = client::CHubClient(api, nSession).ReadUsage(usage).nCode;
+                r.nResult = hub.ReadUsage(usage).nCode;
                 r.values = {usage.nUsb, usage.nBluetooth, usage.nLan, usage.nWlan};
                 return r;
             },
@@ -118,7 +118,7 @@ private:
                 }
                 if (fnDone) fnDone(bRead);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void LoadRows() {
@@ -133,17 +133,17 @@ private:
     void OnSet() {
         for (size_t i = 0; i < kRows.size(); ++i) m_values[i] = TakeUsageRow(m_values[i], IsChecked(kRows[i].nEnable));
         const CUsage values = m_values;
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         struct SWrite {
             int32_t nResult = 0;
             int32_t nError = 0;
         };
         StartJob<SWrite>(
-            [&api, nSession, values] {
+            Jobs(),
+            [hub, values]() mutable {
                 SWrite w;
                 const model::SUsage usage{values[0], values[1], values[2], values[3]};
-                w.nResult = client::CHubClient(api, nSession).WriteUsage(usage, w.nError).nCode;
+                w.nResult = hub.WriteUsage(usage, w.nError).nCode;
                 return w;
             },
             [this](SWrite w) {

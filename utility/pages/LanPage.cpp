@@ -96,12 +96,12 @@ private:
     // Reads the block into the members; fnDone follows with the outcome (a
     // failed read has shown its message).
     void Read(std::function<void(bool)> fnDone) {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 SRead r;
-                r.result = client::CHubClient(api, nSession).ReadLan(r.value);
+                r.result = hub.ReadLan(r.value);
                 return r;
             },
             [this, fnDone](SRead r) {
@@ -113,7 +113,7 @@ private:
                 m_settings = r.value;
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     // DHCP on: the hub finds its own addresses. A value other than 0 or 1
@@ -149,16 +149,16 @@ private:
         out.mask = GetIpv4(kIdMask);
         out.gateway = GetIpv4(kIdGateway);
         out.dns = GetIpv4(kIdDns);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         struct SWrite {
             client::SCallResult result;
             uint8_t nStatus = 0;
         };
         StartJob<SWrite>(
-            [&api, nSession, out] {
+            Jobs(),
+            [hub, out]() mutable {
                 SWrite w;
-                w.result = client::CHubClient(api, nSession).WriteLan(out, w.nStatus);
+                w.result = hub.WriteLan(out, w.nStatus);
                 return w;
             },
             [this](SWrite w) {

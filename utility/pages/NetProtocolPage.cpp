@@ -121,12 +121,12 @@ private:
     // Reads the four values into the members; fnDone follows with the
     // outcome (a failed read has shown its message).
     void Read(std::function<void(bool)> fnDone) {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SServicesRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 SServicesRead read;
-                read.result = client::CHubClient(api, nSession).ReadNetProto(read.value);
+                read.result = hub.ReadNetProto(read.value);
                 return read;
             },
             [this, fnDone](SServicesRead read) {
@@ -148,7 +148,7 @@ private:
                 m_strReadWrite = Utf8ToU16(read.value.strReadWrite);
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void Fill() {
@@ -177,16 +177,15 @@ private:
         const bool bReadWrite = strReadWrite != m_strReadWrite;
         const std::string readOnly = U16ToUtf8(strReadOnly);
         const std::string readWrite = U16ToUtf8(strReadWrite);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SServicesWrite>(
-            [&api, nSession, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite] {
+            Jobs(),
+            [hub, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite]() mutable {
                 SServicesWrite w;
                 auto Fail = [&w](int nStep) {
                     w.nFailed = nStep;
                     return w;
                 };
-                client::CHubClient hub(api, nSession);
                 if (bTelnet) {
                     if (!hub.WriteTelnet(nTelnet != 0).Ok()) return Fail(0);
                     w.bTelnet = true;

@@ -96,14 +96,14 @@ public:
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SFirstRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 SFirstRead r;
-                r.list = ListDevices(api, nSession);
+                r.list = ListDevices(hub);
                 if (r.list.nResult == 0 && !r.list.texts.empty())
-                    r.nRead = ReadLine(api, nSession, DeviceId(r.list.texts.front()), r.values);
+                    r.nRead = ReadLine(hub, DeviceId(r.list.texts.front()), r.values);
                 return r;
             },
             [this, fnDone](SFirstRead r) {
@@ -123,7 +123,7 @@ public:
                 if (HasView()) ShowFirstRead();
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     void OnClicked(int nId) override {
@@ -143,17 +143,17 @@ public:
 
 private:
     // On the library thread: the hub's device IDs, the adapters among them.
-    static SDeviceList ListDevices(const client::CfgApiTable& api, int32_t nSession) {
+    static SDeviceList ListDevices(client::CHubClient hub) {
         std::vector<int> ids;
         SDeviceList list;
-        list.nResult = client::CHubClient(api, nSession).ReadDeviceIds(ids).nCode;
+        list.nResult = hub.ReadDeviceIds(ids).nCode;
         for (int nId : model::SerialAdapters(ids)) list.texts.push_back(model::DeviceIdText(nId));
         return list;
     }
 
-    static int32_t ReadLine(const client::CfgApiTable& api, int32_t nSession, uint8_t nDevice, CLineValues& values) {
+    static int32_t ReadLine(client::CHubClient hub, uint8_t nDevice, CLineValues& values) {
         model::SSerialLine line{0, 0, 0, 0};
-        const int32_t nResult = client::CHubClient(api, nSession).ReadSerialLine(nDevice, line).nCode;
+        const int32_t nResult = hub.ReadSerialLine(nDevice, line).nCode;
         values = {line.nBaud, line.nDataBits, line.nStopBits, line.nParity};
         return nResult;
     }
@@ -213,12 +213,12 @@ private:
 
     void ReadSelected() {
         const uint8_t nDevice = DeviceId(GetText(kIdDevice));
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SLineRead>(
-            [&api, nSession, nDevice] {
+            Jobs(),
+            [hub, nDevice]() mutable {
                 SLineRead r;
-                r.nResult = ReadLine(api, nSession, nDevice, r.values);
+                r.nResult = ReadLine(hub, nDevice, r.values);
                 return r;
             },
             [this](SLineRead r) {
@@ -242,12 +242,12 @@ private:
         for (size_t i = 0; i < values.size(); ++i)
             if (int nPosition = View().ComboIndex(kSettingIds[i]); nPosition >= 0)
                 values[i] = static_cast<uint8_t>(nPosition);
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<int32_t>(
-            [&api, nSession, nDevice, values] {
+            Jobs(),
+            [hub, nDevice, values]() mutable {
                 const model::SSerialLine line{values[0], values[1], values[2], values[3]};
-                return client::CHubClient(api, nSession).WriteSerialLine(nDevice, line).nCode;
+                return hub.WriteSerialLine(nDevice, line).nCode;
             },
             [this](int32_t nResult) {
                 if (nResult == 0) {
@@ -260,10 +260,9 @@ private:
     }
 
     void OnRefresh() {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SDeviceList>(
-            [&api, nSession] { return ListDevices(api, nSession); },
+            Jobs(), [hub]() mutable { return ListDevices(hub); },
             [this](SDeviceList list) {
                 if (list.nResult != 0 || list.texts.empty()) {
                     for (int nId : {kIdGet, kIdDevice, kIdBaudRate, kIdDataLength, kIdStopBit, kIdParity, kIdSet})

@@ -166,12 +166,12 @@ private:
     // Reads the block into the members; fnDone follows with the outcome (a
     // failed read has shown its message).
     void Read(std::function<void(bool)> fnDone) {
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SRead>(
-            [&api, nSession] {
+            Jobs(),
+            [hub]() mutable {
                 SRead r;
-                r.result = client::CHubClient(api, nSession).ReadWlan(r.value);
+                r.result = hub.ReadWlan(r.value);
                 return r;
             },
             [this, fnDone](SRead r) {
@@ -191,7 +191,7 @@ private:
                 m_bRead = true;
                 fnDone(true);
             },
-            fnDone);
+            NotDone(fnDone));
     }
 
     // Shows the block as read; runs no handler.
@@ -364,12 +364,12 @@ private:
         out.strEapIdentity = U16ToUtf8(m_strEapIdentity);
         out.strEapPassword = U16ToUtf8(m_strEapPassword);
 
-        const auto& api = Api();
-        const int32_t nSession = Session();
+        client::CHubClient hub = Hub();
         StartJob<SWrite>(
-            [&api, nSession, out] {
+            Jobs(),
+            [hub, out]() mutable {
                 SWrite w;
-                w.result = client::CHubClient(api, nSession).WriteWlan(out, w.answer);
+                w.result = hub.WriteWlan(out, w.answer);
                 return w;
             },
             [this](SWrite w) {

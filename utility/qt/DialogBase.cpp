@@ -206,18 +206,10 @@ private:
     CDialogBase& m_dlg;
 };
 
-CDialogBase::CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent)
-    : QDialog(pParent), m_nDialogId(nDialogId), m_services(services), m_pView(std::make_unique<CView>(*this)) {
-    setObjectName(QString::number(nDialogId));
-    setSizeGripEnabled(false);
-}
-
 CDialogBase::CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent)
-    : CDialogBase(logic.DialogId(), services, pParent) {
-    Render(logic);
-}
-
-void CDialogBase::Render(CDialogLogic& logic) {
+    : QDialog(pParent), m_nDialogId(logic.DialogId()), m_services(services), m_pView(std::make_unique<CView>(*this)) {
+    setObjectName(QString::number(m_nDialogId));
+    setSizeGripEnabled(false);
     const SDialogDesc& desc = logic.Desc();
     m_bEscapeCloses = desc.bEscapeCloses;
     if (desc.bNoCaption) {
@@ -557,7 +549,6 @@ void CDialogBase::SetBusy(bool bBusy) {
 }
 
 int CDialogBase::RunModal(CDialogLogic& child) {
-    if (auto* pQt = dynamic_cast<IQtWindowLogic*>(&child)) return m_services.RunModal(pQt->Window());
     if (auto it = m_prepared.find(&child); it != m_prepared.end() && it->second != nullptr) {
         const QPointer<CDialogBase> pWindow = it->second;
         const int nResult = m_services.RunModal(*pWindow);
@@ -569,7 +560,7 @@ int CDialogBase::RunModal(CDialogLogic& child) {
 }
 
 bool CDialogBase::PrepareChild(CDialogLogic& child) {
-    if (dynamic_cast<IQtWindowLogic*>(&child) != nullptr || m_prepared.count(&child) != 0) return true;
+    if (m_prepared.count(&child) != 0) return true;
     m_prepared[&child] = new CDialogBase(child, m_services, this);  // owned by this window, not shown
     return true;
 }
@@ -706,14 +697,6 @@ QProgressBar* CDialogBase::MakeProgressBar(int nId, const QString& strAccessible
 }
 
 QGroupBox* CDialogBase::MakeGroup(const QString& strCaption) { return new QGroupBox(strCaption, this); }
-
-QLabel* CDialogBase::MakeLabel(const QString& strText, QWidget* pBuddy) {
-    auto* p = new QLabel(strText, this);
-    p->setBuddy(pBuddy);
-    if (pBuddy != nullptr && pBuddy->accessibleName().isEmpty() && qobject_cast<QLabel*>(pBuddy) == nullptr)
-        pBuddy->setAccessibleName(PlainCaption(strText).remove(QLatin1Char(':')).trimmed());
-    return p;
-}
 
 QString CDialogBase::GetText(int nId) const {
     QWidget* p = Control(nId);

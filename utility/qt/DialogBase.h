@@ -15,10 +15,7 @@
 // button row goes right-aligned under the grid (a stretch where
 // bStretchBefore asks for one). Radios are exclusive per nGroup.
 //
-// A window not yet converted to a logic still builds itself with the Make*
-// functions and binds handlers with the On* functions (CDialogBase(nId,
-// services)); both kinds offer the same accessors by identifier, which the
-// tests use.
+// The window offers the accessors by identifier that the tests use.
 //
 // Rules the layer keeps for every window:
 // - each identified control carries its identifier as object name ("1316")
@@ -63,20 +60,9 @@ class QTimer;
 
 namespace vexal::utility {
 
-// A logic whose window is a Qt dialog of its own (a page not converted yet):
-// handed to RunModal, the renderer runs that dialog instead of rendering a
-// description.
-class IQtWindowLogic {
-public:
-    virtual ~IQtWindowLogic() = default;
-    virtual QDialog& Window() = 0;
-};
-
 class CDialogBase : public QDialog {
     Q_OBJECT
 public:
-    // A window that builds itself (not converted yet).
-    CDialogBase(int nDialogId, IDialogServices& services, QWidget* pParent = nullptr);
     // Renders logic, which must outlive this window (or be let go first
     // with DetachLogic).
     CDialogBase(CDialogLogic& logic, IDialogServices& services, QWidget* pParent = nullptr);
@@ -87,8 +73,7 @@ public:
     // outcome not shown yet).
     virtual bool IsBusy() const { return m_pLogic != nullptr && m_pLogic->IsBusy(); }
     IDialogServices& Services() const { return m_services; }
-    // This window as a logic sees it (also for windows that build
-    // themselves: pop-ups and modal children of a logic hang from it).
+    // This window as its logic sees it.
     IDialogView& View() const;
     CDialogLogic* Logic() const { return m_pLogic; }
     // The logic stops seeing this window (its view becomes nullptr) and no
@@ -150,13 +135,13 @@ public:
     void reject() override;
 
 protected:
-    // For a derived window that owns its logic: builds from logic.Desc(),
-    // attaches and calls OnInit, as the rendering constructor does.
-    void Render(CDialogLogic& logic);
-
     void keyPressEvent(QKeyEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
     void hideEvent(QHideEvent* pEvent) override;
+
+private:
+    class CView;
+    friend class CView;
 
     // Builders: create, register under nId and return the control.
     QPushButton* MakeButton(int nId, const QString& strCaption, const QString& strAccessibleName = {});
@@ -167,20 +152,15 @@ protected:
     QLineEdit* MakeEdit(int nId, const QString& strAccessibleName);
     QComboBox* MakeCombo(int nId, const QString& strAccessibleName);
     // A label that shows a value: screen readers read its text, so it takes
-    // no accessible name of its own; MakeLabel(caption, it) names it.
+    // no accessible name of its own; its label names it as its buddy.
     QLabel* MakeStatic(int nId, const QString& strText);
     QTreeWidget* MakeListView(int nId, const QStringList& columns, const QString& strAccessibleName);
     CIpv4Edit* MakeIpv4(int nId, const QString& strAccessibleName);
     QProgressBar* MakeProgressBar(int nId, const QString& strAccessibleName);
     QGroupBox* MakeGroup(const QString& strCaption);
-    // A label (no identifier) that names pBuddy: mnemonic and screen readers
-    // (a control without an accessible name takes the caption as its name; a
-    // value label keeps its text and is named through the buddy relation).
-    QLabel* MakeLabel(const QString& strText, QWidget* pBuddy);
-    // Registers a control built elsewhere (e.g. from a .ui file).
     void Register(int nId, QWidget* pControl, const QString& strAccessibleName);
 
-    // User-action bindings by identifier.
+    // The user's actions on a control, by identifier.
     void OnClicked(int nId, std::function<void()> fnHandler);
     // The user picked another entry than the one shown.
     void OnActivated(int nId, std::function<void(int)> fnHandler);
@@ -189,10 +169,6 @@ protected:
     // a row was activated (double click, Enter).
     void OnRowSelected(int nId, std::function<void(int)> fnHandler);
     void OnRowActivated(int nId, std::function<void(int)> fnHandler);
-
-private:
-    class CView;
-    friend class CView;
 
     void Build(const SDialogDesc& desc);
     QWidget* MakeFromDesc(const SControlDesc& c);

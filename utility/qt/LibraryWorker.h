@@ -5,10 +5,10 @@
 // A job reads the widget values it needs BEFORE it starts, touches no widget,
 // and returns a plain value; the continuation shows it:
 //
-//   const auto octets = GetIpv4(1316);                       // main thread
-//   worker.Start<int32_t>(this,
-//       [&api, h, octets] { return api.m_pfn_setLanInfo(h, ...); },   // worker
-//       [this](int32_t nResult) { ... });                              // main thread, later
+//   const model::SLan lan = Collect();                                      // main thread
+//   worker.Start<client::SCallResult>(this,
+//       [hub, lan]() mutable { uint8_t n = 0; return hub.WriteLan(lan, n); },  // worker
+//       [this](client::SCallResult r) { ... });                                 // main thread, later
 //
 // Start refuses (false, nothing runs) while another job runs. The caller
 // blocks the input meanwhile: the pop-up for reads before a page shows,
@@ -89,34 +89,5 @@ private:
     bool m_bWasEnabled;
     std::unique_ptr<class CWaitCursor> m_pWait;
 };
-
-// Starts a job on behalf of a window: while it runs the window takes no
-// input and shows the wait cursor (when it is shown; before, the progress
-// pop-up blocks the input), and its input is back before fnDone runs, so a
-// message box of fnDone takes input. A work that throws ends the job with
-// fnFailed instead. False when another job runs; fnRefused is then called,
-// so that a chain that reports its end always does.
-template <class R>
-bool StartWindowJob(CLibraryWorker& worker, QWidget* pWindow, std::function<R()> fnWork, std::function<void(R)> fnDone,
-                    const std::function<void()>& fnRefused = {}, CLibraryJobs::FailedFn fnFailed = {}) {
-    if (worker.IsBusy()) {
-        if (fnRefused) fnRefused();
-        return false;
-    }
-    std::shared_ptr<CBusyGuard> pBusy =
-        pWindow != nullptr && pWindow->isVisible() ? std::make_shared<CBusyGuard>(pWindow) : nullptr;
-    const bool bStarted = worker.Start<R>(
-        pWindow, std::move(fnWork),
-        [pBusy, fn = std::move(fnDone)](R result) mutable {
-            pBusy.reset();
-            fn(std::move(result));
-        },
-        [pBusy, fn = std::move(fnFailed)](const std::string& strWhy) mutable {
-            pBusy.reset();
-            if (fn) fn(strWhy);
-        });
-    if (!bStarted && fnRefused) fnRefused();
-    return bStarted;
-}
 
 }  // namespace vexal::utility

@@ -11,24 +11,6 @@ using namespace main_ids;
 
 namespace {
 
-// A settings page as a Qt window, handed to the main window's logic: its
-// read is the window's, and the renderer runs the window itself.
-class CQtPageLogic final : public CPageLogic, public IQtWindowLogic {
-public:
-    CQtPageLogic(const SPageContext& context, std::unique_ptr<CSettingsPage> pPage)
-        : CPageLogic(context), m_pPage(std::move(pPage)) {
-        m_desc.nId = m_pPage->DialogId();
-    }
-    const SDialogDesc& Desc() const override { return m_desc; }
-    void ReadFromHub(std::function<void(bool)> fnDone) override { m_pPage->ReadFromHub(std::move(fnDone)); }
-    bool IsBusy() const override { return m_pPage->IsBusy(); }
-    QDialog& Window() override { return *m_pPage; }
-
-private:
-    std::unique_ptr<CSettingsPage> m_pPage;
-    SDialogDesc m_desc;
-};
-
 // Why a serial port would not open on Linux: its device file.
 std::u16string SerialOpenFailureCause(const std::u16string& strPortText) {
     const QString strPort = QString::fromStdU16String(strPortText);
@@ -67,9 +49,8 @@ SUtilityOptions WithVersion(SUtilityOptions options) {
 
 }  // namespace
 
-CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options, QWidget* pParent)
-    : CDialogBase(kDialogId, services, pParent), m_logic(WithVersion(options), m_worker.Jobs(), QtHost()) {
-    setAccessibleName(tr("Vexal Utility"));
+CLumaroDlg::SParts::SParts(const SUtilityOptions& options, SLumaroHost host)
+    : logic(options, worker.Jobs(), std::move(host)) {
     const std::pair<int, std::unique_ptr<CPageLogic> (*)(const SPageContext&)> pages[] = {
         {kBluetoothSettings, &MakeBluetoothPage},
         {kWlanSettings, &MakeWlanPage},
@@ -78,8 +59,18 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
         {kSerialSettings, &MakeUsbToSerialPage},
         {kCustomDeviceSettings, &MakeCustomDevicePage},
         {kNetProtocolSettings, &MakeNetProtocolPage}};
-    for (const auto& [nButton, pfnMake] : pages) m_logic.SetPageFactory(nButton, pfnMake);
-    Render(m_logic);
+    for (const auto& [nButton, pfnMake] : pages) logic.SetPageFactory(nButton, pfnMake);
+}
+
+CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options, QWidget* pParent)
+    : CLumaroDlg(std::make_unique<SParts>(WithVersion(options), QtHost()), services, pParent) {}
+
+CLumaroDlg::CLumaroDlg(std::unique_ptr<SParts> pParts, IDialogServices& services, QWidget* pParent)
+    : CDialogBase(pParts->logic, services, pParent),
+      m_pParts(std::move(pParts)),
+      m_worker(m_pParts->worker),
+      m_logic(m_pParts->logic) {
+    setAccessibleName(tr("Vexal Utility"));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -88,17 +79,6 @@ CLumaroDlg::CLumaroDlg(IDialogServices& services, const SUtilityOptions& options
 CLumaroDlg::~CLumaroDlg() {
     m_logic.Shutdown();
     DetachLogic();
-}
-
-void CLumaroDlg::SetPageFactory(int nButton, PageFactory fnFactory) {
-    if (!fnFactory) {
-        m_logic.SetPageFactory(nButton, {});
-        return;
-    }
-    m_logic.SetPageFactory(nButton, [this, fn = std::move(fnFactory)](const SPageContext& context) {
-        std::unique_ptr<CSettingsPage> pPage = fn(SQtPageContext{context.api, m_worker, Services()}, this);
-        return pPage ? std::make_unique<CQtPageLogic>(context, std::move(pPage)) : nullptr;
-    });
 }
 
 void CLumaroDlg::SetSearchRanges(std::function<QString()> fnRanges) {

@@ -4,7 +4,6 @@
 #include "client/CfgApiTable.h"
 #include "utility/qt/DialogBase.h"
 #include "utility/qt/LibraryWorker.h"
-#include "utility/qt/SettingsPage.h"
 #include "utility/qt/UtilityOptions.h"
 #include "utility/logic/LumaroLogic.h"
 
@@ -16,8 +15,6 @@ namespace vexal::utility {
 class CLumaroDlg final : public CDialogBase {
     Q_OBJECT
 public:
-    using PageFactory = std::function<std::unique_ptr<CSettingsPage>(const SQtPageContext&, QWidget*)>;
-
     static constexpr int kDialogId = CLumaroLogic::kDialogId;
 
     CLumaroDlg(IDialogServices& services, const SUtilityOptions& options, QWidget* pParent = nullptr);
@@ -38,11 +35,10 @@ public:
     CLibraryWorker& Worker() { return m_worker; }
     CProgressLogic& Progress() { return m_logic.Progress(); }
     bool LibraryUnloaded() const { return m_logic.LibraryUnloaded(); }
+    // The settings buttons open the pages' logic factories; tests put in
+    // their own (SetPageFactory).
     CLumaroLogic& Logic() { return m_logic; }
 
-    // The page a settings button opens as a Qt window (the pages' logic
-    // factories by default; tests put in their own).
-    void SetPageFactory(int nButton, PageFactory fnFactory);
     // What "Find hubs…" offers to search: the PC's own networks by default
     // (tests put in loopback ranges).
     void SetSearchRanges(std::function<QString()> fnRanges);
@@ -51,8 +47,18 @@ public:
     void done(int nResult) override;
 
 private:
-    CLibraryWorker m_worker;  // declared first: outlives the logic
-    CLumaroLogic m_logic;
+    // What the window renders and stands on, made before it: the library
+    // thread first, so that it outlives the logic.
+    struct SParts {
+        SParts(const SUtilityOptions& options, SLumaroHost host);
+        CLibraryWorker worker;
+        CLumaroLogic logic;
+    };
+    CLumaroDlg(std::unique_ptr<SParts> pParts, IDialogServices& services, QWidget* pParent);
+
+    std::unique_ptr<SParts> m_pParts;
+    CLibraryWorker& m_worker;
+    CLumaroLogic& m_logic;
 };
 
 }  // namespace vexal::utility

@@ -23,7 +23,7 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
         m_rec.Reset();
         m_services.Clear();
         m_rec.SetResult(kCalls[nFailing], 1011);
-        auto page = CreateBluetoothConfiguration(Context(), nullptr);
+        auto page = RenderPage(MakeBluetoothPage, Context());
         EXPECT_FALSE(ReadFromHub(*page));
         ASSERT_EQ(m_services.Messages().size(), 1u);
         EXPECT_EQ(U8(m_services.Messages()[0].strText), kMessages[nFailing]);
@@ -33,7 +33,7 @@ TEST_F(CBluetoothRecorderTest, ReadStopsAtTheFirstFailingCallWithItsMessage) {
 }
 
 TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     for (const char* pszFailing : {"setBluetoothAutoConnection", "setBluetoothInfo"}) {
@@ -50,7 +50,7 @@ TEST_F(CBluetoothRecorderTest, SetSendsBothWritesAndFailsWhenEitherFails) {
 }
 
 TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     ClearReceived();
@@ -67,7 +67,7 @@ TEST_F(CBluetoothPageTest, SetRefusesInOrderAndSendsNothing) {
 }
 
 TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), 1);
@@ -89,7 +89,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Set serial communication status is successful",
                                                  "Please, turn off the printer and turn on the printer"}));
 
-    auto again = CreateBluetoothConfiguration(Context(), nullptr);
+    auto again = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_EQ(again->GetText(kName), QString::fromUtf8("Caf\u00E9\u20AC"));
     EXPECT_EQ(again->ComboIndex(kMode), 2);
@@ -98,7 +98,7 @@ TEST_F(CBluetoothPageTest, SetSendsTheWireOrderInTheCodePageAndReadsBack) {
 }
 
 TEST_F(CBluetoothPageTest, LimitsWhileTypingAndDefaultSettingSendsNothing) {
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kName, QString(30, QLatin1Char('n')));
@@ -127,7 +127,7 @@ TEST_F(CBluetoothPageTest, LimitsWhileTypingAndDefaultSettingSendsNothing) {
 TEST_F(CBluetoothPageTest, ValuesWithoutAnEntryShowNoneAndGoBackAsRead) {
     Control("SET bluetooth.encryption 2");
     Control("SET bluetooth.mode 7");
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(page->ComboIndex(kEncryption), -1);

@@ -38,7 +38,7 @@ std::vector<std::string> Row(CDialogBase& page, int nRow) {
 class CCustomDevicePageTest : public CHubPageTest {
 protected:
     std::unique_ptr<CSettingsPage> Open() {
-        auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
+        auto page = RenderPage(MakeCustomDevicePage, Context());
         EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         EXPECT_FALSE(page->IsEnabled(kListType));
@@ -145,7 +145,7 @@ TEST_F(CCustomDevicePageTest, ReInitAsksBeforeItEmptiesAType) {
 }
 
 TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoice) {
-    auto page = OpenActive(&CreateCustomDeviceConfiguration);
+    auto page = OpenActive(&MakeCustomDevicePage);
     auto* pView = page->ControlAs<QListWidget>(kView);
     auto* pTypes = page->ControlAs<QListWidget>(kListType);
     ASSERT_TRUE(pView->hasFocus());  // the first control takes the focus
@@ -169,7 +169,7 @@ TEST_F(CCustomDeviceRecorderTest, OpensWithNoViewChosenAndReadsOnlyOnAUsersChoic
 }
 
 TEST_F(CCustomDeviceRecorderTest, LibraryFailuresGetTheirMessages) {
-    auto page = CreateCustomDeviceConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeCustomDevicePage, Context());
     page->show();
     m_rec.SetResult("addCustomDevice", 1011);
     m_rec.SetResult("getCustomDeviceList", 1000);

@@ -20,7 +20,7 @@ class CInterfaceUsageRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
     Control("SET interfaces.lan 0");
-    auto page = CreateInterfaceUsageDlg(Context(), nullptr);
+    auto page = RenderPage(MakeInterfaceUsagePage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_FALSE(page->Control(kUsbDisable)->isVisible());
@@ -52,13 +52,13 @@ TEST_F(CInterfaceUsagePageTest, RowsShowTheHubAndARefusedChangeReverts) {
 
 TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue) {
     m_rec.SetResult("getInterfaceUsageStatus", 1000);
-    EXPECT_FALSE(ReadFromHub(*CreateInterfaceUsageDlg(Context(), nullptr)));
+    EXPECT_FALSE(ReadFromHub(*RenderPage(MakeInterfaceUsagePage, Context())));
     EXPECT_EQ(U8(m_services.Messages().at(0).strText), "Failed to get interface usage.");
 
     // The stand-in reports nothing: the presets 1, 2, 2, 2 stay.
     m_rec.Reset();
     m_services.Clear();
-    auto page = CreateInterfaceUsageDlg(Context(), nullptr);
+    auto page = RenderPage(MakeInterfaceUsagePage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(m_rec.LastArgs("getInterfaceUsageStatus"), "0,1,2,2,2");
@@ -91,7 +91,7 @@ TEST_F(CInterfaceUsageRecorderTest, UnreportedRowsAndFailuresWithoutAnErrorValue
 // no input and shows the wait cursor, a second job is refused, and the click
 // that started it has already returned (nothing waits inside a handler).
 TEST_F(CInterfaceUsageRecorderTest, ReadsWhileThePageIsShownBlockItLikeEveryOtherCall) {
-    auto page = OpenActive(&CreateInterfaceUsageDlg);
+    auto page = OpenActive(&MakeInterfaceUsagePage);
     m_rec.SetDelay("getInterfaceUsageStatus", 300);
     m_rec.SetResult("setInterfaceUsageStatus", 1011);  // no error value: the page reads again
     for (int nButton : {kGet, kSet}) {

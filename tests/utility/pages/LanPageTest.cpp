@@ -18,7 +18,7 @@ class CLanRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
     Control("SET lan.dhcp 1");
-    auto page = CreateLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeLanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kDhcpEnable));
@@ -45,7 +45,7 @@ TEST_F(CLanPageTest, DhcpByteChoosesTheButtonAndAReReadLeavesNoStaleChoice) {
 }
 
 TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
-    auto page = CreateLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeLanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeIpv4(*page, kIp, "10.0.0.5");
@@ -72,7 +72,7 @@ TEST_F(CLanPageTest, SetSendsTheBlockWithTheMacAsReadAndAddressesUnderDhcp) {
 
 TEST_F(CLanRecorderTest, FailedReadAndFailedWriteSayWhich) {
     m_rec.SetResult("getLanInfo", 1011);
-    auto page = CreateLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeLanPage, Context());
     EXPECT_FALSE(ReadFromHub(*page));
     m_rec.SetResult("getLanInfo", 0);
     ASSERT_TRUE(ReadFromHub(*page));

@@ -14,7 +14,7 @@ class CNetProtocolPageTest : public CHubPageTest {};
 class CNetProtocolRecorderTest : public CRecorderPageTest {};
 
 TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
-    auto page = CreateNetProtocolDlg(Context(), nullptr);
+    auto page = RenderPage(MakeNetProtocolPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_TRUE(page->IsChecked(kTelnetEnable));
@@ -40,7 +40,7 @@ TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
     ClickControl(*page, kSnmpDisable);
     EXPECT_FALSE(page->IsEnabled(kReadWrite));
     EXPECT_EQ(U8(page->GetText(kReadWrite)), "secret");
-    auto again = CreateNetProtocolDlg(Context(), nullptr);
+    auto again = RenderPage(MakeNetProtocolPage, Context());
     ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_TRUE(again->IsChecked(kTelnetDisable));
     EXPECT_EQ(U8(again->GetText(kReadWrite)), "secret");
@@ -48,7 +48,7 @@ TEST_F(CNetProtocolPageTest, OnlyChangedValuesAreSentInOrder) {
 
 TEST_F(CNetProtocolPageTest, ACommunityFitsOneCommandFrame) {
     Control("SET snmp 1");
-    auto page = CreateNetProtocolDlg(Context(), nullptr);
+    auto page = RenderPage(MakeNetProtocolPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     PasteInto(*page, kReadOnly, QString(4096, QLatin1Char('c')));
@@ -71,7 +71,7 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
         m_rec.Reset();
         m_services.Clear();
         m_rec.SetResult(kReads[nFailing], 1000);
-        EXPECT_FALSE(ReadFromHub(*CreateNetProtocolDlg(Context(), nullptr)));
+        EXPECT_FALSE(ReadFromHub(*RenderPage(MakeNetProtocolPage, Context())));
         EXPECT_EQ(m_services.Messages().size(), 1u);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(m_rec.Count(kReads[i]), i <= nFailing ? 1 : 0) << kReads[i];
     }
@@ -83,7 +83,7 @@ TEST_F(CNetProtocolRecorderTest, AFailureStopsTheRestAndIsRetriedNextTime) {
                                      "Failed to configure SNMP RO string.", "Failed to configure SNMP RW string."};
     auto changedPage = [&] {
         m_rec.Reset();
-        auto page = CreateNetProtocolDlg(Context(), nullptr);  // telnet 1, SNMP 1
+        auto page = RenderPage(MakeNetProtocolPage, Context());  // telnet 1, SNMP 1
         EXPECT_TRUE(ReadFromHub(*page));
         page->show();
         TypeInto(*page, kReadOnly, "ro2");

@@ -19,7 +19,7 @@
 #include "client/HubSession.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/RestoreLogic.h"
-#include "utility/qt/SettingsPages.h"
+#include "utility/qt/SettingsPage.h"
 
 using namespace vexal::utility;
 
@@ -74,19 +74,19 @@ int main(int argc, char** argv) {
 
     struct SShot {
         const char* pszName;
-        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*);
+        std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&);
     };
-    const SShot kShots[] = {{"bluetooth", &CreateBluetoothConfiguration},
-                            {"lan", &CreateLANConfiguration},
-                            {"wlan", &CreateWLANConfiguration},
-                            {"usb-to-serial", &CreateUsbToSerialConfiguration},
-                            {"custom-device", &CreateCustomDeviceConfiguration},
-                            {"interface-usage", &CreateInterfaceUsageDlg},
-                            {"net-protocol", &CreateNetProtocolDlg}};
+    const SShot kShots[] = {{"bluetooth", &MakeBluetoothPage},
+                            {"lan", &MakeLanPage},
+                            {"wlan", &MakeWlanPage},
+                            {"usb-to-serial", &MakeUsbToSerialPage},
+                            {"custom-device", &MakeCustomDevicePage},
+                            {"interface-usage", &MakeInterfaceUsagePage},
+                            {"net-protocol", &MakeNetProtocolPage}};
     int nFailed = 0;
     const SQtPageContext context{api, worker, services};
     for (const SShot& shot : kShots) {
-        auto page = shot.pfnCreate(context, nullptr);
+        auto page = RenderPage(shot.pfnMake, context);
         std::optional<bool> read;
         if (page) page->ReadFromHub([&read](bool bRead) { read = bRead; });
         if (!page || !Await([&] { return read.has_value(); }) || !*read) {

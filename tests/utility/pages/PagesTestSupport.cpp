@@ -109,8 +109,8 @@ std::vector<std::string> CHubPageTest::Texts() const {
 }
 
 std::unique_ptr<CSettingsPage> CRecorderPageTest::OpenActive(
-    std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*)) {
-    auto page = pfnCreate(Context(), nullptr);
+    std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&)) {
+    auto page = RenderPage(pfnMake, Context());
     EXPECT_TRUE(ReadFromHub(*page));
     page->show();
     page->activateWindow();

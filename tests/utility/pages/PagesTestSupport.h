@@ -3,7 +3,7 @@
 // library worker, and the message recorder of the utility's test harness.
 //
 //   TEST_F(CHubPageTest, Set) {
-//       auto page = CreateLANConfiguration(Context(), nullptr);
+//       auto page = RenderPage(MakeLanPage, Context());
 //       ASSERT_TRUE(ReadFromHub(*page));
 //       ClearReceived();
 //       ClickControl(*page, 1037);                        // returns once the SET's outcome shows
@@ -14,7 +14,7 @@
 #include "RecorderControl.h"
 #include "UtilityTestSupport.h"
 #include "client/CfgApiTable.h"
-#include "utility/qt/SettingsPages.h"
+#include "utility/qt/SettingsPage.h"
 
 #include <memory>
 #include <string>
@@ -57,8 +57,7 @@ protected:
     // Makes a page, reads it and shows it as the active window, with the
     // keyboard focus, as the main window opens it (the test fails when the
     // read does).
-    std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&,
-                                                                                          QWidget*));
+    std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&));
 
     CRecorderControl m_rec;  // resets the record
     client::CfgApiTable m_api;

@@ -14,17 +14,17 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
                                QStringLiteral("a\tb"),          QString::fromUtf16(u"Shop\u0000Floor", 10),
                                QStringLiteral("\x1b[2J"),       QStringLiteral("x\x7f")};
     struct SField {
-        std::unique_ptr<CSettingsPage> (*pfnCreate)(const SQtPageContext&, QWidget*);
+        std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&);
         int nId;
         const char* pszAccepted;
     };
     const SField fields[] = {
-        {CreateBluetoothConfiguration, 1038, "Lane 5"}, {CreateBluetoothConfiguration, 1040, "4711"},
-        {CreateWLANConfiguration, 1059, "Lane 5"},      {CreateWLANConfiguration, 1068, "lane-five-key"},
-        {CreateNetProtocolDlg, 1078, "lane5"},          {CreateNetProtocolDlg, 1079, "lane5-rw"},
+        {MakeBluetoothPage, 1038, "Lane 5"},  {MakeBluetoothPage, 1040, "4711"},
+        {MakeWlanPage, 1059, "Lane 5"},       {MakeWlanPage, 1068, "lane-five-key"},
+        {MakeNetProtocolPage, 1078, "lane5"}, {MakeNetProtocolPage, 1079, "lane5-rw"},
     };
     for (const SField& field : fields) {
-        auto page = field.pfnCreate(Context(), nullptr);
+        auto page = RenderPage(field.pfnMake, Context());
         ASSERT_TRUE(ReadFromHub(*page));
         page->show();
         SCOPED_TRACE(std::to_string(page->DialogId()) + " field " + std::to_string(field.nId));
@@ -39,7 +39,7 @@ TEST_F(CPastedTextPageTest, ControlCharactersArePastedIntoNoFieldAndSetSendsWhat
     EXPECT_TRUE(m_services.Messages().empty());
 
     // The page that splits its texts at a CR sends exactly what it shows.
-    auto page = CreateBluetoothConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeBluetoothPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     PasteInto(*page, 1038, QStringLiteral("Lane 5"));

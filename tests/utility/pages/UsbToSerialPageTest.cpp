@@ -21,7 +21,7 @@ TEST_F(CUsbToSerialPageTest, OnlyAdaptersAreListedAndTheChosenValuesAreSent) {
     Plug(129);
     Plug(130);
     Control("SET serial.100 [2,1,0,0]");
-    auto page = CreateUsbToSerialConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeUsbToSerialPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(Devices(*page), (std::vector<std::string>{"64", "65", "81"}));
@@ -52,7 +52,7 @@ TEST_F(CUsbToSerialPageTest, RefreshReadsTheSelectedDeviceAndKeepsSetOffUntilItD
     Control("SET serial.100 [3,1,1,1]");
     Unplug(101);
     Plug(110);  // its settings come from the hub's defaults
-    auto page = CreateUsbToSerialConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeUsbToSerialPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     ActivateComboIndex(*page, kDevice, 1);  // 6E
@@ -81,7 +81,7 @@ TEST_F(CUsbToSerialPageTest, RefreshReadsTheSelectedDeviceAndKeepsSetOffUntilItD
     EXPECT_EQ(Texts(), std::vector<std::string>{"No connected USB to Serial device."});
     for (int nId : {kDevice, kBaud, kData, kStop, kParity, kSet}) EXPECT_FALSE(page->IsEnabled(nId)) << nId;
     m_services.Clear();
-    EXPECT_FALSE(ReadFromHub(*CreateUsbToSerialConfiguration(Context(), nullptr)));
+    EXPECT_FALSE(ReadFromHub(*RenderPage(MakeUsbToSerialPage, Context())));
     EXPECT_EQ(Texts(), std::vector<std::string>{"No connected USB to Serial device."});
 }
 

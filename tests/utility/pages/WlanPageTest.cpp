@@ -54,7 +54,7 @@ TEST_F(CWlanPageTest, EachAuthenticationIsShownAndSentBackAsRead) {
         Control("SET wlan.eap_identity ident");
         Control("SET wlan.eap_password secret");
         Control("SET wlan.eap_method 2");
-        auto page = CreateWLANConfiguration(Context(), nullptr);
+        auto page = RenderPage(MakeWlanPage, Context());
         ASSERT_TRUE(ReadFromHub(*page));
         page->show();
         EXPECT_EQ(page->ComboIndex(kAuthentication), c.nAuth);
@@ -90,7 +90,7 @@ TEST_F(CWlanPageTest, ASharedKeyNetworkUsesWepWhateverItsCipherByteSays) {
     Control("SET wlan.auth 1");
     Control("SET wlan.cipher 0");
     Control("SET wlan.wep_key ABCDE");
-    auto page = CreateWLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeWlanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     EXPECT_EQ(U8(page->GetText(kCipher)), "WEP64/128");
@@ -102,7 +102,7 @@ TEST_F(CWlanPageTest, ASharedKeyNetworkUsesWepWhateverItsCipherByteSays) {
 
 TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) {
     Control("SET wlan.mode 1");
-    auto page = CreateWLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeWlanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     // Ad hoc: two authentications, DHCP off whatever byte 52 holds.
@@ -137,7 +137,7 @@ TEST_F(CWlanPageTest, ModeAuthenticationAndCipherChoicesKeepTheListsConsistent) 
 }
 
 TEST_F(CWlanPageTest, ChoosingTheEntryAListAlreadyShowsChangesNothing) {
-    auto page = CreateWLANConfiguration(Context(), nullptr);  // infrastructure, WPA2-PSK, AES
+    auto page = RenderPage(MakeWlanPage, Context());  // infrastructure, WPA2-PSK, AES
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     for (const auto& [nList, nIndex] : {std::pair{kNetworkMode, 0}, {kAuthentication, 3}, {kCipher, 1}}) {
@@ -151,7 +151,7 @@ TEST_F(CWlanPageTest, ChoosingTheEntryAListAlreadyShowsChangesNothing) {
 }
 
 TEST_F(CWlanPageTest, KeyAndTextLimitsRefuseAndSendNothing) {
-    auto page = CreateWLANConfiguration(Context(), nullptr);  // WPA2-PSK, AES
+    auto page = RenderPage(MakeWlanPage, Context());  // WPA2-PSK, AES
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kSsid, QString(33, QLatin1Char('s')));
@@ -187,7 +187,7 @@ TEST_F(CWlanPageTest, KeyAndTextLimitsRefuseAndSendNothing) {
 TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
     const QString strSsid(32, QLatin1Char('S'));
     const QString strPsk(64, QLatin1Char('A'));  // a raw key in hexadecimal digits
-    auto page = CreateWLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeWlanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     TypeInto(*page, kSsid, strSsid);
@@ -198,7 +198,7 @@ TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
     EXPECT_EQ(BlockHex(sent, 65, 34), Hex(std::string(32, 'S')) + "0303");
     EXPECT_EQ(BlockHex(sent, 203, 65), Hex(std::string(64, 'A')) + "06");
 
-    auto again = CreateWLANConfiguration(Context(), nullptr);
+    auto again = RenderPage(MakeWlanPage, Context());
     ASSERT_TRUE(ReadFromHub(*again));
     EXPECT_EQ(again->GetText(kSsid), strSsid);
     EXPECT_EQ(again->GetText(kPsk), strPsk);
@@ -207,14 +207,14 @@ TEST_F(CWlanPageTest, FullFieldsStayInsideTheirFieldsBothWays) {
 
 TEST_F(CWlanPageTest, OnlyTheHubsSuccessMarksCountAsSuccess) {
     Control("SET wlan.ack_fail 1");
-    auto page = CreateWLANConfiguration(Context(), nullptr);
+    auto page = RenderPage(MakeWlanPage, Context());
     ASSERT_TRUE(ReadFromHub(*page));
     page->show();
     SetAndReceive(*page);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to configure network info."});
     Control("FAULT WRONGHEADER 20");
     m_services.Clear();
-    EXPECT_FALSE(ReadFromHub(*CreateWLANConfiguration(Context(), nullptr)));
+    EXPECT_FALSE(ReadFromHub(*RenderPage(MakeWlanPage, Context())));
     EXPECT_EQ(Texts(), std::vector<std::string>{"Failed to read WLAN configuration info."});
 }
 

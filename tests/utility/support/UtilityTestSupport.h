@@ -6,7 +6,7 @@
 //       client::CfgApiTable api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
 //       CLibraryWorker worker;
 //       SQtPageContext ctx{api, worker, m_services};
-//       auto page = CreateLANConfiguration(ctx, nullptr);
+//       auto page = RenderPage(MakeLanPage, ctx);
 //       ASSERT_TRUE(ReadFromHub(*page));                  // waits for the read
 //       page->show();                                     // shown, not run modally
 //       TypeInto(*page, 1317, "10.0.0.9");
