@@ -17,10 +17,8 @@ namespace vexal::client {
 // "COM3:115200:8:0:0:0") and how messages name the hub.
 using SConnection = SHubAddress;
 
-// --ethernet ADDR[:PORT]; strWhat begins the messages (the exporter's
-// target names its query parameter).
-std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError,
-                                         std::string_view strWhat = "--ethernet");
+// --ethernet ADDR[:PORT]
+std::optional<SConnection> ParseEthernet(std::string_view strText, std::string& strError);
 // --serial COM<n>[:BAUD | :BAUD:DATA:PARITY:STOP:FLOW], or a device path
 // (/dev/ttyUSB0, any text that begins with '/') in place of COM<n>.
 std::optional<SConnection> ParseSerial(std::string_view strText, std::string& strError);

@@ -23,7 +23,6 @@
 #include "client/Targets.h"
 
 using namespace vexal::client;
-using namespace vexal::tools;
 using vexal::fuzz::Lines;
 using vexal::fuzz::Require;
 
