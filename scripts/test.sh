@@ -173,15 +173,15 @@ mkdir -p "$build_root"
 stage install 900 bash "$top/scripts/deps.sh"
 stage format 120 format_check
 stage build 1200 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
-stage tests 420 run_ctest "$build_root/ci"
+stage tests 900 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
 stage soak-valgrind 240 soak_valgrind "$build_root/ci"
-stage windows 600 windows_all "$build_root/win" "$build_root/ci" "$build_root/win32"
+stage windows 900 windows_all "$build_root/win" "$build_root/ci" "$build_root/win32"
 stage windows32 600 windows32_all "$build_root/win32" "$build_root/ci" "$VEXAL_WINE32_REPORT"
 stage windows-archive 120 windows_archive "$build_root/win"
 stage sanitizer-build 1500 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-stage sanitizer-tests 480 run_ctest "$build_root/asan"
+stage sanitizer-tests 900 run_ctest "$build_root/asan"
 unset ASAN_OPTIONS UBSAN_OPTIONS
 stage tsan 900 tsan_all "$build_root/tsan"
 export BUILD_TARGET=fuzz_all
