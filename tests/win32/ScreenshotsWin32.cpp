@@ -10,6 +10,7 @@
 #include "client/CfgApiTable.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/logic/LumaroLogic.h"
 
 #include <commctrl.h>
@@ -145,7 +146,7 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
     CScript devices({[&] {
                          hDevices = FindWindowW(nullptr, L"Devices");
                          return hDevices != nullptr && IsWindowVisible(hDevices) &&
-                                SendMessageW(GetDlgItem(hDevices, 1502), LVM_GETITEMCOUNT, 0, 0) == 5;
+                                SendMessageW(GetDlgItem(hDevices, devices_ids::kList), LVM_GETITEMCOUNT, 0, 0) >= 5;
                      },
                      [&] {
                          PumpFor(800);  // the printers' records

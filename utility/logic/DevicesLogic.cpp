@@ -25,8 +25,10 @@ SDialogDesc MakeDesc() {
     SControlDesc list = Ctl(EControl::ListView, kList, u"Devices behind the hub", 2, 0);
     list.nColumnSpan = 2;
     list.columns = {u"ID", u"VID", u"PID", u"Type", u"Status"};
-    // Fixed widths: the rows change while the window is open.
-    list.columnWidths = {5, 6, 6, 16, 30};
+    // Fixed widths: the rows change while the window is open. Hexadecimal
+    // digits are wider than the average character.
+    list.columnWidths = {5, 7, 7, 20, 30};
+    list.nWidthChars = 73;
     list.nHeightLines = 10;
     c.push_back(list);
     SControlDesc status = Ctl(EControl::Value, kStatus, {}, 3, 0);
@@ -126,8 +128,7 @@ void CDevicesLogic::OnInit() {
         [this, pAlive](SStarted started) {
             if (pAlive.expired()) return;
             m_eState = started.bOk ? EState::Watching : EState::Failed;
-            SetText(kStatus, started.bOk ? u"The list follows the hub: devices plugged and unplugged, the "
-                                           u"printers' status and the link, as they change."
+            SetText(kStatus, started.bOk ? u"Kept current while this window is open."
                                          : Arg(u"The devices cannot be watched: %1", Utf8ToU16(started.strError)));
             if (m_closeResult) StopThenClose(*m_closeResult);
         },
