@@ -26,9 +26,21 @@ public:
     void Enable(int nId, bool bEnable) override { m_enabled[nId] = bEnable; }
     bool IsEnabled(int nId) const override { return !m_enabled.count(nId) || m_enabled.at(nId); }
     bool IsShown(int) const override { return true; }
-    void ListClear(int) override { m_nRows = 0; }
-    int ListAddRow(int, const std::vector<std::u16string>&) override { return m_nRows++; }
+    void ListClear(int) override {
+        m_nRows = 0;
+        m_rows.clear();
+    }
+    int ListAddRow(int, const std::vector<std::u16string>& cells) override {
+        m_rows.push_back(cells);
+        return m_nRows++;
+    }
     int ListRowCount(int) const override { return m_nRows; }
+    std::u16string ListCell(int, int nRow, int nColumn) const override {
+        if (nRow < 0 || static_cast<size_t>(nRow) >= m_rows.size() || nColumn < 0 ||
+            static_cast<size_t>(nColumn) >= m_rows[static_cast<size_t>(nRow)].size())
+            return {};
+        return m_rows[static_cast<size_t>(nRow)][static_cast<size_t>(nColumn)];
+    }
     void SetProgress(int, int nValue, int) override { m_nProgress = nValue; }
     int ProgressValue(int) const override { return m_nProgress; }
     bool IsVisible() const override { return true; }
@@ -46,6 +58,7 @@ public:
     std::map<int, std::u16string> m_texts;
     std::map<int, bool> m_enabled;
     int m_nRows = 0;
+    std::vector<std::vector<std::u16string>> m_rows;  // the list's cells, as added since its last clear
     int m_nProgress = -1;
     std::set<int> m_timers;
     std::vector<std::pair<std::u16string, EMsgIcon>> m_messages;

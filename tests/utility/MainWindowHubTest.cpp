@@ -1,8 +1,10 @@
 // The main window through the real library against the hub simulator:
-// connect, the pop-up during a slow read, and every way out with a session
-// open (the TCP connection must end on both sides).
+// connect, the pop-up during a slow read, every way out with a session open
+// (the TCP connection must end on both sides), and the Devices window over
+// the session.
 #include "HubSimFixture.h"
 #include "MainWindowSupport.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/qt/WaitCursor.h"
 
 #include <QApplication>
@@ -164,4 +166,74 @@ TEST_F(MainWindowHubTest, EveryWayOutClosesTheSessionFirst) {
         EXPECT_TRUE(WaitFor([&] { return EstablishedWith(m_hub.Port()) == 0; }, 5s));
         EXPECT_EQ(m_hub.Control("PING"), "OK PONG");
     }
+}
+
+namespace {
+// The cells of the Devices list's row for a device ("" when it has none).
+QStringList DeviceRow(const CDialogBase& win, int nDevice) {
+    using namespace devices_ids;
+    for (int r = 0; r < win.ListRowCount(kList); ++r)
+        if (win.ListCell(kList, r, 0) == QString::number(nDevice))
+            return {win.ListCell(kList, r, 1), win.ListCell(kList, r, 2), win.ListCell(kList, r, 3),
+                    win.ListCell(kList, r, 4)};
+    return {};
+}
+}  // namespace
+
+TEST_F(MainWindowHubTest, DevicesFollowsAPlugAndThePaperRunningOutAndItsCloseLeavesTheSessionToThePages) {
+    using namespace devices_ids;
+    auto dlg = MakeMain(HubOptions(m_hub), "ZamoCfg");
+    dlg->Logic().SetPageFactory(kLanSettings, MakeLanPage);
+    EXPECT_FALSE(dlg->IsEnabled(kDevices)) << "not connected";
+    Connect(*dlg);
+    EXPECT_TRUE(dlg->IsEnabled(kDevices));
+    m_services.Clear();
+    QStringList before, plugged, paperOut;
+    QString strLink;
+    std::string strAsked;
+    m_services.SetModalHandler([&](QDialog& modal) {
+        auto& win = dynamic_cast<CDialogBase&>(modal);
+        EXPECT_NE(dynamic_cast<CDevicesLogic*>(win.Logic()), nullptr);
+        CStallMonitor monitor;
+        WaitFor([&] { return DeviceRow(win, 10).value(3) == "Ready"; });
+        before = DeviceRow(win, 10);
+        strLink = win.GetText(kLink);
+        EXPECT_TRUE(DeviceRow(win, 40).isEmpty());
+        EXPECT_EQ(m_hub.Control("PLUG 40 echo 1234 ABCD"), "OK");
+        WaitFor([&] { return !DeviceRow(win, 40).isEmpty(); });
+        plugged = DeviceRow(win, 40);
+        EXPECT_EQ(m_hub.Control("PRINTER 10 PAPER OUT").rfind("OK", 0), 0u);
+        WaitFor([&] { return DeviceRow(win, 10).value(3) != "Ready"; });
+        paperOut = DeviceRow(win, 10);
+        // The watch's liveness exchange (the USB list, 2 s apart) runs on the lent session.
+        WaitFor([&] { return m_hub.Control("RX 0").find("44") != std::string::npos; }, 5s);
+        strAsked = m_hub.Control("RX 0");
+        EXPECT_LT(monitor.LongestGap(), 250ms) << "the UI thread never waits for the hub";
+        ClickControl(win, kClose);  // returns once the watch has stopped
+        EXPECT_EQ(dynamic_cast<CDevicesLogic*>(win.Logic())->State(), CDevicesLogic::EState::Stopped);
+        return win.result();
+    });
+    ClickControl(*dlg, kDevices);
+    EXPECT_EQ(m_services.ModalRuns(), std::vector<QString>{"150"});
+    EXPECT_EQ(strLink, "on-line");
+    EXPECT_EQ(before, (QStringList{"5a4d", "0e28", "Local Printer", "Ready"}));
+    EXPECT_EQ(plugged, (QStringList{"1234", "abcd", "Barcode Scanner", ""}));
+    EXPECT_EQ(paperOut, (QStringList{"5a4d", "0e28", "Local Printer", "Off-line, Out of paper"}));
+    EXPECT_NE(strAsked.find("44"), std::string::npos) << strAsked;
+
+    // Stopped: the hub hears nothing more from the watch ...
+    ASSERT_EQ(m_hub.Control("RX CLEAR"), "OK");
+    QTest::qWait(2600);
+    EXPECT_EQ(m_hub.Control("RX 0"), "OK");
+    // ... and the session still serves a settings page.
+    std::string strMac;
+    m_services.SetModalHandler([&](QDialog& modal) {
+        strMac = dynamic_cast<CDialogBase&>(modal).GetText(1073).toStdString();
+        return QDialog::Rejected;
+    });
+    ClickControl(*dlg, kLanSettings);
+    EXPECT_EQ(m_services.ModalRuns(), (std::vector<QString>{"150", "144"}));
+    EXPECT_EQ(strMac, "00:1b:5f:40:12:7a");
+    EXPECT_TRUE(dlg->IsConnected());
+    EXPECT_FALSE(dlg->IsBusy());
 }

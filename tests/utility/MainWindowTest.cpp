@@ -44,7 +44,8 @@ const std::vector<int> kAllControls = {kUsb,
                                        kCaption,
                                        kFindHubs,
                                        kSaveSettings,
-                                       kLoadSettings};
+                                       kLoadSettings,
+                                       kDevices};
 
 // The controls that are enabled, of those whose state the window sets.
 std::set<int> EnabledSet(const CLumaroDlg& dlg) {
@@ -55,9 +56,9 @@ std::set<int> EnabledSet(const CLumaroDlg& dlg) {
     return enabled;
 }
 
-const std::set<int> kConnectedSet = {kDisconnect,    kBluetoothSettings, kWlanSettings,         kLanSettings,
-                                     kUsageSettings, kSerialSettings,    kCustomDeviceSettings, kNetProtocolSettings,
-                                     kSaveSettings,  kLoadSettings};
+const std::set<int> kConnectedSet = {
+    kDisconnect,           kBluetoothSettings,   kWlanSettings, kLanSettings,  kUsageSettings, kSerialSettings,
+    kCustomDeviceSettings, kNetProtocolSettings, kSaveSettings, kLoadSettings, kDevices};
 }  // namespace
 
 class MainWindowTest : public CMainWindowTest {
@@ -103,24 +104,11 @@ TEST_F(MainWindowTest, InitialStateCaptionsNamesAndTheEnabledControlsPerInterfac
         if (bOk && (p->focusPolicy() & Qt::TabFocus) && (order.empty() || order.back() != nId)) order.push_back(nId);
         if (nId == kExit) break;
     }
-    const std::vector<int> kExpected = {kUsb,
-                                        kBluetooth,
-                                        kSerialList,
-                                        kEthernet,
-                                        kTcpPort,
-                                        kConnect,
-                                        kDisconnect,
-                                        kBluetoothSettings,
-                                        kWlanSettings,
-                                        kLanSettings,
-                                        kUsageSettings,
-                                        kSerialSettings,
-                                        kCustomDeviceSettings,
-                                        kNetProtocolSettings,
-                                        kFindHubs,
-                                        kSaveSettings,
-                                        kLoadSettings,
-                                        kExit};
+    const std::vector<int> kExpected = {
+        kUsb,           kBluetooth,      kSerialList,           kEthernet,     kTcpPort,
+        kConnect,       kDisconnect,     kBluetoothSettings,    kWlanSettings, kLanSettings,
+        kUsageSettings, kSerialSettings, kCustomDeviceSettings, kDevices,      kNetProtocolSettings,
+        kFindHubs,      kSaveSettings,   kLoadSettings,         kExit};
     EXPECT_EQ(order, kExpected);
 
     const std::set<int> kIdle = {kConnect, kUsb, kBluetooth, kEthernet, kFindHubs};

@@ -1,11 +1,12 @@
 // The main window's own dialogs rendered by the Win32 renderer against
 // simulators on 127.0.0.x, driven by control identifier with window
-// messages: "Find hubs…" (148), "Load settings…" (149) and the progress
-// pop-up (147) while a slow page read runs.
+// messages: "Find hubs…" (148), "Load settings…" (149), "Devices…" (150)
+// and the progress pop-up (147) while a slow page read runs.
 #include <gtest/gtest.h>
 
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/LumaroLogic.h"
 #include "utility/logic/PageLogic.h"
@@ -379,6 +380,72 @@ TEST_F(CMainDialogsWin32Test, APageWhoseWindowCannotBeMadeIsAbandonedWithAMessag
     EXPECT_FALSE(m_pLogic->IsBusy());
     EXPECT_FALSE(m_pLogic->Progress().IsShown());
     EXPECT_TRUE(IsWindowEnabled(Main()));
+    EXPECT_TRUE(m_pLogic->IsConnected());
+}
+
+}  // namespace
+}  // namespace vexal::utility::win32::test
+
+namespace vexal::utility::win32::test {
+namespace {
+
+TEST_F(CMainDialogsWin32Test, DevicesFollowsAPlugAndThePaperRunningOutAndItsCloseStopsTheWatch) {
+    using namespace devices_ids;
+    CHubSimFixture hub;
+    Open(hub.Port(), true);
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(Main(), main_ids::kDevices)));
+    std::map<std::string, std::vector<std::string>> before, plugged, paperOut;
+    std::string strLink;
+    bool bMainDisabled = false;
+    HWND hDevices = nullptr;
+    CScript script({[&] {
+                        hDevices = ShownWindow(L"Devices");
+                        if (hDevices == nullptr) return false;
+                        before = Rows(hDevices, kList);
+                        if (before["10"].size() < 4 || before["10"][3] != "Ready") return false;
+                        strLink = ItemText(hDevices, kLink);
+                        bMainDisabled = !IsWindowEnabled(Main());
+                        HubControl(hub, "PLUG 40 echo 1234 ABCD");
+                        return true;
+                    },
+                    [&] {
+                        plugged = Rows(hDevices, kList);
+                        if (plugged.count("40") == 0) return false;
+                        HubControl(hub, "PRINTER 10 PAPER OUT");
+                        return true;
+                    },
+                    [&] {
+                        paperOut = Rows(hDevices, kList);
+                        if (paperOut["10"].size() < 4 || paperOut["10"][3] == "Ready") return false;
+                        Click(hDevices, kClose);
+                        return true;
+                    }});
+    Click(Main(), main_ids::kDevices);  // returns once the window has closed
+    EXPECT_TRUE(PumpUntil([&] { return script.Done(); }, 20000));
+    EXPECT_EQ(ShownWindow(L"Devices"), nullptr);
+    EXPECT_EQ(strLink, "on-line");
+    EXPECT_TRUE(bMainDisabled);
+    EXPECT_EQ(before["10"], (std::vector<std::string>{"5a4d", "0e28", "Local Printer", "Ready"}));
+    EXPECT_EQ(plugged["40"], (std::vector<std::string>{"1234", "abcd", "Barcode Scanner", ""}));
+    EXPECT_EQ(paperOut["10"], (std::vector<std::string>{"5a4d", "0e28", "Local Printer", "Off-line, Out of paper"}));
+    EXPECT_EQ(paperOut.count("40"), 1u);
+
+    // The watch has stopped: no liveness exchange reaches the hub any more,
+    // and the main window's session still serves a page.
+    HubControl(hub, "RX CLEAR");
+    PumpFor(2600);
+    EXPECT_EQ(HubControl(hub, "RX 0"), "");
+    std::string strMac;
+    CScript page({[&] {
+        const HWND hPage = ShownWindow(L"LAN Configuration");
+        if (hPage == nullptr) return false;
+        strMac = ItemText(hPage, 1073);
+        Click(hPage, page_ids::kClose);
+        return true;
+    }});
+    Click(Main(), main_ids::kLanSettings);
+    EXPECT_TRUE(PumpUntil([&] { return page.Done() && !m_pLogic->IsBusy(); }, 20000));
+    EXPECT_EQ(strMac, "00:1b:5f:40:12:7a");
     EXPECT_TRUE(m_pLogic->IsConnected());
 }
 

@@ -274,8 +274,9 @@ TEST_F(CRendererTest, MainWindowButtonsFillTheirColumnsSpansCoverTheirsAndEveryT
     const int nUnit = rcUnit.right + 1;
 
     // Buttons sharing a column: one left edge, one width.
-    for (auto [nUpper, nLower] : {std::pair{kBluetoothSettings, kLanSettings}, std::pair{kWlanSettings, kUsageSettings},
-                                  std::pair{kSerialSettings, kCustomDeviceSettings}}) {
+    for (auto [nUpper, nLower] :
+         {std::pair{kBluetoothSettings, kLanSettings}, std::pair{kWlanSettings, kUsageSettings},
+          std::pair{kSerialSettings, kCustomDeviceSettings}, std::pair{kCustomDeviceSettings, kDevices}}) {
         EXPECT_EQ(rect(nUpper).left, rect(nLower).left) << nUpper;
         EXPECT_EQ(cx(rect(nUpper)), cx(rect(nLower))) << nUpper;
     }

@@ -10,7 +10,10 @@
 #include "client/CfgApiTable.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/logic/LumaroLogic.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -134,6 +137,25 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
     Click(window.Handle(), main_ids::kLoadSettings);
     EXPECT_TRUE(PumpUntil([&] { return load.Done() && !main.IsBusy(); }, 15000));
     DeleteFileW(strFile.c_str());
+
+    // Devices: a scanner and a second printer plugged, the paper low and out.
+    for (const char* pszLine :
+         {"PLUG 40 echo 1234 ABCD", "PLUG 11 printer 5A4D 0E29", "PRINTER 10 PAPER LOW", "PRINTER 11 PAPER OUT"})
+        EXPECT_EQ(m_pHub->Control(pszLine).rfind("OK", 0), 0u) << pszLine;
+    HWND hDevices = nullptr;
+    CScript devices({[&] {
+                         hDevices = FindWindowW(nullptr, L"Devices");
+                         return hDevices != nullptr && IsWindowVisible(hDevices) &&
+                                SendMessageW(GetDlgItem(hDevices, devices_ids::kList), LVM_GETITEMCOUNT, 0, 0) >= 5;
+                     },
+                     [&] {
+                         PumpFor(800);  // the printers' records
+                         Shoot(hDevices, "devices-window");
+                         PostMessageW(hDevices, WM_CLOSE, 0, 0);
+                         return true;
+                     }});
+    Click(window.Handle(), main_ids::kDevices);
+    EXPECT_TRUE(PumpUntil([&] { return devices.Done() && !main.IsBusy(); }, 15000));
 
     // Find hubs, over the main window once disconnected (a search of this PC only).
     main.SetSearchRanges([] { return std::u16string(u"127.0.0.1/32"); });

@@ -80,6 +80,13 @@ void CLibraryJobs::Share(std::shared_ptr<const void> p) {
     m_pShared->shared.push_back(std::move(p));
 }
 
+CLibraryJobs::PostFn CLibraryJobs::UiPoster() const {
+    return [p = m_pShared](std::function<void()> fn) {
+        std::lock_guard<std::mutex> lock(p->mutex);
+        if (p->pUi != nullptr) p->pUi->Post(std::move(fn));
+    };
+}
+
 void CLibraryJobs::SetJobEndedHandler(std::function<void()> fnHandler) { m_pUi->fnJobEnded = std::move(fnHandler); }
 
 bool CLibraryJobs::StartJob(std::function<void()> fnWork, std::function<void()> fnDone, FailedFn fnFailed) {

@@ -65,6 +65,12 @@ public:
     // refer to (the entry-point table) outlives a thread Stop left running.
     void Share(std::shared_ptr<const void> p);
 
+    // For threads of a window's own (a watch's events): a function that any
+    // thread may call, also once this object is gone, to run fn later on the
+    // UI thread from its event loop; after Stop it drops fn.
+    using PostFn = std::function<void(std::function<void()>)>;
+    PostFn UiPoster() const;
+
     // Called on the UI thread after every job's continuation (or its fnFailed).
     void SetJobEndedHandler(std::function<void()> fnHandler);
 

@@ -5,6 +5,8 @@
 #include "platform/DeviceNames.h"
 #include "platform/NetInterfaces.h"
 #include "utility/logic/BackupRestore.h"
+#include "utility/logic/DeviceWatch.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/SettingsFilesLogic.h"
 #include "utility/logic/Text.h"
@@ -71,21 +73,24 @@ SDialogDesc MakeDesc() {
     add(Ctl(EControl::Button, kLanSettings, u"LAN settings", 8, 0));
     add(Ctl(EControl::Button, kUsageSettings, u"Usage settings", 8, 1));
 
-    group(u"Peripheral device settings", 9, 0, 2, 1);
+    // The devices behind the hub are its peripherals: "Devices…" takes a
+    // third row of their group, beside which the net protocol group grows.
+    group(u"Peripheral device settings", 9, 0, 3, 1);
     add(Ctl(EControl::Button, kSerialSettings, u"Serial settings", 9, 0));
     add(Ctl(EControl::Button, kCustomDeviceSettings, u"Custom Device settings", 10, 0));
-    group(u"Net Protocol settings", 9, 1, 2, 2);
+    add(Ctl(EControl::Button, kDevices, u"Devices…", 11, 0));
+    group(u"Net Protocol settings", 9, 1, 3, 2);
     add(Ctl(EControl::Button, kNetProtocolSettings, u"Net Protocol settings", 9, 1));
 
-    group(u"Backup and search", 11, 0, 1, 3);
-    add(Ctl(EControl::Button, kFindHubs, u"&Find hubs…", 11, 0));
-    add(Ctl(EControl::Button, kSaveSettings, u"Sa&ve settings…", 11, 1));
-    add(Ctl(EControl::Button, kLoadSettings, u"&Load settings…", 11, 2));
+    group(u"Backup and search", 12, 0, 1, 3);
+    add(Ctl(EControl::Button, kFindHubs, u"&Find hubs…", 12, 0));
+    add(Ctl(EControl::Button, kSaveSettings, u"Sa&ve settings…", 12, 1));
+    add(Ctl(EControl::Button, kLoadSettings, u"&Load settings…", 12, 2));
 
-    SControlDesc& exit = add(Ctl(EControl::Button, kExit, u"E X I T", 12, 0));
+    SControlDesc& exit = add(Ctl(EControl::Button, kExit, u"E X I T", 13, 0));
     exit.nColumnSpan = 3;
     exit.strAccessibleName = u"Exit";
-    SControlDesc& caption = add(Ctl(EControl::Value, kCaption, {}, 13, 0));
+    SControlDesc& caption = add(Ctl(EControl::Value, kCaption, {}, 14, 0));
     caption.nColumnSpan = 3;
     caption.bCentred = true;
     return desc;
@@ -219,6 +224,7 @@ void CLumaroLogic::OnClicked(int nId) {
     case kConnect: OnConnect(); return;
     case kDisconnect: OnDisconnect(); return;
     case kFindHubs: OnFindHubs(); return;
+    case kDevices: OnDevices(); return;
     case kSaveSettings:
         if (!IsBusy() && m_bConnected)
             m_pFiles->Save(GetText(kModel), BackupSource(m_nInterface, U16ToUtf8(m_strPortText)),
@@ -261,6 +267,7 @@ void CLumaroLogic::UpdateControls(bool bConnected) {
     Enable(kFindHubs, !bConnected);
     Enable(kSaveSettings, bConnected);
     Enable(kLoadSettings, bConnected);
+    Enable(kDevices, bConnected);
 }
 
 void CLumaroLogic::OnConnect() {
@@ -373,6 +380,19 @@ void CLumaroLogic::OnFindHubs() {
     CloseIfRequested();
 }
 
+void CLumaroLogic::OnDevices() {
+    if (IsBusy() || !m_bConnected) return;
+    // The watch is lent this window's session; this window takes no input
+    // while it runs, so no other call reaches the session meanwhile.
+    const std::string strPort = U16ToUtf8(m_strPortText);
+    client::SHubAddress address{m_nInterface, strPort, m_nInterface == 16 ? std::string("USB") : strPort};
+    CDevicesLogic devices(m_jobs, std::make_shared<CDeviceWatch>(m_api, m_api.m_nHandle, std::move(address)));
+    m_bDevices = true;
+    View().RunModal(devices);
+    m_bDevices = false;
+    CloseIfRequested();
+}
+
 void CLumaroLogic::OnJobEnded() {
     // A read whose chain ended without telling its outcome must not leave
     // the pop-up up.
@@ -385,7 +405,8 @@ void CLumaroLogic::OnJobEnded() {
 }
 
 bool CLumaroLogic::IsBusy() const {
-    return m_jobs.IsBusy() || m_pPage != nullptr || (m_pFiles != nullptr && m_pFiles->IsBusy()) || m_bFinding;
+    return m_jobs.IsBusy() || m_pPage != nullptr || (m_pFiles != nullptr && m_pFiles->IsBusy()) || m_bFinding ||
+           m_bDevices;
 }
 
 void CLumaroLogic::CloseIfRequested() {

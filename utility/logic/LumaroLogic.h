@@ -1,8 +1,8 @@
 // The main window (dialog 102, "Vexal Utility") as logic, for the Qt and the
 // Win32 program: binding the configuration library by name, how to reach the
 // hub, connect and disconnect, the hub's model and version, the seven
-// settings pages behind the progress pop-up, "Find hubs…", "Save settings…",
-// "Load settings…", and the one way out. Every library call runs as a job of
+// settings pages behind the progress pop-up, "Devices…", "Find hubs…", "Save
+// settings…", "Load settings…", and the one way out. Every library call runs as a job of
 // the library thread; nothing here waits for one, except Shutdown at the
 // end of the program.
 //
@@ -44,6 +44,8 @@ inline constexpr int kSerialSettings = 1011, kCustomDeviceSettings = 1012, kNetP
 inline constexpr int kExit = 1033, kCaption = 1013;
 // Beside the window's own controls: the search for hubs and settings files.
 inline constexpr int kFindHubs = 1450, kSaveSettings = 1451, kLoadSettings = 1452;
+// The devices behind the connected hub.
+inline constexpr int kDevices = 1453;
 inline constexpr int kSettingsButtons[] = {kBluetoothSettings,  kWlanSettings,   kLanSettings,
                                            kUsageSettings,      kSerialSettings, kCustomDeviceSettings,
                                            kNetProtocolSettings};
@@ -140,6 +142,7 @@ private:
     void OnDisconnect();
     void OnSettings(int nButton);
     void OnFindHubs();
+    void OnDevices();
     void OpenPage();
     void OnJobEnded();
     void UpdateControls(bool bConnected);
@@ -173,6 +176,7 @@ private:
     bool m_bPageReading = false;
     bool m_bPageRead = false;  // the outcome of the read, for OpenPage
     bool m_bFinding = false;
+    bool m_bDevices = false;  // the Devices window is up
     bool m_bConnected = false;
     std::optional<int> m_closeResult;  // a close asked for while busy
     bool m_bShutDown = false;

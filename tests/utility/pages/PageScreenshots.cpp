@@ -1,4 +1,4 @@
-// Pictures of the seven settings dialogs, "Find hubs…" and "Load settings…"
+// Pictures of the seven settings dialogs, "Devices…", "Find hubs…" and "Load settings…"
 // for the README: each reads simulated hubs through the real library and is
 // captured as shown. The search looks through 127.0.0.0/29 only.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" out/utility_pages_screenshots docs
@@ -17,6 +17,8 @@
 #include "HubSimFixture.h"
 #include "client/CfgApiTable.h"
 #include "client/HubSession.h"
+#include "utility/logic/DeviceWatch.h"
+#include "utility/logic/DevicesLogic.h"
 #include "utility/logic/FindHubsLogic.h"
 #include "utility/logic/RestoreLogic.h"
 #include "utility/qt/SettingsPage.h"
@@ -118,6 +120,27 @@ int main(int argc, char** argv) {
             std::printf("Wrote %s\n", qPrintable(strFile));
         }
     };
+
+    // "Devices…": a scanner and a second printer plugged, the paper low and out.
+    for (const char* psz :
+         {"PLUG 40 echo 1234 ABCD", "PLUG 11 printer 5A4D 0E29", "PRINTER 10 PAPER LOW", "PRINTER 11 PAPER OUT"})
+        hub.Control(psz);
+    {
+        CDevicesLogic logic(worker.Jobs(),
+                            std::make_shared<CDeviceWatch>(
+                                api, api.m_nHandle, vexal::client::SHubAddress{ZAMO_IF_ETHERNET, strPort, strPort}));
+        CDialogBase devices(logic, services);
+        devices.show();
+        if (!Await([&] {
+                return devices.ListRowCount(devices_ids::kList) >= 5 &&
+                       devices.ListCell(devices_ids::kList, 1, 4) != QStringLiteral("No status yet");
+            }))
+            ++nFailed;
+        Settle();
+        save(devices, "dialog-devices.png");
+        if (auto* pClose = devices.ControlAs<QAbstractButton>(devices_ids::kClose)) pClose->click();
+        if (!Await([&] { return logic.State() == CDevicesLogic::EState::Stopped; })) ++nFailed;
+    }
 
     // "Find hubs…" after a search: two hubs on one port.
     CHubSimFixture::Options at2;
