@@ -92,20 +92,12 @@ keyed_groups:
 
 import hashlib
 import json
-import os
 import re
-import traceback
 
 from ansible.errors import AnsibleError, AnsibleOptionsError, AnsibleParserError
 from ansible.module_utils.common.text.converters import to_native
 from ansible.plugins.inventory import BaseInventoryPlugin, Cacheable, Constructable
-
-try:
-    import vexal
-    VEXAL_IMPORT_ERROR = None
-except ImportError:
-    vexal = None
-    VEXAL_IMPORT_ERROR = traceback.format_exc()
+from ansible_collections.vexal.hub.plugins.module_utils.hub import VEXAL_IMPORT_ERROR, place_log_dir, vexal
 
 # Never the name of a model's group, which has more after 'vexal_'.
 ALL_GROUP = 'vexal'
@@ -169,14 +161,7 @@ class InventoryModule(BaseInventoryPlugin, Cacheable, Constructable):
         if vexal is None:
             raise AnsibleError('vexal.hub.hubs needs the Python package vexal (the Vexal hub software): %s'
                                % VEXAL_IMPORT_ERROR)
-        # The libraries' log folder, as the modules place it, rather than the working directory.
-        if not os.environ.get('VEXAL_LOG_DIR'):
-            state = os.environ.get('XDG_STATE_HOME') or os.path.join(os.path.expanduser('~'), '.local', 'state')
-            os.environ['VEXAL_LOG_DIR'] = os.path.join(state, 'vexal')
-            try:
-                os.makedirs(os.environ['VEXAL_LOG_DIR'])
-            except OSError:
-                pass
+        place_log_dir()
         try:
             found = vexal.scan(options['ranges'], port=options['port'], parallel=options['parallel'],
                                connect_timeout=options['connect_timeout'], timeout=options['timeout'])

@@ -37,7 +37,12 @@ def hub_module(options, **kwargs):
         module.fail_json(msg='parameters are mutually exclusive: %s' % '|'.join(chosen))
     if vexal is None:
         module.fail_json(msg=missing_required_lib('vexal (the Vexal hub software)'), exception=VEXAL_IMPORT_ERROR)
-    # The libraries' log folder, as the desktop utility places it, rather than the task's working directory.
+    place_log_dir()
+    return module
+
+
+def place_log_dir():
+    """The libraries' log folder, as the desktop utility places it, rather than the working directory."""
     if not os.environ.get('VEXAL_LOG_DIR'):
         state = os.environ.get('XDG_STATE_HOME') or os.path.join(os.path.expanduser('~'), '.local', 'state')
         os.environ['VEXAL_LOG_DIR'] = os.path.join(state, 'vexal')
@@ -45,7 +50,6 @@ def hub_module(options, **kwargs):
             os.makedirs(os.environ['VEXAL_LOG_DIR'])
         except OSError:
             pass
-    return module
 
 
 def open_hub(module):
