@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <unistd.h>
 
@@ -461,7 +462,9 @@ TEST(VexalCfgHub, ScanWritesThePrometheusTargetsOnlyWhenItCouldLookEverywhere) {
     // A failed scan leaves the list as it was: an unroutable range, a bad one.
     r = scan("224.0.0.0/30");
     EXPECT_EQ(r.nExitStatus, 1);
-    EXPECT_NE(r.strStderr.find("scan: 224.0.0.1: Network is unreachable (nothing written)"), std::string::npos)
+    // Whichever address of the range failed first is named (they are tried at once).
+    EXPECT_TRUE(std::regex_search(r.strStderr,
+                                  std::regex(R"(scan: 224\.0\.0\.[0-3]: Network is unreachable \(nothing written\))")))
         << r.strStderr;
     EXPECT_EQ(scan("127.0.0.0/21").nExitStatus, 2);
     std::string strAfter;
