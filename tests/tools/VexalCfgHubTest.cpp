@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <unistd.h>
 
@@ -463,9 +462,9 @@ TEST(VexalCfgHub, ScanWritesThePrometheusTargetsOnlyWhenItCouldLookEverywhere) {
     r = scan("224.0.0.0/30");
     EXPECT_EQ(r.nExitStatus, 1);
     // Whichever address of the range failed first is named (they are tried at once).
-    EXPECT_TRUE(std::regex_search(r.strStderr,
-                                  std::regex(R"(scan: 224\.0\.0\.[0-3]: Network is unreachable \(nothing written\))")))
-        << r.strStderr;
+    const size_t nNamed = r.strStderr.find("scan: 224.0.0.");
+    ASSERT_NE(nNamed, std::string::npos) << r.strStderr;
+    EXPECT_EQ(r.strStderr.find(": Network is unreachable (nothing written)", nNamed), nNamed + 15) << r.strStderr;
     EXPECT_EQ(scan("127.0.0.0/21").nExitStatus, 2);
     std::string strAfter;
     ASSERT_TRUE(vexal::tools::ReadTextFile(strFile, strAfter, e)) << e;
