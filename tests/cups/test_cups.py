@@ -5,6 +5,7 @@ lp, as a store PC would."""
 
 import os
 import re
+import shlex
 import shutil
 import socket
 import subprocess
@@ -42,7 +43,17 @@ class Cupsd:
             if os.path.isdir("/usr/lib/cups/" + d):
                 os.symlink("/usr/lib/cups/" + d, os.path.join(self.root, "bin", d))
         # A link keeps the backend beside its libraries (its RUNPATH is $ORIGIN-relative).
-        os.symlink(BACKEND, os.path.join(self.root, "bin/backend/vexal"))
+        backend = os.path.join(self.root, "bin/backend/vexal")
+        if os.environ.get("LD_LIBRARY_PATH"):
+            # A sanitizer build's dlopen is the runtime's, which does not search the
+            # backend's RUNPATH, and cupsd passes no LD_ variable on: a wrapper names
+            # the library folder.
+            with open(backend, "w") as f:
+                f.write('#!/bin/bash\nLD_LIBRARY_PATH=%s exec -a "$0" %s "$@"\n'
+                        % (shlex.quote(os.environ["LD_LIBRARY_PATH"]), shlex.quote(BACKEND)))
+            os.chmod(backend, 0o755)
+        else:
+            os.symlink(BACKEND, backend)
         self.socket = os.path.join(self.root, "cups.sock")
         self.error_log = os.path.join(self.root, "log/error_log")
         with open(os.path.join(self.root, "etc/cups-files.conf"), "w") as f:
