@@ -84,13 +84,16 @@ struct SGroupWriter {
 
 bool CHubSession::Fail(const std::string& strText) {
     m_strError = strText;
+    m_pszErrorCall = nullptr;
     return false;
 }
 
 bool CHubSession::Check(const SCallResult& r) {
     if (r.Ok()) return true;
     m_nErrorCode = r.nCode;
-    return Fail(std::string(r.pszCall) + ": " + std::to_string(r.nCode) + ": " + ResultMeaning(r.nCode));
+    Fail(std::string(r.pszCall) + ": " + std::to_string(r.nCode) + ": " + ResultMeaning(r.nCode));
+    m_pszErrorCall = r.pszCall;
+    return false;
 }
 
 bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const std::string& strLabel,
@@ -212,7 +215,9 @@ bool CHubSession::WriteGroup(int nSerialId, const model::CGroupValue& current, c
     std::visit(writer, current);
     if (!writer.strRefusal.empty()) {
         m_nErrorCode = writer.result.nCode;
-        return Fail(writer.strRefusal);
+        Fail(writer.strRefusal);
+        m_pszErrorCall = writer.result.pszCall;
+        return false;
     }
     return Check(writer.result);
 }

@@ -127,10 +127,14 @@ public:
     // The library's code (or the hub's custom status) behind Error(); 0 when
     // the failure was none of the library's (the hub kept another value).
     int32_t ErrorCode() const { return m_nErrorCode; }
+    // The library call behind Error() ("setTelnetAvailable"), so a front end
+    // can word it its own way; nullptr when the failure was no call's.
+    const char* ErrorCall() const { return m_pszErrorCall; }
     // Forgets the last failure, so Error() and ErrorCode() speak of the next call only.
     void ClearError() {
         m_strError.clear();
         m_nErrorCode = 0;
+        m_pszErrorCall = nullptr;
     }
 
 private:
@@ -145,6 +149,7 @@ private:
     bool m_bGate = false;
     std::string m_strError;
     int32_t m_nErrorCode = 0;
+    const char* m_pszErrorCall = nullptr;
 };
 
 }  // namespace vexal::client

@@ -354,7 +354,8 @@ TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
 TEST_F(DialogLayerTest, RadioPairsAreToldAsRadioButtonsEachWithItsRow) {
     vexal::client::CfgApiTable api;
     CLibraryWorker worker;
-    const SPageContext context{api, worker.Jobs()};
+    vexal::client::CHubSession session(api);
+    const SPageContext context{session, worker.Jobs()};
     const struct {
         PageFactory fnMake;
         int nId;

@@ -41,6 +41,8 @@ public:
             return {};
         return m_rows[static_cast<size_t>(nRow)][static_cast<size_t>(nColumn)];
     }
+    void SetIpv4(int nId, const Ipv4Octets& octets) override { m_addresses[nId] = octets; }
+    Ipv4Octets GetIpv4(int nId) const override { return m_addresses.count(nId) ? m_addresses.at(nId) : Ipv4Octets{}; }
     void SetProgress(int, int nValue, int) override { m_nProgress = nValue; }
     int ProgressValue(int) const override { return m_nProgress; }
     bool IsVisible() const override { return true; }
@@ -57,6 +59,7 @@ public:
 
     std::map<int, std::u16string> m_texts;
     std::map<int, bool> m_enabled;
+    std::map<int, Ipv4Octets> m_addresses;
     int m_nRows = 0;
     std::vector<std::vector<std::u16string>> m_rows;  // the list's cells, as added since its last clear
     int m_nProgress = -1;

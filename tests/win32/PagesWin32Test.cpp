@@ -7,6 +7,7 @@
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
 #include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "platform/DynLib.h"
 #include "utility/logic/LumaroLogic.h"
 #include "utility/logic/PageLogic.h"
@@ -67,7 +68,8 @@ protected:
     // does; false when the read failed.
     bool Open(PageFactory fnFactory) {
         m_pView.reset();
-        m_pPage = fnFactory(SPageContext{m_api, m_jobs});
+        m_session.Attach(m_api.m_nHandle);
+        m_pPage = fnFactory(SPageContext{m_session, m_jobs});
         m_pView = std::make_unique<CWin32Dialog>(*m_pPage, nullptr);
         if (!m_pView->CreateModeless(nullptr, false)) return false;
         std::optional<bool> read;
@@ -128,6 +130,7 @@ protected:
     CRecordedHooks m_hooks;
     std::unique_ptr<CHubSimFixture> m_pHub;
     client::CfgApiTable m_api;
+    client::CHubSession m_session{m_api};
     CWin32UiQueue m_ui;
     CLibraryJobs m_jobs{m_ui};
     std::unique_ptr<CPageLogic> m_pPage;

@@ -8,6 +8,7 @@
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
 #include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
 #include "utility/logic/DevicesLogic.h"
@@ -104,8 +105,10 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
         {"net-protocol", MakeNetProtocolPage},
         {"interface-usage", MakeInterfaceUsagePage},
     };
+    client::CHubSession session(api);
+    session.Attach(api.m_nHandle);
     for (const auto& [pszName, fnFactory] : pages) {
-        auto pPage = fnFactory(SPageContext{api, jobs});
+        auto pPage = fnFactory(SPageContext{session, jobs});
         CWin32Dialog view(*pPage, &window);
         ASSERT_TRUE(view.CreateModeless(window.Handle(), false));
         std::optional<bool> read;

@@ -76,6 +76,9 @@ struct SControlDesc {
     std::u16string strPlaceholder;  // edits: the hint shown while empty
     bool bWordWrap = false;         // labels, values: long text wraps at the window's width
     bool bStretchColumn = false;    // the control's grid column takes the window's spare width
+    // The settings model's key the control shows (an edit's text, an address
+    // field's octets) on a page of one group (pages/GroupPage.h); empty: none.
+    std::string strKey;
 };
 
 struct SDialogDesc {
@@ -101,6 +104,13 @@ inline SControlDesc Ctl(EControl eKind, int nId, std::u16string strCaption, int 
 inline SControlDesc LabelFor(int nBuddy, std::u16string strCaption, int nRow, int nColumn) {
     SControlDesc c = Ctl(EControl::Label, 0, std::move(strCaption), nRow, nColumn);
     c.nBuddy = nBuddy;
+    return c;
+}
+// A control showing the model key strKey.
+inline SControlDesc KeyCtl(EControl eKind, int nId, std::u16string strCaption, int nRow, int nColumn,
+                           std::string strKey) {
+    SControlDesc c = Ctl(eKind, nId, std::move(strCaption), nRow, nColumn);
+    c.strKey = std::move(strKey);
     return c;
 }
 inline SControlDesc RowButton(int nId, std::u16string strCaption) {

@@ -317,7 +317,7 @@ void CLumaroLogic::OnDisconnect() {
 void CLumaroLogic::OnSettings(int nButton) {
     if (IsBusy() || !m_bConnected) return;
     auto it = m_factories.find(nButton);
-    m_pPage = it != m_factories.end() && it->second ? it->second(SPageContext{m_api, m_jobs}) : nullptr;
+    m_pPage = it != m_factories.end() && it->second ? it->second(SPageContext{*m_pSession, m_jobs}) : nullptr;
     if (!m_pPage) {
         Message(u"This settings dialog is not available in this build.", EMsgIcon::Information);
         return;

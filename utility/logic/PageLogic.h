@@ -6,12 +6,12 @@
 //   3. once fnDone tells the outcome: hides the pop-up and runs the page
 //      modally (IDialogView::RunModal) only when the read succeeded, and
 //      destroys it afterwards.
-// A page reaches the hub only through the hub client of the session it is
-// given (Hub()) in the jobs it is given, and never waits for a call: the
-// result comes back to a continuation.
+// A page reaches the hub only through the session it is given (Session(),
+// or its hub client Hub()) in the jobs it is given, and never waits for a
+// call: the result comes back to a continuation.
 #pragma once
-#include "client/CfgApiTable.h"
 #include "client/HubClient.h"
+#include "client/HubSession.h"
 #include "utility/logic/DialogLogic.h"
 
 #include <cstdint>
@@ -20,9 +20,10 @@
 
 namespace vexal::utility {
 
-// What every page is handed; both outlive the page.
+// What every page is handed; both outlive the page. The session is the
+// main window's connected one, used on the library thread only (in jobs).
 struct SPageContext {
-    client::CfgApiTable& api;
+    client::CHubSession& session;
     CLibraryJobs& jobs;
 };
 
@@ -46,9 +47,10 @@ public:
     bool IsBusy() const override { return m_context.jobs.IsBusy(); }
 
 protected:
-    // The hub of the main window's session, for a job's work (which runs
-    // on the library thread).
-    client::CHubClient Hub() const { return client::CHubClient(m_context.api, m_context.api.m_nHandle); }
+    // The main window's session and its hub client, for a job's work (which
+    // runs on the library thread).
+    client::CHubSession& Session() const { return m_context.session; }
+    client::CHubClient Hub() const { return m_context.session.Client(); }
     CLibraryJobs& Jobs() const { return m_context.jobs; }
 
     // A read's fnDone as StartJob's fnNotDone: false when the job did not

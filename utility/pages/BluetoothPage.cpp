@@ -2,12 +2,9 @@
 // connection mode and auto connection of the hub's Bluetooth side.
 #include <string_view>
 
-#include "client/HubClient.h"
 #include "model/Bluetooth.h"
-#include "model/HubText.h"
-#include "model/TextFields.h"
-#include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
+#include "utility/pages/GroupPage.h"
 #include "utility/pages/PageLists.h"
 
 namespace vexal::utility {
@@ -24,15 +21,9 @@ enum : int {
 
 constexpr int kFieldIds[] = {kIdName, kIdEncryption, kIdPin, kIdMode, kIdAutoConnection, page_ids::kSet};
 
-// What the read hands back: the values, or the call that failed.
-struct SRead {
-    client::SCallResult result;
-    model::SBluetooth value;
-};
-
-class CBluetoothPage final : public CPageLogic {
+class CBluetoothPage final : public CGroupPage {
 public:
-    using CPageLogic::CPageLogic;
+    explicit CBluetoothPage(const SPageContext& context) : CGroupPage(context, model::BluetoothGroup()) {}
 
     const SDialogDesc& Desc() const override {
         static const SDialogDesc kDesc = BuildDesc();
@@ -44,48 +35,28 @@ public:
         if (m_bRead) Fill();
     }
 
+    // The five reads in the order the hub is asked; the first failure ends
+    // the read, so no later call goes out.
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        m_strName.clear();
-        m_strPin.clear();
-        m_nEncryption = 0;
-        m_nMode = 0;
-        m_nAutoConnection = 0;
         m_bRead = false;
-
-        client::CHubClient hub = Hub();
-        StartJob<SRead>(
-            Jobs(),
-            [hub]() mutable {
-                // The five reads in the order the hub is asked; the first
-                // failure ends the job, so no later call goes out.
-                SRead read;
-                read.result = hub.ReadBluetooth(read.value);
-                return read;
-            },
-            [this, fnDone](SRead read) {
-                if (!read.result.Ok()) {
-                    static const char* const kFailures[][2] = {
-                        {"getBluetoothName", "Wrong bluetooth printer name."},
-                        {"getBluetoothAuthentication", "Wrong bluetooth encryption mode."},
-                        {"getBluetoothPinCode", "Wrong bluetooth pin code."},
-                        {"getBluetoothConnectionMode", "Wrong bluetooth connection mode."},
-                        {"getBluetoothAutoConnection", "Wrong bluetooth AutoConnection."}};
-                    for (const auto& failure : kFailures)
-                        if (read.result.pszCall && std::string_view(read.result.pszCall) == failure[0])
-                            Message(Latin1ToU16(failure[1]), EMsgIcon::Warning);
-                    fnDone(false);
-                    return;
-                }
-                m_strName = Utf8ToU16(read.value.strName);
-                m_strPin = Utf8ToU16(read.value.strPin);
-                m_nEncryption = read.value.nEncryption;
-                m_nMode = read.value.nMode;
-                m_nAutoConnection = read.value.nAutoConnect;
+        ReadGroup([this, fnDone](bool bRead) {
+            if (bRead) {
                 m_bRead = true;
                 if (HasView()) Fill();
-                fnDone(true);
-            },
-            NotDone(fnDone));
+            }
+            fnDone(bRead);
+        });
+    }
+
+    void ReadFailed(const char* pszCall) override {
+        static const char* const kFailures[][2] = {{"getBluetoothName", "Wrong bluetooth printer name."},
+                                                   {"getBluetoothAuthentication", "Wrong bluetooth encryption mode."},
+                                                   {"getBluetoothPinCode", "Wrong bluetooth pin code."},
+                                                   {"getBluetoothConnectionMode", "Wrong bluetooth connection mode."},
+                                                   {"getBluetoothAutoConnection", "Wrong bluetooth AutoConnection."}};
+        for (const auto& failure : kFailures)
+            if (pszCall != nullptr && std::string_view(pszCall) == failure[0])
+                Message(Latin1ToU16(failure[1]), EMsgIcon::Warning);
     }
 
     void OnClicked(int nId) override {
@@ -95,13 +66,6 @@ public:
             OnDefaultSetting();
         else if (nId == page_ids::kClose)
             Close(kRejected);
-    }
-
-    void OnTextEdited(int nId, const std::u16string& strText) override {
-        if (nId == kIdName)
-            LimitWhileTyping(kIdName, strText, model::EHubText::BluetoothName, m_strName);
-        else if (nId == kIdPin)
-            LimitWhileTyping(kIdPin, strText, model::EHubText::BluetoothPin, m_strPin);
     }
 
 private:
@@ -116,11 +80,11 @@ private:
         normal.nColumnSpan = 2;
         c.push_back(normal);
         c.push_back(LabelFor(kIdName, u"Device &Name :", 0, 0));
-        c.push_back(Ctl(EControl::Edit, kIdName, u"Device Name", 0, 1));
+        c.push_back(KeyCtl(EControl::Edit, kIdName, u"Device Name", 0, 1, "name"));
         c.push_back(LabelFor(kIdEncryption, u"&Encryption :", 1, 0));
         c.push_back(Ctl(EControl::Combo, kIdEncryption, u"Encryption", 1, 1));
         c.push_back(LabelFor(kIdPin, u"&PIN Code :", 2, 0));
-        c.push_back(Ctl(EControl::Edit, kIdPin, u"PIN Code", 2, 1));
+        c.push_back(KeyCtl(EControl::Edit, kIdPin, u"PIN Code", 2, 1, "pin"));
         c.push_back(LabelFor(kIdMode, u"Connection &Mode :", 3, 0));
         c.push_back(Ctl(EControl::Combo, kIdMode, u"Connection Mode", 3, 1));
 
@@ -153,45 +117,26 @@ private:
     void Fill() {
         FillLists();
         for (int nId : kFieldIds) Enable(nId, true);
-        SetText(kIdName, m_strName);
+        const model::SBluetooth& held = Held<model::SBluetooth>();
+        ShowValues(model::ToKeyValues(held));
         // A value without an entry shows no selection and goes back as read.
-        View().ComboSelect(kIdEncryption, EncryptionPosition(m_nEncryption));
-        View().ComboSelect(kIdMode, ConnectionModePosition(m_nMode));
-        View().ComboSelect(kIdAutoConnection, AutoConnectionPosition(m_nAutoConnection));
-        SetText(kIdPin, m_strPin);
-    }
-
-    void LimitWhileTyping(int nId, const std::u16string& strText, model::EHubText eText,
-                          const std::u16string& strStored) {
-        if (model::IsOverLong(eText, strText)) {
-            Message(Latin1ToU16(MaximumLengthText(model::MaxHubBytes(eText))), EMsgIcon::Warning);
-            SetText(nId, strStored);
-        }
+        View().ComboSelect(kIdEncryption, EncryptionPosition(held.nEncryption));
+        View().ComboSelect(kIdMode, ConnectionModePosition(held.nMode));
+        View().ComboSelect(kIdAutoConnection, AutoConnectionPosition(held.nAutoConnect));
     }
 
     void OnSet() {
-        const std::u16string strName = GetText(kIdName);
-        if (strName.empty()) {
-            Message(u"Device Name : Minimum length is 1", EMsgIcon::Warning);
-            SetText(kIdName, m_strName);
-            return;
-        }
-        const std::u16string strPin = GetText(kIdPin);
-        if (model::HubByteLength(strPin) < model::MinHubBytes(model::EHubText::BluetoothPin)) {
-            Message(u"PIN Code : Minimum length is 4", EMsgIcon::Warning);
-            SetText(kIdPin, m_strPin);
-            return;
-        }
-        m_strPin = strPin;
-        m_strName = strName;
+        if (!CheckMinimum(kIdName, true) || !CheckMinimum(kIdPin, true)) return;
+        const model::GroupValues taken = TakeValues();
+        KeepValues(taken);
+        const model::SBluetooth& held = Held<model::SBluetooth>();
         const int nEncryption = View().ComboIndex(kIdEncryption);
         const int nMode = View().ComboIndex(kIdMode);
         const int nAuto = View().ComboIndex(kIdAutoConnection);
-        model::SBluetooth value;
-        value.strName = U16ToUtf8(strName);
-        value.strPin = U16ToUtf8(strPin);
-        value.nEncryption = static_cast<uint8_t>(nEncryption >= 0 ? '0' + nEncryption : m_nEncryption);
-        value.nMode = static_cast<uint8_t>(nMode >= 0 ? model::BluetoothModeChar(nMode + 1) : m_nMode);
+        model::SBluetooth value = held;
+        model::ApplyKeyValues(value, taken);
+        value.nEncryption = static_cast<uint8_t>(nEncryption >= 0 ? '0' + nEncryption : held.nEncryption);
+        value.nMode = static_cast<uint8_t>(nMode >= 0 ? model::BluetoothModeChar(nMode + 1) : held.nMode);
         client::CHubClient hub = Hub();
         StartJob<bool>(
             Jobs(),
@@ -215,15 +160,9 @@ private:
     void OnDefaultSetting() {
         View().ComboSelect(kIdEncryption, EncryptionPosition(model::kBluetoothEncryptionOn));
         View().ComboSelect(kIdMode, ConnectionModePosition(model::kBluetoothDefaultMode));
-        m_strPin = Latin1ToU16(model::kBluetoothDefaultPin);
-        SetText(kIdPin, m_strPin);
+        ShowValues({{"pin", model::kBluetoothDefaultPin}});
     }
 
-    std::u16string m_strName;
-    std::u16string m_strPin;
-    uint8_t m_nEncryption = 0;
-    uint8_t m_nMode = 0;
-    uint8_t m_nAutoConnection = 0;
     bool m_bRead = false;
 };
 

@@ -1,9 +1,7 @@
 // The LAN settings page (dialog 144): the hub's MAC address, DHCP and fixed
 // addresses, read and written as the 30-byte LAN block.
-#include "client/HubClient.h"
 #include "model/Lan.h"
-#include "utility/logic/PageLogic.h"
-#include "utility/logic/Text.h"
+#include "utility/pages/GroupPage.h"
 
 namespace vexal::utility {
 
@@ -22,9 +20,9 @@ enum : int {
 
 constexpr int kAddressIds[] = {kIdIp, kIdMask, kIdGateway, kIdDns};
 
-class CLanPage final : public CPageLogic {
+class CLanPage final : public CGroupPage {
 public:
-    using CPageLogic::CPageLogic;
+    explicit CLanPage(const SPageContext& context) : CGroupPage(context, model::LanGroup()) {}
 
     const SDialogDesc& Desc() const override {
         static const SDialogDesc s_desc = MakeDesc();
@@ -43,7 +41,7 @@ public:
     }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        Read([this, fnDone](bool bRead) {
+        ReadGroup([this, fnDone](bool bRead) {
             if (!bRead) {
                 fnDone(false);
                 return;
@@ -51,10 +49,12 @@ public:
             Enable(kIdDhcpEnable, true);
             Enable(kIdDhcpDisable, true);
             ShowRead();
-            EnableAddresses(m_settings.nDhcp != 1);
+            EnableAddresses(!Held<model::SLan>().Dhcp());
             fnDone(true);
         });
     }
+
+    void ReadFailed(const char*) override { Message(u"Failed to read LAN configuration info.", EMsgIcon::Warning); }
 
 private:
     static SDialogDesc MakeDesc() {
@@ -62,7 +62,7 @@ private:
         desc.nId = 144;
         desc.strTitle = u"LAN Configuration";
         auto& c = desc.controls;
-        SControlDesc mac = Ctl(EControl::Edit, kIdMac, u"MAC Address", 0, 1);
+        SControlDesc mac = KeyCtl(EControl::Edit, kIdMac, u"MAC Address", 0, 1, "mac");
         mac.bReadOnly = true;
         mac.bDisabled = true;
         c.push_back(LabelFor(kIdMac, u"&MAC Address :", 0, 0));
@@ -74,13 +74,13 @@ private:
             c.push_back(radio);
         }
         c.push_back(LabelFor(kIdIp, u"&IP Address :", 2, 0));
-        c.push_back(Ctl(EControl::Ipv4, kIdIp, u"IP Address", 2, 1));
+        c.push_back(KeyCtl(EControl::Ipv4, kIdIp, u"IP Address", 2, 1, "ip"));
         c.push_back(LabelFor(kIdMask, u"&Subnet Mask : ", 3, 0));
-        c.push_back(Ctl(EControl::Ipv4, kIdMask, u"Subnet Mask", 3, 1));
+        c.push_back(KeyCtl(EControl::Ipv4, kIdMask, u"Subnet Mask", 3, 1, "mask"));
         c.push_back(LabelFor(kIdGateway, u"&Gateway  :", 4, 0));
-        c.push_back(Ctl(EControl::Ipv4, kIdGateway, u"Gateway", 4, 1));
+        c.push_back(KeyCtl(EControl::Ipv4, kIdGateway, u"Gateway", 4, 1, "gateway"));
         c.push_back(LabelFor(kIdDns, u"D&NS  :", 5, 0));
-        c.push_back(Ctl(EControl::Ipv4, kIdDns, u"DNS", 5, 1));
+        c.push_back(KeyCtl(EControl::Ipv4, kIdDns, u"DNS", 5, 1, "dns"));
         AddHiddenInactivityRow(desc, 6, kIdInactivity);
         AddPageButtons(desc);
         for (auto& control : c)
@@ -88,44 +88,12 @@ private:
         return desc;
     }
 
-    struct SRead {
-        client::SCallResult result;
-        model::SLan value;
-    };
-
-    // Reads the block into the members; fnDone follows with the outcome (a
-    // failed read has shown its message).
-    void Read(std::function<void(bool)> fnDone) {
-        client::CHubClient hub = Hub();
-        StartJob<SRead>(
-            Jobs(),
-            [hub]() mutable {
-                SRead r;
-                r.result = hub.ReadLan(r.value);
-                return r;
-            },
-            [this, fnDone](SRead r) {
-                if (!r.result.Ok()) {
-                    Message(u"Failed to read LAN configuration info.", EMsgIcon::Warning);
-                    fnDone(false);
-                    return;
-                }
-                m_settings = r.value;
-                fnDone(true);
-            },
-            NotDone(fnDone));
-    }
-
     // DHCP on: the hub finds its own addresses. A value other than 0 or 1
     // checks neither button.
     void ShowRead() {
-        SetText(kIdMac, Latin1ToU16(model::FormatMac(m_settings.mac)));
-        const uint8_t nDhcp = m_settings.nDhcp;
-        SetRadioPair(kIdDhcpEnable, kIdDhcpDisable, nDhcp == 1 ? 0 : nDhcp == 0 ? 1 : -1);
-        SetIpv4(kIdIp, m_settings.ip);
-        SetIpv4(kIdMask, m_settings.mask);
-        SetIpv4(kIdGateway, m_settings.gateway);
-        SetIpv4(kIdDns, m_settings.dns);
+        const model::SLan& lan = Held<model::SLan>();
+        ShowValues(model::ToKeyValues(lan));
+        SetRadioPair(kIdDhcpEnable, kIdDhcpDisable, lan.nDhcp == 1 ? 0 : lan.nDhcp == 0 ? 1 : -1);
         Enable(page_ids::kSet, true);
     }
 
@@ -134,21 +102,17 @@ private:
     }
 
     void OnGet() {
-        Read([this](bool bRead) {
+        ReadGroup([this](bool bRead) {
             if (bRead) ShowRead();
         });
     }
 
     void OnSet() {
-        model::SLan out;
-        // The MAC field cannot be edited: it holds what the hub sent.
-        out.mac = model::ParseMac(U16ToUtf8(GetText(kIdMac))).value_or(m_settings.mac);
+        // The addresses are sent as they stand, also with DHCP on; the MAC
+        // address is the hub's own.
+        model::SLan out = Held<model::SLan>();
+        model::ApplyKeyValues(out, TakeValues());
         out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
-        // Sent as they stand, also with DHCP on.
-        out.ip = GetIpv4(kIdIp);
-        out.mask = GetIpv4(kIdMask);
-        out.gateway = GetIpv4(kIdGateway);
-        out.dns = GetIpv4(kIdDns);
         client::CHubClient hub = Hub();
         struct SWrite {
             client::SCallResult result;
@@ -172,8 +136,6 @@ private:
                 }
             });
     }
-
-    model::SLan m_settings;
 };
 
 }  // namespace

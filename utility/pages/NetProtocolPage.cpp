@@ -1,15 +1,14 @@
 // The net protocol page (dialog 145): the hub's telnet service, its SNMP
-// agent and the two SNMP community strings. Only changed values are sent.
+// agent and the two SNMP community strings. Only changed values are sent,
+// by the session's writer of the group.
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "client/HubClient.h"
 #include "model/NetProto.h"
-#include "model/TextFields.h"
-#include "utility/logic/PageLogic.h"
-#include "utility/logic/Text.h"
-#include "utility/pages/PageLists.h"
+#include "utility/pages/GroupPage.h"
 
 namespace vexal::utility {
 
@@ -56,9 +55,9 @@ const SDialogDesc& NetProtocolDesc() {
         snmp.nRowSpan = 2;
         snmp.nColumnSpan = 2;
         add(LabelFor(kIdReadOnly, u"Read-&only community", 2, 0));
-        add(Ctl(EControl::Edit, kIdReadOnly, u"Read-only community", 2, 1));
+        add(KeyCtl(EControl::Edit, kIdReadOnly, u"Read-only community", 2, 1, "ro_community"));
         add(LabelFor(kIdReadWrite, u"Read-&write community", 3, 0));
-        add(Ctl(EControl::Edit, kIdReadWrite, u"Read-write community", 3, 1));
+        add(KeyCtl(EControl::Edit, kIdReadWrite, u"Read-write community", 3, 1, "rw_community"));
 
         add(RowButton(kIdGet, u"GET")).bHidden = true;
         add(RowButton(kIdSet, u"SET"));
@@ -68,25 +67,31 @@ const SDialogDesc& NetProtocolDesc() {
     return desc;
 }
 
-struct SServicesRead {
-    client::SCallResult result;
-    model::SNetProto value;
+// The calls of a SET in the order the session's writer makes them, each
+// with the page's words for its failure and the value it changes.
+struct SWriteStep {
+    std::string_view strCall;
+    const char16_t* pszFailure;
+    void (*pfnTake)(model::SNetProto& held, const model::SNetProto& target);
 };
+constexpr SWriteStep kWriteSteps[] = {
+    {"setTelnetAvailable", u"Failed to configure telnet info.",
+     [](model::SNetProto& h, const model::SNetProto& t) { h.nTelnet = t.nTelnet; }},
+    {"setSNMPAvailable", u"Failed to configure SNMP info.",
+     [](model::SNetProto& h, const model::SNetProto& t) { h.nSnmp = t.nSnmp; }},
+    {"setSNMPROCommunity", u"Failed to configure SNMP RO string.",
+     [](model::SNetProto& h, const model::SNetProto& t) { h.strReadOnly = t.strReadOnly; }},
+    {"setSNMPRWCommunity", u"Failed to configure SNMP RW string.",
+     [](model::SNetProto& h, const model::SNetProto& t) { h.strReadWrite = t.strReadWrite; }}};
 
-// What a SET sent: each step that went out and whether it succeeded.
-struct SServicesWrite {
-    int nFailed = -1;
-    bool bTelnet = false, bSnmp = false, bReadOnly = false, bReadWrite = false;
-};
-
-class CNetProtocolPage final : public CPageLogic {
+class CNetProtocolPage final : public CGroupPage {
 public:
-    using CPageLogic::CPageLogic;
+    explicit CNetProtocolPage(const SPageContext& context) : CGroupPage(context, model::NetProtoGroup()) {}
 
     const SDialogDesc& Desc() const override { return NetProtocolDesc(); }
 
     void ReadFromHub(std::function<void(bool)> fnDone) override {
-        Read([this, fnDone](bool bRead) {
+        ReadGroup([this, fnDone](bool bRead) {
             if (bRead) Fill();
             fnDone(bRead);
         });
@@ -98,7 +103,7 @@ public:
         case kIdSnmpEnable: EnableCommunities(); break;
         case kIdSet: OnSet(); break;
         case kIdGet:
-            Read([this](bool bRead) {
+            ReadGroup([this](bool bRead) {
                 if (bRead) Fill();
             });
             break;
@@ -107,56 +112,23 @@ public:
         }
     }
 
-    // A community goes to the hub in one frame with its command.
-    void OnTextEdited(int nId, const std::u16string& strText) override {
-        const std::u16string* pStored = nId == kIdReadOnly    ? &m_strReadOnly
-                                        : nId == kIdReadWrite ? &m_strReadWrite
-                                                              : nullptr;
-        if (pStored == nullptr || !model::IsOverLong(model::EHubText::Community, strText)) return;
-        Message(Latin1ToU16(MaximumLengthText(model::MaxHubBytes(model::EHubText::Community))), EMsgIcon::Warning);
-        SetText(nId, *pStored);
+    void ReadFailed(const char* pszCall) override {
+        static const std::pair<std::string_view, const char16_t*> kFailures[] = {
+            {"getTelnetAvailable", u"Failed to read telnet info."},
+            {"getSNMPAvailable", u"Failed to read SNMP info."},
+            {"getSNMPROCommunity", u"Failed to read SNMP RO string."},
+            {"getSNMPRWCommunity", u"Failed to read SNMP RW string."}};
+        for (const auto& [call, pszText] : kFailures)
+            if (pszCall != nullptr && call == pszCall) Message(pszText, EMsgIcon::Warning);
     }
 
 private:
-    // Reads the four values into the members; fnDone follows with the
-    // outcome (a failed read has shown its message).
-    void Read(std::function<void(bool)> fnDone) {
-        client::CHubClient hub = Hub();
-        StartJob<SServicesRead>(
-            Jobs(),
-            [hub]() mutable {
-                SServicesRead read;
-                read.result = hub.ReadNetProto(read.value);
-                return read;
-            },
-            [this, fnDone](SServicesRead read) {
-                if (!read.result.Ok()) {
-                    static const std::pair<std::string_view, const char16_t*> kFailures[] = {
-                        {"getTelnetAvailable", u"Failed to read telnet info."},
-                        {"getSNMPAvailable", u"Failed to read SNMP info."},
-                        {"getSNMPROCommunity", u"Failed to read SNMP RO string."},
-                        {"getSNMPRWCommunity", u"Failed to read SNMP RW string."}};
-                    for (const auto& [call, pszText] : kFailures)
-                        if (read.result.pszCall != nullptr && call == read.result.pszCall)
-                            Message(pszText, EMsgIcon::Warning);
-                    fnDone(false);
-                    return;
-                }
-                m_nTelnet = read.value.Telnet() ? 1 : 0;
-                m_nSnmp = read.value.Snmp() ? 1 : 0;
-                m_strReadOnly = Utf8ToU16(read.value.strReadOnly);
-                m_strReadWrite = Utf8ToU16(read.value.strReadWrite);
-                fnDone(true);
-            },
-            NotDone(fnDone));
-    }
-
     void Fill() {
         for (int nId : {kIdTelnetDisable, kIdTelnetEnable, kIdSnmpDisable, kIdSnmpEnable, kIdSet}) Enable(nId, true);
-        SetText(kIdReadOnly, m_strReadOnly);
-        SetText(kIdReadWrite, m_strReadWrite);
-        SetRadioPair(kIdTelnetDisable, kIdTelnetEnable, m_nTelnet);
-        SetRadioPair(kIdSnmpDisable, kIdSnmpEnable, m_nSnmp);
+        const model::SNetProto& held = Held<model::SNetProto>();
+        ShowValues(model::ToKeyValues(held));
+        SetRadioPair(kIdTelnetDisable, kIdTelnetEnable, held.Telnet() ? 1 : 0);
+        SetRadioPair(kIdSnmpDisable, kIdSnmpEnable, held.Snmp() ? 1 : 0);
         EnableCommunities();
     }
 
@@ -167,65 +139,57 @@ private:
     }
 
     void OnSet() {
-        const int nTelnet = IsChecked(kIdTelnetEnable) ? 1 : 0;
-        const int nSnmp = IsChecked(kIdSnmpEnable) ? 1 : 0;
-        const std::u16string strReadOnly = GetText(kIdReadOnly);
-        const std::u16string strReadWrite = GetText(kIdReadWrite);
-        const bool bTelnet = nTelnet != m_nTelnet;
-        const bool bSnmp = nSnmp != m_nSnmp;
-        const bool bReadOnly = strReadOnly != m_strReadOnly;
-        const bool bReadWrite = strReadWrite != m_strReadWrite;
-        const std::string readOnly = U16ToUtf8(strReadOnly);
-        const std::string readWrite = U16ToUtf8(strReadWrite);
-        client::CHubClient hub = Hub();
-        StartJob<SServicesWrite>(
+        const model::SNetProto held = Held<model::SNetProto>();
+        model::SNetProto target = held;
+        model::ApplyKeyValues(target, TakeValues());
+        target.nTelnet = IsChecked(kIdTelnetEnable) ? 1 : 0;
+        target.nSnmp = IsChecked(kIdSnmpEnable) ? 1 : 0;
+        struct SWrite {
+            bool bOk = false;
+            const char* pszCall = nullptr;
+            std::string strError;
+        };
+        client::CHubSession& session = Session();
+        StartJob<SWrite>(
             Jobs(),
-            [hub, nTelnet, nSnmp, bTelnet, bSnmp, bReadOnly, bReadWrite, readOnly, readWrite]() mutable {
-                SServicesWrite w;
-                auto Fail = [&w](int nStep) {
-                    w.nFailed = nStep;
-                    return w;
-                };
-                if (bTelnet) {
-                    if (!hub.WriteTelnet(nTelnet != 0).Ok()) return Fail(0);
-                    w.bTelnet = true;
-                }
-                if (bSnmp) {
-                    if (!hub.WriteSnmp(nSnmp != 0).Ok()) return Fail(1);
-                    w.bSnmp = true;
-                }
-                if (bReadOnly) {
-                    if (!hub.WriteReadOnlyCommunity(readOnly).Ok()) return Fail(2);
-                    w.bReadOnly = true;
-                }
-                if (bReadWrite) {
-                    if (!hub.WriteReadWriteCommunity(readWrite).Ok()) return Fail(3);
-                    w.bReadWrite = true;
+            [&session, held, target] {
+                SWrite w;
+                bool bWrote = false;
+                w.bOk = session.WriteGroup(0, held, target, bWrote);
+                if (!w.bOk) {
+                    w.pszCall = session.ErrorCall();
+                    w.strError = session.Error();
                 }
                 return w;
             },
-            [this, nTelnet, nSnmp, strReadOnly, strReadWrite](SServicesWrite written) {
-                // Only what the hub took is remembered as sent, so that a failed
-                // write goes out again with the next SET.
-                if (written.bTelnet) m_nTelnet = nTelnet;
-                if (written.bSnmp) m_nSnmp = nSnmp;
-                if (written.bReadOnly) m_strReadOnly = strReadOnly;
-                if (written.bReadWrite) m_strReadWrite = strReadWrite;
-                if (written.nFailed >= 0) {
-                    static const char16_t* const kFailures[] = {
-                        u"Failed to configure telnet info.", u"Failed to configure SNMP info.",
-                        u"Failed to configure SNMP RO string.", u"Failed to configure SNMP RW string."};
-                    Message(kFailures[written.nFailed], EMsgIcon::Warning);
+            [this, held, target](SWrite written) {
+                if (written.bOk) {
+                    Remember(target);
+                    Message(u"Succeeded to configure web interface info.", EMsgIcon::Information);
                     return;
                 }
-                Message(u"Succeeded to configure web interface info.", EMsgIcon::Information);
+                // The steps before the failed one went through; the failed
+                // one and those after it go out again with the next SET.
+                const auto failed = std::find_if(std::begin(kWriteSteps), std::end(kWriteSteps), [&](const auto& step) {
+                    return written.pszCall != nullptr && step.strCall == written.pszCall;
+                });
+                if (failed == std::end(kWriteSteps)) {
+                    Message(JobFailureText(written.strError), EMsgIcon::Warning);
+                    return;
+                }
+                model::SNetProto took = held;
+                for (auto it = std::begin(kWriteSteps); it != failed; ++it) it->pfnTake(took, target);
+                Remember(took);
+                Message(failed->pszFailure, EMsgIcon::Warning);
             });
     }
 
-    int m_nTelnet = 0;
-    int m_nSnmp = 0;
-    std::u16string m_strReadOnly;
-    std::u16string m_strReadWrite;
+    // What the hub holds after a SET: what the next one is compared with,
+    // and what a refused edit puts back.
+    void Remember(const model::SNetProto& value) {
+        SetHeld(value);
+        KeepValues(model::ToKeyValues(value));
+    }
 };
 
 }  // namespace

@@ -5,18 +5,14 @@
 #include <optional>
 #include <string>
 
-#include "client/HubClient.h"
-#include "model/TextFields.h"
 #include "model/Wlan.h"
-#include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
+#include "utility/pages/GroupPage.h"
 #include "utility/pages/PageLists.h"
 
 namespace vexal::utility {
 
 namespace {
-
-using model::EHubText;
 
 enum : int {
     kIdDeviceName = 1055,
@@ -40,19 +36,14 @@ enum : int {
 constexpr int kAddressIds[] = {kIdIp, kIdMask, kIdGateway};
 constexpr int kDhcpGroup = 1;
 
-struct SRead {
-    client::SCallResult result;
-    model::SWlan value;
-};
-
 struct SWrite {
     client::SCallResult result;
     model::CWlanAnswer answer{};
 };
 
-class CWlanPage final : public CPageLogic {
+class CWlanPage final : public CGroupPage {
 public:
-    using CPageLogic::CPageLogic;
+    explicit CWlanPage(const SPageContext& context) : CGroupPage(context, model::WlanGroup()) {}
 
     const SDialogDesc& Desc() const override {
         static const SDialogDesc kDesc = BuildDesc();
@@ -69,6 +60,14 @@ public:
             if (bRead && HasView()) Fill();
             fnDone(bRead);
         });
+    }
+
+    void ReadFailed(const char*) override { Message(u"Failed to read WLAN configuration info.", EMsgIcon::Warning); }
+
+    // The WEP key is judged whole at SET: its rule is a form (5 or 13
+    // characters), not a limit to hold while typing.
+    void OnTextEdited(int nId, const std::u16string& strText) override {
+        if (nId != kIdWepKey) CGroupPage::OnTextEdited(nId, strText);
     }
 
     void OnClicked(int nId) override {
@@ -101,17 +100,6 @@ public:
             OnCipherChanged();
     }
 
-    void OnTextEdited(int nId, const std::u16string& strText) override {
-        if (nId == kIdSsid)
-            LimitWhileTyping(kIdSsid, strText, EHubText::Ssid, m_strSsid);
-        else if (nId == kIdPsk)
-            LimitWhileTyping(kIdPsk, strText, EHubText::Psk, m_strPsk);
-        else if (nId == kIdEapIdentity)
-            LimitWhileTyping(kIdEapIdentity, strText, EHubText::EapIdentity, m_strEapIdentity);
-        else if (nId == kIdEapPassword)
-            LimitWhileTyping(kIdEapPassword, strText, EHubText::EapPassword, m_strEapPassword);
-    }
-
 private:
     static SDialogDesc BuildDesc() {
         SDialogDesc desc;
@@ -119,13 +107,14 @@ private:
         desc.strTitle = u"WLAN Configuration";
         auto& c = desc.controls;
         int nRow = 0;
-        auto addRow = [&](EControl eKind, int nId, const char16_t* pszLabel, const char16_t* pszName) {
+        auto addRow = [&](EControl eKind, int nId, const char16_t* pszLabel, const char16_t* pszName,
+                          const char* pszKey = "") {
             c.push_back(LabelFor(nId, pszLabel, nRow, 0));
-            c.push_back(Ctl(eKind, nId, pszName, nRow++, 1));
+            c.push_back(KeyCtl(eKind, nId, pszName, nRow++, 1, pszKey));
             c.back().bDisabled = true;
             return &c.back();
         };
-        addRow(EControl::Edit, kIdDeviceName, u"Device Name :", u"Device Name");
+        addRow(EControl::Edit, kIdDeviceName, u"Device Name :", u"Device Name", "device_name");
         addRow(EControl::Combo, kIdNetworkMode, u"Network &Mode :", u"Network Mode");
         // The DHCP pair shares one cell, named by the label through its first button.
         c.push_back(LabelFor(kIdDhcpEnable, u"DHCP Mode :", nRow, 0));
@@ -135,18 +124,19 @@ private:
             c.back().bDisabled = true;
         }
         ++nRow;
-        addRow(EControl::Edit, kIdSsid, u"&SSID :", u"SSID");
-        addRow(EControl::Ipv4, kIdIp, u"&IP Address :", u"IP Address");
-        addRow(EControl::Ipv4, kIdMask, u"Subnet Mas&k : ", u"Subnet Mask");
-        addRow(EControl::Ipv4, kIdGateway, u"&Gateway  :", u"Gateway");
+        addRow(EControl::Edit, kIdSsid, u"&SSID :", u"SSID", "ssid");
+        addRow(EControl::Ipv4, kIdIp, u"&IP Address :", u"IP Address", "ip");
+        addRow(EControl::Ipv4, kIdMask, u"Subnet Mas&k : ", u"Subnet Mask", "mask");
+        addRow(EControl::Ipv4, kIdGateway, u"&Gateway  :", u"Gateway", "gateway");
         addRow(EControl::Combo, kIdAuthentication, u"&Authentication : ", u"Authentication");
         addRow(EControl::Combo, kIdCipher, u"&Cryptograph : ", u"Cryptograph");
         addRow(EControl::Combo, kIdEap, u"EA&P : ", u"EAP");
-        addRow(EControl::Edit, kIdWepKey, u"&WEP Key : ", u"WEP Key");
-        addRow(EControl::Edit, kIdPsk, u"PS&K Key :", u"PSK Key");
-        addRow(EControl::Edit, kIdEapIdentity, u"Authentication I&D :", u"Authentication ID");
-        addRow(EControl::Edit, kIdEapPassword, u"Authentication Pass&word : ", u"Authentication Password")->bPassword =
-            true;
+        addRow(EControl::Edit, kIdWepKey, u"&WEP Key : ", u"WEP Key", "wep_key");
+        addRow(EControl::Edit, kIdPsk, u"PS&K Key :", u"PSK Key", "psk");
+        addRow(EControl::Edit, kIdEapIdentity, u"Authentication I&D :", u"Authentication ID", "eap_identity");
+        addRow(EControl::Edit, kIdEapPassword, u"Authentication Pass&word : ", u"Authentication Password",
+               "eap_password")
+            ->bPassword = true;
         AddHiddenInactivityRow(desc, nRow, kIdInactivity);
         AddPageButtons(desc);
         for (SControlDesc& control : c)
@@ -163,35 +153,13 @@ private:
         for (const char* pszMethod : kEapMethodEntries) view.ComboAdd(kIdEap, Latin1ToU16(pszMethod));
     }
 
-    // Reads the block into the members; fnDone follows with the outcome (a
-    // failed read has shown its message).
+    // Reads the block; fnDone follows with the outcome (a failed read has
+    // shown its message).
     void Read(std::function<void(bool)> fnDone) {
-        client::CHubClient hub = Hub();
-        StartJob<SRead>(
-            Jobs(),
-            [hub]() mutable {
-                SRead r;
-                r.result = hub.ReadWlan(r.value);
-                return r;
-            },
-            [this, fnDone](SRead r) {
-                if (!r.result.Ok()) {
-                    Message(u"Failed to read WLAN configuration info.", EMsgIcon::Warning);
-                    fnDone(false);
-                    return;
-                }
-                m_read = r.value;
-                m_strDeviceName = Utf8ToU16(m_read.DeviceName());
-                m_strSsid = Utf8ToU16(m_read.strSsid);
-                m_strWepKey = Utf8ToU16(m_read.strWepKey);
-                m_strPsk = Utf8ToU16(m_read.strPsk);
-                m_strEapIdentity = Utf8ToU16(m_read.strEapIdentity);
-                m_strEapPassword = Utf8ToU16(m_read.strEapPassword);
-                m_nDhcpChoice = m_read.Dhcp() ? 0 : 1;
-                m_bRead = true;
-                fnDone(true);
-            },
-            NotDone(fnDone));
+        ReadGroup([this, fnDone](bool bRead) {
+            if (bRead) m_bRead = true;
+            fnDone(bRead);
+        });
     }
 
     // Shows the block as read; runs no handler.
@@ -200,37 +168,30 @@ private:
         for (int nId : {kIdNetworkMode, kIdDhcpEnable, kIdDhcpDisable, kIdSsid, kIdIp, kIdMask, kIdGateway,
                         kIdAuthentication, kIdCipher})
             Enable(nId, true);
-        SetText(kIdDeviceName, m_strDeviceName);
-        SetText(kIdSsid, m_strSsid);
-        SetText(kIdWepKey, m_strWepKey);
-        SetText(kIdPsk, m_strPsk);
-        SetText(kIdEapIdentity, m_strEapIdentity);
-        SetText(kIdEapPassword, m_strEapPassword);
-        SetText(kIdInactivity, NumberText(m_read.nInactivity));
+        const model::SWlan& read = Held<model::SWlan>();
+        ShowValues(model::ToKeyValues(read));
+        SetText(kIdInactivity, NumberText(read.nInactivity));
 
-        const bool bAdhoc = m_read.nMode != model::kWlanInfrastructure;
+        const bool bAdhoc = read.nMode != model::kWlanInfrastructure;
         FillAuthentications(bAdhoc);
         if (bAdhoc) {
             Enable(kIdDhcpEnable, false);
             m_nDhcpChoice = 1;
         } else {
-            m_nDhcpChoice = m_read.nDhcp != 0 ? 0 : 1;
+            m_nDhcpChoice = read.nDhcp != 0 ? 0 : 1;
         }
         EnableAddresses(m_nDhcpChoice == 1);
         SetRadioPair(kIdDhcpEnable, kIdDhcpDisable, m_nDhcpChoice);
         // A mode without an entry shows none and goes back as read.
-        View().ComboSelect(kIdNetworkMode, m_read.nMode <= model::kWlanAdhoc ? m_read.nMode : -1);
-        SetIpv4(kIdIp, m_read.ip);
-        SetIpv4(kIdMask, m_read.mask);
-        SetIpv4(kIdGateway, m_read.gateway);
+        View().ComboSelect(kIdNetworkMode, read.nMode <= model::kWlanAdhoc ? read.nMode : -1);
 
-        const int nAuth = m_read.nAuth;
+        const int nAuth = read.nAuth;
         View().ComboSelect(kIdAuthentication, nAuth < View().ComboCount(kIdAuthentication) ? nAuth : -1);
         FillCiphers(nAuth);
-        View().ComboSelect(kIdCipher, model::CipherPosition(nAuth, m_read.nCipher));
-        const auto nEap = m_read.nEapMethod;
+        View().ComboSelect(kIdCipher, model::CipherPosition(nAuth, read.nCipher));
+        const auto nEap = read.nEapMethod;
         View().ComboSelect(kIdEap, model::IsEapAuth(nAuth) && nEap && *nEap < kEapMethodEntries.size() ? *nEap : -1);
-        EnableKeyFields(nAuth, m_read.nCipher);
+        EnableKeyFields(nAuth, read.nCipher);
         Enable(page_ids::kSet, true);
     }
 
@@ -258,30 +219,15 @@ private:
         for (int nId : kAddressIds) Enable(nId, bEnable);
     }
 
-    void Refuse(int nId, const std::string& strMessage, const std::u16string& strStored) {
-        Message(Latin1ToU16(strMessage), EMsgIcon::Warning);
-        SetText(nId, strStored);
-    }
-
-    void LimitWhileTyping(int nId, const std::u16string& strText, EHubText eText, const std::u16string& strStored) {
-        if (model::IsOverLong(eText, strText)) Refuse(nId, MaximumLengthText(model::MaxHubBytes(eText)), strStored);
-    }
-
     // The texts the user typed become the page's own (they are put back on
     // a refused edit).
-    void TakeFields() {
-        m_strSsid = GetText(kIdSsid);
-        m_strWepKey = GetText(kIdWepKey);
-        m_strPsk = GetText(kIdPsk);
-        m_strEapIdentity = GetText(kIdEapIdentity);
-        m_strEapPassword = GetText(kIdEapPassword);
-    }
+    void TakeFields() { KeepValues(TakeValues()); }
 
     // The authentication shown: the list position, or the value read when
     // the list has no entry for it.
     int CurrentAuthentication() const {
         const int nPosition = View().ComboIndex(kIdAuthentication);
-        return nPosition >= 0 ? nPosition : m_read.nAuth;
+        return nPosition >= 0 ? nPosition : Held<model::SWlan>().nAuth;
     }
 
     void OnNetworkModeChanged() {
@@ -318,51 +264,41 @@ private:
     }
 
     void OnSet() {
-        if (GetText(kIdSsid).empty()) {
-            Message(u"SSID : Minimum length is 1", EMsgIcon::Warning);
-            SetText(kIdSsid, m_strSsid);
-            return;
-        }
+        if (!CheckMinimum(kIdSsid, true)) return;
         TakeFields();
-        model::SWlan out;
-        out.deviceName = m_read.deviceName;
+        const model::SWlan& read = Held<model::SWlan>();
+        // The texts and addresses as they stand (the WEP key goes out only
+        // with WEP in use), the lists' choices, and as read what they have
+        // no entry for.
+        model::SWlan out = read;
+        model::ApplyKeyValues(out, TakeValues());
         const int nMode = View().ComboIndex(kIdNetworkMode);
-        out.nMode = static_cast<uint8_t>(nMode >= 0 ? nMode : m_read.nMode);
+        out.nMode = static_cast<uint8_t>(nMode >= 0 ? nMode : read.nMode);
         out.nDhcp = IsChecked(kIdDhcpEnable) ? 1 : 0;
-        out.strSsid = U16ToUtf8(m_strSsid);
-        out.nInactivity = m_read.nInactivity;
-        out.ip = GetIpv4(kIdIp);
-        out.mask = GetIpv4(kIdMask);
-        out.gateway = GetIpv4(kIdGateway);
         const int nAuth = CurrentAuthentication();
         out.nAuth = static_cast<uint8_t>(nAuth);
         const int nCipherPosition = View().ComboIndex(kIdCipher);
         out.nCipher =
-            static_cast<uint8_t>(nCipherPosition >= 0 ? model::CipherAt(nAuth, nCipherPosition) : m_read.nCipher);
+            static_cast<uint8_t>(nCipherPosition >= 0 ? model::CipherAt(nAuth, nCipherPosition) : read.nCipher);
         const int nEap = View().ComboIndex(kIdEap);
-        out.nEapMethod = nEap >= 0 ? std::optional<uint8_t>(static_cast<uint8_t>(nEap)) : m_read.nEapMethod;
+        out.nEapMethod = nEap >= 0 ? std::optional<uint8_t>(static_cast<uint8_t>(nEap)) : read.nEapMethod;
 
-        if ((nAuth == model::kAuthOpenSystem || nAuth == model::kAuthSharedKey) && out.nCipher == model::kCipherWep) {
-            if (model::CheckHubText(EHubText::WepKey, m_strWepKey) != model::ETextProblem::None) {
-                Message(u"WEP key is invalid.\nWEP key must be 5 or 13 characters.", EMsgIcon::Warning);
-                return;
-            }
-            out.strWepKey = U16ToUtf8(m_strWepKey);
+        if (out.nCipher == model::kCipherWep && model::KeyInUse(nAuth, out.nCipher) == model::EWlanKey::Wep &&
+            TextProblem(kIdWepKey) != model::ETextProblem::None) {
+            Message(u"WEP key is invalid.\nWEP key must be 5 or 13 characters.", EMsgIcon::Warning);
+            return;
         }
         if (model::IsPskAuth(nAuth)) {
-            const model::ETextProblem eProblem = model::CheckHubText(EHubText::Psk, m_strPsk);
+            const model::ETextProblem eProblem = TextProblem(kIdPsk);
             if (eProblem == model::ETextProblem::TooShort) {
-                Message(u"PSK Key : Minimum length is 8", EMsgIcon::Warning);
+                TellMinimum(kIdPsk, false);
                 return;
             }
             if (eProblem != model::ETextProblem::None) {
-                Message(Latin1ToU16(MaximumLengthText(model::MaxHubBytes(EHubText::Psk))), EMsgIcon::Warning);
+                Message(Latin1ToU16(MaximumLengthText(model::MaxHubBytes(model::EHubText::Psk))), EMsgIcon::Warning);
                 return;
             }
         }
-        out.strPsk = U16ToUtf8(m_strPsk);
-        out.strEapIdentity = U16ToUtf8(m_strEapIdentity);
-        out.strEapPassword = U16ToUtf8(m_strEapPassword);
 
         client::CHubClient hub = Hub();
         StartJob<SWrite>(
@@ -384,13 +320,6 @@ private:
             });
     }
 
-    model::SWlan m_read;
-    std::u16string m_strDeviceName;
-    std::u16string m_strSsid;
-    std::u16string m_strWepKey;
-    std::u16string m_strPsk;
-    std::u16string m_strEapIdentity;
-    std::u16string m_strEapPassword;
     int m_nDhcpChoice = 1;  // 0 " Enable", 1 " Disable"
     bool m_bRead = false;
 };

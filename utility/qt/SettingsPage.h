@@ -5,7 +5,7 @@
 //
 //   auto page = RenderPage(MakeLanPage, context);
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "utility/qt/DialogBase.h"
 #include "utility/qt/LibraryWorker.h"
 #include "utility/logic/PageLogic.h"
@@ -17,11 +17,11 @@ namespace vexal::utility {
 
 // What every page is handed in the Qt program.
 struct SQtPageContext {
-    client::CfgApiTable& api;
+    client::CHubSession& session;
     CLibraryWorker& worker;
     IDialogServices& services;
 
-    SPageContext Logic() const { return {api, worker.Jobs()}; }
+    SPageContext Logic() const { return {session, worker.Jobs()}; }
 };
 
 class CSettingsPage : public CDialogBase {

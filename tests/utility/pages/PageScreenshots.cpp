@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
                             {"interface-usage", &MakeInterfaceUsagePage},
                             {"net-protocol", &MakeNetProtocolPage}};
     int nFailed = 0;
-    const SQtPageContext context{api, worker, services};
+    vexal::client::CHubSession session(api);
+    session.Attach(api.m_nHandle);
+    const SQtPageContext context{session, worker, services};
     for (const SShot& shot : kShots) {
         auto page = RenderPage(shot.pfnMake, context);
         std::optional<bool> read;

@@ -14,6 +14,7 @@
 #include "RecorderControl.h"
 #include "UtilityTestSupport.h"
 #include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "utility/qt/SettingsPage.h"
 
 #include <memory>
@@ -27,7 +28,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    SQtPageContext Context() { return {m_api, m_worker, m_services}; }
+    // The pages' session, on the handle the fixture opened.
+    SQtPageContext Context() {
+        m_session.Attach(m_api.m_nHandle);
+        return {m_session, m_worker, m_services};
+    }
     // One control command; the answer without its "OK ".
     std::string Control(const std::string& strLine);
     void ClearReceived() { Control("RX CLEAR"); }
@@ -45,6 +50,7 @@ protected:
 
     std::unique_ptr<CHubSimFixture> m_pHub;
     client::CfgApiTable m_api;
+    client::CHubSession m_session{m_api};
     CLibraryWorker m_worker;
 };
 
@@ -53,7 +59,11 @@ protected:
 class CRecorderPageTest : public CUtilityTest {
 protected:
     void SetUp() override { ASSERT_TRUE(m_api.Load(CRecorderControl::LibraryName())); }
-    SQtPageContext Context() { return {m_api, m_worker, m_services}; }
+    // The pages' session, on the handle the fixture opened.
+    SQtPageContext Context() {
+        m_session.Attach(m_api.m_nHandle);
+        return {m_session, m_worker, m_services};
+    }
     // Makes a page, reads it and shows it as the active window, with the
     // keyboard focus, as the main window opens it (the test fails when the
     // read does).
@@ -61,6 +71,7 @@ protected:
 
     CRecorderControl m_rec;  // resets the record
     client::CfgApiTable m_api;
+    client::CHubSession m_session{m_api};
     CLibraryWorker m_worker;
 };
 

@@ -5,7 +5,8 @@
 //       CRecorderControl rec;                             // stand-in library
 //       client::CfgApiTable api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
 //       CLibraryWorker worker;
-//       SQtPageContext ctx{api, worker, m_services};
+//       client::CHubSession session(api);               // attached to the handle opened
+//       SQtPageContext ctx{session, worker, m_services};
 //       auto page = RenderPage(MakeLanPage, ctx);
 //       ASSERT_TRUE(ReadFromHub(*page));                  // waits for the read
 //       page->show();                                     // shown, not run modally
