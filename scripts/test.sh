@@ -172,20 +172,20 @@ export VEXAL_WINE32_REPORT=$build_root/wine32-not-installed.txt
 mkdir -p "$build_root"
 stage install 900 bash "$top/scripts/deps.sh"
 stage format 120 format_check
-stage build 1200 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
+stage build 1800 configure_and_build "$build_root/ci" -DVEXAL_WERROR=ON
 stage tests 900 run_ctest "$build_root/ci"
 stage package 300 bash "$top/packaging/check-package.sh" "$build_root/ci"
 stage soak-valgrind 240 soak_valgrind "$build_root/ci"
 stage windows 900 windows_all "$build_root/win" "$build_root/ci" "$build_root/win32"
 stage windows32 600 windows32_all "$build_root/win32" "$build_root/ci" "$VEXAL_WINE32_REPORT"
 stage windows-archive 120 windows_archive "$build_root/win"
-stage sanitizer-build 1500 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
+stage sanitizer-build 1800 configure_and_build "$build_root/asan" -DVEXAL_SANITIZE=ON -DVEXAL_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage sanitizer-tests 900 run_ctest "$build_root/asan"
 unset ASAN_OPTIONS UBSAN_OPTIONS
-stage tsan 900 tsan_all "$build_root/tsan"
+stage tsan 1500 tsan_all "$build_root/tsan"
 export BUILD_TARGET=fuzz_all
-stage fuzz-build 300 configure_and_build "$build_root/fuzz" -DVEXAL_BUILD_FUZZ=ON -DBUILD_TESTING=OFF \
+stage fuzz-build 420 configure_and_build "$build_root/fuzz" -DVEXAL_BUILD_FUZZ=ON -DBUILD_TESTING=OFF \
   -DVEXAL_BUILD_BENCH=OFF -DVEXAL_WERROR=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 unset BUILD_TARGET
 stage fuzz $(( ${VEXAL_FUZZ_SECONDS:-150} + 120 )) fuzz_all "$build_root/fuzz" "${VEXAL_FUZZ_SECONDS:-150}"

@@ -8,6 +8,9 @@
 #include "model/Lan.h"
 #include "utility/pages/GroupPage.h"
 
+#include <memory>
+#include <vector>
+
 namespace vexal::utility::test {
 namespace {
 
@@ -30,21 +33,29 @@ private:
     SDialogDesc m_desc;
 };
 
+// A page of the group whose controls are the given ones, shown in a recording view.
 struct SFormFixture {
     CIdleQueue queue;
     CLibraryJobs jobs{queue};
     client::CfgApiTable api;
     client::CHubSession session{api};
     CRecordingView view;
+    std::unique_ptr<CFormPage> pPage;
+
+    CFormPage& Page(const model::SGroupDef& group, std::vector<SControlDesc> controls) {
+        SDialogDesc desc;
+        desc.controls = std::move(controls);
+        pPage = std::make_unique<CFormPage>(SPageContext{session, jobs}, group, std::move(desc));
+        pPage->Attach(&view);
+        return *pPage;
+    }
 };
 
 TEST(GroupPage, KeyedControlsShowTheValuesAndGiveBackTheWritableOnes) {
     SFormFixture f;
-    SDialogDesc desc;
-    desc.controls = {KeyCtl(EControl::Edit, kMac, u"MAC Address", 0, 1, "mac"),
-                     KeyCtl(EControl::Ipv4, kIp, u"IP Address", 1, 1, "ip"), Ctl(EControl::Edit, kNote, u"Note", 2, 1)};
-    CFormPage page(SPageContext{f.session, f.jobs}, model::LanGroup(), desc);
-    page.Attach(&f.view);
+    CFormPage& page = f.Page(model::LanGroup(), {KeyCtl(EControl::Edit, kMac, u"MAC Address", 0, 1, "mac"),
+                                                 KeyCtl(EControl::Ipv4, kIp, u"IP Address", 1, 1, "ip"),
+                                                 Ctl(EControl::Edit, kNote, u"Note", 2, 1)});
     model::SLan lan;
     lan.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
     lan.ip = {192, 168, 0, 17};
@@ -66,11 +77,9 @@ TEST(GroupPage, KeyedControlsShowTheValuesAndGiveBackTheWritableOnes) {
 
 TEST(GroupPage, TextsAreHeldToTheirKeysRulesInThePagesWords) {
     SFormFixture f;
-    SDialogDesc desc;
-    desc.controls = {KeyCtl(EControl::Edit, kName, u"Device Name", 0, 1, "name"),
-                     KeyCtl(EControl::Edit, kPin, u"PIN Code", 1, 1, "pin"), Ctl(EControl::Edit, kNote, u"Note", 2, 1)};
-    CFormPage page(SPageContext{f.session, f.jobs}, model::BluetoothGroup(), desc);
-    page.Attach(&f.view);
+    CFormPage& page = f.Page(model::BluetoothGroup(), {KeyCtl(EControl::Edit, kName, u"Device Name", 0, 1, "name"),
+                                                       KeyCtl(EControl::Edit, kPin, u"PIN Code", 1, 1, "pin"),
+                                                       Ctl(EControl::Edit, kNote, u"Note", 2, 1)});
     page.ShowValues({{"name", "Till 1"}, {"pin", "8147"}});
 
     // Over the limit while typing: told, and the text shown before is back.
