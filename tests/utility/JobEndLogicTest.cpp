@@ -108,14 +108,15 @@ TEST(JobEnd, FindHubsListsAnIdentificationThatThrowsAndStillCloses) {
 
 TEST(JobEnd, ASaveWhoseWorkThrowsTakesThePopupDownAndEnds) {
     client::CfgApiTable api;
-    api.m_nHandle = 1;
     api.m_pfn_getVexalName = [](int32_t, ZamoText*) -> int32_t { throw 42; };  // not even a std::exception
     CHandQueue ui;
     CLibraryJobs jobs(ui);
     CProgressLogic progress;
     CRecordingView window;
     window.m_chosenFile = "/nonexistent/never-written.json";
-    CSettingsFilesLogic files(window, api, jobs, progress);
+    client::CHubSession session(api);
+    session.Attach(1);
+    CSettingsFilesLogic files(window, session, jobs, progress);
     int nEnded = 0;
     files.Save(u"VX-H400_VXL", "USB", [&] { ++nEnded; });
     EXPECT_TRUE(files.IsBusy());

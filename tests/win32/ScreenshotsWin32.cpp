@@ -106,7 +106,7 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
         {"interface-usage", MakeInterfaceUsagePage},
     };
     client::CHubSession session(api);
-    session.Attach(api.m_nHandle);
+    session.Attach(main.Session().Handle());
     for (const auto& [pszName, fnFactory] : pages) {
         auto pPage = fnFactory(SPageContext{session, jobs});
         CWin32Dialog view(*pPage, &window);

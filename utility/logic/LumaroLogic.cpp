@@ -164,7 +164,7 @@ const SDialogDesc& CLumaroLogic::Desc() const {
 }
 
 void CLumaroLogic::OnInit() {
-    m_pFiles = std::make_unique<CSettingsFilesLogic>(View(), m_api, m_jobs, m_progress);
+    m_pFiles = std::make_unique<CSettingsFilesLogic>(View(), *m_pSession, m_jobs, m_progress);
     SetText(kCaption, Arg(u"Vexal Configuration Utility %1", m_options.strVersion));
     // Initial values, then the command line.
     m_address = m_options.address.value_or(Ipv4Octets{192, 168, 0, 17});
@@ -281,7 +281,6 @@ void CLumaroLogic::OnConnect() {
         m_jobs, [&session, nType, port] { return session.Connect(nType, port); },
         [this](client::CHubSession::SConnect r) {
             // The window takes input again here, so the message box does too.
-            m_api.m_nHandle = r.nSession;
             if (r.nSession != 0) m_sessions.push_back(r.nSession);
             m_nOpenResult = r.nOpen;
             if (r.nResult != 0) {
@@ -302,7 +301,7 @@ void CLumaroLogic::OnConnect() {
 
 void CLumaroLogic::OnDisconnect() {
     if (IsBusy() || !m_bConnected) return;
-    const int32_t nHandle = m_api.m_nHandle;
+    const int32_t nHandle = m_pSession->Handle();
     client::CHubSession& session = *m_pSession;
     StartJob<int32_t>(
         m_jobs, [&session, nHandle] { return session.CloseSession(nHandle); },
@@ -386,7 +385,7 @@ void CLumaroLogic::OnDevices() {
     // while it runs, so no other call reaches the session meanwhile.
     const std::string strPort = U16ToUtf8(m_strPortText);
     client::SHubAddress address{m_nInterface, strPort, m_nInterface == 16 ? std::string("USB") : strPort};
-    CDevicesLogic devices(m_jobs, std::make_shared<CDeviceWatch>(m_api, m_api.m_nHandle, std::move(address)));
+    CDevicesLogic devices(m_jobs, std::make_shared<CDeviceWatch>(m_api, m_pSession->Handle(), std::move(address)));
     m_bDevices = true;
     View().RunModal(devices);
     m_bDevices = false;
@@ -449,8 +448,8 @@ void CLumaroLogic::Shutdown() {
     if (bIdle && m_api.IsBound() && !m_sessions.empty()) {
         std::vector<int32_t> sessions = m_sessions;
         if (m_bConnected) {
-            std::erase(sessions, m_api.m_nHandle);
-            sessions.insert(sessions.begin(), m_api.m_nHandle);
+            std::erase(sessions, m_pSession->Handle());
+            sessions.insert(sessions.begin(), m_pSession->Handle());
         }
         client::CHubSession& session = *m_pSession;
         bClosed = m_jobs.StartJob(

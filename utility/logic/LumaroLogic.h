@@ -127,6 +127,8 @@ public:
     int InterfaceType() const { return m_nInterface; }
     const std::u16string& PortText() const { return m_strPortText; }
     client::CfgApiTable& Api() { return m_api; }
+    // The session connect opens and the pages, files and devices use.
+    client::CHubSession& Session() { return *m_pSession; }
     CProgressLogic& Progress() { return m_progress; }
     bool LibraryUnloaded() const { return m_bUnloaded; }
     bool IsShutDown() const { return m_bShutDown; }

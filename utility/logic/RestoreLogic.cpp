@@ -45,9 +45,9 @@ std::string Trimmed(const std::string& strText) {
 
 }  // namespace
 
-CRestoreLogic::CRestoreLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strFile,
+CRestoreLogic::CRestoreLogic(client::CHubSession& session, CLibraryJobs& jobs, std::u16string strFile,
                              model::SBackup backup, model::SHubSettings hub, std::string strConnectedAddress)
-    : m_api(api),
+    : m_session(session),
       m_jobs(jobs),
       m_strFile(std::move(strFile)),
       m_backup(std::move(backup)),
@@ -113,8 +113,8 @@ void CRestoreLogic::OnWrite() {
                     Utf8ToU16(m_strConnectedAddress)),
                 EMsgIcon::Question, EMsgButtons::YesNo) != EMsgResult::Yes)
         return;
-    const client::CfgApiTable& api = m_api;
-    const int32_t nSession = m_api.m_nHandle;
+    const client::CfgApiTable& api = m_session.Api();
+    const int32_t nSession = m_session.Handle();
     m_bJob = StartJob<std::vector<SApplied>>(
         m_jobs,
         [&api, nSession, plans = m_plans, hub = m_hub] {

@@ -4,7 +4,7 @@
 // until "Write to hub"; then each group that differs is written and read
 // back, and the list shows what came of each.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "model/Backup.h"
 #include "model/RestorePlan.h"
 #include "utility/logic/BackupRestore.h"
@@ -28,7 +28,7 @@ public:
     // the connected hub just before; the plan is made against them.
     // strConnectedAddress: the address this session reaches the hub at
     // (empty when not over Ethernet).
-    CRestoreLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strFile, model::SBackup backup,
+    CRestoreLogic(client::CHubSession& session, CLibraryJobs& jobs, std::u16string strFile, model::SBackup backup,
                   model::SHubSettings hub, std::string strConnectedAddress);
 
     const SDialogDesc& Desc() const override;
@@ -48,7 +48,7 @@ private:
     // Closes now, or once the groups under way are written.
     void CloseWhenIdle(int nResult);
 
-    client::CfgApiTable& m_api;
+    client::CHubSession& m_session;  // the main window's, connected
     CLibraryJobs& m_jobs;
     std::u16string m_strFile;
     model::SBackup m_backup;

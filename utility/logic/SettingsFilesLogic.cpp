@@ -88,9 +88,9 @@ SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const st
 
 }  // namespace
 
-CSettingsFilesLogic::CSettingsFilesLogic(IDialogView& window, client::CfgApiTable& api, CLibraryJobs& jobs,
+CSettingsFilesLogic::CSettingsFilesLogic(IDialogView& window, client::CHubSession& session, CLibraryJobs& jobs,
                                          CProgressLogic& progress)
-    : m_window(window), m_api(api), m_jobs(jobs), m_progress(progress) {}
+    : m_window(window), m_session(session), m_jobs(jobs), m_progress(progress) {}
 
 CSettingsFilesLogic::~CSettingsFilesLogic() = default;
 
@@ -127,8 +127,8 @@ void CSettingsFilesLogic::WithFile(const SFileChoice& choice, std::function<R(co
 void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string& strSource,
                                std::function<void()> fnEnded) {
     const std::string strTaken = platform::UtcTimestamp();
-    const client::CfgApiTable& api = m_api;
-    const int32_t nSession = m_api.m_nHandle;
+    const client::CfgApiTable& api = m_session.Api();
+    const int32_t nSession = m_session.Handle();
     WithFile<SSaved>(
         {EFileAction::Save, u"Save settings", Utf8ToU16(SuggestedBackupName(U16ToUtf8(strModel), strTaken)),
          kFilterName, kPattern, u"json"},
@@ -143,8 +143,8 @@ void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string
 }
 
 void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
-    const client::CfgApiTable& api = m_api;
-    const int32_t nSession = m_api.m_nHandle;
+    const client::CfgApiTable& api = m_session.Api();
+    const int32_t nSession = m_session.Handle();
     WithFile<SLoadRead>(
         {EFileAction::Open, u"Load settings", {}, kFilterName, kPattern, {}},
         [&api, nSession](const std::string& strFile) { return ReadForLoad(api, nSession, strFile); },
@@ -160,8 +160,9 @@ void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::func
             } else {
                 // The library thread is free again once a continuation runs,
                 // so the dialog's own writes can start from inside its run.
-                m_pRestore = std::make_unique<CRestoreLogic>(m_api, m_jobs, Utf8ToU16(strFile), std::move(*read.backup),
-                                                             std::move(read.hub), strConnectedAddress);
+                m_pRestore =
+                    std::make_unique<CRestoreLogic>(m_session, m_jobs, Utf8ToU16(strFile), std::move(*read.backup),
+                                                    std::move(read.hub), strConnectedAddress);
                 m_window.RunModal(*m_pRestore);
                 m_pRestore.reset();
             }

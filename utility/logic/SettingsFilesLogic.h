@@ -8,7 +8,7 @@
 // place before the hub is even read; otherwise the hub is read whole and the
 // plan shown; nothing is written unless the user says so there.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/HubSession.h"
 #include "utility/logic/DialogView.h"
 #include "utility/logic/ProgressLogic.h"
 
@@ -23,8 +23,9 @@ class CRestoreLogic;
 class CSettingsFilesLogic {
 public:
     // window: the main window's view (messages, file choice, pop-up owner);
-    // all four outlive this.
-    CSettingsFilesLogic(IDialogView& window, client::CfgApiTable& api, CLibraryJobs& jobs, CProgressLogic& progress);
+    // session: the main window's, connected; all four outlive this.
+    CSettingsFilesLogic(IDialogView& window, client::CHubSession& session, CLibraryJobs& jobs,
+                        CProgressLogic& progress);
     ~CSettingsFilesLogic();
     CSettingsFilesLogic(const CSettingsFilesLogic&) = delete;
     CSettingsFilesLogic& operator=(const CSettingsFilesLogic&) = delete;
@@ -48,7 +49,7 @@ private:
                   std::function<void()> fnEnded);
 
     IDialogView& m_window;
-    client::CfgApiTable& m_api;
+    client::CHubSession& m_session;
     CLibraryJobs& m_jobs;
     CProgressLogic& m_progress;
     bool m_bRunning = false;

@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     } else {
         read->backup.strTaken = "2026-12-08T08:30:00Z";
         read->backup.strSource = "192.168.0.12:9100";
-        CRestoreLogic logic(api, worker.Jobs(), u"Till 2 2026-12-08.json", read->backup, read->hub, {});
+        CRestoreLogic logic(session, worker.Jobs(), u"Till 2 2026-12-08.json", read->backup, read->hub, {});
         CDialogBase restore(logic, services);
         restore.show();
         Settle();
