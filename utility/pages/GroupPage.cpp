@@ -33,7 +33,7 @@ void CGroupPage::ReadGroup(std::function<void(bool)> fnDone) {
                 fnDone(false);
                 return;
             }
-            m_held = std::move(read.value);
+            m_held = std::move(*read.value);
             fnDone(true);
         },
         NotDone(fnDone));

@@ -24,7 +24,10 @@ public:
     void OnTextEdited(int nId, const std::u16string& strText) override;
 
 protected:
-    CGroupPage(const SPageContext& context, const model::SGroupDef& group) : CPageLogic(context), m_group(group) {}
+    // Held() starts as the group's default value, so it is a value of the
+    // group even before a read.
+    CGroupPage(const SPageContext& context, const model::SGroupDef& group)
+        : CPageLogic(context), m_group(group), m_held(*model::MakeGroupValue(group.strName)) {}
 
     // Reads the group on the library thread; fnDone(true) follows once
     // Held() holds it, fnDone(false) after ReadFailed(call) told the user
@@ -33,10 +36,10 @@ protected:
     // The page's words for a read that failed at the call named (nullptr: no call's).
     virtual void ReadFailed(const char* pszCall) = 0;
 
-    // The group as the hub last gave it (or took it, SetHeld); valid once a read succeeded.
+    // The group as the hub last gave it (or took it, SetHeld).
     template <class T>
     const T& Held() const {
-        return std::get<T>(*m_held);
+        return std::get<T>(m_held);
     }
     void SetHeld(model::CGroupValue value) { m_held = std::move(value); }
 
@@ -61,7 +64,7 @@ private:
     void PutBack(int nId);
 
     const model::SGroupDef& m_group;
-    std::optional<model::CGroupValue> m_held;
+    model::CGroupValue m_held;
     model::GroupValues m_kept;
 };
 
