@@ -10,7 +10,7 @@
 //   uint8_t nStatus = 0;
 //   hub.WriteLan(lan, nStatus);
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "model/Bluetooth.h"
 #include "model/Identification.h"
 #include "model/Lan.h"
@@ -37,7 +37,7 @@ enum class ECustomAction { Add, Delete, Reset };
 
 class CHubClient {
 public:
-    CHubClient(const CfgApiTable& api, int32_t nSession) : m_api(api), m_nSession(nSession) {}
+    CHubClient(const CCfgLibrary& api, int32_t nSession) : m_api(api), m_nSession(nSession) {}
 
     // ---- Identification
     SCallResult ReadModel(std::string& strModel);
@@ -89,7 +89,7 @@ public:
                          const std::string& strPid = {});
 
 private:
-    const CfgApiTable& m_api;
+    const CCfgLibrary& m_api;
     int32_t m_nSession;
 };
 

@@ -1,5 +1,6 @@
 #include "client/HubDevices.h"
 
+#include "client/CfgEntryPoints.h"
 #include "client/CfgGate.h"
 #include "model/CustomDevices.h"
 #include "model/DeviceFrames.h"
@@ -70,7 +71,7 @@ SDeviceEvent MakeEvent(EDeviceEvent eKind, int nId = 0) {
 
 }  // namespace
 
-CHubDevices::CHubDevices(const CfgApiTable& cfg, const CPortApiTable& port)
+CHubDevices::CHubDevices(const CCfgLibrary& cfg, const CPortApiTable& port)
     : m_cfg(cfg), m_portApi(port), m_session(cfg), m_port(port) {
     m_session.UseGate(true);
 }
@@ -152,7 +153,7 @@ bool CHubDevices::Begin(const SHubAddress& address, const SHubDevicesOptions& op
 }
 
 bool CHubDevices::JoinPort(const SHubAddress& address) {
-    const int32_t nDevice = SessionCall([&] { return m_cfg.m_pfn_getDeviceId(m_session.Handle()); });
+    const int32_t nDevice = SessionCall([&] { return m_cfg.Fn().m_pfn_getDeviceId(m_session.Handle()); });
     if (nDevice <= 0 || nDevice > model::kLastDeviceId) return Fail(address.strLabel + ": the session has no device");
     const ELinkKind eKind = LinkKindOf(address.nInterface);
     const uint32_t nBaud = eKind == ELinkKind::Serial ? BaudOf(address.strPortText) : 0;
@@ -574,7 +575,7 @@ size_t CHubDevices::Receive(int nDevice, std::vector<uint8_t>& data, uint32_t nW
     }
 }
 
-bool ProbeHub(const CfgApiTable& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
+bool ProbeHub(const CCfgLibrary& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
               uint64_t nDeadlineMs, SHubStatus& status, std::string& strError,
               const std::function<void(const SHubStatus&)>& fnTaken) {
     CHubDevices hub(cfg, port);

@@ -6,7 +6,7 @@
 // which devices are present, the printers' status records, the hub's write
 // alarms, and the bytes to and from a device.
 //
-//   CfgApiTable cfg;  cfg.Load();            // the configuration library
+//   CCfgLibrary cfg;  cfg.Load();            // the configuration library
 //   CPortApiTable port;  port.Load(cfg);     // the port library beside it
 //   CHubDevices hub(cfg, port);
 //   if (!hub.Open({ZAMO_IF_ETHERNET, "10.0.0.5:9100", "10.0.0.5:9100"}, 0, {})) ... hub.Error()
@@ -70,7 +70,7 @@
 // any number of subscribers and senders). Sessions the process opens
 // elsewhere are not seen by that check.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/DeviceEvents.h"
 #include "client/DevicePort.h"
 #include "client/HubSession.h"
@@ -120,7 +120,7 @@ struct SHubDevicesOptions {
 class CHubDevices {
 public:
     // The tables must outlive this object; both bound.
-    CHubDevices(const CfgApiTable& cfg, const CPortApiTable& port);
+    CHubDevices(const CCfgLibrary& cfg, const CPortApiTable& port);
     ~CHubDevices();  // Close()
     CHubDevices(const CHubDevices&) = delete;
     CHubDevices& operator=(const CHubDevices&) = delete;
@@ -204,7 +204,7 @@ private:
     void SetLink(std::optional<bool> bPortOffline, std::optional<bool> bSilent);
     void Emit(SDeviceEvent event);  // with m_mutex held
 
-    const CfgApiTable& m_cfg;
+    const CCfgLibrary& m_cfg;
     const CPortApiTable& m_portApi;
     CHubSession m_session;
     CDevicePort m_port;
@@ -247,7 +247,7 @@ private:
 // time-out and its exchanges, the close up to one exchange). fnTaken, when
 // given, has the picture before the close (a caller that answers someone
 // need not wait for it).
-bool ProbeHub(const CfgApiTable& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
+bool ProbeHub(const CCfgLibrary& cfg, const CPortApiTable& port, const SHubAddress& address, int nTimeoutSeconds,
               uint64_t nDeadlineMs, SHubStatus& status, std::string& strError,
               const std::function<void(const SHubStatus&)>& fnTaken = {});
 

@@ -63,7 +63,12 @@ void CPortProbe::Run() {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nDone;
         if (bOpen) m_vecOpen.push_back(dwAddress);
-        if (bLocal && !m_localFailure) m_localFailure = SLocalFailure{dwAddress, nErr};
+        // The earliest address in the list, not the first to fail: threads
+        // finish in any order and a report should not change from run to run.
+        if (bLocal && (!m_localFailure || i < m_nFailureIndex)) {
+            m_localFailure = SLocalFailure{dwAddress, nErr};
+            m_nFailureIndex = i;
+        }
         if (m_fnStep) m_fnStep(m_nDone, dwAddress, bOpen);
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -92,7 +97,7 @@ std::vector<uint32_t> CPortProbe::TakeOpen() {
     return std::exchange(m_vecOpen, {});
 }
 
-SFoundHub IdentifyHub(const CfgApiTable& api, uint32_t dwAddress, uint16_t wPort, int nTimeoutSeconds) {
+SFoundHub IdentifyHub(const CCfgLibrary& api, uint32_t dwAddress, uint16_t wPort, int nTimeoutSeconds) {
     SFoundHub found;
     found.strAddress = FormatIPv4(dwAddress);
     CHubSession session(api);

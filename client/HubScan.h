@@ -4,7 +4,7 @@
 // library for its model and firmware). The tool's scan and the utility's
 // search share both.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "platform/NetInterfaces.h"
 
 #include <atomic>
@@ -56,8 +56,8 @@ public:
     std::vector<uint32_t> TakeOpen();
 
     // An address this computer could not try at all (no route to its
-    // network, no socket left, ...): the first such address of the probe
-    // and the error. A probe with one cannot tell that nothing is there.
+    // network, no socket left, ...): the one earliest in the probe's list
+    // and its error. A probe with one cannot tell that nothing is there.
     struct SLocalFailure {
         uint32_t dwAddress = 0;
         int nError = 0;
@@ -78,6 +78,7 @@ private:
     size_t m_nRunning = 0;
     std::vector<uint32_t> m_vecOpen;
     std::optional<SLocalFailure> m_localFailure;
+    size_t m_nFailureIndex = 0;  // of m_localFailure in m_vecAddresses
     std::vector<std::thread> m_threads;
 };
 
@@ -91,6 +92,6 @@ struct SFoundHub {
 // Opens a session to dwAddress:wPort, reads the model and firmware, and
 // closes it again; nTimeoutSeconds 0 keeps the library's device-ID wait.
 // Runs on the library's client thread.
-SFoundHub IdentifyHub(const CfgApiTable& api, uint32_t dwAddress, uint16_t wPort, int nTimeoutSeconds);
+SFoundHub IdentifyHub(const CCfgLibrary& api, uint32_t dwAddress, uint16_t wPort, int nTimeoutSeconds);
 
 }  // namespace vexal::client

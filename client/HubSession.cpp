@@ -1,5 +1,6 @@
 #include "client/HubSession.h"
 
+#include "client/CfgEntryPoints.h"
 #include "client/CfgGate.h"
 #include "model/CustomDevices.h"
 #include "model/HubText.h"
@@ -82,18 +83,16 @@ struct SGroupWriter {
 
 }  // namespace
 
-bool CHubSession::Fail(const std::string& strText) {
+bool CHubSession::Fail(const std::string& strText, const char* pszCall) {
     m_strError = strText;
-    m_pszErrorCall = nullptr;
+    m_pszErrorCall = pszCall;
     return false;
 }
 
 bool CHubSession::Check(const SCallResult& r) {
     if (r.Ok()) return true;
     m_nErrorCode = r.nCode;
-    Fail(std::string(r.pszCall) + ": " + std::to_string(r.nCode) + ": " + ResultMeaning(r.nCode));
-    m_pszErrorCall = r.pszCall;
-    return false;
+    return Fail(std::string(r.pszCall) + ": " + std::to_string(r.nCode) + ": " + ResultMeaning(r.nCode), r.pszCall);
 }
 
 bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const std::string& strLabel,
@@ -104,7 +103,7 @@ bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const
     {
         std::unique_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
         if (m_bGate) gate.lock();
-        m_nSession = m_api.m_pfn_selectInterface(nInterface, strPort.c_str());
+        m_nSession = m_api.Fn().m_pfn_selectInterface(nInterface, strPort.c_str());
     }
     if (m_nSession == 0) return Fail("selectInterface(" + strPortText + ") refused the port");
     m_bOwned = true;
@@ -112,12 +111,12 @@ bool CHubSession::Open(int32_t nInterface, const std::string& strPortText, const
     {
         std::shared_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
         if (m_bGate) gate.lock();
-        if (!Check({m_api.m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"})) return false;
-        if (nTimeoutSeconds > 0 && !Check({m_api.m_pfn_setTimeout(m_nSession, nTimeoutSeconds), "setTimeout"}))
+        if (!Check({m_api.Fn().m_pfn_selectCommandMode(m_nSession, 0), "selectCommandMode"})) return false;
+        if (nTimeoutSeconds > 0 && !Check({m_api.Fn().m_pfn_setTimeout(m_nSession, nTimeoutSeconds), "setTimeout"}))
             return false;
-        m_api.m_pfn_openService(m_nSession);
+        m_api.Fn().m_pfn_openService(m_nSession);
         // As the utility judges an open: by the session's last result.
-        nResult = m_api.m_pfn_getResult(m_nSession);
+        nResult = m_api.Fn().m_pfn_getResult(m_nSession);
     }
     if (nResult != 0) {
         Close();
@@ -135,11 +134,11 @@ void CHubSession::Attach(int32_t nSession) {
 CHubSession::SConnect CHubSession::Connect(int32_t nInterface, const std::u16string& strPortText) {
     Close();
     SConnect c;
-    c.nSession = m_api.m_pfn_selectInterface(nInterface, strPortText.c_str());
+    c.nSession = m_api.Fn().m_pfn_selectInterface(nInterface, strPortText.c_str());
     m_nSession = c.nSession;
-    m_api.m_pfn_selectCommandMode(c.nSession, 0);
-    c.nOpen = m_api.m_pfn_openService(c.nSession);
-    c.nResult = m_api.m_pfn_getResult(c.nSession);
+    m_api.Fn().m_pfn_selectCommandMode(c.nSession, 0);
+    c.nOpen = m_api.Fn().m_pfn_openService(c.nSession);
+    c.nResult = m_api.Fn().m_pfn_getResult(c.nSession);
     if (c.nResult == 0) {
         CHubClient hub = Client();
         hub.ReadModel(c.strModel);
@@ -149,7 +148,7 @@ CHubSession::SConnect CHubSession::Connect(int32_t nInterface, const std::u16str
 }
 
 int32_t CHubSession::CloseSession(int32_t nSession) {
-    const int32_t nResult = m_api.m_pfn_closeService(nSession, 0);
+    const int32_t nResult = m_api.Fn().m_pfn_closeService(nSession, 0);
     if (nSession == m_nSession) {
         m_nSession = 0;
         m_bOwned = false;
@@ -161,7 +160,7 @@ void CHubSession::Close() {
     if (m_nSession != 0 && m_bOwned) {
         std::unique_lock<std::shared_mutex> gate(CfgLibraryGate(), std::defer_lock);
         if (m_bGate) gate.lock();
-        m_api.m_pfn_closeService(m_nSession, 0);
+        m_api.Fn().m_pfn_closeService(m_nSession, 0);
     }
     m_bOwned = false;
     m_nSession = 0;
@@ -215,9 +214,7 @@ bool CHubSession::WriteGroup(int nSerialId, const model::CGroupValue& current, c
     std::visit(writer, current);
     if (!writer.strRefusal.empty()) {
         m_nErrorCode = writer.result.nCode;
-        Fail(writer.strRefusal);
-        m_pszErrorCall = writer.result.pszCall;
-        return false;
+        return Fail(writer.strRefusal, writer.result.pszCall);
     }
     return Check(writer.result);
 }

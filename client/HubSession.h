@@ -4,7 +4,7 @@
 // restore, and the Python package drive hubs through it. Every failure
 // leaves a message naming the call, the code and its meaning.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubClient.h"
 #include "model/Backup.h"
 #include "model/RestorePlan.h"
@@ -20,7 +20,7 @@ namespace vexal::client {
 
 class CHubSession {
 public:
-    explicit CHubSession(const CfgApiTable& api) : m_api(api) {}
+    explicit CHubSession(const CCfgLibrary& api) : m_api(api) {}
     ~CHubSession() { Close(); }
     CHubSession(const CHubSession&) = delete;
     CHubSession& operator=(const CHubSession&) = delete;
@@ -52,7 +52,7 @@ public:
     // sessions of one process driven from several threads).
     void UseGate(bool bUse) { m_bGate = bUse; }
     int32_t Handle() const { return m_nSession; }
-    const CfgApiTable& Api() const { return m_api; }
+    const CCfgLibrary& Api() const { return m_api; }
     // Closes a session Open opened.
     void Close();
     CHubClient Client() const { return CHubClient(m_api, m_nSession); }
@@ -140,11 +140,12 @@ public:
 
 private:
     bool Check(const SCallResult& result);
-    bool Fail(const std::string& strText);
+    // Sets Error() (and the call behind it, when a call's); always false.
+    bool Fail(const std::string& strText, const char* pszCall = nullptr);
     // After a write: the hub must hold what was asked, key by key.
     bool Confirm(int nSerialId, const model::CGroupValue& target, model::GroupValues& readBack);
 
-    const CfgApiTable& m_api;
+    const CCfgLibrary& m_api;
     int32_t m_nSession = 0;
     bool m_bOwned = false;
     bool m_bGate = false;

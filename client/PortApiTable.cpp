@@ -1,6 +1,7 @@
 #include "client/PortApiTable.h"
 
-#include "client/CfgApiTable.h"
+#include "client/CfgEntryPoints.h"
+#include "client/CfgLibrary.h"
 #include "platform/DynLib.h"
 
 #include <utility>
@@ -10,14 +11,14 @@ namespace vexal::client {
 CPortApiTable::CPortApiTable() = default;
 CPortApiTable::~CPortApiTable() = default;
 
-bool CPortApiTable::Load(const CfgApiTable& cfg) {
+bool CPortApiTable::Load(const CCfgLibrary& cfg) {
     if (!cfg.IsBound()) {
         m_strError = "the configuration library is not loaded";
         return false;
     }
     // Any entry point of the configuration library: the port library is the
     // one beside it, which is the one it loads.
-    return Load("zamoport", reinterpret_cast<const void*>(cfg.m_pfn_selectInterface));
+    return Load("zamoport", reinterpret_cast<const void*>(cfg.Fn().m_pfn_selectInterface));
 }
 
 bool CPortApiTable::Load(const std::string& strLibrary, const void* pAnchor) {

@@ -18,7 +18,7 @@ class CDynLib;
 
 namespace vexal::client {
 
-class CfgApiTable;
+class CCfgLibrary;
 
 #define VEXAL_PORT_ENTRY_POINTS(X) \
     X(CreatePort)                  \
@@ -56,7 +56,7 @@ public:
     // loaded from (the file it loads itself), and binds all 18 entry points.
     // All or nothing: on failure LastError() names the file or the first
     // missing entry point. Call on one thread, before any other use.
-    bool Load(const CfgApiTable& cfg);
+    bool Load(const CCfgLibrary& cfg);
     // The same from the folder of the module that holds pAnchor (tests).
     bool Load(const std::string& strLibrary, const void* pAnchor);
     bool IsBound() const { return m_bBound; }

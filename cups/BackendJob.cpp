@@ -25,7 +25,7 @@ std::string Lower(std::string str) {
 
 }  // namespace
 
-CBackendJob::CBackendJob(const client::CfgApiTable& cfg, const client::CPortApiTable& port,
+CBackendJob::CBackendJob(const client::CCfgLibrary& cfg, const client::CPortApiTable& port,
                          std::function<void(const std::string&)> fnLine, const std::atomic<bool>& bCancel,
                          SJobTimes times)
     : m_cfg(cfg), m_portApi(port), m_fnLine(std::move(fnLine)), m_bCancel(bCancel), m_times(times) {}

@@ -11,7 +11,7 @@
 // queued); kBackendFailed for a write alarm, a print file that cannot be
 // read, and a link lost part-way (sending it all again would print it twice).
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubDevices.h"
 #include "client/PortApiTable.h"
 #include "cups/BackendArgs.h"
@@ -49,7 +49,7 @@ class CBackendJob {
 public:
     // fnLine writes one line (without its line feed) to standard error; the
     // tables are bound and outlive the job; pCancel is set by SIGTERM.
-    CBackendJob(const client::CfgApiTable& cfg, const client::CPortApiTable& port,
+    CBackendJob(const client::CCfgLibrary& cfg, const client::CPortApiTable& port,
                 std::function<void(const std::string&)> fnLine, const std::atomic<bool>& bCancel, SJobTimes times = {});
 
     int Run(const SDeviceUri& uri, const SJobArgs& args, SJobInput& input);
@@ -68,7 +68,7 @@ private:
     int SendAll(SJobInput& input, int nCopies);
     int EndAfterLoss(const std::string& strWhy);
 
-    const client::CfgApiTable& m_cfg;
+    const client::CCfgLibrary& m_cfg;
     const client::CPortApiTable& m_portApi;
     std::function<void(const std::string&)> m_fnLine;
     const std::atomic<bool>& m_bCancel;

@@ -38,7 +38,7 @@ void EmitPrinters(const client::SHubStatus& status, bool bUsb, const std::string
 
 }  // namespace
 
-void ListPrinters(const client::CfgApiTable& cfg, const client::CPortApiTable& port,
+void ListPrinters(const client::CCfgLibrary& cfg, const client::CPortApiTable& port,
                   const std::function<void(const std::string&)>& fnLine,
                   const std::function<void(const std::string&)>& fnDebug) {
     client::SHubStatus status;

@@ -2,7 +2,7 @@
 // it. Run by cupsd with a job (job-id user title copies options [file],
 // the device URI in DEVICE_URI), or without arguments for the device list.
 // The hub is reached through the configuration library, loaded by name.
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/PortApiTable.h"
 #include "cups/BackendArgs.h"
 #include "cups/BackendJob.h"
@@ -76,7 +76,7 @@ std::optional<size_t> ReadSome(int nFd, uint8_t* pBuffer, size_t nSize, std::str
     return nDone;
 }
 
-bool LoadLibraries(vexal::client::CfgApiTable& cfg, vexal::client::CPortApiTable& port) {
+bool LoadLibraries(vexal::client::CCfgLibrary& cfg, vexal::client::CPortApiTable& port) {
     if (!cfg.Load()) {
         Log("ERROR: " + cfg.LastError());
         return false;
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    vexal::client::CfgApiTable cfg;
+    vexal::client::CCfgLibrary cfg;
     vexal::client::CPortApiTable port;
     if (argc == 1) {
         if (!LoadLibraries(cfg, port)) return kBackendFailed;

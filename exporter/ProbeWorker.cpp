@@ -1,6 +1,6 @@
 #include "exporter/ProbeWorker.h"
 
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubDevices.h"
 #include "client/PortApiTable.h"
 #include "exporter/ProbeMetrics.h"
@@ -41,7 +41,7 @@ int RunProbeWorker(const std::string& strTarget, uint64_t nDeadlineMs) {
     std::string strError;
     const auto connection = ParseProbeTarget(strTarget, strError);
     if (!connection) return Answer(false, strError);
-    client::CfgApiTable cfg;
+    client::CCfgLibrary cfg;
     if (!cfg.Load()) return Answer(false, cfg.LastError());
     client::CPortApiTable port;
     if (!port.Load(cfg)) return Answer(false, port.LastError());

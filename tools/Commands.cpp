@@ -1,6 +1,6 @@
 #include "tools/Commands.h"
 
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubScan.h"
 #include "client/HubSession.h"
 #include "client/ScanRanges.h"
@@ -475,7 +475,7 @@ int CmdPorts(const SOptions& o) {
     return kExitOk;
 }
 
-int CmdScan(const SOptions& o, client::CfgApiTable& api) {
+int CmdScan(const SOptions& o, client::CCfgLibrary& api) {
     if (o.vecArgs.size() != 1) throw SUsageError{"scan: give one range ADDR/BITS"};
     std::string strError;
     const auto addresses = client::ParseCidr(o.vecArgs[0], strError);
@@ -540,7 +540,7 @@ int RunCommand(const SOptions& o) {
     try {
         if (o.strCommand == "ports") return CmdPorts(o);
         const SPrepared p = Prepare(o);
-        client::CfgApiTable api;
+        client::CCfgLibrary api;
         if (o.strCommand == "scan") {
             if (!api.Load(o.strLibrary)) {
                 Error(api.LastError());

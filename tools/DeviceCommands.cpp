@@ -50,7 +50,7 @@ bool PrintLine(const std::string& strLine) {
 }
 
 // The configuration library is loaded; the port library it loads comes next to it.
-bool OpenHub(const client::CfgApiTable& api, client::CPortApiTable& port, CHubDevices& hub, const SOptions& o,
+bool OpenHub(const client::CCfgLibrary& api, client::CPortApiTable& port, CHubDevices& hub, const SOptions& o,
              const SConnection& c, bool bStatusBack) {
     if (!port.Load(api)) {
         Error(port.LastError());
@@ -86,7 +86,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_deadline;
 };
 
-int CmdStatus(const SOptions& o, const client::CfgApiTable& api, const SConnection& c) {
+int CmdStatus(const SOptions& o, const client::CCfgLibrary& api, const SConnection& c) {
     client::CPortApiTable port;
     CHubDevices hub(api, port);
     if (!OpenHub(api, port, hub, o, c, true)) return kExitFailed;
@@ -100,7 +100,7 @@ int CmdStatus(const SOptions& o, const client::CfgApiTable& api, const SConnecti
     return kExitOk;
 }
 
-int CmdWatch(const SOptions& o, const client::CfgApiTable& api, const SConnection& c) {
+int CmdWatch(const SOptions& o, const client::CCfgLibrary& api, const SConnection& c) {
     CatchStopRequests();
     client::CPortApiTable port;
     CHubDevices hub(api, port);
@@ -144,7 +144,7 @@ bool ReadSendData(const SOptions& o, const SConnection& c, std::string& strData)
     return true;
 }
 
-int CmdSend(const SOptions& o, const client::CfgApiTable& api, const SConnection& c) {
+int CmdSend(const SOptions& o, const client::CCfgLibrary& api, const SConnection& c) {
     CatchStopRequests();
     const int nDevice = *model::ParseDeviceId(o.vecArgs[0]);
     std::string strData;
@@ -183,7 +183,7 @@ int CmdSend(const SOptions& o, const client::CfgApiTable& api, const SConnection
     return bDone ? kExitOk : kExitFailed;
 }
 
-int CmdRecv(const SOptions& o, const client::CfgApiTable& api, const SConnection& c) {
+int CmdRecv(const SOptions& o, const client::CCfgLibrary& api, const SConnection& c) {
     CatchStopRequests();
     const int nDevice = *model::ParseDeviceId(o.vecArgs[0]);
     client::CPortApiTable port;
@@ -255,7 +255,7 @@ std::optional<std::string> CheckDeviceArguments(const SOptions& o) {
     return std::nullopt;
 }
 
-int RunDeviceCommand(const SOptions& o, const client::CfgApiTable& api, const SConnection& c) {
+int RunDeviceCommand(const SOptions& o, const client::CCfgLibrary& api, const SConnection& c) {
     if (o.strCommand == "status") return CmdStatus(o, api, c);
     if (o.strCommand == "watch") return CmdWatch(o, api, c);
     if (o.strCommand == "send") return CmdSend(o, api, c);

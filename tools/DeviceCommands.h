@@ -1,7 +1,7 @@
 // The devices behind the hub from the command line: status, watch, send and
 // recv, over the hub client's CHubDevices.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/DeviceEvents.h"
 #include "tools/Commands.h"
 #include "client/Targets.h"
@@ -18,7 +18,7 @@ bool IsDeviceCommand(const std::string& strCommand);
 // nullopt when the arguments are good.
 std::optional<std::string> CheckDeviceArguments(const SOptions& o);
 // Runs status, watch, send or recv against the hub of c; the exit status.
-int RunDeviceCommand(const SOptions& o, const client::CfgApiTable& api, const client::SConnection& c);
+int RunDeviceCommand(const SOptions& o, const client::CCfgLibrary& api, const client::SConnection& c);
 
 // The forms the commands print (pure, for the tests).
 nlohmann::json StatusToJson(const client::SHubStatus& status);

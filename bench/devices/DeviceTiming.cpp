@@ -13,7 +13,7 @@
 // Usage: device_timing [idle-seconds=15] [samples=20]
 #include "HubSimFixture.h"
 #include "ToolChild.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubDevices.h"
 #include "client/HubSession.h"
 #include "client/PortApiTable.h"
@@ -40,7 +40,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using vexal::client::CfgApiTable;
+using vexal::client::CCfgLibrary;
 using vexal::client::CHubDevices;
 using vexal::client::CPortApiTable;
 
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     const int nIdleSeconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 15;
     const int nSamples = argc > 2 ? std::max(3, std::atoi(argv[2])) : 20;
     ::signal(SIGPIPE, SIG_IGN);
-    CfgApiTable cfg;
+    CCfgLibrary cfg;
     CPortApiTable port;
     if (!cfg.Load() || !port.Load(cfg)) {
         std::fprintf(stderr, "cannot load the libraries: %s %s\n", cfg.LastError().c_str(), port.LastError().c_str());

@@ -1,4 +1,5 @@
 #include "SoakLink.h"
+#include "client/CfgEntryPoints.h"
 
 #include <algorithm>
 #include <atomic>
@@ -57,7 +58,7 @@ void SLinkStats::Add(const SLinkStats& other) {
     for (const auto& [nCode, nCount] : other.errors) errors[nCode] += nCount;
 }
 
-CSoakLink::CSoakLink(const client::CfgApiTable& api, std::string strName, int32_t nInterface, std::u16string strPort,
+CSoakLink::CSoakLink(const client::CCfgLibrary& api, std::string strName, int32_t nInterface, std::u16string strPort,
                      double dReopenAfterSeconds, int nCycleRounds)
     : m_api(api),
       m_strName(std::move(strName)),
@@ -75,45 +76,46 @@ std::span<const CSoakLink::SCall> CSoakLink::Calls() {
         {"getBluetoothConnectionMode",
          [](CSoakLink& l) -> std::optional<int32_t> {
              int32_t nMode = 0;
-             const int32_t n = l.m_api.m_pfn_getBluetoothConnectionMode(l.m_nHandle, &nMode);
+             const int32_t n = l.m_api.Fn().m_pfn_getBluetoothConnectionMode(l.m_nHandle, &nMode);
              if (n == 0) l.m_values.nBtMode = nMode;
              return n;
          }},
         {"getBluetoothName",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetText(l.m_api.m_pfn_getBluetoothName, l.m_nHandle, l.m_values.strBtName);
+             return GetText(l.m_api.Fn().m_pfn_getBluetoothName, l.m_nHandle, l.m_values.strBtName);
          }},
         {"getBluetoothPinCode",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetText(l.m_api.m_pfn_getBluetoothPinCode, l.m_nHandle, l.m_values.strBtPin);
+             return GetText(l.m_api.Fn().m_pfn_getBluetoothPinCode, l.m_nHandle, l.m_values.strBtPin);
          }},
         {"getBluetoothAuthentication",
          [](CSoakLink& l) -> std::optional<int32_t> {
              int32_t nEncryption = 0;
-             const int32_t n = l.m_api.m_pfn_getBluetoothAuthentication(l.m_nHandle, &nEncryption);
+             const int32_t n = l.m_api.Fn().m_pfn_getBluetoothAuthentication(l.m_nHandle, &nEncryption);
              if (n == 0) l.m_values.nBtEncryption = nEncryption;
              return n;
          }},
         {"getBluetoothAutoConnection",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetByte(l.m_api.m_pfn_getBluetoothAutoConnection, l.m_nHandle, l.m_values.byBtAuto);
+             return GetByte(l.m_api.Fn().m_pfn_getBluetoothAutoConnection, l.m_nHandle, l.m_values.byBtAuto);
          }},
         {"setBluetoothAutoConnection",
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.byBtAuto) return std::nullopt;
-             return l.m_api.m_pfn_setBluetoothAutoConnection(l.m_nHandle, *l.m_values.byBtAuto);
+             return l.m_api.Fn().m_pfn_setBluetoothAutoConnection(l.m_nHandle, *l.m_values.byBtAuto);
          }},
         {"setBluetoothInfo",
          [](CSoakLink& l) -> std::optional<int32_t> {
              const SValues& v = l.m_values;
              if (!v.nBtMode || !v.strBtName || !v.strBtPin || !v.nBtEncryption) return std::nullopt;
-             return l.m_api.m_pfn_setBluetoothInfo(l.m_nHandle, static_cast<uint8_t>(*v.nBtMode), v.strBtName->c_str(),
-                                                   v.strBtPin->c_str(), static_cast<uint8_t>(*v.nBtEncryption));
+             return l.m_api.Fn().m_pfn_setBluetoothInfo(l.m_nHandle, static_cast<uint8_t>(*v.nBtMode),
+                                                        v.strBtName->c_str(), v.strBtPin->c_str(),
+                                                        static_cast<uint8_t>(*v.nBtEncryption));
          }},
         {"getLanInfo",
          [](CSoakLink& l) -> std::optional<int32_t> {
              std::array<uint8_t, 30> block{};
-             const int32_t n = l.m_api.m_pfn_getLanInfo(l.m_nHandle, block.data());
+             const int32_t n = l.m_api.Fn().m_pfn_getLanInfo(l.m_nHandle, block.data());
              if (n == 0) l.m_values.lan = block;
              return n;
          }},
@@ -121,13 +123,13 @@ std::span<const CSoakLink::SCall> CSoakLink::Calls() {
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.lan) return std::nullopt;
              uint8_t byStatus = 0;
-             return l.m_api.m_pfn_setLanInfo(l.m_nHandle, l.m_values.lan->data(),
-                                             static_cast<int32_t>(l.m_values.lan->size()), &byStatus);
+             return l.m_api.Fn().m_pfn_setLanInfo(l.m_nHandle, l.m_values.lan->data(),
+                                                  static_cast<int32_t>(l.m_values.lan->size()), &byStatus);
          }},
         {"getWlanInfo",
          [](CSoakLink& l) -> std::optional<int32_t> {
              std::array<uint8_t, 592> block{};
-             const int32_t n = l.m_api.m_pfn_getWlanInfo(l.m_nHandle, block.data());
+             const int32_t n = l.m_api.Fn().m_pfn_getWlanInfo(l.m_nHandle, block.data());
              if (n == 0) l.m_values.wlan = block;
              return n;
          }},
@@ -135,15 +137,15 @@ std::span<const CSoakLink::SCall> CSoakLink::Calls() {
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.wlan) return std::nullopt;
              std::array<uint8_t, 20> reply{};
-             return l.m_api.m_pfn_setWlanInfo(l.m_nHandle, l.m_values.wlan->data() + kWlanWriteOffset,
-                                              static_cast<int32_t>(l.m_values.wlan->size() - kWlanWriteOffset),
-                                              reply.data());
+             return l.m_api.Fn().m_pfn_setWlanInfo(l.m_nHandle, l.m_values.wlan->data() + kWlanWriteOffset,
+                                                   static_cast<int32_t>(l.m_values.wlan->size() - kWlanWriteOffset),
+                                                   reply.data());
          }},
         {"getSerialConfiguration",
          [](CSoakLink& l) -> std::optional<int32_t> {
              std::array<uint8_t, 4> line{};
-             const int32_t n = l.m_api.m_pfn_getSerialConfiguration(l.m_nHandle, kSerialAdapterId, &line[0], &line[1],
-                                                                    &line[2], &line[3]);
+             const int32_t n = l.m_api.Fn().m_pfn_getSerialConfiguration(l.m_nHandle, kSerialAdapterId, &line[0],
+                                                                         &line[1], &line[2], &line[3]);
              if (n == 0) l.m_values.serial = line;
              return n;
          }},
@@ -151,64 +153,64 @@ std::span<const CSoakLink::SCall> CSoakLink::Calls() {
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.serial) return std::nullopt;
              const auto& line = *l.m_values.serial;
-             return l.m_api.m_pfn_setSerialConfiguration(l.m_nHandle, kSerialAdapterId, line[0], line[1], line[2],
-                                                         line[3]);
+             return l.m_api.Fn().m_pfn_setSerialConfiguration(l.m_nHandle, kSerialAdapterId, line[0], line[1], line[2],
+                                                              line[3]);
          }},
         {"getCustomDeviceList",
          [](CSoakLink& l) -> std::optional<int32_t> {
              std::array<char16_t, 256> units{};
              ZamoText list{units.data(), static_cast<uint32_t>(units.size()), 0};
-             return l.m_api.m_pfn_getCustomDeviceList(l.m_nHandle, kCustomType, &list);
+             return l.m_api.Fn().m_pfn_getCustomDeviceList(l.m_nHandle, kCustomType, &list);
          }},
         {"addCustomDevice",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return l.m_api.m_pfn_addCustomDevice(l.m_nHandle, kCustomType, kCustomVid, kCustomPid);
+             return l.m_api.Fn().m_pfn_addCustomDevice(l.m_nHandle, kCustomType, kCustomVid, kCustomPid);
          }},
         {"deleteCustomDevice",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return l.m_api.m_pfn_deleteCustomDevice(l.m_nHandle, kCustomType, kCustomVid, kCustomPid);
+             return l.m_api.Fn().m_pfn_deleteCustomDevice(l.m_nHandle, kCustomType, kCustomVid, kCustomPid);
          }},
         {"getTelnetAvailable",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetByte(l.m_api.m_pfn_getTelnetAvailable, l.m_nHandle, l.m_values.byTelnet);
+             return GetByte(l.m_api.Fn().m_pfn_getTelnetAvailable, l.m_nHandle, l.m_values.byTelnet);
          }},
         {"setTelnetAvailable",
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.byTelnet) return std::nullopt;
-             return l.m_api.m_pfn_setTelnetAvailable(l.m_nHandle, *l.m_values.byTelnet);
+             return l.m_api.Fn().m_pfn_setTelnetAvailable(l.m_nHandle, *l.m_values.byTelnet);
          }},
         {"getSNMPAvailable",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetByte(l.m_api.m_pfn_getSNMPAvailable, l.m_nHandle, l.m_values.bySnmp);
+             return GetByte(l.m_api.Fn().m_pfn_getSNMPAvailable, l.m_nHandle, l.m_values.bySnmp);
          }},
         {"setSNMPAvailable",
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.bySnmp) return std::nullopt;
-             return l.m_api.m_pfn_setSNMPAvailable(l.m_nHandle, *l.m_values.bySnmp);
+             return l.m_api.Fn().m_pfn_setSNMPAvailable(l.m_nHandle, *l.m_values.bySnmp);
          }},
         {"getSNMPROCommunity",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetText(l.m_api.m_pfn_getSNMPROCommunity, l.m_nHandle, l.m_values.strSnmpRo);
+             return GetText(l.m_api.Fn().m_pfn_getSNMPROCommunity, l.m_nHandle, l.m_values.strSnmpRo);
          }},
         {"setSNMPROCommunity",
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.strSnmpRo) return std::nullopt;
-             return l.m_api.m_pfn_setSNMPROCommunity(l.m_nHandle, l.m_values.strSnmpRo->c_str());
+             return l.m_api.Fn().m_pfn_setSNMPROCommunity(l.m_nHandle, l.m_values.strSnmpRo->c_str());
          }},
         {"getSNMPRWCommunity",
          [](CSoakLink& l) -> std::optional<int32_t> {
-             return GetText(l.m_api.m_pfn_getSNMPRWCommunity, l.m_nHandle, l.m_values.strSnmpRw);
+             return GetText(l.m_api.Fn().m_pfn_getSNMPRWCommunity, l.m_nHandle, l.m_values.strSnmpRw);
          }},
         {"setSNMPRWCommunity",
          [](CSoakLink& l) -> std::optional<int32_t> {
              if (!l.m_values.strSnmpRw) return std::nullopt;
-             return l.m_api.m_pfn_setSNMPRWCommunity(l.m_nHandle, l.m_values.strSnmpRw->c_str());
+             return l.m_api.Fn().m_pfn_setSNMPRWCommunity(l.m_nHandle, l.m_values.strSnmpRw->c_str());
          }},
         {"getInterfaceUsageStatus",
          [](CSoakLink& l) -> std::optional<int32_t> {
              std::array<int32_t, 4> usage{};
              const int32_t n =
-                 l.m_api.m_pfn_getInterfaceUsageStatus(l.m_nHandle, &usage[0], &usage[1], &usage[2], &usage[3]);
+                 l.m_api.Fn().m_pfn_getInterfaceUsageStatus(l.m_nHandle, &usage[0], &usage[1], &usage[2], &usage[3]);
              if (n == 0) l.m_values.usage = usage;
              return n;
          }},
@@ -217,7 +219,7 @@ std::span<const CSoakLink::SCall> CSoakLink::Calls() {
              if (!l.m_values.usage) return std::nullopt;
              const auto& u = *l.m_values.usage;
              int32_t nError = 0;
-             return l.m_api.m_pfn_setInterfaceUsageStatus(l.m_nHandle, u[0], u[1], u[2], u[3], &nError);
+             return l.m_api.Fn().m_pfn_setInterfaceUsageStatus(l.m_nHandle, u[0], u[1], u[2], u[3], &nError);
          }},
     };
     return kCalls;
@@ -252,15 +254,15 @@ void CSoakLink::Tell(const std::string& strEvent) const {
 void CSoakLink::Open() {
     ++m_stats.nOpens;
     m_nextOpenTry = Clock::now() + kOpenRetryPause;
-    m_nHandle = m_api.m_pfn_selectInterface(m_nInterface, m_strPort.c_str());
+    m_nHandle = m_api.Fn().m_pfn_selectInterface(m_nInterface, m_strPort.c_str());
     if (m_nHandle == 0) {
         ++m_stats.nOpenFailures;
         ++m_stats.errors[ZAMO_E_ARGUMENT];
         Tell("selectInterface refused the port text");
         return;
     }
-    m_api.m_pfn_setStatusUpdateEvent(m_nHandle, &OnStatus);
-    const int32_t nResult = m_api.m_pfn_openService(m_nHandle);
+    m_api.Fn().m_pfn_setStatusUpdateEvent(m_nHandle, &OnStatus);
+    const int32_t nResult = m_api.Fn().m_pfn_openService(m_nHandle);
     // A device ID (1-254) or a result code.
     if (nResult >= ZAMO_E_FAIL) {
         ++m_stats.nOpenFailures;
@@ -277,7 +279,7 @@ void CSoakLink::Close() {
     if (m_nHandle == 0) return;
     // The session is released when its port has no other user: every link
     // has a port of its own, so a result other than 0 is a fault.
-    if (const int32_t nResult = m_api.m_pfn_closeService(m_nHandle, 0); nResult != 0) {
+    if (const int32_t nResult = m_api.Fn().m_pfn_closeService(m_nHandle, 0); nResult != 0) {
         ++m_stats.nCloseFailures;
         Tell("closeService gave " + std::to_string(nResult) + ": the session was not released");
     }

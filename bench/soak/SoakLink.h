@@ -3,7 +3,7 @@
 // round. A session whose calls have kept failing for longer than a limit is
 // closed and opened again, as a client would; everything is counted.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 
 #include <array>
 #include <chrono>
@@ -38,7 +38,7 @@ class CSoakLink {
 public:
     // nCycleRounds > 0: close and open again after every that many rounds,
     // as a client that connects, configures and disconnects.
-    CSoakLink(const client::CfgApiTable& api, std::string strName, int32_t nInterface, std::u16string strPort,
+    CSoakLink(const client::CCfgLibrary& api, std::string strName, int32_t nInterface, std::u16string strPort,
               double dReopenAfterSeconds, int nCycleRounds);
     ~CSoakLink() { Close(); }
     CSoakLink(const CSoakLink&) = delete;
@@ -92,7 +92,7 @@ private:
     void Record(int32_t nResult, double dSeconds);
     void Tell(const std::string& strEvent) const;
 
-    const client::CfgApiTable& m_api;
+    const client::CCfgLibrary& m_api;
     std::string m_strName;
     int32_t m_nInterface;
     std::u16string m_strPort;

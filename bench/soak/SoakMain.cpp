@@ -22,7 +22,7 @@
 #include "HubSimFixture.h"
 #include "ProcessFigures.h"
 #include "SoakLink.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ private:
 
     SOptions m_options;
     CScratchDir m_scratch;  // outlives the hubs, which keep files in it
-    client::CfgApiTable m_api;
+    client::CCfgLibrary m_api;
     std::vector<SHubLink> m_hubs;
     Clock::time_point m_runStart{};
     std::array<SFaultFigures, kFaultKinds> m_faultFigures{};

@@ -94,7 +94,7 @@ SPyDeviceEvent DeviceEvent(const client::SDeviceEvent& e) {
 // The port library beside the configuration library, bound once per process
 // (call with the library lock held). Never destroyed: a watch an iterator
 // still holds may outlive its Hub.
-const client::CPortApiTable& PortTable(const client::CfgApiTable& api) {
+const client::CPortApiTable& PortTable(const client::CCfgLibrary& api) {
     static auto* s_pTable = new client::CPortApiTable();
     if (!s_pTable->IsBound() && !s_pTable->Load(api)) throw SLibraryMissing{s_pTable->LastError()};
     return *s_pTable;
@@ -155,12 +155,12 @@ CPyHubDevices::~CPyHubDevices() { Close(); }
 
 void CPyHubDevices::Attach(int32_t nSession, const client::SHubAddress& address) {
     Close();
-    const client::CfgApiTable* pApi = nullptr;
+    const client::CCfgLibrary* pApi = nullptr;
     const client::CPortApiTable* pPort = nullptr;
     {
         // The tables are bound under the lock, like every other use of the library.
         std::lock_guard lock(LibraryLock());
-        pApi = &LibraryTable();
+        pApi = &CfgLibrary();
         pPort = &PortTable(*pApi);
     }
     auto pDevices = std::make_shared<client::CHubDevices>(*pApi, *pPort);

@@ -65,7 +65,7 @@ public:
         hub->m_address = {c->nInterface, c->strPortText, c->strLabel};
         py::gil_scoped_release nogil;
         std::lock_guard lock(LibraryLock());
-        const client::CfgApiTable& api = LibraryTable();
+        const client::CCfgLibrary& api = CfgLibrary();
         auto session = std::make_unique<CHubSession>(api);
         if (!session->Open(c->nInterface, c->strPortText, c->strLabel, nTimeout)) throw Failure(*session, c->strLabel);
         hub->m_pSession = std::move(session);

@@ -10,7 +10,7 @@ namespace vexal::python {
 namespace {
 
 struct SLibrary {
-    client::CfgApiTable api;
+    client::CCfgLibrary api;
 };
 
 // Never destroyed: a session closed by a late object at exit still needs it.
@@ -53,7 +53,7 @@ void Raise(py::object& cls, const py::object& instance) { PyErr_SetObject(cls.pt
 
 std::shared_mutex& LibraryLock() { return client::CfgLibraryGate(); }
 
-const client::CfgApiTable& LibraryTable() {
+const client::CCfgLibrary& CfgLibrary() {
     SLibrary& library = Library();
     if (!library.api.IsBound() && !library.api.Load("ZamoCfg")) throw SLibraryMissing{library.api.LastError()};
     return library.api;

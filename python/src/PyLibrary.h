@@ -2,7 +2,7 @@
 // bound once per process, the lock that every call into it holds, the
 // failures the module raises and the conversion of JSON values to Python.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 
 #include <pybind11/pybind11.h>
 #include <nlohmann/json.hpp>
@@ -49,8 +49,8 @@ struct SLibraryMissing {
 // It is the hub client's gate (client/CfgGate.h), taken exclusively here,
 // so a Hub's calls and its device watch (which takes it shared) take turns.
 std::shared_mutex& LibraryLock();
-// The bound table; loads the library on first use (call with the lock held).
-const client::CfgApiTable& LibraryTable();
+// The configuration library; loaded on first use (call with the lock held).
+const client::CCfgLibrary& CfgLibrary();
 
 // The meaning of a code for HubError: the library's words, or the hub's for
 // a custom-device status.

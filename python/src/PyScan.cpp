@@ -61,7 +61,7 @@ std::vector<SPyFoundHub> Scan(const py::object& ranges, int nPort, int nParallel
             std::sort(open.begin(), open.end());
             for (uint32_t dwAddress : open) {
                 std::lock_guard lock(LibraryLock());
-                const client::SFoundHub hub = client::IdentifyHub(LibraryTable(), dwAddress, wPort, nTimeout);
+                const client::SFoundHub hub = client::IdentifyHub(CfgLibrary(), dwAddress, wPort, nTimeout);
                 found.push_back({hub.strAddress, nPort, hub.bHub, hub.strModel, hub.strFirmware, hub.strError});
             }
         }

@@ -3,7 +3,7 @@
 // seeing only its own, the port names they may not share, sends that stop
 // when cancelled or alarmed, reporting only what went, and a probe.
 #include "HubSimFixture.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubDevices.h"
 #include "client/PortApiTable.h"
 #include "platform/Clock.h"
@@ -23,7 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct SLibraries {
-    CfgApiTable cfg;
+    CCfgLibrary cfg;
     CPortApiTable port;
     SLibraries() {
         if (!cfg.Load()) throw std::runtime_error(cfg.LastError());

@@ -1,5 +1,6 @@
 // The hub session over a library that is not ours: what it cannot read is
 // reported, never dropped quietly.
+#include "client/CfgEntryPoints.h"
 #include "client/HubSession.h"
 
 #include <gtest/gtest.h>
@@ -70,14 +71,14 @@ int32_t ZAMO_CALL CloseService(int32_t nSession, int32_t) {
 // The main window's connect: every call as it always went, the session left
 // registered when it did not open, closed only when asked, never on the way out.
 TEST(HubSessionTest, ConnectMakesTheUtilitysCallsAndLeavesTheSessionRegisteredUntilClosed) {
-    client::CfgApiTable api;
-    api.m_pfn_selectInterface = SelectInterface;
-    api.m_pfn_selectCommandMode = SelectCommandMode;
-    api.m_pfn_openService = OpenService;
-    api.m_pfn_getResult = GetResult;
-    api.m_pfn_getVexalName = GetName;
-    api.m_pfn_getVexalVersion = GetVersion;
-    api.m_pfn_closeService = CloseService;
+    client::CCfgLibrary api;
+    api.Fn().m_pfn_selectInterface = SelectInterface;
+    api.Fn().m_pfn_selectCommandMode = SelectCommandMode;
+    api.Fn().m_pfn_openService = OpenService;
+    api.Fn().m_pfn_getResult = GetResult;
+    api.Fn().m_pfn_getVexalName = GetName;
+    api.Fn().m_pfn_getVexalVersion = GetVersion;
+    api.Fn().m_pfn_closeService = CloseService;
     g_vecCalls.clear();
     {
         client::CHubSession session(api);
@@ -109,8 +110,8 @@ TEST(HubSessionTest, ConnectMakesTheUtilitysCallsAndLeavesTheSessionRegisteredUn
 }
 
 TEST(HubSessionTest, CustomEntriesThatCannotBeReadAreReportedAndARestoreDoesNotCallTheListTheSame) {
-    client::CfgApiTable api;
-    api.m_pfn_getCustomDeviceList = ListWithEntriesNotOurs;
+    client::CCfgLibrary api;
+    api.Fn().m_pfn_getCustomDeviceList = ListWithEntriesNotOurs;
     client::CHubSession session(api);
     session.Attach(1);
     std::vector<std::string> entries;

@@ -1,5 +1,6 @@
 #include "FaultSession.h"
 
+#include "client/CfgEntryPoints.h"
 #include "ThreadCount.h"
 
 #include <libusb.h>
@@ -167,7 +168,7 @@ CFaultSession::CFaultSession(ELink eLink) : m_eLink(eLink), m_dir(MakeTempDir())
 }
 
 CFaultSession::~CFaultSession() {
-    if (m_bOpen) m_api.m_pfn_closeService(m_nHandle, 0);
+    if (m_bOpen) m_api.Fn().m_pfn_closeService(m_nHandle, 0);
     m_pHub.reset();  // it writes its state file on the way out
     std::error_code error;
     std::filesystem::remove_all(m_dir, error);
@@ -202,17 +203,17 @@ void CFaultSession::Open() {
         nInterface = ZAMO_IF_SERIAL;
         strPort = u"COM5";
     }
-    m_nHandle = m_api.m_pfn_selectInterface(nInterface, strPort.c_str());
+    m_nHandle = m_api.Fn().m_pfn_selectInterface(nInterface, strPort.c_str());
     ASSERT_GT(m_nHandle, 0);
-    m_api.m_pfn_setDataEvent(m_nHandle, &OnData);
-    ASSERT_EQ(m_api.m_pfn_openService(m_nHandle), kEchoDevice);
+    m_api.Fn().m_pfn_setDataEvent(m_nHandle, &OnData);
+    ASSERT_EQ(m_api.Fn().m_pfn_openService(m_nHandle), kEchoDevice);
     m_bOpen = true;
 }
 
 void CFaultSession::CloseAndExpectNoThreadsLeft() {
     ASSERT_TRUE(m_bOpen);
     ExpectCode(
-        0, 0, kCloseLimitMs, [&] { return m_api.m_pfn_closeService(m_nHandle, 0); }, "closeService");
+        0, 0, kCloseLimitMs, [&] { return m_api.Fn().m_pfn_closeService(m_nHandle, 0); }, "closeService");
     m_bOpen = false;
     const auto start = Clock::now();
     while (ProcessThreadCount() > m_nThreadsBefore && ElapsedMs(start) < kThreadsEndLimitMs)
@@ -233,7 +234,7 @@ void CFaultSession::ExpectCode(int32_t nCode, int nMinMs, int nMaxMs, const std:
 int32_t CFaultSession::QueryUsbList() {
     std::vector<char16_t> storage(512);
     ZamoText list{storage.data(), static_cast<uint32_t>(storage.size()), 0};
-    const int32_t nResult = m_api.m_pfn_getUsbList(m_nHandle, &list);
+    const int32_t nResult = m_api.Fn().m_pfn_getUsbList(m_nHandle, &list);
     if (nResult == ZAMO_SUCCESS) {
         EXPECT_TRUE(std::u16string(list.data, list.length) == m_strUsbList)
             << "a reply pieced together from two links or two replies";
@@ -283,7 +284,7 @@ void CFaultSession::ExpectDataIntact(size_t nEchoBytes) {
     // A value the hub did not hold before: a stale block cannot pass.
     Control("SET wlan.ssid Round" + std::to_string(++m_nDataRound) + "-" + std::to_string(m_nHandle));
     uint8_t block[kWlanBlockSize] = {};
-    EXPECT_EQ(m_api.m_pfn_getWlanInfo(m_nHandle, block), ZAMO_SUCCESS);
+    EXPECT_EQ(m_api.Fn().m_pfn_getWlanInfo(m_nHandle, block), ZAMO_SUCCESS);
     EXPECT_EQ(HexOf(block, sizeof block), Control("GET wlan.block")) << "the WLAN block as the hub holds it";
     ExpectEcho(NumberedText(nEchoBytes), 5000);
 }
@@ -294,7 +295,7 @@ void CFaultSession::ExpectEcho(const std::string& strData, int nLimitMs) {
         g_strReceived.clear();
     }
     const auto* pBytes = reinterpret_cast<const uint8_t*>(strData.data());
-    EXPECT_EQ(m_api.m_pfn_directIO(m_nHandle, pBytes, static_cast<int32_t>(strData.size())), ZAMO_SUCCESS);
+    EXPECT_EQ(m_api.Fn().m_pfn_directIO(m_nHandle, pBytes, static_cast<int32_t>(strData.size())), ZAMO_SUCCESS);
     const auto start = Clock::now();
     while (ReceivedLength() < strData.size() && ElapsedMs(start) < nLimitMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

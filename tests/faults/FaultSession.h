@@ -12,7 +12,7 @@
 #include <string>
 
 #include "HubSimFixture.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 
 namespace faults_test {
 
@@ -40,7 +40,7 @@ public:
 
     ELink Link() const { return m_eLink; }
     CHubSimFixture& Hub() { return *m_pHub; }
-    const vexal::client::CfgApiTable& Api() const { return m_api; }
+    const vexal::client::CCfgLibrary& Api() const { return m_api; }
     int32_t Handle() const { return m_nHandle; }
 
     // A control command that must be answered "OK ..."; returns the rest.
@@ -81,7 +81,7 @@ private:
     ELink m_eLink;
     std::filesystem::path m_dir;
     std::unique_ptr<CHubSimFixture> m_pHub;
-    vexal::client::CfgApiTable m_api;
+    vexal::client::CCfgLibrary m_api;
     int32_t m_nHandle = 0;
     bool m_bOpen = false;
     size_t m_nThreadsBefore = 0;

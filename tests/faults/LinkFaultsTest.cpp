@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "client/CfgEntryPoints.h"
 #include "FaultSession.h"
 
 using namespace faults_test;
@@ -26,7 +27,7 @@ constexpr int kUsbBackLimitMs = 5000;
 // 2.7 s later; a hub off the bus or a hung-up line is seen within a cycle.
 bool WaitOffLine(CFaultSession& s) {
     const auto end = Clock::now() + (s.Link() == ELink::Tcp ? 6s : 3s);
-    while (s.Api().m_pfn_isOpen(s.Handle()) != 0) {
+    while (s.Api().Fn().m_pfn_isOpen(s.Handle()) != 0) {
         if (Clock::now() > end) return false;
         std::this_thread::sleep_for(20ms);
     }
@@ -78,7 +79,8 @@ void SplitIntoSingleBytes(CFaultSession& s) {
     const int nPauses = static_cast<int>(6 + 1 + strCommunity.size() + 1) - 1;
     s.ExpectCode(
         ZAMO_SUCCESS, nPauses * 120 - 100, 3000,
-        [&] { return s.Api().m_pfn_getSNMPROCommunity(s.Handle(), &community); }, "getSNMPROCommunity in single bytes");
+        [&] { return s.Api().Fn().m_pfn_getSNMPROCommunity(s.Handle(), &community); },
+        "getSNMPROCommunity in single bytes");
     EXPECT_EQ(std::string(community.data, community.data + community.length), strCommunity);
     s.ExpectEcho("Split", 4000);
     s.Control("FAULT SPLIT OFF");
@@ -120,7 +122,7 @@ void HubRestart(CFaultSession& s) {
     case ELink::Pty:
         // The restarted hub has a new pty behind COM5; the hung-up device
         // stays off line until the session is opened again.
-        EXPECT_EQ(s.Api().m_pfn_isOpen(s.Handle()), 0);
+        EXPECT_EQ(s.Api().Fn().m_pfn_isOpen(s.Handle()), 0);
         s.CloseAndExpectNoThreadsLeft();
         s.Open();
         break;
@@ -148,7 +150,7 @@ void UnplugDuringExchange(CFaultSession& s) {
         ZamoText name{storage.data(), static_cast<uint32_t>(storage.size()), 0};
         s.ExpectCode(
             ZAMO_E_TIMEOUT, 2900, 3000 + kLateSlackMs,
-            [&] { return s.Api().m_pfn_getBluetoothName(s.Handle(), &name); }, "getBluetoothName across a replug");
+            [&] { return s.Api().Fn().m_pfn_getBluetoothName(s.Handle(), &name); }, "getBluetoothName across a replug");
     });
     std::this_thread::sleep_for(300ms);
     s.Control("USB UNPLUG");

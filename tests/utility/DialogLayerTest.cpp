@@ -352,7 +352,7 @@ TEST_F(DialogLayerTest, PopupAdvancesWrapsIgnoresEscapeAndTimesOnlyWhileShown) {
 // A screen reader hears each Enable/Disable pair as radio buttons, each
 // button with its row; pairs that name their rows themselves keep that.
 TEST_F(DialogLayerTest, RadioPairsAreToldAsRadioButtonsEachWithItsRow) {
-    vexal::client::CfgApiTable api;
+    vexal::client::CCfgLibrary api;
     CLibraryWorker worker;
     vexal::client::CHubSession session(api);
     const SPageContext context{session, worker.Jobs()};

@@ -11,7 +11,7 @@ using namespace vexal::utility::test;
 using namespace vexal::utility::find_ids;
 
 TEST(FindHubsLogic, RangesThatCannotBeSearchedAreRefusedAndNothingStarts) {
-    client::CfgApiTable api;
+    client::CCfgLibrary api;
     CIdleQueue queue;
     CLibraryJobs jobs(queue);
     CFindHubsLogic find(api, jobs, u"10.0.0.0/8", 9100);

@@ -1,6 +1,7 @@
 // A job whose work throws still ends: the window that waited takes input
 // again, the user is told why, and whoever waits for the job's end hears of
 // it (the window's logic alone, through a view that only records).
+#include "client/CfgEntryPoints.h"
 #include "LogicTestSupport.h"
 #include "utility/logic/DialogLogic.h"
 #include "utility/logic/FindHubsLogic.h"
@@ -85,8 +86,10 @@ TEST(JobEnd, AWorkThatThrowsGivesTheWindowBackAndSaysWhy) {
 
 TEST(JobEnd, FindHubsListsAnIdentificationThatThrowsAndStillCloses) {
     CListener listener;
-    client::CfgApiTable api;
-    api.m_pfn_selectInterface = [](int32_t, const char16_t*) -> int32_t { throw std::runtime_error("library fault"); };
+    client::CCfgLibrary api;
+    api.Fn().m_pfn_selectInterface = [](int32_t, const char16_t*) -> int32_t {
+        throw std::runtime_error("library fault");
+    };
     CHandQueue ui;
     CLibraryJobs jobs(ui);
     CFindHubsLogic find(api, jobs, u"127.0.0.1", listener.Port());
@@ -107,8 +110,8 @@ TEST(JobEnd, FindHubsListsAnIdentificationThatThrowsAndStillCloses) {
 }
 
 TEST(JobEnd, ASaveWhoseWorkThrowsTakesThePopupDownAndEnds) {
-    client::CfgApiTable api;
-    api.m_pfn_getVexalName = [](int32_t, ZamoText*) -> int32_t { throw 42; };  // not even a std::exception
+    client::CCfgLibrary api;
+    api.Fn().m_pfn_getVexalName = [](int32_t, ZamoText*) -> int32_t { throw 42; };  // not even a std::exception
     CHandQueue ui;
     CLibraryJobs jobs(ui);
     CProgressLogic progress;

@@ -4,9 +4,10 @@
 // refused value shows its message and sends nothing.
 #include <gtest/gtest.h>
 
+#include "client/CfgEntryPoints.h"
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubSession.h"
 #include "platform/DynLib.h"
 #include "utility/logic/LumaroLogic.h"
@@ -36,15 +37,16 @@ protected:
         m_pHub = std::make_unique<CHubSimFixture>();
         ASSERT_TRUE(m_api.Load("ZamoCfg")) << m_api.LastError();
         const std::u16string strPort = Utf8ToU16("127.0.0.1:" + std::to_string(m_pHub->Port()));
-        client::CfgApiTable& api = m_api;
+        client::CCfgLibrary& api = m_api;
+        int32_t& nHandle = m_nHandle;
         bool bDone = false;
         int32_t nResult = -1;
         ASSERT_TRUE(m_jobs.Start<int32_t>(
-            [&api, strPort] {
-                api.m_nHandle = api.m_pfn_selectInterface(2, strPort.c_str());
-                api.m_pfn_selectCommandMode(api.m_nHandle, 0);
-                api.m_pfn_openService(api.m_nHandle);
-                return api.m_pfn_getResult(api.m_nHandle);
+            [&api, &nHandle, strPort] {
+                nHandle = api.Fn().m_pfn_selectInterface(2, strPort.c_str());
+                api.Fn().m_pfn_selectCommandMode(nHandle, 0);
+                api.Fn().m_pfn_openService(nHandle);
+                return api.Fn().m_pfn_getResult(nHandle);
             },
             [&](int32_t n) {
                 nResult = n;
@@ -56,10 +58,11 @@ protected:
     void TearDown() override {
         m_pView.reset();
         m_pPage.reset();
-        client::CfgApiTable& api = m_api;
+        client::CCfgLibrary& api = m_api;
         bool bDone = false;
-        if (api.IsBound() && api.m_nHandle != 0 &&
-            m_jobs.StartJob([&api] { api.m_pfn_closeService(api.m_nHandle, 0); }, [&] { bDone = true; }))
+        if (api.IsBound() && m_nHandle != 0 &&
+            m_jobs.StartJob([&api, nHandle = m_nHandle] { api.Fn().m_pfn_closeService(nHandle, 0); },
+                            [&] { bDone = true; }))
             PumpUntil([&] { return bDone; }, 10000);
         EXPECT_TRUE(m_jobs.Stop());
     }
@@ -68,7 +71,7 @@ protected:
     // does; false when the read failed.
     bool Open(PageFactory fnFactory) {
         m_pView.reset();
-        m_session.Attach(m_api.m_nHandle);
+        m_session.Attach(m_nHandle);
         m_pPage = fnFactory(SPageContext{m_session, m_jobs});
         m_pView = std::make_unique<CWin32Dialog>(*m_pPage, nullptr);
         if (!m_pView->CreateModeless(nullptr, false)) return false;
@@ -106,16 +109,16 @@ protected:
     // device list shows it.
     void Plug(int nId) {
         Control("PLUG " + std::to_string(nId) + " serial");
-        client::CfgApiTable& api = m_api;
+        client::CCfgLibrary& api = m_api;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         bool bPresent = false;
         while (!bPresent && std::chrono::steady_clock::now() < deadline) {
             std::optional<bool> present;
             m_jobs.Start<bool>(
-                [&api, nId] {
+                [&api, nHandle = m_nHandle, nId] {
                     uint8_t ids[256] = {};
                     int32_t nCount = 0;
-                    api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
+                    api.Fn().m_pfn_getDevIdList(nHandle, ids, &nCount);
                     const int n = std::clamp(nCount, 0, 256);
                     return std::find(ids, ids + n, static_cast<uint8_t>(nId)) != ids + n;
                 },
@@ -129,7 +132,8 @@ protected:
 
     CRecordedHooks m_hooks;
     std::unique_ptr<CHubSimFixture> m_pHub;
-    client::CfgApiTable m_api;
+    client::CCfgLibrary m_api;
+    int32_t m_nHandle = 0;  // the session SetUp opened
     client::CHubSession m_session{m_api};
     CWin32UiQueue m_ui;
     CLibraryJobs m_jobs{m_ui};
@@ -435,7 +439,7 @@ TEST(CMainWindowWin32Test, TheLibraryIsBoundFromTheProgramsFolderThenSystem32Onl
     GetCurrentDirectoryW(MAX_PATH, szOld);
     ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.wstring().c_str()));
 
-    client::CfgApiTable api;
+    client::CCfgLibrary api;
     EXPECT_FALSE(api.Load("VexalElsewhere")) << "bound from a folder other than the program's";
     EXPECT_NE(api.LastError().find("VexalElsewhere.dll"), std::string::npos) << api.LastError();
     EXPECT_TRUE(api.Load("ZamoCfg")) << api.LastError();

@@ -7,7 +7,7 @@
 
 #include "HubSimFixture.h"
 #include "UtilityWin32Support.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubSession.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/Text.h"
@@ -94,7 +94,7 @@ TEST_F(CScreenshots, MainWindowAndEveryPage) {
     ASSERT_TRUE(main.Start());
     ASSERT_TRUE(PumpUntil([&] { return main.IsConnected() && !jobs.IsBusy(); }, 15000));
     Shoot(window.Handle(), "main-window");
-    client::CfgApiTable& api = main.Api();
+    client::CCfgLibrary& api = main.Api();
 
     const std::pair<const char*, PageFactory> pages[] = {
         {"bluetooth", MakeBluetoothPage},

@@ -8,7 +8,7 @@ namespace {
 constexpr uint32_t kRelayWaitMs = 500;
 }  // namespace
 
-CDeviceWatch::CDeviceWatch(const client::CfgApiTable& cfg, int32_t nSession, client::SHubAddress address)
+CDeviceWatch::CDeviceWatch(const client::CCfgLibrary& cfg, int32_t nSession, client::SHubAddress address)
     : m_cfg(cfg), m_nSession(nSession), m_address(std::move(address)) {}
 
 CDeviceWatch::~CDeviceWatch() { Stop(); }

@@ -10,7 +10,7 @@
 // session (the main window takes no input while the Devices window is up).
 // Stop leaves the session open and working for the main window.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/DeviceEvents.h"
 #include "client/HubDevices.h"
 #include "client/PortApiTable.h"
@@ -40,7 +40,7 @@ public:
 class CDeviceWatch final : public IDeviceWatch {
 public:
     // cfg: the bound configuration library; it outlives this.
-    CDeviceWatch(const client::CfgApiTable& cfg, int32_t nSession, client::SHubAddress address);
+    CDeviceWatch(const client::CCfgLibrary& cfg, int32_t nSession, client::SHubAddress address);
     ~CDeviceWatch() override;  // Stop()
     CDeviceWatch(const CDeviceWatch&) = delete;
     CDeviceWatch& operator=(const CDeviceWatch&) = delete;
@@ -49,7 +49,7 @@ public:
     void Stop() override;
 
 private:
-    const client::CfgApiTable& m_cfg;
+    const client::CCfgLibrary& m_cfg;
     int32_t m_nSession;
     client::SHubAddress m_address;
     client::CPortApiTable m_port;  // the port library beside the configuration library

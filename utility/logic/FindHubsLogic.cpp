@@ -55,7 +55,7 @@ std::u16string ModelShown(const std::string& strModel) {
 
 }  // namespace
 
-CFindHubsLogic::CFindHubsLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strRanges, uint16_t wPort)
+CFindHubsLogic::CFindHubsLogic(client::CCfgLibrary& api, CLibraryJobs& jobs, std::u16string strRanges, uint16_t wPort)
     : m_api(api), m_jobs(jobs), m_strRanges(std::move(strRanges)), m_wPort(wPort) {}
 
 CFindHubsLogic::~CFindHubsLogic() { m_search.Stop(); }
@@ -125,7 +125,7 @@ void CFindHubsLogic::OnStop() {
 void CFindHubsLogic::OnPoll() {
     if (!m_bJob) {
         if (const auto address = m_search.NextToIdentify()) {
-            const client::CfgApiTable& api = m_api;
+            const client::CCfgLibrary& api = m_api;
             const uint32_t dwAddress = *address;
             const uint16_t wPort = m_wPort;
             const std::weak_ptr<int> pAlive = m_pAlive;

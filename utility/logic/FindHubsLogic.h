@@ -8,7 +8,7 @@
 //   CFindHubsLogic find(api, jobs, u"192.168.0.0/24", wPort);
 //   if (View().RunModal(find) == kAccepted && find.Chosen()) ... // the address, host order
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "utility/logic/HubSearch.h"
 #include "utility/logic/DialogLogic.h"
 
@@ -31,7 +31,7 @@ public:
     static constexpr int kPollTimer = 1;
 
     // strRanges: what the range field starts with.
-    CFindHubsLogic(client::CfgApiTable& api, CLibraryJobs& jobs, std::u16string strRanges, uint16_t wPort);
+    CFindHubsLogic(client::CCfgLibrary& api, CLibraryJobs& jobs, std::u16string strRanges, uint16_t wPort);
     ~CFindHubsLogic() override;
 
     // The address chosen with "Use this hub" (the window then closes as
@@ -58,7 +58,7 @@ private:
     // Closes now, or once the identification under way has ended.
     void CloseWhenIdle(int nResult);
 
-    client::CfgApiTable& m_api;
+    client::CCfgLibrary& m_api;
     CLibraryJobs& m_jobs;
     std::u16string m_strRanges;
     uint16_t m_wPort;

@@ -11,7 +11,7 @@
 //   ... the renderer shows the window (OnInit) ...
 //   logic.Start();                                               // binds the library, connects if asked
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "utility/logic/DialogLogic.h"
 #include "utility/logic/PageLogic.h"
 #include "utility/logic/ProgressLogic.h"
@@ -126,7 +126,7 @@ public:
     bool IsConnected() const { return m_bConnected; }
     int InterfaceType() const { return m_nInterface; }
     const std::u16string& PortText() const { return m_strPortText; }
-    client::CfgApiTable& Api() { return m_api; }
+    client::CCfgLibrary& Api() { return m_api; }
     // The session connect opens and the pages, files and devices use.
     client::CHubSession& Session() { return *m_pSession; }
     CProgressLogic& Progress() { return m_progress; }
@@ -157,8 +157,8 @@ private:
     std::map<int, PageFactory> m_factories;
     // Shared with the library thread: a call the way out leaves to run out
     // still finds the entry points it goes on with when it returns.
-    std::shared_ptr<client::CfgApiTable> m_pApi = std::make_shared<client::CfgApiTable>();
-    client::CfgApiTable& m_api = *m_pApi;
+    std::shared_ptr<client::CCfgLibrary> m_pApi = std::make_shared<client::CCfgLibrary>();
+    client::CCfgLibrary& m_api = *m_pApi;
     // The main window's way to the hub (connect, disconnect, the way out),
     // shared the same way.
     std::shared_ptr<client::CHubSession> m_pSession;

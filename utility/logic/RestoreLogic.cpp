@@ -113,7 +113,7 @@ void CRestoreLogic::OnWrite() {
                     Utf8ToU16(m_strConnectedAddress)),
                 EMsgIcon::Question, EMsgButtons::YesNo) != EMsgResult::Yes)
         return;
-    const client::CfgApiTable& api = m_session.Api();
+    const client::CCfgLibrary& api = m_session.Api();
     const int32_t nSession = m_session.Handle();
     m_bJob = StartJob<std::vector<SApplied>>(
         m_jobs,

@@ -35,7 +35,7 @@ struct SLoadRead {
 
 // Both run on the library thread; what goes wrong ends in their result, with
 // the file's name and place (a throw that gets past them still ends the job).
-SSaved SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile,
+SSaved SaveBackup(const client::CCfgLibrary& api, int32_t nSession, const std::string& strFile,
                   const std::string& strTaken, const std::string& strSource) {
     SSaved saved;
     std::vector<std::string> secrets;
@@ -63,7 +63,7 @@ SSaved SaveBackup(const client::CfgApiTable& api, int32_t nSession, const std::s
     return saved;
 }
 
-SLoadRead ReadForLoad(const client::CfgApiTable& api, int32_t nSession, const std::string& strFile) {
+SLoadRead ReadForLoad(const client::CCfgLibrary& api, int32_t nSession, const std::string& strFile) {
     SLoadRead read;
     try {
         std::string strText;
@@ -127,7 +127,7 @@ void CSettingsFilesLogic::WithFile(const SFileChoice& choice, std::function<R(co
 void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string& strSource,
                                std::function<void()> fnEnded) {
     const std::string strTaken = platform::UtcTimestamp();
-    const client::CfgApiTable& api = m_session.Api();
+    const client::CCfgLibrary& api = m_session.Api();
     const int32_t nSession = m_session.Handle();
     WithFile<SSaved>(
         {EFileAction::Save, u"Save settings", Utf8ToU16(SuggestedBackupName(U16ToUtf8(strModel), strTaken)),
@@ -143,7 +143,7 @@ void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string
 }
 
 void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
-    const client::CfgApiTable& api = m_session.Api();
+    const client::CCfgLibrary& api = m_session.Api();
     const int32_t nSession = m_session.Handle();
     WithFile<SLoadRead>(
         {EFileAction::Open, u"Load settings", {}, kFilterName, kPattern, {}},

@@ -1,7 +1,7 @@
 // The main window of the Qt program: the renderer over CLumaroLogic
 // (logic/LumaroLogic.h), with the library thread of the Qt program.
 #pragma once
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "utility/qt/DialogBase.h"
 #include "utility/qt/LibraryWorker.h"
 #include "utility/qt/UtilityOptions.h"
@@ -31,7 +31,7 @@ public:
     bool IsConnected() const { return m_logic.IsConnected(); }
     int InterfaceType() const { return m_logic.InterfaceType(); }
     QString PortText() const { return QString::fromStdU16String(m_logic.PortText()); }
-    client::CfgApiTable& Api() { return m_logic.Api(); }
+    client::CCfgLibrary& Api() { return m_logic.Api(); }
     CLibraryWorker& Worker() { return m_worker; }
     CProgressLogic& Progress() { return m_logic.Progress(); }
     bool LibraryUnloaded() const { return m_logic.LibraryUnloaded(); }

@@ -14,8 +14,9 @@
 #include <functional>
 #include <optional>
 
+#include "client/CfgEntryPoints.h"
 #include "HubSimFixture.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubSession.h"
 #include "utility/logic/DeviceWatch.h"
 #include "utility/logic/DevicesLogic.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
 
     CHubSimFixture hub;
-    vexal::client::CfgApiTable api;
+    vexal::client::CCfgLibrary api;
     if (!api.Load()) {
         std::fprintf(stderr, "screenshots: %s\n", api.LastError().c_str());
         return 1;
@@ -61,12 +62,13 @@ int main(int argc, char** argv) {
     const std::string strPort = "127.0.0.1:" + std::to_string(hub.Port());
     const std::u16string port(strPort.begin(), strPort.end());
     std::optional<int32_t> opened;
+    int32_t nHandle = 0;
     worker.Start<int32_t>(
         nullptr,
-        [&api, port] {
-            api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
-            api.m_pfn_openService(api.m_nHandle);
-            return api.m_pfn_getResult(api.m_nHandle);
+        [&api, &nHandle, port] {
+            nHandle = api.Fn().m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
+            api.Fn().m_pfn_openService(nHandle);
+            return api.Fn().m_pfn_getResult(nHandle);
         },
         [&opened](int32_t nResult) { opened = nResult; });
     if (!Await([&] { return opened.has_value(); }) || *opened != 0) {
@@ -87,7 +89,7 @@ int main(int argc, char** argv) {
                             {"net-protocol", &MakeNetProtocolPage}};
     int nFailed = 0;
     vexal::client::CHubSession session(api);
-    session.Attach(api.m_nHandle);
+    session.Attach(nHandle);
     const SQtPageContext context{session, worker, services};
     for (const SShot& shot : kShots) {
         auto page = RenderPage(shot.pfnMake, context);
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
     {
         CDevicesLogic logic(worker.Jobs(),
                             std::make_shared<CDeviceWatch>(
-                                api, api.m_nHandle, vexal::client::SHubAddress{ZAMO_IF_ETHERNET, strPort, strPort}));
+                                api, nHandle, vexal::client::SHubAddress{ZAMO_IF_ETHERNET, strPort, strPort}));
         CDialogBase devices(logic, services);
         devices.show();
         if (!Await([&] {
@@ -181,7 +183,7 @@ int main(int argc, char** argv) {
     const std::string strSource = "127.0.0.6:" + std::to_string(source.Port());
     worker.Start<SRead>(
         nullptr,
-        [&api, strSource] {
+        [&api, nHandle, strSource] {
             SRead r;
             std::vector<std::string> errors;
             vexal::client::CHubSession other(api);
@@ -193,7 +195,7 @@ int main(int argc, char** argv) {
             }
             other.Close();
             vexal::client::CHubSession mine(api);
-            mine.Attach(api.m_nHandle);
+            mine.Attach(nHandle);
             mine.ReadSettings({}, r.hub, errors);
             return r;
         },
@@ -210,7 +212,7 @@ int main(int argc, char** argv) {
         save(restore, "dialog-load-settings.png");
     }
 
-    worker.Start(nullptr, [&api] { api.m_pfn_closeService(api.m_nHandle, 0); });
+    worker.Start(nullptr, [&api, nHandle] { api.Fn().m_pfn_closeService(nHandle, 0); });
     worker.Stop();  // after the close
     return nFailed == 0 ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "PagesTestSupport.h"
+#include "client/CfgEntryPoints.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,12 +33,13 @@ void CHubPageTest::SetUp() {
     ASSERT_TRUE(m_api.Load()) << m_api.LastError();
     const std::string strPort = "127.0.0.1:" + std::to_string(m_pHub->Port());
     const std::u16string port(strPort.begin(), strPort.end());
-    auto& api = m_api;
-    auto opened = CallOnWorker<int32_t>(m_worker, [&api, port] {
-        api.m_nHandle = api.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
-        api.m_pfn_selectCommandMode(api.m_nHandle, 0);
-        api.m_pfn_openService(api.m_nHandle);
-        return api.m_pfn_getResult(api.m_nHandle);
+    const auto& fn = m_api.Fn();
+    int32_t& nHandle = m_nHandle;
+    auto opened = CallOnWorker<int32_t>(m_worker, [&fn, &nHandle, port] {
+        nHandle = fn.m_pfn_selectInterface(ZAMO_IF_ETHERNET, port.c_str());
+        fn.m_pfn_selectCommandMode(nHandle, 0);
+        fn.m_pfn_openService(nHandle);
+        return fn.m_pfn_getResult(nHandle);
     });
     ASSERT_TRUE(opened.has_value());
     ASSERT_EQ(*opened, 0);
@@ -45,12 +47,13 @@ void CHubPageTest::SetUp() {
 }
 
 void CHubPageTest::TearDown() {
-    auto& api = m_api;
     // A job a failed case left running ends first: the session must close,
     // or the next case's session would share its port.
     WaitFor([&] { return !m_worker.IsBusy(); });
-    if (api.IsBound() && api.m_nHandle != 0)
-        m_worker.Start(nullptr, [&api] { api.m_pfn_closeService(api.m_nHandle, 0); });  // Stop runs it
+    if (m_api.IsBound() && m_nHandle != 0) {
+        const auto& fn = m_api.Fn();
+        m_worker.Start(nullptr, [&fn, nHandle = m_nHandle] { fn.m_pfn_closeService(nHandle, 0); });  // Stop runs it
+    }
     m_worker.Stop();
 }
 
@@ -84,12 +87,12 @@ void CHubPageTest::Unplug(int nId) {
 
 void CHubPageTest::WaitPresence(int nId, bool bPresent) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    auto& api = m_api;
+    const auto& fn = m_api.Fn();
     for (;;) {
-        auto present = CallOnWorker<bool>(m_worker, [&api, nId] {
+        auto present = CallOnWorker<bool>(m_worker, [&fn, nHandle = m_nHandle, nId] {
             uint8_t ids[256] = {};
             int32_t nCount = 0;
-            api.m_pfn_getDevIdList(api.m_nHandle, ids, &nCount);
+            fn.m_pfn_getDevIdList(nHandle, ids, &nCount);
             return std::find(ids, ids + std::clamp(nCount, 0, 256), static_cast<uint8_t>(nId)) !=
                    ids + std::clamp(nCount, 0, 256);
         });

@@ -13,7 +13,7 @@
 #include "HubSimFixture.h"
 #include "RecorderControl.h"
 #include "UtilityTestSupport.h"
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
 #include "client/HubSession.h"
 #include "utility/qt/SettingsPage.h"
 
@@ -30,7 +30,7 @@ protected:
 
     // The pages' session, on the handle the fixture opened.
     SQtPageContext Context() {
-        m_session.Attach(m_api.m_nHandle);
+        m_session.Attach(m_nHandle);
         return {m_session, m_worker, m_services};
     }
     // One control command; the answer without its "OK ".
@@ -49,7 +49,8 @@ protected:
     void WaitPresence(int nId, bool bPresent);
 
     std::unique_ptr<CHubSimFixture> m_pHub;
-    client::CfgApiTable m_api;
+    client::CCfgLibrary m_api;
+    int32_t m_nHandle = 0;  // the session SetUp opened
     client::CHubSession m_session{m_api};
     CLibraryWorker m_worker;
 };
@@ -61,7 +62,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_api.Load(CRecorderControl::LibraryName())); }
     // The pages' session, on the handle the fixture opened.
     SQtPageContext Context() {
-        m_session.Attach(m_api.m_nHandle);
+        m_session.Attach(0);
         return {m_session, m_worker, m_services};
     }
     // Makes a page, reads it and shows it as the active window, with the
@@ -70,7 +71,7 @@ protected:
     std::unique_ptr<CSettingsPage> OpenActive(std::unique_ptr<CPageLogic> (*pfnMake)(const SPageContext&));
 
     CRecorderControl m_rec;  // resets the record
-    client::CfgApiTable m_api;
+    client::CCfgLibrary m_api;
     client::CHubSession m_session{m_api};
     CLibraryWorker m_worker;
 };

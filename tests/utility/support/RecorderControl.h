@@ -22,7 +22,7 @@ public:
     CRecorderControl(const CRecorderControl&) = delete;
     CRecorderControl& operator=(const CRecorderControl&) = delete;
 
-    // The path CfgApiTable::Load takes for the stand-in.
+    // The path CCfgLibrary::Load takes for the stand-in.
     static std::string LibraryName(bool bMissingEntry = false);
 
     void Reset();

@@ -3,7 +3,7 @@
 //   class CLanPageTest : public CUtilityTest {};        // QApplication ready
 //   TEST_F(CLanPageTest, Set) {
 //       CRecorderControl rec;                             // stand-in library
-//       client::CfgApiTable api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
+//       client::CCfgLibrary api; ASSERT_TRUE(api.Load(CRecorderControl::LibraryName()));
 //       CLibraryWorker worker;
 //       client::CHubSession session(api);               // attached to the handle opened
 //       SQtPageContext ctx{session, worker, m_services};

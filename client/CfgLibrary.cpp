@@ -1,4 +1,6 @@
-#include "client/CfgApiTable.h"
+#include "client/CfgLibrary.h"
+
+#include "client/CfgEntryPoints.h"
 
 #include "platform/DynLib.h"
 
@@ -7,10 +9,10 @@
 
 namespace vexal::client {
 
-CfgApiTable::CfgApiTable() = default;
-CfgApiTable::~CfgApiTable() = default;
+CCfgLibrary::CCfgLibrary() : m_pFn(std::make_unique<SCfgEntryPoints>()) {}
+CCfgLibrary::~CCfgLibrary() = default;
 
-bool CfgApiTable::Load(const std::string& strLibrary) {
+bool CCfgLibrary::Load(const std::string& strLibrary) {
     Unload();
     auto lib = std::make_unique<platform::CDynLib>();
     // Any address inside this program: the library is looked for next to it first.
@@ -19,46 +21,30 @@ bool CfgApiTable::Load(const std::string& strLibrary) {
         m_strError = "Cannot load " + platform::PlatformLibraryName(strLibrary) + ": " + lib->LastError();
         return false;
     }
+    SCfgEntryPoints bound;
 #define VEXAL_CFG_BIND(name)                                                                             \
-    m_pfn_##name = reinterpret_cast<decltype(&::name)>(lib->Symbol(#name));                              \
-    if (m_pfn_##name == nullptr) {                                                                       \
+    bound.m_pfn_##name = reinterpret_cast<decltype(&::name)>(lib->Symbol(#name));                        \
+    if (bound.m_pfn_##name == nullptr) {                                                                 \
         m_strError = "Entry point " #name " is missing in " + platform::PlatformLibraryName(strLibrary); \
         lib->Unload();                                                                                   \
-        ClearEntryPoints();                                                                              \
         return false;                                                                                    \
     }
     VEXAL_CFG_ENTRY_POINTS(VEXAL_CFG_BIND)
 #undef VEXAL_CFG_BIND
+    *m_pFn = bound;
     m_pLibrary = std::move(lib);
     m_bBound = true;
     m_strError.clear();
     return true;
 }
 
-void CfgApiTable::ClearEntryPoints() {
-#define VEXAL_CFG_CLEAR(name) m_pfn_##name = nullptr;
-    VEXAL_CFG_ENTRY_POINTS(VEXAL_CFG_CLEAR)
-#undef VEXAL_CFG_CLEAR
-}
-
-void CfgApiTable::Unload() {
-    ClearEntryPoints();
+void CCfgLibrary::Unload() {
+    *m_pFn = SCfgEntryPoints{};
     m_bBound = false;
-    m_nHandle = 0;
     if (m_pLibrary) {
         m_pLibrary->Unload();
         m_pLibrary.reset();
     }
-}
-
-int32_t CfgApiTable::AddCustomDevice(uint8_t nType, const char16_t* pszVid, const char16_t* pszPid) const {
-    if (m_pfn_addCustomDevice == nullptr) return ZAMO_E_FAIL;
-    return m_pfn_addCustomDevice(m_nHandle, nType, pszVid, pszPid);
-}
-
-int32_t CfgApiTable::DeleteCustomDevice(uint8_t nType, const char16_t* pszVid, const char16_t* pszPid) const {
-    if (m_pfn_deleteCustomDevice == nullptr) return ZAMO_E_FAIL;
-    return m_pfn_deleteCustomDevice(m_nHandle, nType, pszVid, pszPid);
 }
 
 const char* ResultMeaning(int32_t nCode) {
