@@ -52,7 +52,6 @@ public:
     // sessions of one process driven from several threads).
     void UseGate(bool bUse) { m_bGate = bUse; }
     int32_t Handle() const { return m_nSession; }
-    const CCfgLibrary& Api() const { return m_api; }
     // Closes a session Open opened.
     void Close();
     CHubClient Client() const { return CHubClient(m_api, m_nSession); }

@@ -113,13 +113,10 @@ void CRestoreLogic::OnWrite() {
                     Utf8ToU16(m_strConnectedAddress)),
                 EMsgIcon::Question, EMsgButtons::YesNo) != EMsgResult::Yes)
         return;
-    const client::CCfgLibrary& api = m_session.Api();
-    const int32_t nSession = m_session.Handle();
+    client::CHubSession& session = m_session;
     m_bJob = StartJob<std::vector<SApplied>>(
         m_jobs,
-        [&api, nSession, plans = m_plans, hub = m_hub] {
-            client::CHubSession session(api);
-            session.Attach(nSession);
+        [&session, plans = m_plans, hub = m_hub] {
             std::vector<SApplied> applied(plans.size());
             for (size_t i = 0; i < plans.size(); ++i) {
                 if (plans[i].eAction != model::EPlanAction::Write) continue;

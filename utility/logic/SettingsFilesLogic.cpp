@@ -33,15 +33,14 @@ struct SLoadRead {
     std::vector<std::string> vecUnread;
 };
 
-// Both run on the library thread; what goes wrong ends in their result, with
-// the file's name and place (a throw that gets past them still ends the job).
-SSaved SaveBackup(const client::CCfgLibrary& api, int32_t nSession, const std::string& strFile,
-                  const std::string& strTaken, const std::string& strSource) {
+// Both run on the library thread, on the main window's session; what goes
+// wrong ends in their result, with the file's name and place (a throw that
+// gets past them still ends the job).
+SSaved SaveBackup(client::CHubSession& session, const std::string& strFile, const std::string& strTaken,
+                  const std::string& strSource) {
     SSaved saved;
     std::vector<std::string> secrets;
     try {
-        client::CHubSession session(api);
-        session.Attach(nSession);
         model::SBackup backup;
         backup.strTaken = strTaken;
         backup.strSource = strSource;
@@ -63,15 +62,13 @@ SSaved SaveBackup(const client::CCfgLibrary& api, int32_t nSession, const std::s
     return saved;
 }
 
-SLoadRead ReadForLoad(const client::CCfgLibrary& api, int32_t nSession, const std::string& strFile) {
+SLoadRead ReadForLoad(client::CHubSession& session, const std::string& strFile) {
     SLoadRead read;
     try {
         std::string strText;
         if (!platform::ReadTextFile(strFile, strText, read.strFileError)) return read;
         read.backup = model::ReadBackupText(strText, strFile, read.strFileError);
         if (!read.backup) return read;
-        client::CHubSession session(api);
-        session.Attach(nSession);
         session.ReadSettings({}, read.hub, read.vecUnread);
     } catch (const std::exception& e) {
         read.backup.reset();
@@ -127,13 +124,12 @@ void CSettingsFilesLogic::WithFile(const SFileChoice& choice, std::function<R(co
 void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string& strSource,
                                std::function<void()> fnEnded) {
     const std::string strTaken = platform::UtcTimestamp();
-    const client::CCfgLibrary& api = m_session.Api();
-    const int32_t nSession = m_session.Handle();
+    client::CHubSession& session = m_session;
     WithFile<SSaved>(
         {EFileAction::Save, u"Save settings", Utf8ToU16(SuggestedBackupName(U16ToUtf8(strModel), strTaken)),
          kFilterName, kPattern, u"json"},
-        [&api, nSession, strTaken, strSource](const std::string& strFile) {
-            return SaveBackup(api, nSession, strFile, strTaken, strSource);
+        [&session, strTaken, strSource](const std::string& strFile) {
+            return SaveBackup(session, strFile, strTaken, strSource);
         },
         [this](const std::string& strFile, SSaved saved) {
             const SOutcomeText outcome = SaveOutcomeText(strFile, saved.vecUnread, saved.strError);
@@ -143,11 +139,10 @@ void CSettingsFilesLogic::Save(const std::u16string& strModel, const std::string
 }
 
 void CSettingsFilesLogic::Load(const std::string& strConnectedAddress, std::function<void()> fnEnded) {
-    const client::CCfgLibrary& api = m_session.Api();
-    const int32_t nSession = m_session.Handle();
+    client::CHubSession& session = m_session;
     WithFile<SLoadRead>(
         {EFileAction::Open, u"Load settings", {}, kFilterName, kPattern, {}},
-        [&api, nSession](const std::string& strFile) { return ReadForLoad(api, nSession, strFile); },
+        [&session](const std::string& strFile) { return ReadForLoad(session, strFile); },
         [this, strConnectedAddress](const std::string& strFile, SLoadRead read) {
             if (!read.backup) {
                 m_window.Message(Arg(u"The file cannot be loaded; nothing was written to the hub.\n%1",

@@ -9,9 +9,8 @@ namespace vexal::utility {
 
 void CGroupPage::ReadGroup(std::function<void(bool)> fnDone) {
     struct SRead {
-        bool bOk = false;
-        const char* pszCall = nullptr;
-        std::optional<model::CGroupValue> value;
+        std::optional<model::CGroupValue> value;  // none when the read failed
+        const char* pszCall = nullptr;            // the call that failed
     };
     client::CHubSession& session = Session();
     const std::string strGroup = m_group.strName;
@@ -20,15 +19,14 @@ void CGroupPage::ReadGroup(std::function<void(bool)> fnDone) {
         [&session, strGroup] {
             SRead read;
             model::CGroupValue value = *model::MakeGroupValue(strGroup);
-            read.bOk = session.ReadGroup(strGroup, 0, value);
-            if (read.bOk)
+            if (session.ReadGroup(strGroup, 0, value))
                 read.value = std::move(value);
             else
                 read.pszCall = session.ErrorCall();
             return read;
         },
         [this, fnDone](SRead read) {
-            if (!read.bOk) {
+            if (!read.value) {
                 ReadFailed(read.pszCall);
                 fnDone(false);
                 return;
