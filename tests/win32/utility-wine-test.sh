@@ -48,16 +48,19 @@ for _ in $(seq 300); do
 done
 [ -n "$box" ] || fail "no window 'Vexal Utility' with its message box within 30 s"
 grep -q "host connected" "$work/hub.err" || fail "the simulator saw no session"
-xdotool windowfocus --sync "$box"
-xdotool key Return
-for _ in $(seq 50); do [ "$(visible | grep -c .)" = 1 ] && break; sleep 0.1; done
+# Return goes to the focused window, which a loaded machine may give the box
+# late: pressed again (up to three times) while the box is still shown.
+for _ in 1 2 3; do
+  xdotool windowfocus --sync "$box" 2>/dev/null || true
+  xdotool key Return
+  for _ in $(seq 50); do [ "$(visible | grep -c .)" = 1 ] && break; sleep 0.1; done
+  [ "$(visible | grep -c .)" = 1 ] && break
+done
 main=$(visible)
 [ "$(echo "$main" | grep -c .)" = 1 ] || fail "the message box did not close"
 echo "window $main found by title; message box answered"
 
-# Alt+F4 goes to the focused window: on a loaded machine Wine may hand the
-# focus back late after the message box, and the key then reaches nothing.
-# Pressed again (up to three times) while the window is still shown.
+# Alt+F4 likewise: Wine may hand the focus back late after the box.
 for _ in 1 2 3; do
   xdotool windowfocus --sync "$main" 2>/dev/null || true
   xdotool key alt+F4
